@@ -1,0 +1,3 @@
+#include "library/core/library_state.h"
+
+int32_t LibraryInitialised = 0;

@@ -1,0 +1,174 @@
+#include "platform/win32/sjis.h"
+
+#include <dirent.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace {
+
+// One converter per thread and direction: iconv descriptors are not shared.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts in; bytes that do not convert are copied through unchanged.
+  bool Convert(std::string_view in, std::string& out) {
+    out.clear();
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      out.assign(in);
+      return false;
+    }
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    bool clean = true;
+    std::vector<char> buffer(in.size() * 4 + 16);
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    while (srcLeft > 0) {
+      char* dst = buffer.data();
+      size_t dstLeft = buffer.size();
+      size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+      out.append(buffer.data(), static_cast<size_t>(dst - buffer.data()));
+      if (r != static_cast<size_t>(-1)) break;
+      if (errno == E2BIG) continue;
+      // An invalid or incomplete sequence: pass one byte through and go on.
+      clean = false;
+      out.push_back(*src);
+      ++src;
+      --srcLeft;
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
+    return clean;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+bool IsAscii(std::string_view text) {
+  for (unsigned char c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The entry of dir whose name equals name without regard to ASCII case.
+bool FindEntryIgnoringCase(const std::string& dir, std::string_view name, std::string& found) {
+  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+  if (d == nullptr) return false;
+  bool ok = false;
+  while (dirent* e = readdir(d)) {
+    if (EqualIgnoringAsciiCase(e->d_name, name)) {
+      found = e->d_name;
+      ok = true;
+      break;
+    }
+  }
+  closedir(d);
+  return ok;
+}
+
+}  // namespace
+
+bool SjisToUtf8(std::string_view sjis, std::string& utf8) {
+  if (IsAscii(sjis)) {
+    utf8.assign(sjis);
+    return true;
+  }
+  thread_local Converter converter("UTF-8", "CP932");
+  return converter.Convert(sjis, utf8);
+}
+
+bool Utf8ToSjis(std::string_view utf8, std::string& sjis) {
+  if (IsAscii(utf8)) {
+    sjis.assign(utf8);
+    return true;
+  }
+  thread_local Converter converter("CP932", "UTF-8");
+  return converter.Convert(utf8, sjis);
+}
+
+std::string MapPathToHost(std::string_view sjisPath) {
+  std::string path;
+  SjisToUtf8(sjisPath, path);
+  // Only after conversion is every 0x5C a separator: a Shift-JIS trail byte
+  // of 0x5C is part of a multi-byte UTF-8 character now.
+  for (char& c : path)
+    if (c == '\\') c = '/';
+
+  // A drive ("C:") stands for the host root; a network path ("//x") too.
+  if (path.size() >= 2 && path[1] == ':' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+    size_t rest = 2;
+    while (rest < path.size() && path[rest] == '/') ++rest;
+    path = "/" + path.substr(rest);
+  } else if (path.size() >= 2 && path[0] == '/' && path[1] == '/') {
+    size_t rest = 2;
+    while (rest < path.size() && path[rest] == '/') ++rest;
+    path = "/" + path.substr(rest);
+  }
+
+  if (path.empty() || Exists(path)) return path;
+
+  // Walk the components, matching each without regard to case where the
+  // name as written does not exist.
+  bool absolute = path[0] == '/';
+  std::string out = absolute ? "/" : "";
+  size_t pos = absolute ? 1 : 0;
+  bool missing = false;
+  while (pos <= path.size()) {
+    size_t end = path.find('/', pos);
+    if (end == std::string::npos) end = path.size();
+    std::string_view component(path.data() + pos, end - pos);
+    bool last = end == path.size();
+    if (!component.empty()) {
+      std::string candidate = out + std::string(component);
+      if (!missing && component != "." && component != ".." && !Exists(candidate)) {
+        std::string found;
+        if (FindEntryIgnoringCase(out, component, found))
+          candidate = out + found;
+        else
+          missing = true;
+      }
+      out = candidate;
+      if (!last) out += '/';
+    } else if (last && !out.empty() && out.back() != '/') {
+      out += '/';
+    }
+    pos = end + 1;
+  }
+  return out;
+}
+
+std::string HostPathToWindows(std::string_view hostPath) {
+  std::string windows = "C:";
+  if (hostPath.empty() || hostPath[0] != '/') windows += '\\';
+  for (char c : hostPath) windows += c == '/' ? '\\' : c;
+  std::string sjis;
+  Utf8ToSjis(windows, sjis);
+  return sjis;
+}

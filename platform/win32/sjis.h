@@ -1,0 +1,20 @@
+// Shift-JIS (code page 932) text and Windows-form paths on the host.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Conversions between code page 932 and UTF-8. Return false (and leave a
+// best-effort result) when the input holds bytes that do not convert.
+bool SjisToUtf8(std::string_view sjis, std::string& utf8);
+bool Utf8ToSjis(std::string_view utf8, std::string& sjis);
+
+// Maps a Shift-JIS path as the library writes it ('\' or '/', an optional
+// drive such as "C:" standing for the host root, relative to the current
+// directory otherwise) to a UTF-8 host path. When the path does not exist as
+// written, each component is matched against the directory's entries without
+// regard to ASCII case; components that match nothing are kept as written.
+std::string MapPathToHost(std::string_view sjisPath);
+
+// The Windows form of a host path (see GetCurrentDirectoryA).
+std::string HostPathToWindows(std::string_view hostPath);

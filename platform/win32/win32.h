@@ -1,0 +1,7 @@
+// The Win32 stand-ins the library calls.
+#pragma once
+
+#include "platform/win32/win32_types.h"
+#include "platform/win32/win32_misc.h"
+#include "platform/win32/win32_sync.h"
+#include "platform/win32/win32_time.h"

@@ -1,0 +1,28 @@
+// Clocks and sleeping: the multimedia timer, the performance counter, local
+// time and the time-stamp counter.
+//
+// Tests can switch the process to a virtual clock. While it is on, every clock
+// below reads the virtual time; Sleep on the thread that switched it on
+// advances the virtual time instead of sleeping, Sleep on any other thread
+// sleeps for real without moving it.
+#pragma once
+
+#include "platform/win32/win32_types.h"
+
+DWORD timeGetTime();
+UINT timeBeginPeriod(UINT period);
+UINT timeEndPeriod(UINT period);
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+void GetLocalTime(SYSTEMTIME* time);
+void Sleep(DWORD milliseconds);
+
+// The processor's time-stamp counter (ticks of an unspecified rate; one tick
+// per nanosecond under the virtual clock).
+uint64_t ReadTimeStampCounter();
+
+// Virtual clock control (tests only). Turning it on sets the virtual time to
+// the given start, so runs are repeatable.
+void PlatformUseVirtualClock(bool on, uint64_t startMicroseconds = 0);
+bool PlatformVirtualClockActive();
+void PlatformAdvanceVirtualClock(uint64_t microseconds);

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Set-up, then builds the tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs them all; the threaded tests are built
+# and run once more under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+
+jobs=$(nproc)
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+cmake -S . -B build/asan -G Ninja -DZR_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build/asan -j "$jobs"
+
+cmake -S . -B build/tsan -G Ninja -DZR_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build/tsan -j "$jobs"
+
+status=0
+(cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
+(cd build/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
+exit $status

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/win32/sjis.h"
+#include "platform/win32/win32.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// Source texts are compiled to Shift-JIS; u8 literals stay UTF-8.
+std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+TEST(ShiftJis, RoundTripKeepsTrailByte5C) {
+  const std::string sjis = "表示ソ能ABC\\";  // 表 = 95 5C, ソ = 83 5C, 能 = 94 5C
+  ASSERT_EQ(static_cast<unsigned char>(sjis[0]), 0x95);
+  ASSERT_EQ(sjis[1], '\x5C');
+  std::string utf8, back;
+  EXPECT_TRUE(SjisToUtf8(sjis, utf8));
+  EXPECT_EQ(utf8, U8(u8"表示ソ能ABC\\"));
+  EXPECT_TRUE(Utf8ToSjis(utf8, back));
+  EXPECT_EQ(back, sjis);
+  // Half-width katakana and the full-width colon.
+  std::string mixed = "ｱｲ：";
+  EXPECT_TRUE(SjisToUtf8(mixed, utf8));
+  EXPECT_EQ(utf8, U8(u8"ｱｲ："));
+  // A cut-off lead byte does not convert, and is kept rather than dropped.
+  EXPECT_FALSE(SjisToUtf8("a\x95", utf8));
+  EXPECT_EQ(utf8.size(), 2u);
+}
+
+TEST(Paths, MappingBackslashesDrivesJapaneseNamesAndCase) {
+  TempDir dir;
+  WriteFileText(dir.Make(U8(u8"Media/表示/Image.PNG")), "x");
+  std::string root = HostPathToWindows(dir.path());  // C:\...\tmpXXXX in Shift-JIS
+  ASSERT_EQ(root.compare(0, 3, "C:\\"), 0);
+
+  struct Case {
+    std::string asked;
+    std::string host;
+  } cases[] = {
+      {root + "\\Media\\表示\\Image.PNG", dir.path() + U8(u8"/Media/表示/Image.PNG")},
+      {root + "\\media\\表示\\image.png", dir.path() + U8(u8"/Media/表示/Image.PNG")},
+      {root + "/MEDIA/表示/IMAGE.png", dir.path() + U8(u8"/Media/表示/Image.PNG")},
+      // A missing name keeps what was asked for from the first miss on.
+      {root + "\\media\\New\\a.txt", dir.path() + "/Media/New/a.txt"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MapPathToHost(c.asked), c.host) << c.asked;
+
+  // Relative paths resolve against the current directory, also by case.
+  char saved[1024];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  ASSERT_TRUE(SetCurrentDirectoryA((root + "\\MEDIA").c_str()));
+  EXPECT_EQ(MapPathToHost("表示\\image.png"), U8(u8"Media/表示/Image.PNG").substr(6));
+  char cwd[1024];
+  DWORD n = GetCurrentDirectoryA(sizeof cwd, cwd);
+  EXPECT_EQ(std::string(cwd, n), root + "\\Media");
+  EXPECT_EQ(GetCurrentDirectoryA(3, cwd), n + 1);  // too small: the size needed
+  ASSERT_EQ(chdir(saved), 0);
+}
+
+}  // namespace
