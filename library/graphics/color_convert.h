@@ -1,0 +1,33 @@
+// The one converter between any two colour formats, the DXT decoder, mip
+// reduction and the clipped image-to-image copy.
+#pragma once
+
+#include <cstdint>
+
+#include "library/graphics/color_format.h"
+
+// A source rectangle: left, top, right, bottom (right and bottom exclusive).
+struct PixelRect {
+  int32_t left, top, right, bottom;
+};
+
+// Dither modes of ConvertPixelRect.
+constexpr int32_t DitherNone = 0;
+constexpr int32_t DitherOrdered = 1;
+constexpr int32_t DitherCarry = 2;
+
+// Converts a rectangle of pixels between two formats. Returns 0 (for an 8-bit
+// to 8-bit copy the highest index copied), or -1.
+int ConvertPixelRect(void* destPixels, int32_t destPitch, const ColorFormat* destFormat,
+                     const void* srcPixels, int32_t srcPitch, const ColorFormat* srcFormat,
+                     const void* alphaPixels, int32_t alphaPitch, const ColorFormat* alphaFormat,
+                     int32_t destX, int32_t destY, const PixelRect* rect, int32_t mirror,
+                     int32_t keyToAlpha, uint32_t keyColor, int32_t dither, int32_t colorOff,
+                     int32_t alphaFromRed, int32_t skipKey, int32_t paletteRemap);
+
+int DecodeCompressedGraphImage(GraphImage* image);
+int ReduceImageForMipLevel(const ColorFormat* format, void* dest, int32_t destPitch, const void* src,
+                           int32_t srcPitch, int32_t offset0, int32_t offset1, int32_t offset2,
+                           int32_t offset3, int32_t srcWidth, int32_t srcHeight);
+int CopyGraphImageRect(int32_t destX, int32_t destY, int32_t width, int32_t height, int32_t srcX,
+                       int32_t srcY, GraphImage* src, GraphImage* dest);
