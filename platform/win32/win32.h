@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win32/win32_types.h"
+#include "platform/win32/win32_file.h"
 #include "platform/win32/win32_misc.h"
 #include "platform/win32/win32_sync.h"
 #include "platform/win32/win32_time.h"

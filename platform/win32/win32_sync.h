@@ -14,8 +14,6 @@ void DeleteCriticalSection(CRITICAL_SECTION* section);
 void EnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 
-struct SECURITY_ATTRIBUTES;
-
 // Events: manual reset stays signalled until ResetEvent; auto reset releases
 // one waiter and clears itself. Names are not supported (pass null).
 HANDLE CreateEventA(SECURITY_ATTRIBUTES* attributes, BOOL manualReset, BOOL initialState,

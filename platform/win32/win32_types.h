@@ -40,6 +40,8 @@ struct SYSTEMTIME {
   WORD wMilliseconds;
 };
 
+struct SECURITY_ATTRIBUTES;
+
 struct FILETIME {
   DWORD dwLowDateTime;
   DWORD dwHighDateTime;
