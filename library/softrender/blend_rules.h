@@ -87,11 +87,12 @@ inline uint32_t BlendHalfSum16(uint32_t s, uint32_t d) {
   return ((s >> 1) & 0x7BEF7BEFu) + ((d >> 1) & 0x7BEF7BEFu);
 }
 
-// Guard-bit add of one pixel; the result's low 16 bits are the pixel.
+// Guard-bit add of one pixel (form B, and form A keeping the operands'
+// lowest green and red bits).
 inline uint32_t BlendAdd16B(uint32_t d, uint32_t t) {
-  uint32_t u = (d & 0xF7DEF7DFu) + (t & 0xF7DEF7DFu);
-  uint32_t q = u & 0x08210820u;
-  return u | (q - (q >> 5));
+  uint32_t u = (d & 0xF7DFu) + (t & 0xF7DFu);
+  uint32_t q = u & 0x10820u;
+  return (u | (q - (q >> 5))) & 0xFFFFu;
 }
 inline uint32_t BlendAdd16A(uint32_t d, uint32_t t) { return BlendAdd16B(d, t) | ((d | t) & 0x0820u); }
 
@@ -108,9 +109,9 @@ inline uint32_t BlendAdd16Pair(uint32_t d2, uint32_t s2) {
 
 // Guard-bit subtract of one pixel.
 inline uint32_t BlendSub16(uint32_t d, uint32_t t) {
-  uint32_t v = (d | 0x08210820u) - (t & 0xF7DEF7DFu);
-  uint32_t k = v & 0x08210820u;
-  return v & (k - (k >> 5));
+  uint32_t v = (d | 0x10820u) - (t & 0xF7DFu);
+  uint32_t k = v & 0x10820u;
+  return v & (k - (k >> 5)) & 0xFFFFu;
 }
 
 // Guard-bit subtract of two adjacent pixels held in one word.

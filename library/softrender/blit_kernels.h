@@ -322,7 +322,7 @@ inline uint32_t Combine16(uint32_t s, uint32_t d, uint32_t a, uint32_t m, const 
   } else if constexpr (V.mode == 2 || V.mode == 3) {
     if constexpr (PairOp16(V)) {
       // A pixel of the two-pixel loop handled on its own: T is the source itself.
-      if constexpr (V.mode == 2) return BlendAdd16B(d, s) & 0xFFFF;
+      if constexpr (V.mode == 2) return BlendAdd16B(d, s);
       else return BlendSub16(d, s);
     } else {
       const uint32_t t = ForChannels565(s, 0, [&](int ch, uint32_t sc, uint32_t, int bits) -> uint32_t {
@@ -338,7 +338,7 @@ inline uint32_t Combine16(uint32_t s, uint32_t d, uint32_t a, uint32_t m, const 
         }
         return static_cast<uint32_t>(c.scaleParam[y]);
       });
-      if constexpr (V.mode == 2) return BlendAdd16A(d, t) & 0xFFFF;
+      if constexpr (V.mode == 2) return BlendAdd16A(d, t);
       else return BlendSub16(d, t);
     }
   } else {  // mode 4
