@@ -21,9 +21,18 @@ int32_t PitchShiftOf(int32_t pitch, int64_t laidOut) {
 
 uint32_t ReadPixel(const uint8_t* p, int32_t bytes) {
   switch (bytes) {
-    case 1: return p[0];
-    case 2: { uint16_t v; std::memcpy(&v, p, 2); return v; }
-    default: { uint32_t v; std::memcpy(&v, p, 4); return v; }
+    case 1:
+      return p[0];
+    case 2: {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    default: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
   }
 }
 
@@ -84,8 +93,7 @@ bool RectInside(const PixelRect& r, int32_t width, int32_t height) {
 }  // namespace
 
 int SetupMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t pitch, uint32_t transColor,
-                int32_t depthKind, int32_t paletted, int32_t alpha, int32_t extras,
-                void* externalPixels) {
+                int32_t depthKind, int32_t paletted, int32_t alpha, int32_t extras, void* externalPixels) {
   if (view->magic == MemImgMagic) return -1;
   if (width < 0 || height < 0 || depthKind < MemImgDepth16 || depthKind > MemImgDepthSingle16) return -1;
   if (depthKind == MemImgDepthSingle8 || depthKind == MemImgDepthSingle16) paletted = alpha = 0;
@@ -173,9 +181,9 @@ int CreateMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t depthKind)
   return SetupMemImg(view, width, height, -1, 0, depthKind, 0, 0, 0, nullptr);
 }
 
-int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage, MEMIMG* view,
-                             int32_t srcX, int32_t srcY, int32_t width, int32_t height,
-                             int32_t destX, int32_t destY, int32_t transFlag) {
+int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage, MEMIMG* view, int32_t srcX,
+                             int32_t srcY, int32_t width, int32_t height, int32_t destX, int32_t destY,
+                             int32_t transFlag) {
   if (!IsMemImgValid(view) || rgb == nullptr) return -1;
   MemImgBuffer* b = view->buffer;
   const PixelRect rect = {srcX, srcY, static_cast<int32_t>(static_cast<int64_t>(srcX) + width),
@@ -234,12 +242,14 @@ int CreateMemImgView(MEMIMG* view, const MEMIMG* source, int32_t x, int32_t y, i
       !RectInside(rect, source->width, source->height))
     return -1;
   MemImgBuffer* b = source->buffer;
-  const int64_t offset = static_cast<int64_t>(y) * b->pitch + static_cast<int64_t>(x) * b->format->bytesPerPixel;
+  const int64_t offset =
+      static_cast<int64_t>(y) * b->pitch + static_cast<int64_t>(x) * b->format->bytesPerPixel;
   view->magic = MemImgMagic;
   view->width = width;
   view->height = height;
   view->pixels = source->pixels + offset;
-  view->premultipliedPixels = source->premultipliedPixels != nullptr ? source->premultipliedPixels + offset : nullptr;
+  view->premultipliedPixels =
+      source->premultipliedPixels != nullptr ? source->premultipliedPixels + offset : nullptr;
   view->buffer = b;
   ++b->refCount;
   return 0;
@@ -271,11 +281,16 @@ int FillMemImgRect(MEMIMG* view, const PixelRect* rect, uint32_t value) {
   ClipRectToArea(&r, &whole);
   const int32_t bytes = view->buffer->format->bytesPerPixel;
   for (int32_t y = r.top; y < r.bottom; ++y) {
-    uint8_t* p = view->pixels + static_cast<int64_t>(y) * view->buffer->pitch + static_cast<int64_t>(r.left) * bytes;
+    uint8_t* p =
+        view->pixels + static_cast<int64_t>(y) * view->buffer->pitch + static_cast<int64_t>(r.left) * bytes;
     for (int32_t x = r.left; x < r.right; ++x, p += bytes) {
-      if (bytes == 1) *p = static_cast<uint8_t>(value);
-      else if (bytes == 2) { uint16_t v = static_cast<uint16_t>(value); std::memcpy(p, &v, 2); }
-      else std::memcpy(p, &value, 4);
+      if (bytes == 1)
+        *p = static_cast<uint8_t>(value);
+      else if (bytes == 2) {
+        uint16_t v = static_cast<uint16_t>(value);
+        std::memcpy(p, &v, 2);
+      } else
+        std::memcpy(p, &value, 4);
     }
   }
   return 0;
@@ -290,6 +305,6 @@ int CopyMemImgRect(MEMIMG* dest, const MEMIMG* source, const PixelRect* rect, in
   if (!RectInside(r, source->width, source->height) || !RectInside(target, dest->width, dest->height))
     return -1;
   return ConvertPixelRect(dest->pixels, dest->buffer->pitch, dest->buffer->format, source->pixels,
-                          source->buffer->pitch, source->buffer->format, nullptr, 0, nullptr, x, y, &r,
-                          0, 0, 0, DitherNone, 0, 0, 0, 0);
+                          source->buffer->pitch, source->buffer->format, nullptr, 0, nullptr, x, y, &r, 0, 0,
+                          0, DitherNone, 0, 0, 0, 0);
 }

@@ -26,21 +26,21 @@ struct MemImgBuffer {
   uint32_t refCount;
   int32_t width, height;
   int32_t pitch;
-  int32_t pitchShift;            // log2 of the pitch when it is a power of two as laid out, else -1
+  int32_t pitchShift;  // log2 of the pitch when it is a power of two as laid out, else -1
   const ColorFormat* format;
-  uint32_t transColor;           // pixel value (paletted: index) that counts as transparent
+  uint32_t transColor;  // pixel value (paletted: index) that counts as transparent
   int32_t depthKind;
   int32_t paletted;
-  int32_t paletteCount;          // highest index used + 1
+  int32_t paletteCount;  // highest index used + 1
   int32_t alpha;
   int32_t hasPremultiplied;
   int32_t hasRunTable;
   int32_t pixelsNotOwned;
-  void* palette;                 // 256 entries: u16 RGB565 (kind 0) or u32 0x00RRGGBB (kind 1)
-  void* workingPalette;          // second half of the palette block, a copy of the palette
+  void* palette;         // 256 entries: u16 RGB565 (kind 0) or u32 0x00RRGGBB (kind 1)
+  void* workingPalette;  // second half of the palette block, a copy of the palette
   uint8_t* pixels;
   uint8_t* premultipliedPixels;
-  uint8_t* runTable;             // (width + 5) x height bytes
+  uint8_t* runTable;  // (width + 5) x height bytes
 };
 
 struct MEMIMG {
@@ -55,29 +55,27 @@ struct MEMIMG {
 // Bytes per pixel of a buffer laid out with these flags.
 constexpr int32_t MemImgBytesPerPixel(int32_t depthKind, int32_t paletted, int32_t alpha) {
   return paletted == 1                     ? 1
-         : depthKind == MemImgDepth16       ? (alpha == 1 ? 4 : 2)
-         : depthKind == MemImgDepth32       ? 4
-         : depthKind == MemImgDepthSingle8  ? 1
-                                            : 2;
+         : depthKind == MemImgDepth16      ? (alpha == 1 ? 4 : 2)
+         : depthKind == MemImgDepth32      ? 4
+         : depthKind == MemImgDepthSingle8 ? 1
+                                           : 2;
 }
 
 // pitch -1: automatic (bytes per pixel x width, rounded up to 16). extras:
 // premultiplied block (alpha buffers) and run table. externalPixels: a block
 // of the caller's that the buffer does not own. Returns 0 or -1.
 int SetupMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t pitch, uint32_t transColor,
-                int32_t depthKind, int32_t paletted, int32_t alpha, int32_t extras,
-                void* externalPixels);
+                int32_t depthKind, int32_t paletted, int32_t alpha, int32_t extras, void* externalPixels);
 // depthKind -1: the screen's family (16-bit screen: kind 0, else kind 1).
 int CreateMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t depthKind);
 // Copies a rectangle of a base image (with its alpha image, or null) into the
 // view at (destX, destY). Returns 0 or -1.
-int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage, MEMIMG* view,
-                             int32_t srcX, int32_t srcY, int32_t width, int32_t height,
-                             int32_t destX, int32_t destY, int32_t transFlag);
+int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage, MEMIMG* view, int32_t srcX,
+                             int32_t srcY, int32_t width, int32_t height, int32_t destX, int32_t destY,
+                             int32_t transFlag);
 // A view of a rectangle of another view, sharing its buffer. -1 (and the view
 // untouched) when the rectangle does not lie inside the source view.
-int CreateMemImgView(MEMIMG* view, const MEMIMG* source, int32_t x, int32_t y, int32_t width,
-                     int32_t height);
+int CreateMemImgView(MEMIMG* view, const MEMIMG* source, int32_t x, int32_t y, int32_t width, int32_t height);
 int IsMemImgValid(const MEMIMG* view);
 int ReleaseMemImg(MEMIMG* view);
 // Fills the rectangle (null: the whole view), clipped to the view, with a raw pixel value.

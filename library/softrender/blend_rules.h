@@ -68,9 +68,7 @@ inline uint32_t BlendAdd32B(uint32_t d, uint32_t t) {
   uint32_t q = u & 0x01010100u;
   return u | (q - (q >> 8));
 }
-inline uint32_t BlendAdd32A(uint32_t d, uint32_t t) {
-  return BlendAdd32B(d, t) | ((d | t) & 0x00010100u);
-}
+inline uint32_t BlendAdd32A(uint32_t d, uint32_t t) { return BlendAdd32B(d, t) | ((d | t) & 0x00010100u); }
 
 // Guard-bit subtract of the term t (byte 3 zero) from d; each channel stops
 // at 0; green and red borrow through their lowest bit; byte 3 becomes 0.

@@ -28,24 +28,38 @@ struct BlitVariant {
   constexpr bool operator==(const BlitVariant&) const = default;
 };
 
+struct BlendContext;
+// A loop of wider vectors that draws the first pixels of a row and returns
+// how many it drew.
+using BlitWideFn = int32_t (*)(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c);
+
 // What a pixel loop reads besides the pixels: fixed once per call.
 struct BlendContext {
   int32_t param;
   const int32_t* scaleParam;      // BlendScaleTable row of the parameter
   const int32_t* scaleBright[3];  // BlendScaleTable rows of the blue, green, red brightness
+  uint8_t bright[3];              // the brightness bytes, blue, green, red
   const int32_t* diffRow;         // BlendDiffTable row of the parameter, at difference 0
   const uint8_t* sixRow;          // Blend6BitTable plane of parameter / 4
   uint32_t transColor;
-  uint32_t transWide;             // key repeated for whole-word compares
-  const uint8_t* palette;         // the source palette's copy (paletted sources)
+  uint32_t transWide;      // key repeated for whole-word compares
+  const uint8_t* palette;  // the source palette's copy (paletted sources)
+  BlitWideFn wide;         // AVX2 loop of the variant, or null
 };
 
 // One row: n destination pixels from n source pixels (and n mask bytes).
 using BlitRowFn = void (*)(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n,
                            const BlendContext& c);
 
-BlitRowFn SelectRow32(const BlitVariant& v);
-BlitRowFn SelectRow16(const BlitVariant& v);
+// The row loop of a variant; also sets context->wide.
+BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context);
+BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context);
+
+// The AVX2 loops, from files compiled for AVX2; called only when BlitUseAvx2.
+BlitWideFn WideRow32At(int32_t variantIndex);
+BlitWideFn WideRow16At(int32_t variantIndex);
+// True when the processor has AVX2 (tests may clear it to run the SSE2 loops).
+extern bool BlitUseAvx2;
 
 // Position of a variant in the selection tables.
 constexpr int32_t kBlitModeSlots[7] = {0, 1, 2, 3, 4, 10, 11};
@@ -94,9 +108,7 @@ constexpr bool IsMode(const BlitVariant& v, int32_t a, int32_t b = -1, int32_t c
 }
 // No mask, white brightness, a source without alpha: the case with the
 // hand-made loops.
-constexpr bool PlainWhite(const BlitVariant& v) {
-  return !v.masked && v.white && v.src != BlitSource::Alpha;
-}
+constexpr bool PlainWhite(const BlitVariant& v) { return !v.masked && v.white && v.src != BlitSource::Alpha; }
 // Mode 0 copy of an alpha source without mask, white, trans off (unscaled):
 // the colour is stored and the alpha not looked at.
 constexpr bool IgnoresAlpha(const BlitVariant& v) {
@@ -113,7 +125,9 @@ constexpr bool HalfSum32(const BlitVariant& v) {
 constexpr bool AddFormB32(const BlitVariant& v) {
   return v.mode == 2 && v.param == BlitParam::Full && PlainWhite(v) && !v.stretched;
 }
-constexpr bool SkipsAlphaZero32(const BlitVariant& v) { return v.stretched || IsMode(v, 0, 1) || IsMode(v, 2, 3); }
+constexpr bool SkipsAlphaZero32(const BlitVariant& v) {
+  return v.stretched || IsMode(v, 0, 1) || IsMode(v, 2, 3);
+}
 // Paletted loops that compare the index with the low byte of the widened key.
 constexpr bool KeyLowByte32(const BlitVariant& v) {
   return v.src == BlitSource::Palette && !v.stretched && PlainWhite(v) &&
@@ -144,6 +158,18 @@ constexpr bool KeyLowByte16(const BlitVariant& v) {
          (v.mode == 0 || v.mode == 1 || PairOp16(v));
 }
 
+// Parameter cases that draw like the general case share its loops.
+constexpr BlitVariant Canonical32(BlitVariant v) {
+  if ((v.param == BlitParam::Half && !HalfSum32(v)) || (v.param == BlitParam::Full && !AddFormB32(v)))
+    v.param = BlitParam::General;
+  return v;
+}
+constexpr BlitVariant Canonical16(BlitVariant v) {
+  if ((v.param == BlitParam::Half && !HalfSum16(v)) || (v.param == BlitParam::Full && !PairOp16(v)))
+    v.param = BlitParam::General;
+  return v;
+}
+
 // ---- 32-bit combine ----
 
 template <int32_t Factors>
@@ -154,8 +180,10 @@ constexpr int kShift = 8 * Factors;
 template <BlitVariant V>
 inline uint32_t Source32(uint32_t s, const int32_t* brightRow) {
   if constexpr (V.mode == 10) s = 255 - s;
-  if constexpr (V.white) return s;
-  else return static_cast<uint32_t>(brightRow[s]);
+  if constexpr (V.white)
+    return s;
+  else
+    return static_cast<uint32_t>(brightRow[s]);
 }
 
 template <BlitVariant V, bool HasA>
@@ -172,8 +200,10 @@ inline uint32_t Combine32(uint32_t s, uint32_t d, uint32_t a, uint32_t m, const 
         uint32_t x = Source32<V>((s >> (8 * ch)) & 0xFF, c.scaleBright[ch]);
         uint32_t dc = (d >> (8 * ch)) & 0xFF;
         uint32_t v;
-        if constexpr (factors == 0) v = x;
-        else v = BlendMix<kShift<factors>>(x, dc, maskAlpha);
+        if constexpr (factors == 0)
+          v = x;
+        else
+          v = BlendMix<kShift<factors>>(x, dc, maskAlpha);
         out |= v << (8 * ch);
       }
       return out;
@@ -207,13 +237,17 @@ inline uint32_t Combine32(uint32_t s, uint32_t d, uint32_t a, uint32_t m, const 
       for (int ch = 0; ch < 3; ++ch) {
         uint32_t x = Source32<V>((s >> (8 * ch)) & 0xFF, c.scaleBright[ch]);
         uint32_t tc;
-        if constexpr (factors == 0) tc = static_cast<uint32_t>(c.scaleParam[x]);
-        else tc = BlendPart<kShift<factors + 1>>(x, w);
+        if constexpr (factors == 0)
+          tc = static_cast<uint32_t>(c.scaleParam[x]);
+        else
+          tc = BlendPart<kShift<factors + 1>>(x, w);
         t |= tc << (8 * ch);
       }
     }
-    if constexpr (V.mode == 2) return BlendAdd32A(d, t);
-    else return BlendSub32(d, t);
+    if constexpr (V.mode == 2)
+      return BlendAdd32A(d, t);
+    else
+      return BlendSub32(d, t);
   } else {  // mode 4
     uint32_t out = d & 0xFF000000u;
     for (int ch = 0; ch < 3; ++ch) {
@@ -262,8 +296,10 @@ inline void Pixel32(uint8_t* dp, const uint8_t* sp, uint32_t maskByte, const Ble
 template <BlitVariant V>
 inline uint32_t Source16(uint32_t s, uint32_t max, const int32_t* brightRow) {
   if constexpr (V.mode == 10) s = max - s;
-  if constexpr (V.white) return s;
-  else return static_cast<uint32_t>(brightRow[s]);
+  if constexpr (V.white)
+    return s;
+  else
+    return static_cast<uint32_t>(brightRow[s]);
 }
 
 // Per channel of an RGB565 pixel: f(channel index 0 blue..2 red, s, d, bits).
@@ -285,8 +321,10 @@ inline uint32_t Combine16(uint32_t s, uint32_t d, uint32_t a, uint32_t m, const 
     } else {
       return ForChannels565(s, d, [&](int ch, uint32_t sc, uint32_t dc, int bits) {
         uint32_t x = Source16<V>(sc, (1u << bits) - 1, c.scaleBright[ch]);
-        if constexpr (factors == 0) return x;
-        else return BlendMix<kShift<factors>>(x, dc, maskAlpha);
+        if constexpr (factors == 0)
+          return x;
+        else
+          return BlendMix<kShift<factors>>(x, dc, maskAlpha);
       });
     }
   } else if constexpr (V.mode == 1 || V.mode == 10 || V.mode == 11) {
@@ -322,8 +360,10 @@ inline uint32_t Combine16(uint32_t s, uint32_t d, uint32_t a, uint32_t m, const 
   } else if constexpr (V.mode == 2 || V.mode == 3) {
     if constexpr (PairOp16(V)) {
       // A pixel of the two-pixel loop handled on its own: T is the source itself.
-      if constexpr (V.mode == 2) return BlendAdd16B(d, s);
-      else return BlendSub16(d, s);
+      if constexpr (V.mode == 2)
+        return BlendAdd16B(d, s);
+      else
+        return BlendSub16(d, s);
     } else {
       const uint32_t t = ForChannels565(s, 0, [&](int ch, uint32_t sc, uint32_t, int bits) -> uint32_t {
         const uint32_t max = (1u << bits) - 1;
@@ -338,8 +378,10 @@ inline uint32_t Combine16(uint32_t s, uint32_t d, uint32_t a, uint32_t m, const 
         }
         return static_cast<uint32_t>(c.scaleParam[y]);
       });
-      if constexpr (V.mode == 2) return BlendAdd16A(d, t);
-      else return BlendSub16(d, t);
+      if constexpr (V.mode == 2)
+        return BlendAdd16A(d, t);
+      else
+        return BlendSub16(d, t);
     }
   } else {  // mode 4
     return ForChannels565(s, d, [&](int ch, uint32_t sc, uint32_t dc, int bits) {

@@ -59,15 +59,8 @@ void Row16(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, con
   } else if constexpr (PairOp16(V)) {
     PairRow16<V>(dst, src, n, c);
   } else {
-    for (int32_t i = 0; i < n; ++i)
-      Pixel16<V>(dst + 2 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
+    for (int32_t i = 0; i < n; ++i) Pixel16<V>(dst + 2 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
   }
-}
-
-constexpr BlitVariant Canonical16(BlitVariant v) {
-  if ((v.param == BlitParam::Half && !HalfSum16(v)) || (v.param == BlitParam::Full && !PairOp16(v)))
-    v.param = BlitParam::General;
-  return v;
 }
 
 template <size_t... I>
@@ -79,4 +72,7 @@ constexpr auto kTable = MakeTable(std::make_index_sequence<kBlitVariantCount>())
 
 }  // namespace
 
-BlitRowFn SelectRow16(const BlitVariant& v) { return kTable[BlitVariantIndex(v)]; }
+BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context) {
+  context->wide = nullptr;
+  return kTable[BlitVariantIndex(v)];
+}

@@ -39,8 +39,7 @@ bool BlitRecordsFit(const MEMIMG* dst, const MEMIMG* src, const MEMIMG* mask) {
       db->format->bytesPerPixel != MemImgBytesPerPixel(db->depthKind, 0, 0) ||
       sb->format->bytesPerPixel != MemImgBytesPerPixel(sb->depthKind, sb->paletted, sb->alpha))
     return false;
-  if (mask != nullptr &&
-      (mask->buffer == nullptr || mask->width < src->width || mask->height < src->height))
+  if (mask != nullptr && (mask->buffer == nullptr || mask->width < src->width || mask->height < src->height))
     return false;
   return true;
 }
@@ -55,12 +54,18 @@ BlendContext MakeBlendContext(const MemImgBuffer* src, const uint8_t* paletteCop
   c.scaleBright[0] = BlendScaleTable[DrawBright.blue];
   c.scaleBright[1] = BlendScaleTable[DrawBright.green];
   c.scaleBright[2] = BlendScaleTable[DrawBright.red];
+  c.bright[0] = DrawBright.blue;
+  c.bright[1] = DrawBright.green;
+  c.bright[2] = DrawBright.red;
   c.diffRow = &BlendDiffTable[p][255];
   c.sixRow = &Blend6BitTable[p / 4][0][0];
   c.transColor = src->transColor;
-  if (src->paletted == 1) c.transWide = (src->transColor & 0xFF) * 0x01010101u;
-  else if (src->depthKind == MemImgDepth16) c.transWide = src->transColor | (src->transColor << 16);
-  else c.transWide = src->transColor;
+  if (src->paletted == 1)
+    c.transWide = (src->transColor & 0xFF) * 0x01010101u;
+  else if (src->depthKind == MemImgDepth16)
+    c.transWide = src->transColor | (src->transColor << 16);
+  else
+    c.transWide = src->transColor;
   c.palette = paletteCopy;
   return c;
 }
@@ -78,10 +83,14 @@ int32_t EffectiveBlendMode(bool paletted) {
   if (mode > 11 || (mode >= 5 && mode <= 9)) return -1;
   const int32_t p = DrawBlendParam;
   switch (mode) {
-    case 1: return p <= 0 ? -1 : p >= 255 ? 0 : 1;
-    case 2: return p <= 0 ? -1 : 2;
-    case 3: return p <= 0 && !paletted ? -1 : 3;
-    default: return static_cast<int32_t>(mode);
+    case 1:
+      return p <= 0 ? -1 : p >= 255 ? 0 : 1;
+    case 2:
+      return p <= 0 ? -1 : 2;
+    case 3:
+      return p <= 0 && !paletted ? -1 : 3;
+    default:
+      return static_cast<int32_t>(mode);
   }
 }
 
@@ -106,9 +115,11 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
   const int32_t srcBytes = sb->format->bytesPerPixel;
   const int32_t dstBytes = db->format->bytesPerPixel;
   s.srcPitch = sb->pitch;
-  s.srcStart = src->pixels + static_cast<int64_t>(s.srcY) * sb->pitch + static_cast<int64_t>(s.srcX) * srcBytes;
+  s.srcStart =
+      src->pixels + static_cast<int64_t>(s.srcY) * sb->pitch + static_cast<int64_t>(s.srcX) * srcBytes;
   s.dstPitch = db->pitch;
-  s.dstStart = dst->pixels + static_cast<int64_t>(rect.top) * db->pitch + static_cast<int64_t>(rect.left) * dstBytes;
+  s.dstStart =
+      dst->pixels + static_cast<int64_t>(rect.top) * db->pitch + static_cast<int64_t>(rect.left) * dstBytes;
   s.maskStart = nullptr;
   s.maskPitch = 0;
   if (mask != nullptr) {
@@ -122,16 +133,28 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
   const int32_t mode = EffectiveBlendMode(paletted);
   if (mode < 0) return;
 
-  const BlendContext context = MakeBlendContext(sb, BlitPaletteCopy);
+  BlendContext context = MakeBlendContext(sb, BlitPaletteCopy);
   BlitVariant v;
   v.mode = mode;
   v.masked = mask != nullptr;
   v.white = IsDrawBrightWhite();
   v.trans = trans != 0;
   v.src = SourceKindOf(sb);
-  v.param = context.param == 128 ? BlitParam::Half : context.param == 255 ? BlitParam::Full : BlitParam::General;
+  v.param = context.param == 128   ? BlitParam::Half
+            : context.param == 255 ? BlitParam::Full
+                                   : BlitParam::General;
   v.stretched = false;
-  const BlitRowFn row = sb->depthKind == MemImgDepth32 ? SelectRow32(v) : SelectRow16(v);
+  const BlitRowFn row = sb->depthKind == MemImgDepth32 ? SelectRow32(v, &context) : SelectRow16(v, &context);
+
+  // Rows that follow each other without a gap in every image are one long
+  // row (not for the two-pixel loops when a row's width is odd: each row's
+  // pairs start at its first pixel).
+  if (s.srcPitch == s.width * srcBytes && s.dstPitch == s.width * dstBytes &&
+      (mask == nullptr || s.maskPitch == s.width) && (sb->depthKind == MemImgDepth32 || s.width % 2 == 0) &&
+      static_cast<int64_t>(s.width) * s.height <= INT32_MAX) {
+    s.width *= s.height;
+    s.height = 1;
+  }
 
   uint8_t* d = s.dstStart;
   const uint8_t* p = s.srcStart;

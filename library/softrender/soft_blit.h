@@ -23,5 +23,4 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
 
 // Draws src scaled into rect = {x1, y1, x2, y2} (right and bottom exclusive
 // once ordered); x1 > x2 mirrors left-right, y1 > y2 top-bottom.
-void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_t trans,
-                     const MEMIMG* mask);
+void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_t trans, const MEMIMG* mask);

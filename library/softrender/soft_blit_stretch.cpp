@@ -72,8 +72,7 @@ GatherFn GatherFor(int32_t bytes) {
 
 }  // namespace
 
-void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_t trans,
-                     const MEMIMG* mask) {
+void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_t trans, const MEMIMG* mask) {
   if (rect == nullptr) return;
   StretchSetup s;
   // Ordered in 64 bits, so that no pair of coordinates overflows.
@@ -135,7 +134,7 @@ void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_
   const int32_t mode = EffectiveBlendMode(paletted);
   if (mode < 0) return;
 
-  const BlendContext context = MakeBlendContext(sb, StretchPaletteCopy);
+  BlendContext context = MakeBlendContext(sb, StretchPaletteCopy);
   BlitVariant v;
   v.mode = mode;
   v.masked = mask != nullptr;
@@ -145,7 +144,7 @@ void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_
   v.param = context.param == 255 ? BlitParam::Full : BlitParam::General;
   v.stretched = true;
   const bool depth32 = sb->depthKind == MemImgDepth32;
-  const BlitRowFn rowFn = depth32 ? SelectRow32(v) : SelectRow16(v);
+  const BlitRowFn rowFn = depth32 ? SelectRow32(v, &context) : SelectRow16(v, &context);
   // The hand-made copy and subtract loops step with the zero-stop rule.
   const bool handMade = !v.masked && v.white && v.src != BlitSource::Alpha;
   const bool zeroStop = handMade && (mode == 0 || (mode == 3 && v.param == BlitParam::Full));

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "library/graphics/blend_tables.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -30,10 +30,10 @@ TEST(BlendTables, MaskRampFromBorderAndRange) {
     int k;
     uint8_t weight;
   } cases[] = {
-      {0, 255, 0, 255},   {0, 255, 255, 255},  // k + 256, clamped
-      {255, 255, 254, 0}, {255, 255, 255, 1},  // k - 254
-      {128, 64, 95, 0},   {128, 64, 96, 2},  {128, 64, 160, 254}, {128, 64, 161, 255},
-      {-5, 300, 255, 255},  // clamped to border 0, range 255
+      {0, 255, 0, 255},    {0, 255, 255, 255},  // k + 256, clamped
+      {255, 255, 254, 0},  {255, 255, 255, 1},  // k - 254
+      {128, 64, 95, 0},    {128, 64, 96, 2},    {128, 64, 160, 254},
+      {128, 64, 161, 255}, {-5, 300, 255, 255},  // clamped to border 0, range 255
   };
   for (const Case& c : cases) {
     BuildMaskRampTable(c.border, c.range);

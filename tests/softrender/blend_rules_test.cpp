@@ -1,6 +1,7 @@
+#include "library/softrender/blend_rules.h"
+
 #include <gtest/gtest.h>
 
-#include "library/softrender/blend_rules.h"
 #include "tests/softrender/blit_reference.h"
 
 namespace {

@@ -88,8 +88,8 @@ class TestImage {
         if (Get(x, y) != other.Get(x, y)) {
           if (where != nullptr) {
             char text[96];
-            std::snprintf(text, sizeof text, "pixel (%d, %d): got 0x%08X, expected 0x%08X", x, y,
-                          Get(x, y), other.Get(x, y));
+            std::snprintf(text, sizeof text, "pixel (%d, %d): got 0x%08X, expected 0x%08X", x, y, Get(x, y),
+                          other.Get(x, y));
             *where = text;
           }
           return false;
@@ -298,11 +298,19 @@ inline Outcome Blend32(const PixelCase& k, uint32_t S, uint32_t D, uint32_t m) {
     const int64_t x = k.white ? inv : Scale(inv, b);
     int64_t v = 0;
     switch (k.mode) {
-      case 0: v = factors == 0 ? x : Mix(x, d, w, factors); break;
+      case 0:
+        v = factors == 0 ? x : Mix(x, d, w, factors);
+        break;
       case 1:
-      case 10: v = Mix(x, d, w * k.p, factors + 1); break;
-      case 11: v = Mix(x * d / 256, d, w * k.p, factors + 1); break;
-      case 4: v = (d * x * w) >> (8 * (factors + 1)); break;
+      case 10:
+        v = Mix(x, d, w * k.p, factors + 1);
+        break;
+      case 11:
+        v = Mix(x * d / 256, d, w * k.p, factors + 1);
+        break;
+      case 4:
+        v = (d * x * w) >> (8 * (factors + 1));
+        break;
       default:
         t |= static_cast<uint32_t>(factors == 0 ? Scale(x, k.p) : Part(x, w * k.p, factors + 1)) << (8 * i);
     }
@@ -323,7 +331,8 @@ inline Outcome Blend16(const PixelCase& k, uint32_t S, uint32_t a, uint32_t D, u
   const bool withA = alphaSrc && !(k.trans && a == 255);
   if (k.mode == 0 && !k.masked && !withA && k.white) return {false, S};
   if (!k.stretched && plainWhite && k.mode == 1 && k.p == 128)
-    return {false, Pack((R5(S) >> 1) + (R5(D) >> 1), (G6(S) >> 1) + (G6(D) >> 1), (B5(S) >> 1) + (B5(D) >> 1))};
+    return {false,
+            Pack((R5(S) >> 1) + (R5(D) >> 1), (G6(S) >> 1) + (G6(D) >> 1), (B5(S) >> 1) + (B5(D) >> 1))};
   if (!k.stretched && plainWhite && k.mode == 1)
     return {false, Pack(Six(R5(S), R5(D), k.p), Six(G6(S), G6(D), k.p), Six(B5(S), B5(D), k.p))};
   if (!k.stretched && plainWhite && k.p == 255 && k.mode == 2) return {false, Add16(D, S, false)};
@@ -340,22 +349,31 @@ inline Outcome Blend16(const PixelCase& k, uint32_t S, uint32_t a, uint32_t D, u
     const int64_t x = k.white ? inv : Scale(inv, b);
     int64_t v = d, t = 0;
     switch (k.mode) {
-      case 0: v = factors == 0 ? x : Mix(x, d, w, factors); break;
+      case 0:
+        v = factors == 0 ? x : Mix(x, d, w, factors);
+        break;
       case 1:
       case 10:
       case 11: {
         const int64_t y = k.mode == 11 ? (x * d) >> bits : x;
-        if (!k.masked && !withA) v = DiffMix(y, d, k.p);
+        if (!k.masked && !withA)
+          v = DiffMix(y, d, k.p);
         else if (k.mode == 11 && !k.masked && withA && k.white && bits == 6)
           v = (d * (1 << 21) + ((s * d) / 2 - 32 * d) * a * k.p) >> 21;
-        else v = Mix(y, d, w * k.p, factors + 1);
+        else
+          v = Mix(y, d, w * k.p, factors + 1);
         break;
       }
-      case 4: v = (d * x * w) >> (bits + 8 * factors); break;
+      case 4:
+        v = (d * x * w) >> (bits + 8 * factors);
+        break;
       default:
-        if (k.masked) t = Scale(Part(x, w, factors), k.p);
-        else if (withA) t = Scale(k.white ? Part(s, a, 1) : Scale(Part(s, a, 1), b), k.p);
-        else t = Scale(x, k.p);
+        if (k.masked)
+          t = Scale(Part(x, w, factors), k.p);
+        else if (withA)
+          t = Scale(k.white ? Part(s, a, 1) : Scale(Part(s, a, 1), b), k.p);
+        else
+          t = Scale(x, k.p);
     }
     field[i] = static_cast<uint32_t>(v);
     tfield[i] = static_cast<uint32_t>(t);
@@ -371,8 +389,8 @@ inline Outcome Blend16(const PixelCase& k, uint32_t S, uint32_t a, uint32_t D, u
 struct SourcePixel {
   uint32_t colour;  // 32-bit pixel, RGB565 colour, or palette entry
   uint32_t alpha;
-  uint32_t index;   // palette index
-  uint32_t raw;     // the pixel as stored (direct sources)
+  uint32_t index;  // palette index
+  uint32_t raw;    // the pixel as stored (direct sources)
 };
 
 inline SourcePixel ReadSource(const TestImage& src, int32_t x, int32_t y) {
