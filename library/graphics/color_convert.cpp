@@ -1,6 +1,7 @@
 #include "library/graphics/color_convert.h"
 
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -15,6 +16,48 @@ uint32_t ReadBytes(const uint8_t* p, int32_t bytes) {
 
 void WriteBytes(uint8_t* p, int32_t bytes, uint32_t v) {
   for (int32_t i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// The same for a size known at compile time, for the loops of the shortcuts
+// (pixels are little-endian, as the processor's words).
+template <int Bytes>
+uint32_t LoadPixel(const uint8_t* p) {
+  if constexpr (Bytes == 2) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  } else if constexpr (Bytes == 4) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  } else {
+    return ReadBytes(p, Bytes);
+  }
+}
+
+template <int Bytes>
+void StorePixel(uint8_t* p, uint32_t v) {
+  if constexpr (Bytes == 2) {
+    uint16_t w = static_cast<uint16_t>(v);
+    std::memcpy(p, &w, 2);
+  } else if constexpr (Bytes == 4) {
+    std::memcpy(p, &v, 4);
+  } else {
+    WriteBytes(p, Bytes, v);
+  }
+}
+
+template <int N>
+using PixelBytes = std::integral_constant<int, N>;
+
+// Calls f with PixelBytes<2>, <3> or <4> for a size of 2, 3 or 4 bytes.
+template <typename F>
+void WithPixelBytes(int32_t bytes, F&& f) {
+  switch (bytes) {
+    case 2: f(PixelBytes<2>{}); break;
+    case 3: f(PixelBytes<3>{}); break;
+    default: f(PixelBytes<4>{}); break;
+  }
 }
 
 // A palette entry read as the 32-bit value the format's masks describe.
@@ -313,69 +356,66 @@ int RunSameLayout(const Conversion& c) {
 
 // Key to alpha between layouts with the same colour masks: the key's pixels
 // get their alpha bits cleared, all others set.
-int RunKeyToAlphaSameColours(const Conversion& c) {
+template <int Bytes>
+void RunKeyToAlphaSameColours(const Conversion& c) {
   const ColorFormat& d = *c.df;
-  int32_t bytes = d.bytesPerPixel;
   uint32_t colourMask = ColourMasks(d);
   uint32_t k = MakeFormatColor(&d, static_cast<int32_t>(c.key >> 16), static_cast<int32_t>(c.key >> 8),
                                static_cast<int32_t>(c.key), 255) & colourMask;
-  uint32_t outside = bytes == 4 ? ~colourMask : 0;
+  uint32_t outside = Bytes == 4 ? ~colourMask : 0;
   intptr_t step = c.DestStep();
   for (int32_t row = 0; row < c.height; ++row) {
     const uint8_t* s = c.SrcRow(row);
     uint8_t* dp = c.DestRowStart(row);
-    for (int32_t col = 0; col < c.width; ++col, dp += step) {
-      uint32_t v = ReadBytes(s + col * bytes, bytes) | outside;
-      WriteBytes(dp, bytes, (v & colourMask) == k ? v & ~d.alphaMask : v | d.alphaMask);
+    for (int32_t col = 0; col < c.width; ++col, dp += step, s += Bytes) {
+      uint32_t v = LoadPixel<Bytes>(s) | outside;
+      StorePixel<Bytes>(dp, (v & colourMask) == k ? v & ~d.alphaMask : v | d.alphaMask);
     }
   }
-  return 0;
 }
 
 // RGB565 widened by shifting alone into 24-bit RGB, 32-bit XRGB and (key to
 // alpha) 32-bit ARGB, and narrowed into 1555 with the key's alpha bit clear.
 enum class Rgb565Target { Rgb24, Xrgb32, Argb32Key, Argb1555Key };
 
-int Run565(const Conversion& c, Rgb565Target target) {
+template <Rgb565Target Target>
+void Run565(const Conversion& c) {
+  constexpr int kDestBytes = Target == Rgb565Target::Rgb24 ? 3 : Target == Rgb565Target::Argb1555Key ? 2 : 4;
   uint32_t kr = c.key >> 16 & 0xFF, kg = c.key >> 8 & 0xFF, kb = c.key & 0xFF;
   uint32_t key565 = (kr >> 3) << 11 | (kg >> 2) << 5 | kb >> 3;
   uint32_t key555 = (kr >> 3) << 10 | (kg >> 3) << 5 | kb >> 3;
-  int32_t db = c.df->bytesPerPixel;
   for (int32_t row = 0; row < c.height; ++row) {
     const uint8_t* s = c.SrcRow(row);
     uint8_t* d = c.DestRowStart(row);
-    for (int32_t col = 0; col < c.width; ++col, d += db) {
-      uint32_t p = ReadBytes(s + 2 * col, 2);
+    for (int32_t col = 0; col < c.width; ++col, s += 2, d += kDestBytes) {
+      uint32_t p = LoadPixel<2>(s);
       uint32_t out;
-      if (target == Rgb565Target::Argb1555Key) {
+      if constexpr (Target == Rgb565Target::Argb1555Key) {
         uint32_t n = (p & 0xFFC0u) >> 1 | (p & 0x1Fu);
         out = n == key555 ? n : n | 0x8000u;
       } else {
         out = (p & 0xF800u) << 8 | (p & 0x7E0u) << 5 | (p & 0x1Fu) << 3;
-        if (target == Rgb565Target::Argb32Key && p != key565) out |= 0xFF000000u;
+        if (Target == Rgb565Target::Argb32Key && p != key565) out |= 0xFF000000u;
       }
-      WriteBytes(d, db, out);
+      StorePixel<kDestBytes>(d, out);
     }
   }
-  return 0;
 }
 
 bool TryRun565(const Conversion& c) {
   if (!IsRgb565(*c.sf)) return false;
   const ColorFormat& d = *c.df;
-  Rgb565Target target;
   if (HasMasks(d, 24, 0xFF0000u, 0xFF00u, 0xFFu, 0)) {
-    target = Rgb565Target::Rgb24;
+    Run565<Rgb565Target::Rgb24>(c);
   } else if (HasMasks(d, 32, 0xFF0000u, 0xFF00u, 0xFFu, 0)) {
-    target = Rgb565Target::Xrgb32;
+    Run565<Rgb565Target::Xrgb32>(c);
   } else if (c.keyToAlpha && HasMasks(d, 32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u)) {
-    target = Rgb565Target::Argb32Key;
+    Run565<Rgb565Target::Argb32Key>(c);
   } else if (c.keyToAlpha && HasMasks(d, 16, 0x7C00u, 0x3E0u, 0x1Fu, 0x8000u)) {
-    target = Rgb565Target::Argb1555Key;
+    Run565<Rgb565Target::Argb1555Key>(c);
   } else {
     return false;
   }
-  Run565(c, target);
   return true;
 }
 
@@ -397,14 +437,14 @@ void RunTableLoop(const Conversion& c, const TablePlan& t) {
     const uint8_t* s = c.SrcRow(row);
     uint8_t* d = c.DestRowStart(row);
     for (int32_t col = 0; col < c.width; ++col, s += SrcBytes, d += DestBytes) {
-      uint32_t v = ReadBytes(s, SrcBytes);
+      uint32_t v = LoadPixel<SrcBytes>(s);
       uint32_t out = t.constant | t.table[0][(v >> t.shift[0]) & t.low[0]] |
                      t.table[1][(v >> t.shift[1]) & t.low[1]] | t.table[2][(v >> t.shift[2]) & t.low[2]];
       if constexpr (Alpha == TableAlpha::Table) out |= t.table[3][(v >> t.shift[3]) & t.low[3]];
       if constexpr (Alpha == TableAlpha::Key) {
         if ((v & t.keyMask) != t.keyValue) out |= t.keyAlpha;
       }
-      WriteBytes(d, DestBytes, out);
+      StorePixel<DestBytes>(d, out);
     }
   }
 }
@@ -415,15 +455,6 @@ void RunTableLoopFor(const Conversion& c, const TablePlan& t, TableAlpha alpha) 
     case TableAlpha::None: RunTableLoop<SrcBytes, DestBytes, TableAlpha::None>(c, t); break;
     case TableAlpha::Table: RunTableLoop<SrcBytes, DestBytes, TableAlpha::Table>(c, t); break;
     case TableAlpha::Key: RunTableLoop<SrcBytes, DestBytes, TableAlpha::Key>(c, t); break;
-  }
-}
-
-template <int SrcBytes>
-void RunTableLoopFor(const Conversion& c, const TablePlan& t, TableAlpha alpha) {
-  switch (c.df->bytesPerPixel) {
-    case 2: RunTableLoopFor<SrcBytes, 2>(c, t, alpha); break;
-    case 3: RunTableLoopFor<SrcBytes, 3>(c, t, alpha); break;
-    default: RunTableLoopFor<SrcBytes, 4>(c, t, alpha); break;
   }
 }
 
@@ -440,9 +471,8 @@ bool TryRunTables(const Conversion& c) {
   if (s.bytesPerPixel < 2 || d.bytesPerPixel < 2) return false;
   if (s.redWidth > 8 || s.greenWidth > 8 || s.blueWidth > 8) return false;
   TableAlpha alpha = TableAlpha::None;
-  TablePlan t;
+  TablePlan t{};
   t.constant = (d.bytesPerPixel == 2 || d.bytesPerPixel == 4) ? d.unusedMask : 0;
-  t.keyMask = t.keyValue = t.keyAlpha = 0;
   if (d.alphaWidth != 0) {
     if (c.keyToAlpha) {
       alpha = TableAlpha::Key;
@@ -460,11 +490,9 @@ bool TryRunTables(const Conversion& c) {
   FillChannelTable(&t, 0, s.redMask, s.redShift, s.redWidth, d.redWidth, d.redShift, d.redMask);
   FillChannelTable(&t, 1, s.greenMask, s.greenShift, s.greenWidth, d.greenWidth, d.greenShift, d.greenMask);
   FillChannelTable(&t, 2, s.blueMask, s.blueShift, s.blueWidth, d.blueWidth, d.blueShift, d.blueMask);
-  switch (s.bytesPerPixel) {
-    case 2: RunTableLoopFor<2>(c, t, alpha); break;
-    case 3: RunTableLoopFor<3>(c, t, alpha); break;
-    default: RunTableLoopFor<4>(c, t, alpha); break;
-  }
+  WithPixelBytes(s.bytesPerPixel, [&](auto src) {
+    WithPixelBytes(d.bytesPerPixel, [&](auto dest) { RunTableLoopFor<src.value, dest.value>(c, t, alpha); });
+  });
   return true;
 }
 
@@ -474,12 +502,13 @@ bool TryRunPaletteTable(const Conversion& c) {
   GeneralPlan plan = MakeGeneralPlan(c);
   uint32_t table[256];
   for (int i = 0; i < 256; ++i) table[i] = GeneralPixel(c, plan, PaletteValue(*c.sf, static_cast<uint8_t>(i)), 0, 0, 0);
-  int32_t db = c.df->bytesPerPixel;
-  for (int32_t row = 0; row < c.height; ++row) {
-    const uint8_t* s = c.SrcRow(row);
-    uint8_t* d = c.DestRowStart(row);
-    for (int32_t col = 0; col < c.width; ++col, d += db) WriteBytes(d, db, table[s[col]]);
-  }
+  WithPixelBytes(c.df->bytesPerPixel, [&](auto bytes) {
+    for (int32_t row = 0; row < c.height; ++row) {
+      const uint8_t* s = c.SrcRow(row);
+      uint8_t* d = c.DestRowStart(row);
+      for (int32_t col = 0; col < c.width; ++col, d += bytes.value) StorePixel<bytes.value>(d, table[s[col]]);
+    }
+  });
   return true;
 }
 
@@ -538,7 +567,8 @@ int ConvertPixelRect(void* destPixels, int32_t destPitch, const ColorFormat* des
 
   if (c.keyToAlpha && !c.colorOff && s.colorBits == d.colorBits && s.bytesPerPixel == d.bytesPerPixel &&
       SameMasks(s, d, false)) {
-    return RunKeyToAlphaSameColours(c);
+    WithPixelBytes(d.bytesPerPixel, [&](auto bytes) { RunKeyToAlphaSameColours<bytes.value>(c); });
+    return 0;
   }
 
   if (!c.mirror && c.dither == DitherNone && !c.colorOff && !c.alphaFromRed && c.alpha == nullptr &&

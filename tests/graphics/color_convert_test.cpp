@@ -390,6 +390,14 @@ TEST(CompressedImage, ColourAndAlphaBlocks) {
          return b;
        }(),
        {0x88797879, 0x00000000, 0xFF414041, 0x00000000}},
+      {"DXT4 colour above its alpha stays at full scale", 4,
+       [&] {
+         std::vector<uint8_t> b = {17, 17, 0, 0, 0, 0, 0, 0};
+         auto c = ColourBlock(0xFFFF, 0x0000, indices0123);
+         b.insert(b.end(), c.begin(), c.end());
+         return b;
+       }(),
+       {0x11FFFFFF, 0x11000000, 0x11FFFFFF, 0x11FFFFFF}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
