@@ -1,64 +1,13 @@
 #include "library/graphics/color_convert.h"
 
 #include <cstring>
-#include <type_traits>
+
+#include "library/graphics/pixel_bytes.h"
 
 namespace {
 
 // Thresholds of the ordered 4x4 dither, in sixteenths of a destination unit.
 constexpr uint8_t kOrderedThresholds[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
-
-uint32_t ReadBytes(const uint8_t* p, int32_t bytes) {
-  uint32_t v = 0;
-  for (int32_t i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(p[i]) << (8 * i);
-  return v;
-}
-
-void WriteBytes(uint8_t* p, int32_t bytes, uint32_t v) {
-  for (int32_t i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// The same for a size known at compile time, for the loops of the shortcuts
-// (pixels are little-endian, as the processor's words).
-template <int Bytes>
-uint32_t LoadPixel(const uint8_t* p) {
-  if constexpr (Bytes == 2) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-  } else if constexpr (Bytes == 4) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  } else {
-    return ReadBytes(p, Bytes);
-  }
-}
-
-template <int Bytes>
-void StorePixel(uint8_t* p, uint32_t v) {
-  if constexpr (Bytes == 2) {
-    uint16_t w = static_cast<uint16_t>(v);
-    std::memcpy(p, &w, 2);
-  } else if constexpr (Bytes == 4) {
-    std::memcpy(p, &v, 4);
-  } else {
-    WriteBytes(p, Bytes, v);
-  }
-}
-
-template <int N>
-using PixelBytes = std::integral_constant<int, N>;
-
-// Calls f with PixelBytes<2>, <3> or <4> for a size of 2, 3 or 4 bytes.
-template <typename F>
-void WithPixelBytes(int32_t bytes, F&& f) {
-  switch (bytes) {
-    case 2: f(PixelBytes<2>{}); break;
-    case 3: f(PixelBytes<3>{}); break;
-    default: f(PixelBytes<4>{}); break;
-  }
-}
 
 // A palette entry read as the 32-bit value the format's masks describe.
 uint32_t PaletteValue(const ColorFormat& f, uint8_t index) {
@@ -67,7 +16,7 @@ uint32_t PaletteValue(const ColorFormat& f, uint8_t index) {
 }
 
 uint32_t ReadFormatPixel(const ColorFormat& f, const uint8_t* p) {
-  return f.bytesPerPixel == 1 ? PaletteValue(f, *p) : ReadBytes(p, f.bytesPerPixel);
+  return f.bytesPerPixel == 1 ? PaletteValue(f, *p) : ReadPixelBytes(p, f.bytesPerPixel);
 }
 
 uint64_t LowBits(int32_t n) { return n >= 64 ? ~0ull : (1ull << n) - 1u; }
@@ -279,7 +228,7 @@ int RunGeneral(const Conversion& c) {
       if (c.skipKey && (v & colourMask) == c.key) continue;
       uint32_t av = a != nullptr ? ReadFormatPixel(*c.af, a + col * ab) : 0;
       uint32_t out = GeneralPixel(c, plan, v, av, c.DestColumn(col), c.destY + row);
-      WriteBytes(c.DestPixel(row, col), db, out);
+      WritePixelBytes(c.DestPixel(row, col), db, out);
     }
   }
   return 0;
@@ -347,7 +296,7 @@ int RunSameLayout(const Conversion& c) {
       continue;
     }
     for (int32_t col = 0; col < c.width; ++col, d += step, s += bytes) {
-      if (c.skipKey && (ReadBytes(s, bytes) & keyMask) == c.key) continue;
+      if (c.skipKey && (ReadPixelBytes(s, bytes) & keyMask) == c.key) continue;
       std::memcpy(d, s, bytes);
     }
   }
@@ -611,7 +560,7 @@ int ReduceImageForMipLevel(const ColorFormat* format, void* dest, int32_t destPi
       uint32_t p[4];
       for (int32_t i = 0; i < rows; ++i) {
         for (int32_t j = 0; j < cols; ++j) {
-          p[i * cols + j] = ReadBytes(top + static_cast<intptr_t>(i) * srcPitch + (x * cols + j) * bytes, bytes);
+          p[i * cols + j] = ReadPixelBytes(top + static_cast<intptr_t>(i) * srcPitch + (x * cols + j) * bytes, bytes);
         }
       }
       uint32_t value = f.unusedMask;
@@ -621,7 +570,7 @@ int ReduceImageForMipLevel(const ColorFormat* format, void* dest, int32_t destPi
         for (uint32_t i = 0; i < samples; ++i) sum += (p[i] & masks[ch]) >> shifts[ch];
         value |= (static_cast<uint32_t>(sum / samples) << shifts[ch]) & masks[ch];
       }
-      WriteBytes(out + x * bytes, bytes, value);
+      WritePixelBytes(out + x * bytes, bytes, value);
     }
   }
   return 0;

@@ -4,6 +4,7 @@
 
 #include "library/core/memory.h"
 #include "library/graphics/color_convert.h"
+#include "library/graphics/pixel_bytes.h"
 
 namespace {
 
@@ -42,23 +43,6 @@ int32_t ScaleToByte(uint32_t c, uint8_t width) {
 }
 
 uint32_t Channel(uint32_t pixel, uint32_t mask, uint8_t shift) { return (pixel & mask) >> shift; }
-
-uint32_t ReadPixelBytes(const uint8_t* p, int32_t bytes) {
-  switch (bytes) {
-    case 1: return p[0];
-    case 2: return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8;
-    case 3:
-      return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-             static_cast<uint32_t>(p[2]) << 16;
-    default:
-      return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-             static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-  }
-}
-
-void WritePixelBytes(uint8_t* p, int32_t bytes, uint32_t value) {
-  for (int32_t i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 uint32_t PaletteEntryValue(const ColorFormat& format, uint8_t index) {
   const uint8_t* e = format.palette[index];

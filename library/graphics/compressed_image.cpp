@@ -3,14 +3,15 @@
 
 #include "library/core/memory.h"
 #include "library/graphics/color_convert.h"
+#include "library/graphics/pixel_bytes.h"
 
 namespace {
 
 constexpr uint32_t kDxt1 = 1, kDxt2 = 2, kDxt3 = 3, kDxt4 = 4, kDxt5 = 5;
 
-uint32_t Read16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8; }
+uint32_t Read16(const uint8_t* p) { return ReadPixelBytes(p, 2); }
 
-uint32_t Read32(const uint8_t* p) { return Read16(p) | Read16(p + 2) << 16; }
+uint32_t Read32(const uint8_t* p) { return ReadPixelBytes(p, 4); }
 
 struct Rgba {
   uint32_t r, g, b, a;
