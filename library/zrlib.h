@@ -4,3 +4,4 @@
 #include "library/core/random.h"
 #include "library/core/text_helpers.h"
 #include "library/core/timer.h"
+#include "library/file/file_table.h"
