@@ -27,9 +27,6 @@ extern PixelRect DrawClipRect;
 extern MEMIMG* DrawDestMemImg;
 // The blend graph's memory image, laid over sources as a per-pixel weight, or null.
 extern MEMIMG* BlendMaskMemImg;
-// Screen depth in bits (16 or 32); 0 until the screen mode is set.
-extern int32_t ScreenColorBits;
-
 // ScreenColorBits, or 16 while it is still 0.
 int GetScreenColorBits();
 
