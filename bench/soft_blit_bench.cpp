@@ -269,6 +269,136 @@ void Glyphs32(benchmark::State& state, const std::string& impl) {
   SetPixels(state, int64_t{kGlyph} * kGlyph * kGlyphCount);
 }
 
+// ---- Rows of the 16-bit and paletted blits ----
+
+uint16_t To565(uint32_t argb) {
+  return static_cast<uint16_t>(((argb >> 8) & 0xF800) | ((argb >> 5) & 0x07E0) | ((argb >> 3) & 0x001F));
+}
+
+void CopyFrame16(benchmark::State& state, const std::string& impl) {
+  std::mt19937 rng(4);
+  OurImage src(kFrameW, kFrameH, MemImgDepth16), dst(kFrameW, kFrameH, MemImgDepth16);
+  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH, rng);
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_RGB565);
+    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_RGB565);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_NONE);
+  } else if (impl == "pixman") {
+    peers.pixSrc = PixmanCopyOf(src, PIXMAN_r5g6b5);
+    peers.pixDst = PixmanCopyOf(dst, PIXMAN_r5g6b5);
+  }
+  SetDrawState(0, 0);
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlit(&dst.view, &src.view, 0, 0, 0, nullptr);
+    } else if (impl == "memcpy") {
+      std::memcpy(dst.pixels, src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH);
+    } else if (impl == "sdl2") {
+      SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, nullptr);
+    } else {
+      pixman_image_composite32(PIXMAN_OP_SRC, peers.pixSrc, nullptr, peers.pixDst, 0, 0, 0, 0, 0, 0, kFrameW,
+                               kFrameH);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kFrameW} * kFrameH);
+}
+
+// A 16-bit sprite: RGB565 with a constant alpha, or RGB565 with per-pixel
+// alpha (the peers draw the same colours from ARGB8888).
+void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, int32_t param, bool alpha) {
+  std::mt19937 rng(5);
+  OurImage src(kSprite, kSprite, MemImgDepth16, false, alpha), dst(kFrameW, kFrameH, MemImgDepth16);
+  OurImage argb(kSprite, kSprite, MemImgDepth32, false, true);
+  FillSprite32(argb, rng, true);
+  for (int y = 0; y < kSprite; ++y)
+    for (int x = 0; x < kSprite; ++x) {
+      uint32_t v;
+      std::memcpy(&v, argb.Row(y) + 4 * x, 4);
+      const uint16_t colour = To565(v);
+      // The peers see the colour that the 565 pixel holds.
+      const uint32_t wide = (v & 0xFF000000) | ((colour & 0xF800u) << 8) | ((colour & 0x07E0u) << 5) |
+                            ((colour & 0x001Fu) << 3);
+      std::memcpy(argb.Row(y) + 4 * x, &wide, 4);
+      if (alpha) {
+        const uint32_t packed = colour | ((v >> 24) << 16);
+        std::memcpy(src.Row(y) + 4 * x, &packed, 4);
+      } else {
+        std::memcpy(src.Row(y) + 2 * x, &colour, 2);
+      }
+    }
+  src.buffer.transColor = kKey16;
+  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = alpha ? SdlCopyOf(argb, SDL_PIXELFORMAT_ARGB8888) : SdlCopyOf(src, SDL_PIXELFORMAT_RGB565);
+    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_RGB565);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_BLEND);
+    if (!alpha) SDL_SetSurfaceAlphaMod(peers.sdlSrc, static_cast<Uint8>(param));
+  } else if (impl == "pixman") {
+    peers.pixSrc = alpha ? PixmanCopyOf(argb, PIXMAN_a8r8g8b8) : PixmanCopyOf(src, PIXMAN_r5g6b5);
+    peers.pixDst = PixmanCopyOf(dst, PIXMAN_r5g6b5);
+    if (!alpha) peers.pixMask = SolidMask(static_cast<uint16_t>(param * 257));
+  }
+  SetDrawState(mode, param);
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlit(&dst.view, &src.view, kSpriteX, kSpriteY, alpha ? 1 : 0, nullptr);
+    } else if (impl == "sdl2") {
+      SDL_Rect d = {kSpriteX, kSpriteY, kSprite, kSprite};
+      SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+    } else {
+      pixman_image_composite32(PIXMAN_OP_OVER, peers.pixSrc, peers.pixMask, peers.pixDst, 0, 0, 0, 0,
+                               kSpriteX, kSpriteY, kSprite, kSprite);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kSprite} * kSprite);
+}
+
+// A paletted sprite copied onto a 16 or 32-bit frame (trans: index 0 is transparent).
+void Paletted(benchmark::State& state, const std::string& impl, int32_t depthKind, bool trans) {
+  std::mt19937 rng(6);
+  OurImage src(kSprite, kSprite, depthKind, true), dst(kFrameW, kFrameH, depthKind);
+  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * kSprite, rng);
+  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  std::vector<SDL_Color> colours(256);
+  for (int i = 0; i < 256; ++i) {
+    const uint32_t v = rng() & 0x00FFFFFF;
+    if (depthKind == MemImgDepth16) {
+      const uint16_t c = To565(v);
+      std::memcpy(src.palette.data() + 2 * i, &c, 2);
+      colours[i] = {static_cast<Uint8>((c >> 8) & 0xF8), static_cast<Uint8>((c >> 3) & 0xFC),
+                    static_cast<Uint8>((c << 3) & 0xF8), 255};
+    } else {
+      std::memcpy(src.palette.data() + 4 * i, &v, 4);
+      colours[i] = {static_cast<Uint8>(v >> 16), static_cast<Uint8>(v >> 8), static_cast<Uint8>(v), 255};
+    }
+  }
+  src.buffer.transColor = 0;
+  const Uint32 dstFormat = depthKind == MemImgDepth16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_XRGB8888;
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_INDEX8);
+    SDL_SetPaletteColors(peers.sdlSrc->format->palette, colours.data(), 0, 256);
+    peers.sdlDst = SdlCopyOf(dst, dstFormat);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_NONE);
+    if (trans) SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, 0);
+  }
+  SetDrawState(0, 0);
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlit(&dst.view, &src.view, kSpriteX, kSpriteY, trans ? 1 : 0, nullptr);
+    } else {
+      SDL_Rect d = {kSpriteX, kSpriteY, kSprite, kSprite};
+      SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kSprite} * kSprite);
+}
+
 const SpriteRow kAlpha128 = {1,   128,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_BLEND,
                              128, {-1, -1, -1}, PIXMAN_OP_OVER,  128,   false};
 const SpriteRow kAlpha100 = {1,   100,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_BLEND,
@@ -314,6 +444,21 @@ void RegisterAll() {
   Register("add 100, 256x256", all, sprite(kAdd100));
   Register("brightness, 256x256", all, sprite(kBright));
   Register("2000 glyphs 16x16", all, Glyphs32);
+
+  Register("565 copy 640x480", {"ours", "memcpy", "sdl2", "pixman"}, CopyFrame16);
+  auto sprite16 = [](int32_t mode, int32_t param, bool alpha) {
+    return [=](benchmark::State& s, const std::string& impl) { Sprite16(s, impl, mode, param, alpha); };
+  };
+  Register("565 alpha 128, 256x256", all, sprite16(1, 128, false));
+  Register("565 alpha 100, 256x256", all, sprite16(1, 100, false));
+  Register("565 pixel alpha + trans, 256x256", all, sprite16(0, 0, true));
+  auto paletted = [](int32_t depthKind, bool trans) {
+    return [=](benchmark::State& s, const std::string& impl) { Paletted(s, impl, depthKind, trans); };
+  };
+  Register("paletted to 565, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth16, false));
+  Register("paletted to 565 + trans, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth16, true));
+  Register("paletted to 8888, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth32, false));
+  Register("paletted to 8888 + trans, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth32, true));
 }
 
 // Keeps the best time per pixel of every benchmark while printing as usual.

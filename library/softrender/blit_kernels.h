@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "library/graphics/blend_tables.h"
 #include "library/softrender/blend_rules.h"
@@ -435,6 +436,49 @@ inline void Pixel16(uint8_t* dp, const uint8_t* sp, uint32_t maskByte, const Ble
   } else {
     StorePixel16(dp, Combine16<V, false>(s, d, a, m, c));
   }
+}
+
+// ---- Copies from a palette ----
+
+// Mode 0, no mask, white: each index's entry stored, the whole entry
+// (byte 3 included for 32-bit images). Four indices are read as one word;
+// with trans set, a word of four transparent indices is passed over at once
+// and every other index is tested on its own.
+// Entry-sized words at any address that may alias the byte buffers they are
+// read from and written to.
+template <int32_t Bytes>
+struct PaletteWord;
+template <>
+struct PaletteWord<2> {
+  typedef uint16_t __attribute__((may_alias, aligned(1))) Type;
+};
+template <>
+struct PaletteWord<4> {
+  typedef uint32_t __attribute__((may_alias, aligned(1))) Type;
+};
+
+template <BlitVariant V, int32_t EntryBytes>
+inline void PaletteCopyRow(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
+  using Word = typename PaletteWord<EntryBytes>::Type;
+  constexpr bool low = EntryBytes == 2 ? KeyLowByte16(V) : KeyLowByte32(V);
+  const bool keyed = V.trans && (low || c.transColor <= 0xFF);
+  const uint32_t key = c.transColor & 0xFF;
+  const uint32_t keyWord = key * 0x01010101u;
+  const Word* const palette = reinterpret_cast<const Word*>(c.palette);
+  Word* const out = reinterpret_cast<Word*>(dst);
+  int32_t i = 0;
+  if (!keyed) {
+#pragma GCC unroll 8
+    for (; i < n; ++i) out[i] = palette[src[i]];
+    return;
+  }
+  for (; i + 4 <= n; i += 4) {
+    if (LoadPixel32(src + i) == keyWord) continue;
+    for (int32_t j = i; j < i + 4; ++j)
+      if (src[j] != key) out[j] = palette[src[j]];
+  }
+  for (; i < n; ++i)
+    if (src[i] != key) out[i] = palette[src[i]];
 }
 
 }  // namespace blit_detail
