@@ -66,6 +66,7 @@ TEST_F(SoftBlit16Test, WorkedExamplesOf16BitBlends) {
       {"6-bit table at 127", 1, 127, kWhite, false, 0, 0, -1, {p3}, {p5}, {Pack(4, 4, 4)}},
       {"6-bit table at 252 gives the source", 1, 252, kWhite, false, 0, 0, -1, {p3}, {p5}, {p3}},
       {"6-bit table at 254 gives the source", 1, 254, kWhite, false, 0, 0, -1, {p3}, {p5}, {p3}},
+      {"6-bit table at 253 gives the source", 1, 253, kWhite, false, 0, 0, -1, {p3}, {p5}, {p3}},
       {"dmix rounds toward the destination", 1, 128, dim, false, 0, 0, -1, {0}, {red31}, {Pack(16, 0, 0)}},
       {"the masked mix floors", 1, 128, dim, false, 0, 0, 255, {0}, {red31}, {Pack(15, 0, 0)}},
       {"copy of an alpha source ignores the alpha", 0, 0, kWhite, true, 0, 0, -1, {0x00FFFF}, {0}, {0xFFFF}},
