@@ -399,6 +399,50 @@ void Paletted(benchmark::State& state, const std::string& impl, int32_t depthKin
   SetPixels(state, int64_t{kSprite} * kSprite);
 }
 
+// ---- Rows of the stretched blit ----
+
+// A source of srcW x srcH drawn nearest-neighbour into destW x destH at the
+// top-left of a frame, in mode 0 or in mode 1 at 128.
+void Stretch32(benchmark::State& state, const std::string& impl, int srcW, int srcH, int destW, int destH,
+               int frameW, int frameH, int32_t mode) {
+  std::mt19937 rng(7);
+  OurImage src(srcW, srcH, MemImgDepth32), dst(frameW, frameH, MemImgDepth32);
+  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * srcH, rng);
+  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * frameH, rng);
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_XRGB8888);
+    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, mode == 0 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+    if (mode == 1) SDL_SetSurfaceAlphaMod(peers.sdlSrc, 128);
+  } else if (impl == "pixman") {
+    peers.pixSrc = PixmanCopyOf(src, PIXMAN_x8r8g8b8);
+    peers.pixDst = PixmanCopyOf(dst, PIXMAN_x8r8g8b8);
+    pixman_transform_t t;
+    pixman_transform_init_scale(&t, pixman_double_to_fixed(static_cast<double>(srcW) / destW),
+                                pixman_double_to_fixed(static_cast<double>(srcH) / destH));
+    pixman_image_set_transform(peers.pixSrc, &t);
+    pixman_image_set_filter(peers.pixSrc, PIXMAN_FILTER_NEAREST, nullptr, 0);
+    if (mode == 1) peers.pixMask = SolidMask(128 * 257);
+  }
+  SetDrawState(mode, 128);
+  DrawClipRect = {0, 0, frameW, frameH};
+  const int32_t rect[4] = {0, 0, destW, destH};
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlitStretch(&dst.view, &src.view, rect, 0, nullptr);
+    } else if (impl == "sdl2") {
+      SDL_Rect d = {0, 0, destW, destH};
+      SDL_BlitScaled(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+    } else {
+      pixman_image_composite32(mode == 0 ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, peers.pixSrc, peers.pixMask,
+                               peers.pixDst, 0, 0, 0, 0, 0, 0, destW, destH);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{destW} * destH);
+}
+
 const SpriteRow kAlpha128 = {1,   128,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_BLEND,
                              128, {-1, -1, -1}, PIXMAN_OP_OVER,  128,   false};
 const SpriteRow kAlpha100 = {1,   100,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_BLEND,
@@ -459,6 +503,17 @@ void RegisterAll() {
   Register("paletted to 565 + trans, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth16, true));
   Register("paletted to 8888, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth32, false));
   Register("paletted to 8888 + trans, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth32, true));
+
+  auto stretch = [](int srcW, int srcH, int destW, int destH, int frameW, int frameH, int32_t mode) {
+    return [=](benchmark::State& s, const std::string& impl) {
+      Stretch32(s, impl, srcW, srcH, destW, destH, frameW, frameH, mode);
+    };
+  };
+  Register("stretch 320x240 to 640x480", all, stretch(320, 240, 640, 480, 640, 480, 0));
+  Register("stretch 256x256 x2, mode 0", all, stretch(256, 256, 512, 512, 640, 640, 0));
+  Register("stretch 256x256 x2, mode 1", all, stretch(256, 256, 512, 512, 640, 640, 1));
+  Register("stretch 256x256 x0.5, mode 0", all, stretch(256, 256, 128, 128, 640, 640, 0));
+  Register("stretch 256x256 x0.5, mode 1", all, stretch(256, 256, 128, 128, 640, 640, 1));
 }
 
 // Keeps the best time per pixel of every benchmark while printing as usual.
