@@ -161,7 +161,10 @@ constexpr bool KeyLowByte16(const BlitVariant& v) {
 
 // Parameter cases that draw like the general case share its loops.
 constexpr BlitVariant Canonical32(BlitVariant v) {
-  if ((v.param == BlitParam::Half && !HalfSum32(v)) || (v.param == BlitParam::Full && !AddFormB32(v)))
+  // (The paletted subtract at 255 draws like the general one but compares
+  // the key's low byte.)
+  const bool ownFull = AddFormB32(v) || (v.mode == 3 && KeyLowByte32(v));
+  if ((v.param == BlitParam::Half && !HalfSum32(v)) || (v.param == BlitParam::Full && !ownFull))
     v.param = BlitParam::General;
   return v;
 }
@@ -228,22 +231,20 @@ inline uint32_t Combine32(uint32_t s, uint32_t d, uint32_t a, uint32_t m, const 
       }
       return out;
     }
+  } else if constexpr (AddFormB32(V)) {
+    return BlendAdd32B(d, s & 0x00FFFFFFu);
   } else if constexpr (V.mode == 2 || V.mode == 3) {
-    uint32_t t;
-    if constexpr (AddFormB32(V)) {
-      return BlendAdd32B(d, s & 0x00FFFFFFu);
-    } else {
-      t = 0;
-      const uint32_t w = maskAlpha * static_cast<uint32_t>(c.param);
-      for (int ch = 0; ch < 3; ++ch) {
-        uint32_t x = Source32<V>((s >> (8 * ch)) & 0xFF, c.scaleBright[ch]);
-        uint32_t tc;
-        if constexpr (factors == 0)
-          tc = static_cast<uint32_t>(c.scaleParam[x]);
-        else
-          tc = BlendPart<kShift<factors + 1>>(x, w);
-        t |= tc << (8 * ch);
-      }
+    // The three shares form the term T (byte 3 zero).
+    const uint32_t w = maskAlpha * static_cast<uint32_t>(c.param);
+    uint32_t t = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+      uint32_t x = Source32<V>((s >> (8 * ch)) & 0xFF, c.scaleBright[ch]);
+      uint32_t tc;
+      if constexpr (factors == 0)
+        tc = static_cast<uint32_t>(c.scaleParam[x]);
+      else
+        tc = BlendPart<kShift<factors + 1>>(x, w);
+      t |= tc << (8 * ch);
     }
     if constexpr (V.mode == 2)
       return BlendAdd32A(d, t);
@@ -440,10 +441,6 @@ inline void Pixel16(uint8_t* dp, const uint8_t* sp, uint32_t maskByte, const Ble
 
 // ---- Copies from a palette ----
 
-// Mode 0, no mask, white: each index's entry stored, the whole entry
-// (byte 3 included for 32-bit images). Four indices are read as one word;
-// with trans set, a word of four transparent indices is passed over at once
-// and every other index is tested on its own.
 // Entry-sized words at any address that may alias the byte buffers they are
 // read from and written to.
 template <int32_t Bytes>
@@ -457,6 +454,10 @@ struct PaletteWord<4> {
   typedef uint32_t __attribute__((may_alias, aligned(1))) Type;
 };
 
+// Mode 0, no mask, white: each index's entry stored, the whole entry (byte 3
+// included for 32-bit images). With trans set, four indices are read as one
+// word and a word of four transparent indices is passed over at once; every
+// other index is tested on its own.
 template <BlitVariant V, int32_t EntryBytes>
 inline void PaletteCopyRow(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
   using Word = typename PaletteWord<EntryBytes>::Type;

@@ -106,15 +106,17 @@ void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_
   const int32_t origLeft = static_cast<int32_t>(left), origTop = static_cast<int32_t>(top);
   PixelRect clipped = {origLeft, origTop, static_cast<int32_t>(right), static_cast<int32_t>(bottom)};
   ClipRectToArea(&clipped, &DrawClipRect);
+  s.width = clipped.right - clipped.left;
+  s.height = clipped.bottom - clipped.top;
+  // Tested before the clipped offsets are scaled: only a rectangle that keeps
+  // pixels has offsets below its size.
+  if (s.width == 0 || s.height == 0) return;
   const int32_t offsetX = (clipped.left - origLeft) << 16;
   const int32_t offsetY = (clipped.top - origTop) << 16;
   s.skipX = offsetX / static_cast<int32_t>(s.stepX);
   s.skipY = offsetY / static_cast<int32_t>(s.stepY);
   s.accX0 = static_cast<int32_t>(s.stepX) - offsetX % static_cast<int32_t>(s.stepX);
   s.accY0 = static_cast<int32_t>(s.stepY) - offsetY % static_cast<int32_t>(s.stepY);
-  s.width = clipped.right - clipped.left;
-  s.height = clipped.bottom - clipped.top;
-  if (s.width == 0 || s.height == 0) return;
 
   const int32_t srcBytes = sb->format->bytesPerPixel;
   const int32_t column = s.dirX > 0 ? s.skipX : src->width - s.skipX - 1;
