@@ -6,5 +6,7 @@
 
 void EnterLibraryLock();
 void LeaveLibraryLock();
+// Threads queued for the lock (for diagnostics and tests).
+int LibraryLockWaitingCount();
 // Closes the lock's events and guard; the next EnterLibraryLock makes it anew.
 void DestroyLibraryLock();

@@ -26,6 +26,17 @@ int FormatString(char* buffer, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 int FormatStringV(char* buffer, size_t size, const char* format, va_list args);
 
-// The on-screen log: 80 lines of 255 bytes, prepared at start-up and hidden.
+// The on-screen log: 80 lines of 255 bytes, prepared at start-up and hidden
+// (nothing sets the display flag or writes lines into the buffer).
+struct OnScreenLogState {
+  char lines[80][255];
+  int32_t lineHeight;
+  int32_t fontHandle = -1;
+  int32_t fontLost;
+  int32_t prepared;
+  int32_t display;
+};
+extern OnScreenLogState OnScreenLog;
+
 int InitOnScreenLog();
 int DrawOnScreenLog();

@@ -21,6 +21,15 @@ int CheckTrackedHeap();
 void DumpTrackedHeap();
 void LogTrackedTotal();
 
+// Switches: a block of exactly TrackedWatchSize bytes (every block when it is
+// negative, or with TrackedLogAll) is logged on allocation, re-allocation and
+// free; TrackedLogTotals logs the totals after each; TrackedCheckAlways checks
+// every header on each operation.
+extern int32_t TrackedWatchSize;
+extern int32_t TrackedLogAll;
+extern int32_t TrackedLogTotals;
+extern int32_t TrackedCheckAlways;
+
 // Totals of the live blocks.
 int32_t TrackedTotalSize();
 int32_t TrackedBlockCount();

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "library/core/library_state.h"
+#include "library/core/log.h"
+#include "library/core/memory.h"
+#include "platform/win32/win32.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+class TrackedMemoryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    PlatformSetDebugOutput(false);
+    PlatformUseVirtualClock(true, 0);
+    ASSERT_NE(GetCurrentDirectoryA(sizeof SavedCurrentDirectory, SavedCurrentDirectory), 0u);
+    StartLogFile();
+  }
+  void TearDown() override {
+    SavedCurrentDirectory[0] = '\0';
+    PlatformUseVirtualClock(false);
+    PlatformSetDebugOutput(true);
+  }
+  static std::string Log() {
+    std::vector<uint8_t> bytes = ReadFileBytes("Log.txt");
+    return std::string(bytes.begin(), bytes.end());
+  }
+  static std::string Addr(const void* p) {
+    char text[32];
+    snprintf(text, sizeof text, "%08llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
+    return text;
+  }
+  // The serial number the dump shows for the block at p, or -1.
+  static int SerialOf(const std::string& log, const void* p) {
+    size_t at = log.find("  addr:" + Addr(p));
+    if (at == std::string::npos) return -1;
+    size_t id = log.rfind("ID:", at);
+    return id == std::string::npos ? -1 : std::stoi(log.substr(id + 3, at - id - 3));
+  }
+};
+
+TEST_F(TrackedMemoryTest, DumpListsBlocksNewestFirstWithTotals) {
+  int32_t baseSize = TrackedTotalSize(), baseCount = TrackedBlockCount();
+  ASSERT_EQ(baseCount, 0);
+  char* a = static_cast<char*>(TrackedAlloc(10, "short.cpp", 12));
+  char* b = static_cast<char*>(TrackedAlloc(20, "a_rather_long_source_name.cpp", 345));
+  char* c = static_cast<char*>(TrackedAlloc(30));
+  memcpy(a, "ABCDEFGHIJ", 10);
+  for (int i = 0; i < 20; ++i) b[i] = static_cast<char>(i);  // control bytes show as dots
+  memset(c, 0xE0, 30);                                        // bytes of 0x80 and above too
+  DumpTrackedHeap();
+  std::string log = Log();
+  int sa = SerialOf(log, a);
+  ASSERT_GE(sa, 0);
+  std::string expected =
+      "0:\r\n"
+      "0:Alloc memory dump\r\n"
+      "0:\tsize:30(0.029kb)  file:  line:0  ID:" + std::to_string(sa + 2) + "  addr:" + Addr(c) +
+      "  data:<................> [e0 e0 e0 e0 e0 e0 e0 e0 e0 e0 e0 e0 e0 e0 e0 e0]\r\n"
+      "0:\tsize:20(0.020kb)  file:source_name.cpp  line:345  ID:" + std::to_string(sa + 1) +
+      "  addr:" + Addr(b) +
+      "  data:<................> [00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f]\r\n"
+      "0:\tsize:10(0.010kb)  file:short.cpp  line:12  ID:" + std::to_string(sa) + "  addr:" + Addr(a) +
+      "  data:<ABCDEFGHIJ> [41 42 43 44 45 46 47 48 49 4a]\r\n"
+      "0:\tTotal size:60(0.059kb)  Alloc num:3\r\n"
+      "0:\r\n";
+  EXPECT_EQ(log, expected);
+  EXPECT_EQ(TrackedTotalSize(), baseSize + 60);
+  // Full 64-bit addresses.
+  EXPECT_NE(log.find(Addr(a)), std::string::npos);
+  TrackedFree(a);
+  TrackedFree(b);
+  TrackedFree(c);
+  EXPECT_EQ(TrackedBlockCount(), 0);
+  EXPECT_EQ(TrackedTotalSize(), 0);
+}
+
+TEST_F(TrackedMemoryTest, ReallocKeepsListPlaceTakesNewSerialAndZeroFills) {
+  void* a = TrackedAlloc(8);
+  char* b = static_cast<char*>(TrackedAlloc(8));
+  void* c = TrackedAlloc(8);
+  memcpy(b, "12345678", 8);
+  char* b2 = static_cast<char*>(TrackedRealloc(b, 4096, "grow.cpp", 7));
+  ASSERT_NE(b2, nullptr);
+  EXPECT_EQ(memcmp(b2, "12345678", 8), 0);
+  for (int i = 8; i < 4096; ++i) ASSERT_EQ(b2[i], 0) << i;
+  EXPECT_EQ(TrackedTotalSize(), 8 + 4096 + 8);
+  DumpTrackedHeap();
+  std::string log = Log();
+  size_t pc = log.find(Addr(c)), pb = log.find(Addr(b2)), pa = log.find(Addr(a));
+  ASSERT_NE(pb, std::string::npos);
+  EXPECT_LT(pc, pb);  // newest first: c, then b where it was, then a
+  EXPECT_LT(pb, pa);
+  EXPECT_GT(SerialOf(log, b2), SerialOf(log, c));
+  EXPECT_NE(log.find("file:grow.cpp  line:7"), std::string::npos);
+  EXPECT_EQ(CheckTrackedHeap(), 0);
+  TrackedFree(a);
+  TrackedFree(b2);
+  TrackedFree(c);
+  void* fresh = TrackedRealloc(nullptr, 5);
+  EXPECT_EQ(TrackedBlockCount(), 1);
+  TrackedFree(fresh);
+  TrackedFree(nullptr);
+  EXPECT_EQ(TrackedBlockCount(), 0);
+}
+
+TEST_F(TrackedMemoryTest, WatchSizeZeroLogsZeroByteBlocks) {
+  void* other = TrackedAlloc(3);
+  void* p = TrackedAlloc(0);
+  p = TrackedRealloc(p, 0);
+  TrackedFree(p);
+  TrackedFree(other);
+  std::string log = Log();
+  size_t alloc = log.find("0:mem alloc  \tsize:0(0.000kb)");
+  size_t realloc = log.find("0:mem realloc  \tsize:0(0.000kb)");
+  size_t free = log.find("0:mem free  \tsize:0(0.000kb)");
+  EXPECT_NE(alloc, std::string::npos) << log;
+  EXPECT_NE(realloc, std::string::npos);
+  EXPECT_NE(free, std::string::npos);
+  EXPECT_EQ(log.find("size:3"), std::string::npos);  // other sizes are not logged
+  EXPECT_NE(log.find("data:<> []\r\n"), std::string::npos);
+}
+
+TEST_F(TrackedMemoryTest, DoubleFreeAndForeignPointersAreRefused) {
+  void* keep = TrackedAlloc(16);
+  void* p = TrackedAlloc(24);
+  TrackedFree(p);
+  TrackedFree(p);  // logged, nothing touched
+  alignas(16) static char foreign[256];
+  TrackedFree(foreign + 128);
+  EXPECT_EQ(TrackedRealloc(foreign + 128, 10), nullptr);
+  EXPECT_EQ(TrackedBlockCount(), 1);
+  EXPECT_EQ(TrackedTotalSize(), 16);
+  EXPECT_EQ(CheckTrackedHeap(), 0);
+  std::string log = Log();
+  EXPECT_NE(log.find("in TrackedFree"), std::string::npos);
+  EXPECT_NE(log.find("in TrackedRealloc"), std::string::npos);
+  TrackedFree(keep);
+  EXPECT_EQ(TrackedBlockCount(), 0);
+}
+
+TEST_F(TrackedMemoryTest, CorruptedHeaderIsReported) {
+  char* p = static_cast<char*>(TrackedAlloc(8));
+  void* q = TrackedAlloc(8);
+  EXPECT_EQ(CheckTrackedHeap(), 0);
+  // Scribble over p's header the way an underrun would: the size field and the
+  // name's terminator. The report must still read only the block's own bytes.
+  char saved[64];
+  char* header = p - 80;
+  memcpy(saved, header, 64);
+  memset(header, 'N', 16);
+  header[22] = 0x7F;
+  EXPECT_EQ(CheckTrackedHeap(), -1);
+  std::string log = Log();
+  EXPECT_NE(log.find("以下のメモリ確保情報が破損しました"), std::string::npos);
+  EXPECT_NE(log.find("file:NNNNNNNNNNNNNNN  line:"), std::string::npos);
+  memcpy(header, saved, 64);
+  EXPECT_EQ(CheckTrackedHeap(), 0);
+  TrackedFree(p);
+  TrackedFree(q);
+}
+
+TEST_F(TrackedMemoryTest, CallocZeroesAndHugeRequestsFail) {
+  unsigned char* p = static_cast<unsigned char*>(TrackedCalloc(100));
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(p[i], 0);
+  TrackedFree(p);
+  EXPECT_EQ(TrackedAlloc(size_t{1} << 40), nullptr);
+  EXPECT_NE(Log().find("Alloc memory dump"), std::string::npos);  // failure writes the dump
+}
+
+}  // namespace
