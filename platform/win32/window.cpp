@@ -190,6 +190,8 @@ void QuitVideo() {
 // SDL video starts on first need; the thread that starts it owns the windows' events.
 bool EnsureVideo() {
   if (videoReady) return true;
+  // Signals keep their usual effect instead of becoming SDL quit events.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     fprintf(stderr, "SDL video: %s\n", SDL_GetError());
     return false;
