@@ -280,6 +280,11 @@ void WaitDiskFileIdle(FileId id) {
   if (record != nullptr && record->hasThread) WaitForSingleObject(record->thread.doneEvent, INFINITE);
 }
 
+uint32_t DiskFileSize(FileId id) {
+  DiskFileRecord* record = AsRecord(id);
+  return record == nullptr ? 0 : record->size;
+}
+
 int DiskSetCurrentDir(const char* path) { return SetCurrentDirectoryA(path); }
 
 int DiskGetCurrentDir(char* buffer) {
@@ -289,9 +294,7 @@ int DiskGetCurrentDir(char* buffer) {
   return 0;
 }
 
-namespace {
-
-FileDateTime ToLocalDateTime(const FILETIME& time) {
+FileDateTime LocalFileDateTime(const FILETIME& time) {
   FileDateTime out{};
   FILETIME local;
   SYSTEMTIME parts;
@@ -300,14 +303,16 @@ FileDateTime ToLocalDateTime(const FILETIME& time) {
   return out;
 }
 
+namespace {
+
 void FillFindInfo(const WIN32_FIND_DATAA& data, FileFindInfo* info) {
   if (info == nullptr) return;
   StrCopy(info->name, data.cFileName);
   info->isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 1 : 0;
   info->sizeLow = data.nFileSizeLow;
   info->sizeHigh = data.nFileSizeHigh;
-  info->creationTime = ToLocalDateTime(data.ftCreationTime);
-  info->lastWriteTime = ToLocalDateTime(data.ftLastWriteTime);
+  info->creationTime = LocalFileDateTime(data.ftCreationTime);
+  info->lastWriteTime = LocalFileDateTime(data.ftLastWriteTime);
 }
 
 }  // namespace
