@@ -131,8 +131,9 @@ int NormalizeArchivePath(const char* path, char* out, size_t outSize) {
   size_t root = 2;  // what ".." never removes: the drive, or the two backslashes
   out[0] = '\0';
   const char* p = path;
+  bool network = IsSeparator(p[0]) && IsSeparator(p[1]);
   bool ok;
-  if (IsSeparator(p[0]) && IsSeparator(p[1])) {
+  if (network) {
     ok = Append(out, outSize, &length, "\\\\", 2);
     p += 2;
   } else if (IsSeparator(p[0])) {
@@ -162,7 +163,8 @@ int NormalizeArchivePath(const char* path, char* out, size_t outSize) {
       continue;
     }
     size_t at = length;
-    ok = Append(out, outSize, &length, "\\", 1) && Append(out, outSize, &length, start, n);
+    ok = (network && length == root ? true : Append(out, outSize, &length, "\\", 1)) &&
+         Append(out, outSize, &length, start, n);
     if (ok) StrToUpper(out + at);
   }
   if (!ok) out[0] = '\0';

@@ -74,8 +74,6 @@ extern const FileFunctionTable ArchiveFileFunctions;
 // Stores an extension of 1 to 63 chars; an empty or longer one clears it
 // (archives are then looked for with "ZRA"). Returns 0.
 int ArchiveSetExtension(const char* extension);
-// The library's public entry for the same.
-int SetArchiveExtension(const char* extension);
 // Closes every archive no file or search holds. Returns 0.
 int CleanupArchives();
 int CloseUnusedArchives();

@@ -256,6 +256,7 @@ uint32_t DiskFileRead(void* buffer, uint32_t elementSize, uint32_t count, FileId
   }
   uint32_t whole = got / elementSize;
   record->position += whole * elementSize;
+  if (whole > 0) record->eof = 0;
   // A short or failed read may leave the file pointer anywhere: put it back
   // where the position says.
   if (!record->hasThread && got != bytes)

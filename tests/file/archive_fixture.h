@@ -88,6 +88,7 @@ struct ReadOracle {
     size_t bytes = static_cast<size_t>(whole * elementSize);
     memcpy(out, data->data() + position, bytes);
     position += static_cast<uint32_t>(bytes);
+    eof = false;
     return static_cast<uint32_t>(whole);
   }
   void Seek(int32_t offset, int32_t origin) {
