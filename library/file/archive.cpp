@@ -1,5 +1,6 @@
 #include "library/file/archive.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "library/core/memory.h"
@@ -76,11 +77,11 @@ int OpenHeadFromFile(ArchiveObject* object, const char* path, const char* keyStr
   memset(&object->head, 0, sizeof object->head);
   FileId file = DiskFileOpen(path, 0, 1, 1);
   if (file == 0) return -1;
-  uint32_t size = DiskFileSize(file);
+  uint32_t size = DiskFileSize(file);  // positions are 32-bit signed: 2 GB at most
   uint8_t head[28];
   uint8_t* headTable = nullptr;
   MakeArchiveKey(keyString, object->key);
-  bool ok = ReadArchiveBytes(0, head, 8, object->key, file) == 0;
+  bool ok = size <= INT32_MAX && ReadArchiveBytes(0, head, 8, object->key, file) == 0;
   if (ok && !HasMagic(head)) {
     MakeArchiveSecondKey(object->key);
     ok = ReadArchiveBytes(0, head, 8, object->key, file) == 0 && HasMagic(head);

@@ -163,8 +163,8 @@ int NormalizeArchivePath(const char* path, char* out, size_t outSize) {
       continue;
     }
     size_t at = length;
-    ok = (network && length == root ? true : Append(out, outSize, &length, "\\", 1)) &&
-         Append(out, outSize, &length, start, n);
+    bool first = network && length == root;  // right after the two backslashes
+    ok = (first || Append(out, outSize, &length, "\\", 1)) && Append(out, outSize, &length, start, n);
     if (ok) StrToUpper(out + at);
   }
   if (!ok) out[0] = '\0';
@@ -189,7 +189,6 @@ int OpenArchiveForPath(const char* path, int32_t* index, char* archivePath, char
   size_t start = full[0] == '\\' ? 2 : 0;
   for (size_t i = start; found < 0 && full[i] != '\0'; i += CharLength(full + i)) {
     if (full[i] != '\\') continue;
-    if (i == start) break;  // an empty component
     size_t length = 0;
     candidate[0] = '\0';
     if (!Append(candidate, sizeof candidate, &length, full, i) ||

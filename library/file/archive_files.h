@@ -87,7 +87,8 @@ void ReleaseSharedArchive(int32_t index);
 // The absolute, upper-cased form of path. 0, or -1 when it does not fit.
 int NormalizeArchivePath(const char* path, char* out, size_t outSize);
 // Finds the archive that holds path. 0 with the archive's index (one more
-// reference), its path and the path inside it; -1 when no archive applies.
+// reference), its path and the path inside it (either out may be null, else
+// holds ArchivePathSize bytes); -1 when no archive applies.
 int OpenArchiveForPath(const char* path, int32_t* index, char* archivePath, char* innerPath);
 
 // Splits path at its last '\', '/' or ':' into folder and pattern, both
