@@ -3,10 +3,12 @@
 // a memory context, converting its pixel layout.
 //
 // Sources of the blits: 1, 4 and 8 bits with a colour table, 16 and 32 bits
-// (BI_RGB, or BI_BITFIELDS with three masks behind the header), 24 bits.
-// Sections: the same layouts; an 8-bit section takes the nearest entry of its
-// own colour table. Rows of every DIB are padded to 4 bytes; a positive height
-// means the rows are stored bottom-up, a negative one top-down.
+// (BI_RGB, or BI_BITFIELDS with three masks behind the header), 24 bits. The
+// colour table or the masks follow the first 40 bytes of the header whatever
+// its size field says. Sections: the same layouts from 8 bits up; an 8-bit
+// section takes the nearest entry of its own colour table. Rows of every DIB
+// are padded to 4 bytes; a positive height means the rows are stored
+// bottom-up, a negative one top-down.
 #pragma once
 
 #include "platform/win32/win32_types.h"
@@ -75,8 +77,8 @@ constexpr DWORD SRCCOPY = 0x00CC0020;
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);
 
-// A section of the header's size and layout (BI_RGB with 1, 4, 8, 16, 24 or
-// 32 bits, or BI_BITFIELDS with 16 or 32), pixels cleared to 0; *bits gets
+// A section of the header's size and layout (BI_RGB with 8, 16, 24 or 32
+// bits, or BI_BITFIELDS with 16 or 32), pixels cleared to 0; *bits gets
 // the pixel pointer. Null (and *bits null) for any other layout, an empty or
 // oversized bitmap, or usage other than DIB_RGB_COLORS. The section handle
 // and offset must be null and 0.
