@@ -9,3 +9,4 @@
 #include "library/core/text_helpers.h"
 #include "library/core/timer.h"
 #include "library/core/window_mode.h"
+#include "library/file/file_table.h"

@@ -1,23 +1,14 @@
 // Empty steps of modules not built yet; see pending_modules.h.
 #include "library/core/pending_modules.h"
 
-#include "library/core/text_helpers.h"
 #include "platform/win32/win32.h"
 
 // ---------------------------------------------------------------- graphics
 
-int32_t ScreenWidth = 0;
-int32_t ScreenHeight = 0;
 int32_t HalfSizeScreenFlag = 0;
 int32_t HardwareActive = 0;
 int32_t MaskScreenEnabled = 0;
 
-int GetScreenSizeOrDefault(int* width, int* height) {
-  if (width != nullptr) *width = ScreenWidth != 0 ? ScreenWidth : 640;
-  if (height != nullptr) *height = ScreenHeight != 0 ? ScreenHeight : 480;
-  return 0;
-}
-int GetScreenColorBits() { return 16; }
 int GetDisplayModeCount() { return 0; }  // the display mode list comes with graphics
 int* GetDisplayModeEntry(int out[4], int) {
   out[0] = out[1] = out[2] = out[3] = -1;
@@ -30,7 +21,6 @@ int InitGraphicsSystem() { return 0; }                   // graphics: back end, 
 int EndGraphicsSystem() { return 0; }                    // graphics: graphs, masks, back end
 int InitGraphicsTables() { return 0; }                   // graphics: texture tables
 int ReleaseGraphicsTables() { return 0; }
-int FreeAllGraphImageHandles() { return 0; }
 int SelectDrawTarget(int) { return 0; }
 int GetDrawTarget() { return -4; }
 int PresentScreenRect(const int*) { return 0; }  // graphics: shows the back screen
@@ -93,14 +83,3 @@ int IsImeEnabled() { return 0; }
 int EndNetWorkSystem() { return 0; }
 int PumpNetWorkMessages(int) { return 0; }
 int HandleSocketEvent(intptr_t, uintptr_t) { return 0; }
-
-// ---------------------------------------------------------------- files and archives
-
-int CleanupArchives() { return 0; }                          // archives: close and reset the tables
-int SetFileFunctionTable(const FileFunctionTable*) { return 0; }  // files: the archive-aware set
-int InitFileStreamInterfaces() { return 0; }                 // files: file and memory streams
-int ArchiveSetExtension(const char*) { return 0; }
-int FileSetCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path) ? 0 : -1; }
-int FileGetCurrentDirectory(char* buffer, int size) {
-  return QueryCurrentDirectory(buffer, static_cast<size_t>(size));
-}

@@ -5,16 +5,16 @@
 
 #include <cstdint>
 
+#include "library/graphics/draw_state.h"
+#include "library/graphics/graph_image_handle.h"
+#include "library/graphics/graphics_system.h"
+
 // ---------------------------------------------------------------- graphics
 
 // Screen mode and draw state the core reads.
-extern int32_t ScreenWidth;         // 0 until set: 640
-extern int32_t ScreenHeight;        // 0 until set: 480
 extern int32_t HalfSizeScreenFlag;  // full screen at 320 x 240 shown doubled
 extern int32_t HardwareActive;      // 1 while the Direct3D device is in use
 
-int GetScreenSizeOrDefault(int* width, int* height);
-int GetScreenColorBits();
 int GetDisplayModeCount();
 int* GetDisplayModeEntry(int out[4], int index);
 int GetUseHardwareFlag();
@@ -25,7 +25,6 @@ int InitGraphicsSystem();
 int EndGraphicsSystem();
 int InitGraphicsTables();
 int ReleaseGraphicsTables();
-int FreeAllGraphImageHandles();
 int SelectDrawTarget(int handle);
 int GetDrawTarget();
 int PresentScreenRect(const int rect[4]);
@@ -86,14 +85,3 @@ int IsImeEnabled();
 int EndNetWorkSystem();
 int PumpNetWorkMessages(int autoClose);
 int HandleSocketEvent(intptr_t event, uintptr_t socket);
-
-// ---------------------------------------------------------------- files and archives
-
-int CleanupArchives();
-struct FileFunctionTable;
-int SetFileFunctionTable(const FileFunctionTable* table);
-int InitFileStreamInterfaces();
-int ArchiveSetExtension(const char* extension);
-// Slots 7 and 8 of the active file function table.
-int FileSetCurrentDirectory(const char* path);
-int FileGetCurrentDirectory(char* buffer, int size);

@@ -13,6 +13,8 @@
 #include "library/core/system_report.h"
 #include "library/core/timer.h"
 #include "library/core/window_mode.h"
+#include "library/file/archive_files.h"
+#include "library/file/file_table.h"
 #include "platform/com/com.h"
 #include "platform/win32/win32.h"
 
@@ -84,7 +86,7 @@ int ShutDown() {
   while (ProcessWindowMessages_Unlocked() == 0 && !MainWindowClosed && !MainWindowDestroyed &&
          MainHwnd != nullptr) {
   }
-  FileSetCurrentDirectory(SavedCurrentDirectory);
+  ActiveFileFunctions.SetCurrentDir(SavedCurrentDirectory);
   CleanupArchives();
   DumpTrackedHeap();
   if (DwmLibrary != nullptr) {
@@ -110,7 +112,7 @@ int InitLibrary_Unlocked() {
   BuildYuvToRgbTables();
   CleanupArchives();
   SetFileFunctionTable(nullptr);
-  FileGetCurrentDirectory(SavedCurrentDirectory, static_cast<int>(sizeof SavedCurrentDirectory));
+  ActiveFileFunctions.GetCurrentDir(SavedCurrentDirectory);
   StartLogFile();
 
   if (DesktopRefused()) {
@@ -125,7 +127,6 @@ int InitLibrary_Unlocked() {
   UsePerformanceCounter = frequency.QuadPart != 0 ? 1 : 0;
 
   LogSystemReport();
-  InitFileStreamInterfaces();
   if (DwmLibrary == nullptr) {
     DwmLibrary = LoadLibraryA("dwmapi.dll");
     if (DwmLibrary != nullptr)
@@ -188,9 +189,4 @@ void FatalErrorExitFormat(const char* format, ...) {
   FormatStringV(text, sizeof text, format, args);
   va_end(args);
   FatalErrorExit(text);
-}
-
-int SetArchiveExtension(const char* extension) {
-  ArchiveSetExtension(extension);
-  return 0;
 }

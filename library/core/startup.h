@@ -13,5 +13,3 @@ int EndLibrary_Unlocked();
 // lock, and ends the process with exit code -1.
 [[noreturn]] void FatalErrorExit(const char* text);
 [[noreturn]] void FatalErrorExitFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// The extension of archive files ("dat"), set before start-up.
-int SetArchiveExtension(const char* extension);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "library/file/file_table.h"
 #include "platform/win32/win32.h"
 
 int32_t LibraryCharSet = 0;
@@ -285,11 +286,16 @@ int RemoveHandleListNode(HandleListNode* node) {
 // ---------------------------------------------------------------- paths
 
 int QueryCurrentDirectory(char* out, size_t outSize) {
-  DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(outSize), out);
-  if (length == 0 || length >= outSize) {
+  // Through the file function table's get-current-directory slot, which
+  // writes at most MAX_PATH chars and leaves the buffer alone on failure.
+  char current[MAX_PATH] = "";
+  ActiveFileFunctions.GetCurrentDir(current);
+  size_t length = strnlen(current, sizeof current);
+  if (length == 0 || length >= sizeof current || length >= outSize) {
     if (outSize > 0) out[0] = '\0';
     return -1;
   }
+  memcpy(out, current, length + 1);
   return 0;
 }
 

@@ -24,8 +24,26 @@ int ConvertPixelRect(void* destPixels, int32_t destPitch, const ColorFormat* des
                      int32_t destX, int32_t destY, const PixelRect* rect, int32_t mirror,
                      int32_t keyToAlpha, uint32_t keyColor, int32_t dither, int32_t colorOff,
                      int32_t alphaFromRed, int32_t skipKey, int32_t paletteRemap);
+// The same conversion by the pixel-by-pixel rule alone, without the copies
+// and table loops that ConvertPixelRect takes where it can. Sources and
+// destinations of 2 to 4 bytes per pixel (8-bit sources read their palette).
+int ConvertPixelRectGeneral(void* destPixels, int32_t destPitch, const ColorFormat* destFormat,
+                            const void* srcPixels, int32_t srcPitch, const ColorFormat* srcFormat,
+                            const void* alphaPixels, int32_t alphaPitch,
+                            const ColorFormat* alphaFormat, int32_t destX, int32_t destY,
+                            const PixelRect* rect, int32_t mirror, int32_t keyToAlpha,
+                            uint32_t keyColor, int32_t dither, int32_t colorOff,
+                            int32_t alphaFromRed, int32_t skipKey);
 
+// Decodes a DXT1 to DXT5 image (every level of its mip chain) into ARGB32 in
+// place; 0 for a plain image, -1 when the new buffer cannot be made.
 int DecodeCompressedGraphImage(GraphImage* image);
+// Bytes of one level of block data (compression kind 1 to 5): 4x4 blocks of
+// 8 bytes (DXT1) or 16 bytes (DXT2 to DXT5), partial blocks counted, at least
+// one block. 0 for a plain kind. Block data of several levels holds them one
+// after the other, each level's sides halved (at least 1).
+int64_t CompressedLevelSize(uint32_t compression, int32_t width, int32_t height);
+
 int ReduceImageForMipLevel(const ColorFormat* format, void* dest, int32_t destPitch, const void* src,
                            int32_t srcPitch, int32_t offset0, int32_t offset1, int32_t offset2,
                            int32_t offset3, int32_t srcWidth, int32_t srcHeight);

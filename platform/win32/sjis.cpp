@@ -113,8 +113,13 @@ bool Utf8ToSjis(std::string_view utf8, std::string& sjis) {
 }
 
 std::string MapPathToHost(std::string_view sjisPath) {
-  std::string path;
-  SjisToUtf8(sjisPath, path);
+  std::string utf8;
+  SjisToUtf8(sjisPath, utf8);
+  return MapUtf8PathToHost(utf8);
+}
+
+std::string MapUtf8PathToHost(std::string_view utf8Path) {
+  std::string path(utf8Path);
   // Only after conversion is every 0x5C a separator: a Shift-JIS trail byte
   // of 0x5C is part of a multi-byte UTF-8 character now.
   for (char& c : path)

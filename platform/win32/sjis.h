@@ -15,6 +15,8 @@ bool Utf8ToSjis(std::string_view utf8, std::string& sjis);
 // written, each component is matched against the directory's entries without
 // regard to ASCII case; components that match nothing are kept as written.
 std::string MapPathToHost(std::string_view sjisPath);
+// The same for a path already converted to UTF-8.
+std::string MapUtf8PathToHost(std::string_view utf8Path);
 
 // The Windows form of a host path (see GetCurrentDirectoryA).
 std::string HostPathToWindows(std::string_view hostPath);

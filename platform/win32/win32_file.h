@@ -13,8 +13,10 @@ constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD OPEN_ALWAYS = 4;
 constexpr DWORD TRUNCATE_EXISTING = 5;
-constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_CURRENT = 1;
 constexpr DWORD FILE_END = 2;
@@ -25,6 +27,7 @@ constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NO_MORE_FILES = 18;
 constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
@@ -42,3 +45,35 @@ BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, LARGE_INTEGER* newPos
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
 BOOL DeleteFileA(LPCSTR path);
+
+// Directory searches. The pattern is a path whose last component may hold
+// the wildcards '*' (any run of characters) and '?' (one character), matched
+// without regard to ASCII case; "*.*" matches every name. Entries come in
+// name order, "." and ".." first outside the root; names are Shift-JIS, and
+// host names that have no Shift-JIS form are left out. A directory's size
+// is 0; the creation time is the birth time where the file system keeps one,
+// else the last write time.
+struct WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  char cFileName[MAX_PATH];
+  char cAlternateFileName[14];
+};
+
+// INVALID_HANDLE_VALUE when nothing matches (ERROR_FILE_NOT_FOUND).
+HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data);
+// FALSE with ERROR_NO_MORE_FILES after the last entry.
+BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
+BOOL FindClose(HANDLE find);
+
+// File times count 100-nanosecond steps since 1601-01-01 UTC. The local
+// form adds the time zone's offset at that moment.
+BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
+// FALSE for times of 2^63 steps or more.
+BOOL FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* out);

@@ -1,0 +1,379 @@
+// The software renderer's blits beside the nearest operations of SDL2's
+// surface blitter and of pixman on the same shapes. Every benchmark is named
+// "row/implementation"; after the run a table gives each row's nanoseconds
+// per pixel (best of the repetitions) and our ratio to the best peer.
+#include <SDL2/SDL.h>
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "library/graphics/blend_tables.h"
+#include "library/graphics/color_format.h"
+#include "library/graphics/draw_state.h"
+#include "library/graphics/mem_img.h"
+#include "library/softrender/soft_blit.h"
+
+namespace {
+
+constexpr int kFrameW = 640, kFrameH = 480;
+constexpr int kSprite = 256;
+constexpr int kSpriteX = 100, kSpriteY = 80;
+constexpr int kGlyph = 16, kGlyphCount = 2000;
+
+// ---- Our memory images ----
+
+struct OurImage {
+  ColorFormat format{};
+  MemImgBuffer buffer{};
+  MEMIMG view{};
+  uint8_t* pixels = nullptr;
+  std::vector<uint8_t> palette;
+
+  OurImage(int w, int h, int depthKind, bool paletted = false, bool alpha = false) {
+    const int bytes = MemImgBytesPerPixel(depthKind, paletted, alpha);
+    format.bytesPerPixel = static_cast<uint16_t>(bytes);
+    buffer.refCount = 1;
+    buffer.width = w;
+    buffer.height = h;
+    buffer.pitch = (w * bytes + 3) & ~3;
+    buffer.format = &format;
+    buffer.depthKind = depthKind;
+    buffer.paletted = paletted;
+    buffer.alpha = alpha;
+    pixels = static_cast<uint8_t*>(
+        std::aligned_alloc(64, (static_cast<size_t>(buffer.pitch) * h + 63) & ~size_t{63}));
+    buffer.pixels = pixels;
+    if (paletted) {
+      palette.assign(2048, 0);
+      buffer.palette = palette.data();
+      buffer.paletteCount = 256;
+    }
+    view.magic = MemImgMagic;
+    view.width = w;
+    view.height = h;
+    view.pixels = pixels;
+    view.buffer = &buffer;
+  }
+  ~OurImage() { std::free(pixels); }
+  OurImage(const OurImage&) = delete;
+  OurImage& operator=(const OurImage&) = delete;
+  uint8_t* Row(int y) { return pixels + y * buffer.pitch; }
+};
+
+void SetDrawState(int32_t mode, int32_t param, uint8_t blue = 255, uint8_t green = 255, uint8_t red = 255) {
+  DrawBlendMode = mode;
+  DrawBlendParam = param;
+  DrawBright = {blue, green, red};
+  DrawClipRect = {0, 0, kFrameW, kFrameH};
+}
+
+// Sprite contents: a quarter fully transparent (alpha 0 and the key colour),
+// half opaque, the rest partly transparent.
+constexpr uint32_t kKey32 = 0x00FF00FF;
+constexpr uint16_t kKey16 = 0xF81F;
+
+uint32_t SpritePixel32(std::mt19937& rng, bool alpha) {
+  const uint32_t r = rng() & 0x00FFFFFF;
+  const uint32_t pick = rng() % 4;
+  if (!alpha) return pick == 0 ? kKey32 : (r == kKey32 ? r ^ 1 : r);
+  return pick == 0 ? r : pick == 3 ? r | (rng() % 254 + 1) << 24 : r | 0xFF000000;
+}
+
+void FillSprite32(OurImage& img, std::mt19937& rng, bool alpha) {
+  for (int y = 0; y < img.buffer.height; ++y)
+    for (int x = 0; x < img.buffer.width; ++x) {
+      uint32_t v = SpritePixel32(rng, alpha);
+      std::memcpy(img.Row(y) + 4 * x, &v, 4);
+    }
+  img.buffer.transColor = kKey32;
+}
+
+void FillRandom(uint8_t* p, size_t n, std::mt19937& rng) {
+  for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(rng());
+}
+
+// ---- Peers ----
+
+struct Peers {
+  SDL_Surface* sdlSrc = nullptr;
+  SDL_Surface* sdlDst = nullptr;
+  pixman_image_t* pixSrc = nullptr;
+  pixman_image_t* pixDst = nullptr;
+  pixman_image_t* pixMask = nullptr;
+  ~Peers() {
+    if (sdlSrc) SDL_FreeSurface(sdlSrc);
+    if (sdlDst) SDL_FreeSurface(sdlDst);
+    if (pixSrc) pixman_image_unref(pixSrc);
+    if (pixDst) pixman_image_unref(pixDst);
+    if (pixMask) pixman_image_unref(pixMask);
+  }
+};
+
+SDL_Surface* SdlCopyOf(OurImage& img, Uint32 format) {
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, img.buffer.width, img.buffer.height,
+                                                  SDL_BITSPERPIXEL(format), format);
+  for (int y = 0; y < img.buffer.height; ++y)
+    std::memcpy(static_cast<uint8_t*>(s->pixels) + y * s->pitch, img.Row(y),
+                static_cast<size_t>(img.buffer.width * img.format.bytesPerPixel));
+  return s;
+}
+
+pixman_image_t* PixmanCopyOf(OurImage& img, pixman_format_code_t format) {
+  return pixman_image_create_bits(format, img.buffer.width, img.buffer.height,
+                                  reinterpret_cast<uint32_t*>(img.pixels), img.buffer.pitch);
+}
+
+pixman_image_t* SolidMask(uint16_t alpha, uint16_t red = 0xFFFF, uint16_t green = 0xFFFF,
+                          uint16_t blue = 0xFFFF) {
+  pixman_color_t c = {red, green, blue, alpha};
+  return pixman_image_create_solid_fill(&c);
+}
+
+void SetPixels(benchmark::State& state, int64_t pixels) {
+  state.counters["px"] = static_cast<double>(pixels);
+}
+
+// ---- Rows of the 32-bit blit ----
+
+void CopyFrame(benchmark::State& state, const std::string& impl) {
+  std::mt19937 rng(1);
+  OurImage src(kFrameW, kFrameH, MemImgDepth32), dst(kFrameW, kFrameH, MemImgDepth32);
+  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH, rng);
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_XRGB8888);
+    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_NONE);
+  } else if (impl == "pixman") {
+    peers.pixSrc = PixmanCopyOf(src, PIXMAN_x8r8g8b8);
+    peers.pixDst = PixmanCopyOf(dst, PIXMAN_x8r8g8b8);
+  }
+  SetDrawState(0, 0);
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlit(&dst.view, &src.view, 0, 0, 0, nullptr);
+    } else if (impl == "memcpy") {
+      std::memcpy(dst.pixels, src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH);
+    } else if (impl == "sdl2") {
+      SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, nullptr);
+    } else {
+      pixman_image_composite32(PIXMAN_OP_SRC, peers.pixSrc, nullptr, peers.pixDst, 0, 0, 0, 0, 0, 0, kFrameW,
+                               kFrameH);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kFrameW} * kFrameH);
+}
+
+// How a sprite row runs on each implementation.
+struct SpriteRow {
+  int32_t mode, param;
+  uint8_t bright[3];
+  bool alpha;
+  int32_t trans;
+  SDL_BlendMode sdlBlend;
+  int sdlAlphaMod;     // -1: none
+  int sdlColorMod[3];  // red, green, blue; -1: none
+  pixman_op_t pixOp;
+  int pixMaskAlpha;       // -1: no mask
+  bool pixComponentMask;  // mask of the brightness colour, per channel
+};
+
+void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
+  std::mt19937 rng(2);
+  OurImage src(kSprite, kSprite, MemImgDepth32, false, row.alpha), dst(kFrameW, kFrameH, MemImgDepth32);
+  FillSprite32(src, rng, row.alpha);
+  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = SdlCopyOf(src, row.alpha ? SDL_PIXELFORMAT_ARGB8888 : SDL_PIXELFORMAT_XRGB8888);
+    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, row.sdlBlend);
+    if (row.sdlAlphaMod >= 0) SDL_SetSurfaceAlphaMod(peers.sdlSrc, static_cast<Uint8>(row.sdlAlphaMod));
+    if (row.sdlColorMod[0] >= 0)
+      SDL_SetSurfaceColorMod(peers.sdlSrc, static_cast<Uint8>(row.sdlColorMod[0]),
+                             static_cast<Uint8>(row.sdlColorMod[1]), static_cast<Uint8>(row.sdlColorMod[2]));
+    if (row.trans && !row.alpha) SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, kKey32);
+  } else if (impl == "pixman") {
+    peers.pixSrc = PixmanCopyOf(src, row.alpha ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8);
+    peers.pixDst = PixmanCopyOf(dst, PIXMAN_x8r8g8b8);
+    if (row.pixComponentMask) {
+      peers.pixMask =
+          SolidMask(0xFFFF, static_cast<uint16_t>(row.bright[2] * 257),
+                    static_cast<uint16_t>(row.bright[1] * 257), static_cast<uint16_t>(row.bright[0] * 257));
+      pixman_image_set_component_alpha(peers.pixMask, 1);
+    } else if (row.pixMaskAlpha >= 0) {
+      peers.pixMask = SolidMask(static_cast<uint16_t>(row.pixMaskAlpha * 257));
+    }
+  }
+  SetDrawState(row.mode, row.param, row.bright[0], row.bright[1], row.bright[2]);
+  SDL_Rect at = {kSpriteX, kSpriteY, kSprite, kSprite};
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlit(&dst.view, &src.view, kSpriteX, kSpriteY, row.trans, nullptr);
+    } else if (impl == "sdl2") {
+      SDL_Rect d = at;
+      SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+    } else {
+      pixman_image_composite32(row.pixOp, peers.pixSrc, peers.pixMask, peers.pixDst, 0, 0, 0, 0, kSpriteX,
+                               kSpriteY, kSprite, kSprite);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kSprite} * kSprite);
+}
+
+void Glyphs32(benchmark::State& state, const std::string& impl) {
+  std::mt19937 rng(3);
+  OurImage src(kGlyph, kGlyph, MemImgDepth32), srcAlpha(kGlyph, kGlyph, MemImgDepth32, false, true);
+  OurImage dst(kFrameW, kFrameH, MemImgDepth32);
+  FillSprite32(src, rng, false);
+  FillSprite32(srcAlpha, rng, true);
+  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  std::vector<std::pair<int, int>> places(kGlyphCount);
+  for (auto& p : places)
+    p = {static_cast<int>(rng() % (kFrameW - kGlyph)), static_cast<int>(rng() % (kFrameH - kGlyph))};
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_XRGB8888);
+    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
+    SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, kKey32);
+  } else if (impl == "pixman") {
+    peers.pixSrc = PixmanCopyOf(srcAlpha, PIXMAN_a8r8g8b8);
+    peers.pixDst = PixmanCopyOf(dst, PIXMAN_x8r8g8b8);
+  }
+  SetDrawState(0, 0);
+  for (auto _ : state) {
+    for (const auto& p : places) {
+      if (impl == "ours") {
+        SoftBlit(&dst.view, &src.view, p.first, p.second, 1, nullptr);
+      } else if (impl == "sdl2") {
+        SDL_Rect d = {p.first, p.second, kGlyph, kGlyph};
+        SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+      } else {
+        pixman_image_composite32(PIXMAN_OP_OVER, peers.pixSrc, nullptr, peers.pixDst, 0, 0, 0, 0, p.first,
+                                 p.second, kGlyph, kGlyph);
+      }
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kGlyph} * kGlyph * kGlyphCount);
+}
+
+const SpriteRow kAlpha128 = {1,   128,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_BLEND,
+                             128, {-1, -1, -1}, PIXMAN_OP_OVER,  128,   false};
+const SpriteRow kAlpha100 = {1,   100,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_BLEND,
+                             100, {-1, -1, -1}, PIXMAN_OP_OVER,  100,   false};
+const SpriteRow kPixelAlpha = {
+    0, 0, {255, 255, 255}, true, 1, SDL_BLENDMODE_BLEND, -1, {-1, -1, -1}, PIXMAN_OP_OVER, -1, false};
+const SpriteRow kAdd255 = {2,  255,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_ADD,
+                           -1, {-1, -1, -1}, PIXMAN_OP_ADD,   -1,    false};
+const SpriteRow kAdd100 = {2,   100,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_ADD,
+                           100, {-1, -1, -1}, PIXMAN_OP_ADD,   100,   false};
+const SpriteRow kBright = {
+    0, 0, {100, 150, 200}, false, 0, SDL_BLENDMODE_NONE, -1, {200, 150, 100}, PIXMAN_OP_SRC, -1, true};
+
+// Registration: the rows of the table, in order.
+struct Row {
+  std::string name;
+  std::vector<std::string> impls;
+};
+std::vector<Row>& Rows() {
+  static std::vector<Row> rows;
+  return rows;
+}
+
+template <class F>
+void Register(const std::string& row, std::vector<std::string> impls, F body) {
+  Rows().push_back({row, impls});
+  for (const std::string& impl : impls)
+    benchmark::RegisterBenchmark((row + "/" + impl).c_str(), [body, impl](benchmark::State& s) {
+      body(s, impl);
+    })->Unit(benchmark::kMicrosecond);
+}
+
+void RegisterAll() {
+  const std::vector<std::string> all = {"ours", "sdl2", "pixman"};
+  Register("copy 640x480", {"ours", "memcpy", "sdl2", "pixman"}, CopyFrame);
+  auto sprite = [](SpriteRow row) {
+    return [row](benchmark::State& s, const std::string& impl) { Sprite32(s, impl, row); };
+  };
+  Register("alpha 128, 256x256", all, sprite(kAlpha128));
+  Register("alpha 100, 256x256", all, sprite(kAlpha100));
+  Register("pixel alpha + trans, 256x256", all, sprite(kPixelAlpha));
+  Register("add 255, 256x256", all, sprite(kAdd255));
+  Register("add 100, 256x256", all, sprite(kAdd100));
+  Register("brightness, 256x256", all, sprite(kBright));
+  Register("2000 glyphs 16x16", all, Glyphs32);
+}
+
+// Keeps the best time per pixel of every benchmark while printing as usual.
+class TableReporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> best;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      auto px = run.counters.find("px");
+      if (px == run.counters.end()) continue;
+      const double ns = run.GetAdjustedRealTime() * 1000.0 / px->second.value;  // microseconds per iteration
+      const std::string name = run.benchmark_name();
+      auto it = best.find(name);
+      if (it == best.end() || ns < it->second) best[name] = ns;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+void PrintTable(const TableReporter& reporter) {
+  std::printf("\n%-34s %9s %9s %9s %9s %12s\n", "ns per pixel", "ours", "memcpy", "sdl2", "pixman",
+              "ours / best");
+  for (const Row& row : Rows()) {
+    auto get = [&](const std::string& impl) {
+      auto it = reporter.best.find(row.name + "/" + impl);
+      return it == reporter.best.end() ? -1.0 : it->second;
+    };
+    auto cell = [](double v) {
+      static char text[4][16];
+      static int slot = 0;
+      char* t = text[slot++ % 4];
+      if (v < 0)
+        std::snprintf(t, 16, "%9s", "-");
+      else
+        std::snprintf(t, 16, "%9.3f", v);
+      return t;
+    };
+    const double ours = get("ours"), mem = get("memcpy"), sdl = get("sdl2"), pix = get("pixman");
+    double bestPeer = -1;
+    for (double v : {sdl, pix})
+      if (v > 0 && (bestPeer < 0 || v < bestPeer)) bestPeer = v;
+    if (ours < 0) continue;
+    std::printf("%-34s %s %s %s %s", row.name.c_str(), cell(ours), cell(mem), cell(sdl), cell(pix));
+    if (bestPeer > 0) std::printf(" %12.2f", ours / bestPeer);
+    if (mem > 0) std::printf("   (memcpy x%.2f)", ours / mem);
+    std::printf("\n");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  BuildBlendTables();
+  BuildMaskRampTable(0, 255);
+  RegisterAll();
+  benchmark::Initialize(&argc, argv);
+  TableReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  PrintTable(reporter);
+  benchmark::Shutdown();
+  return 0;
+}

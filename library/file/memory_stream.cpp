@@ -1,0 +1,64 @@
+#include "library/file/memory_stream.h"
+
+#include <cstring>
+
+#include "library/core/memory.h"
+#include "library/file/file_table.h"
+
+namespace {
+
+MemoryStream* AsStream(uintptr_t stream) { return reinterpret_cast<MemoryStream*>(stream); }
+
+}  // namespace
+
+MemoryStream* OpenMemoryStream(const void* data, uint32_t size) {
+  auto* stream = static_cast<MemoryStream*>(TrackedCalloc(sizeof(MemoryStream)));
+  if (stream == nullptr) return nullptr;
+  stream->data = static_cast<const uint8_t*>(data);
+  stream->size = size;
+  return stream;
+}
+
+int32_t MemoryStreamTell(uintptr_t handle) {
+  MemoryStream* stream = AsStream(handle);
+  return stream == nullptr ? -1 : static_cast<int32_t>(stream->position);
+}
+
+int MemoryStreamSeek(uintptr_t handle, int32_t offset, int32_t origin) {
+  MemoryStream* stream = AsStream(handle);
+  if (stream == nullptr || origin < SeekFromStart || origin > SeekFromEnd) return -1;
+  int64_t base = origin == SeekFromStart ? 0 : origin == SeekFromCurrent ? stream->position : stream->size;
+  int64_t position = base + offset;
+  if (position < 0) position = 0;
+  if (position > stream->size) position = stream->size;
+  stream->position = static_cast<uint32_t>(position);
+  stream->eof = 0;
+  return 0;
+}
+
+uint32_t MemoryStreamRead(void* buffer, uint32_t elementSize, uint32_t count, uintptr_t handle) {
+  MemoryStream* stream = AsStream(handle);
+  if (stream == nullptr || elementSize == 0 || count == 0) return 0;
+  count = WholeElementsLeft(elementSize, count, stream->size - stream->position);
+  if (count == 0) {
+    stream->eof = 1;
+    return 0;
+  }
+  size_t bytes = static_cast<size_t>(elementSize) * count;
+  memcpy(buffer, stream->data + stream->position, bytes);
+  stream->position += static_cast<uint32_t>(bytes);
+  stream->eof = 0;
+  return count;
+}
+
+int MemoryStreamEof(uintptr_t handle) {
+  MemoryStream* stream = AsStream(handle);
+  return stream == nullptr ? -1 : static_cast<int>(stream->eof);
+}
+
+int MemoryStreamIdle(uintptr_t) { return 1; }
+
+int CloseMemoryStream(uintptr_t handle) {
+  TrackedFree(AsStream(handle));
+  return 0;
+}

@@ -1,0 +1,139 @@
+#include "library/graphics/graph_handle.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "library/core/log.h"
+#include "library/core/memory.h"
+#include "library/core/text_helpers.h"
+#include "library/graphics/graphics_system.h"
+
+GraphHandleTableType GraphHandleTable;
+
+namespace {
+
+// The library's fatal-error exit: the text goes to the log and the process
+// ends with exit code -1. Start-up and shut-down take this over with their
+// own exit, which ends the library first.
+[[noreturn]] void EndOnFatalGraphError(const char* text) {
+  WriteErrorLogFormat("%s", text);
+  std::exit(-1);
+}
+
+// The movie module closes the graph's movie here (it ignores -1).
+void CloseGraphMovie(GraphRecord*) {}
+
+// Graph creation releases this graph's own memory-image view here.
+void ReleaseGraphPixelView(GraphRecord*) {}
+
+// Graph creation releases the surface's pixels (its memory image or its
+// Direct3D textures) here, before the surface record is freed.
+void ReleaseGraphSurfacePixels(GraphSurface*) {}
+
+void DropFileName(GraphRecord* record) {
+  GraphFileNameRecord* name = record->fileName;
+  record->fileName = nullptr;
+  if (name != nullptr && --name->referenceCount == 0) TrackedFree(name);
+}
+
+}  // namespace
+
+ObjectHandle AllocGraphHandle() {
+  int32_t slot = GraphHandleTable.FreeSlot();
+  if (slot < 0) EndOnFatalGraphError("グラフィックの数が許容量を越えました終了します");
+  auto* record = static_cast<GraphRecord*>(TrackedCalloc(sizeof(GraphRecord), __FILE__, __LINE__));
+  if (record == nullptr) EndOnFatalGraphError("メモリの確保に失敗しました");
+  ObjectHandle handle = GraphHandleTable.Insert(slot, record);
+  record->handle = handle;
+  record->movie = -1;
+  return handle;
+}
+
+int IsGraphHandleValid(ObjectHandle handle) { return GraphHandleTable.Find(handle) != nullptr ? 1 : 0; }
+
+GraphRecord* GetGraphRecord(ObjectHandle handle) { return GraphHandleTable.Find(handle); }
+
+int FreeGraph(ObjectHandle handle) {
+  GraphRecord* record = GraphHandleTable.Find(handle);
+  if (record == nullptr) return -1;
+  CloseGraphMovie(record);
+  if (GraphSurface* surface = record->surface; surface != nullptr) {
+    if (surface->request.hardware == 0) ReleaseGraphPixelView(record);
+    if (--surface->referenceCount == 0) {
+      ReleaseGraphSurfacePixels(surface);
+      TrackedFree(surface);
+    }
+    record->surface = nullptr;
+  }
+  DropFileName(record);
+  GraphHandleTable.Remove(static_cast<uint32_t>(handle) & HandleSlotBits);
+  if (record->deleteNotify != nullptr) *record->deleteNotify = 1;
+  TrackedFree(record);
+  return 0;
+}
+
+int FreeAllGraphs(int32_t) {
+  if (!GraphicsInitialised) return 0;
+  for (uint32_t slot = 0; slot < GraphHandleTable.top; ++slot) {
+    if (GraphHandleTable.records[slot] != nullptr) FreeGraph(GraphHandleTable.HandleAt(slot));
+  }
+  return 0;
+}
+
+int SetGraphFileName(ObjectHandle handle, const char* name, ObjectHandle shareFrom) {
+  GraphRecord* record = GraphHandleTable.Find(handle);
+  if (record == nullptr) return -1;
+  if (name == nullptr) {
+    if (shareFrom == -1) {
+      DropFileName(record);
+      return 0;
+    }
+    // The other graph is checked first, so a refused call keeps the name.
+    GraphRecord* other = GraphHandleTable.Find(shareFrom);
+    if (other == nullptr) return -1;
+    if (other == record) return 0;
+    DropFileName(record);
+    if (other->fileName != nullptr) {
+      ++other->fileName->referenceCount;
+      record->fileName = other->fileName;
+    }
+    return 0;
+  }
+  char path[2048];
+  if (MakeFullPath(name, path, nullptr) != 0) return -1;
+  size_t length = strlen(path);
+  auto* stored = static_cast<GraphFileNameRecord*>(
+      TrackedAlloc(sizeof(GraphFileNameRecord) + length + 1, __FILE__, __LINE__));
+  DropFileName(record);
+  if (stored == nullptr) {
+    return WriteErrorLog("転送する画像ファイルのファイル名を保存するメモリ領域の確保に失敗しました\n");
+  }
+  stored->referenceCount = 1;
+  memcpy(stored->Path(), path, length + 1);
+  record->fileName = stored;
+  return 0;
+}
+
+int SetGraphDeleteNotify(ObjectHandle handle, int32_t* notify) {
+  GraphRecord* record = GraphHandleTable.Find(handle);
+  if (record == nullptr) return -1;
+  record->deleteNotify = notify;
+  if (notify != nullptr) *notify = 0;
+  return 0;
+}
+
+int QueryGraphSize(ObjectHandle handle, int32_t* width, int32_t* height) {
+  int32_t w, h;
+  if (handle == FrontScreenHandle || handle == BackScreenHandle) {
+    w = ScreenWidth;
+    h = ScreenHeight;
+  } else {
+    GraphRecord* record = GraphHandleTable.Find(handle);
+    if (record == nullptr) return -1;
+    w = record->width;
+    h = record->height;
+  }
+  if (width != nullptr) *width = w;
+  if (height != nullptr) *height = h;
+  return 0;
+}

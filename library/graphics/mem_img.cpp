@@ -1,0 +1,310 @@
+#include "library/graphics/mem_img.h"
+
+#include <cstring>
+
+#include "library/core/memory.h"
+#include "library/graphics/draw_state.h"
+
+namespace {
+
+constexpr int32_t kPaletteBlockSize = 2048;
+
+int32_t PitchShiftOf(int32_t pitch, int64_t laidOut) {
+  int64_t power = 1;
+  int32_t shift = 0;
+  while (power < laidOut) {
+    power <<= 1;
+    ++shift;
+  }
+  return power == pitch ? shift : -1;
+}
+
+uint32_t ReadPixel(const uint8_t* p, int32_t bytes) {
+  switch (bytes) {
+    case 1:
+      return p[0];
+    case 2: {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    default: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
+  }
+}
+
+void BuildPremultiplied(MEMIMG* view) {
+  MemImgBuffer* b = view->buffer;
+  for (int32_t y = 0; y < view->height; ++y) {
+    const uint8_t* src = view->pixels + static_cast<int64_t>(y) * b->pitch;
+    uint8_t* dst = view->premultipliedPixels + static_cast<int64_t>(y) * b->pitch;
+    for (int32_t x = 0; x < view->width; ++x) {
+      uint32_t v;
+      std::memcpy(&v, src + x * 4, 4);
+      uint32_t out;
+      if (b->depthKind == MemImgDepth16) {
+        uint32_t a = (v >> 16) & 0xFF;
+        out = ((((v & 0xF800) * a) >> 8) & 0xF800) | ((((v & 0x07E0) * a) >> 8) & 0x07E0) |
+              (((v & 0x001F) * a) >> 8) | (v & 0x00FF0000);
+      } else {
+        uint32_t a = v >> 24;
+        out = (((v & 0xFF) * a) >> 8) | (((((v >> 8) & 0xFF) * a) >> 8) << 8) |
+              (((((v >> 16) & 0xFF) * a) >> 8) << 16) | (v & 0xFF000000);
+      }
+      std::memcpy(dst + x * 4, &out, 4);
+    }
+  }
+}
+
+void BuildRunTable(MEMIMG* view) {
+  MemImgBuffer* b = view->buffer;
+  const int32_t bytes = b->format->bytesPerPixel;
+  uint8_t* out = b->runTable;
+  for (int32_t y = 0; y < view->height; ++y) {
+    const uint8_t* row = view->pixels + static_cast<int64_t>(y) * b->pitch;
+    int32_t x = 0;
+    while (x < view->width) {
+      auto classOf = [&](int32_t i) -> uint8_t {
+        uint32_t v = ReadPixel(row + i * bytes, bytes);
+        if (b->alpha == 1) {
+          uint32_t a = b->depthKind == MemImgDepth16 ? (v >> 16) & 0xFF : v >> 24;
+          return a == 0 ? MemImgRunTransparent : a == 255 ? MemImgRunOpaque : MemImgRunPartial;
+        }
+        return v == b->transColor ? MemImgRunTransparent : MemImgRunOpaque;
+      };
+      uint8_t kind = classOf(x);
+      int32_t length = 1;
+      while (length < 64 && x + length < view->width && classOf(x + length) == kind) ++length;
+      *out++ = static_cast<uint8_t>(kind << 6 | (length - 1));
+      x += length;
+    }
+    *out++ = MemImgRunEndOfRow;
+  }
+}
+
+bool RectInside(const PixelRect& r, int32_t width, int32_t height) {
+  return r.left >= 0 && r.top >= 0 && r.left <= r.right && r.top <= r.bottom && r.right <= width &&
+         r.bottom <= height;
+}
+
+}  // namespace
+
+int SetupMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t pitch, uint32_t transColor,
+                int32_t depthKind, int32_t paletted, int32_t alpha, int32_t extras, void* externalPixels) {
+  if (view->magic == MemImgMagic) return -1;
+  if (width < 0 || height < 0 || depthKind < MemImgDepth16 || depthKind > MemImgDepthSingle16) return -1;
+  if (depthKind == MemImgDepthSingle8 || depthKind == MemImgDepthSingle16) paletted = alpha = 0;
+  paletted = paletted == 1 ? 1 : 0;
+  alpha = alpha == 1 && !paletted ? 1 : 0;
+
+  const int32_t bytes = MemImgBytesPerPixel(depthKind, paletted, alpha);
+  const int64_t rowBytes = static_cast<int64_t>(bytes) * width;
+  const int64_t laidPitch = pitch == -1 ? (rowBytes + 15) / 16 * 16 : pitch;
+  if (laidPitch < rowBytes || laidPitch * height > INT32_MAX) return -1;
+
+  const bool newRecord = view->buffer == nullptr;
+  if (newRecord) {
+    view->buffer = static_cast<MemImgBuffer*>(TrackedCalloc(sizeof(MemImgBuffer), __FILE__, __LINE__));
+    if (view->buffer == nullptr) return -1;
+  }
+  MemImgBuffer* b = view->buffer;
+  b->refCount = 1;
+  b->width = width;
+  b->height = height;
+  b->transColor = transColor;
+  b->depthKind = depthKind;
+  b->paletted = paletted;
+  b->alpha = alpha;
+  b->hasPremultiplied = 0;
+  b->hasRunTable = 0;
+
+  auto fail = [&]() {
+    if (newRecord) {
+      TrackedFree(b->palette);
+      if (!b->pixelsNotOwned) TrackedFree(b->pixels);
+      TrackedFree(b->premultipliedPixels);
+      TrackedFree(b->runTable);
+      TrackedFree(b);
+      view->buffer = nullptr;
+    }
+    return -1;
+  };
+
+  if (paletted && b->palette == nullptr) {
+    // Zeroed, so that indices beyond the palette count read black.
+    uint8_t* block = static_cast<uint8_t*>(TrackedCalloc(kPaletteBlockSize, __FILE__, __LINE__));
+    if (block == nullptr) return fail();
+    b->palette = block;
+    b->workingPalette = block + kPaletteBlockSize / 2;
+  }
+
+  b->pitch = static_cast<int32_t>(laidPitch);
+  b->pitchShift = PitchShiftOf(b->pitch, pitch == -1 ? rowBytes : pitch);
+  b->format = GetStandardColorFormat(depthKind, alpha, paletted);
+
+  const size_t blockSize = static_cast<size_t>(laidPitch * height);
+  if (externalPixels != nullptr) {
+    b->pixels = static_cast<uint8_t*>(externalPixels);
+    b->pixelsNotOwned = 1;
+  } else {
+    b->pixels = static_cast<uint8_t*>(TrackedAlloc(blockSize, __FILE__, __LINE__));
+    b->pixelsNotOwned = 0;
+    if (b->pixels == nullptr) return fail();
+  }
+
+  if (extras) {
+    if (alpha && b->premultipliedPixels == nullptr) {
+      b->premultipliedPixels = static_cast<uint8_t*>(TrackedAlloc(blockSize, __FILE__, __LINE__));
+      if (b->premultipliedPixels == nullptr) return fail();
+    }
+    if (depthKind != MemImgDepthSingle8 && b->runTable == nullptr) {
+      b->runTable = static_cast<uint8_t*>(
+          TrackedAlloc(static_cast<size_t>(width + 5) * static_cast<size_t>(height), __FILE__, __LINE__));
+      if (b->runTable == nullptr) return fail();
+    }
+  }
+
+  view->magic = MemImgMagic;
+  view->width = width;
+  view->height = height;
+  view->pixels = b->pixels;
+  view->premultipliedPixels = b->premultipliedPixels;
+  return 0;
+}
+
+int CreateMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t depthKind) {
+  std::memset(view, 0, sizeof(*view));
+  if (depthKind == -1) depthKind = GetScreenColorBits() == 16 ? MemImgDepth16 : MemImgDepth32;
+  return SetupMemImg(view, width, height, -1, 0, depthKind, 0, 0, 0, nullptr);
+}
+
+int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage, MEMIMG* view, int32_t srcX,
+                             int32_t srcY, int32_t width, int32_t height, int32_t destX, int32_t destY,
+                             int32_t transFlag) {
+  if (!IsMemImgValid(view) || rgb == nullptr) return -1;
+  MemImgBuffer* b = view->buffer;
+  const PixelRect rect = {srcX, srcY, static_cast<int32_t>(static_cast<int64_t>(srcX) + width),
+                          static_cast<int32_t>(static_cast<int64_t>(srcY) + height)};
+  const PixelRect target = {destX, destY, static_cast<int32_t>(static_cast<int64_t>(destX) + width),
+                            static_cast<int32_t>(static_cast<int64_t>(destY) + height)};
+  if (width < 0 || height < 0 || !RectInside(rect, rgb->width, rgb->height) ||
+      !RectInside(target, view->width, view->height) ||
+      (alphaImage != nullptr && !RectInside(rect, alphaImage->width, alphaImage->height)))
+    return -1;
+
+  const bool single = b->depthKind == MemImgDepthSingle8 || b->depthKind == MemImgDepthSingle16;
+  const bool keyToAlpha = alphaImage == nullptr && transFlag != 0;
+  const int result = ConvertPixelRect(
+      view->pixels, b->pitch, b->format, rgb->pixels, rgb->pitch, &rgb->format,
+      alphaImage != nullptr ? alphaImage->pixels : nullptr, alphaImage != nullptr ? alphaImage->pitch : 0,
+      alphaImage != nullptr ? &alphaImage->format : nullptr, destX, destY, &rect, 0, keyToAlpha ? 1 : 0,
+      b->transColor, DitherNone, single ? 1 : 0, single ? 1 : 0, 0, 0);
+  if (result == -1) return -1;
+
+  if (b->paletted) {
+    if (alphaImage == nullptr) b->paletteCount = result + 1;
+    for (int i = 0; i < 256; ++i) {
+      const uint8_t* e = rgb->format.palette[i];  // blue, green, red
+      if (b->depthKind == MemImgDepth16) {
+        static_cast<uint16_t*>(b->palette)[i] =
+            static_cast<uint16_t>((e[2] & 0xF8) << 8 | (e[1] & 0xFC) << 3 | e[0] >> 3);
+      } else {
+        static_cast<uint32_t*>(b->palette)[i] = e[0] | e[1] << 8 | e[2] << 16;
+      }
+    }
+    std::memcpy(b->workingPalette, b->palette, kPaletteBlockSize / 2);
+  }
+
+  b->hasPremultiplied = 0;
+  b->hasRunTable = 0;
+  if (width == view->width && height == view->height) {
+    if (b->alpha && view->premultipliedPixels != nullptr) {
+      BuildPremultiplied(view);
+      b->hasPremultiplied = 1;
+    }
+    if ((b->depthKind == MemImgDepth16 || b->depthKind == MemImgDepth32) && b->runTable != nullptr) {
+      BuildRunTable(view);
+      b->hasRunTable = 1;
+    }
+  }
+  return 0;
+}
+
+int CreateMemImgView(MEMIMG* view, const MEMIMG* source, int32_t x, int32_t y, int32_t width,
+                     int32_t height) {
+  if (!IsMemImgValid(source) || width < 0 || height < 0) return -1;
+  const PixelRect rect = {x, y, static_cast<int32_t>(static_cast<int64_t>(x) + width),
+                          static_cast<int32_t>(static_cast<int64_t>(y) + height)};
+  if (static_cast<int64_t>(x) + width > INT32_MAX || static_cast<int64_t>(y) + height > INT32_MAX ||
+      !RectInside(rect, source->width, source->height))
+    return -1;
+  MemImgBuffer* b = source->buffer;
+  const int64_t offset =
+      static_cast<int64_t>(y) * b->pitch + static_cast<int64_t>(x) * b->format->bytesPerPixel;
+  view->magic = MemImgMagic;
+  view->width = width;
+  view->height = height;
+  view->pixels = source->pixels + offset;
+  view->premultipliedPixels =
+      source->premultipliedPixels != nullptr ? source->premultipliedPixels + offset : nullptr;
+  view->buffer = b;
+  ++b->refCount;
+  return 0;
+}
+
+int IsMemImgValid(const MEMIMG* view) {
+  return view != nullptr && view->magic == MemImgMagic && view->buffer != nullptr ? 1 : 0;
+}
+
+int ReleaseMemImg(MEMIMG* view) {
+  if (view == nullptr || view->magic != MemImgMagic) return -1;
+  MemImgBuffer* b = view->buffer;
+  if (b != nullptr && --b->refCount == 0) {
+    if (!b->pixelsNotOwned) TrackedFree(b->pixels);
+    TrackedFree(b->premultipliedPixels);
+    TrackedFree(b->runTable);
+    TrackedFree(b->palette);
+    TrackedFree(b);
+  }
+  view->buffer = nullptr;
+  view->magic = 0;
+  return 0;
+}
+
+int FillMemImgRect(MEMIMG* view, const PixelRect* rect, uint32_t value) {
+  if (!IsMemImgValid(view)) return -1;
+  const PixelRect whole = {0, 0, view->width, view->height};
+  PixelRect r = rect != nullptr ? *rect : whole;
+  ClipRectToArea(&r, &whole);
+  const int32_t bytes = view->buffer->format->bytesPerPixel;
+  for (int32_t y = r.top; y < r.bottom; ++y) {
+    uint8_t* p =
+        view->pixels + static_cast<int64_t>(y) * view->buffer->pitch + static_cast<int64_t>(r.left) * bytes;
+    for (int32_t x = r.left; x < r.right; ++x, p += bytes) {
+      if (bytes == 1)
+        *p = static_cast<uint8_t>(value);
+      else if (bytes == 2) {
+        uint16_t v = static_cast<uint16_t>(value);
+        std::memcpy(p, &v, 2);
+      } else
+        std::memcpy(p, &value, 4);
+    }
+  }
+  return 0;
+}
+
+int CopyMemImgRect(MEMIMG* dest, const MEMIMG* source, const PixelRect* rect, int32_t x, int32_t y) {
+  if (!IsMemImgValid(dest) || !IsMemImgValid(source)) return -1;
+  const PixelRect whole = {0, 0, source->width, source->height};
+  const PixelRect r = rect != nullptr ? *rect : whole;
+  const PixelRect target = {x, y, static_cast<int32_t>(static_cast<int64_t>(x) + r.right - r.left),
+                            static_cast<int32_t>(static_cast<int64_t>(y) + r.bottom - r.top)};
+  if (!RectInside(r, source->width, source->height) || !RectInside(target, dest->width, dest->height))
+    return -1;
+  return ConvertPixelRect(dest->pixels, dest->buffer->pitch, dest->buffer->format, source->pixels,
+                          source->buffer->pitch, source->buffer->format, nullptr, 0, nullptr, x, y, &r, 0, 0,
+                          0, DitherNone, 0, 0, 0, 0);
+}

@@ -1,0 +1,49 @@
+// Row loops of 32-bit images and their selection table.
+#include <array>
+#include <cstring>
+#include <utility>
+
+#include "library/softrender/blit_kernels.h"
+#include "library/softrender/blit_simd32.h"
+#include "library/softrender/simd_ops.h"
+
+using namespace blit_detail;
+
+namespace {
+
+template <BlitVariant V>
+void Row32(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, const BlendContext& c) {
+  constexpr int32_t srcBytes = BlitSourceBytes(V.src, true);
+  if constexpr (IsCopy(V) && !V.trans && V.src != BlitSource::Palette) {
+    std::memcpy(dst, src, static_cast<size_t>(n) * 4);
+  } else {
+    int32_t i = 0;
+    if constexpr (HasSimd32<V>()) {
+      if (c.wide != nullptr) i = c.wide(dst, src, n, c);
+      i += SimdRow32<V, Sse2Ops>(dst + 4 * i, src + srcBytes * i, n - i, c);
+    }
+    for (; i < n; ++i) Pixel32<V>(dst + 4 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
+  }
+}
+
+template <size_t... I>
+constexpr std::array<BlitRowFn, sizeof...(I)> MakeTable(std::index_sequence<I...>) {
+  return {&Row32<Canonical32(BlitVariantAt(static_cast<int32_t>(I)))>...};
+}
+
+constexpr auto kTable = MakeTable(std::make_index_sequence<kBlitVariantCount>());
+
+bool DetectAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+
+}  // namespace
+
+bool BlitUseAvx2 = DetectAvx2();
+
+BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context) {
+  const int32_t index = BlitVariantIndex(v);
+  context->wide = BlitUseAvx2 ? WideRow32At(index) : nullptr;
+  return kTable[index];
+}

@@ -1,0 +1,187 @@
+#include <cstring>
+
+#include "library/graphics/draw_state.h"
+#include "library/graphics/mem_img.h"
+#include "library/softrender/blit_entry.h"
+#include "library/softrender/soft_blit.h"
+
+alignas(16) uint8_t StretchPaletteCopy[1024];
+
+namespace {
+
+// Sizes the 16.16 stepping can hold.
+constexpr int64_t kMaxRectSize = 32767;
+constexpr int32_t kMaxSourceSize = 65535;
+
+// The source column of every destination column of one row (the same for
+// every row), and one row of gathered source pixels and mask bytes.
+uint16_t StretchColumns[kMaxRectSize];
+alignas(16) uint8_t StretchRowPixels[kMaxRectSize * 4];
+uint8_t StretchRowMask[kMaxRectSize];
+
+// Fixed once per call: the stepping of both axes and the start pointers.
+struct StretchSetup {
+  int32_t dirX, dirY;
+  uint32_t stepX, stepY;
+  int32_t skipX, skipY;
+  int32_t accX0, accY0;
+  int32_t width, height;
+  const uint8_t* srcRow;
+  int32_t srcPixelStep, srcRowStep;
+  const uint8_t* maskRow;
+  int32_t maskPixelStep, maskRowStep;
+  uint8_t* dstRow;
+  int32_t dstPitch;
+};
+
+// One advance of an accumulator after a destination pixel or row: the
+// standard rule moves on while the accumulator is not above 0, the zero-stop
+// rule only while it is below 0. Returns the source steps taken.
+inline int32_t Advance(int32_t& acc, int32_t step, bool zeroStop) {
+  acc -= 65536;
+  if (acc > 0) return 0;
+  int32_t moved = 0;
+  if (zeroStop) {
+    do {
+      ++moved;
+      acc += step;
+    } while (acc < 0);
+  } else {
+    do {
+      acc += step;
+      ++moved;
+    } while (acc <= 0);
+  }
+  return moved;
+}
+
+template <int32_t Bytes>
+void GatherRow(uint8_t* out, const uint8_t* row, int32_t step, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) std::memcpy(out + Bytes * i, row + StretchColumns[i] * step, Bytes);
+}
+
+void GatherMask(const uint8_t* row, int32_t step, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) StretchRowMask[i] = row[StretchColumns[i] * step];
+}
+
+using GatherFn = void (*)(uint8_t*, const uint8_t*, int32_t, int32_t);
+
+GatherFn GatherFor(int32_t bytes) {
+  return bytes == 1 ? &GatherRow<1> : bytes == 2 ? &GatherRow<2> : &GatherRow<4>;
+}
+
+}  // namespace
+
+void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_t trans, const MEMIMG* mask) {
+  if (rect == nullptr) return;
+  StretchSetup s;
+  // Ordered in 64 bits, so that no pair of coordinates overflows.
+  const int64_t x1 = rect[0], y1 = rect[1], x2 = rect[2], y2 = rect[3];
+  s.dirX = x1 > x2 ? -1 : 1;
+  s.dirY = y1 > y2 ? -1 : 1;
+  const int64_t left = s.dirX < 0 ? x2 : x1, right = s.dirX < 0 ? x1 : x2;
+  const int64_t top = s.dirY < 0 ? y2 : y1, bottom = s.dirY < 0 ? y1 : y2;
+  const int64_t rectWidth = right - left, rectHeight = bottom - top;
+  if (rectWidth == 0 || rectHeight == 0) return;
+  if (!BlitRecordsFit(dst, src, nullptr)) return;
+
+  if (rectWidth == src->width && rectHeight == src->height && s.dirX > 0 && s.dirY > 0) {
+    SoftBlit(dst, src, static_cast<int32_t>(left), static_cast<int32_t>(top), trans, mask);
+    return;
+  }
+  if (rectWidth > kMaxRectSize || rectHeight > kMaxRectSize || src->width < 1 ||
+      src->width > kMaxSourceSize || src->height < 1 || src->height > kMaxSourceSize)
+    return;
+  if (!BlitRecordsFit(dst, src, mask)) return;
+  const MemImgBuffer* sb = src->buffer;
+  const MemImgBuffer* db = dst->buffer;
+
+  s.stepX = (static_cast<uint32_t>(rectWidth) << 16) / static_cast<uint32_t>(src->width);
+  s.stepY = (static_cast<uint32_t>(rectHeight) << 16) / static_cast<uint32_t>(src->height);
+  const int32_t origLeft = static_cast<int32_t>(left), origTop = static_cast<int32_t>(top);
+  PixelRect clipped = {origLeft, origTop, static_cast<int32_t>(right), static_cast<int32_t>(bottom)};
+  ClipRectToArea(&clipped, &DrawClipRect);
+  const int32_t offsetX = (clipped.left - origLeft) << 16;
+  const int32_t offsetY = (clipped.top - origTop) << 16;
+  s.skipX = offsetX / static_cast<int32_t>(s.stepX);
+  s.skipY = offsetY / static_cast<int32_t>(s.stepY);
+  s.accX0 = static_cast<int32_t>(s.stepX) - offsetX % static_cast<int32_t>(s.stepX);
+  s.accY0 = static_cast<int32_t>(s.stepY) - offsetY % static_cast<int32_t>(s.stepY);
+  s.width = clipped.right - clipped.left;
+  s.height = clipped.bottom - clipped.top;
+  if (s.width == 0 || s.height == 0) return;
+
+  const int32_t srcBytes = sb->format->bytesPerPixel;
+  const int32_t column = s.dirX > 0 ? s.skipX : src->width - s.skipX - 1;
+  const int32_t row = s.dirY > 0 ? s.skipY : src->height - s.skipY - 1;
+  s.srcPixelStep = s.dirX * srcBytes;
+  s.srcRowStep = s.dirY * sb->pitch;
+  s.srcRow = src->pixels + static_cast<int64_t>(row) * sb->pitch + static_cast<int64_t>(column) * srcBytes;
+  s.maskRow = nullptr;
+  s.maskPixelStep = s.dirX;
+  s.maskRowStep = 0;
+  if (mask != nullptr) {
+    s.maskRowStep = s.dirY * mask->buffer->pitch;
+    s.maskRow = mask->pixels + static_cast<int64_t>(row) * mask->buffer->pitch + column;
+  }
+  s.dstPitch = db->pitch;
+  s.dstRow = dst->pixels + static_cast<int64_t>(clipped.top) * db->pitch +
+             static_cast<int64_t>(clipped.left) * db->format->bytesPerPixel;
+
+  const bool paletted = sb->paletted == 1;
+  if (paletted) CopySourcePalette(StretchPaletteCopy, sb);
+  if (sb->depthKind != MemImgDepth16 && sb->depthKind != MemImgDepth32) return;
+  const int32_t mode = EffectiveBlendMode(paletted);
+  if (mode < 0) return;
+
+  BlendContext context = MakeBlendContext(sb, StretchPaletteCopy);
+  BlitVariant v;
+  v.mode = mode;
+  v.masked = mask != nullptr;
+  v.white = IsDrawBrightWhite();
+  v.trans = trans != 0;
+  v.src = SourceKindOf(sb);
+  v.param = context.param == 255 ? BlitParam::Full : BlitParam::General;
+  v.stretched = true;
+  const bool depth32 = sb->depthKind == MemImgDepth32;
+  const BlitRowFn rowFn = depth32 ? SelectRow32(v, &context) : SelectRow16(v, &context);
+  // The hand-made copy and subtract loops step with the zero-stop rule.
+  const bool handMade = !v.masked && v.white && v.src != BlitSource::Alpha;
+  const bool zeroStop = handMade && (mode == 0 || (mode == 3 && v.param == BlitParam::Full));
+  // Rows whose pixels do not depend on the destination: a repeated source
+  // row repeats the destination row above.
+  const bool overwrites = handMade && mode == 0 && !v.trans;
+
+  int32_t acc = s.accX0;
+  int32_t sourceColumn = 0;
+  for (int32_t i = 0;;) {
+    StretchColumns[i] = static_cast<uint16_t>(sourceColumn);
+    if (++i == s.width) break;
+    sourceColumn += Advance(acc, static_cast<int32_t>(s.stepX), zeroStop);
+  }
+
+  const GatherFn gather = GatherFor(srcBytes);
+  const int32_t dstRowBytes = s.width * db->format->bytesPerPixel;
+  const uint8_t* srcRow = s.srcRow;
+  const uint8_t* maskRow = s.maskRow;
+  const uint8_t* gathered = nullptr;
+  uint8_t* dstRow = s.dstRow;
+  int32_t accY = s.accY0;
+  for (int32_t r = 0;;) {
+    if (srcRow != gathered) {
+      gather(StretchRowPixels, srcRow, s.srcPixelStep, s.width);
+      if (maskRow != nullptr) GatherMask(maskRow, s.maskPixelStep, s.width);
+      rowFn(dstRow, StretchRowPixels, StretchRowMask, s.width, context);
+      gathered = srcRow;
+    } else if (overwrites) {
+      std::memcpy(dstRow, dstRow - s.dstPitch, static_cast<size_t>(dstRowBytes));
+    } else {
+      rowFn(dstRow, StretchRowPixels, StretchRowMask, s.width, context);
+    }
+    if (++r == s.height) break;
+    dstRow += s.dstPitch;
+    const int32_t moved = Advance(accY, static_cast<int32_t>(s.stepY), zeroStop);
+    srcRow += static_cast<int64_t>(moved) * s.srcRowStep;
+    if (maskRow != nullptr) maskRow += static_cast<int64_t>(moved) * s.maskRowStep;
+  }
+}
