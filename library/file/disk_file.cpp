@@ -256,6 +256,7 @@ uint32_t DiskFileRead(void* buffer, uint32_t elementSize, uint32_t count, FileId
   }
   uint32_t whole = got / elementSize;
   record->position += whole * elementSize;
+  if (whole > 0) record->eof = 0;
   // A short or failed read may leave the file pointer anywhere: put it back
   // where the position says.
   if (!record->hasThread && got != bytes)
@@ -280,6 +281,11 @@ void WaitDiskFileIdle(FileId id) {
   if (record != nullptr && record->hasThread) WaitForSingleObject(record->thread.doneEvent, INFINITE);
 }
 
+uint32_t DiskFileSize(FileId id) {
+  DiskFileRecord* record = AsRecord(id);
+  return record == nullptr ? 0 : record->size;
+}
+
 int DiskSetCurrentDir(const char* path) { return SetCurrentDirectoryA(path); }
 
 int DiskGetCurrentDir(char* buffer) {
@@ -289,9 +295,7 @@ int DiskGetCurrentDir(char* buffer) {
   return 0;
 }
 
-namespace {
-
-FileDateTime ToLocalDateTime(const FILETIME& time) {
+FileDateTime LocalFileDateTime(const FILETIME& time) {
   FileDateTime out{};
   FILETIME local;
   SYSTEMTIME parts;
@@ -300,14 +304,16 @@ FileDateTime ToLocalDateTime(const FILETIME& time) {
   return out;
 }
 
+namespace {
+
 void FillFindInfo(const WIN32_FIND_DATAA& data, FileFindInfo* info) {
   if (info == nullptr) return;
   StrCopy(info->name, data.cFileName);
   info->isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 1 : 0;
   info->sizeLow = data.nFileSizeLow;
   info->sizeHigh = data.nFileSizeHigh;
-  info->creationTime = ToLocalDateTime(data.ftCreationTime);
-  info->lastWriteTime = ToLocalDateTime(data.ftLastWriteTime);
+  info->creationTime = LocalFileDateTime(data.ftCreationTime);
+  info->lastWriteTime = LocalFileDateTime(data.ftLastWriteTime);
 }
 
 }  // namespace

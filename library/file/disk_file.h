@@ -75,6 +75,10 @@ int DiskFindClose(FindHandle find);
 
 // Waits until the file's pending command (an async read) has finished.
 void WaitDiskFileIdle(FileId file);
+// The size taken at open.
+uint32_t DiskFileSize(FileId file);
+// A file time as the local date and time find reports (zeros when it does not convert).
+FileDateTime LocalFileDateTime(const FILETIME& time);
 
 // The plain-disk set in slot order.
 extern const FileFunctionTable DiskFileFunctions;

@@ -1,17 +1,22 @@
 #include "library/file/file_table.h"
 
+#include "library/file/archive_files.h"
 #include "library/file/disk_file.h"
 #include "library/file/memory_stream.h"
 #include "platform/win32/win32_time.h"
 
 FileFunctionTable ActiveFileFunctions = {
-    DiskFileOpen, DiskFileClose,     DiskFileTell,  DiskFileSeek, DiskFileRead, DiskFileEof,
-    DiskFileIdle, DiskSetCurrentDir, DiskGetCurrentDir, DiskFindFirst, DiskFindNext, DiskFindClose,
+    ArchiveFileOpen,      ArchiveFileClose, ArchiveFileTell, ArchiveFileSeek,
+    ArchiveFileRead,      ArchiveFileEof,   ArchiveFileIdle, ArchiveSetCurrentDir,
+    ArchiveGetCurrentDir, ArchiveFindFirst, ArchiveFindNext, ArchiveFindClose,
 };
 int32_t ArchiveSupportOff = 0;
 
 int SetFileFunctionTable(const FileFunctionTable* table) {
-  ActiveFileFunctions = table != nullptr ? *table : DiskFileFunctions;
+  if (table != nullptr)
+    ActiveFileFunctions = *table;
+  else
+    ActiveFileFunctions = ArchiveSupportOff ? DiskFileFunctions : ArchiveFileFunctions;
   return 0;
 }
 

@@ -9,8 +9,8 @@
 // many whole elements as are left, up to the count asked for, and moves the
 // position past them. Bytes too few for one more element stay unread (the
 // position stays before them), and a read that finds no whole element left
-// returns 0 and sets end of file. A read of element size 0 or count 0 does
-// nothing and returns 0. So a count below the one asked for always
+// returns 0 and sets end of file; one that reads something clears it. A read
+// of element size 0 or count 0 does nothing and returns 0. So a count below the one asked for always
 // means the end was reached, and no byte is passed over uncounted.
 #pragma once
 
@@ -88,6 +88,10 @@ int FileStreamSeek(FileId file, int32_t offset, int32_t origin);
 uint32_t FileStreamRead(void* buffer, uint32_t elementSize, uint32_t count, FileId file);
 int FileStreamEof(FileId file);
 int FileStreamIdle(FileId file);
+
+// The extension under which a folder may be packed into one archive file
+// beside it ("dat" for the game); set before start-up. Returns 0.
+int SetArchiveExtension(const char* extension);
 
 // Opens path for reading, from an archive when its folder is packed. File id, or 0.
 FileId FileStreamOpenRead(const char* path, int32_t async);

@@ -29,6 +29,7 @@ struct Oracle {
     size_t bytes = static_cast<size_t>(whole * elementSize);
     EXPECT_EQ(pread(fd, out, bytes, position), static_cast<ssize_t>(bytes));
     position += static_cast<uint32_t>(bytes);
+    eof = false;
     return static_cast<uint32_t>(whole);
   }
   void Seek(int32_t offset, int32_t origin) {

@@ -8,6 +8,7 @@
 
 #include "library/core/memory.h"
 #include "library/core/text_helpers.h"
+#include "library/file/archive_files.h"
 #include "library/file/disk_file.h"
 #include "library/file/memory_stream.h"
 #include "tests/file/file_fixture.h"
@@ -152,6 +153,15 @@ TEST_F(StreamFileTest, FileStreamsFollowTheTableInstalledAtTheCall) {
   EXPECT_EQ(reads, 1);
   EXPECT_EQ(io->Tell(file), 1);
   EXPECT_EQ(io->Close(file), 0);
+
+  // Null installs the archive-aware set, or the plain-disk set with archive support off.
+  SetFileFunctionTable(nullptr);
+  EXPECT_EQ(ActiveFileFunctions.Open, ArchiveFileFunctions.Open);
+  ArchiveSupportOff = 1;
+  SetFileFunctionTable(nullptr);
+  EXPECT_EQ(ActiveFileFunctions.Open, DiskFileOpen);
+  EXPECT_EQ(ActiveFileFunctions.FindClose, DiskFindClose);
+  ArchiveSupportOff = 0;
 }
 
 TEST_F(StreamFileTest, MakeFullPathAsksTheTableForTheCurrentDirectory) {
