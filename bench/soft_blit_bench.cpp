@@ -466,11 +466,19 @@ std::vector<Row>& Rows() {
   return rows;
 }
 
+// "row/implementation".
+std::string BenchName(const std::string& row, const std::string& impl) {
+  std::string name;
+  name.reserve(row.size() + impl.size() + 1);
+  name.append(row).append(1, '/').append(impl);
+  return name;
+}
+
 template <class F>
 void Register(const std::string& row, std::vector<std::string> impls, F body) {
   Rows().push_back({row, impls});
   for (const std::string& impl : impls)
-    benchmark::RegisterBenchmark((row + "/" + impl).c_str(), [body, impl](benchmark::State& s) {
+    benchmark::RegisterBenchmark(BenchName(row, impl).c_str(), [body, impl](benchmark::State& s) {
       body(s, impl);
     })->Unit(benchmark::kMicrosecond);
 }
@@ -539,7 +547,7 @@ void PrintTable(const TableReporter& reporter) {
               "ours / best");
   for (const Row& row : Rows()) {
     auto get = [&](const std::string& impl) {
-      auto it = reporter.best.find(row.name + "/" + impl);
+      auto it = reporter.best.find(BenchName(row.name, impl));
       return it == reporter.best.end() ? -1.0 : it->second;
     };
     auto cell = [](double v) {

@@ -455,9 +455,10 @@ struct PaletteWord<4> {
 };
 
 // Mode 0, no mask, white: each index's entry stored, the whole entry (byte 3
-// included for 32-bit images). With trans set, four indices are read as one
-// word and a word of four transparent indices is passed over at once; every
-// other index is tested on its own.
+// included for 32-bit images). With trans set, indices are read eight and
+// then four at a time: a group without the transparent index is copied
+// whole, a group of transparent indices passed over at once, and in any
+// other group every index is tested on its own.
 template <BlitVariant V, int32_t EntryBytes>
 inline void PaletteCopyRow(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
   using Word = typename PaletteWord<EntryBytes>::Type;
@@ -469,9 +470,24 @@ inline void PaletteCopyRow(uint8_t* dst, const uint8_t* src, int32_t n, const Bl
   Word* const out = reinterpret_cast<Word*>(dst);
   int32_t i = 0;
   if (!keyed) {
-#pragma GCC unroll 8
+    for (; i + 8 <= n; i += 8)
+      for (int32_t j = i; j < i + 8; ++j) out[j] = palette[src[j]];
     for (; i < n; ++i) out[i] = palette[src[i]];
     return;
+  }
+  // Eight indices at a time: none transparent (no byte of q ^ keys is zero)
+  // copies all eight, all transparent passes over them.
+  const uint64_t keys = key * 0x0101010101010101ull;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t q;
+    std::memcpy(&q, src + i, 8);
+    const uint64_t x = q ^ keys;
+    if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
+      for (int32_t j = i; j < i + 8; ++j) out[j] = palette[src[j]];
+    } else if (q != keys) {
+      for (int32_t j = i; j < i + 8; ++j)
+        if (src[j] != key) out[j] = palette[src[j]];
+    }
   }
   for (; i + 4 <= n; i += 4) {
     if (LoadPixel32(src + i) == keyWord) continue;
