@@ -84,6 +84,7 @@ TEST_F(SoftBlitStretchTest, SourceColumnsAndRowsOfTheSteppingExamples) {
     int32_t mode;
     std::vector<int32_t> expected;
   } cases[] = {
+      // clang-format off
       {"4 to 6", 4, 0, 6, 0, 2, {0, 0, 1, 2, 2, 3}},
       {"4 to 6, two clipped", 4, 0, 6, 2, 2, {1, 2, 2, 3}},
       {"4 to 6 mirrored, two clipped", 4, 6, 0, 2, 2, {2, 1, 1, 0}},
@@ -93,6 +94,7 @@ TEST_F(SoftBlitStretchTest, SourceColumnsAndRowsOfTheSteppingExamples) {
       {"4 to 8, standard", 4, 0, 8, 0, 2, {0, 0, 1, 1, 2, 2, 3, 3}},
       {"same size mirrored", 5, 5, 0, 0, 0, {4, 3, 2, 1, 0}},
       {"1 to 5", 1, 0, 5, 0, 2, {0, 0, 0, 0, 0}},
+      // clang-format on
   };
   for (Family f : {Family::Direct32, Family::Direct16, Family::Palette32, Family::Palette16}) {
     for (const Case& c : cases) {
@@ -183,6 +185,7 @@ TEST_F(SoftBlitStretchTest, StretchedLoopsDifferWhereListed) {
     int32_t trans;
     uint32_t transColor, src, dst, stretched, unscaled;
   } cases[] = {
+      // clang-format off
       {"32: copy of an alpha source mixes", Family::Direct32, 0, 0, true, 0, 0, 0xFFFFFFFF, 0xAA000000,
        0xAAFEFEFE, 0xFFFFFFFF},
       {"32: alpha 0 leaves the pixel", Family::Direct32, 0, 0, true, 0, 0, 0x00FFFFFF, 0xAA000000, 0xAA000000,
@@ -228,6 +231,7 @@ TEST_F(SoftBlitStretchTest, StretchedLoopsDifferWhereListed) {
        0x00ABCDEF, 0},
       {"paletted: subtract at 0 still subtracts", Family::Palette32, 3, 0, false, 0, 300, 0, 0xFF0A0A0C,
        0x000B0B0C, 0x000B0B0C},
+      // clang-format on
   };
   for (const Case& c : cases) {
     const bool paletted = c.family == Family::Palette32 || c.family == Family::Palette16;
@@ -300,14 +304,12 @@ TEST_F(SoftBlitStretchTest, DegenerateAndHostileRectanglesDrawNothing) {
     int32_t rect[4];
     const MEMIMG* mask;
   } cases[] = {
+      // clang-format off
       {"zero width", dst.img(), src.img(), {3, 0, 3, 8}, nullptr},
       {"zero height", dst.img(), src.img(), {0, 5, 8, 5}, nullptr},
       {"far outside the area", dst.img(), src.img(), {1000000, 1000000, 1000006, 1000003}, nullptr},
       {"mirrored far left", dst.img(), src.img(), {-100, 0, -200, 8}, nullptr},
-      {"a million pixels left and above",
-       dst.img(),
-       src.img(),
-       {-1000000, -1000000, -999990, -999993},
+      {"a million pixels left and above", dst.img(), src.img(), {-1000000, -1000000, -999990, -999993},
        nullptr},
       {"wider than 32767", dst.img(), src.img(), {0, 0, 40000, 8}, nullptr},
       {"the whole coordinate range", dst.img(), src.img(), {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, nullptr},
@@ -316,6 +318,7 @@ TEST_F(SoftBlitStretchTest, DegenerateAndHostileRectanglesDrawNothing) {
       {"a source of no columns", dst.img(), empty.img(), {0, 0, 8, 8}, nullptr},
       {"an alpha destination", alphaDst.img(), src.img(), {0, 0, 8, 8}, nullptr},
       {"a mask smaller than the source", dst.img(), src.img(), {0, 0, 8, 8}, smallMask.img()},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SoftBlitStretch(c.target, c.source, c.rect, 0, c.mask);
