@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "library/core/message_pump.h"
 #include "library/graphics/blend_tables.h"
 #include "library/graphics/color_format.h"
-#include "library/graphics/core_stand_ins.h"
 #include "library/graphics/d3d9/soft_glue.h"
 #include "library/graphics/graph_create.h"
 #include "library/graphics/graph_handle.h"

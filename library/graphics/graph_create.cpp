@@ -4,9 +4,9 @@
 
 #include "library/core/log.h"
 #include "library/core/memory.h"
+#include "library/core/message_pump.h"
 #include "library/file/file_table.h"
 #include "library/graphics/color_convert.h"
-#include "library/graphics/core_stand_ins.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/image_load.h"

@@ -1,12 +1,11 @@
 #include "library/graphics/graph_handle.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "library/core/log.h"
 #include "library/core/memory.h"
+#include "library/core/startup.h"
 #include "library/core/text_helpers.h"
-#include "library/graphics/core_stand_ins.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 

@@ -1,10 +1,9 @@
 #include "library/graphics/light_state.h"
 
-#include <cstring>
 #include <initializer_list>
 
 #include "library/core/memory.h"
-#include "library/graphics/core_stand_ins.h"
+#include "library/core/startup.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 

@@ -13,11 +13,11 @@ namespace {
 class GraphCreateTest : public GraphicsTest {};
 
 Bytes Bmp24(int width, int height, uint32_t seed) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.pixels = PackRows(width, height, 24, false, [&](int x, int y) { return Hash(x, y, seed) & 0xFFFFFF; });
-  return MakeBmp(spec);
+  BmpLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.pixels = PackRows(width, height, 24, false, [&](int x, int y) { return Hash(x, y, seed) & 0xFFFFFF; });
+  return MakeBmp(layout);
 }
 Rgba Bmp24Colour(int x, int y, uint32_t seed) {
   uint32_t v = Hash(x, y, seed);
@@ -77,7 +77,7 @@ TEST_F(GraphCreateTest, FilesFromDiskAndArchivesAtBothDepths) {
 
 TEST_F(GraphCreateTest, AlphaImagesAndPalettes) {
   StartGraphics(32);
-  PngSpec png;
+  PngLayout png;
   png.width = 3;
   png.height = 2;
   png.colorType = 6;
@@ -93,7 +93,7 @@ TEST_F(GraphCreateTest, AlphaImagesAndPalettes) {
 
   // An alpha image beside a plain image gives the graph its alpha.
   WriteFileBytes("pic.bmp", Bmp24(3, 2, 3));
-  PngSpec grey;
+  PngLayout grey;
   grey.width = 3;
   grey.height = 2;
   grey.colorType = 0;
@@ -108,7 +108,7 @@ TEST_F(GraphCreateTest, AlphaImagesAndPalettes) {
 
   // An 8-bit image keeps its indices; its transparent colour is the index
   // whose entry is the transparent colour (black).
-  BmpSpec bmp;
+  BmpLayout bmp;
   bmp.width = 4;
   bmp.height = 2;
   bmp.bits = 8;

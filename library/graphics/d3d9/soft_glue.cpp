@@ -1,6 +1,6 @@
 #include "library/graphics/d3d9/soft_glue.h"
 
-#include "library/graphics/core_stand_ins.h"
+#include "library/core/startup.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 #include "library/softrender/soft_blit.h"
