@@ -52,6 +52,8 @@ const std::vector<std::string> kStartUp = {
     "ウインドウの作成に成功しました",
     "ＩＭＥを無効にしました",
     "ウインドウスタイルをウインドウモード用に変更します... 完了",
+    "DirectDraw オブジェクトの取得を行います.... 成功",
+    "引き続き初期化処理... 初期化に成功しました",
 };
 
 const std::vector<std::string> kShutDown = {
