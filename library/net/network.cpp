@@ -456,7 +456,7 @@ int HandleSocketEvent(intptr_t event, uintptr_t socket) {
     case FD_CLOSE:
       r->connected = 0;
       // What the peer sent before it closed is taken in now.
-      RecvSocketOf(r);
+      if (!r->error) RecvSocketOf(r);
       break;
     default:
       break;

@@ -255,8 +255,12 @@ int Accept(int fd, uint32_t* address, uint16_t* port) {
   int client = accept4(fd, reinterpret_cast<sockaddr*>(&a), &size, flags);
   int error = errno;
   std::lock_guard<std::mutex> lock(tableMutex);
+  // accept re-enables FD_ACCEPT, except when it failed for want of resources:
+  // the connection then stays pending, and another FD_ACCEPT at once would
+  // only fail the same way, again and again.
+  bool exhausted = client < 0 && (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM);
   Entry* e = Find(fd);
-  if (e != nullptr) e->acceptPosted = false;
+  if (e != nullptr && !exhausted) e->acceptPosted = false;
   if (client < 0) return -WsaError(error);
   ReadAddress(a, address, port);
   // The new socket has the listening socket's selection.

@@ -50,8 +50,10 @@ class WinSockTest : public testing::Test {
     wc.lpfnWndProc = EventProc;
     wc.lpszClassName = "SocketEvents";
     ASSERT_NE(RegisterClassExA(&wc), 0);
+    // A child window: it only receives messages and needs no display.
     window = CreateWindowExA(0, "SocketEvents", "", WS_CHILD, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
+    EXPECT_EQ(PlatformSdlWindowId(window), 0u);
   }
   void TearDown() override {
     for (SOCKET s : opened) closesocket(s);
