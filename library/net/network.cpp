@@ -125,6 +125,14 @@ LRESULT NetWorkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// The checks that open each data operation on a connection: -1 (logged) for
+// a handle no longer valid or in error.
+int CheckUsable(const NetWorkHandleRecord* r, const char* where) {
+  if (!r->valid) return WriteErrorLogFormat("有効なネットワークハンドルではありません in %s", where);
+  if (r->error) return WriteErrorLogFormat("このネットワークハンドルにはエラーが発生しています in %s", where);
+  return 0;
+}
+
 // ---------------------------------------------------------------- receiving
 
 // Bytes the receive ring can take at its write position before it wraps.
@@ -172,7 +180,7 @@ int ReceiveMessages(NetWorkHandleRecord* r) {
       r->receiveMessageLength = static_cast<int32_t>(length);
       r->receiveMissing = static_cast<int32_t>(length);
     }
-    int last = 4;
+    int last = 4;  // a message of length 0 is whole with its header
     if (r->receiveMissing > 0) {
       int32_t room = ContiguousRoom(r->receiveRing);
       int32_t first = std::min(r->receiveMissing, room);
@@ -210,12 +218,8 @@ int RecvSocketOf(NetWorkHandleRecord* r) {
   if (NetWork.receiving) return -1;
   NetWork.receiving = 1;
   PumpNetWorkMessages(0);
-  int result = 0;
-  if (!r->valid) {
-    result = WriteErrorLog("有効なネットワークハンドルではありません in RecvSocket\n");
-  } else if (r->error) {
-    result = WriteErrorLog("このネットワークハンドルにはエラーが発生しています in RecvSocket\n");
-  } else if (r->framed) {
+  int result = CheckUsable(r, "RecvSocket");
+  if (result == 0 && r->framed) {
     result = ReceiveMessages(r);
     if (result == 0 && !r->connected) DropCutOffMessage(r);
   }
@@ -279,24 +283,10 @@ int SendSocketOf(NetWorkHandleRecord* r) {
   if (NetWork.sending) return -1;
   NetWork.sending = 1;
   PumpNetWorkMessages(0);
-  int result = 0;
-  if (!r->valid) {
-    result = WriteErrorLog("有効なネットワークハンドルではありません in SendSocket\n");
-  } else if (r->error) {
-    result = WriteErrorLog("このネットワークハンドルにはエラーが発生しています in SendSocket\n");
-  } else if (r->framed) {
-    SendMessages(r);
-  }
+  int result = CheckUsable(r, "SendSocket");
+  if (result == 0 && r->framed) SendMessages(r);
   NetWork.sending = 0;
   return result;
-}
-
-// The checks that open each data operation on a connection: -1 (logged) for
-// a handle no longer valid or in error.
-int CheckUsable(const NetWorkHandleRecord* r, const char* where) {
-  if (!r->valid) return WriteErrorLogFormat("有効なネットワークハンドルではありません in %s", where);
-  if (r->error) return WriteErrorLogFormat("このネットワークハンドルにはエラーが発生しています in %s", where);
-  return 0;
 }
 
 int ReceiveFramed(int handle, void* buffer, int32_t length, bool peek, const char* where) {
@@ -337,13 +327,15 @@ int InitNetWorkSystem(HWND parent) {
   PushLogIndent();
   WSADATA data;
   if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+    WriteErrorLog("WinSock.DLLが導入されていません\n");
     PopLogIndent();
-    return WriteErrorLog("WinSock.DLLが導入されていません\n");
+    return -1;
   }
   if (data.wVersion != MAKEWORD(1, 1)) {
     WSACleanup();
+    WriteErrorLog("Winsock.DLLのバージョンが違います\n");
     PopLogIndent();
-    return WriteErrorLog("Winsock.DLLのバージョンが違います\n");
+    return -1;
   }
   char hostName[256] = {};
   if (gethostname(hostName, sizeof hostName) == 0) {
@@ -376,8 +368,9 @@ int InitNetWorkSystem(HWND parent) {
     // A start that failed leaves nothing behind, so the next operation tries again.
     NetWork.started = 0;
     WSACleanup();
+    WriteErrorLog(failure);
     PopLogIndent();
-    return WriteErrorLog(failure);
+    return -1;
   }
   InitHandleList(&NetWork.head, &NetWork.tail);
   PopLogIndent();
