@@ -62,6 +62,10 @@ TEST_F(NetWorkTest, MessagesGoBothWaysAndAreTakenByExactLengths) {
   EXPECT_EQ(Recv(server, 3), "llo");
   EXPECT_EQ(GetNetWorkDataLength(server), 0);
   EXPECT_EQ(Recv(client, 300), reply);
+  // A length beyond what a peer accepts as one message is refused untouched.
+  EXPECT_EQ(NetWorkSend(client, buffer, 0xFFFFFFFFu), -1);
+  EXPECT_EQ(NetWorkSend(client, buffer, NetWorkMessageLimit + 1), -1);
+  EXPECT_EQ(Record(client)->sendRing.dataLength, 0);
 
   // A message larger than the socket takes at once goes out as room comes.
   std::string large = Pattern(3 * 1024 * 1024 + 17, 5);
@@ -282,6 +286,21 @@ TEST_F(NetWorkTest, UnframedConnectionsPassBytesStraightThrough) {
   char buffer[8];
   EXPECT_EQ(NetWorkRecv(server, buffer, sizeof buffer), 2);
   EXPECT_EQ(std::string(buffer, 2), "xy");
+}
+
+TEST_F(NetWorkTest, AStartThatFailsLeavesNothingAndIsTriedAgain) {
+  // The window class taken already: the start fails at registration.
+  WNDCLASSEXA taken{};
+  taken.cbSize = sizeof taken;
+  taken.lpfnWndProc = DefWindowProcA;
+  taken.lpszClassName = "WinSockProc";
+  ASSERT_NE(RegisterClassExA(&taken), 0);
+  EXPECT_EQ(StartNetWorkListen(0), -1);
+  EXPECT_EQ(CreateUdpNetWork(-1), -1);
+  EXPECT_EQ(NetWork.started, 0);
+  EXPECT_EQ(LogCount("ネットワーク処理用の子ウインドウクラスの登録に失敗しました"), 2);
+  ASSERT_TRUE(UnregisterClassA("WinSockProc", nullptr));
+  EXPECT_EQ(StartNetWorkListen(0), 0);
 }
 
 TEST_F(NetWorkTest, ShutDownClosesEverySocketAndFreesEverything) {
