@@ -266,7 +266,14 @@ std::string ScopeName(const std::string& className) {
     char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     hash = (hash ^ static_cast<uint8_t>(upper)) * 1099511628211ull;
   }
-  std::string scope = windowScope.empty() ? "uid" + std::to_string(getuid()) : windowScope;
+  // Windows are found within one desktop session: the user and the display.
+  std::string scope = windowScope;
+  if (scope.empty()) {
+    const char* display = getenv("DISPLAY");
+    const char* wayland = getenv("WAYLAND_DISPLAY");
+    scope = "uid" + std::to_string(getuid()) + "@" + (display != nullptr ? display : "") + "/" +
+            (wayland != nullptr ? wayland : "");
+  }
   char tail[32];
   snprintf(tail, sizeof tail, "%016llx", static_cast<unsigned long long>(hash));
   return "zr-window/" + scope.substr(0, 64) + "/" + tail;
