@@ -9,6 +9,7 @@
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 #include "tests/core/library_fixture.h"
+#include "tests/support/scratch_log.h"
 #include "tests/graphics/graphics_fixture.h"
 
 namespace {
@@ -142,6 +143,54 @@ TEST_F(GraphicsStartTest, DisplayModesAndSettings) {
   EXPECT_EQ(GetUseHardwareFlag(), 0);
   SetUseHardwareFlag(1);
   EXPECT_EQ(IsFullScreenMode(), 0);
+}
+
+TEST_F(GraphicsStartTest, ScreenModeChangesRestartGraphics) {
+  ASSERT_EQ(InitLibrary(), 0);
+  ObjectHandle graph = CreateEmptyGraph(4, 4);
+  const std::string before = ReadScratchLog();
+  // Nothing to change: nothing happens.
+  EXPECT_EQ(ApplyScreenModeChange(-1, -1, -1, 0, -1), 0);
+  EXPECT_EQ(ReadScratchLog(), before);
+
+  EXPECT_EQ(ApplyScreenModeChange(320, 200, 32, 0, -1), 0);
+  EXPECT_EQ(ScreenWidth, 320);
+  EXPECT_EQ(ScreenColorBits, 32);
+  EXPECT_EQ(ScreenMemImg.height, 200);
+  EXPECT_EQ(ScreenMemImg.buffer->depthKind, MemImgDepth32);
+  EXPECT_EQ(IsGraphHandleValid(graph), 0);  // the game loads its graphs again
+  RECT client;
+  GetClientRect(MainHwnd, &client);
+  EXPECT_EQ(client.right, 320);
+  EXPECT_EQ(client.bottom, 200);
+  const std::string log = ReadScratchLog();
+  EXPECT_NE(log.find("画面モード変更処理を開始します"), std::string::npos);
+  EXPECT_NE(log.find("画面モード変更処理は正常に終了しました"), std::string::npos);
+  ExpectWindowShowsScreen();
+}
+
+// After a lost device each graph with a file gets its pixels from the file
+// again; a file that is gone is named in the log and its graph kept.
+TEST_F(GraphicsStartTest, GraphsAreRestoredFromTheirFiles) {
+  ASSERT_EQ(InitLibrary(), 0);
+  BmpLayout layout;
+  layout.width = 8;
+  layout.height = 4;
+  layout.pixels = PackRows(8, 4, 24, false, [](int x, int y) { return Hash(x, y, 6) & 0xFFFFFF; });
+  WriteFileBytes("cells.bmp", MakeBmp(layout));
+  WriteFileBytes("gone.bmp", MakeBmp(layout));
+  ObjectHandle cells[3];
+  ASSERT_EQ(LoadDividedGraph("cells.bmp", 3, 2, 2, 4, 2, cells, 0), 0);
+  ObjectHandle gone = LoadGraphFile("gone.bmp", 0);
+  ImageCopy first(&GetGraphRecordChecked(cells[2])->image);
+  for (ObjectHandle h : {cells[0], cells[1], cells[2], gone}) FillMemImgRect(&GetGraphRecordChecked(h)->image, nullptr, 0x1234);
+  remove("gone.bmp");
+  RestoreGraphsFromFiles();
+  ExpectSameImage(&GetGraphRecordChecked(cells[2])->image, &first.image, "restored cell");
+  EXPECT_NE(RawPixel(&GetGraphRecordChecked(cells[1])->image, 3, 1), 0x1234u);
+  EXPECT_EQ(RawPixel(&GetGraphRecordChecked(gone)->image, 0, 0), 0x1234u);
+  EXPECT_EQ(GetGraphRecordChecked(cells[1])->sourceX, 4);
+  EXPECT_NE(ReadScratchLog().find("がロードできませんでした"), std::string::npos);
 }
 
 }  // namespace
