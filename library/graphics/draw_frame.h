@@ -62,9 +62,10 @@ int Bracketed(Rect rect, Draw draw) {
   return result;
 }
 
+// A Direct3D draw, between the inverting boxes when blend mode 3 needs them.
 template <typename Rect, typename Draw>
-int WithSubtractEmulation(bool texture, Rect rect, Draw draw) {
-  if (!texture || DrawBlendMode != 3 || !G_D3D_NeedsSubtractEmulation()) return draw();
+int WithSubtractEmulation(Rect rect, Draw draw) {
+  if (DrawBlendMode != 3 || !G_D3D_NeedsSubtractEmulation()) return draw();
   const PixelRect r = rect();
   BeginSubtractBlendEmulation(r);
   const int result = draw();
@@ -86,7 +87,7 @@ int DrawImage(ObjectHandle handle, Rect rect, Soft soft, Hard hard) {
   const bool texture = graph->surface->request.hardware != 0;
   auto bracket = [&]() { return rect(graph); };
   return Bracketed(bracket, [&]() {
-    return texture ? WithSubtractEmulation(true, bracket, [&]() { return hard(graph); }) : soft(graph);
+    return texture ? WithSubtractEmulation(bracket, [&]() { return hard(graph); }) : soft(graph);
   });
 }
 
@@ -96,7 +97,7 @@ int DrawShape(Rect rect, Soft soft, Hard hard) {
   if (DrawSuppressed || DrawAreaEmpty) return 0;
   WaitWhileInactive();
   return Bracketed(rect, [&]() {
-    return HardwareActive ? WithSubtractEmulation(true, rect, hard) : soft();
+    return HardwareActive ? WithSubtractEmulation(rect, hard) : soft();
   });
 }
 

@@ -18,6 +18,7 @@
 #include "library/graphics/image_load.h"
 #include "library/graphics/light_state.h"
 #include "library/graphics/mask_screen.h"
+#include "library/graphics/texture_tables.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win32/win32.h"
 
@@ -58,8 +59,11 @@ int G_D3D_PresentFrame(const int32_t*, bool) { return -1; }
 // (full-screen mode).
 void G_D3D_CopyBackBufferToWork() {}
 // The Direct3D back end rebuilds the device and everything on it after a
-// lost device here (mask textures, state, graph textures, fonts, lights).
+// lost device here (mask textures, state, lights), with RestoreGraphs for
+// the graphs' pixels.
 void G_D3D_RebuildDevice() {}
+// The font module re-creates its font handles' glyphs here.
+void RestoreFontHandles() {}
 
 void ListDisplayModes() {
   DisplayModesListed = true;
@@ -278,6 +282,12 @@ int SetGraphRestoreHook(GraphRestoreHook hook) {
 }
 
 int HasGraphRestoreHook() { return RestoreHook != nullptr ? 1 : 0; }
+
+void RestoreGraphs() {
+  (RestoreHook != nullptr ? RestoreHook : RestoreGraphsFromFiles)();
+  RestoreGraphTextures();
+  RestoreFontHandles();
+}
 
 void RestoreGraphsFromFiles() {
   WriteErrorLog("グラフィックを復帰します\n");

@@ -55,6 +55,9 @@ int SetGraphRestoreHook(GraphRestoreHook hook);
 int HasGraphRestoreHook();
 // The default hook.
 void RestoreGraphsFromFiles();
+// After a lost device: the hook (or the default hook), then the graph
+// textures and the fonts.
+void RestoreGraphs();
 
 int SetWaitVSync(int32_t flag);
 int GetWaitVSync();

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "library/core/log.h"
 #include "library/core/memory.h"
 #include "library/core/message_pump.h"
 #include "library/core/startup.h"
