@@ -12,6 +12,8 @@
 #include "library/core/text_helpers.h"
 #include "library/core/timer.h"
 #include "library/core/window_mode.h"
+#include "library/input/input_devices.h"
+#include "library/input/key_input.h"
 #include "platform/win32/win32.h"
 
 HWND MainHwnd = nullptr;
@@ -184,6 +186,7 @@ void OnActivate(WPARAM wParam, bool active) {
       ResumeMoviesAfterActivate();
       ReacquireInputDevices();
     }
+    NoteImeActivation();
   } else if (!WindowedMode) {
     if (OsVersionCode < 0x108 || !HardwareActive) {
       ChangeDisplaySettingsA(nullptr, 0);
