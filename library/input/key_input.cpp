@@ -132,7 +132,7 @@ void TypeCharacter(KeyInputRecord& r, const char* bytes, int count) {
     bool atEnd = r.cursor == r.length;
     r.length = PreviousCharStart(r, r.length);
     r.text[r.length] = '\0';
-    if (atEnd || r.cursor > r.length) r.cursor = r.length;
+    if (atEnd) r.cursor = r.length;
   }
   memmove(r.text + r.cursor + n, r.text + r.cursor, r.length - r.cursor + 1);
   memcpy(r.text + r.cursor, bytes, n);

@@ -136,7 +136,13 @@ void ImeTranslateEditing(HWND window, bool enabled, const char* utf8, int start,
     EndComposition(window);
     return;
   }
-  c->open = TRUE;  // a composition shows the input method is on
+  if (!c->open) {
+    // A composition shows the input method is on.
+    c->open = TRUE;
+    SendMessageA(window, WM_IME_NOTIFY, IMN_SETOPENSTATUS, 0);
+    c = Find(window);
+    if (c == nullptr) return;
+  }
   int characters = static_cast<int>(starts.size()) - 1;
   int first = std::clamp(start, 0, characters);
   int last = std::clamp(first + std::max(length, 0), first, characters);
@@ -210,7 +216,7 @@ BOOL ImmNotifyIME(HIMC c, DWORD action, DWORD index, DWORD value) {
   if (!Known(c)) return FALSE;
   switch (action) {
     case NI_COMPOSITIONSTR:
-      if (value != CPS_CANCEL) return FALSE;
+      if (index != CPS_CANCEL) return FALSE;
       // The system's own input method drops its composition as well.
       if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_ClearComposition();
       EndComposition(c->window);

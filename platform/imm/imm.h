@@ -66,8 +66,9 @@ LONG ImmGetCompositionStringA(HIMC context, DWORD index, void* buffer, DWORD len
 // SCS_SETSTR replaces the composition text (the cursor goes to its end).
 BOOL ImmSetCompositionStringA(HIMC context, DWORD index, const void* composition, DWORD compositionLength,
                               const void* reading, DWORD readingLength);
-// NI_COMPOSITIONSTR with CPS_CANCEL drops the composition; the page actions
-// set the candidate list's page start and size.
+// NI_COMPOSITIONSTR with the index CPS_CANCEL drops the composition;
+// NI_SETCANDIDATE_PAGESTART and NI_SETCANDIDATE_PAGESIZE set the page of
+// candidate list 0 to the value.
 BOOL ImmNotifyIME(HIMC context, DWORD action, DWORD index, DWORD value);
 // A change of the open status sends WM_IME_NOTIFY with IMN_SETOPENSTATUS.
 BOOL ImmSetOpenStatus(HIMC context, BOOL open);

@@ -14,6 +14,8 @@
 #include "tests/core/library_fixture.h"
 #include "tests/support/test_support.h"
 
+inline std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
 class InputTest : public LibraryTest {
  protected:
   void SetUp() override {
@@ -61,19 +63,19 @@ class InputTest : public LibraryTest {
     SDL_PushEvent(&e);
   }
 
-  static void PushText(const char* utf8) {
+  static void PushText(const std::string& utf8) {
     SDL_Event e{};
     e.type = SDL_TEXTINPUT;
     e.text.windowID = PlatformSdlWindowId(MainHwnd);
-    SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
+    SDL_strlcpy(e.text.text, utf8.c_str(), sizeof e.text.text);
     SDL_PushEvent(&e);
   }
 
-  static void PushEditing(const char* utf8, int start, int length) {
+  static void PushEditing(const std::string& utf8, int start, int length) {
     SDL_Event e{};
     e.type = SDL_TEXTEDITING;
     e.edit.windowID = PlatformSdlWindowId(MainHwnd);
-    SDL_strlcpy(e.edit.text, utf8, sizeof e.edit.text);
+    SDL_strlcpy(e.edit.text, utf8.c_str(), sizeof e.edit.text);
     e.edit.start = start;
     e.edit.length = length;
     SDL_PushEvent(&e);
