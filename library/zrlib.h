@@ -10,3 +10,5 @@
 #include "library/core/timer.h"
 #include "library/core/window_mode.h"
 #include "library/file/file_table.h"
+#include "library/input/input_devices.h"
+#include "library/input/key_input.h"

@@ -64,24 +64,35 @@ DWORD CountCharacters(const std::string& sjis) {
 }
 
 // The Shift-JIS form of UTF-8 text, character by character (a character
-// without one is left out), with the byte offset where each character starts
-// and, last, the length.
-void ConvertByCharacter(const char* utf8, std::string& sjis, std::vector<uint32_t>& starts) {
-  sjis.clear();
-  starts.clear();
+// without one is left out). For each character of the UTF-8 text, and for its
+// end, where it lands in the Shift-JIS text: the byte offset and the number of
+// characters before it.
+struct ConvertedText {
+  std::string sjis;
+  std::vector<uint32_t> offsets;
+  std::vector<int> characters;
+};
+
+ConvertedText ConvertByCharacter(const char* utf8) {
+  ConvertedText out;
+  int converted = 0;
   size_t length = strlen(utf8);
   for (size_t i = 0; i < length;) {
     unsigned char lead = static_cast<unsigned char>(utf8[i]);
     size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
     n = std::min(n, length - i);
+    out.offsets.push_back(static_cast<uint32_t>(out.sjis.size()));
+    out.characters.push_back(converted);
     std::string piece;
     if (Utf8ToSjis(std::string_view(utf8 + i, n), piece) && !piece.empty()) {
-      starts.push_back(static_cast<uint32_t>(sjis.size()));
-      sjis += piece;
+      out.sjis += piece;
+      ++converted;
     }
     i += n;
   }
-  starts.push_back(static_cast<uint32_t>(sjis.size()));
+  out.offsets.push_back(static_cast<uint32_t>(out.sjis.size()));
+  out.characters.push_back(converted);
+  return out;
 }
 
 LONG CopyOut(const void* data, size_t size, void* buffer, DWORD length) {
@@ -129,10 +140,8 @@ void ImeTranslateEditing(HWND window, bool enabled, const char* utf8, int start,
   if (!enabled) return;
   HIMC__* c = ContextOf(window);
   if (c == nullptr) return;
-  std::string sjis;
-  std::vector<uint32_t> starts;
-  ConvertByCharacter(utf8, sjis, starts);
-  if (sjis.empty()) {
+  ConvertedText text = ConvertByCharacter(utf8);
+  if (text.sjis.empty()) {
     EndComposition(window);
     return;
   }
@@ -143,20 +152,19 @@ void ImeTranslateEditing(HWND window, bool enabled, const char* utf8, int start,
     c = Find(window);
     if (c == nullptr) return;
   }
-  int characters = static_cast<int>(starts.size()) - 1;
+  int characters = static_cast<int>(text.offsets.size()) - 1;
   int first = std::clamp(start, 0, characters);
   int last = std::clamp(first + std::max(length, 0), first, characters);
   std::vector<uint32_t> clauses{0};
-  for (uint32_t offset : {starts[first], starts[last], starts.back()})
+  for (uint32_t offset : {text.offsets[first], text.offsets[last], text.offsets.back()})
     if (offset != clauses.back()) clauses.push_back(offset);
-  SetComposition(c, std::move(sjis), static_cast<DWORD>(first), std::move(clauses));
+  SetComposition(c, std::move(text.sjis), static_cast<DWORD>(text.characters[first]), std::move(clauses));
 }
 
 bool ImeTranslateText(HWND window, bool enabled, const char* utf8) {
   HIMC__* c = Find(window);
   if (!enabled || c == nullptr || !c->composing) return false;
-  std::vector<uint32_t> starts;
-  ConvertByCharacter(utf8, c->result, starts);
+  c->result = ConvertByCharacter(utf8).sjis;
   c->composition.clear();
   c->cursor = 0;
   c->clauses.clear();
