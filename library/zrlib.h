@@ -12,3 +12,4 @@
 #include "library/file/file_table.h"
 #include "library/input/input_devices.h"
 #include "library/input/key_input.h"
+#include "library/net/network.h"

@@ -64,22 +64,22 @@ TEST(BmpReader, EveryPlainLayoutDecodesToItsPixels) {
   };
   for (const BmpCase& c : cases) {
     SCOPED_TRACE(c.name);
-    BmpSpec spec;
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.bits = c.bits;
-    spec.compression = c.compression;
-    spec.masks = c.masks;
-    spec.colors = Colors(c.colorCount);
+    BmpLayout layout;
+    layout.width = c.width;
+    layout.height = c.height;
+    layout.bits = c.bits;
+    layout.compression = c.compression;
+    layout.masks = c.masks;
+    layout.colors = Colors(c.colorCount);
     int height = std::abs(c.height);
     uint32_t mask = c.bits == 32 ? 0xFFFFFFFFu : (1u << c.bits) - 1;
     auto value = [&](int x, int y) { return Hash(x, y, c.bits) & mask; };
-    spec.pixels = PackRows(c.width, height, c.bits, c.height < 0, value);
+    layout.pixels = PackRows(c.width, height, c.bits, c.height < 0, value);
     GraphImage image;
-    ASSERT_EQ(DecodeBytes(ReadBmpImage, MakeBmp(spec), &image), 0);
+    ASSERT_EQ(DecodeBytes(ReadBmpImage, MakeBmp(layout), &image), 0);
     EXPECT_EQ(image.format.bytesPerPixel, c.expectedPixelBytes);
     EXPECT_GE(image.pitch, c.width * c.expectedPixelBytes);
-    ExpectPixels(&image, c.width, height, [&](int x, int y) { return c.colour(value(x, y), spec.colors); });
+    ExpectPixels(&image, c.width, height, [&](int x, int y) { return c.colour(value(x, y), layout.colors); });
     ReleaseGraphImage(&image);
   }
 }
@@ -111,21 +111,21 @@ TEST(BmpReader, RunLengthDataWithMovesAndAbsoluteRuns) {
   };
   for (const RleCase& c : cases) {
     SCOPED_TRACE(c.name);
-    BmpSpec spec;
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.bits = c.rle4 ? 4 : 8;
-    spec.compression = c.rle4 ? 2 : 1;
-    spec.colors = Colors(c.rle4 ? 16 : 256);
-    spec.pixels = c.data;
+    BmpLayout layout;
+    layout.width = c.width;
+    layout.height = c.height;
+    layout.bits = c.rle4 ? 4 : 8;
+    layout.compression = c.rle4 ? 2 : 1;
+    layout.colors = Colors(c.rle4 ? 16 : 256);
+    layout.pixels = c.data;
     GraphImage image;
-    ASSERT_EQ(DecodeBytes(ReadBmpImage, MakeBmp(spec), &image), 0);
+    ASSERT_EQ(DecodeBytes(ReadBmpImage, MakeBmp(layout), &image), 0);
     EXPECT_EQ(image.format.bytesPerPixel, 1);
     EXPECT_EQ(image.pitch, (c.width + 3) & ~3);
     ExpectPixels(&image, c.width, c.height, [&](int x, int y) {
       char ch = c.rows[y][x];
       int index = ch == '.' ? 0 : ch <= '9' ? ch - '0' : ch - 'A' + 10;
-      return FromRgb(spec.colors[index]);
+      return FromRgb(layout.colors[index]);
     });
     // RLE4 palettes hold the 16 entries and zeros beyond.
     if (c.rle4) {
@@ -138,7 +138,7 @@ TEST(BmpReader, RunLengthDataWithMovesAndAbsoluteRuns) {
 TEST(BmpReader, ColourTablesOfShortAndLongHeaders) {
   // A small 8-bit file with a two-entry table: the table read runs into the
   // end of the file, which is no reason to refuse it.
-  BmpSpec small;
+  BmpLayout small;
   small.width = 2;
   small.height = 2;
   small.bits = 8;
@@ -152,23 +152,23 @@ TEST(BmpReader, ColourTablesOfShortAndLongHeaders) {
   // A 124-byte info header: the colour table follows the whole header.
   for (uint16_t bits : {1, 4, 8}) {
     SCOPED_TRACE(bits);
-    BmpSpec spec;
-    spec.headerSize = 124;
-    spec.width = 3;
-    spec.height = 2;
-    spec.bits = bits;
-    spec.colors = Colors(1 << bits);
+    BmpLayout layout;
+    layout.headerSize = 124;
+    layout.width = 3;
+    layout.height = 2;
+    layout.bits = bits;
+    layout.colors = Colors(1 << bits);
     auto value = [&](int x, int y) { return Hash(x, y, 3) & ((1u << bits) - 1); };
-    spec.pixels = PackRows(3, 2, bits, false, value);
-    ASSERT_EQ(DecodeBytes(ReadBmpImage, MakeBmp(spec), &image), 0);
-    ExpectPixels(&image, 3, 2, [&](int x, int y) { return FromRgb(spec.colors[value(x, y)]); });
+    layout.pixels = PackRows(3, 2, bits, false, value);
+    ASSERT_EQ(DecodeBytes(ReadBmpImage, MakeBmp(layout), &image), 0);
+    ExpectPixels(&image, 3, 2, [&](int x, int y) { return FromRgb(layout.colors[value(x, y)]); });
     ReleaseGraphImage(&image);
   }
 }
 
 TEST(BmpReader, SmallestFilesAndRefusals) {
   // A 1 x 1 32-bit picture: nothing is read past the pixel.
-  BmpSpec tiny;
+  BmpLayout tiny;
   tiny.bits = 32;
   tiny.pixels = {1, 2, 3, 4};
   GraphImage image;
@@ -180,26 +180,26 @@ TEST(BmpReader, SmallestFilesAndRefusals) {
   const int live = PlatformLiveGdiObjectCount();
   struct Refusal {
     const char* name;
-    std::function<void(BmpSpec&)> change;
+    std::function<void(BmpLayout&)> change;
   } refusals[] = {
-      {"pixels cut short", [](BmpSpec& s) { s.pixels.pop_back(); }},
-      {"1-bit pixels cut short", [](BmpSpec& s) { s.bits = 1; s.colors = Colors(2); s.pixels = {0, 0, 0}; }},
-      {"zero width", [](BmpSpec& s) { s.width = 0; }},
-      {"zero height", [](BmpSpec& s) { s.height = 0; }},
-      {"negative width", [](BmpSpec& s) { s.width = -2; }},
-      {"huge picture", [](BmpSpec& s) { s.width = 100000; s.height = 100000; s.compression = 1; }},
-      {"24-bit bit fields", [](BmpSpec& s) { s.compression = 3; s.masks = {0xFF0000, 0xFF00, 0xFF}; }},
-      {"JPEG inside", [](BmpSpec& s) { s.compression = 4; }},
-      {"2-bit", [](BmpSpec& s) { s.bits = 2; s.colors = Colors(4); }},
+      {"pixels cut short", [](BmpLayout& s) { s.pixels.pop_back(); }},
+      {"1-bit pixels cut short", [](BmpLayout& s) { s.bits = 1; s.colors = Colors(2); s.pixels = {0, 0, 0}; }},
+      {"zero width", [](BmpLayout& s) { s.width = 0; }},
+      {"zero height", [](BmpLayout& s) { s.height = 0; }},
+      {"negative width", [](BmpLayout& s) { s.width = -2; }},
+      {"huge picture", [](BmpLayout& s) { s.width = 100000; s.height = 100000; s.compression = 1; }},
+      {"24-bit bit fields", [](BmpLayout& s) { s.compression = 3; s.masks = {0xFF0000, 0xFF00, 0xFF}; }},
+      {"JPEG inside", [](BmpLayout& s) { s.compression = 4; }},
+      {"2-bit", [](BmpLayout& s) { s.bits = 2; s.colors = Colors(4); }},
   };
   for (const Refusal& r : refusals) {
     SCOPED_TRACE(r.name);
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.pixels = PackRows(2, 2, 24, false, [](int x, int y) { return Hash(x, y, 1); });
-    r.change(spec);
-    EXPECT_EQ(DecodeBytes(ReadBmpImage, MakeBmp(spec), &image), -1);
+    BmpLayout layout;
+    layout.width = 2;
+    layout.height = 2;
+    layout.pixels = PackRows(2, 2, 24, false, [](int x, int y) { return Hash(x, y, 1); });
+    r.change(layout);
+    EXPECT_EQ(DecodeBytes(ReadBmpImage, MakeBmp(layout), &image), -1);
   }
   Bytes notBmp = MakeBmp(tiny);
   notBmp[1] = 'N';

@@ -13,96 +13,96 @@
 namespace {
 
 Bytes Bmp(uint16_t bits, int width, int height, uint32_t compression = 0, std::vector<uint32_t> masks = {}) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bits = bits;
-  spec.compression = compression;
-  spec.masks = std::move(masks);
+  BmpLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.bits = bits;
+  layout.compression = compression;
+  layout.masks = std::move(masks);
   if (bits <= 8) {
-    for (int i = 0; i < (1 << bits); ++i) spec.colors.push_back(Hash(i, 1, 1) & 0xFFFFFF);
+    for (int i = 0; i < (1 << bits); ++i) layout.colors.push_back(Hash(i, 1, 1) & 0xFFFFFF);
   }
   uint32_t mask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
-  spec.pixels = PackRows(width, std::abs(height), bits, height < 0, [&](int x, int y) { return Hash(x, y, 2) & mask; });
-  return MakeBmp(spec);
+  layout.pixels = PackRows(width, std::abs(height), bits, height < 0, [&](int x, int y) { return Hash(x, y, 2) & mask; });
+  return MakeBmp(layout);
 }
 
 Bytes Rle(bool rle4) {
-  BmpSpec spec;
-  spec.width = 6;
-  spec.height = 4;
-  spec.bits = rle4 ? 4 : 8;
-  spec.compression = rle4 ? 2 : 1;
-  for (int i = 0; i < (rle4 ? 16 : 256); ++i) spec.colors.push_back(i * 0x010203u);
-  spec.pixels = {3, 0x12, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 0x34, 0, 0, 6, 9, 0, 1};
-  return MakeBmp(spec);
+  BmpLayout layout;
+  layout.width = 6;
+  layout.height = 4;
+  layout.bits = rle4 ? 4 : 8;
+  layout.compression = rle4 ? 2 : 1;
+  for (int i = 0; i < (rle4 ? 16 : 256); ++i) layout.colors.push_back(i * 0x010203u);
+  layout.pixels = {3, 0x12, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 0x34, 0, 0, 6, 9, 0, 1};
+  return MakeBmp(layout);
 }
 
 Bytes Tga(uint8_t type, uint8_t bits, uint8_t descriptor, bool footer) {
-  TgaSpec spec;
-  spec.type = type;
-  spec.width = 5;
-  spec.height = 3;
-  spec.descriptor = descriptor;
-  spec.footer = footer;
-  spec.id = {'x'};
+  TgaLayout layout;
+  layout.type = type;
+  layout.width = 5;
+  layout.height = 3;
+  layout.descriptor = descriptor;
+  layout.footer = footer;
+  layout.id = {'x'};
   bool mapped = type == 1 || type == 9;
   int bytes = bits / 8;
-  spec.pixelBits = mapped ? 8 : bits;
+  layout.pixelBits = mapped ? 8 : bits;
   if (mapped) {
-    spec.mapEntryBits = bits;
-    spec.mapFirst = 1;
-    spec.colorMap.assign(4 * bytes, 0x66);
+    layout.mapEntryBits = bits;
+    layout.mapFirst = 1;
+    layout.colorMap.assign(4 * bytes, 0x66);
   }
   int valueBytes = mapped ? 1 : bytes;
   for (int i = 0; i < 15; ++i) {
-    if (type >= 9) spec.data.push_back(i % 2 == 0 ? 0x81 : 0x00);
-    for (int b = 0; b < valueBytes; ++b) spec.data.push_back(mapped ? static_cast<uint8_t>(1 + i % 4) : static_cast<uint8_t>(i * 7 + b));
+    if (type >= 9) layout.data.push_back(i % 2 == 0 ? 0x81 : 0x00);
+    for (int b = 0; b < valueBytes; ++b) layout.data.push_back(mapped ? static_cast<uint8_t>(1 + i % 4) : static_cast<uint8_t>(i * 7 + b));
   }
-  return MakeTga(spec);
+  return MakeTga(layout);
 }
 
 Bytes Dds(const char* fourCC, uint32_t levels) {
-  DdsSpec spec;
-  spec.width = 8;
-  spec.height = 8;
-  spec.fourCC = fourCC;
+  DdsLayout layout;
+  layout.width = 8;
+  layout.height = 8;
+  layout.fourCC = fourCC;
   if (levels != 0) {
-    spec.flags |= 0x20000;
-    spec.caps |= 0x400008;
-    spec.mipCount = levels;
+    layout.flags |= 0x20000;
+    layout.caps |= 0x400008;
+    layout.mipCount = levels;
   }
   size_t block = std::strcmp(fourCC, "DXT1") == 0 ? 8 : 16;
-  for (size_t i = 0; i < (4 + 1 + 1 + 1) * block; ++i) spec.data.push_back(static_cast<uint8_t>(Hash(static_cast<int>(i), 0, 3)));
-  return MakeDds(spec);
+  for (size_t i = 0; i < (4 + 1 + 1 + 1) * block; ++i) layout.data.push_back(static_cast<uint8_t>(Hash(static_cast<int>(i), 0, 3)));
+  return MakeDds(layout);
 }
 
 Bytes DdsPacked() {
-  DdsSpec spec;
-  spec.width = 3;
-  spec.height = 3;
-  spec.flags |= 0x8;
-  spec.pitch = 16;
-  spec.pixelFlags = 0x41;
-  spec.rgbBits = 32;
+  DdsLayout layout;
+  layout.width = 3;
+  layout.height = 3;
+  layout.flags |= 0x8;
+  layout.pitch = 16;
+  layout.pixelFlags = 0x41;
+  layout.rgbBits = 32;
   uint32_t masks[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
-  std::memcpy(spec.masks, masks, sizeof masks);
-  spec.data.assign(48, 0x3C);
-  return MakeDds(spec);
+  std::memcpy(layout.masks, masks, sizeof masks);
+  layout.data.assign(48, 0x3C);
+  return MakeDds(layout);
 }
 
 Bytes Png(uint8_t colorType, uint8_t depth, bool trns) {
   static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
-  PngSpec spec;
-  spec.width = 5;
-  spec.height = 3;
-  spec.colorType = colorType;
-  spec.bitDepth = depth;
+  PngLayout layout;
+  layout.width = 5;
+  layout.height = 3;
+  layout.colorType = colorType;
+  layout.bitDepth = depth;
   size_t rowBytes = (5u * kChannels[colorType] * depth + 7) / 8;
-  for (size_t i = 0; i < rowBytes * 3; ++i) spec.rows.push_back(static_cast<uint8_t>(colorType == 3 ? i % 3 : Hash(static_cast<int>(i), 0, 4)));
-  if (colorType == 3) spec.palette = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-  if (trns) spec.trns = colorType == 3 ? Bytes{0, 99} : colorType == 0 ? Bytes{0, 2} : Bytes{0, 1, 0, 2, 0, 3};
-  return MakePng(spec);
+  for (size_t i = 0; i < rowBytes * 3; ++i) layout.rows.push_back(static_cast<uint8_t>(colorType == 3 ? i % 3 : Hash(static_cast<int>(i), 0, 4)));
+  if (colorType == 3) layout.palette = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  if (trns) layout.trns = colorType == 3 ? Bytes{0, 99} : colorType == 0 ? Bytes{0, 2} : Bytes{0, 1, 0, 2, 0, 3};
+  return MakePng(layout);
 }
 
 Bytes Jpeg(int components) {

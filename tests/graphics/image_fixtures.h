@@ -89,7 +89,7 @@ inline int DecodeBytes(int (*decoder)(DecoderStream*, GraphImage*), const Bytes&
 
 // ---------------------------------------------------------------- BMP
 
-struct BmpSpec {
+struct BmpLayout {
   int32_t width = 1, height = 1;  // a negative height is top-down
   uint16_t bits = 24;
   uint32_t compression = 0;
@@ -99,25 +99,25 @@ struct BmpSpec {
   Bytes pixels;                  // as stored in the file
 };
 
-inline Bytes MakeBmp(const BmpSpec& spec) {
+inline Bytes MakeBmp(const BmpLayout& layout) {
   Bytes info;
-  Put32(info, spec.headerSize);
-  Put32(info, static_cast<uint32_t>(spec.width));
-  Put32(info, static_cast<uint32_t>(spec.height));
+  Put32(info, layout.headerSize);
+  Put32(info, static_cast<uint32_t>(layout.width));
+  Put32(info, static_cast<uint32_t>(layout.height));
   Put16(info, 1);
-  Put16(info, spec.bits);
-  Put32(info, spec.compression);
-  Put32(info, static_cast<uint32_t>(spec.pixels.size()));
+  Put16(info, layout.bits);
+  Put32(info, layout.compression);
+  Put32(info, static_cast<uint32_t>(layout.pixels.size()));
   for (int i = 0; i < 4; ++i) Put32(info, 0);
-  for (uint32_t m : spec.masks) Put32(info, m);
-  info.resize(std::max<size_t>(info.size(), spec.headerSize));
-  for (uint32_t c : spec.colors) Put32(info, c);
+  for (uint32_t m : layout.masks) Put32(info, m);
+  info.resize(std::max<size_t>(info.size(), layout.headerSize));
+  for (uint32_t c : layout.colors) Put32(info, c);
   Bytes out = {'B', 'M'};
-  Put32(out, static_cast<uint32_t>(14 + info.size() + spec.pixels.size()));
+  Put32(out, static_cast<uint32_t>(14 + info.size() + layout.pixels.size()));
   Put32(out, 0);
   Put32(out, static_cast<uint32_t>(14 + info.size()));
   Append(out, info);
-  Append(out, spec.pixels);
+  Append(out, layout.pixels);
   return out;
 }
 
@@ -144,7 +144,7 @@ inline Bytes PackRows(int width, int height, int bits, bool topDown, const std::
 
 // ---------------------------------------------------------------- TGA
 
-struct TgaSpec {
+struct TgaLayout {
   uint8_t type = 2;
   uint8_t pixelBits = 24;
   uint8_t descriptor = 0x20;
@@ -158,24 +158,24 @@ struct TgaSpec {
   bool footer = false;
 };
 
-inline Bytes MakeTga(const TgaSpec& spec) {
+inline Bytes MakeTga(const TgaLayout& layout) {
   Bytes out;
-  out.push_back(static_cast<uint8_t>(spec.id.size()));
-  out.push_back(spec.colorMap.empty() ? 0 : 1);
-  out.push_back(spec.type);
-  Put16(out, spec.mapFirst);
-  Put16(out, spec.mapEntryBits == 0 ? 0 : static_cast<uint32_t>(spec.colorMap.size() / ((spec.mapEntryBits + 7) / 8)));
-  out.push_back(spec.mapEntryBits);
-  Put16(out, spec.xOrigin);
+  out.push_back(static_cast<uint8_t>(layout.id.size()));
+  out.push_back(layout.colorMap.empty() ? 0 : 1);
+  out.push_back(layout.type);
+  Put16(out, layout.mapFirst);
+  Put16(out, layout.mapEntryBits == 0 ? 0 : static_cast<uint32_t>(layout.colorMap.size() / ((layout.mapEntryBits + 7) / 8)));
+  out.push_back(layout.mapEntryBits);
+  Put16(out, layout.xOrigin);
   Put16(out, 0);
-  Put16(out, static_cast<uint32_t>(spec.width));
-  Put16(out, static_cast<uint32_t>(spec.height));
-  out.push_back(spec.pixelBits);
-  out.push_back(spec.descriptor);
-  Append(out, spec.id);
-  Append(out, spec.colorMap);
-  Append(out, spec.data);
-  if (spec.footer) {
+  Put16(out, static_cast<uint32_t>(layout.width));
+  Put16(out, static_cast<uint32_t>(layout.height));
+  out.push_back(layout.pixelBits);
+  out.push_back(layout.descriptor);
+  Append(out, layout.id);
+  Append(out, layout.colorMap);
+  Append(out, layout.data);
+  if (layout.footer) {
     Put32(out, 0);
     Put32(out, 0);
     const char* signature = "TRUEVISION-XFILE.";
@@ -186,7 +186,7 @@ inline Bytes MakeTga(const TgaSpec& spec) {
 
 // ---------------------------------------------------------------- DDS
 
-struct DdsSpec {
+struct DdsLayout {
   uint32_t width = 4, height = 4;
   uint32_t flags = 0x1007;
   uint32_t pitch = 0;
@@ -199,24 +199,24 @@ struct DdsSpec {
   Bytes data;
 };
 
-inline Bytes MakeDds(const DdsSpec& spec) {
+inline Bytes MakeDds(const DdsLayout& layout) {
   Bytes out = {'D', 'D', 'S', ' '};
   Put32(out, 124);
-  Put32(out, spec.flags);
-  Put32(out, spec.height);
-  Put32(out, spec.width);
-  Put32(out, spec.pitch);
+  Put32(out, layout.flags);
+  Put32(out, layout.height);
+  Put32(out, layout.width);
+  Put32(out, layout.pitch);
   Put32(out, 0);  // depth
-  Put32(out, spec.mipCount);
+  Put32(out, layout.mipCount);
   for (int i = 0; i < 11; ++i) Put32(out, 0);
   Put32(out, 32);  // pixel format size
-  Put32(out, spec.pixelFlags);
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(spec.fourCC[i]));
-  Put32(out, spec.rgbBits);
-  for (uint32_t m : spec.masks) Put32(out, m);
-  Put32(out, spec.caps);
+  Put32(out, layout.pixelFlags);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(layout.fourCC[i]));
+  Put32(out, layout.rgbBits);
+  for (uint32_t m : layout.masks) Put32(out, m);
+  Put32(out, layout.caps);
   for (int i = 0; i < 4; ++i) Put32(out, 0);
-  Append(out, spec.data);
+  Append(out, layout.data);
   return out;
 }
 
@@ -241,7 +241,7 @@ inline void PutChunk(Bytes& out, const char* type, const Bytes& data) {
   Put32Be(out, static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
 }
 
-struct PngSpec {
+struct PngLayout {
   uint32_t width = 1, height = 1;
   uint8_t bitDepth = 8;
   uint8_t colorType = 2;
@@ -250,13 +250,13 @@ struct PngSpec {
   Bytes trns;     // tRNS as stored
 };
 
-inline Bytes MakePng(const PngSpec& spec) {
+inline Bytes MakePng(const PngLayout& layout) {
   static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
-  size_t rowBytes = (static_cast<size_t>(spec.width) * kChannels[spec.colorType] * spec.bitDepth + 7) / 8;
+  size_t rowBytes = (static_cast<size_t>(layout.width) * kChannels[layout.colorType] * layout.bitDepth + 7) / 8;
   Bytes raw;
-  for (uint32_t y = 0; y < spec.height; ++y) {
+  for (uint32_t y = 0; y < layout.height; ++y) {
     raw.push_back(0);  // filter: none
-    raw.insert(raw.end(), spec.rows.begin() + y * rowBytes, spec.rows.begin() + (y + 1) * rowBytes);
+    raw.insert(raw.end(), layout.rows.begin() + y * rowBytes, layout.rows.begin() + (y + 1) * rowBytes);
   }
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
   Bytes packed(packedSize);
@@ -265,12 +265,12 @@ inline Bytes MakePng(const PngSpec& spec) {
 
   Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   Bytes header;
-  Put32Be(header, spec.width);
-  Put32Be(header, spec.height);
-  header.insert(header.end(), {spec.bitDepth, spec.colorType, 0, 0, 0});
+  Put32Be(header, layout.width);
+  Put32Be(header, layout.height);
+  header.insert(header.end(), {layout.bitDepth, layout.colorType, 0, 0, 0});
   PutChunk(out, "IHDR", header);
-  if (!spec.palette.empty()) PutChunk(out, "PLTE", spec.palette);
-  if (!spec.trns.empty()) PutChunk(out, "tRNS", spec.trns);
+  if (!layout.palette.empty()) PutChunk(out, "PLTE", layout.palette);
+  if (!layout.trns.empty()) PutChunk(out, "tRNS", layout.trns);
   PutChunk(out, "IDAT", packed);
   PutChunk(out, "IEND", {});
   return out;

@@ -33,11 +33,11 @@ class ImageLoadTest : public FileTest {
 };
 
 Bytes Bmp24(int width, int height, uint32_t seed) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.pixels = PackRows(width, height, 24, false, [&](int x, int y) { return Hash(x, y, seed) & 0xFFFFFF; });
-  return MakeBmp(spec);
+  BmpLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.pixels = PackRows(width, height, 24, false, [&](int x, int y) { return Hash(x, y, seed) & 0xFFFFFF; });
+  return MakeBmp(layout);
 }
 Rgba Bmp24Colour(int x, int y, uint32_t seed) {
   uint32_t v = Hash(x, y, seed);
@@ -45,22 +45,22 @@ Rgba Bmp24Colour(int x, int y, uint32_t seed) {
 }
 
 Bytes Bmp8(int width, int height) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bits = 8;
-  for (uint32_t i = 0; i < 256; ++i) spec.colors.push_back(i * 0x010101u);
-  spec.pixels = PackRows(width, height, 8, false, [](int x, int y) { return static_cast<uint32_t>(10 * y + x); });
-  return MakeBmp(spec);
+  BmpLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.bits = 8;
+  for (uint32_t i = 0; i < 256; ++i) layout.colors.push_back(i * 0x010101u);
+  layout.pixels = PackRows(width, height, 8, false, [](int x, int y) { return static_cast<uint32_t>(10 * y + x); });
+  return MakeBmp(layout);
 }
 
 Bytes GreyPng(int width, int height, uint8_t level) {
-  PngSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.colorType = 0;
-  spec.rows.assign(static_cast<size_t>(width) * height, level);
-  return MakePng(spec);
+  PngLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.colorType = 0;
+  layout.rows.assign(static_cast<size_t>(width) * height, level);
+  return MakePng(layout);
 }
 
 // A file that is a 2 x 2 BMP and at once a 1 x 40 TGA: the TGA header's
@@ -98,14 +98,14 @@ TEST_F(ImageLoadTest, DecoderTableOrder) {
   ReleaseGraphImage(&image);
 
   // Each format finds its decoder through the table.
-  DdsSpec dds;
+  DdsLayout dds;
   dds.width = 3;
   dds.height = 2;
   dds.pixelFlags = 0x41;
   dds.rgbBits = 16;
   dds.masks[0] = 0xF800;
   dds.data.assign(12, 0);
-  TgaSpec tga;
+  TgaLayout tga;
   tga.width = 3;
   tga.height = 2;
   tga.pixelBits = 16;
@@ -238,7 +238,7 @@ TEST_F(ImageLoadTest, MirroredLoads) {
   auto block = [](uint16_t colour) {
     return Bytes{255, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(colour), static_cast<uint8_t>(colour >> 8), 0, 0, 0, 0, 0, 0};
   };
-  DdsSpec dds;
+  DdsLayout dds;
   dds.fourCC = "DXT5";
   dds.width = dds.height = 8;
   dds.flags |= 0x20000;

@@ -80,27 +80,27 @@ TEST(TgaReader, EveryTypeInEveryOrder) {
         stored.push_back(mapped ? static_cast<uint32_t>(c.mapFirst + visual(x, y)) : colourValue(x, y));
       }
     }
-    TgaSpec spec;
-    spec.type = c.type;
-    spec.pixelBits = mapped ? 8 : c.bits;
-    spec.descriptor = c.descriptor;
-    spec.width = c.width;
-    spec.height = c.height;
-    if (c.withId) spec.id = {'i', 'd', '!'};
-    spec.footer = c.footer;
+    TgaLayout layout;
+    layout.type = c.type;
+    layout.pixelBits = mapped ? 8 : c.bits;
+    layout.descriptor = c.descriptor;
+    layout.width = c.width;
+    layout.height = c.height;
+    if (c.withId) layout.id = {'i', 'd', '!'};
+    layout.footer = c.footer;
     int valueBytes = mapped ? 1 : bytes;
     if (mapped) {
-      spec.mapFirst = static_cast<uint16_t>(c.mapFirst);
-      spec.mapEntryBits = c.bits;
-      for (int i = 0; i < 4; ++i) PutValue(spec.colorMap, TgaValue(i, 0, bytes), bytes);
+      layout.mapFirst = static_cast<uint16_t>(c.mapFirst);
+      layout.mapEntryBits = c.bits;
+      for (int i = 0; i < 4; ++i) PutValue(layout.colorMap, TgaValue(i, 0, bytes), bytes);
     }
     if (c.type >= 9) {
-      spec.data = EncodePackets(stored, valueBytes);
+      layout.data = EncodePackets(stored, valueBytes);
     } else {
-      for (uint32_t v : stored) PutValue(spec.data, v, valueBytes);
+      for (uint32_t v : stored) PutValue(layout.data, v, valueBytes);
     }
     GraphImage image;
-    ASSERT_EQ(DecodeBytes(ReadTgaImage, MakeTga(spec), &image), 0);
+    ASSERT_EQ(DecodeBytes(ReadTgaImage, MakeTga(layout), &image), 0);
     EXPECT_EQ(image.format.colorBits, c.bits);
     EXPECT_EQ(image.pitch, c.width * bytes);
     ExpectPixels(&image, c.width, c.height, [&](int x, int y) { return TgaColour(colourValue(x, y), bytes); });
@@ -110,13 +110,13 @@ TEST(TgaReader, EveryTypeInEveryOrder) {
 
 TEST(TgaReader, LimitsAndDamage) {
   auto plain = [](int width, int height) {
-    TgaSpec spec;
-    spec.type = 10;
-    spec.width = width;
-    spec.height = height;
+    TgaLayout layout;
+    layout.type = 10;
+    layout.width = width;
+    layout.height = height;
     std::vector<uint32_t> values(static_cast<size_t>(width) * height, 0x123456);
-    spec.data = EncodePackets(values, 3);
-    return spec;
+    layout.data = EncodePackets(values, 3);
+    return layout;
   };
   GraphImage image;
   for (auto [w, h] : {std::pair{8192, 1}, std::pair{1, 8192}}) {
@@ -128,20 +128,20 @@ TEST(TgaReader, LimitsAndDamage) {
   const int32_t blocks = TrackedBlockCount();
   struct Refusal {
     const char* name;
-    std::function<void(TgaSpec&)> change;
+    std::function<void(TgaLayout&)> change;
   } refusals[] = {
-      {"x origin 1", [](TgaSpec& s) { s.xOrigin = 1; }},
-      {"width 8193", [&](TgaSpec& s) { s = plain(8193, 1); }},
-      {"height 8193", [&](TgaSpec& s) { s = plain(1, 8193); }},
-      {"zero width", [](TgaSpec& s) { s.width = 0; }},
-      {"15-bit pixels", [](TgaSpec& s) { s.pixelBits = 15; }},
-      {"grey", [](TgaSpec& s) { s.type = 3; }},
-      {"type 11", [](TgaSpec& s) { s.type = 11; }},
-      {"no data", [](TgaSpec& s) { s.type = 0; }},
-      {"run-length data cut short", [](TgaSpec& s) { s.data.pop_back(); }},
-      {"plain data cut short", [](TgaSpec& s) { s.type = 2; s.data.assign(3 * 4 - 1, 0); }},
+      {"x origin 1", [](TgaLayout& s) { s.xOrigin = 1; }},
+      {"width 8193", [&](TgaLayout& s) { s = plain(8193, 1); }},
+      {"height 8193", [&](TgaLayout& s) { s = plain(1, 8193); }},
+      {"zero width", [](TgaLayout& s) { s.width = 0; }},
+      {"15-bit pixels", [](TgaLayout& s) { s.pixelBits = 15; }},
+      {"grey", [](TgaLayout& s) { s.type = 3; }},
+      {"type 11", [](TgaLayout& s) { s.type = 11; }},
+      {"no data", [](TgaLayout& s) { s.type = 0; }},
+      {"run-length data cut short", [](TgaLayout& s) { s.data.pop_back(); }},
+      {"plain data cut short", [](TgaLayout& s) { s.type = 2; s.data.assign(3 * 4 - 1, 0); }},
       {"colour map past 256 entries",
-       [](TgaSpec& s) {
+       [](TgaLayout& s) {
          s.type = 1;
          s.mapFirst = 250;
          s.mapEntryBits = 24;
@@ -151,9 +151,9 @@ TEST(TgaReader, LimitsAndDamage) {
   };
   for (const Refusal& r : refusals) {
     SCOPED_TRACE(r.name);
-    TgaSpec spec = plain(2, 2);
-    r.change(spec);
-    EXPECT_EQ(DecodeBytes(ReadTgaImage, MakeTga(spec), &image), -1);
+    TgaLayout layout = plain(2, 2);
+    r.change(layout);
+    EXPECT_EQ(DecodeBytes(ReadTgaImage, MakeTga(layout), &image), -1);
   }
   EXPECT_EQ(TrackedBlockCount(), blocks);
 }
@@ -168,7 +168,7 @@ Bytes RedDxt5Blocks(size_t count) {
 TEST(DdsReader, BlockDataWithMipChains) {
   GraphImage image;
   // 256 x 256 DXT1 with 9 levels: 32768 + 8192 + 2048 + 512 + 128 + 32 + 8 + 8 + 8 bytes.
-  DdsSpec dxt1;
+  DdsLayout dxt1;
   dxt1.width = dxt1.height = 256;
   dxt1.flags |= 0x20000;
   dxt1.mipCount = 9;
@@ -198,17 +198,17 @@ TEST(DdsReader, BlockDataWithMipChains) {
   } cases[] = {{16, 16, 5, 16 + 4 + 1 + 1 + 1}, {6, 6, 0, 4}, {8, 2, 4, 2 + 1 + 1 + 1}};
   for (const BlockCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " levels " << c.levels);
-    DdsSpec spec;
-    spec.fourCC = "DXT5";
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.mipCount = c.levels;
-    spec.flags |= 0x20000;
-    spec.caps |= 0x400008;
-    spec.data = RedDxt5Blocks(c.blocks - 1);
-    EXPECT_EQ(DecodeBytes(ReadDdsImage, MakeDds(spec), &image), -1);
-    spec.data = RedDxt5Blocks(c.blocks);
-    ASSERT_EQ(DecodeBytes(ReadDdsImage, MakeDds(spec), &image), 0);
+    DdsLayout layout;
+    layout.fourCC = "DXT5";
+    layout.width = c.width;
+    layout.height = c.height;
+    layout.mipCount = c.levels;
+    layout.flags |= 0x20000;
+    layout.caps |= 0x400008;
+    layout.data = RedDxt5Blocks(c.blocks - 1);
+    EXPECT_EQ(DecodeBytes(ReadDdsImage, MakeDds(layout), &image), -1);
+    layout.data = RedDxt5Blocks(c.blocks);
+    ASSERT_EQ(DecodeBytes(ReadDdsImage, MakeDds(layout), &image), 0);
     EXPECT_EQ(image.format.colorBits, 8);
     ASSERT_EQ(DecodeCompressedGraphImage(&image), 0);
     ExpectPixels(&image, static_cast<int>(c.width), static_cast<int>(c.height),
@@ -220,7 +220,7 @@ TEST(DdsReader, BlockDataWithMipChains) {
 TEST(DdsReader, PackedPixelsThroughTheirMasks) {
   GraphImage image;
   // ARGB with a padded pitch.
-  DdsSpec argb;
+  DdsLayout argb;
   argb.width = 2;
   argb.height = 2;
   argb.flags |= 0x8;
@@ -243,7 +243,7 @@ TEST(DdsReader, PackedPixelsThroughTheirMasks) {
   ReleaseGraphImage(&image);
 
   // 565 without the RGB flag, three levels of 4 x 4 (32 + 8 + 2 bytes).
-  DdsSpec rgb565;
+  DdsLayout rgb565;
   rgb565.pixelFlags = 0;
   rgb565.rgbBits = 16;
   uint32_t masks565[4] = {0xF800, 0x7E0, 0x1F, 0};
@@ -261,22 +261,22 @@ TEST(DdsReader, PackedPixelsThroughTheirMasks) {
   const int32_t blocks = TrackedBlockCount();
   struct Refusal {
     const char* name;
-    std::function<void(DdsSpec&)> change;
+    std::function<void(DdsLayout&)> change;
   } refusals[] = {
-      {"RGB without alpha pixels", [](DdsSpec& s) { s.pixelFlags = 0x40; }},
-      {"other FourCC", [](DdsSpec& s) { s.pixelFlags = 0x4; s.fourCC = "ATI2"; }},
-      {"12-bit pixels", [](DdsSpec& s) { s.rgbBits = 12; }},
-      {"pitch below the row", [](DdsSpec& s) { s.pitch = 4; }},
-      {"more levels than the chain", [](DdsSpec& s) { s.flags |= 0x20000; s.caps |= 0x400008; s.mipCount = 3; }},
-      {"zero width", [](DdsSpec& s) { s.width = 0; }},
-      {"pixels cut short", [](DdsSpec& s) { s.data.pop_back(); }},
-      {"block data missing", [](DdsSpec& s) { s.fourCC = "DXT1"; s.pixelFlags = 0x4; s.data.clear(); }},
+      {"RGB without alpha pixels", [](DdsLayout& s) { s.pixelFlags = 0x40; }},
+      {"other FourCC", [](DdsLayout& s) { s.pixelFlags = 0x4; s.fourCC = "ATI2"; }},
+      {"12-bit pixels", [](DdsLayout& s) { s.rgbBits = 12; }},
+      {"pitch below the row", [](DdsLayout& s) { s.pitch = 4; }},
+      {"more levels than the chain", [](DdsLayout& s) { s.flags |= 0x20000; s.caps |= 0x400008; s.mipCount = 3; }},
+      {"zero width", [](DdsLayout& s) { s.width = 0; }},
+      {"pixels cut short", [](DdsLayout& s) { s.data.pop_back(); }},
+      {"block data missing", [](DdsLayout& s) { s.fourCC = "DXT1"; s.pixelFlags = 0x4; s.data.clear(); }},
   };
   for (const Refusal& r : refusals) {
     SCOPED_TRACE(r.name);
-    DdsSpec spec = argb;
-    r.change(spec);
-    EXPECT_EQ(DecodeBytes(ReadDdsImage, MakeDds(spec), &image), -1);
+    DdsLayout layout = argb;
+    r.change(layout);
+    EXPECT_EQ(DecodeBytes(ReadDdsImage, MakeDds(layout), &image), -1);
   }
   Bytes notDds = MakeDds(argb);
   notDds[2] = 'X';

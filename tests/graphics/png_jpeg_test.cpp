@@ -102,16 +102,16 @@ TEST(PngDecoder, EveryColourTypeAndDepth) {
   for (const PngCase& c : cases) {
     SCOPED_TRACE(c.name);
     const int width = 5, height = 3;
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = c.colorType;
-    spec.bitDepth = c.bitDepth;
-    spec.rows = PackSamples(width, height, c.perPixel, c.bitDepth, c.sample);
-    if (c.palette) spec.palette.assign(std::begin(kPalette), std::end(kPalette));
-    spec.trns = c.trns;
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.colorType = c.colorType;
+    layout.bitDepth = c.bitDepth;
+    layout.rows = PackSamples(width, height, c.perPixel, c.bitDepth, c.sample);
+    if (c.palette) layout.palette.assign(std::begin(kPalette), std::end(kPalette));
+    layout.trns = c.trns;
     GraphImage image;
-    ASSERT_EQ(DecodeBytes(ReadPngImage, MakePng(spec), &image), 0);
+    ASSERT_EQ(DecodeBytes(ReadPngImage, MakePng(layout), &image), 0);
     EXPECT_EQ(image.format.bytesPerPixel, c.pixelBytes);
     EXPECT_EQ(image.pitch, width * c.pixelBytes);
     ExpectPixels(&image, width, height, c.colour);
@@ -123,11 +123,11 @@ TEST(PngDecoder, EveryColourTypeAndDepth) {
 }
 
 TEST(PngDecoder, DamagedFilesAreRefused) {
-  PngSpec spec;
-  spec.width = 4;
-  spec.height = 4;
-  spec.rows = PackSamples(4, 4, 3, 8, [](int x, int y, int s) { return Hash(x, y, s) & 0xFF; });
-  Bytes good = MakePng(spec);
+  PngLayout layout;
+  layout.width = 4;
+  layout.height = 4;
+  layout.rows = PackSamples(4, 4, 3, 8, [](int x, int y, int s) { return Hash(x, y, s) & 0xFF; });
+  Bytes good = MakePng(layout);
   GraphImage image;
   ASSERT_EQ(DecodeBytes(ReadPngImage, good, &image), 0);
   ReleaseGraphImage(&image);

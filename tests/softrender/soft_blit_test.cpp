@@ -30,108 +30,44 @@ struct OnePixel {
 
 TEST_F(SoftBlitTest, WorkedExamplesOf32BitBlends) {
   const OnePixel cases[] = {
-      {"half-sum at 128 drops the odd bits and clears byte 3",
-       1,
-       128,
-       {255, 255, 255},
-       false,
-       0,
-       0xAA030303,
-       0xBB050505,
-       0x00030303},
+      // clang-format off
+      {"half-sum at 128 drops the odd bits and clears byte 3", 1, 128, {255, 255, 255}, false, 0, 0xAA030303,
+       0xBB050505, 0x00030303},
       {"mix at 127", 1, 127, {255, 255, 255}, false, 0, 0xAA030303, 0xBB050505, 0xBB040404},
       {"alpha blend at 0 draws nothing", 1, 0, {255, 255, 255}, false, 0, 0x00FFFFFF, 0x12345678, 0x12345678},
       {"add at 0 draws nothing", 2, 0, {255, 255, 255}, false, 0, 0x00FFFFFF, 0x12345678, 0x12345678},
       {"subtract at 0 draws nothing", 3, 0, {255, 255, 255}, false, 0, 0x00FFFFFF, 0x12345678, 0x12345678},
       {"alpha blend at 255 copies", 1, 255, {255, 255, 255}, false, 0, 0xAB123456, 0x00FFFFFF, 0xAB123456},
-      {"copy of an alpha source ignores the alpha",
-       0,
-       0,
-       {255, 255, 255},
-       true,
-       0,
-       0x00102030,
-       0xFF000000,
+      {"copy of an alpha source ignores the alpha", 0, 0, {255, 255, 255}, true, 0, 0x00102030, 0xFF000000,
        0x00102030},
-      {"alpha 0 with trans leaves the destination",
-       0,
-       0,
-       {255, 255, 255},
-       true,
-       1,
-       0x00102030,
-       0x44556677,
+      {"alpha 0 with trans leaves the destination", 0, 0, {255, 255, 255}, true, 1, 0x00102030, 0x44556677,
        0x44556677},
-      {"alpha 255 with trans copies the whole pixel",
-       0,
-       0,
-       {255, 255, 255},
-       true,
-       1,
-       0xFF102030,
-       0x44556677,
+      {"alpha 255 with trans copies the whole pixel", 0, 0, {255, 255, 255}, true, 1, 0xFF102030, 0x44556677,
        0xFF102030},
       {"alpha 128 with trans mixes", 0, 0, {255, 255, 255}, true, 1, 0x80FFFFFF, 0x99000000, 0x997F7F7F},
       {"add at 255 uses form B", 2, 255, {255, 255, 255}, false, 0, 0x00010101, 0x00010101, 0x00000002},
       {"add at 254 adds nothing", 2, 254, {255, 255, 255}, false, 0, 0x00010101, 0x00010101, 0x00010101},
-      {"blue overflow saturates and carries into green",
-       2,
-       255,
-       {255, 255, 255},
-       false,
-       0,
-       0x00000064,
-       0x000000C8,
-       0x000001FF},
+      {"blue overflow saturates and carries into green", 2, 255, {255, 255, 255}, false, 0, 0x00000064,
+       0x000000C8, 0x000001FF},
       {"red overflow sets byte 3", 2, 255, {255, 255, 255}, false, 0, 0x00800000, 0x00800000, 0x01FF0000},
-      {"subtract of nothing sets green and red low bits",
-       3,
-       255,
-       {255, 255, 255},
-       false,
-       0,
-       0x00000000,
-       0xFF000000,
-       0x00010100},
+      {"subtract of nothing sets green and red low bits", 3, 255, {255, 255, 255}, false, 0, 0x00000000,
+       0xFF000000, 0x00010100},
       {"blue borrows from green", 3, 255, {255, 255, 255}, false, 0, 0x00000014, 0x0000050A, 0x00010400},
       {"an even green turns odd", 3, 255, {255, 255, 255}, false, 0, 0x00000000, 0x00000400, 0x00010500},
-      {"multiply by alpha 0 turns black, trans on",
-       4,
-       77,
-       {255, 255, 255},
-       true,
-       1,
-       0x00FFFFFF,
-       0xAB808080,
+      {"multiply by alpha 0 turns black, trans on", 4, 77, {255, 255, 255}, true, 1, 0x00FFFFFF, 0xAB808080,
        0xAB000000},
-      {"multiply by alpha 0 turns black, trans off",
-       4,
-       200,
-       {255, 255, 255},
-       true,
-       0,
-       0x00FFFFFF,
-       0xAB808080,
+      {"multiply by alpha 0 turns black, trans off", 4, 200, {255, 255, 255}, true, 0, 0x00FFFFFF, 0xAB808080,
        0xAB000000},
-      {"only the whole key is transparent",
-       0,
-       0,
-       {255, 255, 255},
-       false,
-       1,
-       0x01ABCDEF,
-       0x00000000,
+      {"only the whole key is transparent", 0, 0, {255, 255, 255}, false, 1, 0x01ABCDEF, 0x00000000,
        0x01ABCDEF},
       {"the key is skipped", 0, 0, {255, 255, 255}, false, 1, 0x00ABCDEF, 0x00000000, 0x00000000},
-      {"brightness scales each channel and keeps byte 3",
-       0,
-       0,
-       {255, 128, 0},
-       false,
-       0,
-       0x11FFFFFF,
-       0x22000000,
-       0x220080FF},
+      {"a parameter above 255 counts as 255", 10, 1000, {255, 255, 255}, false, 0, 0x00000000, 0x00000000,
+       0x00FEFEFE},
+      {"a negative parameter counts as 0", 10, -7, {255, 255, 255}, false, 0, 0x00000000, 0x00123456,
+       0x00123456},
+      {"brightness scales each channel and keeps byte 3", 0, 0, {255, 128, 0}, false, 0, 0x11FFFFFF,
+       0x22000000, 0x220080FF},
+      // clang-format on
   };
   for (const OnePixel& c : cases) {
     TestImage src(1, 1, MemImgDepth32, false, c.alpha), dst(1, 1, MemImgDepth32);
@@ -198,6 +134,7 @@ TEST_F(SoftBlitTest, RefusalsDrawNothing) {
     PixelRect clip;
     const MEMIMG* mask;
   } refusals[] = {
+      // clang-format off
       {"16-bit source onto a 32-bit destination", dst32.img(), src16.img(), 0, 0, dc.clip, nullptr},
       {"paletted destination", dstPal.img(), src32.img(), 0, 0, dc.clip, nullptr},
       {"alpha destination", dstAlpha.img(), src32.img(), 0, 0, dc.clip, nullptr},
@@ -208,8 +145,10 @@ TEST_F(SoftBlitTest, RefusalsDrawNothing) {
       {"mode 9", dst32.img(), src32.img(), 0, 9, dc.clip, nullptr},
       {"mode 12", dst32.img(), src32.img(), 0, 12, dc.clip, nullptr},
       {"mode -1", dst32.img(), src32.img(), 0, -1, dc.clip, nullptr},
+      {"right edge past the coordinate range", dst32.img(), src32.img(), INT32_MAX - 2, 0, dc.clip, nullptr},
       {"mask shorter than the source", dst32.img(), src32.img(), 0, 0, dc.clip, smallMask.img()},
       {"mask narrower than the source", dst32.img(), src32.img(), 0, 0, dc.clip, narrowMask.img()},
+      // clang-format on
   };
   for (const Refusal& r : refusals) {
     TestImage* target = r.dst == dstPal.img() ? &dstPal : r.dst == dstAlpha.img() ? &dstAlpha : &dst32;
@@ -230,6 +169,15 @@ TEST_F(SoftBlitTest, RefusalsDrawNothing) {
   bare.buffer = nullptr;
   SoftBlit(dst32.img(), &bare, 0, 0, 0, nullptr);
   EXPECT_EQ(dst32.Get(0, 0), 0u);
+  // A buffer whose pixel size disagrees with its depth kind is not read.
+  TestImage narrow(4, 4, MemImgDepth32);
+  ColorFormat twoBytes{};
+  twoBytes.bytesPerPixel = 2;
+  narrow.buffer().format = &twoBytes;
+  SoftBlit(dst32.img(), narrow.img(), 0, 0, 0, nullptr);
+  SoftBlit(narrow.img(), src32.img(), 0, 0, 0, nullptr);
+  EXPECT_EQ(dst32.Get(0, 0), 0u);
+  EXPECT_EQ(narrow.Get(0, 0), 0u);
 
   // trans 2 counts as trans on.
   src32.buffer().transColor = 0x00FFFFFF;
