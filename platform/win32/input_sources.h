@@ -3,8 +3,6 @@
 // stand-in. Library code never includes this header.
 #pragma once
 
-#include <string>
-
 #include "platform/win32/win32_types.h"
 #include "platform/win32/win32_window.h"
 

@@ -203,7 +203,6 @@ constexpr WPARAM VK_LCONTROL = 0xA2;
 constexpr WPARAM VK_RCONTROL = 0xA3;
 constexpr WPARAM VK_LMENU = 0xA4;
 constexpr WPARAM VK_RMENU = 0xA5;
-// The punctuation keys: 0xBA to 0xC0, 0xDB to 0xDE and 0xE2.
 
 // Styles.
 constexpr DWORD WS_POPUP = 0x80000000u;

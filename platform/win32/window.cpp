@@ -106,7 +106,8 @@ HWND mouseWindow = nullptr;
 uint8_t keyState[256] = {};  // by virtual key, as the messages read so far left it
 // The keyboard and mouse as SDL reports them, for the DirectInput devices.
 uint8_t deviceKeys[256] = {};
-int32_t deviceMouseDx = 0, deviceMouseDy = 0, deviceWheel = 0;
+// Motion sums run wide: nothing may read them for a long time.
+int64_t deviceMouseDx = 0, deviceMouseDy = 0, deviceWheel = 0;
 uint8_t deviceMouseButtons[8] = {};
 HANDLE keyboardNotify = nullptr;
 HANDLE mouseNotify = nullptr;
@@ -1370,10 +1371,12 @@ void PumpInputEvents() { PumpSdlEvents(); }
 
 void ReadDeviceKeys(uint8_t out[256]) { memcpy(out, deviceKeys, sizeof deviceKeys); }
 
+static int32_t ClampToInt32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
 void ReadDeviceMouse(int32_t* dx, int32_t* dy, int32_t* wheel, uint8_t buttons[8]) {
-  *dx = deviceMouseDx;
-  *dy = deviceMouseDy;
-  *wheel = deviceWheel;
+  *dx = ClampToInt32(deviceMouseDx);
+  *dy = ClampToInt32(deviceMouseDy);
+  *wheel = ClampToInt32(deviceWheel);
   deviceMouseDx = deviceMouseDy = deviceWheel = 0;
   memcpy(buttons, deviceMouseButtons, sizeof deviceMouseButtons);
 }
