@@ -24,11 +24,6 @@ namespace {
 constexpr int64_t kOpenStatusWaitMicroseconds = 2000;
 constexpr int kOpenStatusPasses = 100;
 
-void RestartCaretBlink() {
-  KeyInputs.caretVisible = 1;
-  KeyInputs.blinkLastChange = timeGetTime();
-}
-
 // Reads a text of the context into buffer (NUL-terminated, cut to fit).
 int32_t ReadImeText(HIMC context, DWORD index, char* buffer, size_t size) {
   LONG n = ImmGetCompositionStringA(context, index, buffer, static_cast<DWORD>(size - 1));

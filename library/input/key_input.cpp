@@ -25,11 +25,6 @@ int MakeHandle(uint32_t check, int slot) {
   return MakeObjectHandle(HandleKindKeyInput, check, static_cast<uint32_t>(slot));
 }
 
-void RestartCaretBlink() {
-  KeyInputs.caretVisible = 1;
-  KeyInputs.blinkLastChange = timeGetTime();
-}
-
 bool ShiftHeld() { return CheckKeyDown(kKeyLeftShift) || CheckKeyDown(kKeyRightShift); }
 
 bool HasSelection(const KeyInputRecord& r) { return r.selectionStart != -1; }
@@ -204,6 +199,11 @@ void HandleCode(KeyInputRecord& r, const char* bytes, int count) {
 int DrawKeyInputField(int, int, const KeyInputRecord&, bool) { return 0; }
 
 }  // namespace
+
+void RestartCaretBlink() {
+  KeyInputs.caretVisible = 1;
+  KeyInputs.blinkLastChange = timeGetTime();
+}
 
 KeyInputRecord* GetKeyInputRecord(int handle) {
   if (handle < 0 || (handle & HandleKindBits) != HandleKindKeyInput) return nullptr;

@@ -102,6 +102,8 @@ int GetKeyInputValue(int handle);
 int DrawKeyInputText(int x, int y, int handle);
 int DeleteKeyInputHandle(int handle);
 int DeleteAllKeyInputHandles();
+// The caret shows again and its blinking starts over (on every key and IME message).
+void RestartCaretBlink();
 // The record of a valid handle, else null.
 KeyInputRecord* GetKeyInputRecord(int handle);
 // The message pump's step: hands the buffered characters to the active field.
