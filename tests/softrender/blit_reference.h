@@ -1,6 +1,7 @@
-// Test fixtures of the blit tests: memory images over vectors, random
-// contents, and a plain per-pixel reference of the blits written from the
-// blend formulas, one channel at a time, without the whole-word tricks.
+// Test fixtures of the blit and shape tests: memory images over vectors,
+// random contents, and a plain per-pixel reference of the blits and of
+// flat-colour fills written from the blend formulas, one channel at a time,
+// without the whole-word tricks.
 #pragma once
 
 #include <cstdint>
@@ -500,6 +501,47 @@ inline void ReferenceBlit(TestImage& dst, const TestImage& src, int32_t x, int32
       ++dx;
     }
   }
+}
+
+// ---- Flat colours (boxes, lines, circles, ellipses) ----
+
+// The flat colour's brightness: (c * b) >> 8 on each channel in its own
+// width, byte 3 kept; nothing when white.
+inline uint32_t FlatBright(uint32_t c, const DrawCase& dc, bool depth32) {
+  if (dc.White()) return depth32 ? c : c & 0xFFFF;
+  if (depth32) {
+    uint32_t out = c & 0xFF000000u;
+    for (int i = 0; i < 3; ++i) out |= ((((c >> (8 * i)) & 0xFF) * dc.bright[i]) >> 8) << (8 * i);
+    return out;
+  }
+  return Pack((R5(c) * dc.bright[2]) >> 8, (G6(c) * dc.bright[1]) >> 8, (B5(c) * dc.bright[0]) >> 8);
+}
+
+// One destination pixel under a brightened flat colour c; mode as
+// EffectiveMode gives it. The rules as they stand, without the shortcuts
+// that only the unscaled blit takes.
+inline uint32_t FlatPixel(int32_t mode, int32_t p, uint32_t c, uint32_t D, bool depth32) {
+  static const uint8_t white[3] = {255, 255, 255};
+  const PixelCase k{mode, p, true, false, false, true, Kind::Plain, white};
+  return depth32 ? Blend32(k, c, D, 0).value : Blend16(k, c, 0, D, 0).value;
+}
+
+// The filled box; rect null for the whole image.
+inline void ReferenceFillBox(TestImage& dst, const int32_t* rect, uint32_t colour, const DrawCase& dc) {
+  const MemImgBuffer& b = dst.buffer();
+  if (b.paletted || b.alpha) return;
+  const int32_t mode = EffectiveMode(dc, false);
+  if (mode < 0) return;
+  const bool depth32 = b.depthKind == MemImgDepth32;
+  const uint32_t c = FlatBright(colour, dc, depth32);
+  const int32_t whole[4] = {0, 0, dst.width(), dst.height()};
+  const int32_t* r = rect != nullptr ? rect : whole;
+  const int32_t left = std::max(std::min(r[0], r[2]), dc.clip.left);
+  const int32_t right = std::min(std::max(r[0], r[2]), dc.clip.right);
+  const int32_t top = std::max(std::min(r[1], r[3]), dc.clip.top);
+  const int32_t bottom = std::min(std::max(r[1], r[3]), dc.clip.bottom);
+  for (int32_t y = top; y < bottom; ++y)
+    for (int32_t x = left; x < right; ++x) dst.Set(x, y, FlatPixel(mode, dc.param, c, dst.Get(x, y), depth32));
 }
 
 }  // namespace blitref
