@@ -11,6 +11,7 @@ packages=(
   libfreetype-dev fonts-ipafont-gothic libmpg123-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev
+  xvfb xauth libx11-dev
 )
 
 missing=()

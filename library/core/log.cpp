@@ -5,7 +5,9 @@
 #include <mutex>
 
 #include "library/core/library_state.h"
+#include "library/core/main_window.h"
 #include "library/core/memory.h"
+#include "library/core/pending_modules.h"
 #include "library/core/text_helpers.h"
 #include "platform/win32/win32.h"
 
@@ -193,8 +195,8 @@ OnScreenLogState OnScreenLog;
 namespace {
 
 // The on-screen log needs the graphics module's DirectDraw object and the
-// main window; neither exists yet.
-bool OnScreenLogTargetsExist() { return false; }
+// main window.
+bool OnScreenLogTargetsExist() { return GetDirectDrawObject() != nullptr && GetMainHwnd() != nullptr; }
 
 // Font creation and drawing come with the font module.
 void CreateOnScreenLogFont() {}

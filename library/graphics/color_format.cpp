@@ -166,12 +166,12 @@ int SetColorFormatGrey8(ColorFormat* format) {
 }
 
 const ColorFormat* GetStandardColorFormat(int32_t kind, int32_t alpha, int32_t paletted) {
-  struct Spec {
+  struct FormatEntry {
     int32_t bits;
     uint32_t r, g, b, a;
   };
   // Index: kind * 4 + alpha * 2 + paletted for kinds 0 and 1; 8 and 9 for kinds 2 and 3.
-  static const Spec kSpecs[10] = {
+  static const FormatEntry kFormatEntries[10] = {
       {16, 0xF800u, 0x7E0u, 0x1Fu, 0},
       {8, 0xF800u, 0x7E0u, 0x1Fu, 0},
       {32, 0xF800u, 0x7E0u, 0x1Fu, 0xFF0000u},
@@ -188,7 +188,7 @@ const ColorFormat* GetStandardColorFormat(int32_t kind, int32_t alpha, int32_t p
   if (kind < 0 || kind > 3) return nullptr;
   int index = kind >= 2 ? 6 + kind : kind * 4 + (alpha != 0 ? 2 : 0) + (paletted != 0 ? 1 : 0);
   if (!built[index]) {
-    const Spec& s = kSpecs[index];
+    const FormatEntry& s = kFormatEntries[index];
     SetColorFormatFromMasks(&formats[index], s.bits, s.r, s.g, s.b, s.a);
     built[index] = true;
   }

@@ -26,6 +26,13 @@ uint64_t NowNanos() { return virtualOn.load() ? virtualNanos.load() : MonotonicN
 
 DWORD timeGetTime() { return static_cast<DWORD>(NowNanos() / 1000000u); }
 
+UINT timeGetDevCaps(TIMECAPS* caps, UINT size) {
+  if (caps == nullptr || size < sizeof(TIMECAPS)) return 97;  // TIMERR_STRUCT
+  caps->wPeriodMin = 1;
+  caps->wPeriodMax = 1000000;
+  return TIMERR_NOERROR;
+}
+
 UINT timeBeginPeriod(UINT) { return 0; }
 UINT timeEndPeriod(UINT) { return 0; }
 

@@ -6,3 +6,5 @@
 #include "platform/win32/win32_misc.h"
 #include "platform/win32/win32_sync.h"
 #include "platform/win32/win32_time.h"
+#include "platform/win32/win32_window.h"
+#include "platform/win32/win32_system.h"

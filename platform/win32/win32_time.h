@@ -10,6 +10,13 @@
 #include "platform/win32/win32_types.h"
 
 DWORD timeGetTime();
+struct TIMECAPS {
+  UINT wPeriodMin;
+  UINT wPeriodMax;
+};
+constexpr UINT TIMERR_NOERROR = 0;
+// The multimedia timer's period range in milliseconds: 1 to 1000000.
+UINT timeGetDevCaps(TIMECAPS* caps, UINT size);
 UINT timeBeginPeriod(UINT period);
 UINT timeEndPeriod(UINT period);
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count);

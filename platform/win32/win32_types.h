@@ -56,3 +56,7 @@ constexpr DWORD WAIT_TIMEOUT = 258;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 constexpr DWORD STILL_ACTIVE = 259;
 constexpr int MAX_PATH = 260;
+
+typedef LONG HRESULT;
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT S_FALSE = 1;

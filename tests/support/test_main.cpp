@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/win32/win32_window.h"
 #include "tests/support/test_support.h"
 
 void SetTestScratchDir(const std::string& dir);
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
   std::string pattern = std::filesystem::temp_directory_path().string() + "/zrtestXXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) return 2;
   SetTestScratchDir(pattern);
+  // Windows of parallel test processes must not see one another.
+  PlatformSetWindowScope(("test" + std::to_string(getpid())).c_str());
   if (chdir(pattern.c_str()) != 0) return 2;
   int result = RUN_ALL_TESTS();
   if (chdir("/") != 0) return 2;

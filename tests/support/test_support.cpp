@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include "platform/win32/sjis.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -52,4 +54,49 @@ void WriteFileText(const std::string& path, const std::string& text) {
 void RemoveTree(const std::string& path) {
   std::error_code ec;
   fs::remove_all(path, ec);
+}
+
+std::vector<std::string> ReadLogLines(const std::string& path) {
+  std::vector<uint8_t> bytes = ReadFileBytes(path);
+  std::string utf8(bytes.begin(), bytes.end());  // Shift-JIS: no byte of a line is '\n'
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < utf8.size()) {
+    size_t end = utf8.find('\n', start);
+    if (end == std::string::npos) end = utf8.size();
+    std::string line = utf8.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t digits = 0;
+    while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9') ++digits;
+    if (digits > 0 && digits < line.size() && line[digits] == ':') line.erase(0, digits + 1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool MatchesPattern(const std::string& text, const std::string& pattern) {
+  size_t t = 0, p = 0, star = std::string::npos, mark = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      mark = t;
+    } else if (p < pattern.size() && pattern[p] == text[t]) {
+      ++p;
+      ++t;
+    } else if (star != std::string::npos) {
+      p = star + 1;
+      t = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::string SjisForPrint(const std::string& sjis) {
+  std::string utf8;
+  SjisToUtf8(sjis, utf8);
+  return utf8;
 }

@@ -1,0 +1,16 @@
+// The per-frame message pump and the wait while the application is inactive.
+#pragma once
+
+#include <cstdint>
+
+// 1 while the key-input strings are updated at the end of a pump; a pump
+// called meanwhile returns 0 at once.
+extern int32_t PumpReentryGuard;
+
+// Delivers at most five window messages, sleeps inside the call while the
+// application is inactive, then polls the modules. -1 once the main window is
+// closed, else 0. Takes the library lock.
+int ProcessWindowMessages();
+int ProcessWindowMessages_Unlocked();
+// Pumps until the application is active again or the window is closed.
+void WaitWhileInactive();

@@ -1,0 +1,43 @@
+// The image decoders: each reads one file format from a stream into an empty
+// GraphImage. A decoder returns 0 when it recognised and decoded the data and
+// -1 when it refuses; on refusal it has freed whatever it allocated. None of
+// them logs (the loader above them does), apart from the two GDI messages of
+// the BMP reader.
+#pragma once
+
+#include <cstdint>
+
+#include "library/file/file_table.h"
+#include "library/graphics/color_format.h"
+
+// What a decoder reads from: the six stream operations and the stream's handle.
+struct DecoderStream {
+  StreamInterface ops;
+  uintptr_t handle;
+};
+
+int ReadBmpImage(DecoderStream* stream, GraphImage* image);
+int ReadJpegImage(DecoderStream* stream, GraphImage* image);
+int ReadPngImage(DecoderStream* stream, GraphImage* image);
+int ReadBgraImage(DecoderStream* stream, GraphImage* image);
+int ReadTgaImage(DecoderStream* stream, GraphImage* image);
+int ReadDdsImage(DecoderStream* stream, GraphImage* image);
+
+// The largest picture a decoder accepts: 8192 x 8192 pixels, in any shape.
+constexpr int64_t MaxDecodedPixels = 8192 * 8192;
+
+// Helpers of the decoders.
+// The stream's length in bytes from its current position on (the position is
+// kept), or -1 when the stream cannot tell.
+int64_t DecoderStreamRemaining(DecoderStream* stream);
+// Reads exactly size bytes; false on a short read.
+bool DecoderStreamReadAll(DecoderStream* stream, void* buffer, uint32_t size);
+int DecoderStreamSeek(DecoderStream* stream, int64_t offset, int32_t origin);
+// True for 1 to MaxDecodedPixels pixels with both sides at least 1.
+bool DecodedSizeAllowed(int64_t width, int64_t height);
+
+inline uint32_t ReadLe16(const uint8_t* p) { return static_cast<uint32_t>(p[0] | p[1] << 8); }
+inline uint32_t ReadLe32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}

@@ -1,0 +1,173 @@
+// JPEG pictures through libjpeg, read over the decoder stream.
+#include <cstddef>
+#include <cstdio>
+// libjpeg's header needs size_t and FILE declared before it.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include <csetjmp>
+
+#include "library/core/memory.h"
+#include "library/graphics/image_decoders.h"
+
+namespace {
+
+constexpr size_t kSourceBufferSize = 4096;
+
+// A source manager over the decoder stream.
+struct JpegStreamSource {
+  jpeg_source_mgr pub;
+  JOCTET* buffer;
+  boolean startOfFile;
+  DecoderStream* stream;
+  int64_t end;  // the stream position of its end
+};
+
+// The error manager with the jump back into the decoder.
+struct JpegErrorManager {
+  jpeg_error_mgr pub;
+  jmp_buf jump;
+};
+
+void JpegErrorExit(j_common_ptr object) {
+  (*object->err->output_message)(object);
+  longjmp(reinterpret_cast<JpegErrorManager*>(object->err)->jump, 1);
+}
+
+void JpegInitSource(j_decompress_ptr object) {
+  reinterpret_cast<JpegStreamSource*>(object->src)->startOfFile = TRUE;
+}
+
+boolean JpegFillInputBuffer(j_decompress_ptr object) {
+  auto* source = reinterpret_cast<JpegStreamSource*>(object->src);
+  DecoderStream* stream = source->stream;
+  int64_t left = source->end - stream->ops.Tell(stream->handle);
+  size_t n = left < static_cast<int64_t>(kSourceBufferSize) ? static_cast<size_t>(left < 0 ? 0 : left)
+                                                            : kSourceBufferSize;
+  if (n != 0) n = stream->ops.Read(source->buffer, 1, static_cast<uint32_t>(n), stream->handle);
+  if (n == 0) {
+    if (source->startOfFile) ERREXIT(object, JERR_INPUT_EMPTY);
+    // A cut-off file ends with an inserted end-of-image marker.
+    WARNMS(object, JWRN_JPEG_EOF);
+    source->buffer[0] = 0xFF;
+    source->buffer[1] = JPEG_EOI;
+    n = 2;
+  }
+  source->pub.next_input_byte = source->buffer;
+  source->pub.bytes_in_buffer = n;
+  source->startOfFile = FALSE;
+  return TRUE;
+}
+
+void JpegSkipInputData(j_decompress_ptr object, long count) {
+  if (count <= 0) return;
+  jpeg_source_mgr* source = object->src;
+  while (count > static_cast<long>(source->bytes_in_buffer)) {
+    count -= static_cast<long>(source->bytes_in_buffer);
+    JpegFillInputBuffer(object);
+  }
+  source->next_input_byte += count;
+  source->bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+void JpegTermSource(j_decompress_ptr) {}
+
+void SetJpegStreamSource(j_decompress_ptr object, DecoderStream* stream) {
+  if (object->src == nullptr) {
+    auto* source = static_cast<JpegStreamSource*>(
+        (*object->mem->alloc_small)(reinterpret_cast<j_common_ptr>(object), JPOOL_PERMANENT, sizeof(JpegStreamSource)));
+    source->buffer = static_cast<JOCTET*>(
+        (*object->mem->alloc_small)(reinterpret_cast<j_common_ptr>(object), JPOOL_PERMANENT, kSourceBufferSize));
+    object->src = &source->pub;
+  }
+  auto* source = reinterpret_cast<JpegStreamSource*>(object->src);
+  source->pub.init_source = JpegInitSource;
+  source->pub.fill_input_buffer = JpegFillInputBuffer;
+  source->pub.skip_input_data = JpegSkipInputData;
+  source->pub.resync_to_restart = jpeg_resync_to_restart;
+  source->pub.term_source = JpegTermSource;
+  source->stream = stream;
+  int64_t remaining = DecoderStreamRemaining(stream);
+  source->end = remaining < 0 ? 0 : stream->ops.Tell(stream->handle) + remaining;
+  source->pub.bytes_in_buffer = 0;
+  source->pub.next_input_byte = nullptr;
+}
+
+// One decoded row into the picture's byte order: grey as it is, colour as
+// blue, green, red. Four-component rows are ink (CMYK, inverted when an Adobe
+// marker says so) and become colour.
+void StoreRow(const JSAMPLE* row, int components, bool adobeInverted, JDIMENSION width, uint8_t* out) {
+  if (components == 1) {
+    for (JDIMENSION x = 0; x < width; ++x) out[x] = row[x];
+    return;
+  }
+  for (JDIMENSION x = 0; x < width; ++x, out += 3) {
+    if (components == 3) {
+      out[0] = row[3 * x + 2];
+      out[1] = row[3 * x + 1];
+      out[2] = row[3 * x];
+      continue;
+    }
+    const JSAMPLE* ink = row + 4 * x;
+    uint32_t keep[4];
+    for (int i = 0; i < 4; ++i) keep[i] = adobeInverted ? ink[i] : 255u - ink[i];
+    out[0] = static_cast<uint8_t>(keep[2] * keep[3] / 255u);
+    out[1] = static_cast<uint8_t>(keep[1] * keep[3] / 255u);
+    out[2] = static_cast<uint8_t>(keep[0] * keep[3] / 255u);
+  }
+}
+
+}  // namespace
+
+int ReadJpegImage(DecoderStream* stream, GraphImage* image) {
+  jpeg_decompress_struct object{};
+  JpegErrorManager error{};
+  object.err = jpeg_std_error(&error.pub);
+  error.pub.error_exit = JpegErrorExit;
+  uint8_t* volatile pixels = nullptr;
+  if (setjmp(error.jump)) {
+    TrackedFree(pixels);
+    jpeg_destroy_decompress(&object);
+    return -1;
+  }
+  jpeg_create_decompress(&object);
+  SetJpegStreamSource(&object, stream);
+  jpeg_read_header(&object, TRUE);
+  // Only grey, colour and ink pictures, of a size the library takes.
+  if ((object.num_components != 1 && object.num_components != 3 && object.num_components != 4) ||
+      !DecodedSizeAllowed(object.image_width, object.image_height)) {
+    jpeg_destroy_decompress(&object);
+    return -1;
+  }
+  if (object.num_components == 4) object.out_color_space = JCS_CMYK;
+  jpeg_start_decompress(&object);
+  int components = object.output_components;
+  if (components != 1 && components != 3 && components != 4) ERREXIT(&object, JERR_CONVERSION_NOTIMPL);
+  JDIMENSION width = object.output_width;
+  size_t rowLength = static_cast<size_t>(width) * (components == 1 ? 1 : 3);
+  JSAMPARRAY row = (*object.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&object), JPOOL_IMAGE,
+                                               width * static_cast<JDIMENSION>(components), 1);
+  pixels = static_cast<uint8_t*>(TrackedAlloc(rowLength * object.output_height, __FILE__, __LINE__));
+  if (pixels == nullptr) {
+    jpeg_destroy_decompress(&object);
+    return -1;
+  }
+  bool adobeInverted = object.saw_Adobe_marker;
+  while (object.output_scanline < object.output_height) {
+    JDIMENSION y = object.output_scanline;
+    if (jpeg_read_scanlines(&object, row, 1) != 1) ERREXIT(&object, JERR_INPUT_EOF);
+    StoreRow(row[0], components, adobeInverted, width, pixels + rowLength * y);
+  }
+  jpeg_finish_decompress(&object);
+  image->width = static_cast<int32_t>(width);
+  image->height = static_cast<int32_t>(object.output_height);
+  image->pitch = static_cast<int32_t>(rowLength);
+  if (components == 1) {
+    SetColorFormatGrey8(&image->format);
+  } else {
+    SetColorFormatRGB24(&image->format);
+  }
+  image->pixels = pixels;
+  jpeg_destroy_decompress(&object);
+  return 0;
+}

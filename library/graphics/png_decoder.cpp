@@ -1,0 +1,110 @@
+// PNG pictures through libpng, read over the decoder stream.
+#include <png.h>
+
+#include <csetjmp>
+
+#include "library/core/memory.h"
+#include "library/graphics/image_decoders.h"
+
+namespace {
+
+// The stream and the position of its end.
+struct PngStreamContext {
+  DecoderStream* stream;
+  int64_t end;
+};
+
+void PngReadCallback(png_structp png, png_bytep buffer, png_size_t length) {
+  auto* context = static_cast<PngStreamContext*>(png_get_io_ptr(png));
+  DecoderStream* stream = context->stream;
+  int64_t left = context->end - stream->ops.Tell(stream->handle);
+  if (left < static_cast<int64_t>(length) ||
+      stream->ops.Read(buffer, 1, static_cast<uint32_t>(length), stream->handle) != length) {
+    png_error(png, "Read Error");
+  }
+}
+
+void SetPngStreamReader(png_structp png, PngStreamContext* context, DecoderStream* stream) {
+  context->stream = stream;
+  int64_t remaining = DecoderStreamRemaining(stream);
+  context->end = remaining < 0 ? 0 : stream->ops.Tell(stream->handle) + remaining;
+  png_set_read_fn(png, context, PngReadCallback);
+  png_set_sig_bytes(png, 0);
+}
+
+}  // namespace
+
+int ReadPngImage(DecoderStream* stream, GraphImage* image) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return -1;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return -1;
+  }
+  // Every libpng error, and the stream's read errors, come back here.
+  uint8_t* volatile pixels = nullptr;
+  png_bytep* volatile rows = nullptr;
+  if (setjmp(png_jmpbuf(png))) {
+    TrackedFree(rows);
+    TrackedFree(pixels);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return -1;
+  }
+  PngStreamContext context{};
+  SetPngStreamReader(png, &context, stream);
+  png_read_info(png, info);
+  png_uint_32 width = 0, height = 0;
+  int bitDepth = 0, colorType = 0;
+  png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
+  if (!DecodedSizeAllowed(width, height)) png_error(png, "Image too large");
+
+  png_set_strip_16(png);
+  png_set_packing(png);
+  png_set_packswap(png);
+  if ((colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 9) || png_get_valid(png, info, PNG_INFO_tRNS)) {
+    png_set_expand(png);
+  }
+  png_set_bgr(png);
+  png_read_update_info(png, info);
+  size_t rowBytes = png_get_rowbytes(png, info);
+  int channels = png_get_channels(png, info);
+
+  pixels = static_cast<uint8_t*>(TrackedAlloc(rowBytes * height, __FILE__, __LINE__));
+  rows = static_cast<png_bytep*>(TrackedAlloc(sizeof(png_bytep) * height, __FILE__, __LINE__));
+  if (pixels == nullptr || rows == nullptr) png_error(png, "Out of memory");
+  for (png_uint_32 y = 0; y < height; ++y) rows[y] = pixels + rowBytes * y;
+  png_read_image(png, rows);
+  TrackedFree(rows);
+  rows = nullptr;
+  png_read_end(png, nullptr);
+
+  ColorFormat* format = &image->format;
+  if (colorType == PNG_COLOR_TYPE_PALETTE && channels == 1) {
+    SetColorFormatPal8(format);
+    png_colorp palette = nullptr;
+    int entries = 0;
+    png_get_PLTE(png, info, &palette, &entries);
+    for (int i = 0; i < entries && i < 256; ++i) {
+      format->palette[i][0] = palette[i].blue;
+      format->palette[i][1] = palette[i].green;
+      format->palette[i][2] = palette[i].red;
+    }
+  } else if ((colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) && channels == 1) {
+    SetColorFormatGrey8(format);
+  } else if (channels == 2) {
+    // Grey and alpha, from a grey picture with an alpha channel or with a
+    // transparent grey level: the second byte is the pixel's alpha.
+    SetColorFormatFromMasks(format, 16, 0xFF, 0xFF, 0xFF, 0xFF00);
+  } else if (channels == 4) {
+    SetColorFormatARGB32(format);
+  } else {
+    SetColorFormatRGB24(format);
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  image->width = static_cast<int32_t>(width);
+  image->height = static_cast<int32_t>(height);
+  image->pitch = static_cast<int32_t>(rowBytes);
+  image->pixels = pixels;
+  return 0;
+}

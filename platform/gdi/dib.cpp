@@ -1,0 +1,376 @@
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <set>
+
+#include "platform/gdi/gdi.h"
+
+namespace {
+
+struct Channel {
+  uint32_t mask;
+  int32_t shift, width;
+};
+
+// What a pixel routine needs to know of a DIB.
+struct DibLayout {
+  int32_t width, height;  // height positive
+  bool bottomUp;
+  int32_t bits;
+  int64_t rowBytes;
+  Channel channel[3];  // 16 and 32 bits
+  const RGBQUAD* colors;
+  int32_t colorCount;
+};
+
+}  // namespace
+
+struct HBITMAP__ {
+  BITMAPINFOHEADER header;  // as created, with the 40-byte size
+  DWORD masks[3];           // the channel masks of 16 and 32-bit sections
+  RGBQUAD colors[256];
+  DibLayout layout;         // its colours are the ones above
+  uint8_t* bits;
+  int selectedIn;  // number of contexts holding it
+  bool deleted;    // DeleteObject ran while it was selected
+};
+
+namespace {
+
+// A memory device context; its HDC is the record's address.
+struct MemoryDc {
+  HBITMAP selected = nullptr;
+};
+
+std::mutex& GdiMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+std::set<MemoryDc*>& LiveDcs() {
+  static std::set<MemoryDc*> set;
+  return set;
+}
+std::set<HBITMAP>& LiveBitmaps() {
+  static std::set<HBITMAP> set;
+  return set;
+}
+
+MemoryDc* FindDc(HDC dc) {
+  auto* record = reinterpret_cast<MemoryDc*>(dc);
+  return LiveDcs().count(record) != 0 ? record : nullptr;
+}
+
+bool IsLive(HBITMAP bitmap) { return bitmap != nullptr && LiveBitmaps().count(bitmap) != 0 && !bitmap->deleted; }
+
+void FreeBitmap(HBITMAP bitmap) {
+  LiveBitmaps().erase(bitmap);
+  free(bitmap->bits);
+  delete bitmap;
+}
+
+// Drops one selection of the bitmap, freeing it when it was deleted meanwhile.
+void Unselect(HBITMAP bitmap) {
+  if (bitmap == nullptr) return;
+  --bitmap->selectedIn;
+  if (bitmap->deleted && bitmap->selectedIn == 0) FreeBitmap(bitmap);
+}
+
+// ---------------------------------------------------------------- layouts
+
+Channel MakeChannel(uint32_t mask) {
+  Channel c{mask, 0, 0};
+  if (mask == 0) return c;
+  while (((mask >> c.shift) & 1u) == 0) ++c.shift;
+  while (c.shift + c.width < 32 && ((mask >> (c.shift + c.width)) & 1u) != 0) ++c.width;
+  return c;
+}
+
+// A channel value as 8 bits: wide channels keep their top bits, narrow ones
+// stretch so that full scale stays full scale.
+uint32_t ChannelTo8(uint32_t value, const Channel& c) {
+  if (c.width == 0) return 0;
+  uint32_t v = (value & c.mask) >> c.shift;
+  if (c.width >= 8) return (v >> (c.width - 8)) & 0xFFu;
+  return v * 255u / ((1u << c.width) - 1u);
+}
+
+uint32_t ChannelFrom8(uint32_t v8, const Channel& c) {
+  if (c.width == 0) return 0;
+  uint32_t v = c.width >= 8 ? v8 << (c.width - 8) : v8 >> (8 - c.width);
+  return (v << c.shift) & c.mask;
+}
+
+int64_t DibRowBytes(int64_t width, int32_t bits) { return (width * bits + 31) / 32 * 4; }
+
+// The layout of a header with its colour table or masks right behind the
+// 40-byte header; false for a layout the blits do not handle.
+bool DescribeDib(const BITMAPINFO* info, DibLayout* out) {
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) return false;
+  int32_t bits = h.biBitCount;
+  bool bitfields = h.biCompression == BI_BITFIELDS;
+  if (h.biCompression == BI_RGB) {
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+  } else if (!bitfields || (bits != 16 && bits != 32)) {
+    return false;
+  }
+  out->width = h.biWidth;
+  out->height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  out->bottomUp = h.biHeight > 0;
+  out->bits = bits;
+  out->rowBytes = DibRowBytes(h.biWidth, bits);
+  out->colors = info->bmiColors;
+  out->colorCount = 0;
+  if (bits <= 8) {
+    int32_t full = 1 << bits;
+    out->colorCount = h.biClrUsed != 0 && h.biClrUsed < static_cast<DWORD>(full) ? static_cast<int32_t>(h.biClrUsed) : full;
+  }
+  uint32_t masks[3] = {0x7C00, 0x3E0, 0x1F};
+  if (bits == 32) {
+    masks[0] = 0xFF0000;
+    masks[1] = 0xFF00;
+    masks[2] = 0xFF;
+  }
+  if (bitfields) std::memcpy(masks, info->bmiColors, sizeof masks);
+  for (int i = 0; i < 3; ++i) out->channel[i] = MakeChannel(masks[i]);
+  return true;
+}
+
+const uint8_t* RowOf(const DibLayout& d, const uint8_t* bits, int32_t visualRow) {
+  int32_t memoryRow = d.bottomUp ? d.height - 1 - visualRow : visualRow;
+  return bits + memoryRow * d.rowBytes;
+}
+
+// The pixel as 0x00RRGGBB.
+uint32_t ReadDibPixel(const DibLayout& d, const uint8_t* row, int32_t x) {
+  uint32_t index;
+  switch (d.bits) {
+    case 1: index = (row[x >> 3] >> (7 - (x & 7))) & 1u; break;
+    case 4: index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15u; break;
+    case 8: index = row[x]; break;
+    case 24: return static_cast<uint32_t>(row[3 * x]) | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+    default: {
+      uint32_t v = d.bits == 16 ? static_cast<uint32_t>(row[2 * x] | row[2 * x + 1] << 8)
+                                : static_cast<uint32_t>(row[4 * x]) | row[4 * x + 1] << 8 |
+                                      row[4 * x + 2] << 16 | static_cast<uint32_t>(row[4 * x + 3]) << 24;
+      return ChannelTo8(v, d.channel[0]) << 16 | ChannelTo8(v, d.channel[1]) << 8 | ChannelTo8(v, d.channel[2]);
+    }
+  }
+  if (static_cast<int32_t>(index) >= d.colorCount) return 0;
+  const RGBQUAD& q = d.colors[index];
+  return static_cast<uint32_t>(q.rgbRed) << 16 | q.rgbGreen << 8 | q.rgbBlue;
+}
+
+// The entry of the table nearest to the colour, the first of equals.
+uint32_t NearestIndex(const DibLayout& d, uint32_t rgb) {
+  int32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+  uint32_t best = 0;
+  int32_t bestDistance = INT32_MAX;
+  for (int32_t i = 0; i < d.colorCount; ++i) {
+    const RGBQUAD& q = d.colors[i];
+    int32_t dr = q.rgbRed - r, dg = q.rgbGreen - g, db = q.rgbBlue - b;
+    int32_t distance = dr * dr + dg * dg + db * db;
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = static_cast<uint32_t>(i);
+    }
+  }
+  return best;
+}
+
+void WriteDibPixel(const DibLayout& d, uint8_t* row, int32_t x, uint32_t rgb) {
+  switch (d.bits) {
+    case 8: row[x] = static_cast<uint8_t>(NearestIndex(d, rgb)); return;
+    case 24:
+      row[3 * x] = static_cast<uint8_t>(rgb);
+      row[3 * x + 1] = static_cast<uint8_t>(rgb >> 8);
+      row[3 * x + 2] = static_cast<uint8_t>(rgb >> 16);
+      return;
+    default: {
+      uint32_t v = ChannelFrom8((rgb >> 16) & 0xFF, d.channel[0]) | ChannelFrom8((rgb >> 8) & 0xFF, d.channel[1]) |
+                   ChannelFrom8(rgb & 0xFF, d.channel[2]);
+      for (int i = 0; i < d.bits / 8; ++i) row[d.bits / 8 * x + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+  }
+}
+
+// One axis of a blit: source and destination start (already the lowest
+// coordinate), their lengths and whether the axis is mirrored.
+struct Axis {
+  int64_t src, srcLength, dest, destLength;
+  bool flip;
+};
+
+Axis MakeAxis(int64_t dest, int64_t destLength, int64_t src, int64_t srcLength) {
+  Axis a{src, srcLength, dest, destLength, false};
+  if (destLength < 0) {
+    a.destLength = -destLength;
+    a.dest = dest + destLength + 1;
+    a.flip = !a.flip;
+  }
+  if (srcLength < 0) {
+    a.srcLength = -srcLength;
+    a.src = src + srcLength + 1;
+    a.flip = !a.flip;
+  }
+  return a;
+}
+
+// The source offset (0 .. srcLength-1 within the rectangle) for a destination offset.
+int64_t SourceOffset(const Axis& a, int64_t i) {
+  int64_t j = i * a.srcLength / a.destLength;
+  return a.flip ? a.srcLength - 1 - j : j;
+}
+
+int Blit(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
+         int srcHeight, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  MemoryDc* memory = FindDc(dc);
+  if (memory == nullptr || memory->selected == nullptr || bits == nullptr || info == nullptr ||
+      usage != DIB_RGB_COLORS || startScan != 0) {
+    return 0;
+  }
+  if (destWidth == 0 || destHeight == 0 || srcWidth == 0 || srcHeight == 0) return 0;
+  DibLayout src{};
+  if (!DescribeDib(info, &src)) return 0;
+  HBITMAP target = memory->selected;
+  const DibLayout& dest = target->layout;
+
+  int64_t available = lines < static_cast<UINT>(src.height) ? lines : src.height;
+  Axis x = MakeAxis(xDest, destWidth, xSrc, srcWidth);
+  Axis y = MakeAxis(yDest, destHeight, ySrc, srcHeight);
+  // Source rows are counted up from the bottom: the rectangle's top row.
+  int64_t srcTop = src.height - (y.src + y.srcLength);
+  const uint8_t* srcBits = static_cast<const uint8_t*>(bits);
+  int drawn = 0;
+  for (int64_t i = 0; i < y.destLength; ++i) {
+    int64_t dy = y.dest + i;
+    int64_t sy = srcTop + SourceOffset(y, i);
+    if (dy < 0 || dy >= dest.height || sy < 0 || sy >= src.height) continue;
+    int64_t memoryRow = src.bottomUp ? src.height - 1 - sy : sy;
+    if (memoryRow >= available) continue;
+    const uint8_t* srcRow = RowOf(src, srcBits, static_cast<int32_t>(sy));
+    uint8_t* destRow = target->bits + (dest.bottomUp ? dest.height - 1 - dy : dy) * dest.rowBytes;
+    for (int64_t k = 0; k < x.destLength; ++k) {
+      int64_t dx = x.dest + k;
+      int64_t sx = x.src + SourceOffset(x, k);
+      if (dx < 0 || dx >= dest.width || sx < 0 || sx >= src.width) continue;
+      WriteDibPixel(dest, destRow, static_cast<int32_t>(dx), ReadDibPixel(src, srcRow, static_cast<int32_t>(sx)));
+    }
+    ++drawn;
+  }
+  return drawn;
+}
+
+}  // namespace
+
+HDC CreateCompatibleDC(HDC dc) {
+  (void)dc;
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  auto* record = new MemoryDc;
+  LiveDcs().insert(record);
+  return reinterpret_cast<HDC>(record);
+}
+
+BOOL DeleteDC(HDC dc) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  MemoryDc* record = FindDc(dc);
+  if (record == nullptr) return FALSE;
+  Unselect(record->selected);
+  LiveDcs().erase(record);
+  delete record;
+  return TRUE;
+}
+
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset) {
+  (void)dc;
+  if (bits != nullptr) *bits = nullptr;
+  if (info == nullptr || usage != DIB_RGB_COLORS || section != nullptr || offset != 0) return nullptr;
+  DibLayout layout{};
+  if (!DescribeDib(info, &layout) || layout.bits < 8) return nullptr;
+  int64_t size = layout.rowBytes * layout.height;
+  if (size > 0x7FFFFFFF) return nullptr;
+  auto* bitmap = new HBITMAP__{};
+  bitmap->bits = static_cast<uint8_t*>(calloc(static_cast<size_t>(size), 1));
+  if (bitmap->bits == nullptr) {
+    delete bitmap;
+    return nullptr;
+  }
+  bitmap->header = info->bmiHeader;
+  bitmap->header.biSize = sizeof(BITMAPINFOHEADER);
+  if (layout.bits == 16 || layout.bits == 32) {
+    for (int i = 0; i < 3; ++i) bitmap->masks[i] = layout.channel[i].mask;
+  }
+  if (layout.colorCount != 0) std::memcpy(bitmap->colors, info->bmiColors, sizeof(RGBQUAD) * layout.colorCount);
+  bitmap->layout = layout;
+  bitmap->layout.colors = bitmap->colors;
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  LiveBitmaps().insert(bitmap);
+  if (bits != nullptr) *bits = bitmap->bits;
+  return bitmap;
+}
+
+HBITMAP SelectObject(HDC dc, HBITMAP bitmap) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  MemoryDc* record = FindDc(dc);
+  if (record == nullptr || (bitmap != nullptr && !IsLive(bitmap))) return nullptr;
+  HBITMAP previous = record->selected;
+  if (bitmap != nullptr) ++bitmap->selectedIn;
+  record->selected = bitmap;
+  Unselect(previous);
+  return previous != nullptr && !IsLive(previous) ? nullptr : previous;
+}
+
+BOOL DeleteObject(HBITMAP bitmap) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  if (!IsLive(bitmap)) return FALSE;
+  if (bitmap->selectedIn > 0) {
+    bitmap->deleted = true;
+  } else {
+    FreeBitmap(bitmap);
+  }
+  return TRUE;
+}
+
+int GetObjectA(HBITMAP bitmap, int size, void* out) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  if (!IsLive(bitmap) || out == nullptr || size < static_cast<int>(sizeof(BITMAP))) return 0;
+  DIBSECTION ds{};
+  const BITMAPINFOHEADER& h = bitmap->header;
+  ds.dsBm.bmWidth = h.biWidth;
+  ds.dsBm.bmHeight = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  ds.dsBm.bmWidthBytes = static_cast<LONG>(bitmap->layout.rowBytes);
+  ds.dsBm.bmPlanes = 1;
+  ds.dsBm.bmBitsPixel = h.biBitCount;
+  ds.dsBm.bmBits = bitmap->bits;
+  ds.dsBmih = h;
+  std::memcpy(ds.dsBitfields, bitmap->masks, sizeof ds.dsBitfields);
+  int written = size >= static_cast<int>(sizeof(DIBSECTION)) ? static_cast<int>(sizeof(DIBSECTION))
+                                                              : static_cast<int>(sizeof(BITMAP));
+  std::memcpy(out, &ds, static_cast<size_t>(written));
+  return written;
+}
+
+int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc,
+                      UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
+                      UINT usage) {
+  if (width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) return 0;
+  return Blit(dc, xDest, yDest, static_cast<int>(width), static_cast<int>(height), xSrc, ySrc,
+              static_cast<int>(width), static_cast<int>(height), startScan, lines, bits, info, usage);
+}
+
+int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc,
+                  int srcWidth, int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage,
+                  DWORD rop) {
+  if (rop != SRCCOPY || info == nullptr) return 0;
+  int32_t h = info->bmiHeader.biHeight;
+  UINT lines = h < 0 ? static_cast<UINT>(-static_cast<int64_t>(h)) : static_cast<UINT>(h);
+  return Blit(dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, 0, lines, bits,
+              info, usage);
+}
+
+int PlatformLiveGdiObjectCount() {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  return static_cast<int>(LiveDcs().size() + LiveBitmaps().size());
+}

@@ -1,0 +1,79 @@
+// Facts about the machine and the system, and run-time module loading.
+#pragma once
+
+#include "platform/win32/win32_types.h"
+#include "platform/win32/win32_window.h"
+
+struct SYSTEM_INFO {
+  WORD wProcessorArchitecture;
+  WORD wReserved;
+  DWORD dwPageSize;
+  LPVOID lpMinimumApplicationAddress;
+  LPVOID lpMaximumApplicationAddress;
+  uintptr_t dwActiveProcessorMask;
+  DWORD dwNumberOfProcessors;
+  DWORD dwProcessorType;
+  DWORD dwAllocationGranularity;
+  WORD wProcessorLevel;
+  WORD wProcessorRevision;
+};
+
+constexpr DWORD VER_PLATFORM_WIN32s = 0;
+constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
+constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+
+struct OSVERSIONINFOA {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  char szCSDVersion[128];
+};
+
+struct MEMORYSTATUS {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;
+  size_t dwTotalPhys;
+  size_t dwAvailPhys;
+  size_t dwTotalPageFile;
+  size_t dwAvailPageFile;
+  size_t dwTotalVirtual;
+  size_t dwAvailVirtual;
+};
+
+// Reached through GetProcAddress(kernel32, "GlobalMemoryStatusEx").
+struct MEMORYSTATUSEX {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;
+  ULONGLONG ullTotalPhys;
+  ULONGLONG ullAvailPhys;
+  ULONGLONG ullTotalPageFile;
+  ULONGLONG ullAvailPageFile;
+  ULONGLONG ullTotalVirtual;
+  ULONGLONG ullAvailVirtual;
+  ULONGLONG ullAvailExtendedVirtual;
+};
+typedef BOOL (*GlobalMemoryStatusExProc)(MEMORYSTATUSEX* status);
+
+// Logical processors online.
+void GetSystemInfo(SYSTEM_INFO* info);
+// The system answers as the newest Windows the library knows: NT 6.1
+// (Windows 7), build 7601, "Service Pack 1".
+BOOL GetVersionExA(OSVERSIONINFOA* info);
+void GlobalMemoryStatus(MEMORYSTATUS* status);
+// The OEM code page: 932.
+UINT GetOEMCP();
+
+// Modules: "kernel32" (GlobalMemoryStatusEx), "user32" and "dwmapi"
+// (DwmEnableComposition, which has nothing to switch here and succeeds). The
+// ".dll" suffix and letter case do not matter; unknown modules fail.
+typedef void (*FARPROC)();
+HMODULE LoadLibraryA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
+typedef LONG (*DwmEnableCompositionProc)(UINT action);
+
+// The processor identification instruction: eax, ebx, ecx, edx of the given
+// function. False when the processor has no such instruction or function.
+bool ReadCpuId(uint32_t function, uint32_t registers[4]);

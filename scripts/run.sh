@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Set-up, a release build, and the program started in its working folder
+# (build/run by default, or the folder given). The program reads its media
+# from media/ there and writes Log.txt and its settings files there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZR_BUILD_TESTS=OFF -DZR_BUILD_BENCH=OFF
+cmake --build build/release -j 4 --target party
+
+workdir="${1:-build/run}"
+mkdir -p "$workdir"
+program="$(pwd)/build/release/game/party"
+cd "$workdir"
+exec "$program"
