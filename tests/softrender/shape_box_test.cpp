@@ -130,6 +130,8 @@ TEST_F(ShapeBoxTest, WorkedPixels) {
        0x000001FF},
       {"subtract of nothing never happens at 0", MemImgDepth32, 3, 0, {255, 255, 255}, 0, 0xFF000000,
        0xFF000000},
+      {"multiply under brightness keeps the destination's byte 3", MemImgDepth32, 4, 0, {128, 255, 255},
+       0x00FFFFFF, 0x55FFFFFF, 0x55FDFD7E},
       {"multiply ignores the parameter", MemImgDepth32, 4, 0, {255, 255, 255}, 0x00808080, 0x55FFFFFF,
        0x557F7F7F},
       {"16-bit alpha truncates toward zero", MemImgDepth16, 1, 200, {255, 255, 255}, 0x0000, 0x000A, 0x0003},
