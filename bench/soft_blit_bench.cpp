@@ -269,6 +269,180 @@ void Glyphs32(benchmark::State& state, const std::string& impl) {
   SetPixels(state, int64_t{kGlyph} * kGlyph * kGlyphCount);
 }
 
+// ---- Rows of the 16-bit and paletted blits ----
+
+uint16_t To565(uint32_t argb) {
+  return static_cast<uint16_t>(((argb >> 8) & 0xF800) | ((argb >> 5) & 0x07E0) | ((argb >> 3) & 0x001F));
+}
+
+void CopyFrame16(benchmark::State& state, const std::string& impl) {
+  std::mt19937 rng(4);
+  OurImage src(kFrameW, kFrameH, MemImgDepth16), dst(kFrameW, kFrameH, MemImgDepth16);
+  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH, rng);
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_RGB565);
+    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_RGB565);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_NONE);
+  } else if (impl == "pixman") {
+    peers.pixSrc = PixmanCopyOf(src, PIXMAN_r5g6b5);
+    peers.pixDst = PixmanCopyOf(dst, PIXMAN_r5g6b5);
+  }
+  SetDrawState(0, 0);
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlit(&dst.view, &src.view, 0, 0, 0, nullptr);
+    } else if (impl == "memcpy") {
+      std::memcpy(dst.pixels, src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH);
+    } else if (impl == "sdl2") {
+      SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, nullptr);
+    } else {
+      pixman_image_composite32(PIXMAN_OP_SRC, peers.pixSrc, nullptr, peers.pixDst, 0, 0, 0, 0, 0, 0, kFrameW,
+                               kFrameH);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kFrameW} * kFrameH);
+}
+
+// A 16-bit sprite: RGB565 with a constant alpha, or RGB565 with per-pixel
+// alpha (the peers draw the same colours from ARGB8888).
+void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, int32_t param, bool alpha) {
+  std::mt19937 rng(5);
+  OurImage src(kSprite, kSprite, MemImgDepth16, false, alpha), dst(kFrameW, kFrameH, MemImgDepth16);
+  OurImage argb(kSprite, kSprite, MemImgDepth32, false, true);
+  FillSprite32(argb, rng, true);
+  for (int y = 0; y < kSprite; ++y)
+    for (int x = 0; x < kSprite; ++x) {
+      uint32_t v;
+      std::memcpy(&v, argb.Row(y) + 4 * x, 4);
+      const uint16_t colour = To565(v);
+      // The peers see the colour that the 565 pixel holds.
+      const uint32_t wide = (v & 0xFF000000) | ((colour & 0xF800u) << 8) | ((colour & 0x07E0u) << 5) |
+                            ((colour & 0x001Fu) << 3);
+      std::memcpy(argb.Row(y) + 4 * x, &wide, 4);
+      if (alpha) {
+        const uint32_t packed = colour | ((v >> 24) << 16);
+        std::memcpy(src.Row(y) + 4 * x, &packed, 4);
+      } else {
+        std::memcpy(src.Row(y) + 2 * x, &colour, 2);
+      }
+    }
+  src.buffer.transColor = kKey16;
+  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = alpha ? SdlCopyOf(argb, SDL_PIXELFORMAT_ARGB8888) : SdlCopyOf(src, SDL_PIXELFORMAT_RGB565);
+    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_RGB565);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_BLEND);
+    if (!alpha) SDL_SetSurfaceAlphaMod(peers.sdlSrc, static_cast<Uint8>(param));
+  } else if (impl == "pixman") {
+    peers.pixSrc = alpha ? PixmanCopyOf(argb, PIXMAN_a8r8g8b8) : PixmanCopyOf(src, PIXMAN_r5g6b5);
+    peers.pixDst = PixmanCopyOf(dst, PIXMAN_r5g6b5);
+    if (!alpha) peers.pixMask = SolidMask(static_cast<uint16_t>(param * 257));
+  }
+  SetDrawState(mode, param);
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlit(&dst.view, &src.view, kSpriteX, kSpriteY, alpha ? 1 : 0, nullptr);
+    } else if (impl == "sdl2") {
+      SDL_Rect d = {kSpriteX, kSpriteY, kSprite, kSprite};
+      SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+    } else {
+      pixman_image_composite32(PIXMAN_OP_OVER, peers.pixSrc, peers.pixMask, peers.pixDst, 0, 0, 0, 0,
+                               kSpriteX, kSpriteY, kSprite, kSprite);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kSprite} * kSprite);
+}
+
+// A paletted sprite copied onto a 16 or 32-bit frame (trans: index 0 is transparent).
+void Paletted(benchmark::State& state, const std::string& impl, int32_t depthKind, bool trans) {
+  std::mt19937 rng(6);
+  OurImage src(kSprite, kSprite, depthKind, true), dst(kFrameW, kFrameH, depthKind);
+  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * kSprite, rng);
+  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  std::vector<SDL_Color> colours(256);
+  for (int i = 0; i < 256; ++i) {
+    const uint32_t v = rng() & 0x00FFFFFF;
+    if (depthKind == MemImgDepth16) {
+      const uint16_t c = To565(v);
+      std::memcpy(src.palette.data() + 2 * i, &c, 2);
+      colours[i] = {static_cast<Uint8>((c >> 8) & 0xF8), static_cast<Uint8>((c >> 3) & 0xFC),
+                    static_cast<Uint8>((c << 3) & 0xF8), 255};
+    } else {
+      std::memcpy(src.palette.data() + 4 * i, &v, 4);
+      colours[i] = {static_cast<Uint8>(v >> 16), static_cast<Uint8>(v >> 8), static_cast<Uint8>(v), 255};
+    }
+  }
+  src.buffer.transColor = 0;
+  const Uint32 dstFormat = depthKind == MemImgDepth16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_XRGB8888;
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_INDEX8);
+    SDL_SetPaletteColors(peers.sdlSrc->format->palette, colours.data(), 0, 256);
+    peers.sdlDst = SdlCopyOf(dst, dstFormat);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_NONE);
+    if (trans) SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, 0);
+  }
+  SetDrawState(0, 0);
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlit(&dst.view, &src.view, kSpriteX, kSpriteY, trans ? 1 : 0, nullptr);
+    } else {
+      SDL_Rect d = {kSpriteX, kSpriteY, kSprite, kSprite};
+      SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kSprite} * kSprite);
+}
+
+// ---- Rows of the stretched blit ----
+
+// A source of srcW x srcH drawn nearest-neighbour into destW x destH at the
+// top-left of a frame, in mode 0 or in mode 1 at 128.
+void Stretch32(benchmark::State& state, const std::string& impl, int srcW, int srcH, int destW, int destH,
+               int frameW, int frameH, int32_t mode) {
+  std::mt19937 rng(7);
+  OurImage src(srcW, srcH, MemImgDepth32), dst(frameW, frameH, MemImgDepth32);
+  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * srcH, rng);
+  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * frameH, rng);
+  Peers peers;
+  if (impl == "sdl2") {
+    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_XRGB8888);
+    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, mode == 0 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+    if (mode == 1) SDL_SetSurfaceAlphaMod(peers.sdlSrc, 128);
+  } else if (impl == "pixman") {
+    peers.pixSrc = PixmanCopyOf(src, PIXMAN_x8r8g8b8);
+    peers.pixDst = PixmanCopyOf(dst, PIXMAN_x8r8g8b8);
+    pixman_transform_t t;
+    pixman_transform_init_scale(&t, pixman_double_to_fixed(static_cast<double>(srcW) / destW),
+                                pixman_double_to_fixed(static_cast<double>(srcH) / destH));
+    pixman_image_set_transform(peers.pixSrc, &t);
+    pixman_image_set_filter(peers.pixSrc, PIXMAN_FILTER_NEAREST, nullptr, 0);
+    if (mode == 1) peers.pixMask = SolidMask(128 * 257);
+  }
+  SetDrawState(mode, 128);
+  DrawClipRect = {0, 0, frameW, frameH};
+  const int32_t rect[4] = {0, 0, destW, destH};
+  for (auto _ : state) {
+    if (impl == "ours") {
+      SoftBlitStretch(&dst.view, &src.view, rect, 0, nullptr);
+    } else if (impl == "sdl2") {
+      SDL_Rect d = {0, 0, destW, destH};
+      SDL_BlitScaled(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+    } else {
+      pixman_image_composite32(mode == 0 ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, peers.pixSrc, peers.pixMask,
+                               peers.pixDst, 0, 0, 0, 0, 0, 0, destW, destH);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{destW} * destH);
+}
+
 const SpriteRow kAlpha128 = {1,   128,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_BLEND,
                              128, {-1, -1, -1}, PIXMAN_OP_OVER,  128,   false};
 const SpriteRow kAlpha100 = {1,   100,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_BLEND,
@@ -292,11 +466,19 @@ std::vector<Row>& Rows() {
   return rows;
 }
 
+// "row/implementation".
+std::string BenchName(const std::string& row, const std::string& impl) {
+  std::string name;
+  name.reserve(row.size() + impl.size() + 1);
+  name.append(row).append(1, '/').append(impl);
+  return name;
+}
+
 template <class F>
 void Register(const std::string& row, std::vector<std::string> impls, F body) {
   Rows().push_back({row, impls});
   for (const std::string& impl : impls)
-    benchmark::RegisterBenchmark((row + "/" + impl).c_str(), [body, impl](benchmark::State& s) {
+    benchmark::RegisterBenchmark(BenchName(row, impl).c_str(), [body, impl](benchmark::State& s) {
       body(s, impl);
     })->Unit(benchmark::kMicrosecond);
 }
@@ -314,6 +496,32 @@ void RegisterAll() {
   Register("add 100, 256x256", all, sprite(kAdd100));
   Register("brightness, 256x256", all, sprite(kBright));
   Register("2000 glyphs 16x16", all, Glyphs32);
+
+  Register("565 copy 640x480", {"ours", "memcpy", "sdl2", "pixman"}, CopyFrame16);
+  auto sprite16 = [](int32_t mode, int32_t param, bool alpha) {
+    return [=](benchmark::State& s, const std::string& impl) { Sprite16(s, impl, mode, param, alpha); };
+  };
+  Register("565 alpha 128, 256x256", all, sprite16(1, 128, false));
+  Register("565 alpha 100, 256x256", all, sprite16(1, 100, false));
+  Register("565 pixel alpha + trans, 256x256", all, sprite16(0, 0, true));
+  auto paletted = [](int32_t depthKind, bool trans) {
+    return [=](benchmark::State& s, const std::string& impl) { Paletted(s, impl, depthKind, trans); };
+  };
+  Register("paletted to 565, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth16, false));
+  Register("paletted to 565 + trans, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth16, true));
+  Register("paletted to 8888, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth32, false));
+  Register("paletted to 8888 + trans, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth32, true));
+
+  auto stretch = [](int srcW, int srcH, int destW, int destH, int frameW, int frameH, int32_t mode) {
+    return [=](benchmark::State& s, const std::string& impl) {
+      Stretch32(s, impl, srcW, srcH, destW, destH, frameW, frameH, mode);
+    };
+  };
+  Register("stretch 320x240 to 640x480", all, stretch(320, 240, 640, 480, 640, 480, 0));
+  Register("stretch 256x256 x2, mode 0", all, stretch(256, 256, 512, 512, 640, 640, 0));
+  Register("stretch 256x256 x2, mode 1", all, stretch(256, 256, 512, 512, 640, 640, 1));
+  Register("stretch 256x256 x0.5, mode 0", all, stretch(256, 256, 128, 128, 640, 640, 0));
+  Register("stretch 256x256 x0.5, mode 1", all, stretch(256, 256, 128, 128, 640, 640, 1));
 }
 
 // Keeps the best time per pixel of every benchmark while printing as usual.
@@ -339,7 +547,7 @@ void PrintTable(const TableReporter& reporter) {
               "ours / best");
   for (const Row& row : Rows()) {
     auto get = [&](const std::string& impl) {
-      auto it = reporter.best.find(row.name + "/" + impl);
+      auto it = reporter.best.find(BenchName(row.name, impl));
       return it == reporter.best.end() ? -1.0 : it->second;
     };
     auto cell = [](double v) {

@@ -5,10 +5,6 @@
 
 // ---------------------------------------------------------------- graphics
 
-int32_t HalfSizeScreenFlag = 0;
-int32_t HardwareActive = 0;
-int32_t MaskScreenEnabled = 0;
-
 int GetDisplayModeCount() { return 0; }  // the display mode list comes with graphics
 int* GetDisplayModeEntry(int out[4], int) {
   out[0] = out[1] = out[2] = out[3] = -1;
@@ -19,21 +15,10 @@ int SetGraphRestoreHook(GraphRestoreHook) { return 0; }  // graphics: installs t
 int HasGraphRestoreHook() { return 1; }                  // start-up always installs one
 int InitGraphicsSystem() { return 0; }                   // graphics: back end, screen, fonts
 int EndGraphicsSystem() { return 0; }                    // graphics: graphs, masks, back end
-int InitGraphicsTables() { return 0; }                   // graphics: texture tables
-int ReleaseGraphicsTables() { return 0; }
-int SelectDrawTarget(int) { return 0; }
-int GetDrawTarget() { return -4; }
 int PresentScreenRect(const int*) { return 0; }  // graphics: shows the back screen
 int ApplyScreenModeChange(int, int, int, int, int) { return 0; }
 int RestoreGraphicsDevice() { return 0; }
 void* GetDirectDrawObject() { return nullptr; }
-int EnableMaskScreen(int) { return -1; }  // no mask screen exists yet
-int SetDrawClipArea(int, int, int, int) { return 0; }
-int GetDrawClipArea(int rect[4]) {
-  rect[0] = rect[1] = 0;
-  GetScreenSizeOrDefault(&rect[2], &rect[3]);
-  return 0;
-}
 int G_D3D_EndSceneAndPresent() { return 0; }
 
 // ---------------------------------------------------------------- movies

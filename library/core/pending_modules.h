@@ -8,12 +8,10 @@
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_image_handle.h"
 #include "library/graphics/graphics_system.h"
+#include "library/graphics/mask_screen.h"
+#include "library/graphics/texture_tables.h"
 
 // ---------------------------------------------------------------- graphics
-
-// Screen mode and draw state the core reads.
-extern int32_t HalfSizeScreenFlag;  // full screen at 320 x 240 shown doubled
-extern int32_t HardwareActive;      // 1 while the Direct3D device is in use
 
 int GetDisplayModeCount();
 int* GetDisplayModeEntry(int out[4], int index);
@@ -23,18 +21,10 @@ int SetGraphRestoreHook(GraphRestoreHook hook);
 int HasGraphRestoreHook();
 int InitGraphicsSystem();
 int EndGraphicsSystem();
-int InitGraphicsTables();
-int ReleaseGraphicsTables();
-int SelectDrawTarget(int handle);
-int GetDrawTarget();
 int PresentScreenRect(const int rect[4]);
 int ApplyScreenModeChange(int width, int height, int colorBits, int force, int refreshRate);
 int RestoreGraphicsDevice();
 void* GetDirectDrawObject();
-int EnableMaskScreen(int flag);
-extern int32_t MaskScreenEnabled;
-int SetDrawClipArea(int x1, int y1, int x2, int y2);
-int GetDrawClipArea(int rect[4]);
 // Ends the open Direct3D scene and presents; -1 when the present fails.
 int G_D3D_EndSceneAndPresent();
 

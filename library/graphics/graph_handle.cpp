@@ -1,34 +1,30 @@
 #include "library/graphics/graph_handle.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "library/core/log.h"
 #include "library/core/memory.h"
+#include "library/core/startup.h"
 #include "library/core/text_helpers.h"
+#include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 
 GraphHandleTableType GraphHandleTable;
 
 namespace {
 
-// The library's fatal-error exit: the text goes to the log and the process
-// ends with exit code -1. Start-up and shut-down take this over with their
-// own exit, which ends the library first.
-[[noreturn]] void EndOnFatalGraphError(const char* text) {
-  WriteErrorLogFormat("%s", text);
-  std::exit(-1);
-}
-
 // The movie module closes the graph's movie here (it ignores -1).
 void CloseGraphMovie(GraphRecord*) {}
 
-// Graph creation releases this graph's own memory-image view here.
-void ReleaseGraphPixelView(GraphRecord*) {}
+// The Direct3D back end releases a texture surface's textures here.
+void G_D3D_ReleaseSurfaceTextures(GraphSurface*) {}
 
-// Graph creation releases the surface's pixels (its memory image or its
-// Direct3D textures) here, before the surface record is freed.
-void ReleaseGraphSurfacePixels(GraphSurface*) {}
+void ReleaseGraphSurfacePixels(GraphSurface* surface) {
+  if (surface->request.hardware)
+    G_D3D_ReleaseSurfaceTextures(surface);
+  else
+    ReleaseMemImg(&surface->image);
+}
 
 void DropFileName(GraphRecord* record) {
   GraphFileNameRecord* name = record->fileName;
@@ -40,9 +36,9 @@ void DropFileName(GraphRecord* record) {
 
 ObjectHandle AllocGraphHandle() {
   int32_t slot = GraphHandleTable.FreeSlot();
-  if (slot < 0) EndOnFatalGraphError("グラフィックの数が許容量を越えました終了します");
+  if (slot < 0) FatalErrorExit("グラフィックの数が許容量を越えました終了します");
   auto* record = static_cast<GraphRecord*>(TrackedCalloc(sizeof(GraphRecord), __FILE__, __LINE__));
-  if (record == nullptr) EndOnFatalGraphError("メモリの確保に失敗しました");
+  if (record == nullptr) FatalErrorExit("メモリの確保に失敗しました");
   ObjectHandle handle = GraphHandleTable.Insert(slot, record);
   record->handle = handle;
   record->movie = -1;
@@ -51,15 +47,17 @@ ObjectHandle AllocGraphHandle() {
 
 int IsGraphHandleValid(ObjectHandle handle) { return GraphHandleTable.Find(handle) != nullptr ? 1 : 0; }
 
-GraphRecord* GetGraphRecord(ObjectHandle handle) { return GraphHandleTable.Find(handle); }
+GraphRecord* GetGraphRecordChecked(ObjectHandle handle) { return GraphHandleTable.Find(handle); }
 
 int FreeGraph(ObjectHandle handle) {
   GraphRecord* record = GraphHandleTable.Find(handle);
   if (record == nullptr) return -1;
   CloseGraphMovie(record);
+  const MEMIMG* releasedImage = nullptr;
   if (GraphSurface* surface = record->surface; surface != nullptr) {
-    if (surface->request.hardware == 0) ReleaseGraphPixelView(record);
+    if (surface->request.hardware == 0) ReleaseMemImg(&record->image);
     if (--surface->referenceCount == 0) {
+      releasedImage = &surface->image;
       ReleaseGraphSurfacePixels(surface);
       TrackedFree(surface);
     }
@@ -69,6 +67,7 @@ int FreeGraph(ObjectHandle handle) {
   GraphHandleTable.Remove(static_cast<uint32_t>(handle) & HandleSlotBits);
   if (record->deleteNotify != nullptr) *record->deleteNotify = 1;
   TrackedFree(record);
+  ForgetDeletedGraph(handle, releasedImage);
   return 0;
 }
 

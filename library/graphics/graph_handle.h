@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "library/graphics/mem_img.h"
 #include "library/graphics/object_handle.h"
 
 constexpr ObjectHandle BackScreenHandle = -2;
@@ -29,9 +30,10 @@ struct GraphFormatRequest {
 struct GraphSurface {
   uint32_t referenceCount;
   GraphFormatRequest request;
-  uint32_t transparentColor;  // in force when the surface was made
-  // Graph creation adds the pixels here: the memory image of the whole
-  // surface, or the list of its Direct3D textures.
+  uint32_t transparentColor;  // 0xRRGGBB in force when the surface was made
+  // Memory surface: the image of the whole surface. The Direct3D back end
+  // adds the list of its textures beside it.
+  MEMIMG image;
 };
 
 // The absolute path (Shift-JIS) that a graph's pixels were loaded from,
@@ -54,8 +56,9 @@ struct GraphRecord {
   uint32_t loadFlag;         // the image-load flag, used again on restore
   int32_t surfaceX, surfaceY;
   int32_t width, height;
-  // Graph creation adds the pixels here: the memory-image view of this graph,
-  // or the texture pieces that cover it.
+  // Memory surface: the view of the surface's image over this graph's
+  // rectangle. The Direct3D back end adds the texture pieces that cover it.
+  MEMIMG image;
 };
 
 constexpr uint32_t GraphHandleCapacity = 32768;
@@ -67,7 +70,7 @@ extern GraphHandleTableType GraphHandleTable;
 ObjectHandle AllocGraphHandle();
 int IsGraphHandleValid(ObjectHandle handle);
 // The record of a live graph handle, or null.
-GraphRecord* GetGraphRecord(ObjectHandle handle);
+GraphRecord* GetGraphRecordChecked(ObjectHandle handle);
 int FreeGraph(ObjectHandle handle);
 // Deletes every graph; nothing before graphics start-up. The flag is not read.
 int FreeAllGraphs(int32_t flag);

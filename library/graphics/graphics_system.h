@@ -12,6 +12,14 @@ extern int32_t ScreenWidth;
 extern int32_t ScreenHeight;
 extern int32_t ScreenColorBits;
 
+// 1 while the Direct3D device is in use, 0 on the software renderer.
+extern int32_t HardwareActive;
+// Full screen asked for at 320 x 240: the screen is 640 x 480 and its
+// top-left quarter is shown doubled.
+extern int32_t HalfSizeScreenFlag;
+// The same doubling asked for directly.
+extern int32_t HalfSizeDisplayFlag;
+
 // ScreenWidth and ScreenHeight, or 640 and 480 while they are still 0. Either
 // pointer may be null. Returns 0.
 int GetScreenSizeOrDefault(int32_t* width, int32_t* height);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "library/graphics/blend_tables.h"
 #include "library/softrender/blend_rules.h"
@@ -160,7 +161,10 @@ constexpr bool KeyLowByte16(const BlitVariant& v) {
 
 // Parameter cases that draw like the general case share its loops.
 constexpr BlitVariant Canonical32(BlitVariant v) {
-  if ((v.param == BlitParam::Half && !HalfSum32(v)) || (v.param == BlitParam::Full && !AddFormB32(v)))
+  // (The paletted subtract at 255 draws like the general one but compares
+  // the key's low byte.)
+  const bool ownFull = AddFormB32(v) || (v.mode == 3 && KeyLowByte32(v));
+  if ((v.param == BlitParam::Half && !HalfSum32(v)) || (v.param == BlitParam::Full && !ownFull))
     v.param = BlitParam::General;
   return v;
 }
@@ -227,22 +231,20 @@ inline uint32_t Combine32(uint32_t s, uint32_t d, uint32_t a, uint32_t m, const 
       }
       return out;
     }
+  } else if constexpr (AddFormB32(V)) {
+    return BlendAdd32B(d, s & 0x00FFFFFFu);
   } else if constexpr (V.mode == 2 || V.mode == 3) {
-    uint32_t t;
-    if constexpr (AddFormB32(V)) {
-      return BlendAdd32B(d, s & 0x00FFFFFFu);
-    } else {
-      t = 0;
-      const uint32_t w = maskAlpha * static_cast<uint32_t>(c.param);
-      for (int ch = 0; ch < 3; ++ch) {
-        uint32_t x = Source32<V>((s >> (8 * ch)) & 0xFF, c.scaleBright[ch]);
-        uint32_t tc;
-        if constexpr (factors == 0)
-          tc = static_cast<uint32_t>(c.scaleParam[x]);
-        else
-          tc = BlendPart<kShift<factors + 1>>(x, w);
-        t |= tc << (8 * ch);
-      }
+    // The three shares form the term T (byte 3 zero).
+    const uint32_t w = maskAlpha * static_cast<uint32_t>(c.param);
+    uint32_t t = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+      uint32_t x = Source32<V>((s >> (8 * ch)) & 0xFF, c.scaleBright[ch]);
+      uint32_t tc;
+      if constexpr (factors == 0)
+        tc = static_cast<uint32_t>(c.scaleParam[x]);
+      else
+        tc = BlendPart<kShift<factors + 1>>(x, w);
+      t |= tc << (8 * ch);
     }
     if constexpr (V.mode == 2)
       return BlendAdd32A(d, t);
@@ -435,6 +437,65 @@ inline void Pixel16(uint8_t* dp, const uint8_t* sp, uint32_t maskByte, const Ble
   } else {
     StorePixel16(dp, Combine16<V, false>(s, d, a, m, c));
   }
+}
+
+// ---- Copies from a palette ----
+
+// Entry-sized words at any address that may alias the byte buffers they are
+// read from and written to.
+template <int32_t Bytes>
+struct PaletteWord;
+template <>
+struct PaletteWord<2> {
+  typedef uint16_t __attribute__((may_alias, aligned(1))) Type;
+};
+template <>
+struct PaletteWord<4> {
+  typedef uint32_t __attribute__((may_alias, aligned(1))) Type;
+};
+
+// Mode 0, no mask, white: each index's entry stored, the whole entry (byte 3
+// included for 32-bit images). With trans set, indices are read eight and
+// then four at a time: a group without the transparent index is copied
+// whole, a group of transparent indices passed over at once, and in any
+// other group every index is tested on its own.
+template <BlitVariant V, int32_t EntryBytes>
+inline void PaletteCopyRow(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
+  using Word = typename PaletteWord<EntryBytes>::Type;
+  constexpr bool low = EntryBytes == 2 ? KeyLowByte16(V) : KeyLowByte32(V);
+  const bool keyed = V.trans && (low || c.transColor <= 0xFF);
+  const uint32_t key = c.transColor & 0xFF;
+  const uint32_t keyWord = key * 0x01010101u;
+  const Word* const palette = reinterpret_cast<const Word*>(c.palette);
+  Word* const out = reinterpret_cast<Word*>(dst);
+  int32_t i = 0;
+  if (!keyed) {
+    for (; i + 8 <= n; i += 8)
+      for (int32_t j = i; j < i + 8; ++j) out[j] = palette[src[j]];
+    for (; i < n; ++i) out[i] = palette[src[i]];
+    return;
+  }
+  // Eight indices at a time: none transparent (no byte of q ^ keys is zero)
+  // copies all eight, all transparent passes over them.
+  const uint64_t keys = key * 0x0101010101010101ull;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t q;
+    std::memcpy(&q, src + i, 8);
+    const uint64_t x = q ^ keys;
+    if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
+      for (int32_t j = i; j < i + 8; ++j) out[j] = palette[src[j]];
+    } else if (q != keys) {
+      for (int32_t j = i; j < i + 8; ++j)
+        if (src[j] != key) out[j] = palette[src[j]];
+    }
+  }
+  for (; i + 4 <= n; i += 4) {
+    if (LoadPixel32(src + i) == keyWord) continue;
+    for (int32_t j = i; j < i + 4; ++j)
+      if (src[j] != key) out[j] = palette[src[j]];
+  }
+  for (; i < n; ++i)
+    if (src[i] != key) out[i] = palette[src[i]];
 }
 
 }  // namespace blit_detail

@@ -4,9 +4,7 @@
 // into two words of 16-bit lanes, blue and red (s & 0x00FF00FF) and green
 // and byte 3 ((s >> 8) & 0x00FF00FF); the weights of the byte-3 lane are 0,
 // so that lane keeps the destination's byte 3.
-//   mix:   floor((d * 256 + (x - d) * w) / 256) = d + ((((x - d) << 7) * 2w) >> 16),
-//          both factors within signed 16 bits, the high half of the product floored;
-//   /255:  floor(v / 255) = (v * 0x8081) >> 23 for every 16-bit v.
+// The mix and the division by 255 are those of simd_ops.h.
 // Only the vector operations and the built-in memcpy are used here, so the
 // file can be compiled for several instruction sets in one program.
 #pragma once
@@ -14,12 +12,13 @@
 #include <cstring>
 
 #include "library/softrender/blit_kernels.h"
+#include "library/softrender/simd_ops.h"
 
 namespace blit_detail {
 
 template <BlitVariant V>
 constexpr bool HasSimd32() {
-  if (V.masked) return false;
+  if (V.masked || (IsCopy(V) && V.src == BlitSource::Palette)) return false;
   if (V.src == BlitSource::Alpha) return V.mode == 0 && !IgnoresAlpha(V);
   return true;
 }
@@ -53,18 +52,6 @@ inline Simd32Consts<Ops> MakeSimd32Consts(const BlendContext& c) {
   return k;
 }
 
-template <class Ops, class Vec = typename Ops::V>
-inline Vec SimdSelect(Vec mask, Vec ifSet, Vec ifClear) {
-  return Ops::Or(Ops::And(mask, ifSet), Ops::AndNot(mask, ifClear));
-}
-template <class Ops, class Vec = typename Ops::V>
-inline Vec SimdDiv255(Vec v) {
-  return Ops::template Srl16<7>(Ops::MulHiU16(v, Ops::Set16(0x8081)));
-}
-template <class Ops, class Vec = typename Ops::V>
-inline Vec SimdMix16(Vec x, Vec d, Vec w2) {
-  return Ops::Add16(d, Ops::MulHi16(Ops::template Sll16<7>(Ops::Sub16(x, d)), w2));
-}
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdKeepByte3(Vec r, Vec d, const Simd32Consts<Ops>& k) {
   return Ops::Or(Ops::And(r, k.low24), Ops::And(d, k.high8));

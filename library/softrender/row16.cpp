@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "library/softrender/blit_kernels.h"
+#include "library/softrender/blit_simd16.h"
+#include "library/softrender/simd_ops.h"
 
 using namespace blit_detail;
 
@@ -56,10 +58,17 @@ void Row16(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, con
   constexpr int32_t srcBytes = BlitSourceBytes(V.src, false);
   if constexpr (IsCopy(V) && !V.trans && V.src == BlitSource::Plain) {
     std::memcpy(dst, src, static_cast<size_t>(n) * 2);
+  } else if constexpr (IsCopy(V) && V.src == BlitSource::Palette) {
+    PaletteCopyRow<V, 2>(dst, src, n, c);
   } else if constexpr (PairOp16(V)) {
     PairRow16<V>(dst, src, n, c);
   } else {
-    for (int32_t i = 0; i < n; ++i) Pixel16<V>(dst + 2 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
+    int32_t i = 0;
+    if constexpr (HasSimd16<V>()) {
+      if (c.wide != nullptr) i = c.wide(dst, src, n, c);
+      i += SimdRow16<V, Sse2Ops>(dst + 2 * i, src + srcBytes * i, n - i, c);
+    }
+    for (; i < n; ++i) Pixel16<V>(dst + 2 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
   }
 }
 
@@ -73,6 +82,7 @@ constexpr auto kTable = MakeTable(std::make_index_sequence<kBlitVariantCount>())
 }  // namespace
 
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context) {
-  context->wide = nullptr;
-  return kTable[BlitVariantIndex(v)];
+  const int32_t index = BlitVariantIndex(v);
+  context->wide = BlitUseAvx2 ? WideRow16At(index) : nullptr;
+  return kTable[index];
 }

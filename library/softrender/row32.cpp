@@ -16,6 +16,8 @@ void Row32(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, con
   constexpr int32_t srcBytes = BlitSourceBytes(V.src, true);
   if constexpr (IsCopy(V) && !V.trans && V.src != BlitSource::Palette) {
     std::memcpy(dst, src, static_cast<size_t>(n) * 4);
+  } else if constexpr (IsCopy(V) && V.src == BlitSource::Palette) {
+    PaletteCopyRow<V, 4>(dst, src, n, c);
   } else {
     int32_t i = 0;
     if constexpr (HasSimd32<V>()) {

@@ -52,6 +52,15 @@ struct Sse2Ops {
   static V Srl32(V a) {
     return _mm_srli_epi32(a, N);
   }
+  template <int N>
+  static V Sra16(V a) {
+    return _mm_srai_epi16(a, N);
+  }
+  // The low 16 bits of each 32-bit lane of a, then of b, in order.
+  static V PackLow16(V a, V b) {
+    return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16),
+                           _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+  }
 };
 #endif
 
@@ -93,5 +102,34 @@ struct Avx2Ops {
   static V Srl32(V a) {
     return _mm256_srli_epi32(a, N);
   }
+  template <int N>
+  static V Sra16(V a) {
+    return _mm256_srai_epi16(a, N);
+  }
+  static V PackLow16(V a, V b) {
+    const V packed = _mm256_packs_epi32(_mm256_srai_epi32(_mm256_slli_epi32(a, 16), 16),
+                                        _mm256_srai_epi32(_mm256_slli_epi32(b, 16), 16));
+    return _mm256_permute4x64_epi64(packed, 0xD8);  // the packs work per 128-bit half
+  }
 };
 #endif
+
+// Lane-wise helpers of the pixel loops, for any of the structs above.
+
+// mask ? ifSet : ifClear, bit by bit.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdSelect(Vec mask, Vec ifSet, Vec ifClear) {
+  return Ops::Or(Ops::And(mask, ifSet), Ops::AndNot(mask, ifClear));
+}
+// floor(v / 255) = (v * 0x8081) >> 23, exact for every 16-bit v.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdDiv255(Vec v) {
+  return Ops::template Srl16<7>(Ops::MulHiU16(v, Ops::Set16(0x8081)));
+}
+// floor((d * 256 + (x - d) * w) / 256) = d + ((((x - d) << 7) * 2w) >> 16) on
+// 16-bit lanes, w2 = 2w: for channels up to 255 and w up to 255 both factors
+// fit signed 16 bits, and the high half of the product is floored.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdMix16(Vec x, Vec d, Vec w2) {
+  return Ops::Add16(d, Ops::MulHi16(Ops::template Sll16<7>(Ops::Sub16(x, d)), w2));
+}

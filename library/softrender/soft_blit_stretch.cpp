@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <cstring>
 
 #include "library/graphics/draw_state.h"
@@ -13,8 +14,11 @@ namespace {
 constexpr int64_t kMaxRectSize = 32767;
 constexpr int32_t kMaxSourceSize = 65535;
 
-// The source column of every destination column of one row (the same for
-// every row), and one row of gathered source pixels and mask bytes.
+// For every destination column of a row (the same in every row): the byte
+// offset of its source pixel from the row's first, and its source column
+// counted from the start edge; then one row of gathered source pixels and
+// mask bytes.
+ptrdiff_t StretchOffsets[kMaxRectSize];
 uint16_t StretchColumns[kMaxRectSize];
 alignas(16) uint8_t StretchRowPixels[kMaxRectSize * 4];
 uint8_t StretchRowMask[kMaxRectSize];
@@ -56,15 +60,16 @@ inline int32_t Advance(int32_t& acc, int32_t step, bool zeroStop) {
 }
 
 template <int32_t Bytes>
-void GatherRow(uint8_t* out, const uint8_t* row, int32_t step, int32_t n) {
-  for (int32_t i = 0; i < n; ++i) std::memcpy(out + Bytes * i, row + StretchColumns[i] * step, Bytes);
+void GatherRow(uint8_t* out, const uint8_t* row, int32_t n) {
+#pragma GCC unroll 4
+  for (int32_t i = 0; i < n; ++i) std::memcpy(out + Bytes * i, row + StretchOffsets[i], Bytes);
 }
 
 void GatherMask(const uint8_t* row, int32_t step, int32_t n) {
   for (int32_t i = 0; i < n; ++i) StretchRowMask[i] = row[StretchColumns[i] * step];
 }
 
-using GatherFn = void (*)(uint8_t*, const uint8_t*, int32_t, int32_t);
+using GatherFn = void (*)(uint8_t*, const uint8_t*, int32_t);
 
 GatherFn GatherFor(int32_t bytes) {
   return bytes == 1 ? &GatherRow<1> : bytes == 2 ? &GatherRow<2> : &GatherRow<4>;
@@ -101,15 +106,17 @@ void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_
   const int32_t origLeft = static_cast<int32_t>(left), origTop = static_cast<int32_t>(top);
   PixelRect clipped = {origLeft, origTop, static_cast<int32_t>(right), static_cast<int32_t>(bottom)};
   ClipRectToArea(&clipped, &DrawClipRect);
+  s.width = clipped.right - clipped.left;
+  s.height = clipped.bottom - clipped.top;
+  // Tested before the clipped offsets are scaled: only a rectangle that keeps
+  // pixels has offsets below its size.
+  if (s.width == 0 || s.height == 0) return;
   const int32_t offsetX = (clipped.left - origLeft) << 16;
   const int32_t offsetY = (clipped.top - origTop) << 16;
   s.skipX = offsetX / static_cast<int32_t>(s.stepX);
   s.skipY = offsetY / static_cast<int32_t>(s.stepY);
   s.accX0 = static_cast<int32_t>(s.stepX) - offsetX % static_cast<int32_t>(s.stepX);
   s.accY0 = static_cast<int32_t>(s.stepY) - offsetY % static_cast<int32_t>(s.stepY);
-  s.width = clipped.right - clipped.left;
-  s.height = clipped.bottom - clipped.top;
-  if (s.width == 0 || s.height == 0) return;
 
   const int32_t srcBytes = sb->format->bytesPerPixel;
   const int32_t column = s.dirX > 0 ? s.skipX : src->width - s.skipX - 1;
@@ -156,26 +163,34 @@ void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_
   int32_t sourceColumn = 0;
   for (int32_t i = 0;;) {
     StretchColumns[i] = static_cast<uint16_t>(sourceColumn);
+    StretchOffsets[i] = static_cast<ptrdiff_t>(sourceColumn) * s.srcPixelStep;
     if (++i == s.width) break;
     sourceColumn += Advance(acc, static_cast<int32_t>(s.stepX), zeroStop);
   }
 
   const GatherFn gather = GatherFor(srcBytes);
   const int32_t dstRowBytes = s.width * db->format->bytesPerPixel;
+  // A plain copy gathers straight into the destination; a repeated source
+  // row of it repeats the destination row above.
+  const bool directCopy = overwrites && v.src != BlitSource::Palette;
+  const bool repeatRows = overwrites && (s.dstPitch >= dstRowBytes || s.dstPitch <= -dstRowBytes);
   const uint8_t* srcRow = s.srcRow;
   const uint8_t* maskRow = s.maskRow;
   const uint8_t* gathered = nullptr;
   uint8_t* dstRow = s.dstRow;
   int32_t accY = s.accY0;
   for (int32_t r = 0;;) {
-    if (srcRow != gathered) {
-      gather(StretchRowPixels, srcRow, s.srcPixelStep, s.width);
-      if (maskRow != nullptr) GatherMask(maskRow, s.maskPixelStep, s.width);
-      rowFn(dstRow, StretchRowPixels, StretchRowMask, s.width, context);
-      gathered = srcRow;
-    } else if (overwrites) {
+    if (srcRow == gathered && repeatRows) {
       std::memcpy(dstRow, dstRow - s.dstPitch, static_cast<size_t>(dstRowBytes));
+    } else if (directCopy) {
+      gather(dstRow, srcRow, s.width);
+      gathered = srcRow;
     } else {
+      if (srcRow != gathered) {
+        gather(StretchRowPixels, srcRow, s.width);
+        if (maskRow != nullptr) GatherMask(maskRow, s.maskPixelStep, s.width);
+        gathered = srcRow;
+      }
       rowFn(dstRow, StretchRowPixels, StretchRowMask, s.width, context);
     }
     if (++r == s.height) break;

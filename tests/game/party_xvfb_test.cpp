@@ -10,6 +10,7 @@
 // clang-format on
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +54,7 @@ std::string StartXvfb(Child& server) {
   if (pipe(fds) != 0) return "";
   server.pid = fork();
   if (server.pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that was killed
     close(fds[0]);
     std::string fd = std::to_string(fds[1]);
     int null = open("/dev/null", O_WRONLY);
@@ -113,6 +115,7 @@ TEST(PartyProgram, OpensItsWindowAndEndsWhenItIsClosed) {
   Child party;
   party.pid = fork();
   if (party.pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     setenv("DISPLAY", displayName.c_str(), 1);
     unsetenv("SDL_VIDEODRIVER");
     // The system libraries SDL loads for X (D-Bus among them) keep a few

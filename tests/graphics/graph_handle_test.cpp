@@ -126,7 +126,7 @@ TEST_F(GraphHandleTest, FirstHandlesAndRecords) {
   ObjectHandle second = AllocGraphHandle();
   EXPECT_EQ(first, 0x08000000);
   EXPECT_EQ(second, 0x08010001);
-  GraphRecord* record = GetGraphRecord(second);
+  GraphRecord* record = GetGraphRecordChecked(second);
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(record->checkNumber, 1u);
   EXPECT_EQ(record->handle, second);
@@ -169,8 +169,8 @@ TEST_F(GraphHandleTest, SizesOfGraphsAndScreens) {
   ScreenWidth = 640;
   ScreenHeight = 480;
   ObjectHandle graph = AllocGraphHandle();
-  GetGraphRecord(graph)->width = 33;
-  GetGraphRecord(graph)->height = 17;
+  GetGraphRecordChecked(graph)->width = 33;
+  GetGraphRecordChecked(graph)->height = 17;
   const std::tuple<ObjectHandle, int, int> cases[] = {
       {FrontScreenHandle, 640, 480}, {BackScreenHandle, 640, 480}, {graph, 33, 17}};
   for (auto [handle, w, h] : cases) {
@@ -187,13 +187,13 @@ TEST_F(GraphHandleTest, FileNamesAreAbsoluteAndShared) {
   char expected[2048];
   ASSERT_EQ(MakeFullPath("media\\..\\img\\a.png", expected, nullptr), 0);
   ASSERT_EQ(SetGraphFileName(a, "media\\..\\img\\a.png", -1), 0);
-  GraphFileNameRecord* name = GetGraphRecord(a)->fileName;
+  GraphFileNameRecord* name = GetGraphRecordChecked(a)->fileName;
   ASSERT_NE(name, nullptr);
   EXPECT_STREQ(name->Path(), expected);
   EXPECT_EQ(name->referenceCount, 1u);
 
   EXPECT_EQ(SetGraphFileName(b, nullptr, a), 0);
-  EXPECT_EQ(GetGraphRecord(b)->fileName, name);
+  EXPECT_EQ(GetGraphRecordChecked(b)->fileName, name);
   EXPECT_EQ(name->referenceCount, 2u);
   EXPECT_EQ(SetGraphFileName(c, nullptr, b), 0);
   EXPECT_EQ(SetGraphFileName(c, nullptr, c), 0);  // its own name: kept
@@ -201,19 +201,19 @@ TEST_F(GraphHandleTest, FileNamesAreAbsoluteAndShared) {
 
   // A refused source leaves the name as it was.
   EXPECT_EQ(SetGraphFileName(c, nullptr, 0x08000123), -1);
-  EXPECT_EQ(GetGraphRecord(c)->fileName, name);
+  EXPECT_EQ(GetGraphRecordChecked(c)->fileName, name);
 
   EXPECT_EQ(FreeGraph(a), 0);
   EXPECT_EQ(name->referenceCount, 2u);
-  EXPECT_STREQ(GetGraphRecord(b)->fileName->Path(), expected);
+  EXPECT_STREQ(GetGraphRecordChecked(b)->fileName->Path(), expected);
   EXPECT_EQ(SetGraphFileName(c, nullptr, -1), 0);
-  EXPECT_EQ(GetGraphRecord(c)->fileName, nullptr);
+  EXPECT_EQ(GetGraphRecordChecked(c)->fileName, nullptr);
   EXPECT_EQ(name->referenceCount, 1u);
 
   // A graph without a name shares none.
   ObjectHandle d = AllocGraphHandle();
   EXPECT_EQ(SetGraphFileName(b, nullptr, d), 0);
-  EXPECT_EQ(GetGraphRecord(b)->fileName, nullptr);
+  EXPECT_EQ(GetGraphRecordChecked(b)->fileName, nullptr);
   EXPECT_EQ(SetGraphFileName(b, "z.bmp", -1), 0);
   EXPECT_EQ(SetGraphFileName(b, "y.bmp", -1), 0);  // the old name is let go
 }
@@ -221,8 +221,8 @@ TEST_F(GraphHandleTest, FileNamesAreAbsoluteAndShared) {
 TEST_F(GraphHandleTest, SurfacesLiveUntilTheirLastGraph) {
   ObjectHandle base = AllocGraphHandle(), cell = AllocGraphHandle();
   GraphSurface* surface = NewSurface(2);
-  GetGraphRecord(base)->surface = surface;
-  GetGraphRecord(cell)->surface = surface;
+  GetGraphRecordChecked(base)->surface = surface;
+  GetGraphRecordChecked(cell)->surface = surface;
   int32_t before = TrackedBlockCount();
   EXPECT_EQ(FreeGraph(base), 0);
   EXPECT_EQ(surface->referenceCount, 1u);
@@ -237,7 +237,7 @@ TEST_F(GraphHandleTest, FreeAllOnlyAfterStartUp) {
   FreeGraph(graphs[2]);
   SetGraphFileName(graphs[0], "a.png", -1);
   SetGraphFileName(graphs[5], nullptr, graphs[0]);
-  GetGraphRecord(graphs[4])->surface = NewSurface(1);
+  GetGraphRecordChecked(graphs[4])->surface = NewSurface(1);
   GraphicsInitialised = 0;
   EXPECT_EQ(FreeAllGraphs(0), 0);
   EXPECT_EQ(GraphHandleTable.count, 5u);

@@ -34,9 +34,14 @@ TEST(MemImg, LayoutOfNewImages) {
   struct Case {
     int32_t width, height, kind, paletted, alpha, pitch, shift;
   } cases[] = {
-      {640, 480, MemImgDepth16, 0, 0, 1280, -1}, {256, 256, MemImgDepth32, 0, 0, 1024, 10},
-      {3, 2, MemImgDepth32, 0, 0, 16, 4},        {5, 1, MemImgDepth16, 0, 1, 32, 5},
-      {16, 4, MemImgDepth32, 1, 0, 16, 4},       {7, 7, MemImgDepthSingle8, 1, 1, 16, -1},
+      // clang-format off
+      {640, 480, MemImgDepth16, 0, 0, 1280, -1},
+      {256, 256, MemImgDepth32, 0, 0, 1024, 10},
+      {3, 2, MemImgDepth32, 0, 0, 16, 4},
+      {5, 1, MemImgDepth16, 0, 1, 32, 5},
+      {16, 4, MemImgDepth32, 1, 0, 16, 4},
+      {7, 7, MemImgDepthSingle8, 1, 1, 16, -1},
+      // clang-format on
   };
   for (const Case& c : cases) {
     MEMIMG view{};
@@ -218,9 +223,14 @@ TEST(MemImg, ClipRectToArea) {
   struct Case {
     PixelRect in, out;
   } cases[] = {
-      {{10, 10, 20, 20}, {10, 10, 20, 20}},   {{-5, -5, 20, 20}, {0, 0, 20, 20}},
-      {{90, 40, 120, 70}, {90, 40, 100, 50}}, {{20, 20, 10, 10}, {20, 20, 20, 20}},
-      {{-30, 10, -10, 20}, {0, 10, 0, 20}},   {{10, 60, 20, 80}, {10, 50, 20, 50}},
+      // clang-format off
+      {{10, 10, 20, 20}, {10, 10, 20, 20}},
+      {{-5, -5, 20, 20}, {0, 0, 20, 20}},
+      {{90, 40, 120, 70}, {90, 40, 100, 50}},
+      {{20, 20, 10, 10}, {20, 20, 20, 20}},
+      {{-30, 10, -10, 20}, {0, 10, 0, 20}},
+      {{10, 60, 20, 80}, {10, 50, 20, 50}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     PixelRect r = c.in;

@@ -4,7 +4,9 @@
 // without the whole-word tricks.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -501,6 +503,79 @@ inline void ReferenceBlit(TestImage& dst, const TestImage& src, int32_t x, int32
       ++dx;
     }
   }
+}
+
+// The source columns (or rows) of a stretched draw along one axis: for each
+// destination pixel from the clipped start, the source index counted from
+// the start edge. size: the ordered rectangle's extent; clipped: pixels cut
+// at the start; count: pixels drawn; source: the source's extent.
+inline std::vector<int32_t> StretchSteps(int64_t size, int32_t source, int32_t clipped, int32_t count,
+                                         bool zeroStop) {
+  const uint32_t step = static_cast<uint32_t>((size << 16) / source);
+  std::vector<int32_t> out;
+  if (!zeroStop) {
+    // Destination pixel u (from the unclipped edge) shows source floor(u * 65536 / step).
+    for (int32_t u = clipped; u < clipped + count; ++u)
+      out.push_back(static_cast<int32_t>((static_cast<int64_t>(u) << 16) / step));
+    return out;
+  }
+  // The zero-stop rule: the accumulator starts at step minus the remainder
+  // of the clipped offset, drops by 65536 per pixel, and the source moves on
+  // while it is below 0.
+  const int64_t offset = static_cast<int64_t>(clipped) << 16;
+  int64_t acc = step - offset % step;
+  int32_t index = static_cast<int32_t>(offset / step);
+  for (int32_t k = 0; k < count; ++k) {
+    out.push_back(index);
+    acc -= 65536;
+    if (acc <= 0) {
+      do {
+        ++index;
+        acc += step;
+      } while (acc < 0);
+    }
+  }
+  return out;
+}
+
+// The stretched blit of rect = {x1, y1, x2, y2}.
+inline void ReferenceStretch(TestImage& dst, const TestImage& src, const int32_t* rect, int32_t trans,
+                             const TestImage* mask, const DrawCase& dc) {
+  const MemImgBuffer& sb = src.buffer();
+  const MemImgBuffer& db = dst.buffer();
+  const bool mirrorX = rect[0] > rect[2], mirrorY = rect[1] > rect[3];
+  const int64_t left = std::min(rect[0], rect[2]), right = std::max(rect[0], rect[2]);
+  const int64_t top = std::min(rect[1], rect[3]), bottom = std::max(rect[1], rect[3]);
+  const int64_t w = right - left, h = bottom - top;
+  if (w == 0 || h == 0) return;
+  if (sb.depthKind != db.depthKind || db.paletted || db.alpha) return;
+  if (w == src.width() && h == src.height() && !mirrorX && !mirrorY) {
+    ReferenceBlit(dst, src, static_cast<int32_t>(left), static_cast<int32_t>(top), trans, mask, dc);
+    return;
+  }
+  if (w >= 32768 || h >= 32768 || src.width() < 1 || src.height() < 1 || src.width() >= 65536 ||
+      src.height() >= 65536)
+    return;
+  if (mask != nullptr && (mask->width() < src.width() || mask->height() < src.height())) return;
+  const int32_t mode = EffectiveMode(dc, sb.paletted == 1);
+  if (mode < 0) return;
+  PixelCase k{mode, dc.param, dc.White(), mask != nullptr, trans != 0, true, KindOf(src), dc.bright};
+  const int64_t cl = std::max<int64_t>(left, dc.clip.left), cr = std::min<int64_t>(right, dc.clip.right);
+  const int64_t ct = std::max<int64_t>(top, dc.clip.top), cb = std::min<int64_t>(bottom, dc.clip.bottom);
+  if (cl >= cr || ct >= cb) return;
+  const bool zeroStop =
+      !k.masked && k.white && k.kind != Kind::Alpha && (mode == 0 || (mode == 3 && dc.param == 255));
+  const std::vector<int32_t> cols =
+      StretchSteps(w, src.width(), static_cast<int32_t>(cl - left), static_cast<int32_t>(cr - cl), zeroStop);
+  const std::vector<int32_t> rows =
+      StretchSteps(h, src.height(), static_cast<int32_t>(ct - top), static_cast<int32_t>(cb - ct), zeroStop);
+  for (size_t j = 0; j < rows.size(); ++j)
+    for (size_t i = 0; i < cols.size(); ++i) {
+      const int32_t sx = mirrorX ? src.width() - 1 - cols[i] : cols[i];
+      const int32_t sy = mirrorY ? src.height() - 1 - rows[j] : rows[j];
+      DrawPixel(k, dst, static_cast<int32_t>(cl + i), static_cast<int32_t>(ct + j), ReadSource(src, sx, sy),
+                sb.transColor, mask != nullptr ? mask->Get(sx, sy) : 0);
+    }
 }
 
 // ---- Flat colours (boxes, lines, circles, ellipses) ----

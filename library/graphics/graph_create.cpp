@@ -1,0 +1,510 @@
+#include "library/graphics/graph_create.h"
+
+#include <cstring>
+
+#include "library/core/log.h"
+#include "library/core/memory.h"
+#include "library/core/message_pump.h"
+#include "library/file/file_table.h"
+#include "library/graphics/color_convert.h"
+#include "library/graphics/draw_state.h"
+#include "library/graphics/graphics_system.h"
+#include "library/graphics/image_load.h"
+#include "library/graphics/mem_img.h"
+
+GraphCreateSettingsState GraphCreateSettings = {0, 0, 1, 0, 0, 0, 0, 0};
+
+namespace {
+
+// The movie module opens a file that is no image as a movie here and makes
+// the graph its frames are drawn into (movie-graph settings, frame
+// callback). -1: the file is no movie.
+ObjectHandle OpenMovieGraph(const char*, int32_t) { return -1; }
+
+// The Direct3D back end builds the draw pieces of a texture graph here.
+int G_D3D_BuildGraphDrawPieces(GraphRecord*) { return -1; }
+// The Direct3D back end splits a texture surface into pieces and creates
+// their textures here.
+int G_D3D_CreateSurfaceTextures(GraphSurface*) { return -1; }
+// The Direct3D back end writes a rectangle of an image into the textures of a
+// graph here.
+int G_D3D_TransferImageToTextures(GraphRecord*, const PixelRect*, int32_t, int32_t, GraphImage*, GraphImage*,
+                                  int32_t, int32_t) {
+  return -1;
+}
+
+bool IsPaletted(const GraphImage* image) {
+  return image->format.bytesPerPixel == 1 && image->format.compression == 0;
+}
+
+void MirrorImages(GraphImage* rgb, GraphImage* alpha) {
+  MirrorGraphImage(rgb);
+  if (alpha != nullptr) MirrorGraphImage(alpha);
+}
+
+// The palette index whose entry is the transparent colour, compared as the
+// memory image keeps its palette (24 bits, or RGB565 for 16-bit images); 0
+// when no entry matches.
+uint32_t TransparentPaletteIndex(const ColorFormat& format, int32_t depthKind, uint32_t rgb) {
+  const uint32_t r = rgb >> 16 & 0xFF, g = rgb >> 8 & 0xFF, b = rgb & 0xFF;
+  for (uint32_t i = 0; i < 256; ++i) {
+    const uint8_t* e = format.palette[i];  // blue, green, red
+    const bool same = depthKind == MemImgDepth16
+                          ? ((e[2] & 0xF8u) << 8 | (e[1] & 0xFCu) << 3 | e[0] >> 3) ==
+                                ((r & 0xF8) << 8 | (g & 0xFC) << 3 | b >> 3)
+                          : (e[0] | e[1] << 8u | static_cast<uint32_t>(e[2]) << 16) == (b | g << 8 | r << 16);
+    if (same) return i;
+  }
+  return 0;
+}
+
+const char* kDivideFailure = "グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage\n";
+
+}  // namespace
+
+// ---------------------------------------------------------------- settings
+
+int SetGraphCreateBitDepth(int32_t bits) {
+  GraphCreateSettings.bitDepth = bits;
+  return 0;
+}
+int GetGraphCreateBitDepth() { return GraphCreateSettings.bitDepth; }
+int SetDrawableGraphFlag(int32_t flag) {
+  GraphCreateSettings.drawableFlag = flag;
+  return 0;
+}
+int GetDrawableGraphFlag() { return GraphCreateSettings.drawableFlag; }
+int SetGraphTransColorFlag(int32_t flag) {
+  GraphCreateSettings.transColorFlag = flag;
+  return 0;
+}
+int GetGraphTransColorFlag() { return GraphCreateSettings.transColorFlag; }
+int SetEmptyGraphAlphaFlag(int32_t flag) {
+  GraphCreateSettings.emptyGraphAlphaFlag = flag;
+  return 0;
+}
+int GetEmptyGraphAlphaFlag() { return GraphCreateSettings.emptyGraphAlphaFlag; }
+int SetGraphKeepFlag(int32_t flag) {
+  GraphCreateSettings.keepFlag = flag;
+  return 0;
+}
+int GetGraphKeepFlag() { return GraphCreateSettings.keepFlag; }
+int GetMovieGraphFlag() { return GraphCreateSettings.movieGraphFlag; }
+int SetGraphTransferOption(int32_t flag) {
+  GraphCreateSettings.transferOptionInverse = !flag;
+  return 0;
+}
+
+// ---------------------------------------------------------------- loading
+
+ObjectHandle LoadGraphFile(const char* fileName, int32_t flag) {
+  return CreateGraphFromFile(fileName, !flag, 0, 0);
+}
+
+ObjectHandle CreateGraphFromFile(const char* fileName, int32_t flags, int32_t mirror, int32_t movieMode) {
+  if (!GraphicsInitialised) return -1;
+  WaitWhileInactive();
+  GraphImage rgb{}, alpha{};
+  const int loaded =
+      LoadGraphImageFile(fileName, nullptr, 0, 0, nullptr, 0, AlphaImageFromFile, &rgb, 0, &alpha);
+  if (loaded >= 0) {
+    GraphImage* alphaImage = loaded == 0 ? &alpha : nullptr;
+    if (mirror == 1) MirrorImages(&rgb, alphaImage);
+    const ObjectHandle graph = BuildGraphFromGraphImage(&rgb, alphaImage, flags, mirror, 0);
+    if (graph != -1) SetGraphFileName(graph, fileName, -1);
+    ReleaseGraphImage(&rgb);
+    if (alphaImage != nullptr) ReleaseGraphImage(alphaImage);
+    return graph;
+  }
+  const FileId file = FileStreamOpen(fileName, 0, 1, 0);
+  if (file == 0) {
+    WriteErrorLogFormat("グラフィックファイル %s がありません", fileName);
+    return -1;
+  }
+  FileStreamClose(file);
+  const ObjectHandle movie = OpenMovieGraph(fileName, movieMode);
+  if (movie == -1) WriteErrorLogFormat("右記のグラフィックファイルのロードに失敗しました：%s \n", fileName);
+  return movie;
+}
+
+int LoadDividedGraph(const char* fileName, int32_t count, int32_t xcount, int32_t ycount, int32_t w, int32_t h,
+                     ObjectHandle* handles, int32_t flag) {
+  return LoadDividedGraphBody(fileName, count, xcount, ycount, w, h, handles, !flag, 0);
+}
+
+int LoadDividedGraphBody(const char* fileName, int32_t count, int32_t xcount, int32_t ycount, int32_t w,
+                         int32_t h, ObjectHandle* handles, int32_t flags, int32_t mirror) {
+  WaitWhileInactive();
+  if (handles == nullptr && count > 0) return -1;
+  for (int32_t i = 0; i < count; ++i) handles[i] = -1;
+  GraphImage rgb{}, alpha{};
+  const int loaded =
+      LoadGraphImageFile(fileName, nullptr, 0, 0, nullptr, 0, AlphaImageFromFile, &rgb, 0, &alpha);
+  if (loaded < 0) {
+    WriteErrorLogFormat("右記のグラフィックファイルのロードに失敗しました：%s", fileName);
+    return -1;
+  }
+  GraphImage* alphaImage = loaded == 0 ? &alpha : nullptr;
+  if (mirror == 1) MirrorImages(&rgb, alphaImage);
+  const int result =
+      CreateDivGraphFromGraphImage(&rgb, alphaImage, count, xcount, ycount, w, h, handles, flags, mirror, 0);
+  // The cells share one name record.
+  ObjectHandle named = -1;
+  for (int32_t i = 0; result == 0 && i < count && handles[i] != -1; ++i) {
+    if (named == -1) {
+      if (SetGraphFileName(handles[i], fileName, -1) == 0) named = handles[i];
+    } else {
+      SetGraphFileName(handles[i], nullptr, named);
+    }
+  }
+  ReleaseGraphImage(&rgb);
+  if (alphaImage != nullptr) ReleaseGraphImage(alphaImage);
+  return result;
+}
+
+int CreateDivGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, int32_t count, int32_t xcount,
+                                 int32_t ycount, int32_t w, int32_t h, ObjectHandle* handles, int32_t flags,
+                                 int32_t mirror, int32_t) {
+  if (handles == nullptr && count > 0) return -1;
+  // Every handle that is not made reads -1, whatever happens below.
+  for (int32_t i = 0; i < count; ++i) handles[i] = -1;
+  const ObjectHandle base = BuildGraphFromGraphImage(rgb, alpha, flags, mirror, 0);
+  if (base == -1) {
+    WriteErrorLog(kDivideFailure);
+    return -1;
+  }
+  int32_t made = 0;
+  for (int32_t row = 0; row < ycount && made < count; ++row) {
+    for (int32_t column = 0; column < xcount && made < count; ++column) {
+      // A mirrored image has its first column at its right end.
+      const int64_t x = mirror == 1 ? static_cast<int64_t>(rgb->width) - static_cast<int64_t>(column + 1) * w
+                                    : static_cast<int64_t>(column) * w;
+      const int64_t y = static_cast<int64_t>(row) * h;
+      const ObjectHandle cell =
+          x < INT32_MIN || x > INT32_MAX || y > INT32_MAX
+              ? -1
+              : CreateGraphPart(static_cast<int32_t>(x), static_cast<int32_t>(y), w, h, base);
+      if (cell == -1) {
+        WriteErrorLog(kDivideFailure);
+        for (int32_t i = 0; i < made; ++i) {
+          FreeGraph(handles[i]);
+          handles[i] = -1;
+        }
+        FreeGraph(base);
+        return -1;
+      }
+      handles[made++] = cell;
+    }
+  }
+  FreeGraph(base);
+  return 0;
+}
+
+ObjectHandle BuildGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, int32_t flags, int32_t mirror,
+                                      int32_t mirrorToo) {
+  RecalcUnusedBitsMask(&rgb->format);
+  if (alpha != nullptr) RecalcUnusedBitsMask(&alpha->format);
+  const ObjectHandle graph = NewGraphFromGraphImage(rgb, alpha, flags);
+  if (graph == -1) return -1;
+  const bool flip = mirror == 1 && mirrorToo == 1;
+  if (flip) MirrorImages(rgb, alpha);
+  const uint32_t transColor = GraphCreateSettings.transColor;
+  const int result = TransferGraphImageToGraph(nullptr, rgb, alpha, 0, 0, graph, 0);
+  GraphCreateSettings.transColor = transColor;
+  if (flip) MirrorImages(rgb, alpha);
+  if (result != 0) {
+    FreeGraph(graph);
+    return -1;
+  }
+  return graph;
+}
+
+ObjectHandle NewGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, int32_t) {
+  if (!GraphicsInitialised) return -1;
+  WaitWhileInactive();
+  if (alpha != nullptr && (alpha->width != rgb->width || alpha->height != rgb->height)) return -1;
+  const ObjectHandle graph = AllocGraphHandle();
+  const bool alphaBits = rgb->format.alphaWidth != 0;
+  const int32_t alphaChannel = alphaBits || alpha != nullptr ? 1 : 0;
+  const int32_t palette = IsPaletted(rgb) && !alphaBits && alpha == nullptr ? 1 : 0;
+  const int32_t mip = rgb->mipLevels != 0 ? static_cast<int32_t>(rgb->mipLevels) : -1;
+  if (SetupGraphSurface(mip, graph, rgb->width, rgb->height, alphaChannel, palette,
+                        static_cast<int32_t>(rgb->format.compression)) != 0) {
+    FreeGraph(graph);
+    return -1;
+  }
+  return graph;
+}
+
+int ReloadGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, ObjectHandle handle, int32_t, int32_t mirror,
+                              int32_t mirrorToo) {
+  const GraphRecord* graph = GetGraphRecordChecked(handle);
+  if (graph == nullptr || graph->width != rgb->width || graph->height != rgb->height) return -1;
+  if (alpha != nullptr && (alpha->width != rgb->width || alpha->height != rgb->height)) return -1;
+  const bool flip = mirror == 1 && mirrorToo == 1;
+  if (flip) MirrorImages(rgb, alpha);
+  const PixelRect whole = {0, 0, rgb->width, rgb->height};
+  const int result = TransferImageToGraphTexture(handle, &whole, 0, 0, rgb, alpha,
+                                                 !GraphCreateSettings.transferOptionInverse, 0);
+  if (flip) MirrorImages(rgb, alpha);
+  return result == 0 ? 0 : -1;
+}
+
+int ReloadGraphFromMemoryImage(const void* data, int32_t size, ObjectHandle handle, int32_t mirror) {
+  GraphImage rgb{}, alpha{};
+  const int loaded =
+      LoadGraphImageFile(nullptr, data, size, 1, nullptr, 0, AlphaImageFromMemory, &rgb, 0, &alpha);
+  if (loaded < 0) return -1;
+  GraphImage* alphaImage = loaded == 0 ? &alpha : nullptr;
+  if (mirror == 1) MirrorImages(&rgb, alphaImage);
+  const int result = ReloadGraphFromGraphImage(&rgb, alphaImage, handle, 0, 0, 0);
+  ReleaseGraphImage(&rgb);
+  if (alphaImage != nullptr) ReleaseGraphImage(alphaImage);
+  return result;
+}
+
+int ReloadGraphFromPlainImage(GraphImage* rgb, ObjectHandle handle) {
+  return ReloadGraphFromGraphImage(rgb, nullptr, handle, 0, 0, 0);
+}
+
+int TransferGraphImageToGraph(const char* fileName, GraphImage* rgb, GraphImage* alpha, int32_t srcX,
+                              int32_t srcY, ObjectHandle handle, uint32_t loadFlag) {
+  if (!GraphicsInitialised) return -1;
+  GraphRecord* graph = GetGraphRecordChecked(handle);
+  if (graph == nullptr) return -1;
+  SetGraphFileName(handle, fileName, -1);
+  graph->sourceX = srcX;
+  graph->sourceY = srcY;
+  graph->loadFlag = loadFlag;
+  const PixelRect rect = {srcX, srcY, static_cast<int32_t>(static_cast<int64_t>(srcX) + graph->width),
+                          static_cast<int32_t>(static_cast<int64_t>(srcY) + graph->height)};
+  return TransferImageToGraphTexture(handle, &rect, 0, 0, rgb, alpha, !GraphCreateSettings.transferOptionInverse,
+                                     0);
+}
+
+// ---------------------------------------------------------------- empty and part graphs
+
+ObjectHandle CreateEmptyGraph(int32_t w, int32_t h) {
+  WaitWhileInactive();
+  const ObjectHandle graph = AllocGraphHandle();
+  if (SetupGraphSurface(-1, graph, w, h, GraphCreateSettings.emptyGraphAlphaFlag, 0, 0) != 0) {
+    FreeGraph(graph);
+    return -1;
+  }
+  return graph;
+}
+
+ObjectHandle CreateGraphPart(int32_t x, int32_t y, int32_t w, int32_t h, ObjectHandle source) {
+  if (DrawSuppressed) return 0;
+  const GraphRecord* record = GetGraphRecordChecked(source);
+  if (record == nullptr) return -1;
+  if (x < 0 || x >= record->width || y < 0 || y >= record->height) return -1;
+  if (w > record->width - x) w = record->width - x;
+  if (h > record->height - y) h = record->height - y;
+  const ObjectHandle graph = AllocGraphHandle();
+  if (AttachGraphPart(graph, source, x, y, w, h) != 0) {
+    FreeGraph(graph);
+    return -1;
+  }
+  return graph;
+}
+
+int AttachGraphPart(ObjectHandle handle, ObjectHandle source, int32_t x, int32_t y, int32_t w, int32_t h) {
+  GraphRecord* graph = GetGraphRecordChecked(handle);
+  const GraphRecord* from = GetGraphRecordChecked(source);
+  if (graph == nullptr || from == nullptr || from->surface == nullptr || graph->surface != nullptr) return -1;
+  graph->surface = from->surface;
+  ++graph->surface->referenceCount;
+  SetGraphFileName(handle, nullptr, source);
+  graph->sourceX = from->sourceX + x;
+  graph->sourceY = from->sourceY + y;
+  graph->loadFlag = from->loadFlag;
+  graph->surfaceX = from->surfaceX + x;
+  graph->surfaceY = from->surfaceY + y;
+  graph->width = w;
+  graph->height = h;
+  return BuildGraphDrawInfo(handle);
+}
+
+// ---------------------------------------------------------------- surfaces
+
+int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, int32_t alpha, int32_t palette,
+                      int32_t compression) {
+  GraphRecord* graph = GetGraphRecordChecked(handle);
+  if (graph == nullptr || graph->surface != nullptr) return -1;
+  const GraphCreateSettingsState& settings = GraphCreateSettings;
+  GraphFormatRequest request{};
+  request.hardware = HardwareActive ? 1 : 0;
+  request.textureKeep = settings.keepFlag ? 1 : 0;
+  request.compression = static_cast<uint8_t>(compression);
+  request.mipLevels = static_cast<uint8_t>(mip == -1 ? 1 : mip);
+  if (settings.drawableFlag) {
+    request.alphaChannel = 0;
+    request.drawable = 1;
+    request.transparentColor = 0;
+    request.textureKeep = 1;
+    request.compression = 0;
+    request.mipLevels = 0;
+  } else {
+    request.alphaChannel = alpha ? 1 : 0;
+    request.transparentColor = settings.transColorFlag ? 1 : 0;
+    request.drawable = 0;
+  }
+  const int32_t screenBits = GetScreenColorBits();
+  if (!HardwareActive) {
+    request.memoryImage = 1;
+    request.compression = 0;
+    request.textureKeep = 0;
+    request.mipLevels = 0;
+    request.transparentColor = 0;
+    request.drawable = 1;
+    request.colorBits = static_cast<uint8_t>((settings.bitDepth != 0 ? settings.bitDepth : screenBits) == 32 ? 32 : 16);
+  } else {
+    request.memoryImage = 0;
+    request.colorBits = static_cast<uint8_t>(settings.bitDepth != 0 ? settings.bitDepth
+                                             : request.alphaChannel ? 32
+                                                                    : screenBits);
+    if (request.alphaChannel) request.transparentColor = 0;
+  }
+
+  auto* surface = static_cast<GraphSurface*>(TrackedCalloc(sizeof(GraphSurface), __FILE__, __LINE__));
+  if (surface == nullptr) {
+    return WriteErrorLog("グラフィックのオリジナル画像データ保存用メモリの確保に失敗しました\n");
+  }
+  surface->request = request;
+  surface->transparentColor = settings.transColor;
+  surface->referenceCount = 1;
+  graph->surface = surface;
+  graph->surfaceX = graph->surfaceY = 0;
+  graph->width = w;
+  graph->height = h;
+
+  if (HardwareActive) return G_D3D_CreateSurfaceTextures(surface) == 0 ? BuildGraphDrawInfo(handle) : -1;
+
+  const int32_t depthKind = request.colorBits == 32 ? MemImgDepth32 : MemImgDepth16;
+  const int32_t withAlpha = request.alphaChannel;
+  const int32_t paletted = palette && !withAlpha ? 1 : 0;
+  const uint32_t transPixel =
+      paletted ? 0
+               : MakeFormatColor(GetStandardColorFormat(depthKind, withAlpha, 0), settings.transColor >> 16,
+                                 settings.transColor >> 8, settings.transColor, 0);
+  // The run table and premultiplied copy serve images with transparent
+  // pixels.
+  const int32_t extras = withAlpha || settings.transColorFlag ? 1 : 0;
+  if (SetupMemImg(&surface->image, w, h, -1, transPixel, depthKind, paletted, withAlpha, extras, nullptr) != 0) {
+    return WriteErrorLog("メモリイメージの作成に失敗しました\n");
+  }
+  // Like the textures of the Direct3D path, a new surface starts cleared.
+  FillMemImgRect(&surface->image, nullptr, 0);
+  return BuildGraphDrawInfo(handle);
+}
+
+int BuildGraphDrawInfo(ObjectHandle handle) {
+  GraphRecord* graph = GetGraphRecordChecked(handle);
+  if (graph == nullptr || graph->surface == nullptr) return -1;
+  if (graph->surface->request.hardware) return G_D3D_BuildGraphDrawPieces(graph);
+  if (IsMemImgValid(&graph->image)) ReleaseMemImg(&graph->image);
+  return CreateMemImgView(&graph->image, &graph->surface->image, graph->surfaceX, graph->surfaceY, graph->width,
+                          graph->height);
+}
+
+int TransferImageToGraphTexture(ObjectHandle handle, const PixelRect* srcRect, int32_t destX, int32_t destY,
+                                GraphImage* rgb, GraphImage* alpha, int32_t useTransColor,
+                                int32_t surfaceRelative) {
+  if (!GraphicsInitialised) return -1;
+  GraphRecord* graph = GetGraphRecordChecked(handle);
+  if (graph == nullptr || graph->surface == nullptr || rgb == nullptr) return -1;
+  const int64_t width64 = static_cast<int64_t>(srcRect->right) - srcRect->left;
+  const int64_t height64 = static_cast<int64_t>(srcRect->bottom) - srcRect->top;
+  if (width64 < 1 || height64 < 1) return 0;
+  GraphSurface* surface = graph->surface;
+  if (surface->request.hardware) {
+    return G_D3D_TransferImageToTextures(graph, srcRect, destX, destY, rgb, alpha, useTransColor,
+                                         surfaceRelative);
+  }
+
+  MEMIMG* image = &surface->image;
+  if (!IsMemImgValid(image) || destX < 0 || destY < 0) return -1;
+  // The rectangle is cut to the surface, or to the graph at its place in the surface.
+  const int32_t limitW = surfaceRelative ? image->width : graph->width;
+  const int32_t limitH = surfaceRelative ? image->height : graph->height;
+  const int32_t width = static_cast<int32_t>(width64 < limitW - destX ? width64 : limitW - destX);
+  const int32_t height = static_cast<int32_t>(height64 < limitH - destY ? height64 : limitH - destY);
+  if (width <= 0 || height <= 0) return -1;
+  if (!surfaceRelative) {
+    destX += graph->surfaceX;
+    destY += graph->surfaceY;
+  }
+
+  if (rgb->format.compression != 0 && DecodeCompressedGraphImage(rgb) != 0) return -1;
+  if (alpha != nullptr && alpha->format.compression != 0 && DecodeCompressedGraphImage(alpha) != 0) return -1;
+
+  MemImgBuffer* buffer = image->buffer;
+  // A paletted image's transparent colour is the index of its entry, looked
+  // up before the pixels go in, so that the run table is built against it.
+  if (buffer->paletted && buffer->palette != nullptr && IsPaletted(rgb)) {
+    buffer->transColor = TransparentPaletteIndex(rgb->format, buffer->depthKind, GraphCreateSettings.transColor);
+  }
+  const int32_t keyToAlpha = useTransColor && surface->request.transparentColor && alpha == nullptr ? 1 : 0;
+  return FillMemImgFromGraphImage(rgb, alpha, image, srcRect->left, srcRect->top, width, height, destX, destY,
+                                  keyToAlpha);
+}
+
+// ---------------------------------------------------------------- texture formats
+
+const ColorFormat* GetTextureColorFormat14(int32_t index) {
+  struct Masks {
+    int32_t bits;
+    uint32_t r, g, b, a;
+  };
+  static const Masks kMasks[14] = {
+      {16, 0xF800, 0x07E0, 0x001F, 0},           {32, 0xFF0000, 0xFF00, 0xFF, 0},
+      {16, 0x0F00, 0x00F0, 0x000F, 0xF000},      {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+      {16, 0x7C00, 0x03E0, 0x001F, 0x8000},      {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+      {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},  {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+      {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},  {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+      {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},  {16, 0xF800, 0x07E0, 0x001F, 0},
+      {32, 0xFF0000, 0xFF00, 0xFF, 0},           {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+  };
+  static ColorFormat formats[14];
+  static bool built = false;
+  if (index < 0 || index >= 14) return nullptr;
+  if (!built) {
+    for (int32_t i = 0; i < 14; ++i) {
+      const Masks& m = kMasks[i];
+      SetColorFormatFromMasks(&formats[i], m.bits, m.r, m.g, m.b, m.a);
+    }
+    built = true;
+  }
+  return &formats[index];
+}
+
+const ColorFormat* ChooseTextureColorFormat(const GraphFormatRequest* request) {
+  const bool wide = request->colorBits == 32;
+  int32_t index;
+  if (request->compression >= 1 && request->compression <= 5)
+    index = 5 + request->compression;
+  else if (request->drawable)
+    index = request->alphaChannel || request->transparentColor ? 13 : wide ? 12 : 11;
+  else if (request->alphaChannel)
+    index = wide ? 3 : 2;
+  else if (request->transparentColor)
+    index = wide ? 5 : 4;
+  else
+    index = wide ? 1 : 0;
+  return GetTextureColorFormat14(index);
+}
+
+const ColorFormat* GetTextureColorFormat(uint8_t alpha, uint8_t transColor, int32_t use32bit, uint8_t drawable) {
+  GraphFormatRequest request{};
+  request.alphaChannel = alpha;
+  request.transparentColor = transColor;
+  request.drawable = drawable;
+  request.colorBits = use32bit ? 32 : 16;
+  return ChooseTextureColorFormat(&request);
+}
+
+void* ZeroFill380(void* p) {
+  std::memset(p, 0, 380);
+  return p;
+}

@@ -1,0 +1,156 @@
+// SIMD forms of the 16-bit row loops without a mask, written once over the
+// vector operations of simd_ops.h (8 pixels a step with SSE2, 16 with AVX2):
+// copies, the half-sum, the 6-bit blend, the blend through BlendDiffTable,
+// and copies of alpha sources. Every result equals the one-pixel rules bit
+// for bit; the channels are the raw 5- and 6-bit fields in 16-bit lanes:
+//   /63:   floor(v / 63) = (v * 2081) >> 17 for v up to 63 * 63;
+//   dmix:  d + trunc((x - d) * p / 255), the magnitude divided and the sign put back;
+// the mix and the division by 255 are those of simd_ops.h.
+// Only the vector operations and the built-in memcpy are used here, so the
+// file can be compiled for several instruction sets in one program.
+#pragma once
+
+#include <cstring>
+
+#include "library/softrender/blit_kernels.h"
+#include "library/softrender/simd_ops.h"
+
+namespace blit_detail {
+
+template <BlitVariant V>
+constexpr bool HasSimd16() {
+  if (V.masked || (IsCopy(V) && V.src == BlitSource::Palette)) return false;
+  if (V.src == BlitSource::Alpha) return V.mode == 0;
+  return V.mode == 0 || V.mode == 1 || V.mode == 10;
+}
+
+template <class Ops>
+struct Simd16Consts {
+  using Vec = typename Ops::V;
+  Vec bright[3];  // red, green, blue
+  Vec param, sixA, sixB;
+  Vec key;
+  bool keyOn;
+};
+
+template <BlitVariant V, class Ops>
+inline Simd16Consts<Ops> MakeSimd16Consts(const BlendContext& c) {
+  Simd16Consts<Ops> k;
+  k.bright[0] = Ops::Set16(c.bright[2]);
+  k.bright[1] = Ops::Set16(c.bright[1]);
+  k.bright[2] = Ops::Set16(c.bright[0]);
+  k.param = Ops::Set16(static_cast<uint16_t>(c.param));
+  k.sixA = Ops::Set16(static_cast<uint16_t>(c.param / 4));
+  k.sixB = Ops::Set16(static_cast<uint16_t>(63 - c.param / 4));
+  // A key that no 16-bit value (or index) can equal makes nothing transparent.
+  if constexpr (V.src == BlitSource::Palette) {
+    const bool low = KeyLowByte16(V);
+    k.key = Ops::Set16(static_cast<uint16_t>(low ? c.transWide & 0xFF : c.transColor));
+    k.keyOn = low || c.transColor <= 0xFFFF;
+  } else {
+    k.key = Ops::Set16(static_cast<uint16_t>(c.transColor));
+    k.keyOn = KeyLow16(V) || c.transColor <= 0xFFFF;
+  }
+  return k;
+}
+
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdDiv63(Vec v) {
+  return Ops::template Srl16<1>(Ops::MulHiU16(v, Ops::Set16(2081)));
+}
+
+// The source field entering the blend (field 0 red, 1 green, 2 blue).
+template <BlitVariant V, class Ops, class Vec = typename Ops::V>
+inline Vec SourceField(Vec s, Vec max, int field, const Simd16Consts<Ops>& k) {
+  if constexpr (V.mode == 10) s = Ops::Sub16(max, s);
+  if constexpr (!V.white) s = SimdDiv255<Ops>(Ops::MulLo16(s, k.bright[field]));
+  return s;
+}
+
+// A vector of RGB565 source colours (a: their alphas, alpha sources) over
+// destination pixels.
+template <BlitVariant V, class Ops, class Vec = typename Ops::V>
+inline Vec Combine16Vec(Vec s, Vec a, Vec d, const Simd16Consts<Ops>& k) {
+  if constexpr (V.mode == 0 && V.white && (V.src != BlitSource::Alpha || IgnoresAlpha(V))) {
+    return s;
+  } else if constexpr (HalfSum16(V)) {
+    const Vec m = Ops::Set16(0x7BEF);
+    return Ops::Add16(Ops::And(Ops::template Srl16<1>(s), m), Ops::And(Ops::template Srl16<1>(d), m));
+  } else {
+    const Vec m5 = Ops::Set16(31), m6 = Ops::Set16(63);
+    const Vec sf[3] = {Ops::template Srl16<11>(s), Ops::And(Ops::template Srl16<5>(s), m6), Ops::And(s, m5)};
+    const Vec df[3] = {Ops::template Srl16<11>(d), Ops::And(Ops::template Srl16<5>(d), m6), Ops::And(d, m5)};
+    Vec out[3];
+    Vec w2;
+    if constexpr (V.src == BlitSource::Alpha) w2 = Ops::Add16(a, a);
+    for (int f = 0; f < 3; ++f) {
+      const Vec x = SourceField<V, Ops>(sf[f], f == 1 ? m6 : m5, f, k);
+      if constexpr (V.mode == 0) {
+        if constexpr (V.src == BlitSource::Alpha) {
+          out[f] = SimdMix16<Ops>(x, df[f], w2);
+        } else {
+          out[f] = x;
+        }
+      } else if constexpr (SixBit16(V)) {
+        out[f] = SimdDiv63<Ops>(Ops::Add16(Ops::MulLo16(x, k.sixA), Ops::MulLo16(df[f], k.sixB)));
+      } else {
+        const Vec diff = Ops::Sub16(x, df[f]);
+        const Vec sign = Ops::template Sra16<15>(diff);
+        const Vec magnitude = Ops::Sub16(Ops::Xor(diff, sign), sign);
+        const Vec share = SimdDiv255<Ops>(Ops::MulLo16(magnitude, k.param));
+        out[f] = Ops::Add16(df[f], Ops::Sub16(Ops::Xor(share, sign), sign));
+      }
+    }
+    const Vec r = Ops::Or(Ops::Or(Ops::template Sll16<11>(out[0]), Ops::template Sll16<5>(out[1])), out[2]);
+    if constexpr (V.src == BlitSource::Alpha && V.trans) {
+      // Alpha 255 takes the unweighted copy (alpha 0 mixes to the destination).
+      const Vec full = Ops::CmpEq16(a, Ops::Set16(255));
+      Vec unweighted = s;
+      if constexpr (!V.white) {
+        unweighted = Ops::Or(Ops::Or(Ops::template Sll16<11>(SourceField<V, Ops>(sf[0], m5, 0, k)),
+                                     Ops::template Sll16<5>(SourceField<V, Ops>(sf[1], m6, 1, k))),
+                             SourceField<V, Ops>(sf[2], m5, 2, k));
+      }
+      return SimdSelect<Ops>(full, unweighted, r);
+    } else {
+      return r;
+    }
+  }
+}
+
+// Draws the first pixels of a row, a whole vector at a time; returns how many.
+template <BlitVariant V, class Ops>
+inline int32_t SimdRow16(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
+  using Vec = typename Ops::V;
+  constexpr int32_t lanes = Ops::kBytes / 2;
+  const Simd16Consts<Ops> k = MakeSimd16Consts<V, Ops>(c);
+  int32_t i = 0;
+  for (; i + lanes <= n; i += lanes) {
+    Vec s, a = Ops::Zero(), transparent = Ops::Zero();
+    if constexpr (V.src == BlitSource::Palette) {
+      alignas(32) uint16_t entries[lanes], indices[lanes];
+      for (int32_t j = 0; j < lanes; ++j) {
+        indices[j] = src[i + j];
+        std::memcpy(&entries[j], c.palette + 2 * indices[j], 2);
+      }
+      s = Ops::Load(entries);
+      if (V.trans && k.keyOn) transparent = Ops::CmpEq16(Ops::Load(indices), k.key);
+    } else if constexpr (V.src == BlitSource::Alpha) {
+      const Vec lo = Ops::Load(src + 4 * i), hi = Ops::Load(src + 4 * i + Ops::kBytes);
+      s = Ops::PackLow16(lo, hi);
+      const Vec byte = Ops::Set32(0xFF);
+      a = Ops::PackLow16(Ops::And(Ops::template Srl32<16>(lo), byte),
+                         Ops::And(Ops::template Srl32<16>(hi), byte));
+    } else {
+      s = Ops::Load(src + 2 * i);
+      if (V.trans && k.keyOn) transparent = Ops::CmpEq16(s, k.key);
+    }
+    const Vec d = Ops::Load(dst + 2 * i);
+    Vec r = Combine16Vec<V, Ops>(s, a, d, k);
+    if constexpr (V.trans && V.src != BlitSource::Alpha) r = SimdSelect<Ops>(transparent, d, r);
+    Ops::Store(dst + 2 * i, r);
+  }
+  return i;
+}
+
+}  // namespace blit_detail
