@@ -619,4 +619,30 @@ inline void ReferenceFillBox(TestImage& dst, const int32_t* rect, uint32_t colou
     for (int32_t x = left; x < right; ++x) dst.Set(x, y, FlatPixel(mode, dc.param, c, dst.Get(x, y), depth32));
 }
 
+// ---- Textured draws (triangles, quadrilaterals, rotated blits) ----
+
+// Source pixel (sx, sy) drawn onto destination pixel (dx, dy) by a textured
+// draw; mode as EffectiveMode gives it. The rules without the unscaled
+// blit's shortcuts; the transparent index or colour compared whole; under
+// trans, alpha 0 skips the pixel in modes 0 to 3 (and 10 on 16-bit images)
+// and weighs it by 0 in the others; the mask byte is the texel's own.
+inline void DrawTexel(const DrawCase& dc, int32_t mode, TestImage& dst, int32_t dx, int32_t dy,
+                      const TestImage& src, int32_t sx, int32_t sy, bool trans, const TestImage* mask) {
+  const MemImgBuffer& sb = src.buffer();
+  const bool depth32 = sb.depthKind == MemImgDepth32;
+  const Kind kind = KindOf(src);
+  const SourcePixel sp = ReadSource(src, sx, sy);
+  if (trans && kind == Kind::Palette && sp.index == sb.transColor) return;
+  if (trans && kind == Kind::Plain && sp.raw == sb.transColor) return;
+  PixelCase k{mode, dc.param, dc.White(), mask != nullptr, trans, true, kind, dc.bright};
+  if (kind == Kind::Alpha && trans && sp.alpha == 0) {
+    if (mode <= 3 || (!depth32 && mode == 10)) return;
+    k.trans = false;
+  }
+  const uint32_t m = mask != nullptr ? MaskRampTable[mask->Get(sx, sy)] : 0;
+  const Outcome o = depth32 ? Blend32(k, sp.colour, dst.Get(dx, dy), m)
+                            : Blend16(k, sp.colour, sp.alpha, dst.Get(dx, dy), m);
+  if (!o.skip) dst.Set(dx, dy, o.value);
+}
+
 }  // namespace blitref
