@@ -80,8 +80,8 @@ void FillBox(benchmark::State& state, const std::string& impl) {
     else if (impl == "sdl2")
       SDL_FillRect(f.surface, &sdlRect, kColour);
     else
-      pixman_fill(reinterpret_cast<uint32_t*>(f.ours.pixels), f.ours.buffer.pitch / 4, 32, kBoxX, kBoxY, kBoxW,
-                  kBoxH, kColour);
+      pixman_fill(reinterpret_cast<uint32_t*>(f.ours.pixels), f.ours.buffer.pitch / 4, 32, kBoxX, kBoxY,
+                  kBoxW, kBoxH, kColour);
     benchmark::ClobberMemory();
   }
   SetPixels(state, int64_t{kBoxW} * kBoxH);
@@ -110,7 +110,8 @@ void BlendedBox(benchmark::State& state, const std::string& impl) {
     else if (impl == "sdl2")
       SDL_RenderFillRect(f.renderer, &sdlRect);
     else
-      pixman_image_composite32(PIXMAN_OP_OVER, solid, nullptr, f.pixman, 0, 0, 0, 0, kBoxX, kBoxY, kBoxW, kBoxH);
+      pixman_image_composite32(PIXMAN_OP_OVER, solid, nullptr, f.pixman, 0, 0, 0, 0, kBoxX, kBoxY, kBoxW,
+                               kBoxH);
     benchmark::ClobberMemory();
   }
   if (solid) pixman_image_unref(solid);
@@ -141,8 +142,9 @@ int64_t LinePixels(const std::vector<Segment>& lines) {
 
 void Lines(benchmark::State& state, const std::string& impl, int32_t mode, int32_t param) {
   Frame f;
-  if (impl == "sdl2") f.MakeRenderer(mode == 0 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND,
-                                     static_cast<uint8_t>(mode == 0 ? 255 : param));
+  if (impl == "sdl2")
+    f.MakeRenderer(mode == 0 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND,
+                   static_cast<uint8_t>(mode == 0 ? 255 : param));
   SetDrawState(mode, param);
   const std::vector<Segment> lines = RandomLines();
   for (auto _ : state) {
@@ -201,7 +203,8 @@ int64_t RoundWrites(const std::vector<Round>& rounds, bool circle, int32_t fill)
 
 void Rounds(benchmark::State& state, bool circle, int32_t fill, int32_t mode, int32_t param) {
   Frame f;
-  const std::vector<Round> rounds = fill ? RandomRounds(200, 4, 60, circle) : RandomRounds(1000, 4, 100, circle);
+  const std::vector<Round> rounds =
+      fill ? RandomRounds(200, 4, 60, circle) : RandomRounds(1000, 4, 100, circle);
   const int64_t writes = RoundWrites(rounds, circle, fill);
   SetDrawState(mode, param);
   for (auto _ : state) {
@@ -225,14 +228,16 @@ void RegisterAll() {
     int32_t fill, mode, param;
   };
   const RoundRow rows[] = {
-      {"200 filled circles, copy", true, 1, 0, 0},       {"200 filled circles, alpha 100", true, 1, 1, 100},
-      {"1000 circle outlines, copy", true, 0, 0, 0},     {"200 filled ellipses, copy", false, 1, 0, 0},
-      {"200 filled ellipses, alpha 100", false, 1, 1, 100}, {"1000 ellipse outlines, copy", false, 0, 0, 0},
+      {"200 filled circles, copy", true, 1, 0, 0},
+      {"200 filled circles, alpha 100", true, 1, 1, 100},
+      {"1000 circle outlines, copy", true, 0, 0, 0},
+      {"200 filled ellipses, copy", false, 1, 0, 0},
+      {"200 filled ellipses, alpha 100", false, 1, 1, 100},
+      {"1000 ellipse outlines, copy", false, 0, 0, 0},
   };
   for (const RoundRow& r : rows)
-    Register(r.name, {"ours"}, [r](benchmark::State& s, const std::string&) {
-      Rounds(s, r.circle, r.fill, r.mode, r.param);
-    });
+    Register(r.name, {"ours"},
+             [r](benchmark::State& s, const std::string&) { Rounds(s, r.circle, r.fill, r.mode, r.param); });
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ bool GetFlatTarget(const MEMIMG* dst, FlatTarget* target) {
   const MemImgBuffer* b = dst->buffer;
   if (b->paletted == 1 || b->alpha == 1) return false;
   if (b->depthKind != MemImgDepth16 && b->depthKind != MemImgDepth32) return false;
-  if (b->format == nullptr || b->format->bytesPerPixel != MemImgBytesPerPixel(b->depthKind, 0, 0)) return false;
+  if (b->format == nullptr || b->format->bytesPerPixel != MemImgBytesPerPixel(b->depthKind, 0, 0))
+    return false;
   target->pixels = dst->pixels;
   target->pitch = b->pitch;
   target->depth32 = b->depthKind == MemImgDepth32;

@@ -73,7 +73,8 @@ void SoftBlitRotate(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, float 
   float sinMinus, cosMinus, sinPlus, cosPlus;
   ComputeSinCos(-angle, &sinMinus, &cosMinus);
   ComputeSinCos(angle, &sinPlus, &cosPlus);
-  const int32_t sm = FloatToIntTrunc(F32(sinMinus * 262144.0)), cm = FloatToIntTrunc(F32(cosMinus * 262144.0));
+  const int32_t sm = FloatToIntTrunc(F32(sinMinus * 262144.0)),
+                cm = FloatToIntTrunc(F32(cosMinus * 262144.0));
   const int32_t sp = FloatToIntTrunc(F32(sinPlus * 262144.0)), cp = FloatToIntTrunc(F32(cosPlus * 262144.0));
 
   // The corners: the half sizes turned, about the centre (x, y).
@@ -120,8 +121,8 @@ void SoftBlitRotate(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, float 
     minY = std::min(minY, cornerY[i]);
     maxY = std::max(maxY, cornerY[i]);
   }
-  PixelRect box = {Saturate(minX / kFixedOne - 2), Saturate(minY / kFixedOne - 2), Saturate(maxX / kFixedOne + 4),
-                   Saturate(maxY / kFixedOne + 4)};
+  PixelRect box = {Saturate(minX / kFixedOne - 2), Saturate(minY / kFixedOne - 2),
+                   Saturate(maxX / kFixedOne + 4), Saturate(maxY / kFixedOne + 4)};
   ClipRectToArea(&box, &DrawClipRect);
   if (box.left == box.right || box.top == box.bottom) return;
   const int32_t cols = box.right - box.left, rows = box.bottom - box.top;
@@ -145,7 +146,8 @@ void SoftBlitRotate(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, float 
   const int64_t uRow = (mapU(eb) - uTop) / rows, vRow = (mapV(eb) - vTop) / rows;
 
   const int32_t bytes = dst->buffer->depthKind == MemImgDepth32 ? 4 : 2;
-  uint8_t* row = dst->pixels + static_cast<int64_t>(box.top) * dst->buffer->pitch + static_cast<int64_t>(box.left) * bytes;
+  uint8_t* row = dst->pixels + static_cast<int64_t>(box.top) * dst->buffer->pitch +
+                 static_cast<int64_t>(box.left) * bytes;
   for (int32_t j = 0; j < rows; ++j, row += dst->buffer->pitch)
     span(row, cols, uTop + j * uRow, vTop + j * vRow, du, dv, texels);
 }

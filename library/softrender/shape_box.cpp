@@ -26,7 +26,8 @@ void SoftFillBox(MEMIMG* dst, const int32_t* rect, uint32_t colour) {
   if (!PrepareFlatColor(colour, target.depth32, FlatBrightness::Shift, &rule, &flat)) return;
   const FlatSpanFn span = SelectFlatSpan(target.depth32, rule, &flat);
   const int32_t bytes = target.depth32 ? 4 : 2;
-  uint8_t* row = target.pixels + static_cast<int64_t>(box.top) * target.pitch + static_cast<int64_t>(box.left) * bytes;
+  uint8_t* row =
+      target.pixels + static_cast<int64_t>(box.top) * target.pitch + static_cast<int64_t>(box.left) * bytes;
   // Rows that follow each other without a gap are one long run.
   if (target.pitch == width * bytes && static_cast<int64_t>(width) * height <= INT32_MAX) {
     width *= height;

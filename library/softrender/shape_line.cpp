@@ -92,7 +92,8 @@ void SoftLine(MEMIMG* dst, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint3
   const intptr_t xStep = xDelta < 0 ? -bytes : bytes;
   const intptr_t yStep = yDelta < 0 ? -static_cast<intptr_t>(target.pitch) : target.pitch;
   const int32_t ax = xDelta < 0 ? -xDelta : xDelta, ay = yDelta < 0 ? -yDelta : yDelta;
-  uint8_t* start = target.pixels + static_cast<intptr_t>(y1) * target.pitch + static_cast<intptr_t>(x1) * bytes;
+  uint8_t* start =
+      target.pixels + static_cast<intptr_t>(y1) * target.pitch + static_cast<intptr_t>(x1) * bytes;
   // A diagonal counts as x-major.
   const bool xMajor = ax >= ay;
   WithFlatRule(rule, target.depth32, [&]<FlatRule R, bool Depth32>() {

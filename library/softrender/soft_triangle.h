@@ -30,8 +30,8 @@ extern uint8_t RotatePalette[1024];
 // trans != 0 turning on the texel test, mask (one byte per texel) or null.
 // Rows run from the top corner's row up to, not including, the bottom
 // corner's; each row's span includes both of its ends.
-void SoftTriangle(MEMIMG* dst, const MEMIMG* src, const TriVertex* vertices, int32_t trans, const MEMIMG* mask,
-                  uint32_t colour);
+void SoftTriangle(MEMIMG* dst, const MEMIMG* src, const TriVertex* vertices, int32_t trans,
+                  const MEMIMG* mask, uint32_t colour);
 
 // points: (x, y) of where the source's top-left, top-right, bottom-left and
 // bottom-right corners land. Drawn as the triangles (0, 1, 2) and (1, 2, 3).

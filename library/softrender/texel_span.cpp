@@ -166,6 +166,7 @@ TexelSpanFn PrepareTexelSpan(const MEMIMG* dst, const MEMIMG* src, int32_t trans
   context->maskPitch = mask != nullptr ? mask->buffer->pitch : 0;
   context->uLimit = static_cast<int64_t>(src->width) * kFixedOne;
   context->vLimit = static_cast<int64_t>(src->height) * kFixedOne;
-  const int32_t index = TexelVariantIndex(mode, mask != nullptr, IsDrawBrightWhite(), trans != 0, SourceKindOf(sb));
+  const int32_t index =
+      TexelVariantIndex(mode, mask != nullptr, IsDrawBrightWhite(), trans != 0, SourceKindOf(sb));
   return sb->depthKind == MemImgDepth32 ? kSpans32[index] : kSpans16[index];
 }

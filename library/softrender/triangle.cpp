@@ -106,16 +106,18 @@ struct Plane {
   int64_t xRef, yRef, uRef, vRef;
 };
 
-// False for collinear or repeated corners.
-bool MakePlane(const TriVertex* vtx, const Corners& c, Plane* plane) {
+// False for collinear or repeated corners. The gradients only when textured
+// (a flat triangle's u and v are not set).
+bool MakePlane(const TriVertex* vtx, const Corners& c, bool textured, Plane* plane) {
   int32_t a[3] = {0, 1, 2};
   SortBy(c.x, a);
-  const int64_t dx1 = vtx[a[1]].x - vtx[a[0]].x, dx2 = vtx[a[2]].x - vtx[a[0]].x;
-  const int64_t dy1 = vtx[a[1]].y - vtx[a[0]].y, dy2 = vtx[a[2]].y - vtx[a[0]].y;
-  const int64_t du1 = vtx[a[1]].u - vtx[a[0]].u, du2 = vtx[a[2]].u - vtx[a[0]].u;
-  const int64_t dv1 = vtx[a[1]].v - vtx[a[0]].v, dv2 = vtx[a[2]].v - vtx[a[0]].v;
+  const int64_t dx1 = int64_t{vtx[a[1]].x} - vtx[a[0]].x, dx2 = int64_t{vtx[a[2]].x} - vtx[a[0]].x;
+  const int64_t dy1 = int64_t{vtx[a[1]].y} - vtx[a[0]].y, dy2 = int64_t{vtx[a[2]].y} - vtx[a[0]].y;
   const int64_t det = dy1 * dx2 - dy2 * dx1;
   if (det == 0) return false;
+  if (!textured) return true;
+  const int64_t du1 = int64_t{vtx[a[1]].u} - vtx[a[0]].u, du2 = int64_t{vtx[a[2]].u} - vtx[a[0]].u;
+  const int64_t dv1 = int64_t{vtx[a[1]].v} - vtx[a[0]].v, dv2 = int64_t{vtx[a[2]].v} - vtx[a[0]].v;
   auto gradient = [det](int64_t numerator) {
     return TruncClamped(static_cast<double>(numerator) * 262144.0 / static_cast<double>(det), kGradientLimit);
   };
@@ -132,14 +134,17 @@ bool MakePlane(const TriVertex* vtx, const Corners& c, Plane* plane) {
 
 }  // namespace
 
-void SoftTriangle(MEMIMG* dst, const MEMIMG* src, const TriVertex* vertices, int32_t trans, const MEMIMG* mask,
-                  uint32_t colour) {
+void SoftTriangle(MEMIMG* dst, const MEMIMG* src, const TriVertex* vertices, int32_t trans,
+                  const MEMIMG* mask, uint32_t colour) {
   if (dst == nullptr || vertices == nullptr) return;
+  // Positions beyond the 14-bit range would not fit the fixed point.
+  auto inRange = [](int32_t value) {
+    return value >= -kTriangleCoordinateLimit && value < kTriangleCoordinateLimit;
+  };
   Corners corners;
   for (int32_t i = 0; i < 3; ++i) {
     const TriVertex& t = vertices[i];
-    for (int32_t value : {t.x, t.y, t.u, t.v})
-      if (value < -kTriangleCoordinateLimit || value >= kTriangleCoordinateLimit) return;
+    if (!inRange(t.x) || !inRange(t.y) || (src != nullptr && (!inRange(t.u) || !inRange(t.v)))) return;
     corners.x[i] = t.x * kFixedOne + kFixedOne / 2;
     corners.y[i] = t.y * kFixedOne + kFixedOne / 2;
     corners.u[i] = t.u * kFixedOne;
@@ -148,7 +153,7 @@ void SoftTriangle(MEMIMG* dst, const MEMIMG* src, const TriVertex* vertices, int
   Plane plane;
   Side left, right;
   int32_t y;
-  if (!MakePlane(vertices, corners, &plane) || !MakeSides(corners, &left, &right, &y)) return;
+  if (!MakePlane(vertices, corners, src != nullptr, &plane) || !MakeSides(corners, &left, &right, &y)) return;
 
   // What one row draws: a textured run or a flat one.
   TexelContext texels;

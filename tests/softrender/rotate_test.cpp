@@ -47,8 +47,8 @@ void ExpectMap(const TestImage& dst, const TestImage& src, const PixelRect& clip
   for (int32_t py = 0; py < dst.height(); ++py)
     for (int32_t px = 0; px < dst.width(); ++px) {
       const auto [tu, tv] = map(px, py);
-      const bool inside = px >= clip.left && px < clip.right && py >= clip.top && py < clip.bottom && tu >= 0 &&
-                          tu < src.width() && tv >= 0 && tv < src.height();
+      const bool inside = px >= clip.left && px < clip.right && py >= clip.top && py < clip.bottom &&
+                          tu >= 0 && tu < src.width() && tv >= 0 && tv < src.height();
       ASSERT_EQ(dst.Get(px, py), inside ? src.Get(tu, tv) : 0u) << what << " at (" << px << ", " << py << ")";
     }
 }
@@ -90,15 +90,19 @@ TEST_F(RotateTest, TurnsAndScalesGiveExactSourceMaps) {
     float angle, scale;
     TexelMap map;
   } cases[] = {
+      // clang-format off
       {"no turn", 0.0f, 1.0f, [](int32_t px, int32_t py) { return std::make_pair(5 + px - x, 3 + py - y); }},
-      {"a whole turn", 2 * kPi, 1.0f, [](int32_t px, int32_t py) { return std::make_pair(5 + px - x, 3 + py - y); }},
-      {"a half turn", kPi, 1.0f, [](int32_t px, int32_t py) { return std::make_pair(5 - (px - x), 3 - (py - y)); }},
+      {"a whole turn", 2 * kPi, 1.0f,
+       [](int32_t px, int32_t py) { return std::make_pair(5 + px - x, 3 + py - y); }},
+      {"a half turn", kPi, 1.0f,
+       [](int32_t px, int32_t py) { return std::make_pair(5 - (px - x), 3 - (py - y)); }},
       {"scale 2", 0.0f, 2.0f,
        [](int32_t px, int32_t py) { return std::make_pair(5 + Floor(px - x, 2), 3 + Floor(py - y, 2)); }},
       {"scale 0.5", 0.0f, 0.5f,
        [](int32_t px, int32_t py) { return std::make_pair(5 + 2 * (px - x), 3 + 2 * (py - y)); }},
       {"a half turn at scale 2", kPi, 2.0f,
        [](int32_t px, int32_t py) { return std::make_pair(5 + Floor(x - px, 2), 3 + Floor(y - py, 2)); }},
+      // clang-format on
   };
   const PixelRect areas[] = {{0, 0, 40, 30}, {17, 13, 40, 30}, {0, 0, 22, 16}, {21, 9, 23, 30}};
   for (const Case& c : cases)
@@ -119,8 +123,9 @@ TEST_F(RotateTest, TurnFlagMirrorsThroughTheQuadrilateral) {
   TestImage dst(30, 20, MemImgDepth32);
   Copy(area).Apply();
   SoftBlitRotate(dst.img(), src.img(), 12, 9, 0.0f, 1.0f, 0, 1, nullptr);
-  ExpectMap(dst, src, area, [](int32_t px, int32_t py) { return std::make_pair(4 + 12 - px, py - 9 + 3); },
-            "mirrored");
+  ExpectMap(
+      dst, src, area, [](int32_t px, int32_t py) { return std::make_pair(4 + 12 - px, py - 9 + 3); },
+      "mirrored");
   // The quadrilateral draws its triangles: the palette they copy shows it.
   TestImage pal(8, 6, MemImgDepth32, true);
   pal.SetPalette(0, 0x12345678);
@@ -140,10 +145,12 @@ TEST_F(RotateTest, TurnedImagesSampleTheirIdealTexels) {
     int32_t x, y;
     PixelRect area;
   } cases[] = {
+      // clang-format off
       {kPi / 6, 1.0f, 50, 40, {0, 0, 100, 80}},    {kPi / 6, 1.5f, 50, 40, {0, 0, 100, 80}},
       {-1.2f, 0.7f, 30, 50, {5, 7, 90, 60}},       {3.5f, 2.0f, 60, 30, {0, 0, 100, 80}},
       {0.3f, 600.0f, 9000, 40, {0, 0, 100, 80}},   {2.0f, 1.0f, 50, -20, {0, 0, 100, 80}},
       {1.0f, 700.0f, -8000, -9000, {0, 0, 100, 80}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     TestImage dst(100, 80, MemImgDepth32);
@@ -166,10 +173,10 @@ TEST_F(RotateTest, TurnedImagesSampleTheirIdealTexels) {
         ++drawn;
         ASSERT_TRUE(inArea) << "angle " << c.angle << ": (" << px << ", " << py << ") outside the area";
         const double tu = got & 0xFF, tv = (got >> 8) & 0xFF;
-        ASSERT_LT(std::fabs(tu + 0.5 - u), 1.01) << "angle " << c.angle << " scale " << c.scale << " at (" << px
-                                                 << ", " << py << ")";
-        ASSERT_LT(std::fabs(tv + 0.5 - v), 1.01) << "angle " << c.angle << " scale " << c.scale << " at (" << px
-                                                 << ", " << py << ")";
+        ASSERT_LT(std::fabs(tu + 0.5 - u), 1.01)
+            << "angle " << c.angle << " scale " << c.scale << " at (" << px << ", " << py << ")";
+        ASSERT_LT(std::fabs(tv + 0.5 - v), 1.01)
+            << "angle " << c.angle << " scale " << c.scale << " at (" << px << ", " << py << ")";
       }
     EXPECT_GT(drawn, 0) << "angle " << c.angle << " scale " << c.scale;
   }
@@ -183,9 +190,11 @@ TEST_F(RotateTest, DegenerateCallsDrawNothing) {
     const char* name;
     float angle, scale;
   } cases[] = {
+      // clang-format off
       {"scale 0", 0.3f, 0.0f},      {"scale -0", 0.3f, -0.0f},  {"undefined scale", 0.3f, nan},
       {"infinite scale", 0.3f, inf}, {"undefined angle", nan, 1.0f}, {"infinite angle", -inf, 1.0f},
       {"a scale too large for any position", 0.3f, 3e38f},
+      // clang-format on
   };
   for (const Case& c : cases)
     for (int32_t turn : {0, 1}) {
@@ -206,7 +215,8 @@ TEST_F(RotateTest, DegenerateCallsDrawNothing) {
       alpha(40, 40, MemImgDepth32, false, true), d16(40, 40, MemImgDepth16);
   TestImage plain(40, 40, MemImgDepth32);
   SoftBlitRotate(plain.img(), src.img(), 20, 20, 0.3f, 1.0f, 0, 0, small.img());
-  for (TestImage* d : {&paletted, &alpha, &d16}) SoftBlitRotate(d->img(), src.img(), 20, 20, 0.3f, 1.0f, 0, 0, nullptr);
+  for (TestImage* d : {&paletted, &alpha, &d16})
+    SoftBlitRotate(d->img(), src.img(), 20, 20, 0.3f, 1.0f, 0, 0, nullptr);
   for (TestImage* d : {&plain, &paletted, &alpha, &d16}) EXPECT_TRUE(shapetest::ReadHits(*d).empty());
 }
 
@@ -236,6 +246,7 @@ TEST_F(RotateTest, QuadrilateralsShareTheirDiagonalAndRejectByTheirBox) {
     int32_t points[8];
     Hits expected;
   } cases[] = {
+      // clang-format off
       {"1:1, the diagonal from the top-right to the bottom-left twice",
        {2, 2, 6, 2, 2, 6, 6, 6},
        [] {
@@ -245,6 +256,7 @@ TEST_F(RotateTest, QuadrilateralsShareTheirDiagonalAndRejectByTheirBox) {
          return h;
        }()},
       {"the first half degenerate", {2, 2, 4, 4, 6, 6, 6, 2}, {}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     TestImage dst(12, 12, MemImgDepth32);
@@ -273,10 +285,12 @@ TEST_F(RotateTest, QuadrilateralsShareTheirDiagonalAndRejectByTheirBox) {
     int32_t left, top, size;
     bool runs;
   } boxes[] = {
+      // clang-format off
       {"three pixels left of the area", 3, 15, 4, true}, {"four pixels left", 2, 15, 4, false},
       {"one pixel right of the area", 31, 15, 4, true},  {"two pixels right", 32, 15, 4, false},
       {"three pixels above", 15, 3, 4, true},            {"four pixels above", 15, 2, 4, false},
       {"one pixel below", 15, 31, 4, true},              {"two pixels below", 15, 32, 4, false},
+      // clang-format on
   };
   for (const Box& b : boxes) {
     TestImage dst(40, 40, MemImgDepth32);
@@ -312,7 +326,9 @@ TEST_F(RotateTest, VariantMatrixOfRotatedSpansMatchesTheReference) {
           TestImage src(13, 9, kind.depth, kind.paletted, kind.alpha, static_cast<int32_t>(rng() % 3));
           TestImage mask(14, 9, MemImgDepthSingle8, false, false, 1);
           TestImage dst(23, 17, kind.depth), expected(23, 17, kind.depth);
-          const uint32_t key = kind.paletted ? rng() % 300 : kind.depth == MemImgDepth16 ? rng() & 0xFFFF : rng();
+          const uint32_t key = kind.paletted                 ? rng() % 300
+                               : kind.depth == MemImgDepth16 ? rng() & 0xFFFF
+                                                             : rng();
           blitref::FillSource(src, rng, key, 200);
           blitref::FillRandom(dst, rng);
           blitref::FillRandom(mask, rng);
@@ -321,11 +337,12 @@ TEST_F(RotateTest, VariantMatrixOfRotatedSpansMatchesTheReference) {
           dc.mode = mode;
           dc.param = param;
           if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-          dc.clip = {static_cast<int32_t>(rng() % 5), static_cast<int32_t>(rng() % 5), 23 - static_cast<int32_t>(rng() % 5),
-                     17 - static_cast<int32_t>(rng() % 5)};
+          dc.clip = {static_cast<int32_t>(rng() % 5), static_cast<int32_t>(rng() % 5),
+                     23 - static_cast<int32_t>(rng() % 5), 17 - static_cast<int32_t>(rng() % 5)};
           dc.Apply();
           const int32_t x = 8 + static_cast<int32_t>(rng() % 7), y = 6 + static_cast<int32_t>(rng() % 5);
-          SoftBlitRotate(dst.img(), src.img(), x, y, half ? kPi : 0.0f, 1.0f, trans, 0, masked ? mask.img() : nullptr);
+          SoftBlitRotate(dst.img(), src.img(), x, y, half ? kPi : 0.0f, 1.0f, trans, 0,
+                         masked ? mask.img() : nullptr);
           const int32_t m = blitref::EffectiveMode(dc, kind.paletted);
           for (int32_t py = dc.clip.top; py < dc.clip.bottom && m >= 0; ++py)
             for (int32_t px = dc.clip.left; px < dc.clip.right; ++px) {
@@ -335,9 +352,9 @@ TEST_F(RotateTest, VariantMatrixOfRotatedSpansMatchesTheReference) {
             }
           std::string where;
           ASSERT_TRUE(dst.SamePixels(expected, &where))
-              << "depth " << kind.depth << " paletted " << kind.paletted << " alpha " << kind.alpha << " mode "
-              << mode << " param " << param << " masked " << masked << " white " << white << " trans " << trans
-              << " half turn " << half << ": " << where;
+              << "depth " << kind.depth << " paletted " << kind.paletted << " alpha " << kind.alpha
+              << " mode " << mode << " param " << param << " masked " << masked << " white " << white
+              << " trans " << trans << " half turn " << half << ": " << where;
           ++drawn;
         }
   EXPECT_EQ(drawn, 6 * 10 * 4 * 16);

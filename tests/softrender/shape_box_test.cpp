@@ -52,9 +52,9 @@ TEST_F(ShapeBoxTest, EveryModeParameterAndBrightnessMatchesTheReference) {
             blitref::ReferenceFillBox(expected, whole ? nullptr : rect, colour, dc);
             std::string where;
             ASSERT_TRUE(dst.SamePixels(expected, &where))
-                << "depth " << depth << " mode " << mode << " param " << param << " white " << white << " avx2 "
-                << BlitUseAvx2 << " rect " << rect[0] << "," << rect[1] << "," << rect[2] << "," << rect[3]
-                << ": " << where;
+                << "depth " << depth << " mode " << mode << " param " << param << " white " << white
+                << " avx2 " << BlitUseAvx2 << " rect " << rect[0] << "," << rect[1] << "," << rect[2] << ","
+                << rect[3] << ": " << where;
             ++drawn;
           }
   }
@@ -78,6 +78,7 @@ TEST_F(ShapeBoxTest, RectangleOrderClippingAndRefusals) {
     bool whole;
     int pixels;
   } cases[] = {
+      // clang-format off
       {"null fills the whole image inside the area only", {}, true, 10 * 8},
       {"corners in either order", {10, 10, 0, 0}, false, 8 * 8},
       {"the same box ordered", {0, 0, 10, 10}, false, 8 * 8},
@@ -85,6 +86,7 @@ TEST_F(ShapeBoxTest, RectangleOrderClippingAndRefusals) {
       {"equal y draws nothing", {3, 4, 9, 4}, false, 0},
       {"wholly right of the area", {12, 0, 20, 9}, false, 0},
       {"wholly above the area", {0, -5, 12, 1}, false, 0},
+      // clang-format on
   };
   for (const Case& c : cases) {
     TestImage dst(16, 12, MemImgDepth32);
@@ -115,6 +117,7 @@ TEST_F(ShapeBoxTest, WorkedPixels) {
     uint8_t bright[3];
     uint32_t colour, dst, expected;
   } cases[] = {
+      // clang-format off
       {"alpha rounds down: 0 under 1 at 128 stays 0", MemImgDepth32, 1, 128, {255, 255, 255}, 0x01010101,
        0xAA000000, 0xAA000000},
       {"copy stores the colour's byte 3 through the brightness", MemImgDepth32, 0, 0, {128, 255, 255},
@@ -139,6 +142,7 @@ TEST_F(ShapeBoxTest, WorkedPixels) {
       {"16-bit add carries blue into green", MemImgDepth16, 2, 255, {255, 255, 255}, 0x0001, 0x001F, 0x003F},
       {"16-bit white brightness leaves the colour", MemImgDepth16, 0, 0, {255, 255, 255}, 0xFFFF, 0, 0xFFFF},
       {"16-bit brightness on the narrow fields", MemImgDepth16, 0, 0, {128, 255, 254}, 0xFFFF, 0, 0xF7CF},
+      // clang-format on
   };
   for (const Case& c : cases) {
     TestImage dst(3, 1, c.depth);

@@ -54,6 +54,7 @@ TEST_F(ShapeLineTest, EndPointsStepsAndClipping) {
     int32_t x1, y1, x2, y2;
     Hits expected;
   } cases[] = {
+      // clang-format off
       {"equal end points draw nothing", area50, 5, 5, 5, 5, {}},
       {"one step draws the start alone", area50, 5, 5, 6, 5, Once({{5, 5}})},
       {"minor steps come at the end of each run", area50, 0, 0, 4, 1, Once({{0, 0}, {1, 0}, {2, 0}, {3, 0}})},
@@ -73,6 +74,7 @@ TEST_F(ShapeLineTest, EndPointsStepsAndClipping) {
        Once({{0, 2}, {1, 2}, {2, 3}, {3, 3}, {4, 4}, {5, 4}, {6, 5}, {7, 5}})},
       {"a line passing outside a corner is clamped onto it", area100, -10, 5, 5, -10, Once({{0, 0}})},
       {"an offset area", {10, 20, 30, 40}, 0, 25, 100, 25, Row(25, 10, 29)},
+      // clang-format on
   };
   for (const Case& c : cases) {
     for (int32_t depth : {MemImgDepth32, MemImgDepth16}) {
@@ -114,9 +116,11 @@ TEST_F(ShapeLineTest, OutlinesDrawEveryCornerOnce) {
     int32_t x1, y1, x2, y2;
     int pixels;
   } cases[] = {
+      // clang-format off
       {"1 x 1 draws nothing", 3, 3, 4, 4, 0},
       {"2 x 2 draws its four pixels", 3, 3, 5, 5, 4},
       {"5 x 3 draws its border", 2, 1, 7, 4, 12},
+      // clang-format on
   };
   for (const Case& c : cases) {
     TestImage dst(10, 10, MemImgDepth32);
@@ -167,9 +171,8 @@ TEST_F(ShapeLineTest, BlendRulesAndRefusals) {
                            blitref::FlatPixel(m, param, blitref::FlatBright(colour, dc, depth32),
                                               expected.Get(p.first, p.second), depth32));
           std::string where;
-          ASSERT_TRUE(dst.SamePixels(expected, &where))
-              << "depth " << depth << " mode " << mode << " param " << param << " white " << white << ": "
-              << where;
+          ASSERT_TRUE(dst.SamePixels(expected, &where)) << "depth " << depth << " mode " << mode << " param "
+                                                        << param << " white " << white << ": " << where;
         }
 
   // Lines write a pixel size the image may not have: paletted images and

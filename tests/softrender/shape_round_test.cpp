@@ -99,6 +99,7 @@ TEST_F(ShapeRoundTest, CirclesOfRadiusZeroToTen) {
     int plots, pixels, filled;
     std::vector<int32_t> halfWidths;
   } cases[] = {
+      // clang-format off
       {0, 4, 1, 1, {0}},
       {1, 4, 4, 5, {1, 0}},
       {2, 12, 12, 21, {2, 2, 1}},
@@ -110,6 +111,7 @@ TEST_F(ShapeRoundTest, CirclesOfRadiusZeroToTen) {
       {8, 44, 44, 221, {8, 8, 8, 7, 7, 6, 5, 4, 2}},
       {9, 52, 52, 277, {9, 9, 9, 8, 8, 7, 7, 6, 4, 2}},
       {10, 60, 56, 349, {10, 10, 10, 10, 9, 9, 8, 7, 6, 5, 3}},
+      // clang-format on
   };
   for (const Case& c : cases)
     for (int32_t depth : {MemImgDepth32, MemImgDepth16}) {
@@ -134,6 +136,7 @@ TEST_F(ShapeRoundTest, EllipseFillsByRow) {
     int32_t rx, ry;
     std::vector<int32_t> halfWidths;
   } cases[] = {
+      // clang-format off
       {7, 4, {7, 7, 6, 5, 2}},
       {-7, 4, {7, 7, 6, 5, 2}},
       {3, 9, {3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 1}},
@@ -141,6 +144,7 @@ TEST_F(ShapeRoundTest, EllipseFillsByRow) {
       {5, 1, {5, 0}},
       {5, -1, {5, 0}},
       {1, 1, {1, 0}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     const std::string what = "rx " + std::to_string(c.rx) + " ry " + std::to_string(c.ry);
@@ -161,6 +165,7 @@ TEST_F(ShapeRoundTest, EllipseOutlines) {
     int32_t rx, ry;
     Quarter quarter;
   } cases[] = {
+      // clang-format off
       {1, 1, {{{0, -1}, 1}, {{1, 0}, 1}}},
       {5, 5,
        {{{0, -5}, 1}, {{1, -5}, 1}, {{2, -5}, 1}, {{3, -4}, 1}, {{4, -3}, 1}, {{5, -2}, 1}, {{5, -1}, 1},
@@ -176,6 +181,7 @@ TEST_F(ShapeRoundTest, EllipseOutlines) {
          for (int32_t v = -7; v <= 0; ++v) q.push_back({{3, v}, 1});
          return q;
        }()},
+      // clang-format on
   };
   for (const Case& c : cases)
     for (int32_t depth : {MemImgDepth32, MemImgDepth16})
@@ -229,8 +235,8 @@ TEST_F(ShapeRoundTest, ClippingKeepsThePixelsInsideTheArea) {
     for (const auto& [p, n] : shapetest::ReadHits(whole, 40, 40))
       if (p.first >= area.left && p.first < area.right && p.second >= area.top && p.second < area.bottom)
         expected[p] = n;
-    ASSERT_EQ(shapetest::ReadHits(clipped), expected) << "shape " << i % 4 << " fill " << fill << " at " << x
-                                                      << ", " << y;
+    ASSERT_EQ(shapetest::ReadHits(clipped), expected)
+        << "shape " << i % 4 << " fill " << fill << " at " << x << ", " << y;
   }
 }
 
@@ -270,13 +276,14 @@ TEST_F(ShapeRoundTest, BlendRulesOfOutlinesAndFills) {
                                                   expected.Get(x, y), depth32));
                 }
               std::string where;
-              ASSERT_TRUE(dst.SamePixels(expected, &where)) << "fill " << fill << " depth " << depth << " mode "
-                                                            << mode << " param " << param << ": " << where;
+              ASSERT_TRUE(dst.SamePixels(expected, &where))
+                  << "fill " << fill << " depth " << depth << " mode " << mode << " param " << param << ": "
+                  << where;
             }
       }
 
   // Modes that draw nothing, and modes 10 and 11 at parameter 0, leave every pixel.
-  const std::pair<int32_t, int32_t> still[] = {{1, 0}, {2, 0}, {3, 0}, {5, 255}, {9, 255},
+  const std::pair<int32_t, int32_t> still[] = {{1, 0},    {2, 0},    {3, 0},  {5, 255}, {9, 255},
                                                {12, 255}, {-1, 255}, {10, 0}, {11, 0}};
   for (const Draw& draw : draws)
     for (int32_t fill : {0, 1})

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 #include "library/softrender/soft_triangle.h"
@@ -26,7 +27,8 @@ constexpr int32_t kSize = 48, kOrigin = 16;
 // into a view whose pixel (0, 0) lies at (16, 16) of a 48 x 48 image, so
 // that corners and rows at negative coordinates can be seen; the area is
 // in the view's coordinates.
-Hits Cover(const std::vector<TriVertex>& v, PixelRect clip = {-kOrigin, -kOrigin, kSize - kOrigin, kSize - kOrigin}) {
+Hits Cover(const std::vector<TriVertex>& v,
+           PixelRect clip = {-kOrigin, -kOrigin, kSize - kOrigin, kSize - kOrigin}) {
   TestImage image(kSize, kSize, MemImgDepth32);
   MEMIMG view = *image.img();
   view.pixels = image.at(kOrigin, kOrigin);
@@ -62,8 +64,10 @@ TEST_F(TriangleTest, SpansOfEachSideCase) {
     std::vector<TriVertex> v;
     Hits expected;
   } cases[] = {
+      // clang-format off
       {"flat top", {{0, 0}, {4, 0}, {0, 4}}, Spans({{0, 0, 4, 1}, {1, 0, 3, 1}, {2, 0, 2, 1}, {3, 0, 1, 1}})},
-      {"flat bottom", {{2, 0}, {4, 4}, {0, 4}}, Spans({{0, 2, 2, 1}, {1, 2, 3, 1}, {2, 1, 3, 1}, {3, 1, 4, 1}})},
+      {"flat bottom", {{2, 0}, {4, 4}, {0, 4}},
+       Spans({{0, 2, 2, 1}, {1, 2, 3, 1}, {2, 1, 3, 1}, {3, 1, 4, 1}})},
       {"the middle corner on the right",
        {{0, 0}, {6, 3}, {1, 6}},
        Spans({{0, 0, 0, 1}, {1, 0, 2, 1}, {2, 0, 4, 1}, {3, 0, 6, 1}, {4, 1, 4, 1}, {5, 1, 3, 1}})},
@@ -82,6 +86,7 @@ TEST_F(TriangleTest, SpansOfEachSideCase) {
       {"all corners on one row", {{0, 3}, {5, 3}, {9, 3}}, {}},
       {"two corners in one place", {{0, 0}, {0, 0}, {5, 7}}, {}},
       {"corners on one line", {{0, 0}, {2, 3}, {4, 6}}, {}},
+      // clang-format on
   };
   for (const Case& c : cases) EXPECT_EQ(Cover(c.v), c.expected) << c.name;
 
@@ -123,7 +128,8 @@ TEST_F(TriangleTest, ClippingAndRefusals) {
 
   // Destinations: paletted, alpha, another depth than the source.
   const TriVertex in[3] = {{0, 0, 0, 0}, {4, 0, 4, 0}, {0, 4, 0, 4}};
-  TestImage paletted(8, 8, MemImgDepth32, true), alpha(8, 8, MemImgDepth32, false, true), d16(8, 8, MemImgDepth16);
+  TestImage paletted(8, 8, MemImgDepth32, true), alpha(8, 8, MemImgDepth32, false, true),
+      d16(8, 8, MemImgDepth16);
   for (TestImage* d : {&paletted, &alpha, &d16}) {
     SoftTriangle(d->img(), src.img(), in, 0, nullptr, 0);
     SoftTriangle(d->img(), nullptr, in, 0, nullptr, 0xFFFFFFFF);
@@ -135,7 +141,8 @@ TEST_F(TriangleTest, ClippingAndRefusals) {
 // Each pixel (x, y) of the 4 x 4 source holds 0x00yx00.
 void FillCoordinates(TestImage& src) {
   for (int32_t y = 0; y < src.height(); ++y)
-    for (int32_t x = 0; x < src.width(); ++x) src.Set(x, y, static_cast<uint32_t>(0x010000 | y << 12 | x << 8));
+    for (int32_t x = 0; x < src.width(); ++x)
+      src.Set(x, y, static_cast<uint32_t>(0x010000 | y << 12 | x << 8));
 }
 
 TEST_F(TriangleTest, TexturesMapTexelByTexel) {
@@ -149,8 +156,10 @@ TEST_F(TriangleTest, TexturesMapTexelByTexel) {
     int32_t x0, y0, scale;
     std::pair<int32_t, int32_t> skipped;
   } cases[] = {
+      // clang-format off
       {"1:1", {{0, 0, 0, 0}, {4, 0, 4, 0}, {0, 4, 0, 4}}, 0, 0, 1, {4, 0}},
       {"2:1", {{10, 10, 0, 0}, {18, 10, 4, 0}, {10, 18, 0, 4}}, 10, 10, 2, {18, 10}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     TestImage dst(32, 32, MemImgDepth32), cover(32, 32, MemImgDepth32);
@@ -181,17 +190,20 @@ TEST_F(TriangleTest, FlatColourRules) {
     uint8_t bright[3];
     uint32_t colour, dst, expected;
   } cases[] = {
+      // clang-format off
       {"brightness by table: red 255 at 128 gives 128", MemImgDepth32, 0, 0, {255, 255, 128}, 0x44FFFFFF, 0,
        0x4480FFFF},
       {"16-bit red 31 at 128 gives 15", MemImgDepth16, 0, 0, {255, 255, 128}, 0xFFFF, 0, 0x7FFF},
       {"copy stores byte 3", MemImgDepth32, 1, 255, {255, 255, 255}, 0xAB123456, 0xFF000000, 0xAB123456},
-      {"alpha keeps the destination's byte 3", MemImgDepth32, 1, 200, {255, 255, 255}, 0, 0x770A0A0A, 0x77020202},
+      {"alpha keeps the destination's byte 3", MemImgDepth32, 1, 200, {255, 255, 255}, 0, 0x770A0A0A,
+       0x77020202},
       {"alpha at 0 draws nothing", MemImgDepth32, 1, 0, {255, 255, 255}, 0, 0x770A0A0A, 0x770A0A0A},
       {"add at 0 draws nothing", MemImgDepth32, 2, 0, {255, 255, 255}, 0xFFFFFF, 0x770A0A0A, 0x770A0A0A},
       {"subtract at 0 draws nothing", MemImgDepth32, 3, 0, {255, 255, 255}, 0xFFFFFF, 0x770A0A0A, 0x770A0A0A},
       {"multiply then alpha at 0 leaves the pixel", MemImgDepth32, 11, 0, {255, 255, 255}, 0, 0x77123456,
        0x77123456},
       {"mode 7 draws nothing", MemImgDepth32, 7, 255, {255, 255, 255}, 0xFFFFFF, 0x01020304, 0x01020304},
+      // clang-format on
   };
   for (const Case& c : cases) {
     TestImage dst(8, 8, c.depth);
@@ -216,6 +228,11 @@ TEST_F(TriangleTest, FlatColourRules) {
   SoftTriangle(a.img(), nullptr, v, 0, nullptr, 0x00FF8040);
   SoftTriangle(b.img(), nullptr, v, 1, mask.img(), 0x00FF8040);
   EXPECT_TRUE(a.SamePixels(b));
+  // Nor do texel coordinates, which its callers leave unset.
+  TestImage c(8, 8, MemImgDepth32);
+  const TriVertex unset[3] = {{0, 0, INT32_MIN, 77777}, {6, 0, -1, INT32_MAX}, {0, 6, 123456, INT32_MIN}};
+  SoftTriangle(c.img(), nullptr, unset, 0, nullptr, 0x00FF8040);
+  EXPECT_TRUE(a.SamePixels(c));
 }
 
 // Every mode, parameter case, blend graph, brightness and transparent flag
@@ -241,7 +258,9 @@ TEST_F(TriangleTest, VariantMatrixOfTexturedSpansMatchesTheReference) {
           TestImage src(15, 13, kind.depth, kind.paletted, kind.alpha, static_cast<int32_t>(rng() % 3));
           TestImage mask(16, 13, MemImgDepthSingle8, false, false, 1);
           TestImage dst(21, 19, kind.depth), expected(21, 19, kind.depth), cover(21, 19, MemImgDepth32);
-          const uint32_t key = kind.paletted ? rng() % 300 : kind.depth == MemImgDepth16 ? rng() & 0xFFFF : rng();
+          const uint32_t key = kind.paletted                 ? rng() % 300
+                               : kind.depth == MemImgDepth16 ? rng() & 0xFFFF
+                                                             : rng();
           blitref::FillSource(src, rng, key, 200);
           blitref::FillRandom(dst, rng);
           blitref::FillRandom(mask, rng);
@@ -250,8 +269,8 @@ TEST_F(TriangleTest, VariantMatrixOfTexturedSpansMatchesTheReference) {
           dc.mode = mode;
           dc.param = param;
           if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-          dc.clip = {static_cast<int32_t>(rng() % 4), static_cast<int32_t>(rng() % 4), 21 - static_cast<int32_t>(rng() % 4),
-                     19 - static_cast<int32_t>(rng() % 4)};
+          dc.clip = {static_cast<int32_t>(rng() % 4), static_cast<int32_t>(rng() % 4),
+                     21 - static_cast<int32_t>(rng() % 4), 19 - static_cast<int32_t>(rng() % 4)};
           TriVertex v[3];
           for (TriVertex& t : v) {
             t.x = 2 + static_cast<int32_t>(rng() % 17);
@@ -267,13 +286,14 @@ TEST_F(TriangleTest, VariantMatrixOfTexturedSpansMatchesTheReference) {
           for (const auto& [p, n] : shapetest::ReadHits(cover)) {
             const int32_t tu = p.first - 2, tv = p.second - 3;
             if (m < 0 || tu >= src.width() || tv >= src.height()) continue;
-            blitref::DrawTexel(dc, m, expected, p.first, p.second, src, tu, tv, trans, masked ? &mask : nullptr);
+            blitref::DrawTexel(dc, m, expected, p.first, p.second, src, tu, tv, trans,
+                               masked ? &mask : nullptr);
           }
           std::string where;
           ASSERT_TRUE(dst.SamePixels(expected, &where))
-              << "depth " << kind.depth << " paletted " << kind.paletted << " alpha " << kind.alpha << " mode "
-              << mode << " param " << param << " masked " << masked << " white " << white << " trans " << trans
-              << ": " << where;
+              << "depth " << kind.depth << " paletted " << kind.paletted << " alpha " << kind.alpha
+              << " mode " << mode << " param " << param << " masked " << masked << " white " << white
+              << " trans " << trans << ": " << where;
           ++drawn;
         }
   EXPECT_EQ(drawn, 6 * 10 * 4 * 8);
@@ -288,33 +308,44 @@ TEST_F(TriangleTest, WorkedTexels) {
     int32_t mode, param, trans;
     uint32_t key, texel, entry, dst, expected;
   } cases[] = {
-      {"a key above 255 matches no index", MemImgDepth32, true, false, 0, 0, 1, 0x105, 5, 0x11223344, 0, 0x11223344},
-      {"the key index is skipped", MemImgDepth32, true, false, 0, 0, 1, 5, 5, 0x11223344, 0x99999999, 0x99999999},
-      {"a paletted subtract at 0 still runs", MemImgDepth32, true, false, 3, 0, 0, 0x100, 1, 0, 0xFF000000, 0x00010100},
+      // clang-format off
+      {"a key above 255 matches no index", MemImgDepth32, true, false, 0, 0, 1, 0x105, 5, 0x11223344, 0,
+       0x11223344},
+      {"the key index is skipped", MemImgDepth32, true, false, 0, 0, 1, 5, 5, 0x11223344, 0x99999999,
+       0x99999999},
+      {"a paletted subtract at 0 still runs", MemImgDepth32, true, false, 3, 0, 0, 0x100, 1, 0, 0xFF000000,
+       0x00010100},
       {"a direct subtract at 0 draws nothing", MemImgDepth32, false, false, 3, 0, 0, 0x100, 0, 0, 0xFF000000,
        0xFF000000},
       {"16-bit paletted subtract at 0", MemImgDepth16, true, false, 3, 0, 0, 0x100, 1, 0, 0x07E0, 0x0FC0},
-      {"the whole key with another byte 3 is drawn", MemImgDepth32, false, false, 0, 0, 1, 0x00ABCDEF, 0x01ABCDEF, 0, 0,
+      {"the whole key with another byte 3 is drawn", MemImgDepth32, false, false, 0, 0, 1, 0x00ABCDEF,
+       0x01ABCDEF, 0, 0,
        0x01ABCDEF},
-      {"alpha 255 without trans weighs 255/256", MemImgDepth32, false, true, 0, 0, 0, 0, 0xFFFFFFFF, 0, 0x55000000,
+      {"alpha 255 without trans weighs 255/256", MemImgDepth32, false, true, 0, 0, 0, 0, 0xFFFFFFFF, 0,
+       0x55000000,
        0x55FEFEFE},
       {"alpha 255 with trans copies the whole texel", MemImgDepth32, false, true, 0, 0, 1, 0, 0xFFFFFFFF, 0,
        0x55000000, 0xFFFFFFFF},
       {"alpha 0 with trans skips a copy", MemImgDepth32, false, true, 0, 0, 1, 0, 0x00FFFFFF, 0, 0x55123456,
        0x55123456},
-      {"alpha 0 with trans multiplies to black", MemImgDepth32, false, true, 4, 0, 1, 0, 0x00FFFFFF, 0, 0x55123456,
+      {"alpha 0 with trans multiplies to black", MemImgDepth32, false, true, 4, 0, 1, 0, 0x00FFFFFF, 0,
+       0x55123456,
        0x55000000},
       {"alpha 0 with trans, inverted source, writes the pixel back", MemImgDepth32, false, true, 10, 90, 1, 0,
        0x00FFFFFF, 0, 0x55123456, 0x55123456},
-      {"add at 255 with alpha 128: 200 gives 99", MemImgDepth32, false, true, 2, 255, 0, 0, 0x800000C8, 0, 0, 0x63},
+      {"add at 255 with alpha 128: 200 gives 99", MemImgDepth32, false, true, 2, 255, 0, 0, 0x800000C8, 0, 0,
+       0x63},
       {"16-bit alpha 255 without trans", MemImgDepth16, false, true, 0, 0, 0, 0, 0x00FFFFFF, 0, 0, 0xF7DE},
       {"16-bit alpha 255 with trans", MemImgDepth16, false, true, 0, 0, 1, 0, 0x00FFFFFF, 0, 0, 0xFFFF},
       {"16-bit alpha 0 with trans multiplies to black", MemImgDepth16, false, true, 4, 0, 1, 0, 0x0000FFFF, 0,
        0x1234, 0},
-      {"16-bit alpha 0 with trans skips the inverted source", MemImgDepth16, false, true, 10, 90, 1, 0, 0x0000FFFF,
+      {"16-bit alpha 0 with trans skips the inverted source", MemImgDepth16, false, true, 10, 90, 1, 0,
+       0x0000FFFF,
        0, 0x1234, 0x1234},
-      {"16-bit key skipped before the inversion", MemImgDepth16, false, false, 10, 90, 1, 0x1234, 0x1234, 0, 0x5555,
+      {"16-bit key skipped before the inversion", MemImgDepth16, false, false, 10, 90, 1, 0x1234, 0x1234, 0,
+       0x5555,
        0x5555},
+      // clang-format on
   };
   const TriVertex v[3] = {{0, 0, 0, 0}, {2, 0, 1, 0}, {0, 2, 0, 1}};
   for (const Case& c : cases) {
