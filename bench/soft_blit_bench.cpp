@@ -542,31 +542,32 @@ class TableReporter : public benchmark::ConsoleReporter {
   }
 };
 
+// ns per pixel of every implementation, our ratio to the best peer, and our
+// milliseconds for a whole 640 x 480 frame of such pixels.
 void PrintTable(const TableReporter& reporter) {
-  std::printf("\n%-34s %9s %9s %9s %9s %12s\n", "ns per pixel", "ours", "memcpy", "sdl2", "pixman",
-              "ours / best");
+  std::printf("\n%-34s %8s %8s %8s %8s %12s %10s\n", "ns per pixel", "ours", "memcpy", "sdl2", "pixman",
+              "ours / best", "ms / frame");
+  auto cell = [](double v) {
+    char text[16];
+    if (v < 0)
+      std::snprintf(text, sizeof text, "%8s", "-");
+    else
+      std::snprintf(text, sizeof text, "%8.3f", v);
+    return std::string(text);
+  };
   for (const Row& row : Rows()) {
     auto get = [&](const std::string& impl) {
       auto it = reporter.best.find(BenchName(row.name, impl));
       return it == reporter.best.end() ? -1.0 : it->second;
     };
-    auto cell = [](double v) {
-      static char text[4][16];
-      static int slot = 0;
-      char* t = text[slot++ % 4];
-      if (v < 0)
-        std::snprintf(t, 16, "%9s", "-");
-      else
-        std::snprintf(t, 16, "%9.3f", v);
-      return t;
-    };
     const double ours = get("ours"), mem = get("memcpy"), sdl = get("sdl2"), pix = get("pixman");
+    if (ours < 0) continue;
     double bestPeer = -1;
     for (double v : {sdl, pix})
       if (v > 0 && (bestPeer < 0 || v < bestPeer)) bestPeer = v;
-    if (ours < 0) continue;
-    std::printf("%-34s %s %s %s %s", row.name.c_str(), cell(ours), cell(mem), cell(sdl), cell(pix));
-    if (bestPeer > 0) std::printf(" %12.2f", ours / bestPeer);
+    std::printf("%-34s %s %s %s %s %12s %10.3f", row.name.c_str(), cell(ours).c_str(), cell(mem).c_str(),
+                cell(sdl).c_str(), cell(pix).c_str(), bestPeer > 0 ? cell(ours / bestPeer).c_str() : "-",
+                ours * kFrameW * kFrameH / 1e6);
     if (mem > 0) std::printf("   (memcpy x%.2f)", ours / mem);
     std::printf("\n");
   }

@@ -10,3 +10,4 @@
 #include "library/core/timer.h"
 #include "library/core/window_mode.h"
 #include "library/file/file_table.h"
+#include "library/net/network.h"

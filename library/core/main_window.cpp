@@ -12,6 +12,7 @@
 #include "library/core/text_helpers.h"
 #include "library/core/timer.h"
 #include "library/core/window_mode.h"
+#include "library/net/network.h"
 #include "platform/win32/win32.h"
 
 HWND MainHwnd = nullptr;

@@ -4,6 +4,7 @@
 #include "library/core/main_window.h"
 #include "library/core/pending_modules.h"
 #include "library/core/system_report.h"
+#include "library/net/network.h"
 #include "platform/win32/win32.h"
 
 int32_t PumpReentryGuard = 0;

@@ -62,9 +62,3 @@ intptr_t HandleImeMessage(uintptr_t wParam, unsigned message, intptr_t lParam, v
   return DefWindowProcA(static_cast<HWND>(window), message, wParam, lParam);
 }
 int IsImeEnabled() { return 0; }
-
-// ---------------------------------------------------------------- network
-
-int EndNetWorkSystem() { return 0; }
-int PumpNetWorkMessages(int) { return 0; }
-int HandleSocketEvent(intptr_t, uintptr_t) { return 0; }

@@ -69,9 +69,3 @@ int DeleteAllKeyInputHandles();
 intptr_t HandleImeMessage(uintptr_t wParam, unsigned message, intptr_t lParam, void* window);
 // 1 while key-input handles want the input method switched on.
 int IsImeEnabled();
-
-// ---------------------------------------------------------------- network
-
-int EndNetWorkSystem();
-int PumpNetWorkMessages(int autoClose);
-int HandleSocketEvent(intptr_t event, uintptr_t socket);

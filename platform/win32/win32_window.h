@@ -186,6 +186,8 @@ constexpr WPARAM VK_F10 = 0x79;
 
 // Styles.
 constexpr DWORD WS_POPUP = 0x80000000u;
+// A child window has no picture of its own here: it only receives messages.
+constexpr DWORD WS_CHILD = 0x40000000u;
 constexpr DWORD WS_MINIMIZE = 0x20000000u;
 constexpr DWORD WS_VISIBLE = 0x10000000u;
 constexpr DWORD WS_CAPTION = 0x00C00000u;
@@ -196,6 +198,7 @@ constexpr DWORD WS_THICKFRAME = 0x00040000u;
 constexpr DWORD WS_MINIMIZEBOX = 0x00020000u;
 constexpr DWORD WS_EX_TOPMOST = 0x00000008u;
 constexpr DWORD WS_EX_ACCEPTFILES = 0x00000010u;
+constexpr DWORD WS_EX_TRANSPARENT = 0x00000020u;
 constexpr DWORD WS_EX_WINDOWEDGE = 0x00000100u;
 constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200u;
 constexpr UINT CS_VREDRAW = 0x1;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/message_source.h"
 #include "platform/win32/sjis.h"
 #include "platform/win32/win32_file.h"
 #include "platform/win32/win32_misc.h"
@@ -264,7 +266,14 @@ std::string ScopeName(const std::string& className) {
     char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     hash = (hash ^ static_cast<uint8_t>(upper)) * 1099511628211ull;
   }
-  std::string scope = windowScope.empty() ? "uid" + std::to_string(getuid()) : windowScope;
+  // Windows are found within one desktop session: the user and the display.
+  std::string scope = windowScope;
+  if (scope.empty()) {
+    const char* display = getenv("DISPLAY");
+    const char* wayland = getenv("WAYLAND_DISPLAY");
+    scope = "uid" + std::to_string(getuid()) + "@" + (display != nullptr ? display : "") + "/" +
+            (wayland != nullptr ? wayland : "");
+  }
   char tail[32];
   snprintf(tail, sizeof tail, "%016llx", static_cast<unsigned long long>(hash));
   return "zr-window/" + scope.substr(0, 64) + "/" + tail;
@@ -600,6 +609,35 @@ void NoteKey(const MSG& m) {
 
 }  // namespace
 
+// ---------------------------------------------------------------- message sources
+
+namespace {
+
+std::atomic<void (*)()> messageSources[8];
+
+void PollMessageSources() {
+  for (auto& source : messageSources) {
+    void (*poll)() = source.load();
+    if (poll == nullptr) break;
+    poll();
+  }
+}
+
+}  // namespace
+
+void AddMessageSource(void (*poll)()) {
+  static std::mutex addMutex;
+  std::lock_guard<std::mutex> lock(addMutex);
+  for (auto& source : messageSources) {
+    void (*present)() = source.load();
+    if (present == poll) return;
+    if (present == nullptr) {
+      source.store(poll);
+      return;
+    }
+  }
+}
+
 // ---------------------------------------------------------------- classes and windows
 
 ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
@@ -645,8 +683,11 @@ LONG_PTR SetClassLongPtrA(HWND window, int index, LONG_PTR value) {
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
-  if (className == nullptr || !EnsureVideo()) return nullptr;
-  if (GetCurrentThreadId() != videoThread) {
+  if (className == nullptr) return nullptr;
+  // A child window shows nothing of its own here: it has no SDL window and
+  // only receives messages, so any thread can make one.
+  bool child = (style & WS_CHILD) != 0;
+  if (!child && (!EnsureVideo() || GetCurrentThreadId() != videoThread)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -668,24 +709,26 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   w->acceptFiles = (exStyle & WS_EX_ACCEPTFILES) != 0;
   w->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
   w->thread = GetCurrentThreadId();
-  RECT c = ClientOnScreen(w);
-  Uint32 flags = SDL_WINDOW_HIDDEN;
-  if ((style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
-  if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-  w->sdl = SDL_CreateWindow(ToUtf8(w->text).c_str(), c.left, c.top, std::max<LONG>(1, c.right - c.left),
-                            std::max<LONG>(1, c.bottom - c.top), flags);
-  if (w->sdl == nullptr) {
-    fprintf(stderr, "SDL window: %s\n", SDL_GetError());
-    delete w;
-    return nullptr;
+  if (!child) {
+    RECT c = ClientOnScreen(w);
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if ((style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
+    if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+    w->sdl = SDL_CreateWindow(ToUtf8(w->text).c_str(), c.left, c.top, std::max<LONG>(1, c.right - c.left),
+                              std::max<LONG>(1, c.bottom - c.top), flags);
+    if (w->sdl == nullptr) {
+      fprintf(stderr, "SDL window: %s\n", SDL_GetError());
+      delete w;
+      return nullptr;
+    }
+    w->sdlId = SDL_GetWindowID(w->sdl);
+    w->scopeSocket = BindScopeSocket(w->className);
   }
-  w->sdlId = SDL_GetWindowID(w->sdl);
-  w->scopeSocket = BindScopeSocket(w->className);
   {
     std::lock_guard<std::mutex> lock(registryMutex);
     windows.push_back(w);
   }
-  SDL_StartTextInput();
+  if (!child) SDL_StartTextInput();
   SendMessageA(w, WM_CREATE, 0, 0);
   if (!IsLive(w)) return nullptr;
   if (style & WS_VISIBLE) ShowWindow(w, SW_SHOW);
@@ -719,7 +762,7 @@ BOOL DestroyWindow(HWND window) {
   if (activeWindow == window) activeWindow = nullptr;
   if (mouseWindow == window) mouseWindow = nullptr;
   if (window->scopeSocket >= 0) close(window->scopeSocket);
-  SDL_DestroyWindow(window->sdl);
+  if (window->sdl != nullptr) SDL_DestroyWindow(window->sdl);
   delete window;
   return TRUE;
 }
@@ -940,6 +983,7 @@ BOOL AttachThreadInput(DWORD, DWORD, BOOL) { return TRUE; }
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
   if (msg == nullptr) return FALSE;
   PumpSdlEvents();
+  PollMessageSources();
   DWORD thread = GetCurrentThreadId();
   {
     std::lock_guard<std::mutex> lock(registryMutex);

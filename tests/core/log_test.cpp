@@ -8,27 +8,20 @@
 #include "library/core/memory.h"
 #include "library/core/text_helpers.h"
 #include "platform/win32/win32.h"
-#include "tests/support/test_support.h"
+#include "tests/support/scratch_log.h"
 
 namespace {
 
 // A started log in the test's scratch directory on the virtual clock.
-class LogTest : public testing::Test {
+class LogTest : public ScratchLogTest {
  protected:
   void SetUp() override {
-    PlatformSetDebugOutput(false);
     PlatformUseVirtualClock(true, 1000000);
-    ASSERT_NE(GetCurrentDirectoryA(sizeof SavedCurrentDirectory, SavedCurrentDirectory), 0u);
-    StartLogFile();
+    ScratchLogTest::SetUp();
   }
   void TearDown() override {
-    SavedCurrentDirectory[0] = '\0';
+    ScratchLogTest::TearDown();
     PlatformUseVirtualClock(false);
-    PlatformSetDebugOutput(true);
-  }
-  static std::string Log() {
-    std::vector<uint8_t> bytes = ReadFileBytes("Log.txt");
-    return std::string(bytes.begin(), bytes.end());
   }
 };
 

@@ -8,26 +8,19 @@
 #include "library/core/log.h"
 #include "library/core/memory.h"
 #include "platform/win32/win32.h"
-#include "tests/support/test_support.h"
+#include "tests/support/scratch_log.h"
 
 namespace {
 
-class TrackedMemoryTest : public testing::Test {
+class TrackedMemoryTest : public ScratchLogTest {
  protected:
   void SetUp() override {
-    PlatformSetDebugOutput(false);
     PlatformUseVirtualClock(true, 0);
-    ASSERT_NE(GetCurrentDirectoryA(sizeof SavedCurrentDirectory, SavedCurrentDirectory), 0u);
-    StartLogFile();
+    ScratchLogTest::SetUp();
   }
   void TearDown() override {
-    SavedCurrentDirectory[0] = '\0';
+    ScratchLogTest::TearDown();
     PlatformUseVirtualClock(false);
-    PlatformSetDebugOutput(true);
-  }
-  static std::string Log() {
-    std::vector<uint8_t> bytes = ReadFileBytes("Log.txt");
-    return std::string(bytes.begin(), bytes.end());
   }
   static std::string Addr(const void* p) {
     char text[32];

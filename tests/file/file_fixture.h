@@ -13,24 +13,18 @@
 #include "library/file/file_table.h"
 #include "platform/win32/sjis.h"
 #include "platform/win32/win32.h"
+#include "tests/support/scratch_log.h"
 #include "tests/support/test_support.h"
 
-class FileTest : public testing::Test {
+class FileTest : public ScratchLogTest {
  protected:
   void SetUp() override {
-    PlatformSetDebugOutput(false);
-    ASSERT_NE(GetCurrentDirectoryA(sizeof SavedCurrentDirectory, SavedCurrentDirectory), 0u);
-    StartLogFile();
+    ScratchLogTest::SetUp();
     saved_ = ActiveFileFunctions;
   }
   void TearDown() override {
     ActiveFileFunctions = saved_;
-    SavedCurrentDirectory[0] = '\0';
-    PlatformSetDebugOutput(true);
-  }
-  static std::string Log() {
-    std::vector<uint8_t> bytes = ReadFileBytes(TestScratchDir() + "/Log.txt");
-    return std::string(bytes.begin(), bytes.end());
+    ScratchLogTest::TearDown();
   }
   // The Windows form (Shift-JIS) of a host path.
   static std::string Win(const std::string& hostPath) { return HostPathToWindows(hostPath); }

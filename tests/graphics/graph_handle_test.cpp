@@ -14,6 +14,7 @@
 #include "library/graphics/graph_image_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "platform/win32/win32.h"
+#include "tests/support/scratch_log.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -96,9 +97,7 @@ TEST(HandleTable, CheckNumberWrapsAfter2047AndForeignHandlesAreRefused) {
 class GraphHandleTest : public testing::Test {
  protected:
   void SetUp() override {
-    PlatformSetDebugOutput(false);
-    ASSERT_NE(GetCurrentDirectoryA(sizeof SavedCurrentDirectory, SavedCurrentDirectory), 0u);
-    StartLogFile();
+    StartScratchLog();
     GraphicsInitialised = 1;
     GraphHandleTable.checkCounter = 0;
     blocks_ = TrackedBlockCount();
@@ -109,8 +108,7 @@ class GraphHandleTest : public testing::Test {
     EXPECT_EQ(TrackedBlockCount(), blocks_);
     GraphicsInitialised = 0;
     ScreenWidth = ScreenHeight = 0;
-    SavedCurrentDirectory[0] = '\0';
-    PlatformSetDebugOutput(true);
+    EndScratchLog();
   }
   // A memory surface shared by count graphs.
   static GraphSurface* NewSurface(uint32_t count) {

@@ -61,6 +61,10 @@ TEST_F(SoftBlitTest, WorkedExamplesOf32BitBlends) {
       {"only the whole key is transparent", 0, 0, {255, 255, 255}, false, 1, 0x01ABCDEF, 0x00000000,
        0x01ABCDEF},
       {"the key is skipped", 0, 0, {255, 255, 255}, false, 1, 0x00ABCDEF, 0x00000000, 0x00000000},
+      {"a parameter above 255 counts as 255", 10, 1000, {255, 255, 255}, false, 0, 0x00000000, 0x00000000,
+       0x00FEFEFE},
+      {"a negative parameter counts as 0", 10, -7, {255, 255, 255}, false, 0, 0x00000000, 0x00123456,
+       0x00123456},
       {"brightness scales each channel and keeps byte 3", 0, 0, {255, 128, 0}, false, 0, 0x11FFFFFF,
        0x22000000, 0x220080FF},
       // clang-format on
@@ -141,6 +145,7 @@ TEST_F(SoftBlitTest, RefusalsDrawNothing) {
       {"mode 9", dst32.img(), src32.img(), 0, 9, dc.clip, nullptr},
       {"mode 12", dst32.img(), src32.img(), 0, 12, dc.clip, nullptr},
       {"mode -1", dst32.img(), src32.img(), 0, -1, dc.clip, nullptr},
+      {"right edge past the coordinate range", dst32.img(), src32.img(), INT32_MAX - 2, 0, dc.clip, nullptr},
       {"mask shorter than the source", dst32.img(), src32.img(), 0, 0, dc.clip, smallMask.img()},
       {"mask narrower than the source", dst32.img(), src32.img(), 0, 0, dc.clip, narrowMask.img()},
       // clang-format on
@@ -164,6 +169,15 @@ TEST_F(SoftBlitTest, RefusalsDrawNothing) {
   bare.buffer = nullptr;
   SoftBlit(dst32.img(), &bare, 0, 0, 0, nullptr);
   EXPECT_EQ(dst32.Get(0, 0), 0u);
+  // A buffer whose pixel size disagrees with its depth kind is not read.
+  TestImage narrow(4, 4, MemImgDepth32);
+  ColorFormat twoBytes{};
+  twoBytes.bytesPerPixel = 2;
+  narrow.buffer().format = &twoBytes;
+  SoftBlit(dst32.img(), narrow.img(), 0, 0, 0, nullptr);
+  SoftBlit(narrow.img(), src32.img(), 0, 0, 0, nullptr);
+  EXPECT_EQ(dst32.Get(0, 0), 0u);
+  EXPECT_EQ(narrow.Get(0, 0), 0u);
 
   // trans 2 counts as trans on.
   src32.buffer().transColor = 0x00FFFFFF;

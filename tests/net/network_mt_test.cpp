@@ -1,0 +1,87 @@
+#include <atomic>
+#include <thread>
+
+#include "tests/net/net_fixture.h"
+
+namespace {
+
+// Closing a connection first sends what waits in its send ring, while a peer
+// on another thread reads the stream to its end.
+TEST_F(NetWorkTest, ClosingDrainsTheSendRing) {
+  uint16_t port = Listen();
+  SOCKET peer = socket(AF_INET, SOCK_STREAM, 0);  // blocking: read on its own thread
+  peers.push_back(peer);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = LoopbackAddress();
+  ASSERT_EQ(connect(peer, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+  int server = Accepted();
+  NetWorkHandleRecord* r = Record(server);
+  ASSERT_NE(r, nullptr);
+
+  // Queue until the socket takes no more, so the ring holds the rest.
+  std::string sent;
+  for (int i = 0; i < 15 && r->sendRing.dataLength == 0; ++i) {
+    std::string chunk(1 << 20, static_cast<char>('a' + i));
+    ASSERT_EQ(NetWorkSend(server, chunk.data(), static_cast<uint32_t>(chunk.size())), 0);
+    sent += chunk;
+  }
+  ASSERT_GT(r->sendRing.dataLength, 0);
+
+  std::string wire;
+  std::thread reader([&] {
+    char buffer[65536];
+    int got;
+    while ((got = recv(peer, buffer, sizeof buffer, 0)) > 0) wire.append(buffer, static_cast<size_t>(got));
+  });
+  EXPECT_EQ(CloseNetWorkConnection(server), 0);
+  reader.join();
+
+  // The stream is whole messages that carry every byte queued, in order.
+  std::string bodies;
+  size_t at = 0;
+  while (at + 4 <= wire.size()) {
+    uint32_t length = static_cast<uint8_t>(wire[at]) | static_cast<uint8_t>(wire[at + 1]) << 8 |
+                      static_cast<uint8_t>(wire[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(wire[at + 3])) << 24;
+    ASSERT_LE(at + 4 + length, wire.size());
+    bodies.append(wire, at + 4, length);
+    at += 4 + length;
+  }
+  EXPECT_EQ(at, wire.size());
+  EXPECT_TRUE(bodies == sent) << bodies.size() << " of " << sent.size() << " bytes";
+}
+
+// A connect that does not succeed ends after 2000 ms and leaves nothing behind.
+TEST_F(NetWorkTest, AFailedConnectEndsAtTheTimeOutAndLeavesNothingBehind) {
+  // A port that is bound but does not listen refuses connections.
+  SOCKET bound = socket(AF_INET, SOCK_STREAM, 0);
+  peers.push_back(bound);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = LoopbackAddress();
+  ASSERT_EQ(bind(bound, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+  uint16_t port = PortOfSocket(bound);
+
+  // The wait never sleeps, so the virtual clock is moved from outside.
+  std::atomic<bool> done{false};
+  std::thread ticker([&] {
+    while (!done.load()) {
+      PlatformAdvanceVirtualClock(5000);
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  DWORD start = timeGetTime();
+  int handle = OpenNetWorkConnection(LoopbackAddress(), port);
+  DWORD waited = timeGetTime() - start;
+  done = true;
+  ticker.join();
+  EXPECT_EQ(handle, -1);
+  EXPECT_GE(waited, 2000u);
+  EXPECT_TRUE(LogHas("127.0.0.1 への接続に失敗しました。"));
+  EXPECT_EQ(NetWorkHandleTable.count, 0u);
+  EXPECT_EQ(NetWork.head.next, &NetWork.tail);
+  EXPECT_EQ(PlatformOpenSocketCount(), 1);  // the bound socket only
+}
+
+}  // namespace
