@@ -19,7 +19,7 @@ void SoftFillBox(MEMIMG* dst, const int32_t* rect, uint32_t colour) {
   ClipRectToArea(&box, &DrawClipRect);
   int32_t width = box.right - box.left;
   int32_t height = box.bottom - box.top;
-  if (width == 0 || height == 0) return;
+  if (width <= 0 || height <= 0) return;
 
   FlatRule rule;
   FlatColor flat;

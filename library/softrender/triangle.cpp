@@ -150,7 +150,7 @@ void SoftTriangle(MEMIMG* dst, const MEMIMG* src, const TriVertex* vertices, int
     corners.u[i] = t.u * kFixedOne;
     corners.v[i] = t.v * kFixedOne;
   }
-  Plane plane;
+  Plane plane{};
   Side left, right;
   int32_t y;
   if (!MakePlane(vertices, corners, src != nullptr, &plane) || !MakeSides(corners, &left, &right, &y)) return;
