@@ -695,7 +695,7 @@ int GetWindowClientArea(int out[4]) {
   return 0;
 }
 
-int GetClipboardText(char* buffer) {
+int GetClipboardText(char* buffer, size_t bufferSize) {
   if (!OpenClipboard(MainHwnd)) return -1;
   HANDLE data = GetClipboardData(CF_TEXT);
   if (data == nullptr) {
@@ -705,7 +705,7 @@ int GetClipboardText(char* buffer) {
   const char* text = static_cast<const char*>(GlobalLock(data));
   int result = 0;
   if (buffer != nullptr)
-    strcpy(buffer, text);
+    StrCopy(buffer, bufferSize, text);
   else
     result = static_cast<int>(strlen(text)) + 1;
   GlobalUnlock(data);
