@@ -10,6 +10,8 @@
 #include "library/core/timer.h"
 #include "library/core/window_mode.h"
 #include "library/file/file_table.h"
+#include "library/input/input_devices.h"
+#include "library/input/key_input.h"
 #include "library/net/network.h"
 #include "library/graphics/draw_api.h"
 #include "library/graphics/draw_state.h"

@@ -133,6 +133,14 @@ int LibraryLockWaitingCount() {
   return count;
 }
 
+bool LibraryLockHeldByCaller() {
+  if (!LibraryLock.initialised.load(std::memory_order_acquire)) return false;
+  EnterCriticalSection(&LibraryLock.guard);
+  bool mine = LibraryLock.held && LibraryLock.holder == GetCurrentThreadId();
+  LeaveCriticalSection(&LibraryLock.guard);
+  return mine;
+}
+
 void DestroyLibraryLock() {
   std::lock_guard<std::mutex> creation(CreationMutex());
   if (!LibraryLock.initialised.load(std::memory_order_acquire)) return;

@@ -8,5 +8,7 @@ void EnterLibraryLock();
 void LeaveLibraryLock();
 // Threads queued for the lock (for diagnostics and tests).
 int LibraryLockWaitingCount();
+// True when the calling thread holds the lock.
+bool LibraryLockHeldByCaller();
 // Closes the lock's events and guard; the next EnterLibraryLock makes it anew.
 void DestroyLibraryLock();

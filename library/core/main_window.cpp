@@ -12,6 +12,8 @@
 #include "library/core/text_helpers.h"
 #include "library/core/timer.h"
 #include "library/core/window_mode.h"
+#include "library/input/input_devices.h"
+#include "library/input/key_input.h"
 #include "library/net/network.h"
 #include "platform/win32/win32.h"
 
@@ -185,6 +187,7 @@ void OnActivate(WPARAM wParam, bool active) {
       ResumeMoviesAfterActivate();
       ReacquireInputDevices();
     }
+    NoteImeActivation();
   } else if (!WindowedMode) {
     if (OsVersionCode < 0x108 || !HardwareActive) {
       ChangeDisplaySettingsA(nullptr, 0);
@@ -692,7 +695,7 @@ int GetWindowClientArea(int out[4]) {
   return 0;
 }
 
-int GetClipboardText(char* buffer) {
+int GetClipboardText(char* buffer, size_t bufferSize) {
   if (!OpenClipboard(MainHwnd)) return -1;
   HANDLE data = GetClipboardData(CF_TEXT);
   if (data == nullptr) {
@@ -702,7 +705,7 @@ int GetClipboardText(char* buffer) {
   const char* text = static_cast<const char*>(GlobalLock(data));
   int result = 0;
   if (buffer != nullptr)
-    strcpy(buffer, text);
+    StrCopy(buffer, bufferSize, text);
   else
     result = static_cast<int>(strlen(text)) + 1;
   GlobalUnlock(data);

@@ -82,9 +82,11 @@ int OnMainWindowMoved(LPARAM position);
 int SetMouseDispFlag(int32_t flag);
 int GetMousePoint(int* x, int* y);
 int GetWindowClientArea(int out[4]);
-// With a buffer: copies the clipboard text and returns 0; with null: the
-// text's size + 1. -1 when the clipboard cannot be opened or holds no text.
-int GetClipboardText(char* buffer);
+// With a buffer of bufferSize bytes: copies the clipboard text (cut at a
+// character boundary when it does not fit, since another program may change
+// the clipboard between two calls) and returns 0; with null: the text's size
+// + 1. -1 when the clipboard cannot be opened or holds no text.
+int GetClipboardText(char* buffer, size_t bufferSize);
 int SetClipboardText(const char* text);
 
 int IsMainWindowClosed();

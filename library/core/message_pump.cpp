@@ -4,6 +4,8 @@
 #include "library/core/main_window.h"
 #include "library/core/pending_modules.h"
 #include "library/core/system_report.h"
+#include "library/input/input_devices.h"
+#include "library/input/key_input.h"
 #include "library/net/network.h"
 #include "platform/win32/win32.h"
 

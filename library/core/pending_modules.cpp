@@ -23,28 +23,3 @@ int UpdateStreamSounds() { return 0; }
 
 int DeleteFontHandle(int) { return 0; }
 
-// ---------------------------------------------------------------- input
-
-int32_t InputF10Flag = 0;
-int32_t InputSecondFlag = 0;
-
-int32_t PendingInputStartFails = 0;
-
-int InitInputSystem() { return PendingInputStartFails ? -1 : 0; }  // input: keyboard, mouse, joypads
-int EndInputSystem() { return 0; }
-int PollKeyboard() { return 0; }
-int UpdateJoypadVibrationTimer() { return 0; }
-int ApplyJoypadVibration() { return 0; }
-int ReacquireInputDevices() { return 0; }
-int CheckAnyInput(int) { return 0; }
-
-// ---------------------------------------------------------------- key-input strings and IME
-
-int InitCharCodeBuffer() { return 0; }
-int PutCharCode(int) { return 0; }  // key input: the typed-character ring
-int UpdateKeyInputs() { return 0; }
-int DeleteAllKeyInputHandles() { return 0; }
-intptr_t HandleImeMessage(uintptr_t wParam, unsigned message, intptr_t lParam, void* window) {
-  return DefWindowProcA(static_cast<HWND>(window), message, wParam, lParam);
-}
-int IsImeEnabled() { return 0; }

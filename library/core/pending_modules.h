@@ -33,28 +33,3 @@ int UpdateStreamSounds();
 
 int DeleteFontHandle(int handle);
 
-// ---------------------------------------------------------------- input
-
-int InitInputSystem();
-// Until input exists, tests can make its start fail (start-up's failure path).
-extern int32_t PendingInputStartFails;
-int EndInputSystem();
-int PollKeyboard();
-int UpdateJoypadVibrationTimer();
-int ApplyJoypadVibration();
-int ReacquireInputDevices();
-int CheckAnyInput(int mask);
-// The two flags that window messages 0x46F and 0x470 set; the first is F10's.
-extern int32_t InputF10Flag;
-extern int32_t InputSecondFlag;
-
-// ---------------------------------------------------------------- key-input strings and IME
-
-int InitCharCodeBuffer();
-int PutCharCode(int code);
-int UpdateKeyInputs();
-int DeleteAllKeyInputHandles();
-// The IME messages of the window procedure; the result is the message's answer.
-intptr_t HandleImeMessage(uintptr_t wParam, unsigned message, intptr_t lParam, void* window);
-// 1 while key-input handles want the input method switched on.
-int IsImeEnabled();

@@ -15,6 +15,8 @@
 #include "library/core/window_mode.h"
 #include "library/file/archive_files.h"
 #include "library/file/file_table.h"
+#include "library/input/input_devices.h"
+#include "library/input/key_input.h"
 #include "library/net/network.h"
 #include "platform/com/com.h"
 #include "platform/win32/win32.h"

@@ -4,9 +4,9 @@
 
 #include "library/core/log.h"
 #include "library/core/message_pump.h"
-#include "library/core/pending_modules.h"
 #include "library/core/text_helpers.h"
 #include "library/core/timer.h"
+#include "library/input/input_devices.h"
 #include "platform/win32/win32.h"
 
 int32_t ProcessorCount = 0;

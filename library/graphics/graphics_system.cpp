@@ -19,6 +19,7 @@
 #include "library/graphics/light_state.h"
 #include "library/graphics/mask_screen.h"
 #include "library/graphics/texture_tables.h"
+#include "library/input/input_devices.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win32/win32.h"
 

@@ -1,7 +1,8 @@
 // The per-pixel blend rules of the software renderer, shared by every pixel
 // loop (blits, stretched and rotated blits, triangle spans, shapes): the
-// weighted mix, the weighted share, the half-sum and the guard-bit add and
-// subtract that saturate all channels of a pixel in one word.
+// weighted mix, the weighted share, the half-sum, the guard-bit add and
+// subtract that saturate all channels of a pixel in one word, and the
+// whole-pixel alpha and multiply of one colour over a pixel.
 //
 // 32-bit pixels are little-endian words, blue in byte 0, green in byte 1,
 // red in byte 2, byte 3 alpha or nothing. 16-bit pixels are RGB565 (blue
@@ -127,3 +128,34 @@ inline uint32_t Red565(uint32_t c) { return (c >> 11) & 31; }
 inline uint32_t Green565(uint32_t c) { return (c >> 5) & 63; }
 inline uint32_t Blue565(uint32_t c) { return c & 31; }
 inline uint32_t Pack565(uint32_t r, uint32_t g, uint32_t b) { return r << 11 | g << 5 | b; }
+
+// ---- Whole-pixel forms of the channel rules ----
+
+// Shift alpha on B, G and R: each channel floor((d * 256 + (s - d) * k) / 256),
+// k in 0..256; byte 3 of d is kept. Blue and red share one word (no lane
+// exceeds 255 * 256, so none carries into the next).
+inline uint32_t BlendShiftAlpha32(uint32_t d, uint32_t s, uint32_t k) {
+  const uint32_t rb = ((d & 0x00FF00FFu) * (256 - k) + (s & 0x00FF00FFu) * k) >> 8;
+  const uint32_t g = ((d & 0x0000FF00u) * (256 - k) + (s & 0x0000FF00u) * k) >> 8;
+  return (rb & 0x00FF00FFu) | (g & 0x0000FF00u) | (d & 0xFF000000u);
+}
+
+// Multiply on B, G and R: (d * s) >> 8 per channel; byte 3 of d is kept.
+inline uint32_t BlendMultiply32(uint32_t d, uint32_t s) {
+  const uint32_t b = ((d & 0xFF) * (s & 0xFF)) >> 8;
+  const uint32_t g = (((d >> 8) & 0xFF) * ((s >> 8) & 0xFF)) >> 8;
+  const uint32_t r = (((d >> 16) & 0xFF) * ((s >> 16) & 0xFF)) >> 8;
+  return (d & 0xFF000000u) | r << 16 | g << 8 | b;
+}
+
+// Table alpha of RGB565 pixels: each channel d + diffRow[s - d].
+inline uint32_t BlendTableAlpha16(uint32_t d, uint32_t s, const int32_t* diffRow) {
+  return Pack565(BlendDiff(diffRow, Red565(s), Red565(d)), BlendDiff(diffRow, Green565(s), Green565(d)),
+                 BlendDiff(diffRow, Blue565(s), Blue565(d)));
+}
+
+// Multiply of RGB565 pixels: (d * s) >> 5 for red and blue, >> 6 for green.
+inline uint32_t BlendMultiply16(uint32_t d, uint32_t s) {
+  return Pack565((Red565(d) * Red565(s)) >> 5, (Green565(d) * Green565(s)) >> 6,
+                 (Blue565(d) * Blue565(s)) >> 5);
+}

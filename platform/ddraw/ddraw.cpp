@@ -23,9 +23,9 @@ class DirectDraw final : public IDirectDraw7 {
  public:
   DirectDraw() { ++liveObjects; }
 
-  HRESULT QueryInterface(REFIID iid, void** out) override {
+  HRESULT QueryInterface(const IID& iid, void** out) override {
     if (out == nullptr) return E_POINTER;
-    if (iid != IID_IDirectDraw7) {
+    if (!IsEqualGUID(iid, IID_IDirectDraw7) && !IsEqualGUID(iid, IID_IUnknown)) {
       *out = nullptr;
       return E_NOINTERFACE;
     }
@@ -76,8 +76,9 @@ class DirectDraw final : public IDirectDraw7 {
 
 }  // namespace
 
-HRESULT PlatformCreateDirectDraw7(REFIID iid, void** out) {
-  if (iid != IID_IDirectDraw7) return E_NOINTERFACE;
+HRESULT CreateDirectDrawClassObject(const CLSID& classId, const IID& iid, void** out) {
+  if (!IsEqualGUID(classId, CLSID_DirectDraw7)) return REGDB_E_CLASSNOTREG;
+  if (!IsEqualGUID(iid, IID_IDirectDraw7) && !IsEqualGUID(iid, IID_IUnknown)) return E_NOINTERFACE;
   *out = static_cast<IDirectDraw7*>(new DirectDraw);
   return S_OK;
 }

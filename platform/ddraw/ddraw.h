@@ -7,8 +7,8 @@
 #include "platform/com/com.h"
 #include "platform/win32/win32_window.h"
 
-inline constexpr GUID CLSID_DirectDraw7 = {0x3C305196, 0x50DB, 0x11D3, {0x9C, 0xFE, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
-inline constexpr GUID IID_IDirectDraw7 = {0x15E65EC0, 0x3B9C, 0x11D2, {0xB9, 0x2F, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
+inline constexpr CLSID CLSID_DirectDraw7 = {0x3C305196, 0x50DB, 0x11D3, {0x9C, 0xFE, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
+inline constexpr IID IID_IDirectDraw7 = {0x15E65EC0, 0x3B9C, 0x11D2, {0xB9, 0x2F, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
 
 constexpr HRESULT DD_OK = 0;
 constexpr HRESULT DDERR_ALREADYINITIALIZED = static_cast<HRESULT>(0x88760005);
@@ -34,7 +34,8 @@ struct IDirectDraw7 : IUnknown {
   ~IDirectDraw7() = default;
 };
 
-// The class object behind CoCreateInstance(CLSID_DirectDraw7).
-HRESULT PlatformCreateDirectDraw7(REFIID iid, void** out);
+// CoCreateInstance's maker of CLSID_DirectDraw7 objects; REGDB_E_CLASSNOTREG
+// for any other class.
+HRESULT CreateDirectDrawClassObject(const CLSID& classId, const IID& iid, void** out);
 // Tests only: the number of DirectDraw objects alive.
 int PlatformLiveDirectDrawCount();

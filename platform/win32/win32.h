@@ -8,3 +8,4 @@
 #include "platform/win32/win32_time.h"
 #include "platform/win32/win32_window.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/win32_joystick.h"

@@ -167,12 +167,17 @@ constexpr WPARAM WMSZ_BOTTOMLEFT = 7;
 constexpr WPARAM WMSZ_BOTTOMRIGHT = 8;
 
 // Virtual-key codes of the keys the library names.
+constexpr WPARAM VK_LBUTTON = 0x01;
+constexpr WPARAM VK_RBUTTON = 0x02;
+constexpr WPARAM VK_MBUTTON = 0x04;
 constexpr WPARAM VK_BACK = 0x08;
 constexpr WPARAM VK_TAB = 0x09;
 constexpr WPARAM VK_RETURN = 0x0D;
 constexpr WPARAM VK_SHIFT = 0x10;
 constexpr WPARAM VK_CONTROL = 0x11;
 constexpr WPARAM VK_MENU = 0x12;
+constexpr WPARAM VK_PAUSE = 0x13;
+constexpr WPARAM VK_CAPITAL = 0x14;
 constexpr WPARAM VK_ESCAPE = 0x1B;
 constexpr WPARAM VK_SPACE = 0x20;
 constexpr WPARAM VK_PRIOR = 0x21;
@@ -185,7 +190,22 @@ constexpr WPARAM VK_RIGHT = 0x27;
 constexpr WPARAM VK_DOWN = 0x28;
 constexpr WPARAM VK_INSERT = 0x2D;
 constexpr WPARAM VK_DELETE = 0x2E;
+// '0' to '9' and 'A' to 'Z' are their own codes.
+constexpr WPARAM VK_NUMPAD0 = 0x60;  // to VK_NUMPAD9 = 0x69
+constexpr WPARAM VK_MULTIPLY = 0x6A;
+constexpr WPARAM VK_ADD = 0x6B;
+constexpr WPARAM VK_SUBTRACT = 0x6D;
+constexpr WPARAM VK_DECIMAL = 0x6E;
+constexpr WPARAM VK_DIVIDE = 0x6F;
+constexpr WPARAM VK_F1 = 0x70;  // to VK_F12 = 0x7B
 constexpr WPARAM VK_F10 = 0x79;
+constexpr WPARAM VK_SCROLL = 0x91;
+constexpr WPARAM VK_LSHIFT = 0xA0;
+constexpr WPARAM VK_RSHIFT = 0xA1;
+constexpr WPARAM VK_LCONTROL = 0xA2;
+constexpr WPARAM VK_RCONTROL = 0xA3;
+constexpr WPARAM VK_LMENU = 0xA4;
+constexpr WPARAM VK_RMENU = 0xA5;
 
 // Styles.
 constexpr DWORD WS_POPUP = 0x80000000u;
@@ -410,6 +430,13 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 int ShowCursor(BOOL show);
 HCURSOR SetCursor(HCURSOR cursor);
 BOOL GetCursorPos(POINT* point);
+
+// ---------------------------------------------------------------- keyboard state
+
+// The state of every virtual key as the messages taken from the queue so far
+// leave it (0x80 while held), the mouse buttons and the left and right forms
+// of Shift, Control and Alt included.
+BOOL GetKeyboardState(BYTE state[256]);
 
 // ---------------------------------------------------------------- IME switch, dropped files
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/input_sources.h"
 #include "platform/win32/message_source.h"
 #include "platform/win32/sjis.h"
 #include "platform/win32/win32_file.h"
@@ -103,7 +104,14 @@ bool videoReady = false;
 DWORD videoThread = 0;
 HWND activeWindow = nullptr;
 HWND mouseWindow = nullptr;
-uint8_t keyState[256] = {};
+uint8_t keyState[256] = {};  // by virtual key, as the messages read so far left it
+// The keyboard and mouse as SDL reports them, for the DirectInput devices.
+uint8_t deviceKeys[256] = {};
+// Motion sums run wide: nothing may read them for a long time.
+int64_t deviceMouseDx = 0, deviceMouseDy = 0, deviceWheel = 0;
+uint8_t deviceMouseButtons[8] = {};
+HANDLE keyboardNotify = nullptr;
+HANDLE mouseNotify = nullptr;
 int cursorCount = 0;
 HICON__ arrowCursor{IDC_ARROW};
 HCURSOR currentCursor = &arrowCursor;
@@ -206,6 +214,8 @@ bool EnsureVideo() {
   if (videoReady) return true;
   // Signals keep their usual effect instead of becoming SDL quit events.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Compositions longer than SDL's fixed event text arrive whole.
+  SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     fprintf(stderr, "SDL video: %s\n", SDL_GetError());
     return false;
@@ -476,8 +486,11 @@ void TranslateEvent(SDL_Event& e) {
     case SDL_KEYUP: {
       HWND w = EventWindow(e.key.windowID);
       const KeyCode* key = FindKey(e.key.keysym.scancode);
-      if (w == nullptr || key == nullptr) break;
+      if (key == nullptr) break;
       bool down = e.type == SDL_KEYDOWN;
+      deviceKeys[key->dik] = down ? 0x80 : 0;
+      if (keyboardNotify != nullptr) SetEvent(keyboardNotify);
+      if (w == nullptr) break;
       bool system = (e.key.keysym.mod & KMOD_ALT) != 0 || key->vk == VK_F10 || key->vk == VK_MENU;
       UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
       uint32_t lParam = 1u | (static_cast<uint32_t>(key->dik & 0x7F) << 16);
@@ -489,9 +502,21 @@ void TranslateEvent(SDL_Event& e) {
       PostMessageA(w, message, key->vk, static_cast<LPARAM>(static_cast<int32_t>(lParam)));
       break;
     }
+    case SDL_TEXTEDITING: {
+      HWND w = EventWindow(e.edit.windowID);
+      if (w != nullptr) ImeTranslateEditing(w, w->imeEnabled != FALSE, e.edit.text, e.edit.start, e.edit.length);
+      break;
+    }
+    case SDL_TEXTEDITING_EXT: {
+      HWND w = EventWindow(e.editExt.windowID);
+      if (w != nullptr && e.editExt.text != nullptr)
+        ImeTranslateEditing(w, w->imeEnabled != FALSE, e.editExt.text, e.editExt.start, e.editExt.length);
+      SDL_free(e.editExt.text);
+      break;
+    }
     case SDL_TEXTINPUT: {
       HWND w = EventWindow(e.text.windowID);
-      if (w == nullptr) break;
+      if (w == nullptr || ImeTranslateText(w, w->imeEnabled != FALSE, e.text.text)) break;
       // One character at a time, so one that Shift-JIS lacks is dropped alone.
       const char* p = e.text.text;
       while (*p != '\0') {
@@ -512,6 +537,9 @@ void TranslateEvent(SDL_Event& e) {
       break;
     }
     case SDL_MOUSEMOTION: {
+      deviceMouseDx += e.motion.xrel;
+      deviceMouseDy += e.motion.yrel;
+      if (mouseNotify != nullptr) SetEvent(mouseNotify);
       HWND w = EventWindow(e.motion.windowID);
       if (w == nullptr) break;
       w->mouse = POINT{e.motion.x, e.motion.y};
@@ -522,9 +550,15 @@ void TranslateEvent(SDL_Event& e) {
     }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
+      bool down = e.type == SDL_MOUSEBUTTONDOWN;
+      // Device order: left, right, middle, then the further buttons.
+      static const int kDeviceButton[] = {-1, 0, 2, 1, 3, 4, 5, 6, 7};
+      if (e.button.button < sizeof kDeviceButton / sizeof kDeviceButton[0] && e.button.button != 0) {
+        deviceMouseButtons[kDeviceButton[e.button.button]] = down ? 0x80 : 0;
+        if (mouseNotify != nullptr) SetEvent(mouseNotify);
+      }
       HWND w = EventWindow(e.button.windowID);
       if (w == nullptr) break;
-      bool down = e.type == SDL_MOUSEBUTTONDOWN;
       UINT message;
       switch (e.button.button) {
         case SDL_BUTTON_LEFT:
@@ -547,8 +581,10 @@ void TranslateEvent(SDL_Event& e) {
     }
     case SDL_MOUSEWHEEL: {
       HWND w = EventWindow(e.wheel.windowID);
-      if (w == nullptr || e.wheel.y == 0) break;
       int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+      deviceWheel += notches * WHEEL_DELTA;
+      if (notches != 0 && mouseNotify != nullptr) SetEvent(mouseNotify);
+      if (w == nullptr || e.wheel.y == 0) break;
       POINT p{};
       GetCursorPos(&p);
       PostMessageA(w, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(MouseKeyFlags()), notches * WHEEL_DELTA),
@@ -613,10 +649,60 @@ void FillMessage(MSG* msg, HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
   GetCursorPos(&msg->pt);
 }
 
+void SetKeyHeld(WPARAM vk, bool down) {
+  if (down)
+    keyState[vk] |= 0x80;
+  else
+    keyState[vk] &= 0x7F;
+}
+
+// Keeps the key table as the messages taken so far leave it: the key itself,
+// the left or right form of Shift, Control and Alt beside the shared one, and
+// the mouse buttons.
 void NoteKey(const MSG& m) {
+  switch (m.message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      SetKeyHeld(VK_LBUTTON, m.message == WM_LBUTTONDOWN);
+      return;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      SetKeyHeld(VK_RBUTTON, m.message == WM_RBUTTONDOWN);
+      return;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      SetKeyHeld(VK_MBUTTON, m.message == WM_MBUTTONDOWN);
+      return;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      break;
+    default:
+      return;
+  }
   if (m.wParam > 0xFF) return;
-  if (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) keyState[m.wParam] |= 0x80;
-  if (m.message == WM_KEYUP || m.message == WM_SYSKEYUP) keyState[m.wParam] &= 0x7F;
+  bool down = m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN;
+  uint32_t info = static_cast<uint32_t>(m.lParam);
+  bool right = (info & (1u << 24)) != 0;  // the extended key: right Control and Alt
+  WPARAM vk = m.wParam, left = 0, rightForm = 0;
+  if (vk == VK_SHIFT) {
+    right = ((info >> 16) & 0xFF) == 0x36;
+    left = VK_LSHIFT;
+    rightForm = VK_RSHIFT;
+  } else if (vk == VK_CONTROL) {
+    left = VK_LCONTROL;
+    rightForm = VK_RCONTROL;
+  } else if (vk == VK_MENU) {
+    left = VK_LMENU;
+    rightForm = VK_RMENU;
+  }
+  if (left == 0) {
+    SetKeyHeld(vk, down);
+    return;
+  }
+  SetKeyHeld(right ? rightForm : left, down);
+  SetKeyHeld(vk, ((keyState[left] | keyState[rightForm]) & 0x80) != 0);
 }
 
 }  // namespace
@@ -775,6 +861,7 @@ BOOL DestroyWindow(HWND window) {
   }
   if (activeWindow == window) activeWindow = nullptr;
   if (mouseWindow == window) mouseWindow = nullptr;
+  ImeForgetWindow(window);
   if (window->scopeSocket >= 0) close(window->scopeSocket);
   if (window->sdl != nullptr) SDL_DestroyWindow(window->sdl);
   delete window;
@@ -1388,6 +1475,34 @@ BOOL GetCursorPos(POINT* point) {
   }
   return TRUE;
 }
+
+// ---------------------------------------------------------------- keyboard state
+
+BOOL GetKeyboardState(BYTE state[256]) {
+  if (state == nullptr) return FALSE;
+  memcpy(state, keyState, sizeof keyState);
+  return TRUE;
+}
+
+// ---------------------------------------------------------------- input devices
+
+void PumpInputEvents() { PumpSdlEvents(); }
+
+void ReadDeviceKeys(uint8_t out[256]) { memcpy(out, deviceKeys, sizeof deviceKeys); }
+
+static int32_t ClampToInt32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+void ReadDeviceMouse(int32_t* dx, int32_t* dy, int32_t* wheel, uint8_t buttons[8]) {
+  *dx = ClampToInt32(deviceMouseDx);
+  *dy = ClampToInt32(deviceMouseDy);
+  *wheel = ClampToInt32(deviceWheel);
+  deviceMouseDx = deviceMouseDy = deviceWheel = 0;
+  memcpy(buttons, deviceMouseButtons, sizeof deviceMouseButtons);
+}
+
+void SetKeyboardNotifyEvent(HANDLE event) { keyboardNotify = event; }
+
+void SetMouseNotifyEvent(HANDLE event) { mouseNotify = event; }
 
 // ---------------------------------------------------------------- IME switch, dropped files
 

@@ -117,12 +117,16 @@ TEST_F(LibraryTest, ClipboardTextIsShiftJis) {
   char* utf8 = SDL_GetClipboardText();
   EXPECT_STREQ(utf8, reinterpret_cast<const char*>(u8"テキスト abc"));
   SDL_free(utf8);
-  EXPECT_EQ(GetClipboardText(nullptr), static_cast<int>(sizeof text));
+  EXPECT_EQ(GetClipboardText(nullptr, 0), static_cast<int>(sizeof text));
   char buffer[64] = {};
-  EXPECT_EQ(GetClipboardText(buffer), 0);
+  EXPECT_EQ(GetClipboardText(buffer, sizeof buffer), 0);
   EXPECT_STREQ(buffer, text);
+  // A buffer sized before the clipboard grew: cut at a whole character.
+  char small[6];
+  EXPECT_EQ(GetClipboardText(small, sizeof small), 0);
+  EXPECT_STREQ(small, "テキ");
   SDL_SetClipboardText("");
-  EXPECT_EQ(GetClipboardText(nullptr), -1);
+  EXPECT_EQ(GetClipboardText(nullptr, 0), -1);
 }
 
 TEST_F(LibraryTest, TitleSetBeforeAndAfterStart) {

@@ -10,6 +10,7 @@
 #include "library/core/library_state.h"
 #include "library/core/memory.h"
 #include "library/core/pending_modules.h"
+#include "platform/dinput/dinput.h"
 #include "tests/core/library_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -52,11 +53,21 @@ const std::vector<std::string> kStartUp = {
     "ウインドウの作成に成功しました",
     "ＩＭＥを無効にしました",
     "ウインドウスタイルをウインドウモード用に変更します... 完了",
+    "DirectInput関係初期化処理",
+    "\tDirectInput7 の取得中... 成功",
+    "\t引き続き初期化処理... 初期化成功",
+    "\tジョイパッドの初期化... ",
+    "\tジョイパッドの初期化は正常に終了しました",
+    "\tマウスデバイスの初期化... 初期化成功",
+    "\tキーボードデバイスの初期化... 初期化成功",
+    "DirectInput 関連の初期化は正常に終了しました",
     "DirectDraw オブジェクトの取得を行います.... 成功",
     "引き続き初期化処理... 初期化に成功しました",
+    "文字コードバッファの初期化を行います... 完了しました",
 };
 
 const std::vector<std::string> kShutDown = {
+    "DirectInput 関連の終了処理... 完了",
     "ウインドウを閉じようとしています",
     "ウインドウが破棄されようとしています",
     "ソフトを終了する準備が整いました",
@@ -141,10 +152,11 @@ TEST_F(LibraryTest, TwentyFourBitDesktopRefusedOnlyInWindowMode) {
 }
 
 TEST_F(LibraryTest, FailureAfterTheWindowReleasesWhatStarted) {
-  PendingInputStartFails = 1;
+  // The keyboard's events cannot be set up: input's start fails.
+  PlatformSetDirectInputFaults(PlatformDiKeyboardEvent);
   std::string start = Cwd();
   EXPECT_EQ(InitLibrary(), -1);
-  PendingInputStartFails = 0;
+  PlatformSetDirectInputFaults(0);
   EXPECT_EQ(LibraryInitialised, 0);
   EXPECT_EQ(LibraryStarting, 0);
   EXPECT_EQ(MainHwnd, nullptr);
@@ -197,11 +209,12 @@ TEST_F(LibraryTest, FatalErrorExitLogsShutsDownAndExits) {
   ASSERT_EQ(InitLibrary(), 0);
   EXPECT_EXIT(FatalErrorExitFormat("fatal %d", 7), testing::ExitedWithCode(255), "");
   std::vector<std::string> lines = ReadLogLines("Log.txt");
-  ASSERT_GE(lines.size(), 9u);
-  std::vector<std::string> tail(lines.end() - 9, lines.end());
+  ASSERT_GE(lines.size(), 10u);
+  std::vector<std::string> tail(lines.end() - 10, lines.end());
   EXPECT_EQ(tail[0], "fatal 7");
-  EXPECT_EQ(tail[1], "ウインドウを閉じようとしています");
-  EXPECT_EQ(tail[6], "Alloc memory dump");
+  EXPECT_EQ(tail[1], "DirectInput 関連の終了処理... 完了");
+  EXPECT_EQ(tail[2], "ウインドウを閉じようとしています");
+  EXPECT_EQ(tail[7], "Alloc memory dump");
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/light_state.h"
+#include "platform/com/com.h"
 #include "tests/file/archive_fixture.h"
 #include "tests/graphics/image_fixtures.h"
 
@@ -25,6 +26,7 @@ class GraphicsTest : public FileTest {
   void SetUp() override {
     FileTest::SetUp();
     PlatformUseVirtualClock(true, 1000000);
+    CoInitialize(nullptr);
     SetFileFunctionTable(nullptr);
     ArchiveSetExtension("dat");
     blocks_ = TrackedBlockCount();
@@ -33,6 +35,7 @@ class GraphicsTest : public FileTest {
     StopGraphics();
     CleanupArchives();
     EXPECT_EQ(TrackedBlockCount(), blocks_);
+    CoUninitialize();
     PlatformUseVirtualClock(false);
     FileTest::TearDown();
   }

@@ -1,6 +1,7 @@
-// Test fixtures of the blit tests: memory images over vectors, random
-// contents, and a plain per-pixel reference of the blits written from the
-// blend formulas, one channel at a time, without the whole-word tricks.
+// Test fixtures of the blit and shape tests: memory images over vectors,
+// random contents, and a plain per-pixel reference of the blits and of
+// flat-colour fills written from the blend formulas, one channel at a time,
+// without the whole-word tricks.
 #pragma once
 
 #include <algorithm>
@@ -575,6 +576,73 @@ inline void ReferenceStretch(TestImage& dst, const TestImage& src, const int32_t
       DrawPixel(k, dst, static_cast<int32_t>(cl + i), static_cast<int32_t>(ct + j), ReadSource(src, sx, sy),
                 sb.transColor, mask != nullptr ? mask->Get(sx, sy) : 0);
     }
+}
+
+// ---- Flat colours (boxes, lines, circles, ellipses) ----
+
+// The flat colour's brightness: (c * b) >> 8 on each channel in its own
+// width, byte 3 kept; nothing when white.
+inline uint32_t FlatBright(uint32_t c, const DrawCase& dc, bool depth32) {
+  if (dc.White()) return depth32 ? c : c & 0xFFFF;
+  if (depth32) {
+    uint32_t out = c & 0xFF000000u;
+    for (int i = 0; i < 3; ++i) out |= ((((c >> (8 * i)) & 0xFF) * dc.bright[i]) >> 8) << (8 * i);
+    return out;
+  }
+  return Pack((R5(c) * dc.bright[2]) >> 8, (G6(c) * dc.bright[1]) >> 8, (B5(c) * dc.bright[0]) >> 8);
+}
+
+// One destination pixel under a brightened flat colour c; mode as
+// EffectiveMode gives it. The rules as they stand, without the shortcuts
+// that only the unscaled blit takes.
+inline uint32_t FlatPixel(int32_t mode, int32_t p, uint32_t c, uint32_t D, bool depth32) {
+  static const uint8_t white[3] = {255, 255, 255};
+  const PixelCase k{mode, p, true, false, false, true, Kind::Plain, white};
+  return depth32 ? Blend32(k, c, D, 0).value : Blend16(k, c, 0, D, 0).value;
+}
+
+// The filled box; rect null for the whole image.
+inline void ReferenceFillBox(TestImage& dst, const int32_t* rect, uint32_t colour, const DrawCase& dc) {
+  const MemImgBuffer& b = dst.buffer();
+  if (b.paletted || b.alpha) return;
+  const int32_t mode = EffectiveMode(dc, false);
+  if (mode < 0) return;
+  const bool depth32 = b.depthKind == MemImgDepth32;
+  const uint32_t c = FlatBright(colour, dc, depth32);
+  const int32_t whole[4] = {0, 0, dst.width(), dst.height()};
+  const int32_t* r = rect != nullptr ? rect : whole;
+  const int32_t left = std::max(std::min(r[0], r[2]), dc.clip.left);
+  const int32_t right = std::min(std::max(r[0], r[2]), dc.clip.right);
+  const int32_t top = std::max(std::min(r[1], r[3]), dc.clip.top);
+  const int32_t bottom = std::min(std::max(r[1], r[3]), dc.clip.bottom);
+  for (int32_t y = top; y < bottom; ++y)
+    for (int32_t x = left; x < right; ++x) dst.Set(x, y, FlatPixel(mode, dc.param, c, dst.Get(x, y), depth32));
+}
+
+// ---- Textured draws (triangles, quadrilaterals, rotated blits) ----
+
+// Source pixel (sx, sy) drawn onto destination pixel (dx, dy) by a textured
+// draw; mode as EffectiveMode gives it. The rules without the unscaled
+// blit's shortcuts; the transparent index or colour compared whole; under
+// trans, alpha 0 skips the pixel in modes 0 to 3 (and 10 on 16-bit images)
+// and weighs it by 0 in the others; the mask byte is the texel's own.
+inline void DrawTexel(const DrawCase& dc, int32_t mode, TestImage& dst, int32_t dx, int32_t dy,
+                      const TestImage& src, int32_t sx, int32_t sy, bool trans, const TestImage* mask) {
+  const MemImgBuffer& sb = src.buffer();
+  const bool depth32 = sb.depthKind == MemImgDepth32;
+  const Kind kind = KindOf(src);
+  const SourcePixel sp = ReadSource(src, sx, sy);
+  if (trans && kind == Kind::Palette && sp.index == sb.transColor) return;
+  if (trans && kind == Kind::Plain && sp.raw == sb.transColor) return;
+  PixelCase k{mode, dc.param, dc.White(), mask != nullptr, trans, true, kind, dc.bright};
+  if (kind == Kind::Alpha && trans && sp.alpha == 0) {
+    if (mode <= 3 || (!depth32 && mode == 10)) return;
+    k.trans = false;
+  }
+  const uint32_t m = mask != nullptr ? MaskRampTable[mask->Get(sx, sy)] : 0;
+  const Outcome o = depth32 ? Blend32(k, sp.colour, dst.Get(dx, dy), m)
+                            : Blend16(k, sp.colour, sp.alpha, dst.Get(dx, dy), m);
+  if (!o.skip) dst.Set(dx, dy, o.value);
 }
 
 }  // namespace blitref

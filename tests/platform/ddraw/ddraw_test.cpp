@@ -14,6 +14,7 @@ int64_t Microseconds() {
 
 TEST(DirectDraw, MadeThroughComAndWaitsForEachBlank) {
   PlatformUseVirtualClock(true, 1000000);
+  CoInitialize(nullptr);
   void* object = nullptr;
   const GUID other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
   EXPECT_EQ(CoCreateInstance(other, nullptr, CLSCTX_ALL, IID_IDirectDraw7, &object), REGDB_E_CLASSNOTREG);
@@ -46,6 +47,7 @@ TEST(DirectDraw, MadeThroughComAndWaitsForEachBlank) {
   EXPECT_EQ(second->Release(), 1u);
   EXPECT_EQ(draw->Release(), 0u);
   EXPECT_EQ(PlatformLiveDirectDrawCount(), 0);
+  CoUninitialize();
   PlatformUseVirtualClock(false);
 }
 

@@ -121,6 +121,43 @@ TEST_F(WindowTest, KeysBecomeKeyDownsAndCharacters) {
   EXPECT_EQ(static_cast<uint32_t>(taken[1].lParam) >> 30, 3u);  // up: previous state and transition
 }
 
+TEST_F(WindowTest, KeyboardStateFollowsTheMessagesTaken) {
+  auto held = [] {
+    BYTE state[256];
+    EXPECT_TRUE(GetKeyboardState(state));
+    std::vector<int> keys;
+    for (int i = 0; i < 256; ++i)
+      if (state[i] & 0x80) keys.push_back(i);
+    return keys;
+  };
+  PushKey(SDL_SCANCODE_LSHIFT, true);
+  PushKey(SDL_SCANCODE_RSHIFT, true);
+  PushKey(SDL_SCANCODE_RCTRL, true);
+  PushKey(SDL_SCANCODE_Q, true);
+  SDL_Event e{};
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.windowID = PlatformSdlWindowId(window);
+  e.button.button = SDL_BUTTON_LEFT;
+  SDL_PushEvent(&e);
+  EXPECT_EQ(held(), std::vector<int>{});  // nothing taken yet
+  Pump();
+  std::vector<int> want{VK_LBUTTON, VK_SHIFT, VK_CONTROL, 'Q', VK_LSHIFT, VK_RSHIFT, VK_RCONTROL};
+  EXPECT_EQ(held(), want);
+
+  // Shift stays held while either Shift key is.
+  PushKey(SDL_SCANCODE_LSHIFT, false);
+  PushKey(SDL_SCANCODE_RCTRL, false);
+  Pump();
+  want = {VK_LBUTTON, VK_SHIFT, 'Q', VK_RSHIFT};
+  EXPECT_EQ(held(), want);
+  PushKey(SDL_SCANCODE_RSHIFT, false);
+  PushKey(SDL_SCANCODE_Q, false);
+  e.type = SDL_MOUSEBUTTONUP;
+  SDL_PushEvent(&e);
+  Pump();
+  EXPECT_EQ(held(), std::vector<int>{});
+}
+
 TEST_F(WindowTest, CloseActivationAndGeometry) {
   RECT client;
   GetClientRect(window, &client);

@@ -1,0 +1,228 @@
+// The software renderer's rotated blit and textured quadrilaterals beside
+// pixman's transformed nearest composite and SDL2's software renderer
+// (rotated copy, textured geometry). The rotation rows report nanoseconds
+// per source pixel, the quadrilateral rows per destination pixel drawn.
+#include <SDL2/SDL.h>
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "bench/bench_table.h"
+#include "library/graphics/blend_tables.h"
+#include "library/graphics/draw_state.h"
+#include "library/softrender/soft_triangle.h"
+
+namespace {
+
+using benchtable::OurImage;
+using benchtable::SetPixels;
+
+constexpr int kFrameW = 640, kFrameH = 480;
+constexpr int kSource = 256, kQuadSource = 64, kQuadCount = 100;
+constexpr double kPi = 3.14159265358979323846;
+
+void SetCopyState() {
+  DrawBlendMode = 0;
+  DrawBlendParam = 255;
+  DrawBright = {255, 255, 255};
+  DrawClipRect = {0, 0, kFrameW, kFrameH};
+}
+
+void FillRandom(OurImage& img, uint32_t seed) {
+  std::mt19937 rng(seed);
+  for (size_t i = 0; i < img.Bytes(); i += 4) {
+    const uint32_t v = rng() | 0xFF000000u;
+    std::memcpy(img.pixels + i, &v, 4);
+  }
+}
+
+// A frame and a source of ours, and the peers' views of them.
+struct Scene {
+  OurImage frame{kFrameW, kFrameH, MemImgDepth32};
+  OurImage source;
+  SDL_Surface* frameSurface = nullptr;
+  SDL_Surface* sourceSurface = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  pixman_image_t* pixFrame = nullptr;
+  pixman_image_t* pixSource = nullptr;
+
+  Scene(int sourceSize, const std::string& impl) : source(sourceSize, sourceSize, MemImgDepth32) {
+    FillRandom(frame, 1);
+    FillRandom(source, 2);
+    if (impl == "sdl2") {
+      frameSurface = SDL_CreateRGBSurfaceWithFormatFrom(frame.pixels, kFrameW, kFrameH, 32,
+                                                        frame.buffer.pitch, SDL_PIXELFORMAT_XRGB8888);
+      sourceSurface = SDL_CreateRGBSurfaceWithFormatFrom(source.pixels, sourceSize, sourceSize, 32,
+                                                         source.buffer.pitch, SDL_PIXELFORMAT_XRGB8888);
+      SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+      renderer = SDL_CreateSoftwareRenderer(frameSurface);
+      texture = SDL_CreateTextureFromSurface(renderer, sourceSurface);
+      SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+    } else if (impl == "pixman") {
+      pixFrame = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameW, kFrameH,
+                                          reinterpret_cast<uint32_t*>(frame.pixels), frame.buffer.pitch);
+      pixSource = pixman_image_create_bits(PIXMAN_x8r8g8b8, sourceSize, sourceSize,
+                                           reinterpret_cast<uint32_t*>(source.pixels), source.buffer.pitch);
+      pixman_image_set_filter(pixSource, PIXMAN_FILTER_NEAREST, nullptr, 0);
+    }
+  }
+  ~Scene() {
+    if (texture) SDL_DestroyTexture(texture);
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (sourceSurface) SDL_FreeSurface(sourceSurface);
+    if (frameSurface) SDL_FreeSurface(frameSurface);
+    if (pixSource) pixman_image_unref(pixSource);
+    if (pixFrame) pixman_image_unref(pixFrame);
+  }
+};
+
+// One placement of the source: centre, angle (radians, clockwise on screen) and scale.
+struct Placement {
+  double x, y, angle, scale;
+};
+
+// pixman: the source composited through the inverse of the placement over
+// the box of the turned image.
+void PixmanPlace(Scene& s, const Placement& p, int size) {
+  pixman_transform_t t;
+  pixman_transform_init_identity(&t);
+  const double half = size * p.scale * 0.5;
+  const double extent = half * (std::fabs(std::cos(p.angle)) + std::fabs(std::sin(p.angle)));
+  const int left = static_cast<int>(std::floor(p.x - extent)),
+            top = static_cast<int>(std::floor(p.y - extent));
+  const int box = static_cast<int>(std::ceil(2 * extent)) + 1;
+  // Destination (left + i, top + j) -> source: translate to the centre,
+  // turn back, scale down, translate to the source's centre.
+  pixman_transform_translate(&t, nullptr, pixman_double_to_fixed(left - p.x),
+                             pixman_double_to_fixed(top - p.y));
+  pixman_transform_rotate(&t, nullptr, pixman_double_to_fixed(std::cos(-p.angle)),
+                          pixman_double_to_fixed(std::sin(-p.angle)));
+  pixman_transform_scale(&t, nullptr, pixman_double_to_fixed(1 / p.scale),
+                         pixman_double_to_fixed(1 / p.scale));
+  pixman_transform_translate(&t, nullptr, pixman_int_to_fixed(size / 2), pixman_int_to_fixed(size / 2));
+  pixman_image_set_transform(s.pixSource, &t);
+  pixman_image_composite32(PIXMAN_OP_OVER, s.pixSource, nullptr, s.pixFrame, 0, 0, 0, 0, left, top, box, box);
+}
+
+void SdlPlace(Scene& s, const Placement& p, int size) {
+  const double w = size * p.scale;
+  SDL_FRect rect = {static_cast<float>(p.x - w / 2), static_cast<float>(p.y - w / 2), static_cast<float>(w),
+                    static_cast<float>(w)};
+  SDL_RenderCopyExF(s.renderer, s.texture, nullptr, &rect, p.angle * 180 / kPi, nullptr, SDL_FLIP_NONE);
+}
+
+void Rotation(benchmark::State& state, const std::string& impl, double scale) {
+  Scene s(kSource, impl);
+  SetCopyState();
+  const Placement p = {kFrameW / 2, kFrameH / 2, kPi / 6, scale};
+  for (auto _ : state) {
+    if (impl == "ours")
+      SoftBlitRotate(&s.frame.view, &s.source.view, kFrameW / 2, kFrameH / 2, static_cast<float>(p.angle),
+                     static_cast<float>(scale), 0, 0, nullptr);
+    else if (impl == "sdl2")
+      SdlPlace(s, p, kSource);
+    else
+      PixmanPlace(s, p, kSource);
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, int64_t{kSource} * kSource);
+}
+
+std::vector<Placement> QuadPlacements() {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::vector<Placement> places(kQuadCount);
+  for (Placement& p : places)
+    p = {60 + unit(rng) * (kFrameW - 120), 60 + unit(rng) * (kFrameH - 120), unit(rng) * 2 * kPi,
+         0.6 + unit(rng) * 1.2};
+  return places;
+}
+
+// Where the source's top-left, top-right, bottom-left and bottom-right
+// corners land, in whole pixels.
+void QuadCorners(const Placement& p, int size, int32_t* points) {
+  const double half = size * p.scale * 0.5, c = std::cos(p.angle), s = std::sin(p.angle);
+  const double corners[4][2] = {{-half, -half}, {half, -half}, {-half, half}, {half, half}};
+  for (int i = 0; i < 4; ++i) {
+    points[2 * i] = static_cast<int32_t>(std::lround(p.x + corners[i][0] * c - corners[i][1] * s));
+    points[2 * i + 1] = static_cast<int32_t>(std::lround(p.y + corners[i][0] * s + corners[i][1] * c));
+  }
+}
+
+void SdlQuad(Scene& s, const int32_t* points) {
+  SDL_Vertex v[4];
+  const float uv[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+  for (int i = 0; i < 4; ++i)
+    v[i] = {{static_cast<float>(points[2 * i]), static_cast<float>(points[2 * i + 1])},
+            {255, 255, 255, 255},
+            {uv[i][0], uv[i][1]}};
+  const int indices[6] = {0, 1, 2, 1, 2, 3};
+  SDL_RenderGeometry(s.renderer, s.texture, v, 4, indices, 6);
+}
+
+// Destination pixels the quadrilaterals draw, each counted by the add mode.
+int64_t QuadPixels(const std::vector<Placement>& places) {
+  OurImage scratch(kFrameW, kFrameH, MemImgDepth32), ones(kQuadSource, kQuadSource, MemImgDepth32);
+  for (size_t i = 0; i < ones.Bytes(); i += 4) {
+    const uint32_t one = 1;
+    std::memcpy(ones.pixels + i, &one, 4);
+  }
+  std::memset(scratch.pixels, 0, scratch.Bytes());
+  DrawBlendMode = 2;
+  DrawBlendParam = 255;
+  DrawBright = {255, 255, 255};
+  DrawClipRect = {0, 0, kFrameW, kFrameH};
+  int32_t points[8];
+  for (const Placement& p : places) {
+    QuadCorners(p, kQuadSource, points);
+    SoftBlitQuad(&scratch.view, &ones.view, points, 0, nullptr);
+  }
+  int64_t n = 0;
+  for (size_t i = 0; i < scratch.Bytes(); i += 4) n += scratch.pixels[i];
+  return n;
+}
+
+void Quads(benchmark::State& state, const std::string& impl) {
+  Scene s(kQuadSource, impl);
+  const std::vector<Placement> places = QuadPlacements();
+  std::vector<std::array<int32_t, 8>> corners(places.size());
+  for (size_t i = 0; i < places.size(); ++i) QuadCorners(places[i], kQuadSource, corners[i].data());
+  const int64_t pixels = QuadPixels(places);
+  SetCopyState();
+  for (auto _ : state) {
+    for (size_t i = 0; i < places.size(); ++i) {
+      if (impl == "ours")
+        SoftBlitQuad(&s.frame.view, &s.source.view, corners[i].data(), 0, nullptr);
+      else if (impl == "sdl2")
+        SdlQuad(s, corners[i].data());
+      else
+        PixmanPlace(s, places[i], kQuadSource);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state, pixels);
+}
+
+void RegisterAll() {
+  using benchtable::Register;
+  const std::vector<std::string> all = {"ours", "sdl2", "pixman"};
+  Register("256x256 turned 30 deg, scale 1", all,
+           [](benchmark::State& s, const std::string& impl) { Rotation(s, impl, 1.0); });
+  Register("256x256 turned 30 deg, scale 1.5", all,
+           [](benchmark::State& s, const std::string& impl) { Rotation(s, impl, 1.5); });
+  Register("100 textured quads 64x64", all, Quads);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  BuildBlendTables();
+  RegisterAll();
+  return benchtable::RunAndPrint(argc, argv, {"sdl2", "pixman"});
+}
