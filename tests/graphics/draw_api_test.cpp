@@ -3,6 +3,8 @@
 #include "library/graphics/draw_api.h"
 #include "library/graphics/mem_img.h"
 #include "library/softrender/soft_blit.h"
+#include "library/softrender/soft_shape.h"
+#include "library/softrender/soft_triangle.h"
 #include "tests/graphics/graphics_fixture.h"
 
 namespace {
@@ -155,6 +157,100 @@ TEST_F(DrawApiTest, ClearAndCopyTheTarget) {
   SelectDrawTarget(BackScreenHandle);
   ClearDrawTarget(nullptr);
   EXPECT_EQ(RawPixel(&ScreenMemImg, 63, 47), 0u);
+}
+
+// Turned graphs: about a point of the graph, and with angle 0 as the
+// stretched or mirrored draw it comes down to.
+TEST_F(DrawApiTest, TurnedAndQuadrilateralGraphs) {
+  Start(32);
+  ObjectHandle graph = PatternGraph(14, 10, 4);
+  const MEMIMG* source = &GetGraphRecordChecked(graph)->image;
+  ImageCopy expected(&ScreenMemImg);
+  ASSERT_EQ(DrawGraphRotatedAbout(30, 20, 3, 4, 1.0, 0.0, graph, 1, 1), 0);
+  const int32_t mirrored[4] = {27 + 14, 16, 27, 26};
+  SoftBlitStretch(&expected.image, source, mirrored, 1, nullptr);
+  ASSERT_EQ(DrawGraphRotatedAbout(10, 30, 2, 2, 2.0, 0.0, graph, 1, 0), 0);
+  const int32_t doubled[4] = {6, 26, 34, 46};
+  SoftBlitStretch(&expected.image, source, doubled, 1, nullptr);
+  // Turned by a quarter about (7, 5), the graph's centre: the centre stays.
+  ASSERT_EQ(DrawGraphRotatedAbout(45, 25, 7, 5, 1.0, 1.5707963, graph, 1, 0), 0);
+  SoftBlitRotate(&expected.image, source, 45, 25, 1.5707963f, 1.0f, 1, 0, nullptr);
+  ASSERT_EQ(DrawGraphRotated(20, 40, 0.5, -0.3, graph, 0, 1), 0);
+  SoftBlitRotate(&expected.image, source, 20, 40, -0.3f, 0.5f, 0, 1, nullptr);
+  // Corners round the graph: 1 top-left, 2 top-right, 3 bottom-right, 4 bottom-left.
+  ASSERT_EQ(DrawGraphQuad(40, 30, 60, 32, 58, 47, 42, 44, graph, 1), 0);
+  const TriVertex corners[4] = {{40, 30, 0, 0}, {60, 32, 14, 0}, {42, 44, 0, 10}, {58, 47, 14, 10}};
+  SoftTriangle(&expected.image, source, &corners[0], 1, nullptr, 0);
+  SoftTriangle(&expected.image, source, &corners[1], 1, nullptr, 0);
+  ExpectSameImage(&ScreenMemImg, &expected.image, "turned");
+
+  // The graph's own rectangle as the quadrilateral draws the graph unturned.
+  PaintImage(&ScreenMemImg, 1);
+  ImageCopy plain(&ScreenMemImg);
+  ASSERT_EQ(DrawGraphQuad(5, 6, 19, 6, 19, 16, 5, 16, graph, 0), 0);
+  SoftBlit(&plain.image, source, 5, 6, 0, nullptr);
+  ExpectSameImage(&ScreenMemImg, &plain.image, "quad of the graph's rectangle");
+}
+
+TEST_F(DrawApiTest, ShapesMatchTheRenderer) {
+  Start(16);
+  ImageCopy expected(&ScreenMemImg);
+  const uint32_t colour = MakeScreenColor(250, 40, 90);
+  SetDrawBlend(1, 140);
+  EXPECT_EQ(DrawCircleShape(20, 20, -1, colour, 1), 0);
+  EXPECT_EQ(DrawEllipseShape(20, 20, 5, -1, colour, 1), 0);
+  ASSERT_EQ(DrawCircleShape(30, 30, 0, colour, 0), 0);
+  SoftCircle(&expected.image, 30, 30, 0, colour, 0);
+  for (int thickness : {0, 1}) {
+    ASSERT_EQ(DrawLineShape(2, 3 + thickness, 50, 20, colour, thickness), 0);
+    SoftLine(&expected.image, 2, 3 + thickness, 50, 20, colour);
+  }
+  // A thick line is a filled quadrilateral about the line.
+  ASSERT_EQ(DrawLineShape(10, 40, 50, 40, colour, 4), 0);
+  const TriVertex top[3] = {{10, 38, 0, 0}, {50, 38, 0, 0}, {50, 42, 0, 0}};
+  const TriVertex bottom[3] = {{10, 38, 0, 0}, {50, 42, 0, 0}, {10, 42, 0, 0}};
+  SoftTriangle(&expected.image, nullptr, top, 0, nullptr, colour);
+  SoftTriangle(&expected.image, nullptr, bottom, 0, nullptr, colour);
+  ExpectSameImage(&ScreenMemImg, &expected.image, "shapes");
+
+  // A framed box blends each border pixel once: its corners match a box of one pixel.
+  ASSERT_EQ(DrawRectangleShape(10, 10, 20, 20, colour, 0), 0);
+  ImageCopy once(&expected.image);
+  for (const auto& [x, y] : {std::pair{10, 10}, {19, 10}, {19, 19}, {10, 19}, {15, 10}, {10, 15}}) {
+    const int32_t pixel[4] = {x, y, x + 1, y + 1};
+    SoftFillBox(&once.image, pixel, colour);
+    EXPECT_EQ(RawPixel(&ScreenMemImg, x, y), RawPixel(&once.image, x, y)) << x << "," << y;
+  }
+  EXPECT_EQ(RawPixel(&ScreenMemImg, 15, 15), RawPixel(&expected.image, 15, 15));
+  EXPECT_EQ(RawPixel(&ScreenMemImg, 20, 15), RawPixel(&expected.image, 20, 15));
+}
+
+// A graph is filled whole, in its own format, whatever the drawing area of
+// the draw target.
+TEST_F(DrawApiTest, FillingGraphs) {
+  Start(16);
+  SetGraphCreateBitDepth(32);
+  ObjectHandle graph = PatternGraph(30, 20, 6);
+  SetDrawClipArea(0, 0, 5, 5);
+  ASSERT_EQ(FillGraphWithColor(graph, 300, 128, -4, 255), 0);
+  const MEMIMG* image = &GetGraphRecordChecked(graph)->image;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x) ASSERT_EQ(RawPixel(image, x, y), 0xFFFF8000u) << x << "," << y;
+  EXPECT_EQ(DrawClipRect.right, 5);
+  EXPECT_EQ(FillGraphWithColor(graph + 0x10000, 1, 2, 3, 4), -1);
+}
+
+// A selected blend graph is laid over every graph drawn.
+TEST_F(DrawApiTest, BlendGraphMasksImages) {
+  Start(16);
+  ObjectHandle graph = PatternGraph(16, 16, 7);
+  SetGraphCreateBitDepth(32);
+  ObjectHandle blend = PatternGraph(20, 20, 8);
+  ASSERT_EQ(SelectBlendGraph(blend, 100, 30), 0);
+  ImageCopy expected(&ScreenMemImg);
+  ASSERT_EQ(DrawGraphAt(3, 4, graph, 1), 0);
+  SoftBlit(&expected.image, &GetGraphRecordChecked(graph)->image, 3, 4, 1, BlendMaskMemImg);
+  ExpectSameImage(&ScreenMemImg, &expected.image, "masked");
 }
 
 }  // namespace

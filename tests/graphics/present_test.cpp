@@ -74,7 +74,9 @@ TEST_F(GraphicsStartTest, PresentShowsTheScreenAtSixtyFramesASecond) {
     for (int frame = 0; frame < 4; ++frame) {
       ASSERT_EQ(PresentScreen(), 0);
       const int64_t now = GetMicrosecondCount(0);
-      if (frame > 0) EXPECT_NEAR(static_cast<double>(now - previous), 16667, 1001) << frame;
+      if (frame > 0) {
+        EXPECT_NEAR(static_cast<double>(now - previous), 16667, 1001) << frame;
+      }
       previous = now;
     }
     ExpectWindowShowsScreen();

@@ -9,6 +9,8 @@
 
 #include "library/graphics/draw_api.h"
 #include "library/softrender/soft_blit.h"
+#include "library/softrender/soft_shape.h"
+#include "library/softrender/soft_triangle.h"
 #include "tests/graphics/graphics_fixture.h"
 
 struct SceneGraphs {
@@ -62,6 +64,47 @@ inline void DrawScene(const SceneGraphs& g, MEMIMG* reference) {
       SoftBlit(reference, SceneImage(g.small), -5 + s, 200, 0, nullptr);
       SoftBlitStretch(reference, SceneImage(g.plain), stretch, 1, nullptr);
       SoftBlitStretch(reference, SceneImage(g.small), mirror, 1, nullptr);
+    }
+    const uint32_t colour = MakeScreenColor(40 + s, 200, 90);
+    const float turnX = 200.5f + s, turnY = 330.7f;
+    same(DrawGraphRotated(150 + s, 250, 1.5, 0.6, g.plain, 1, 0));
+    same(DrawGraphRotatedF(turnX, turnY, 0.8, -2.1, g.small, 1, 1));
+    same(DrawGraphQuad(400, 200 + s, 470, 210 + s, 460, 280 + s, 390, 260 + s, g.plain, 1));
+    same(FillRectangleShape(500 - s, 20, 560 - s, 70, colour));
+    same(FrameRectangleShape(30, 400 - s, 90, 440 - s, colour));
+    same(DrawLineShape(5, 470, 630 - s, 300, colour, 1));
+    same(DrawCircleShape(320, 240, 40 + s / 4, colour, 1));
+    same(DrawCircleShape(100, 100, 25, colour, 0));
+    same(DrawEllipseShape(540, 400, 60, 25 + s / 8, colour, 1));
+    same(DrawEllipseShape(250, 420, 30, 50, colour, 0));
+    same(DrawTriangleShape(10, 300 + s, 120, 280, 60, 380, colour, 1));
+    same(DrawTriangleShape(600, 100, 630, 200, 560, 170 - s, colour, 0));
+    if (reference != nullptr) {
+      SoftBlitRotate(reference, SceneImage(g.plain), 150 + s, 250, 0.6f, 1.5f, 1, 0, nullptr);
+      SoftBlitRotate(reference, SceneImage(g.small), static_cast<int32_t>(turnX), static_cast<int32_t>(turnY),
+                     -2.1f, 0.8f, 1, 1, nullptr);
+      const int32_t w = 48, h = 32;
+      const TriVertex quad[4] = {{400, 200 + s, 0, 0}, {470, 210 + s, w, 0}, {390, 260 + s, 0, h}, {460, 280 + s, w, h}};
+      SoftTriangle(reference, SceneImage(g.plain), &quad[0], 1, nullptr, 0);
+      SoftTriangle(reference, SceneImage(g.plain), &quad[1], 1, nullptr, 0);
+      const int32_t box[4] = {500 - s, 20, 560 - s, 70};
+      SoftFillBox(reference, box, colour);
+      const LineRecord frame[4] = {{30, 400 - s, 89, 400 - s, colour, p.param},
+                                   {89, 400 - s, 89, 439 - s, colour, p.param},
+                                   {89, 439 - s, 30, 439 - s, colour, p.param},
+                                   {30, 439 - s, 30, 400 - s, colour, p.param}};
+      SoftLineList(reference, frame, 4);
+      SoftLine(reference, 5, 470, 630 - s, 300, colour);
+      SoftCircle(reference, 320, 240, 40 + s / 4, colour, 1);
+      SoftCircle(reference, 100, 100, 25, colour, 0);
+      SoftEllipse(reference, 540, 400, 60, 25 + s / 8, colour, 1);
+      SoftEllipse(reference, 250, 420, 30, 50, colour, 0);
+      const TriVertex triangle[3] = {{10, 300 + s, 0, 0}, {120, 280, 0, 0}, {60, 380, 0, 0}};
+      SoftTriangle(reference, nullptr, triangle, 0, nullptr, colour);
+      const LineRecord edges[3] = {{600, 100, 630, 200, colour, p.param},
+                                   {630, 200, 560, 170 - s, colour, p.param},
+                                   {560, 170 - s, 600, 100, colour, p.param}};
+      SoftLineList(reference, edges, 3);
     }
   }
   SetDrawBlend(0, 0);
