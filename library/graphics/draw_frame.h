@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "library/core/message_pump.h"
+#include "library/core/text_helpers.h"
 #include "library/graphics/d3d9/soft_glue.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_handle.h"
@@ -25,7 +26,8 @@ inline void EndSubtractBlendEmulation(const PixelRect&) {}
 // The movie module brings the frame of the graph's movie up to date here.
 inline void RefreshMovieFrame(ObjectHandle) {}
 
-inline int32_t Truncate(float v) { return static_cast<int32_t>(v); }
+// Toward zero; values beyond the 32-bit range (and NaN) give INT32_MIN.
+inline int32_t Truncate(float v) { return FloatToIntTrunc(v); }
 
 // a + b, held inside the 32-bit range.
 inline int32_t AddClamped(int32_t a, int32_t b) {

@@ -1,6 +1,7 @@
 #include "library/graphics/d3d9/soft_glue.h"
 
 #include "library/core/startup.h"
+#include "library/core/text_helpers.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 #include "library/softrender/soft_blit.h"
@@ -79,7 +80,7 @@ int G_Soft_DrawGraphStretched(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Gr
 
 int G_Soft_DrawGraphRotated(float x, float y, double scale, double angle, GraphRecord* graph, int32_t trans,
                             int32_t turn) {
-  SoftBlitRotate(SoftDrawDest(), &graph->image, static_cast<int32_t>(x), static_cast<int32_t>(y),
+  SoftBlitRotate(SoftDrawDest(), &graph->image, FloatToIntTrunc(x), FloatToIntTrunc(y),
                  static_cast<float>(angle), static_cast<float>(scale), trans, turn, BlendMaskMemImg);
   return 0;
 }
@@ -96,7 +97,7 @@ int G_Soft_DrawGraphQuad(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t
 
 int G_Soft_DrawGraphQuadF(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                           GraphRecord* graph, int32_t trans) {
-  auto t = [](float v) { return static_cast<int32_t>(v); };
+  auto t = FloatToIntTrunc;
   return G_Soft_DrawGraphQuad(t(x1), t(y1), t(x2), t(y2), t(x3), t(y3), t(x4), t(y4), graph, trans);
 }
 
