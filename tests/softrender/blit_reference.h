@@ -116,6 +116,13 @@ struct DrawCase {
   uint8_t bright[3] = {255, 255, 255};  // blue, green, red
   PixelRect clip = {0, 0, 0, 0};
 
+  DrawCase() = default;
+  // b: the brightness (blue, green, red), null for white.
+  DrawCase(int32_t m, int32_t p, const PixelRect& area, const uint8_t* b = nullptr)
+      : mode(m), param(p), clip(area) {
+    if (b != nullptr) std::copy(b, b + 3, bright);
+  }
+
   void Apply() const {
     DrawBlendMode = mode;
     DrawBlendParam = param;
@@ -616,7 +623,8 @@ inline void ReferenceFillBox(TestImage& dst, const int32_t* rect, uint32_t colou
   const int32_t top = std::max(std::min(r[1], r[3]), dc.clip.top);
   const int32_t bottom = std::min(std::max(r[1], r[3]), dc.clip.bottom);
   for (int32_t y = top; y < bottom; ++y)
-    for (int32_t x = left; x < right; ++x) dst.Set(x, y, FlatPixel(mode, dc.param, c, dst.Get(x, y), depth32));
+    for (int32_t x = left; x < right; ++x)
+      dst.Set(x, y, FlatPixel(mode, dc.param, c, dst.Get(x, y), depth32));
 }
 
 // ---- Textured draws (triangles, quadrilaterals, rotated blits) ----
