@@ -25,6 +25,8 @@ using benchtable::SetDrawState;
 using benchtable::SetPixels;
 
 constexpr int kBoxX = 20, kBoxY = 40, kBoxW = 600, kBoxH = 400;
+constexpr int32_t kBoxRect[4] = {kBoxX, kBoxY, kBoxX + kBoxW, kBoxY + kBoxH};
+constexpr SDL_Rect kSdlBox = {kBoxX, kBoxY, kBoxW, kBoxH};
 constexpr uint32_t kColour = 0xFF4080C0;
 
 // A frame of ours and the peers' views of the same kind of frame.
@@ -59,13 +61,11 @@ void FillBox(benchmark::State& state, const std::string& impl) {
   Frame f;
   if (impl == "sdl2") f.MakeSurface();
   SetDrawState(0, 0);
-  const int32_t rect[4] = {kBoxX, kBoxY, kBoxX + kBoxW, kBoxY + kBoxH};
-  SDL_Rect sdlRect = {kBoxX, kBoxY, kBoxW, kBoxH};
   for (auto _ : state) {
     if (impl == "ours")
-      SoftFillBox(&f.ours.view, rect, kColour);
+      SoftFillBox(&f.ours.view, kBoxRect, kColour);
     else if (impl == "sdl2")
-      SDL_FillRect(f.surface, &sdlRect, kColour);
+      SDL_FillRect(f.surface, &kSdlBox, kColour);
     else
       pixman_fill(reinterpret_cast<uint32_t*>(f.ours.pixels), f.ours.buffer.pitch / 4, 32, kBoxX, kBoxY,
                   kBoxW, kBoxH, kColour);
@@ -89,13 +89,11 @@ void BlendedBox(benchmark::State& state, const std::string& impl) {
     solid = pixman_image_create_solid_fill(&c);
   }
   SetDrawState(1, kParam);
-  const int32_t rect[4] = {kBoxX, kBoxY, kBoxX + kBoxW, kBoxY + kBoxH};
-  SDL_Rect sdlRect = {kBoxX, kBoxY, kBoxW, kBoxH};
   for (auto _ : state) {
     if (impl == "ours")
-      SoftFillBox(&f.ours.view, rect, kColour);
+      SoftFillBox(&f.ours.view, kBoxRect, kColour);
     else if (impl == "sdl2")
-      SDL_RenderFillRect(f.renderer, &sdlRect);
+      SDL_RenderFillRect(f.renderer, &kSdlBox);
     else
       pixman_image_composite32(PIXMAN_OP_OVER, solid, nullptr, f.pixman, 0, 0, 0, 0, kBoxX, kBoxY, kBoxW,
                                kBoxH);
