@@ -7,7 +7,6 @@
 #include <pixman.h>
 
 #include <cstring>
-#include <functional>
 #include <random>
 #include <vector>
 
