@@ -113,6 +113,8 @@ BlitRowFn PrepareBlitRow(const MemImgBuffer* src, bool masked, int32_t trans, bo
   v.white = IsDrawBrightWhite();
   v.trans = trans != 0;
   v.src = SourceKindOf(src);
+  // (A case without loops of its own, such as 128 in a stretched draw, runs
+  // the general ones: the tables map it there.)
   v.param = context->param == 128   ? BlitParam::Half
             : context->param == 255 ? BlitParam::Full
                                     : BlitParam::General;

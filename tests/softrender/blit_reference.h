@@ -623,8 +623,7 @@ inline void ReferenceFillBox(TestImage& dst, const int32_t* rect, uint32_t colou
   const int32_t top = std::max(std::min(r[1], r[3]), dc.clip.top);
   const int32_t bottom = std::min(std::max(r[1], r[3]), dc.clip.bottom);
   for (int32_t y = top; y < bottom; ++y)
-    for (int32_t x = left; x < right; ++x)
-      dst.Set(x, y, FlatPixel(mode, dc.param, c, dst.Get(x, y), depth32));
+    for (int32_t x = left; x < right; ++x) dst.Set(x, y, FlatPixel(mode, dc.param, c, dst.Get(x, y), depth32));
 }
 
 // ---- Textured draws (triangles, quadrilaterals, rotated blits) ----
