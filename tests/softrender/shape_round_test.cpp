@@ -105,8 +105,11 @@ TEST_F(ShapeRoundTest, CirclesOfRadiusZeroToTen) {
       EXPECT_EQ(shapetest::TotalWrites(outline), c.plots) << what;
       EXPECT_EQ(static_cast<int>(outline.size()), c.pixels) << what;
       // Only the diagonal pixels (or the centre of r = 0) are written more than once.
-      for (const auto& [p, n] : outline)
-        if (n > 1) EXPECT_EQ(std::abs(p.first), std::abs(p.second)) << what;
+      for (const auto& [p, n] : outline) {
+        if (n > 1) {
+          EXPECT_EQ(std::abs(p.first), std::abs(p.second)) << what;
+        }
+      }
       const Hits filled = Shape(Circle(c.r), 1, depth);
       EXPECT_EQ(static_cast<int>(filled.size()), c.filled) << what;
       EXPECT_EQ(FillHalfWidths(filled, what), Symmetric(c.halfWidths)) << what;
