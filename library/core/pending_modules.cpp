@@ -5,20 +5,6 @@
 
 // ---------------------------------------------------------------- graphics
 
-int GetDisplayModeCount() { return 0; }  // the display mode list comes with graphics
-int* GetDisplayModeEntry(int out[4], int) {
-  out[0] = out[1] = out[2] = out[3] = -1;
-  return out;
-}
-int GetUseHardwareFlag() { return 1; }
-int SetGraphRestoreHook(GraphRestoreHook) { return 0; }  // graphics: installs the hook
-int HasGraphRestoreHook() { return 1; }                  // start-up always installs one
-int InitGraphicsSystem() { return 0; }                   // graphics: back end, screen, fonts
-int EndGraphicsSystem() { return 0; }                    // graphics: graphs, masks, back end
-int PresentScreenRect(const int*) { return 0; }  // graphics: shows the back screen
-int ApplyScreenModeChange(int, int, int, int, int) { return 0; }
-int RestoreGraphicsDevice() { return 0; }
-void* GetDirectDrawObject() { return nullptr; }
 int G_D3D_EndSceneAndPresent() { return 0; }
 
 // ---------------------------------------------------------------- movies

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "library/graphics/d3d9/d3d_start.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_image_handle.h"
 #include "library/graphics/graphics_system.h"
@@ -13,18 +14,6 @@
 
 // ---------------------------------------------------------------- graphics
 
-int GetDisplayModeCount();
-int* GetDisplayModeEntry(int out[4], int index);
-int GetUseHardwareFlag();
-typedef void (*GraphRestoreHook)();
-int SetGraphRestoreHook(GraphRestoreHook hook);
-int HasGraphRestoreHook();
-int InitGraphicsSystem();
-int EndGraphicsSystem();
-int PresentScreenRect(const int rect[4]);
-int ApplyScreenModeChange(int width, int height, int colorBits, int force, int refreshRate);
-int RestoreGraphicsDevice();
-void* GetDirectDrawObject();
 // Ends the open Direct3D scene and presents; -1 when the present fails.
 int G_D3D_EndSceneAndPresent();
 

@@ -6,6 +6,7 @@
 #include "library/graphics/blend_tables.h"
 #include "library/graphics/color_format.h"
 #include "library/graphics/d3d9/soft_glue.h"
+#include "library/graphics/draw_api.h"
 #include "library/graphics/graph_create.h"
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
@@ -50,8 +51,6 @@ void G_D3D_SetRenderTarget(GraphRecord*) {}
 // The Direct3D back end takes the blend texture (or none) here; -1 without a
 // device or when the graph is no texture graph.
 int G_D3D_SetBlendTexture(GraphRecord*) { return -1; }
-// The window refresh timer of the front screen is armed here.
-void ArmWindowRefreshTimer() {}
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "platform/com/com.h"
 
+#include "platform/ddraw/ddraw.h"
 #include "platform/dinput/dinput_classes.h"
 
 const IID IID_IUnknown = {0x5A520000, 0x0000, 0x0000, {'Z', 'R', 'C', 'O', 'M', 0, 0, 1}};
@@ -15,6 +16,7 @@ struct ComClass {
 
 const ComClass kClasses[] = {
     {CreateDirectInputClassObject},
+    {CreateDirectDrawClassObject},
 };
 
 }  // namespace

@@ -1,9 +1,12 @@
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
 
 #include "platform/gdi/gdi.h"
+#include "platform/win32/win32_window.h"
 
 namespace {
 
@@ -222,27 +225,25 @@ int64_t SourceOffset(const Axis& a, int64_t i) {
   return a.flip ? a.srcLength - 1 - j : j;
 }
 
-int Blit(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
-         int srcHeight, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
-  std::lock_guard<std::mutex> lock(GdiMutex());
-  MemoryDc* memory = FindDc(dc);
-  if (memory == nullptr || memory->selected == nullptr || bits == nullptr || info == nullptr ||
-      usage != DIB_RGB_COLORS || startScan != 0) {
-    return 0;
-  }
-  if (destWidth == 0 || destHeight == 0 || srcWidth == 0 || srcHeight == 0) return 0;
-  DibLayout src{};
-  if (!DescribeDib(info, &src)) return 0;
-  HBITMAP target = memory->selected;
-  const DibLayout& dest = target->layout;
+// Rows of the same 32-bit layout in both images, unscaled and unmirrored, are copied whole.
+bool SameWholePixels(const DibLayout& src, const DibLayout& dest, const Axis& x, const Axis& y) {
+  if (src.bits != 32 || dest.bits != 32 || x.flip || y.flip || x.srcLength != x.destLength ||
+      y.srcLength != y.destLength)
+    return false;
+  for (int i = 0; i < 3; ++i)
+    if (src.channel[i].mask != dest.channel[i].mask) return false;
+  return true;
+}
 
-  int64_t available = lines < static_cast<UINT>(src.height) ? lines : src.height;
-  Axis x = MakeAxis(xDest, destWidth, xSrc, srcWidth);
-  Axis y = MakeAxis(yDest, destHeight, ySrc, srcHeight);
+// Draws into the target rows (dest describes them, top-down rows when not
+// bottomUp); returns the rows drawn and the rectangle written.
+int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, const DibLayout& dest,
+             uint8_t* destBits, const Axis& x, const Axis& y, RECT* written) {
   // Source rows are counted up from the bottom: the rectangle's top row.
   int64_t srcTop = src.height - (y.src + y.srcLength);
-  const uint8_t* srcBits = static_cast<const uint8_t*>(bits);
+  const bool whole = SameWholePixels(src, dest, x, y);
   int drawn = 0;
+  *written = RECT{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
   for (int64_t i = 0; i < y.destLength; ++i) {
     int64_t dy = y.dest + i;
     int64_t sy = srcTop + SourceOffset(y, i);
@@ -250,15 +251,65 @@ int Blit(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, 
     int64_t memoryRow = src.bottomUp ? src.height - 1 - sy : sy;
     if (memoryRow >= available) continue;
     const uint8_t* srcRow = RowOf(src, srcBits, static_cast<int32_t>(sy));
-    uint8_t* destRow = target->bits + (dest.bottomUp ? dest.height - 1 - dy : dy) * dest.rowBytes;
-    for (int64_t k = 0; k < x.destLength; ++k) {
-      int64_t dx = x.dest + k;
-      int64_t sx = x.src + SourceOffset(x, k);
-      if (dx < 0 || dx >= dest.width || sx < 0 || sx >= src.width) continue;
-      WriteDibPixel(dest, destRow, static_cast<int32_t>(dx), ReadDibPixel(src, srcRow, static_cast<int32_t>(sx)));
+    uint8_t* destRow = destBits + (dest.bottomUp ? dest.height - 1 - dy : dy) * dest.rowBytes;
+    // The columns that land inside both images.
+    int64_t first = 0, last = x.destLength;
+    if (x.dest < 0) first = -x.dest;
+    if (x.dest + last > dest.width) last = dest.width - x.dest;
+    if (whole) {
+      if (x.src + first < 0) first = -x.src;
+      if (x.src + last > src.width) last = src.width - x.src;
+      if (first < last)
+        std::memcpy(destRow + 4 * (x.dest + first), srcRow + 4 * (x.src + first), static_cast<size_t>(4 * (last - first)));
+    } else {
+      for (int64_t k = first; k < last; ++k) {
+        int64_t sx = x.src + SourceOffset(x, k);
+        if (sx < 0 || sx >= src.width) continue;
+        WriteDibPixel(dest, destRow, static_cast<int32_t>(x.dest + k), ReadDibPixel(src, srcRow, static_cast<int32_t>(sx)));
+      }
+    }
+    if (first < last) {
+      written->left = std::min<LONG>(written->left, static_cast<LONG>(x.dest + first));
+      written->right = std::max<LONG>(written->right, static_cast<LONG>(x.dest + last));
+      written->top = std::min<LONG>(written->top, static_cast<LONG>(dy));
+      written->bottom = std::max<LONG>(written->bottom, static_cast<LONG>(dy + 1));
     }
     ++drawn;
   }
+  return drawn;
+}
+
+int Blit(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
+         int srcHeight, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
+  if (dc == nullptr || bits == nullptr || info == nullptr || usage != DIB_RGB_COLORS || startScan != 0) return 0;
+  if (destWidth == 0 || destHeight == 0 || srcWidth == 0 || srcHeight == 0) return 0;
+  DibLayout src{};
+  if (!DescribeDib(info, &src)) return 0;
+  const int64_t available = lines < static_cast<UINT>(src.height) ? lines : src.height;
+  const Axis x = MakeAxis(xDest, destWidth, xSrc, srcWidth);
+  const Axis y = MakeAxis(yDest, destHeight, ySrc, srcHeight);
+  const auto* srcBits = static_cast<const uint8_t*>(bits);
+  RECT written;
+  {
+    std::lock_guard<std::mutex> lock(GdiMutex());
+    if (MemoryDc* memory = FindDc(dc); memory != nullptr) {
+      if (memory->selected == nullptr) return 0;
+      HBITMAP target = memory->selected;
+      return BlitRows(src, srcBits, available, target->layout, target->bits, x, y, &written);
+    }
+  }
+  // A window's context: its client area.
+  PlatformWindowPixels window;
+  if (!PlatformLockWindowPixels(dc, &window)) return 0;
+  DibLayout dest{};
+  dest.width = window.width;
+  dest.height = window.height;
+  dest.bottomUp = false;
+  dest.bits = window.bits;
+  dest.rowBytes = window.pitch;
+  for (int i = 0; i < 3; ++i) dest.channel[i] = MakeChannel(window.masks[i]);
+  const int drawn = BlitRows(src, srcBits, available, dest, window.pixels, x, y, &written);
+  PlatformUnlockWindowPixels(dc, drawn > 0 ? &written : nullptr);
   return drawn;
 }
 

@@ -1,6 +1,7 @@
 // GDI device-independent bitmaps: DIB sections held in memory, memory device
 // contexts, and the blits that draw a packed DIB into the section selected in
-// a memory context, converting its pixel layout.
+// a memory context or into a window's client area, converting its pixel
+// layout.
 //
 // Sources of the blits: 1, 4 and 8 bits with a colour table, 16 and 32 bits
 // (BI_RGB, or BI_BITFIELDS with three masks behind the header), 24 bits. The
@@ -97,9 +98,10 @@ int GetObjectA(HBITMAP bitmap, int size, void* out);
 
 // Draws the source rectangle (width x height from xSrc, ySrc, with y counted
 // up from the bottom row of the source) at (xDest, yDest) of the bitmap
-// selected in dc. The bits hold `lines` scan lines from startScan on, which
-// must be 0. Returns the number of scan lines drawn, 0 on failure (another
-// layout, no bitmap selected, a context that is not a memory context).
+// selected in dc, or of the client area of a window's context (GetDC). The
+// bits hold `lines` scan lines from startScan on, which must be 0. Returns
+// the number of scan lines drawn, 0 on failure (another layout, no bitmap
+// selected, a context of neither kind).
 int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc,
                       UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
                       UINT usage);

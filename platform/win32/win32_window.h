@@ -36,6 +36,8 @@ typedef intptr_t LRESULT;
 typedef intptr_t LONG_PTR;
 typedef WORD ATOM;
 typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef uintptr_t UINT_PTR;
+typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 struct POINT {
   LONG x;
@@ -116,6 +118,7 @@ constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_SYSKEYUP = 0x0105;
 constexpr UINT WM_SYSCHAR = 0x0106;
+constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_IME_STARTCOMPOSITION = 0x010D;
 constexpr UINT WM_IME_ENDCOMPOSITION = 0x010E;
 constexpr UINT WM_IME_COMPOSITION = 0x010F;
@@ -285,6 +288,45 @@ constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
 
 constexpr LONG DISP_CHANGE_SUCCESSFUL = 0;
 constexpr LONG DISP_CHANGE_BADMODE = -2;
+constexpr DWORD CDS_FULLSCREEN = 0x4;
+constexpr DWORD ENUM_CURRENT_SETTINGS = 0xFFFFFFFF;
+constexpr DWORD DM_BITSPERPEL = 0x00040000;
+constexpr DWORD DM_PELSWIDTH = 0x00080000;
+constexpr DWORD DM_PELSHEIGHT = 0x00100000;
+constexpr DWORD DM_DISPLAYFREQUENCY = 0x00400000;
+
+// A display mode: 156 bytes, of which the display functions read and write
+// the size, fields, bits per pixel, width, height and frequency.
+struct DEVMODEA {
+  BYTE dmDeviceName[32];
+  WORD dmSpecVersion;
+  WORD dmDriverVersion;
+  WORD dmSize;
+  WORD dmDriverExtra;
+  DWORD dmFields;
+  BYTE dmPrinterFields[16];
+  short dmColor;
+  short dmDuplex;
+  short dmYResolution;
+  short dmTTOption;
+  short dmCollate;
+  BYTE dmFormName[32];
+  WORD dmLogPixels;
+  DWORD dmBitsPerPel;
+  DWORD dmPelsWidth;
+  DWORD dmPelsHeight;
+  DWORD dmDisplayFlags;
+  DWORD dmDisplayFrequency;
+  DWORD dmICMMethod;
+  DWORD dmICMIntent;
+  DWORD dmMediaType;
+  DWORD dmDitherType;
+  DWORD dmReserved1;
+  DWORD dmReserved2;
+  DWORD dmPanningWidth;
+  DWORD dmPanningHeight;
+};
+static_assert(sizeof(DEVMODEA) == 156);
 
 // ---------------------------------------------------------------- classes and windows
 
@@ -335,7 +377,9 @@ BOOL AttachThreadInput(DWORD attachThread, DWORD toThread, BOOL attach);
 
 // Takes the next message of the calling thread's queue: posted messages in
 // order, then WM_QUIT once PostQuitMessage was called, then WM_PAINT for a
-// window with an invalid area (WM_PAINT stays until the area is validated).
+// window with an invalid area (WM_PAINT stays until the area is validated),
+// then WM_TIMER for a timer whose time has come (taking it starts the next
+// period).
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 // Key-downs of Backspace, Tab, Enter (Ctrl+Enter: line feed), Esc and
 // Ctrl+letter post their WM_CHAR; typed text arrives as WM_CHAR by itself,
@@ -350,6 +394,12 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// A timer of the window (id replaces a timer with the same id) that sends
+// WM_TIMER every `elapse` milliseconds of timeGetTime, to the procedure when
+// one is given (lParam), else to the window. Returns the id, 0 on failure.
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
+BOOL KillTimer(HWND window, UINT_PTR id);
+
 // ---------------------------------------------------------------- painting and the screen
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
@@ -363,8 +413,13 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 
 int GetSystemMetrics(int index);
 BOOL SystemParametersInfoA(UINT action, UINT param, void* value, UINT winIni);
-// Null leaves a changed display mode: nothing to do until display modes exist.
-struct DEVMODEA;
+// The display modes of the primary display, index 0 up (FALSE past the
+// last), or the current one. The picture is converted to the display, so
+// each size is listed at 16 and at 32 bits.
+BOOL EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA* mode);
+// Null goes back to the desktop's mode. A mode is taken when its size and
+// bits per pixel (those of its fields that are set) are listed; the picture
+// itself stays the window's.
 LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags);
 
 // ---------------------------------------------------------------- cursor, icons
@@ -427,3 +482,19 @@ uint32_t PlatformSdlWindowId(HWND window);
 void PlatformSetDesktopColorBits(int bits);
 // Whether the SDL cursor is currently shown.
 bool PlatformCursorVisible();
+// The colour (0x00RRGGBB) of a pixel of the window's client area as last
+// drawn into it; 0 outside it.
+uint32_t PlatformWindowPixel(HWND window, int x, int y);
+
+// For the GDI blits: the client-area pixels behind a window's device context,
+// 16 or 32 bits a pixel with the channel masks given, rows top-down. Each
+// successful lock is paired with an unlock that shows the changed rectangle.
+struct PlatformWindowPixels {
+  uint8_t* pixels;
+  int32_t pitch;
+  int32_t width, height;
+  int32_t bits;
+  uint32_t masks[3];  // red, green, blue
+};
+bool PlatformLockWindowPixels(HDC dc, PlatformWindowPixels* out);
+void PlatformUnlockWindowPixels(HDC dc, const RECT* changed);

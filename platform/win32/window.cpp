@@ -11,6 +11,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,17 @@ std::string windowScope;
 
 bool clipboardOpen = false;
 HGLOBAL clipboardData = nullptr;  // the last text handed out by GetClipboardData
+
+struct TimerEntry {
+  HWND window;
+  UINT_PTR id;
+  UINT elapse;
+  TIMERPROC proc;
+  DWORD due;  // timeGetTime of the next WM_TIMER
+};
+std::vector<TimerEntry> timers;  // under registryMutex
+// The window contexts handed out and not yet released (video thread only).
+std::set<HDC> windowDcs;
 
 HDC__ screenDc{nullptr};
 HGDIOBJ__ stockObjects[] = {{false, 255}, {false, 192}, {false, 128}, {false, 64}, {false, 0},
@@ -832,6 +844,8 @@ BOOL DestroyWindow(HWND window) {
     auto it = std::find(windows.begin(), windows.end(), window);
     if (it == windows.end()) return TRUE;  // destroyed again from its own WM_DESTROY
     windows.erase(it);
+    timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const TimerEntry& t) { return t.window == window; }),
+                 timers.end());
     auto q = queues.find(window->thread);
     if (q != queues.end()) {
       auto& messages = q->second.messages;
@@ -1112,6 +1126,21 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
     FillMessage(msg, paint, WM_PAINT, 0, 0);
     return TRUE;
   }
+  const DWORD now = timeGetTime();
+  std::lock_guard<std::mutex> lock(registryMutex);
+  for (TimerEntry& t : timers) {
+    if (t.window->thread != thread || static_cast<int32_t>(now - t.due) < 0 ||
+        !Matches(MSG{t.window, WM_TIMER, 0, 0, 0, {}}, window, filterMin, filterMax))
+      continue;
+    msg->hwnd = t.window;
+    msg->message = WM_TIMER;
+    msg->wParam = t.id;
+    msg->lParam = reinterpret_cast<LPARAM>(t.proc);
+    msg->time = now;
+    msg->pt = POINT{};
+    if (removeFlags & PM_REMOVE) t.due = now + t.elapse;
+    return TRUE;
+  }
   return FALSE;
 }
 
@@ -1141,6 +1170,10 @@ BOOL TranslateMessage(const MSG* msg) {
 
 LRESULT DispatchMessageA(const MSG* msg) {
   if (msg == nullptr || msg->hwnd == nullptr || !IsLive(msg->hwnd)) return 0;
+  if (msg->message == WM_TIMER && msg->lParam != 0) {
+    reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, timeGetTime());
+    return 0;
+  }
   return msg->hwnd->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
@@ -1211,12 +1244,38 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   }
 }
 
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  if (!IsLiveLocked(window) || id == 0) return 0;
+  const DWORD due = timeGetTime() + elapse;
+  for (TimerEntry& t : timers) {
+    if (t.window == window && t.id == id) {
+      t = {window, id, elapse, proc, due};
+      return id;
+    }
+  }
+  timers.push_back({window, id, elapse, proc, due});
+  return id;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  for (auto it = timers.begin(); it != timers.end(); ++it) {
+    if (it->window == window && it->id == id) {
+      timers.erase(it);
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
 // ---------------------------------------------------------------- painting and the screen
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   if (!IsLive(window) || paint == nullptr) return nullptr;
   memset(paint, 0, sizeof *paint);
   paint->hdc = new HDC__{window};
+  windowDcs.insert(paint->hdc);
   paint->fErase = TRUE;
   if (window->invalid) paint->rcPaint = window->updateRect;
   window->invalid = false;
@@ -1225,6 +1284,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
 
 BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
   if (paint == nullptr || paint->hdc == nullptr || paint->hdc == &screenDc) return FALSE;
+  windowDcs.erase(paint->hdc);
   delete paint->hdc;
   return TRUE;
 }
@@ -1232,12 +1292,14 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
 HDC GetDC(HWND window) {
   if (window == nullptr) return &screenDc;
   if (!IsLive(window)) return nullptr;
-  return new HDC__{window};
+  HDC dc = new HDC__{window};
+  windowDcs.insert(dc);
+  return dc;
 }
 
 int ReleaseDC(HWND, HDC dc) {
   if (dc == nullptr) return 0;
-  if (dc != &screenDc) delete dc;
+  if (dc != &screenDc && windowDcs.erase(dc) != 0) delete dc;
   return 1;
 }
 
@@ -1316,8 +1378,65 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* value, UINT) {
   }
 }
 
+namespace {
+
+struct DisplayMode {
+  DWORD width, height, bits, frequency;
+  bool operator==(const DisplayMode&) const = default;
+};
+
+std::vector<DisplayMode> ListDisplayModes() {
+  std::vector<DisplayMode> modes;
+  if (!EnsureVideo()) return modes;
+  const int count = SDL_GetNumDisplayModes(0);
+  for (int i = 0; i < count; ++i) {
+    SDL_DisplayMode m{};
+    if (SDL_GetDisplayMode(0, i, &m) != 0 || m.w <= 0 || m.h <= 0) continue;
+    for (DWORD bits : {16u, 32u}) {
+      DisplayMode mode{static_cast<DWORD>(m.w), static_cast<DWORD>(m.h), bits, static_cast<DWORD>(m.refresh_rate)};
+      if (std::find(modes.begin(), modes.end(), mode) == modes.end()) modes.push_back(mode);
+    }
+  }
+  return modes;
+}
+
+void FillDevMode(DEVMODEA* out, const DisplayMode& mode) {
+  memset(out, 0, sizeof *out);
+  out->dmSize = sizeof *out;
+  out->dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+  out->dmBitsPerPel = mode.bits;
+  out->dmPelsWidth = mode.width;
+  out->dmPelsHeight = mode.height;
+  out->dmDisplayFrequency = mode.frequency;
+}
+
+}  // namespace
+
+BOOL EnumDisplaySettingsA(LPCSTR, DWORD index, DEVMODEA* mode) {
+  if (mode == nullptr) return FALSE;
+  if (index == ENUM_CURRENT_SETTINGS) {
+    SDL_DisplayMode m{};
+    if (!EnsureVideo() || SDL_GetDesktopDisplayMode(0, &m) != 0) return FALSE;
+    FillDevMode(mode, {static_cast<DWORD>(m.w), static_cast<DWORD>(m.h),
+                       static_cast<DWORD>(GetDeviceCaps(&screenDc, BITSPIXEL)), static_cast<DWORD>(m.refresh_rate)});
+    return TRUE;
+  }
+  const std::vector<DisplayMode> modes = ListDisplayModes();
+  if (index >= modes.size()) return FALSE;
+  FillDevMode(mode, modes[index]);
+  return TRUE;
+}
+
 LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD) {
-  return mode == nullptr ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_BADMODE;
+  if (mode == nullptr) return DISP_CHANGE_SUCCESSFUL;
+  for (const DisplayMode& m : ListDisplayModes()) {
+    if (((mode->dmFields & DM_PELSWIDTH) == 0 || mode->dmPelsWidth == m.width) &&
+        ((mode->dmFields & DM_PELSHEIGHT) == 0 || mode->dmPelsHeight == m.height) &&
+        ((mode->dmFields & DM_BITSPERPEL) == 0 || mode->dmBitsPerPel == m.bits) &&
+        ((mode->dmFields & DM_DISPLAYFREQUENCY) == 0 || mode->dmDisplayFrequency == m.frequency))
+      return DISP_CHANGE_SUCCESSFUL;
+  }
+  return DISP_CHANGE_BADMODE;
 }
 
 // ---------------------------------------------------------------- cursor, icons
@@ -1513,3 +1632,47 @@ uint32_t PlatformSdlWindowId(HWND window) { return IsLive(window) ? window->sdlI
 void PlatformSetDesktopColorBits(int bits) { desktopBitsOverride = bits; }
 
 bool PlatformCursorVisible() { return cursorShown; }
+
+uint32_t PlatformWindowPixel(HWND window, int x, int y) {
+  if (!IsLive(window) || window->sdl == nullptr) return 0;
+  SDL_Surface* surface = SDL_GetWindowSurface(window->sdl);
+  if (surface == nullptr || x < 0 || y < 0 || x >= surface->w || y >= surface->h) return 0;
+  if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+  const uint8_t* p = static_cast<const uint8_t*>(surface->pixels) + static_cast<int64_t>(y) * surface->pitch +
+                     x * surface->format->BytesPerPixel;
+  uint32_t value = 0;
+  memcpy(&value, p, surface->format->BytesPerPixel);
+  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+  uint8_t r, g, b;
+  SDL_GetRGB(value, surface->format, &r, &g, &b);
+  return static_cast<uint32_t>(r) << 16 | g << 8 | b;
+}
+
+// ---------------------------------------------------------------- window pixels for the GDI blits
+
+bool PlatformLockWindowPixels(HDC dc, PlatformWindowPixels* out) {
+  if (windowDcs.count(dc) == 0 || !IsLive(dc->window) || dc->window->sdl == nullptr) return false;
+  SDL_Surface* surface = SDL_GetWindowSurface(dc->window->sdl);
+  if (surface == nullptr) return false;
+  const int bytes = surface->format->BytesPerPixel;
+  if (bytes != 2 && bytes != 4) return false;
+  if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
+  out->pixels = static_cast<uint8_t*>(surface->pixels);
+  out->pitch = surface->pitch;
+  out->width = surface->w;
+  out->height = surface->h;
+  out->bits = bytes * 8;
+  out->masks[0] = surface->format->Rmask;
+  out->masks[1] = surface->format->Gmask;
+  out->masks[2] = surface->format->Bmask;
+  return true;
+}
+
+void PlatformUnlockWindowPixels(HDC dc, const RECT* changed) {
+  SDL_Surface* surface = SDL_GetWindowSurface(dc->window->sdl);
+  if (surface == nullptr) return;
+  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+  if (changed == nullptr) return;
+  SDL_Rect r{changed->left, changed->top, changed->right - changed->left, changed->bottom - changed->top};
+  if (r.w > 0 && r.h > 0) SDL_UpdateWindowSurfaceRects(dc->window->sdl, &r, 1);
+}

@@ -29,11 +29,12 @@ TEST_F(LibraryTest, FullScreenWithoutADisplayModeStaysWindowed) {
 TEST_F(LibraryTest, SwitchingToWindowModeIsBoundedAndCentres) {
   ASSERT_EQ(InitLibrary(), 0);
   // As if running full screen; no display change will arrive from the
-  // graphics stand-in, and the wait still ends.
+  // display stand-in, and the wait still ends (after the graphics restart,
+  // which measures the display's refresh over a few frames).
   WindowedMode = 0;
   uint32_t before = timeGetTime();
   EXPECT_EQ(ChangeWindowMode(1), 0);
-  EXPECT_LE(timeGetTime() - before, 1100u);
+  EXPECT_LE(timeGetTime() - before, 1400u);
   EXPECT_EQ(MainWindow.modeChangeRunning, 0);
   RECT r;
   GetWindowRect(MainHwnd, &r);

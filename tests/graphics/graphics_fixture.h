@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "library/core/library_state.h"
+#include "library/core/main_window.h"
 #include "library/core/memory.h"
 #include "library/graphics/blend_tables.h"
 #include "library/graphics/d3d9/soft_glue.h"
@@ -15,6 +17,7 @@
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/light_state.h"
+#include "platform/com/com.h"
 #include "tests/file/archive_fixture.h"
 #include "tests/graphics/image_fixtures.h"
 
@@ -22,6 +25,8 @@ class GraphicsTest : public FileTest {
  protected:
   void SetUp() override {
     FileTest::SetUp();
+    PlatformUseVirtualClock(true, 1000000);
+    CoInitialize(nullptr);
     SetFileFunctionTable(nullptr);
     ArchiveSetExtension("dat");
     blocks_ = TrackedBlockCount();
@@ -30,24 +35,24 @@ class GraphicsTest : public FileTest {
     StopGraphics();
     CleanupArchives();
     EXPECT_EQ(TrackedBlockCount(), blocks_);
+    CoUninitialize();
+    PlatformUseVirtualClock(false);
     FileTest::TearDown();
   }
 
+  // Graphics started as the library starts them, without a window; the
+  // library counts as started so that every draw call draws.
   static void StartGraphics(int bits, int width = 64, int height = 48) {
     ScreenWidth = width;
     ScreenHeight = height;
     ScreenColorBits = bits;
-    GraphicsInitialised = 1;
-    BuildBlendTables();
-    CreateScreenMemImg();
-    ResetDrawState();
+    WindowedMode = 1;
+    ASSERT_EQ(InitGraphicsSystem(), 0);
+    LibraryInitialised = 1;
   }
   static void StopGraphics() {
-    if (!GraphicsInitialised) return;
-    FreeAllGraphs(0);
-    EndLightHandles();
-    ReleaseScreenMemImg();
-    GraphicsInitialised = 0;
+    EndGraphicsSystem();
+    LibraryInitialised = 0;
   }
 
  private:
@@ -85,4 +90,62 @@ inline Rgba Quantised(Rgba c, int32_t depthKind) {
                    MakeFormatColor(GetStandardColorFormat(MemImgDepth16, 0, 0), c.r, c.g, c.b, 0), &r, &g, &b,
                    nullptr);
   return {r, g, b, c.a};
+}
+
+// A copy of a memory image of the same layout (the renderer's reference target).
+struct ImageCopy {
+  MEMIMG image{};
+  explicit ImageCopy(const MEMIMG* from) {
+    const MemImgBuffer* b = from->buffer;
+    EXPECT_EQ(SetupMemImg(&image, from->width, from->height, -1, 0, b->depthKind, 0, 0, 0, nullptr), 0);
+    for (int y = 0; y < from->height; ++y)
+      std::memcpy(image.pixels + static_cast<int64_t>(y) * image.buffer->pitch,
+                  from->pixels + static_cast<int64_t>(y) * b->pitch,
+                  static_cast<size_t>(from->width) * b->format->bytesPerPixel);
+  }
+  ~ImageCopy() { ReleaseMemImg(&image); }
+  ImageCopy(const ImageCopy&) = delete;
+  ImageCopy& operator=(const ImageCopy&) = delete;
+};
+
+// The raw pixels of two images of one size; reports the first differences.
+inline void ExpectSameImage(const MEMIMG* got, const MEMIMG* want, const char* what = "") {
+  ASSERT_EQ(got->width, want->width);
+  ASSERT_EQ(got->height, want->height);
+  int failures = 0;
+  for (int y = 0; y < got->height && failures < 5; ++y)
+    for (int x = 0; x < got->width && failures < 5; ++x)
+      if (RawPixel(got, x, y) != RawPixel(want, x, y)) {
+        ADD_FAILURE() << what << ": pixel " << x << "," << y << " is " << std::hex << RawPixel(got, x, y)
+                      << ", expected " << RawPixel(want, x, y) << std::dec;
+        ++failures;
+      }
+}
+
+// The number of pixels in which two images of one size differ.
+inline int CountDifferences(const MEMIMG* a, const MEMIMG* b) {
+  int n = 0;
+  for (int y = 0; y < a->height; ++y)
+    for (int x = 0; x < a->width; ++x) n += RawPixel(a, x, y) != RawPixel(b, x, y);
+  return n;
+}
+
+// Fills a memory image with a pattern that differs from pixel to pixel.
+inline void PaintImage(MEMIMG* image, uint32_t seed) {
+  for (int y = 0; y < image->height; ++y)
+    for (int x = 0; x < image->width; ++x) {
+      const PixelRect one = {x, y, x + 1, y + 1};
+      FillMemImgRect(image, &one, Hash(x, y, seed));
+    }
+}
+
+// A graph of the given size holding a pattern, with some pixels of the
+// transparent colour (black).
+inline ObjectHandle PatternGraph(int width, int height, uint32_t seed) {
+  ObjectHandle graph = CreateEmptyGraph(width, height);
+  MEMIMG* image = &GetGraphRecordChecked(graph)->image;
+  PaintImage(image, seed);
+  const PixelRect hole = {width / 3, height / 3, width / 3 + 2, height / 3 + 2};
+  FillMemImgRect(image, &hole, image->buffer->transColor);
+  return graph;
 }

@@ -38,5 +38,24 @@ MEMIMG* SoftDrawDest();
 // about to change.
 void DropMemImgDerivedData(MEMIMG* image);
 
+// The glue of the drawing calls: each draws into SoftDrawDest() with
+// BlendMaskMemImg as the mask and returns 0.
 int G_Soft_DrawGraph(int32_t x, int32_t y, int32_t trans, GraphRecord* graph);
 int G_Soft_DrawGraphStretched(int32_t x1, int32_t y1, int32_t x2, int32_t y2, GraphRecord* graph, int32_t trans);
+// The graph's centre at (x, y), truncated toward zero.
+int G_Soft_DrawGraphRotated(float x, float y, double scale, double angle, GraphRecord* graph, int32_t trans,
+                            int32_t turn);
+// Corners of the graph's top-left, top-right, bottom-left and bottom-right,
+// drawn as the triangles 1-2-3 and 2-3-4.
+int G_Soft_DrawGraphQuad(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, int32_t x4,
+                         int32_t y4, GraphRecord* graph, int32_t trans);
+int G_Soft_DrawGraphQuadF(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+                          GraphRecord* graph, int32_t trans);
+int G_Soft_FillRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+int G_Soft_DrawEllipse(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t colour, int32_t fill);
+// The one-pixel outline of the box, right and bottom edges at x2 - 1 and y2 - 1.
+int G_Soft_FrameRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+int G_Soft_DrawTriangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3, uint32_t colour,
+                        int32_t fill);
+// points: the four corners (x, y) in order round the quadrilateral.
+int G_Soft_DrawQuadShape(const int32_t* points, uint32_t colour, int32_t fill);

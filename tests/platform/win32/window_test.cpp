@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/gdi.h"
 #include "platform/win32/win32.h"
 
 namespace {
@@ -180,6 +181,93 @@ TEST_F(WindowTest, CloseActivationAndGeometry) {
   EXPECT_EQ(handled[0].wParam, WA_INACTIVE);
   EXPECT_EQ(handled[1].wParam, 0u);
   EXPECT_FALSE(IsWindow(window));
+}
+
+// Timers come after the queue's messages, once their period has passed on
+// the clock; taking one starts the next period; a procedure takes the
+// message in place of the window.
+std::vector<UINT_PTR> timerCalls;
+void RecordTimer(HWND, UINT message, UINT_PTR id, DWORD) {
+  if (message == WM_TIMER) timerCalls.push_back(id);
+}
+
+TEST_F(WindowTest, TimersFollowTheClock) {
+  PlatformUseVirtualClock(true, 1000000);
+  timerCalls.clear();
+  EXPECT_EQ(SetTimer(window, 7, 32, RecordTimer), 7u);
+  EXPECT_EQ(SetTimer(window, 8, 50, nullptr), 8u);
+  EXPECT_TRUE(Pump().empty());
+  Sleep(31);
+  EXPECT_TRUE(Pump().empty());
+  Sleep(1);
+  PostMessageA(window, WM_USER, 0, 0);
+  std::vector<MSG> taken = Pump();
+  ASSERT_EQ(taken.size(), 2u);
+  EXPECT_EQ(taken[0].message, WM_USER);
+  EXPECT_EQ(taken[1].message, WM_TIMER);
+  EXPECT_EQ(timerCalls, std::vector<UINT_PTR>{7});
+  Sleep(20);  // 52 ms: the second timer's first, the first's not yet again
+  handled.clear();
+  Pump();
+  ASSERT_EQ(handled.size(), 1u);
+  EXPECT_EQ(handled[0].message, WM_TIMER);
+  EXPECT_EQ(handled[0].wParam, 8u);
+  EXPECT_TRUE(KillTimer(window, 7));
+  EXPECT_FALSE(KillTimer(window, 7));
+  Sleep(100);
+  Pump();
+  EXPECT_EQ(timerCalls.size(), 1u);
+  EXPECT_EQ(SetTimer(nullptr, 9, 10, RecordTimer), 0u);
+  DestroyWindow(window);  // its timers go with it
+  Sleep(100);
+  EXPECT_TRUE(Pump().empty());
+  PlatformUseVirtualClock(false);
+}
+
+// Blits into a window's context land in its client area; a context that is
+// gone or never was is refused.
+TEST_F(WindowTest, BlitsIntoTheClientArea) {
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+  } info{};
+  info.header = {40, 4, -2, 1, 16, BI_BITFIELDS, 0, 0, 0, 0, 0};
+  info.masks[0] = 0xF800;
+  info.masks[1] = 0x07E0;
+  info.masks[2] = 0x001F;
+  const uint16_t pixels[8] = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0, 0x8410, 0xF81F, 0x07FF};
+  const auto* bitmap = reinterpret_cast<const BITMAPINFO*>(&info);
+  HDC dc = GetDC(window);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(SetDIBitsToDevice(dc, 10, 20, 4, 2, 0, 0, 0, 2, pixels, bitmap, DIB_RGB_COLORS), 2);
+  const uint32_t expected[8] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0, 0x838183, 0xFF00FF, 0x00FFFF};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(PlatformWindowPixel(window, 10 + i % 4, 20 + i / 4), expected[i]) << i;
+  // Doubled: each source pixel covers two by two.
+  EXPECT_EQ(StretchDIBits(dc, 0, 0, 8, 4, 0, 0, 4, 2, pixels, bitmap, DIB_RGB_COLORS, SRCCOPY), 4);
+  EXPECT_EQ(PlatformWindowPixel(window, 7, 3), 0x00FFFFu);
+  EXPECT_EQ(PlatformWindowPixel(window, 2, 1), 0x00FF00u);
+  ReleaseDC(window, dc);
+  EXPECT_EQ(SetDIBitsToDevice(dc, 0, 0, 4, 2, 0, 0, 0, 2, pixels, bitmap, DIB_RGB_COLORS), 0);
+  HDC fake = reinterpret_cast<HDC>(&info);
+  EXPECT_EQ(SetDIBitsToDevice(fake, 0, 0, 4, 2, 0, 0, 0, 2, pixels, bitmap, DIB_RGB_COLORS), 0);
+}
+
+TEST_F(WindowTest, DisplayModesAtBothDepths) {
+  std::vector<DEVMODEA> modes;
+  DEVMODEA mode{};
+  for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) modes.push_back(mode);
+  ASSERT_FALSE(modes.empty());
+  EXPECT_EQ(modes.size() % 2, 0u);
+  EXPECT_EQ(modes[0].dmBitsPerPel, 16u);
+  EXPECT_EQ(modes[1].dmBitsPerPel, 32u);
+  EXPECT_EQ(modes[1].dmPelsWidth, modes[0].dmPelsWidth);
+  EXPECT_EQ(ChangeDisplaySettingsA(&modes[1], CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+  mode = modes[0];
+  mode.dmPelsWidth = 12345;
+  EXPECT_EQ(ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN), DISP_CHANGE_BADMODE);
+  EXPECT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
+  EXPECT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
+  EXPECT_GT(mode.dmPelsWidth, 0u);
 }
 
 }  // namespace

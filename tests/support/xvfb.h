@@ -1,0 +1,103 @@
+// A private X server for the tests that look at real windows: Xvfb started
+// on a free display, child processes that end with the test, and window
+// look-ups by title. Include after gtest: Xlib's macros (None, Bool...)
+// would break gtest's templates.
+#pragma once
+
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+// clang-format on
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+// Sleeps the given milliseconds for real (the tests' virtual clock is not used here).
+inline void Pause(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
+
+// A child process, killed when the object goes away unless it has ended.
+struct Child {
+  pid_t pid = -1;
+  ~Child() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+  // The exit status once it has ended within the time, else -1.
+  int WaitExit(int timeoutMs) {
+    for (int waited = 0; waited <= timeoutMs; waited += 20) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+      }
+      Pause(20);
+    }
+    return -1;
+  }
+};
+
+// Starts Xvfb on a free display; returns the display name, or "" on failure.
+inline std::string StartXvfb(Child& server) {
+  int fds[2];
+  if (pipe(fds) != 0) return "";
+  server.pid = fork();
+  if (server.pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that was killed
+    close(fds[0]);
+    std::string fd = std::to_string(fds[1]);
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDERR_FILENO);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1024x768x24",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  char c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  return number.empty() ? "" : ":" + number;
+}
+
+inline std::string WindowTitle(Display* display, Window window) {
+  Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+  Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  std::string title;
+  if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count, &after,
+                         &data) == Success &&
+      data != nullptr) {
+    title.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
+  }
+  return title;
+}
+
+// The first top-level window (or child of one) that carries a title.
+inline Window FindTitledWindow(Display* display, Window parent, std::string* title) {
+  Window root, up, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, parent, &root, &up, &children, &count)) return 0;
+  Window found = 0;
+  for (unsigned int i = 0; i < count && found == 0; ++i) {
+    std::string t = WindowTitle(display, children[i]);
+    if (!t.empty()) {
+      *title = t;
+      found = children[i];
+    } else {
+      found = FindTitledWindow(display, children[i], title);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
