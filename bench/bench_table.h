@@ -1,31 +1,39 @@
-// What the renderer benchmarks share: memory images of our own beside the
-// peers' copies, and the table printed after the run. Every benchmark is
-// named "row/implementation" and reports its pixels in the counter "px";
-// the table gives each row's nanoseconds per pixel (best of the repetitions)
-// and our ratio to the best peer.
+// What the renderer benchmarks share: memory images of our own and the
+// peers' views of them, the draw state of a row, and the table printed after
+// the run. Every benchmark is named "row/implementation" and reports its
+// pixels in the counter "px"; the table gives each row's nanoseconds per
+// pixel (best of the repetitions) and our ratio to the best peer.
 #pragma once
 
+#include <SDL2/SDL.h>
 #include <benchmark/benchmark.h>
+#include <pixman.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "library/graphics/color_format.h"
+#include "library/graphics/draw_state.h"
 #include "library/graphics/mem_img.h"
 
 namespace benchtable {
+
+// The frame the benchmarks draw into.
+constexpr int kFrameW = 640, kFrameH = 480;
 
 struct OurImage {
   ColorFormat format{};
   MemImgBuffer buffer{};
   MEMIMG view{};
   uint8_t* pixels = nullptr;
+  std::vector<uint8_t> palette;  // paletted images: 256 entries
 
-  OurImage(int w, int h, int depthKind) {
-    const int bytes = MemImgBytesPerPixel(depthKind, 0, 0);
+  OurImage(int w, int h, int depthKind, bool paletted = false, bool alpha = false) {
+    const int bytes = MemImgBytesPerPixel(depthKind, paletted, alpha);
     format.bytesPerPixel = static_cast<uint16_t>(bytes);
     buffer.refCount = 1;
     buffer.width = w;
@@ -33,9 +41,16 @@ struct OurImage {
     buffer.pitch = (w * bytes + 3) & ~3;
     buffer.format = &format;
     buffer.depthKind = depthKind;
+    buffer.paletted = paletted;
+    buffer.alpha = alpha;
     pixels = static_cast<uint8_t*>(
         std::aligned_alloc(64, (static_cast<size_t>(buffer.pitch) * h + 63) & ~size_t{63}));
     buffer.pixels = pixels;
+    if (paletted) {
+      palette.assign(2048, 0);
+      buffer.palette = palette.data();
+      buffer.paletteCount = 256;
+    }
     view.magic = MemImgMagic;
     view.width = w;
     view.height = h;
@@ -45,8 +60,34 @@ struct OurImage {
   ~OurImage() { std::free(pixels); }
   OurImage(const OurImage&) = delete;
   OurImage& operator=(const OurImage&) = delete;
+  uint8_t* Row(int y) { return pixels + static_cast<size_t>(y) * buffer.pitch; }
   size_t Bytes() const { return static_cast<size_t>(buffer.pitch) * buffer.height; }
 };
+
+// Every byte of the image (padding included) random.
+inline void FillRandom(OurImage& img, std::mt19937& rng) {
+  for (size_t i = 0; i < img.Bytes(); ++i) img.pixels[i] = static_cast<uint8_t>(rng());
+}
+
+// The draw state of a row: blend mode and parameter, brightness, and the
+// whole frame as the drawing area.
+inline void SetDrawState(int32_t mode, int32_t param, uint8_t blue = 255, uint8_t green = 255,
+                         uint8_t red = 255) {
+  DrawBlendMode = mode;
+  DrawBlendParam = param;
+  DrawBright = {blue, green, red};
+  DrawClipRect = {0, 0, kFrameW, kFrameH};
+}
+
+// The peers' views of our image's pixels (no copy).
+inline SDL_Surface* SdlView(OurImage& img, Uint32 format) {
+  return SDL_CreateRGBSurfaceWithFormatFrom(img.pixels, img.buffer.width, img.buffer.height,
+                                            SDL_BYTESPERPIXEL(format) * 8, img.buffer.pitch, format);
+}
+inline pixman_image_t* PixmanView(OurImage& img, pixman_format_code_t format) {
+  return pixman_image_create_bits(format, img.buffer.width, img.buffer.height,
+                                  reinterpret_cast<uint32_t*>(img.pixels), img.buffer.pitch);
+}
 
 inline void SetPixels(benchmark::State& state, int64_t pixels) {
   state.counters["px"] = static_cast<double>(pixels);
@@ -88,11 +129,19 @@ class TableReporter : public benchmark::ConsoleReporter {
   }
 };
 
-// One line per row: ours, then each peer column, then ours over the best peer.
-inline void PrintTable(const TableReporter& reporter, const std::vector<std::string>& peers) {
+// One line per row: ours, then each reference and each peer column, ours
+// over the best peer, and (framePixels set) our milliseconds for a frame of
+// that many pixels. References (such as memcpy) are shown for scale: each
+// line ends with ours as a multiple of them.
+inline void PrintTable(const TableReporter& reporter, const std::vector<std::string>& peers,
+                       const std::vector<std::string>& references, int64_t framePixels) {
+  std::vector<std::string> shown = references;
+  shown.insert(shown.end(), peers.begin(), peers.end());
   std::printf("\n%-34s %9s", "ns per pixel", "ours");
-  for (const std::string& p : peers) std::printf(" %9s", p.c_str());
-  std::printf(" %12s\n", "ours / best");
+  for (const std::string& c : shown) std::printf(" %9s", c.c_str());
+  std::printf(" %12s", "ours / best");
+  if (framePixels > 0) std::printf(" %10s", "ms / frame");
+  std::printf("\n");
   for (const Row& row : Rows()) {
     auto get = [&](const std::string& impl) {
       auto it = reporter.best.find(row.name + "/" + impl);
@@ -101,27 +150,38 @@ inline void PrintTable(const TableReporter& reporter, const std::vector<std::str
     const double ours = get("ours");
     if (ours < 0) continue;
     std::printf("%-34s %9.3f", row.name.c_str(), ours);
+    for (const std::string& c : shown) {
+      const double v = get(c);
+      if (v < 0)
+        std::printf(" %9s", "-");
+      else
+        std::printf(" %9.3f", v);
+    }
     double bestPeer = -1;
     for (const std::string& p : peers) {
       const double v = get(p);
-      if (v < 0) {
-        std::printf(" %9s", "-");
-      } else {
-        std::printf(" %9.3f", v);
-        if (bestPeer < 0 || v < bestPeer) bestPeer = v;
-      }
+      if (v > 0 && (bestPeer < 0 || v < bestPeer)) bestPeer = v;
     }
-    if (bestPeer > 0) std::printf(" %12.2f", ours / bestPeer);
+    if (bestPeer > 0)
+      std::printf(" %12.2f", ours / bestPeer);
+    else
+      std::printf(" %12s", "-");
+    if (framePixels > 0) std::printf(" %10.3f", ours * static_cast<double>(framePixels) / 1e6);
+    for (const std::string& r : references) {
+      const double v = get(r);
+      if (v > 0) std::printf("   (%s x%.2f)", r.c_str(), ours / v);
+    }
     std::printf("\n");
   }
 }
 
 // Runs the registered benchmarks and prints the table.
-inline int RunAndPrint(int argc, char** argv, const std::vector<std::string>& peers) {
+inline int RunAndPrint(int argc, char** argv, const std::vector<std::string>& peers,
+                       const std::vector<std::string>& references = {}, int64_t framePixels = 0) {
   benchmark::Initialize(&argc, argv);
   TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  PrintTable(reporter, peers);
+  PrintTable(reporter, peers, references, framePixels);
   benchmark::Shutdown();
   return 0;
 }

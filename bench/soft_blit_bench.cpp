@@ -1,80 +1,33 @@
 // The software renderer's blits beside the nearest operations of SDL2's
-// surface blitter and of pixman on the same shapes. Every benchmark is named
-// "row/implementation"; after the run a table gives each row's nanoseconds
-// per pixel (best of the repetitions) and our ratio to the best peer.
+// surface blitter and of pixman on the same shapes, with memcpy for scale;
+// the table after the run (bench_table.h) adds our milliseconds per frame.
 #include <SDL2/SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <map>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/bench_table.h"
 #include "library/graphics/blend_tables.h"
-#include "library/graphics/color_format.h"
 #include "library/graphics/draw_state.h"
-#include "library/graphics/mem_img.h"
 #include "library/softrender/soft_blit.h"
 
 namespace {
 
-constexpr int kFrameW = 640, kFrameH = 480;
+using benchtable::FillRandom;
+using benchtable::kFrameH;
+using benchtable::kFrameW;
+using benchtable::OurImage;
+using benchtable::PixmanView;
+using benchtable::SetDrawState;
+using benchtable::SetPixels;
+
 constexpr int kSprite = 256;
 constexpr int kSpriteX = 100, kSpriteY = 80;
 constexpr int kGlyph = 16, kGlyphCount = 2000;
-
-// ---- Our memory images ----
-
-struct OurImage {
-  ColorFormat format{};
-  MemImgBuffer buffer{};
-  MEMIMG view{};
-  uint8_t* pixels = nullptr;
-  std::vector<uint8_t> palette;
-
-  OurImage(int w, int h, int depthKind, bool paletted = false, bool alpha = false) {
-    const int bytes = MemImgBytesPerPixel(depthKind, paletted, alpha);
-    format.bytesPerPixel = static_cast<uint16_t>(bytes);
-    buffer.refCount = 1;
-    buffer.width = w;
-    buffer.height = h;
-    buffer.pitch = (w * bytes + 3) & ~3;
-    buffer.format = &format;
-    buffer.depthKind = depthKind;
-    buffer.paletted = paletted;
-    buffer.alpha = alpha;
-    pixels = static_cast<uint8_t*>(
-        std::aligned_alloc(64, (static_cast<size_t>(buffer.pitch) * h + 63) & ~size_t{63}));
-    buffer.pixels = pixels;
-    if (paletted) {
-      palette.assign(2048, 0);
-      buffer.palette = palette.data();
-      buffer.paletteCount = 256;
-    }
-    view.magic = MemImgMagic;
-    view.width = w;
-    view.height = h;
-    view.pixels = pixels;
-    view.buffer = &buffer;
-  }
-  ~OurImage() { std::free(pixels); }
-  OurImage(const OurImage&) = delete;
-  OurImage& operator=(const OurImage&) = delete;
-  uint8_t* Row(int y) { return pixels + y * buffer.pitch; }
-};
-
-void SetDrawState(int32_t mode, int32_t param, uint8_t blue = 255, uint8_t green = 255, uint8_t red = 255) {
-  DrawBlendMode = mode;
-  DrawBlendParam = param;
-  DrawBright = {blue, green, red};
-  DrawClipRect = {0, 0, kFrameW, kFrameH};
-}
 
 // Sprite contents: a quarter fully transparent (alpha 0 and the key colour),
 // half opaque, the rest partly transparent.
@@ -95,10 +48,6 @@ void FillSprite32(OurImage& img, std::mt19937& rng, bool alpha) {
       std::memcpy(img.Row(y) + 4 * x, &v, 4);
     }
   img.buffer.transColor = kKey32;
-}
-
-void FillRandom(uint8_t* p, size_t n, std::mt19937& rng) {
-  for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(rng());
 }
 
 // ---- Peers ----
@@ -127,42 +76,37 @@ SDL_Surface* SdlCopyOf(OurImage& img, Uint32 format) {
   return s;
 }
 
-pixman_image_t* PixmanCopyOf(OurImage& img, pixman_format_code_t format) {
-  return pixman_image_create_bits(format, img.buffer.width, img.buffer.height,
-                                  reinterpret_cast<uint32_t*>(img.pixels), img.buffer.pitch);
-}
-
 pixman_image_t* SolidMask(uint16_t alpha, uint16_t red = 0xFFFF, uint16_t green = 0xFFFF,
                           uint16_t blue = 0xFFFF) {
   pixman_color_t c = {red, green, blue, alpha};
   return pixman_image_create_solid_fill(&c);
 }
 
-void SetPixels(benchmark::State& state, int64_t pixels) {
-  state.counters["px"] = static_cast<double>(pixels);
-}
+// ---- Frame copies ----
 
-// ---- Rows of the 32-bit blit ----
-
-void CopyFrame(benchmark::State& state, const std::string& impl) {
+// A whole frame copied: RGB565 or XRGB8888.
+void CopyFrame(benchmark::State& state, const std::string& impl, int32_t depthKind) {
+  const bool depth32 = depthKind == MemImgDepth32;
   std::mt19937 rng(1);
-  OurImage src(kFrameW, kFrameH, MemImgDepth32), dst(kFrameW, kFrameH, MemImgDepth32);
-  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH, rng);
+  OurImage src(kFrameW, kFrameH, depthKind), dst(kFrameW, kFrameH, depthKind);
+  FillRandom(src, rng);
   Peers peers;
   if (impl == "sdl2") {
-    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_XRGB8888);
-    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
+    const Uint32 format = depth32 ? SDL_PIXELFORMAT_XRGB8888 : SDL_PIXELFORMAT_RGB565;
+    peers.sdlSrc = SdlCopyOf(src, format);
+    peers.sdlDst = SdlCopyOf(dst, format);
     SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_NONE);
   } else if (impl == "pixman") {
-    peers.pixSrc = PixmanCopyOf(src, PIXMAN_x8r8g8b8);
-    peers.pixDst = PixmanCopyOf(dst, PIXMAN_x8r8g8b8);
+    const pixman_format_code_t format = depth32 ? PIXMAN_x8r8g8b8 : PIXMAN_r5g6b5;
+    peers.pixSrc = PixmanView(src, format);
+    peers.pixDst = PixmanView(dst, format);
   }
   SetDrawState(0, 0);
   for (auto _ : state) {
     if (impl == "ours") {
       SoftBlit(&dst.view, &src.view, 0, 0, 0, nullptr);
     } else if (impl == "memcpy") {
-      std::memcpy(dst.pixels, src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH);
+      std::memcpy(dst.pixels, src.pixels, src.Bytes());
     } else if (impl == "sdl2") {
       SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, nullptr);
     } else {
@@ -173,6 +117,8 @@ void CopyFrame(benchmark::State& state, const std::string& impl) {
   }
   SetPixels(state, int64_t{kFrameW} * kFrameH);
 }
+
+// ---- Rows of the 32-bit blit ----
 
 // How a sprite row runs on each implementation.
 struct SpriteRow {
@@ -192,7 +138,7 @@ void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
   std::mt19937 rng(2);
   OurImage src(kSprite, kSprite, MemImgDepth32, false, row.alpha), dst(kFrameW, kFrameH, MemImgDepth32);
   FillSprite32(src, rng, row.alpha);
-  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  FillRandom(dst, rng);
   Peers peers;
   if (impl == "sdl2") {
     peers.sdlSrc = SdlCopyOf(src, row.alpha ? SDL_PIXELFORMAT_ARGB8888 : SDL_PIXELFORMAT_XRGB8888);
@@ -204,8 +150,8 @@ void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
                              static_cast<Uint8>(row.sdlColorMod[1]), static_cast<Uint8>(row.sdlColorMod[2]));
     if (row.trans && !row.alpha) SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, kKey32);
   } else if (impl == "pixman") {
-    peers.pixSrc = PixmanCopyOf(src, row.alpha ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8);
-    peers.pixDst = PixmanCopyOf(dst, PIXMAN_x8r8g8b8);
+    peers.pixSrc = PixmanView(src, row.alpha ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8);
+    peers.pixDst = PixmanView(dst, PIXMAN_x8r8g8b8);
     if (row.pixComponentMask) {
       peers.pixMask =
           SolidMask(0xFFFF, static_cast<uint16_t>(row.bright[2] * 257),
@@ -238,7 +184,7 @@ void Glyphs32(benchmark::State& state, const std::string& impl) {
   OurImage dst(kFrameW, kFrameH, MemImgDepth32);
   FillSprite32(src, rng, false);
   FillSprite32(srcAlpha, rng, true);
-  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  FillRandom(dst, rng);
   std::vector<std::pair<int, int>> places(kGlyphCount);
   for (auto& p : places)
     p = {static_cast<int>(rng() % (kFrameW - kGlyph)), static_cast<int>(rng() % (kFrameH - kGlyph))};
@@ -248,8 +194,8 @@ void Glyphs32(benchmark::State& state, const std::string& impl) {
     peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
     SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, kKey32);
   } else if (impl == "pixman") {
-    peers.pixSrc = PixmanCopyOf(srcAlpha, PIXMAN_a8r8g8b8);
-    peers.pixDst = PixmanCopyOf(dst, PIXMAN_x8r8g8b8);
+    peers.pixSrc = PixmanView(srcAlpha, PIXMAN_a8r8g8b8);
+    peers.pixDst = PixmanView(dst, PIXMAN_x8r8g8b8);
   }
   SetDrawState(0, 0);
   for (auto _ : state) {
@@ -273,36 +219,6 @@ void Glyphs32(benchmark::State& state, const std::string& impl) {
 
 uint16_t To565(uint32_t argb) {
   return static_cast<uint16_t>(((argb >> 8) & 0xF800) | ((argb >> 5) & 0x07E0) | ((argb >> 3) & 0x001F));
-}
-
-void CopyFrame16(benchmark::State& state, const std::string& impl) {
-  std::mt19937 rng(4);
-  OurImage src(kFrameW, kFrameH, MemImgDepth16), dst(kFrameW, kFrameH, MemImgDepth16);
-  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH, rng);
-  Peers peers;
-  if (impl == "sdl2") {
-    peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_RGB565);
-    peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_RGB565);
-    SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_NONE);
-  } else if (impl == "pixman") {
-    peers.pixSrc = PixmanCopyOf(src, PIXMAN_r5g6b5);
-    peers.pixDst = PixmanCopyOf(dst, PIXMAN_r5g6b5);
-  }
-  SetDrawState(0, 0);
-  for (auto _ : state) {
-    if (impl == "ours") {
-      SoftBlit(&dst.view, &src.view, 0, 0, 0, nullptr);
-    } else if (impl == "memcpy") {
-      std::memcpy(dst.pixels, src.pixels, static_cast<size_t>(src.buffer.pitch) * kFrameH);
-    } else if (impl == "sdl2") {
-      SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, nullptr);
-    } else {
-      pixman_image_composite32(PIXMAN_OP_SRC, peers.pixSrc, nullptr, peers.pixDst, 0, 0, 0, 0, 0, 0, kFrameW,
-                               kFrameH);
-    }
-    benchmark::ClobberMemory();
-  }
-  SetPixels(state, int64_t{kFrameW} * kFrameH);
 }
 
 // A 16-bit sprite: RGB565 with a constant alpha, or RGB565 with per-pixel
@@ -329,7 +245,7 @@ void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, in
       }
     }
   src.buffer.transColor = kKey16;
-  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  FillRandom(dst, rng);
   Peers peers;
   if (impl == "sdl2") {
     peers.sdlSrc = alpha ? SdlCopyOf(argb, SDL_PIXELFORMAT_ARGB8888) : SdlCopyOf(src, SDL_PIXELFORMAT_RGB565);
@@ -337,8 +253,8 @@ void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, in
     SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_BLEND);
     if (!alpha) SDL_SetSurfaceAlphaMod(peers.sdlSrc, static_cast<Uint8>(param));
   } else if (impl == "pixman") {
-    peers.pixSrc = alpha ? PixmanCopyOf(argb, PIXMAN_a8r8g8b8) : PixmanCopyOf(src, PIXMAN_r5g6b5);
-    peers.pixDst = PixmanCopyOf(dst, PIXMAN_r5g6b5);
+    peers.pixSrc = alpha ? PixmanView(argb, PIXMAN_a8r8g8b8) : PixmanView(src, PIXMAN_r5g6b5);
+    peers.pixDst = PixmanView(dst, PIXMAN_r5g6b5);
     if (!alpha) peers.pixMask = SolidMask(static_cast<uint16_t>(param * 257));
   }
   SetDrawState(mode, param);
@@ -361,8 +277,8 @@ void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, in
 void Paletted(benchmark::State& state, const std::string& impl, int32_t depthKind, bool trans) {
   std::mt19937 rng(6);
   OurImage src(kSprite, kSprite, depthKind, true), dst(kFrameW, kFrameH, depthKind);
-  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * kSprite, rng);
-  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * kFrameH, rng);
+  FillRandom(src, rng);
+  FillRandom(dst, rng);
   std::vector<SDL_Color> colours(256);
   for (int i = 0; i < 256; ++i) {
     const uint32_t v = rng() & 0x00FFFFFF;
@@ -407,8 +323,8 @@ void Stretch32(benchmark::State& state, const std::string& impl, int srcW, int s
                int frameW, int frameH, int32_t mode) {
   std::mt19937 rng(7);
   OurImage src(srcW, srcH, MemImgDepth32), dst(frameW, frameH, MemImgDepth32);
-  FillRandom(src.pixels, static_cast<size_t>(src.buffer.pitch) * srcH, rng);
-  FillRandom(dst.pixels, static_cast<size_t>(dst.buffer.pitch) * frameH, rng);
+  FillRandom(src, rng);
+  FillRandom(dst, rng);
   Peers peers;
   if (impl == "sdl2") {
     peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_XRGB8888);
@@ -416,8 +332,8 @@ void Stretch32(benchmark::State& state, const std::string& impl, int srcW, int s
     SDL_SetSurfaceBlendMode(peers.sdlSrc, mode == 0 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
     if (mode == 1) SDL_SetSurfaceAlphaMod(peers.sdlSrc, 128);
   } else if (impl == "pixman") {
-    peers.pixSrc = PixmanCopyOf(src, PIXMAN_x8r8g8b8);
-    peers.pixDst = PixmanCopyOf(dst, PIXMAN_x8r8g8b8);
+    peers.pixSrc = PixmanView(src, PIXMAN_x8r8g8b8);
+    peers.pixDst = PixmanView(dst, PIXMAN_x8r8g8b8);
     pixman_transform_t t;
     pixman_transform_init_scale(&t, pixman_double_to_fixed(static_cast<double>(srcW) / destW),
                                 pixman_double_to_fixed(static_cast<double>(srcH) / destH));
@@ -456,36 +372,13 @@ const SpriteRow kAdd100 = {2,   100,          {255, 255, 255}, false, 0,    SDL_
 const SpriteRow kBright = {
     0, 0, {100, 150, 200}, false, 0, SDL_BLENDMODE_NONE, -1, {200, 150, 100}, PIXMAN_OP_SRC, -1, true};
 
-// Registration: the rows of the table, in order.
-struct Row {
-  std::string name;
-  std::vector<std::string> impls;
-};
-std::vector<Row>& Rows() {
-  static std::vector<Row> rows;
-  return rows;
-}
-
-// "row/implementation".
-std::string BenchName(const std::string& row, const std::string& impl) {
-  std::string name;
-  name.reserve(row.size() + impl.size() + 1);
-  name.append(row).append(1, '/').append(impl);
-  return name;
-}
-
-template <class F>
-void Register(const std::string& row, std::vector<std::string> impls, F body) {
-  Rows().push_back({row, impls});
-  for (const std::string& impl : impls)
-    benchmark::RegisterBenchmark(BenchName(row, impl).c_str(), [body, impl](benchmark::State& s) {
-      body(s, impl);
-    })->Unit(benchmark::kMicrosecond);
-}
-
 void RegisterAll() {
+  using benchtable::Register;
   const std::vector<std::string> all = {"ours", "sdl2", "pixman"};
-  Register("copy 640x480", {"ours", "memcpy", "sdl2", "pixman"}, CopyFrame);
+  auto copy = [](int32_t depthKind) {
+    return [=](benchmark::State& s, const std::string& impl) { CopyFrame(s, impl, depthKind); };
+  };
+  Register("copy 640x480", {"ours", "memcpy", "sdl2", "pixman"}, copy(MemImgDepth32));
   auto sprite = [](SpriteRow row) {
     return [row](benchmark::State& s, const std::string& impl) { Sprite32(s, impl, row); };
   };
@@ -497,7 +390,7 @@ void RegisterAll() {
   Register("brightness, 256x256", all, sprite(kBright));
   Register("2000 glyphs 16x16", all, Glyphs32);
 
-  Register("565 copy 640x480", {"ours", "memcpy", "sdl2", "pixman"}, CopyFrame16);
+  Register("565 copy 640x480", {"ours", "memcpy", "sdl2", "pixman"}, copy(MemImgDepth16));
   auto sprite16 = [](int32_t mode, int32_t param, bool alpha) {
     return [=](benchmark::State& s, const std::string& impl) { Sprite16(s, impl, mode, param, alpha); };
   };
@@ -524,65 +417,13 @@ void RegisterAll() {
   Register("stretch 256x256 x0.5, mode 1", all, stretch(256, 256, 128, 128, 640, 640, 1));
 }
 
-// Keeps the best time per pixel of every benchmark while printing as usual.
-class TableReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> best;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      auto px = run.counters.find("px");
-      if (px == run.counters.end()) continue;
-      const double ns = run.GetAdjustedRealTime() * 1000.0 / px->second.value;  // microseconds per iteration
-      const std::string name = run.benchmark_name();
-      auto it = best.find(name);
-      if (it == best.end() || ns < it->second) best[name] = ns;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
-// ns per pixel of every implementation, our ratio to the best peer, and our
-// milliseconds for a whole 640 x 480 frame of such pixels.
-void PrintTable(const TableReporter& reporter) {
-  std::printf("\n%-34s %8s %8s %8s %8s %12s %10s\n", "ns per pixel", "ours", "memcpy", "sdl2", "pixman",
-              "ours / best", "ms / frame");
-  auto cell = [](double v) {
-    char text[16];
-    if (v < 0)
-      std::snprintf(text, sizeof text, "%8s", "-");
-    else
-      std::snprintf(text, sizeof text, "%8.3f", v);
-    return std::string(text);
-  };
-  for (const Row& row : Rows()) {
-    auto get = [&](const std::string& impl) {
-      auto it = reporter.best.find(BenchName(row.name, impl));
-      return it == reporter.best.end() ? -1.0 : it->second;
-    };
-    const double ours = get("ours"), mem = get("memcpy"), sdl = get("sdl2"), pix = get("pixman");
-    if (ours < 0) continue;
-    double bestPeer = -1;
-    for (double v : {sdl, pix})
-      if (v > 0 && (bestPeer < 0 || v < bestPeer)) bestPeer = v;
-    std::printf("%-34s %s %s %s %s %12s %10.3f", row.name.c_str(), cell(ours).c_str(), cell(mem).c_str(),
-                cell(sdl).c_str(), cell(pix).c_str(), bestPeer > 0 ? cell(ours / bestPeer).c_str() : "-",
-                ours * kFrameW * kFrameH / 1e6);
-    if (mem > 0) std::printf("   (memcpy x%.2f)", ours / mem);
-    std::printf("\n");
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   BuildBlendTables();
   BuildMaskRampTable(0, 255);
   RegisterAll();
-  benchmark::Initialize(&argc, argv);
-  TableReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  PrintTable(reporter);
-  benchmark::Shutdown();
-  return 0;
+  // Beside the peers, memcpy for scale and our milliseconds for a whole
+  // 640 x 480 frame of such pixels.
+  return benchtable::RunAndPrint(argc, argv, {"sdl2", "pixman"}, {"memcpy"}, int64_t{kFrameW} * kFrameH);
 }

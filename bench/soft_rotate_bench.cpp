@@ -19,19 +19,14 @@
 
 namespace {
 
+using benchtable::kFrameH;
+using benchtable::kFrameW;
 using benchtable::OurImage;
+using benchtable::SetDrawState;
 using benchtable::SetPixels;
 
-constexpr int kFrameW = 640, kFrameH = 480;
 constexpr int kSource = 256, kQuadSource = 64, kQuadCount = 100;
 constexpr double kPi = 3.14159265358979323846;
-
-void SetCopyState() {
-  DrawBlendMode = 0;
-  DrawBlendParam = 255;
-  DrawBright = {255, 255, 255};
-  DrawClipRect = {0, 0, kFrameW, kFrameH};
-}
 
 void FillRandom(OurImage& img, uint32_t seed) {
   std::mt19937 rng(seed);
@@ -56,19 +51,15 @@ struct Scene {
     FillRandom(frame, 1);
     FillRandom(source, 2);
     if (impl == "sdl2") {
-      frameSurface = SDL_CreateRGBSurfaceWithFormatFrom(frame.pixels, kFrameW, kFrameH, 32,
-                                                        frame.buffer.pitch, SDL_PIXELFORMAT_XRGB8888);
-      sourceSurface = SDL_CreateRGBSurfaceWithFormatFrom(source.pixels, sourceSize, sourceSize, 32,
-                                                         source.buffer.pitch, SDL_PIXELFORMAT_XRGB8888);
+      frameSurface = benchtable::SdlView(frame, SDL_PIXELFORMAT_XRGB8888);
+      sourceSurface = benchtable::SdlView(source, SDL_PIXELFORMAT_XRGB8888);
       SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
       renderer = SDL_CreateSoftwareRenderer(frameSurface);
       texture = SDL_CreateTextureFromSurface(renderer, sourceSurface);
       SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
     } else if (impl == "pixman") {
-      pixFrame = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameW, kFrameH,
-                                          reinterpret_cast<uint32_t*>(frame.pixels), frame.buffer.pitch);
-      pixSource = pixman_image_create_bits(PIXMAN_x8r8g8b8, sourceSize, sourceSize,
-                                           reinterpret_cast<uint32_t*>(source.pixels), source.buffer.pitch);
+      pixFrame = benchtable::PixmanView(frame, PIXMAN_x8r8g8b8);
+      pixSource = benchtable::PixmanView(source, PIXMAN_x8r8g8b8);
       pixman_image_set_filter(pixSource, PIXMAN_FILTER_NEAREST, nullptr, 0);
     }
   }
@@ -119,7 +110,7 @@ void SdlPlace(Scene& s, const Placement& p, int size) {
 
 void Rotation(benchmark::State& state, const std::string& impl, double scale) {
   Scene s(kSource, impl);
-  SetCopyState();
+  SetDrawState(0, 255);
   const Placement p = {kFrameW / 2, kFrameH / 2, kPi / 6, scale};
   for (auto _ : state) {
     if (impl == "ours")
@@ -174,10 +165,7 @@ int64_t QuadPixels(const std::vector<Placement>& places) {
     std::memcpy(ones.pixels + i, &one, 4);
   }
   std::memset(scratch.pixels, 0, scratch.Bytes());
-  DrawBlendMode = 2;
-  DrawBlendParam = 255;
-  DrawBright = {255, 255, 255};
-  DrawClipRect = {0, 0, kFrameW, kFrameH};
+  SetDrawState(2, 255);
   int32_t points[8];
   for (const Placement& p : places) {
     QuadCorners(p, kQuadSource, points);
@@ -194,7 +182,7 @@ void Quads(benchmark::State& state, const std::string& impl) {
   std::vector<std::array<int32_t, 8>> corners(places.size());
   for (size_t i = 0; i < places.size(); ++i) QuadCorners(places[i], kQuadSource, corners[i].data());
   const int64_t pixels = QuadPixels(places);
-  SetCopyState();
+  SetDrawState(0, 255);
   for (auto _ : state) {
     for (size_t i = 0; i < places.size(); ++i) {
       if (impl == "ours")

@@ -7,7 +7,6 @@
 #include <pixman.h>
 
 #include <cstring>
-#include <functional>
 #include <random>
 #include <vector>
 
@@ -18,24 +17,16 @@
 
 namespace {
 
+using benchtable::kFrameH;
+using benchtable::kFrameW;
 using benchtable::OurImage;
+using benchtable::SetDrawState;
 using benchtable::SetPixels;
 
-constexpr int kFrameW = 640, kFrameH = 480;
 constexpr int kBoxX = 20, kBoxY = 40, kBoxW = 600, kBoxH = 400;
+constexpr int32_t kBoxRect[4] = {kBoxX, kBoxY, kBoxX + kBoxW, kBoxY + kBoxH};
+constexpr SDL_Rect kSdlBox = {kBoxX, kBoxY, kBoxW, kBoxH};
 constexpr uint32_t kColour = 0xFF4080C0;
-
-void SetDrawState(int32_t mode, int32_t param) {
-  DrawBlendMode = mode;
-  DrawBlendParam = param;
-  DrawBright = {255, 255, 255};
-  DrawClipRect = {0, 0, kFrameW, kFrameH};
-}
-
-void FillRandom(OurImage& img, uint32_t seed) {
-  std::mt19937 rng(seed);
-  for (size_t i = 0; i < img.Bytes(); ++i) img.pixels[i] = static_cast<uint8_t>(rng());
-}
 
 // A frame of ours and the peers' views of the same kind of frame.
 struct Frame {
@@ -43,16 +34,16 @@ struct Frame {
   SDL_Surface* surface = nullptr;
   SDL_Renderer* renderer = nullptr;
   pixman_image_t* pixman = nullptr;
-  Frame() { FillRandom(ours, 1); }
+  Frame() {
+    std::mt19937 rng(1);
+    benchtable::FillRandom(ours, rng);
+  }
   ~Frame() {
     if (renderer) SDL_DestroyRenderer(renderer);
     if (surface) SDL_FreeSurface(surface);
     if (pixman) pixman_image_unref(pixman);
   }
-  void MakeSurface() {
-    surface = SDL_CreateRGBSurfaceWithFormatFrom(ours.pixels, kFrameW, kFrameH, 32, ours.buffer.pitch,
-                                                 SDL_PIXELFORMAT_XRGB8888);
-  }
+  void MakeSurface() { surface = benchtable::SdlView(ours, SDL_PIXELFORMAT_XRGB8888); }
   // SDL2's software renderer drawing into the frame.
   void MakeRenderer(SDL_BlendMode blend, uint8_t alpha) {
     MakeSurface();
@@ -60,10 +51,7 @@ struct Frame {
     SDL_SetRenderDrawBlendMode(renderer, blend);
     SDL_SetRenderDrawColor(renderer, (kColour >> 16) & 0xFF, (kColour >> 8) & 0xFF, kColour & 0xFF, alpha);
   }
-  void MakePixman() {
-    pixman = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameW, kFrameH,
-                                      reinterpret_cast<uint32_t*>(ours.pixels), ours.buffer.pitch);
-  }
+  void MakePixman() { pixman = benchtable::PixmanView(ours, PIXMAN_x8r8g8b8); }
 };
 
 // ---- Boxes ----
@@ -72,13 +60,11 @@ void FillBox(benchmark::State& state, const std::string& impl) {
   Frame f;
   if (impl == "sdl2") f.MakeSurface();
   SetDrawState(0, 0);
-  const int32_t rect[4] = {kBoxX, kBoxY, kBoxX + kBoxW, kBoxY + kBoxH};
-  SDL_Rect sdlRect = {kBoxX, kBoxY, kBoxW, kBoxH};
   for (auto _ : state) {
     if (impl == "ours")
-      SoftFillBox(&f.ours.view, rect, kColour);
+      SoftFillBox(&f.ours.view, kBoxRect, kColour);
     else if (impl == "sdl2")
-      SDL_FillRect(f.surface, &sdlRect, kColour);
+      SDL_FillRect(f.surface, &kSdlBox, kColour);
     else
       pixman_fill(reinterpret_cast<uint32_t*>(f.ours.pixels), f.ours.buffer.pitch / 4, 32, kBoxX, kBoxY,
                   kBoxW, kBoxH, kColour);
@@ -102,13 +88,11 @@ void BlendedBox(benchmark::State& state, const std::string& impl) {
     solid = pixman_image_create_solid_fill(&c);
   }
   SetDrawState(1, kParam);
-  const int32_t rect[4] = {kBoxX, kBoxY, kBoxX + kBoxW, kBoxY + kBoxH};
-  SDL_Rect sdlRect = {kBoxX, kBoxY, kBoxW, kBoxH};
   for (auto _ : state) {
     if (impl == "ours")
-      SoftFillBox(&f.ours.view, rect, kColour);
+      SoftFillBox(&f.ours.view, kBoxRect, kColour);
     else if (impl == "sdl2")
-      SDL_RenderFillRect(f.renderer, &sdlRect);
+      SDL_RenderFillRect(f.renderer, &kSdlBox);
     else
       pixman_image_composite32(PIXMAN_OP_OVER, solid, nullptr, f.pixman, 0, 0, 0, 0, kBoxX, kBoxY, kBoxW,
                                kBoxH);

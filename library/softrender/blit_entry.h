@@ -1,5 +1,6 @@
 // What the unscaled and the stretched blit entries share: the checks of the
-// image records, the per-call blend context and the palette copy.
+// image records, the per-call blend context and the palette copy, and the
+// choice of the row loop.
 #pragma once
 
 #include <cstdint>
@@ -25,3 +26,10 @@ void CopySourcePalette(uint8_t* copy, const MemImgBuffer* src);
 int32_t EffectiveBlendMode(bool paletted);
 
 BlitSource SourceKindOf(const MemImgBuffer* src);
+
+// Sets up a blit from src under the current draw state: copies a paletted
+// source's palette into paletteCopy, fills *context and *variant, and
+// returns the variant's row loop; null when nothing is drawn (a depth kind
+// without loops, a mode and parameter that draw nothing).
+BlitRowFn PrepareBlitRow(const MemImgBuffer* src, bool masked, int32_t trans, bool stretched,
+                         uint8_t* paletteCopy, BlendContext* context, BlitVariant* variant);

@@ -56,7 +56,7 @@ using BlitRowFn = void (*)(uint8_t* dst, const uint8_t* src, const uint8_t* mask
 BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context);
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context);
 
-// The AVX2 loops, from files compiled for AVX2; called only when BlitUseAvx2.
+// The AVX2 loops, from a file compiled for AVX2; called only when BlitUseAvx2.
 BlitWideFn WideRow32At(int32_t variantIndex);
 BlitWideFn WideRow16At(int32_t variantIndex);
 // True when the processor has AVX2 (tests may clear it to run the SSE2 loops).

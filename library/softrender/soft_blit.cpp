@@ -98,6 +98,30 @@ BlitSource SourceKindOf(const MemImgBuffer* src) {
   return src->paletted == 1 ? BlitSource::Palette : src->alpha == 1 ? BlitSource::Alpha : BlitSource::Plain;
 }
 
+BlitRowFn PrepareBlitRow(const MemImgBuffer* src, bool masked, int32_t trans, bool stretched,
+                         uint8_t* paletteCopy, BlendContext* context, BlitVariant* variant) {
+  const bool paletted = src->paletted == 1;
+  if (paletted) CopySourcePalette(paletteCopy, src);
+  if (src->depthKind != MemImgDepth16 && src->depthKind != MemImgDepth32) return nullptr;
+  const int32_t mode = EffectiveBlendMode(paletted);
+  if (mode < 0) return nullptr;
+
+  *context = MakeBlendContext(src, paletteCopy);
+  BlitVariant& v = *variant;
+  v.mode = mode;
+  v.masked = masked;
+  v.white = IsDrawBrightWhite();
+  v.trans = trans != 0;
+  v.src = SourceKindOf(src);
+  // (A case without loops of its own, such as 128 in a stretched draw, runs
+  // the general ones: the tables map it there.)
+  v.param = context->param == 128   ? BlitParam::Half
+            : context->param == 255 ? BlitParam::Full
+                                    : BlitParam::General;
+  v.stretched = stretched;
+  return src->depthKind == MemImgDepth32 ? SelectRow32(v, context) : SelectRow16(v, context);
+}
+
 void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t trans, const MEMIMG* mask) {
   if (!BlitRecordsFit(dst, src, mask)) return;
   const MemImgBuffer* sb = src->buffer;
@@ -127,24 +151,10 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
     s.maskStart = mask->pixels + static_cast<int64_t>(s.srcY) * s.maskPitch + s.srcX;
   }
 
-  const bool paletted = sb->paletted == 1;
-  if (paletted) CopySourcePalette(BlitPaletteCopy, sb);
-  if (sb->depthKind != MemImgDepth16 && sb->depthKind != MemImgDepth32) return;
-  const int32_t mode = EffectiveBlendMode(paletted);
-  if (mode < 0) return;
-
-  BlendContext context = MakeBlendContext(sb, BlitPaletteCopy);
+  BlendContext context;
   BlitVariant v;
-  v.mode = mode;
-  v.masked = mask != nullptr;
-  v.white = IsDrawBrightWhite();
-  v.trans = trans != 0;
-  v.src = SourceKindOf(sb);
-  v.param = context.param == 128   ? BlitParam::Half
-            : context.param == 255 ? BlitParam::Full
-                                   : BlitParam::General;
-  v.stretched = false;
-  const BlitRowFn row = sb->depthKind == MemImgDepth32 ? SelectRow32(v, &context) : SelectRow16(v, &context);
+  const BlitRowFn row = PrepareBlitRow(sb, mask != nullptr, trans, false, BlitPaletteCopy, &context, &v);
+  if (row == nullptr) return;
 
   // Rows that follow each other without a gap in every image are one long
   // row (not for the two-pixel loops when a row's width is odd: each row's

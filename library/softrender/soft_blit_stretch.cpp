@@ -135,29 +135,16 @@ void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_
   s.dstRow = dst->pixels + static_cast<int64_t>(clipped.top) * db->pitch +
              static_cast<int64_t>(clipped.left) * db->format->bytesPerPixel;
 
-  const bool paletted = sb->paletted == 1;
-  if (paletted) CopySourcePalette(StretchPaletteCopy, sb);
-  if (sb->depthKind != MemImgDepth16 && sb->depthKind != MemImgDepth32) return;
-  const int32_t mode = EffectiveBlendMode(paletted);
-  if (mode < 0) return;
-
-  BlendContext context = MakeBlendContext(sb, StretchPaletteCopy);
+  BlendContext context;
   BlitVariant v;
-  v.mode = mode;
-  v.masked = mask != nullptr;
-  v.white = IsDrawBrightWhite();
-  v.trans = trans != 0;
-  v.src = SourceKindOf(sb);
-  v.param = context.param == 255 ? BlitParam::Full : BlitParam::General;
-  v.stretched = true;
-  const bool depth32 = sb->depthKind == MemImgDepth32;
-  const BlitRowFn rowFn = depth32 ? SelectRow32(v, &context) : SelectRow16(v, &context);
+  const BlitRowFn rowFn = PrepareBlitRow(sb, mask != nullptr, trans, true, StretchPaletteCopy, &context, &v);
+  if (rowFn == nullptr) return;
   // The hand-made copy and subtract loops step with the zero-stop rule.
   const bool handMade = !v.masked && v.white && v.src != BlitSource::Alpha;
-  const bool zeroStop = handMade && (mode == 0 || (mode == 3 && v.param == BlitParam::Full));
+  const bool zeroStop = handMade && (v.mode == 0 || (v.mode == 3 && v.param == BlitParam::Full));
   // Rows whose pixels do not depend on the destination: a repeated source
   // row repeats the destination row above.
-  const bool overwrites = handMade && mode == 0 && !v.trans;
+  const bool overwrites = handMade && v.mode == 0 && !v.trans;
 
   int32_t acc = s.accX0;
   int32_t sourceColumn = 0;

@@ -116,6 +116,13 @@ struct DrawCase {
   uint8_t bright[3] = {255, 255, 255};  // blue, green, red
   PixelRect clip = {0, 0, 0, 0};
 
+  DrawCase() = default;
+  // b: the brightness (blue, green, red), null for white.
+  DrawCase(int32_t m, int32_t p, const PixelRect& area, const uint8_t* b = nullptr)
+      : mode(m), param(p), clip(area) {
+    if (b != nullptr) std::copy(b, b + 3, bright);
+  }
+
   void Apply() const {
     DrawBlendMode = mode;
     DrawBlendParam = param;

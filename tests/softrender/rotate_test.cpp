@@ -7,37 +7,22 @@
 #include "library/softrender/soft_blit.h"
 #include "library/softrender/soft_triangle.h"
 #include "tests/softrender/blit_reference.h"
+#include "tests/softrender/render_fixture.h"
 #include "tests/softrender/shape_hits.h"
 
 namespace {
 
 using blitref::DrawCase;
 using blitref::TestImage;
+using rendertest::FillCoordinates;
 using shapetest::Hits;
 
-class RotateTest : public testing::Test {
- protected:
-  void SetUp() override {
-    BuildBlendTables();
-    BuildMaskRampTable(100, 60);
-  }
-};
+using RotateTest = rendertest::TablesTest<100, 60>;
 
 constexpr float kPi = 3.14159265358979f;
 
-// Each source pixel (x, y) holds 0x01yyxx (x, y < 256), so that a drawn
-// pixel tells which texel it took; 0 marks a pixel not drawn.
-void FillCoordinates(TestImage& src) {
-  for (int32_t y = 0; y < src.height(); ++y)
-    for (int32_t x = 0; x < src.width(); ++x)
-      src.Set(x, y, static_cast<uint32_t>(0x010000 | (y & 0xFF) << 8 | (x & 0xFF)));
-}
-
-DrawCase Copy(const PixelRect& clip) {
-  DrawCase dc;
-  dc.clip = clip;
-  return dc;
-}
+// The copy mode over the given area.
+DrawCase Copy(const PixelRect& clip) { return DrawCase(0, 0, clip); }
 
 // The destination that maps each pixel (px, py) to texel map(px, py), or
 // leaves it when the texel lies outside the source.
@@ -72,10 +57,9 @@ TEST_F(RotateTest, UnturnedUnscaledDrawMatchesTheBlit) {
         // The source's pixel (w / 2, 2) lands on (12, 9).
         SoftBlitRotate(rotated.img(), src.img(), 12, 9, 0.0f, 1.0f, trans, 0, nullptr);
         SoftBlit(blitted.img(), src.img(), 12 - w / 2, 7, trans, nullptr);
-        std::string where;
-        EXPECT_TRUE(rotated.SamePixels(blitted, &where))
-            << "depth " << kind.depth << " paletted " << kind.paletted << " width " << w << " trans " << trans
-            << ": " << where;
+        EXPECT_TRUE(rendertest::SameImage(rotated, blitted))
+            << "depth " << kind.depth << " paletted " << kind.paletted << " width " << w << " trans "
+            << trans;
       }
 }
 
@@ -311,14 +295,9 @@ TEST_F(RotateTest, VariantMatrixOfRotatedSpansMatchesTheReference) {
   const int32_t modes[] = {0, 1, 2, 3, 4, 10, 11, 5, 12, -1};
   const int32_t params[] = {0, 1, 128, 255};
   const uint8_t coloured[3] = {255, 128, 37};
-  struct Kind {
-    int32_t depth;
-    bool paletted, alpha;
-  } kinds[] = {{MemImgDepth32, false, false}, {MemImgDepth32, false, true}, {MemImgDepth32, true, false},
-               {MemImgDepth16, false, false}, {MemImgDepth16, false, true}, {MemImgDepth16, true, false}};
   std::mt19937 rng(77);
   int drawn = 0;
-  for (const Kind& kind : kinds)
+  for (const rendertest::SourceKind& kind : rendertest::kSourceKinds)
     for (int32_t mode : modes)
       for (int32_t param : params)
         for (int flags = 0; flags < 16; ++flags) {
@@ -326,19 +305,11 @@ TEST_F(RotateTest, VariantMatrixOfRotatedSpansMatchesTheReference) {
           TestImage src(13, 9, kind.depth, kind.paletted, kind.alpha, static_cast<int32_t>(rng() % 3));
           TestImage mask(14, 9, MemImgDepthSingle8, false, false, 1);
           TestImage dst(23, 17, kind.depth), expected(23, 17, kind.depth);
-          const uint32_t key = kind.paletted                 ? rng() % 300
-                               : kind.depth == MemImgDepth16 ? rng() & 0xFFFF
-                                                             : rng();
-          blitref::FillSource(src, rng, key, 200);
-          blitref::FillRandom(dst, rng);
-          blitref::FillRandom(mask, rng);
-          expected.CopyPixelsFrom(dst);
-          DrawCase dc;
-          dc.mode = mode;
-          dc.param = param;
-          if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-          dc.clip = {static_cast<int32_t>(rng() % 5), static_cast<int32_t>(rng() % 5),
-                     23 - static_cast<int32_t>(rng() % 5), 17 - static_cast<int32_t>(rng() % 5)};
+          rendertest::FillScene(src, rendertest::RandomKey(kind, rng), 200, dst, mask, expected, rng);
+          const DrawCase dc(mode, param,
+                            {static_cast<int32_t>(rng() % 5), static_cast<int32_t>(rng() % 5),
+                             23 - static_cast<int32_t>(rng() % 5), 17 - static_cast<int32_t>(rng() % 5)},
+                            white ? nullptr : coloured);
           dc.Apply();
           const int32_t x = 8 + static_cast<int32_t>(rng() % 7), y = 6 + static_cast<int32_t>(rng() % 5);
           SoftBlitRotate(dst.img(), src.img(), x, y, half ? kPi : 0.0f, 1.0f, trans, 0,
@@ -350,11 +321,10 @@ TEST_F(RotateTest, VariantMatrixOfRotatedSpansMatchesTheReference) {
               if (tu < 0 || tu >= 13 || tv < 0 || tv >= 9) continue;
               blitref::DrawTexel(dc, m, expected, px, py, src, tu, tv, trans, masked ? &mask : nullptr);
             }
-          std::string where;
-          ASSERT_TRUE(dst.SamePixels(expected, &where))
+          ASSERT_TRUE(rendertest::SameImage(dst, expected))
               << "depth " << kind.depth << " paletted " << kind.paletted << " alpha " << kind.alpha
               << " mode " << mode << " param " << param << " masked " << masked << " white " << white
-              << " trans " << trans << " half turn " << half << ": " << where;
+              << " trans " << trans << " half turn " << half;
           ++drawn;
         }
   EXPECT_EQ(drawn, 6 * 10 * 4 * 16);

@@ -3,16 +3,14 @@
 #include "library/softrender/blit_kernels.h"
 #include "library/softrender/soft_shape.h"
 #include "tests/softrender/blit_reference.h"
+#include "tests/softrender/render_fixture.h"
 
 namespace {
 
 using blitref::DrawCase;
 using blitref::TestImage;
 
-class ShapeBoxTest : public testing::Test {
- protected:
-  void SetUp() override { BuildBlendTables(); }
-};
+using ShapeBoxTest = rendertest::TablesTest<>;
 
 // Every mode, parameter case and brightness at both depths against the
 // reference, on rows long enough for the vector loops and their tails, with
@@ -35,12 +33,10 @@ TEST_F(ShapeBoxTest, EveryModeParameterAndBrightnessMatchesTheReference) {
             TestImage dst(37, 6, depth, false, false, pad), expected(37, 6, depth);
             blitref::FillRandom(dst, rng);
             expected.CopyPixelsFrom(dst);
-            DrawCase dc;
-            dc.mode = mode;
-            dc.param = param;
-            if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-            dc.clip = {static_cast<int32_t>(rng() % 3), static_cast<int32_t>(rng() % 2),
-                       37 - static_cast<int32_t>(rng() % 3), 6};
+            DrawCase dc(mode, param,
+                        {static_cast<int32_t>(rng() % 3), static_cast<int32_t>(rng() % 2),
+                         37 - static_cast<int32_t>(rng() % 3), 6},
+                        white ? nullptr : coloured);
             if (rng() % 4 == 0) dc.clip = {0, 0, 37, 6};
             int32_t rect[4] = {static_cast<int32_t>(rng() % 50) - 6, static_cast<int32_t>(rng() % 10) - 2,
                                static_cast<int32_t>(rng() % 50) - 6, static_cast<int32_t>(rng() % 10) - 2};
@@ -50,11 +46,10 @@ TEST_F(ShapeBoxTest, EveryModeParameterAndBrightnessMatchesTheReference) {
             dc.Apply();
             SoftFillBox(dst.img(), whole ? nullptr : rect, colour);
             blitref::ReferenceFillBox(expected, whole ? nullptr : rect, colour, dc);
-            std::string where;
-            ASSERT_TRUE(dst.SamePixels(expected, &where))
+            ASSERT_TRUE(rendertest::SameImage(dst, expected))
                 << "depth " << depth << " mode " << mode << " param " << param << " white " << white
                 << " avx2 " << BlitUseAvx2 << " rect " << rect[0] << "," << rect[1] << "," << rect[2] << ","
-                << rect[3] << ": " << where;
+                << rect[3];
             ++drawn;
           }
   }
@@ -63,9 +58,7 @@ TEST_F(ShapeBoxTest, EveryModeParameterAndBrightnessMatchesTheReference) {
 }
 
 TEST_F(ShapeBoxTest, RectangleOrderClippingAndRefusals) {
-  DrawCase dc;
-  dc.clip = {2, 1, 12, 9};
-  dc.Apply();
+  DrawCase(0, 0, {2, 1, 12, 9}).Apply();
   auto count = [](const TestImage& img) {
     int n = 0;
     for (int32_t y = 0; y < img.height(); ++y)
@@ -151,12 +144,7 @@ TEST_F(ShapeBoxTest, WorkedPixels) {
   for (const Case& c : cases) {
     TestImage dst(3, 1, c.depth);
     for (int32_t x = 0; x < 3; ++x) dst.Set(x, 0, c.dst);
-    DrawCase dc;
-    dc.mode = c.mode;
-    dc.param = c.param;
-    std::copy(std::begin(c.bright), std::end(c.bright), dc.bright);
-    dc.clip = {0, 0, 3, 1};
-    dc.Apply();
+    DrawCase(c.mode, c.param, {0, 0, 3, 1}, c.bright).Apply();
     const int32_t rect[4] = {0, 0, 3, 1};
     SoftFillBox(dst.img(), rect, c.colour);
     for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(dst.Get(x, 0), c.expected) << c.name << " at " << x;

@@ -3,6 +3,7 @@
 // was written, so the tests read which pixels a shape covers and how often.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -31,6 +32,20 @@ inline Hits ReadHits(const blitref::TestImage& img, int32_t ox = 0, int32_t oy =
       if (blue != 0) hits[{x - ox, y - oy}] = static_cast<int>(blue);
     }
   return hits;
+}
+
+// Row -> (leftmost, rightmost) column of the pixels written on it.
+inline std::map<int32_t, std::pair<int32_t, int32_t>> RowExtents(const Hits& hits) {
+  std::map<int32_t, std::pair<int32_t, int32_t>> rows;
+  for (const auto& [p, n] : hits) {
+    const int32_t x = p.first, y = p.second;
+    auto it = rows.find(y);
+    if (it == rows.end())
+      rows[y] = {x, x};
+    else
+      it->second = {std::min(it->second.first, x), std::max(it->second.second, x)};
+  }
+  return rows;
 }
 
 inline int TotalWrites(const Hits& hits) {

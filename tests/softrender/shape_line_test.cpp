@@ -4,6 +4,7 @@
 
 #include "library/softrender/soft_shape.h"
 #include "tests/softrender/blit_reference.h"
+#include "tests/softrender/render_fixture.h"
 #include "tests/softrender/shape_hits.h"
 
 namespace {
@@ -12,10 +13,7 @@ using blitref::DrawCase;
 using blitref::TestImage;
 using shapetest::Hits;
 
-class ShapeLineTest : public testing::Test {
- protected:
-  void SetUp() override { BuildBlendTables(); }
-};
+using ShapeLineTest = rendertest::TablesTest<>;
 
 Hits Once(const std::vector<std::pair<int32_t, int32_t>>& pixels) {
   Hits hits;
@@ -155,11 +153,7 @@ TEST_F(ShapeLineTest, BlendRulesAndRefusals) {
           TestImage dst(32, 12, depth), expected(32, 12, depth);
           blitref::FillRandom(dst, rng);
           expected.CopyPixelsFrom(dst);
-          DrawCase dc;
-          dc.mode = mode;
-          dc.param = param;
-          if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-          dc.clip = {0, 0, 32, 12};
+          const DrawCase dc(mode, param, {0, 0, 32, 12}, white ? nullptr : coloured);
           dc.Apply();
           const uint32_t colour = depth == MemImgDepth32 ? static_cast<uint32_t>(rng()) : rng() & 0xFFFF;
           SoftLine(dst.img(), 1, 1, 30, 9, colour);
@@ -170,9 +164,8 @@ TEST_F(ShapeLineTest, BlendRulesAndRefusals) {
               expected.Set(p.first, p.second,
                            blitref::FlatPixel(m, param, blitref::FlatBright(colour, dc, depth32),
                                               expected.Get(p.first, p.second), depth32));
-          std::string where;
-          ASSERT_TRUE(dst.SamePixels(expected, &where)) << "depth " << depth << " mode " << mode << " param "
-                                                        << param << " white " << white << ": " << where;
+          ASSERT_TRUE(rendertest::SameImage(dst, expected))
+              << "depth " << depth << " mode " << mode << " param " << param << " white " << white;
         }
 
   // Lines write a pixel size the image may not have: paletted images and

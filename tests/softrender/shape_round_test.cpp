@@ -6,6 +6,7 @@
 
 #include "library/softrender/soft_shape.h"
 #include "tests/softrender/blit_reference.h"
+#include "tests/softrender/render_fixture.h"
 #include "tests/softrender/shape_hits.h"
 
 namespace {
@@ -13,11 +14,9 @@ namespace {
 using blitref::DrawCase;
 using blitref::TestImage;
 using shapetest::Hits;
+using shapetest::RowExtents;
 
-class ShapeRoundTest : public testing::Test {
- protected:
-  void SetUp() override { BuildBlendTables(); }
-};
+using ShapeRoundTest = rendertest::TablesTest<>;
 
 constexpr int32_t kSize = 64, kCentre = 32;
 
@@ -42,20 +41,6 @@ Hits Shape(const Draw& draw, int32_t fill, int32_t depth = MemImgDepth32) {
   shapetest::CountingState({0, 0, kSize, kSize});
   draw(dst.img(), kCentre, kCentre, 1, fill);
   return shapetest::ReadHits(dst, kCentre, kCentre);
-}
-
-// Row offset -> (leftmost, rightmost) column offset.
-std::map<int32_t, std::pair<int32_t, int32_t>> RowExtents(const Hits& hits) {
-  std::map<int32_t, std::pair<int32_t, int32_t>> rows;
-  for (const auto& h : hits) {
-    const int32_t x = h.first.first, y = h.first.second;
-    auto it = rows.find(y);
-    if (it == rows.end())
-      rows[y] = {x, x};
-    else
-      it->second = {std::min(it->second.first, x), std::max(it->second.second, x)};
-  }
-  return rows;
 }
 
 // A fill: each row one run, each pixel written once; returns the half-width
@@ -120,8 +105,11 @@ TEST_F(ShapeRoundTest, CirclesOfRadiusZeroToTen) {
       EXPECT_EQ(shapetest::TotalWrites(outline), c.plots) << what;
       EXPECT_EQ(static_cast<int>(outline.size()), c.pixels) << what;
       // Only the diagonal pixels (or the centre of r = 0) are written more than once.
-      for (const auto& [p, n] : outline)
-        if (n > 1) EXPECT_EQ(std::abs(p.first), std::abs(p.second)) << what;
+      for (const auto& [p, n] : outline) {
+        if (n > 1) {
+          EXPECT_EQ(std::abs(p.first), std::abs(p.second)) << what;
+        }
+      }
       const Hits filled = Shape(Circle(c.r), 1, depth);
       EXPECT_EQ(static_cast<int>(filled.size()), c.filled) << what;
       EXPECT_EQ(FillHalfWidths(filled, what), Symmetric(c.halfWidths)) << what;
@@ -258,11 +246,7 @@ TEST_F(ShapeRoundTest, BlendRulesOfOutlinesAndFills) {
               TestImage dst(kSize, kSize, depth), expected(kSize, kSize, depth);
               blitref::FillRandom(dst, rng);
               expected.CopyPixelsFrom(dst);
-              DrawCase dc;
-              dc.mode = mode;
-              dc.param = param;
-              if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-              dc.clip = {0, 0, kSize, kSize};
+              const DrawCase dc(mode, param, {0, 0, kSize, kSize}, white ? nullptr : coloured);
               dc.Apply();
               const bool depth32 = depth == MemImgDepth32;
               const uint32_t colour = depth32 ? static_cast<uint32_t>(rng()) : rng() & 0xFFFF;
@@ -275,10 +259,8 @@ TEST_F(ShapeRoundTest, BlendRulesOfOutlinesAndFills) {
                                blitref::FlatPixel(m, param, blitref::FlatBright(colour, dc, depth32),
                                                   expected.Get(x, y), depth32));
                 }
-              std::string where;
-              ASSERT_TRUE(dst.SamePixels(expected, &where))
-                  << "fill " << fill << " depth " << depth << " mode " << mode << " param " << param << ": "
-                  << where;
+              ASSERT_TRUE(rendertest::SameImage(dst, expected))
+                  << "fill " << fill << " depth " << depth << " mode " << mode << " param " << param;
             }
       }
 
@@ -291,23 +273,18 @@ TEST_F(ShapeRoundTest, BlendRulesOfOutlinesAndFills) {
         TestImage dst(kSize, kSize, MemImgDepth32), before(kSize, kSize, MemImgDepth32);
         blitref::FillRandom(dst, rng);
         before.CopyPixelsFrom(dst);
-        DrawCase dc;
-        dc.mode = mode;
-        dc.param = param;
-        dc.clip = {0, 0, kSize, kSize};
-        dc.Apply();
+        DrawCase(mode, param, {0, 0, kSize, kSize}).Apply();
         draw(dst.img(), kCentre, kCentre, 0x00FFFFFF, fill);
-        EXPECT_TRUE(dst.SamePixels(before)) << "mode " << mode << " param " << param << " fill " << fill;
+        EXPECT_TRUE(rendertest::SameImage(dst, before))
+            << "mode " << mode << " param " << param << " fill " << fill;
       }
 
   // Mode 0 stores the colour's byte 3 and the brightened channels.
   for (const Draw& draw : draws)
     for (int32_t fill : {0, 1}) {
       TestImage dst(kSize, kSize, MemImgDepth32);
-      DrawCase dc;
-      dc.bright[0] = 128;
-      dc.clip = {0, 0, kSize, kSize};
-      dc.Apply();
+      const uint8_t blueHalved[3] = {128, 255, 255};
+      DrawCase(0, 0, {0, 0, kSize, kSize}, blueHalved).Apply();
       draw(dst.img(), kCentre, kCentre, 0x80FFFFFF, fill);
       EXPECT_EQ(dst.Get(kCentre + 10, kCentre), 0x80FEFE7Fu) << "fill " << fill;
     }

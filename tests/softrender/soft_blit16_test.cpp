@@ -5,6 +5,7 @@
 #include "library/softrender/blit_kernels.h"
 #include "library/softrender/soft_blit.h"
 #include "tests/softrender/blit_reference.h"
+#include "tests/softrender/render_fixture.h"
 
 namespace {
 
@@ -12,13 +13,7 @@ using blitref::DrawCase;
 using blitref::Pack;
 using blitref::TestImage;
 
-class SoftBlit16Test : public testing::Test {
- protected:
-  void SetUp() override {
-    BuildBlendTables();
-    BuildMaskRampTable(128, 64);  // mask byte 0 weighs 0, byte 255 weighs 255
-  }
-};
+using SoftBlit16Test = rendertest::TablesTest<>;
 
 constexpr uint8_t kWhite[3] = {255, 255, 255};
 
@@ -45,12 +40,7 @@ std::vector<uint32_t> DrawRow16(const RowCase& c) {
     dst.Set(i, 0, c.dst[i]);
     mask.Set(i, 0, static_cast<uint32_t>(c.maskByte));
   }
-  DrawCase dc;
-  dc.mode = c.mode;
-  dc.param = c.param;
-  std::copy(c.bright, c.bright + 3, dc.bright);
-  dc.clip = {0, 0, n, 1};
-  dc.Apply();
+  DrawCase(c.mode, c.param, {0, 0, n, 1}, c.bright).Apply();
   SoftBlit(dst.img(), src.img(), 0, 0, c.trans, c.maskByte >= 0 ? mask.img() : nullptr);
   std::vector<uint32_t> out;
   for (int32_t i = 0; i < n; ++i) out.push_back(dst.Get(i, 0));
@@ -135,11 +125,8 @@ TEST_F(SoftBlit16Test, PalettedSourcesSkipTheTransparentIndexOnly) {
             dst.Set(i, 0, 0x12345678u & (depth == MemImgDepth16 ? 0xFFFF : 0xFFFFFFFF));
             mask.Set(i, 0, 200);
           }
-          DrawCase dc;
-          dc.mode = mode;
-          dc.param = 128;
+          DrawCase dc(mode, 128, {0, 0, width, 1});
           if (!white) dc.bright[1] = 100;
-          dc.clip = {0, 0, width, 1};
           dc.Apply();
           SoftBlit(dst.img(), src.img(), 0, 0, 1, masked ? mask.img() : nullptr);
           for (int32_t i = 0; i < width; ++i) {
@@ -211,11 +198,8 @@ TEST_F(SoftBlit16Test, WorkedExamplesOfPalettedSources) {
       dst.Set(i, 0, c.dst);
       mask.Set(i, 0, 255);
     }
-    DrawCase dc;
-    dc.mode = c.mode;
-    dc.param = c.param;
+    DrawCase dc(c.mode, c.param, {0, 0, n, 1});
     if (!c.white) dc.bright[0] = 128;
-    dc.clip = {0, 0, n, 1};
     dc.Apply();
     SoftBlit(dst.img(), src.img(), 0, 0, c.trans, c.masked ? mask.img() : nullptr);
     for (int32_t i = 0; i < n; ++i) EXPECT_EQ(dst.Get(i, 0), c.expected[i]) << c.name << ", pixel " << i;
@@ -227,8 +211,7 @@ TEST_F(SoftBlit16Test, PaletteCopiesHoldAtMost256EntriesAndZeroTheRest) {
   for (uint32_t i = 0; i < 256; ++i) src.SetPalette(i, 0x1000 + i);
   src.Set(0, 0, 255);
   src.Set(1, 0, 16);
-  DrawCase dc;
-  dc.clip = {0, 0, 2, 1};
+  DrawCase dc(0, 0, {0, 0, 2, 1});
   dc.Apply();
   std::memset(BlitPaletteCopy, 0xEE, sizeof BlitPaletteCopy);
   src.buffer().paletteCount = 100000;  // more than the storage holds: 256 are copied
@@ -277,24 +260,18 @@ void RunMatrix(int32_t depth, bool paletted, uint32_t seed) {
           TestImage mask(width + 1, 3, MemImgDepthSingle8, false, false, 1);
           TestImage dst(width + 4, 4, depth, false, false, rng() % 3), expected(width + 4, 4, depth);
           const uint32_t key = depth == MemImgDepth16 && !paletted ? rng() & 0xFFFF : rng() & 0xFF;
-          blitref::FillSource(src, rng, key, paletted ? 200 : 256);
-          blitref::FillRandom(dst, rng);
-          blitref::FillRandom(mask, rng);
-          expected.CopyPixelsFrom(dst);
-          DrawCase dc;
-          dc.mode = mode;
-          dc.param = param;
-          if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-          dc.clip = {static_cast<int32_t>(rng() % 2), 0, width + 4 - static_cast<int32_t>(rng() % 2), 4};
+          rendertest::FillScene(src, key, paletted ? 200 : 256, dst, mask, expected, rng);
+          const DrawCase dc(
+              mode, param,
+              {static_cast<int32_t>(rng() % 2), 0, width + 4 - static_cast<int32_t>(rng() % 2), 4},
+              white ? nullptr : coloured);
           const int32_t x = static_cast<int32_t>(rng() % 6) - 1, y = static_cast<int32_t>(rng() % 3) - 1;
           dc.Apply();
           SoftBlit(dst.img(), src.img(), x, y, trans, masked ? mask.img() : nullptr);
           blitref::ReferenceBlit(expected, src, x, y, trans, masked ? &mask : nullptr, dc);
-          std::string where;
-          ASSERT_TRUE(dst.SamePixels(expected, &where))
+          ASSERT_TRUE(rendertest::SameImage(dst, expected))
               << "width " << width << " mode " << mode << " param " << param << " masked " << masked
-              << " white " << white << " alpha " << alpha << " trans " << trans << " at " << x << "," << y
-              << ": " << where;
+              << " white " << white << " alpha " << alpha << " trans " << trans << " at " << x << "," << y;
         }
   BlitUseAvx2 = hasAvx2;
 }

@@ -6,6 +6,7 @@
 #include "library/softrender/blit_kernels.h"
 #include "library/softrender/soft_blit.h"
 #include "tests/softrender/blit_reference.h"
+#include "tests/softrender/render_fixture.h"
 
 namespace {
 
@@ -13,22 +14,22 @@ using blitref::DrawCase;
 using blitref::Pack;
 using blitref::TestImage;
 
-class SoftBlitStretchTest : public testing::Test {
- protected:
-  void SetUp() override {
-    BuildBlendTables();
-    BuildMaskRampTable(128, 64);  // mask byte 0 weighs 0, byte 255 weighs 255
-  }
-};
+using SoftBlitStretchTest = rendertest::TablesTest<>;
 
 enum class Family { Direct32, Direct16, Palette32, Palette16 };
+constexpr Family kFamilies[] = {Family::Direct32, Family::Direct16, Family::Palette32, Family::Palette16};
+
+bool IsPaletted(Family f) { return f == Family::Palette32 || f == Family::Palette16; }
+int32_t DepthOf(Family f) {
+  return f == Family::Direct32 || f == Family::Palette32 ? MemImgDepth32 : MemImgDepth16;
+}
 
 // A source whose every pixel tells its column and row: 32-bit blue = column,
 // green = row; 16-bit blue = column, green = row; paletted index = column +
 // 8 x row, the entry equal to the index.
 std::unique_ptr<TestImage> PositionSource(Family f, int32_t width, int32_t height) {
-  const bool paletted = f == Family::Palette32 || f == Family::Palette16;
-  const int32_t depth = f == Family::Direct32 || f == Family::Palette32 ? MemImgDepth32 : MemImgDepth16;
+  const bool paletted = IsPaletted(f);
+  const int32_t depth = DepthOf(f);
   auto src = std::make_unique<TestImage>(width, height, depth, paletted);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x)
@@ -54,15 +55,10 @@ Drawn DrawPositions(Family f, int32_t srcW, int32_t srcH, const int32_t rect[4],
   auto src = PositionSource(f, srcW, srcH);
   const int32_t depth = src->buffer().depthKind;
   TestImage dst(16, 16, depth);
-  DrawCase dc;
-  dc.mode = mode;
-  dc.param = param;
-  dc.clip = clip;
-  dc.Apply();
+  DrawCase(mode, param, clip).Apply();
   SoftBlitStretch(dst.img(), src->img(), rect, 0, nullptr);
-  const bool paletted = f == Family::Palette32 || f == Family::Palette16;
   auto decode = [&](uint32_t v, bool column) -> int32_t {
-    if (paletted) return static_cast<int32_t>(column ? v % 8 : v / 8);
+    if (IsPaletted(f)) return static_cast<int32_t>(column ? v % 8 : v / 8);
     if (depth == MemImgDepth32) return static_cast<int32_t>(column ? v & 0xFF : (v >> 8) & 0xFF);
     return static_cast<int32_t>(column ? v & 31 : (v >> 5) & 63);
   };
@@ -96,7 +92,7 @@ TEST_F(SoftBlitStretchTest, SourceColumnsAndRowsOfTheSteppingExamples) {
       {"1 to 5", 1, 0, 5, 0, 2, {0, 0, 0, 0, 0}},
       // clang-format on
   };
-  for (Family f : {Family::Direct32, Family::Direct16, Family::Palette32, Family::Palette16}) {
+  for (Family f : kFamilies) {
     for (const Case& c : cases) {
       const int32_t extent = std::max(c.from, c.to);
       const int32_t param = c.mode == 2 ? 255 : 0;
@@ -115,11 +111,7 @@ TEST_F(SoftBlitStretchTest, SourceColumnsAndRowsOfTheSteppingExamples) {
     auto src = PositionSource(Family::Direct32, 8, 1);
     TestImage dst(4, 1, MemImgDepth32);
     for (int x = 0; x < 4; ++x) dst.Set(x, 0, 0x00FEFEFF);
-    DrawCase dc;
-    dc.mode = 3;
-    dc.param = param;
-    dc.clip = {0, 0, 4, 1};
-    dc.Apply();
+    DrawCase(3, param, {0, 0, 4, 1}).Apply();
     SoftBlitStretch(dst.img(), src->img(), halve, 0, nullptr);
     std::vector<int32_t> columns;
     for (int x = 0; x < 4; ++x) {
@@ -141,10 +133,7 @@ TEST_F(SoftBlitStretchTest, TheSourceSizeUnmirroredGoesToTheUnscaledBlit) {
     for (int x = 0; x < 2; ++x) src.Set(x, y, 0x11030303);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x) dst.Set(x, y, 0xEE050505);
-  DrawCase dc;
-  dc.mode = 1;
-  dc.param = 128;
-  dc.clip = {0, 0, 4, 4};
+  DrawCase dc(1, 128, {0, 0, 4, 4});
   dc.Apply();
   const int32_t same[4] = {1, 1, 3, 3};
   SoftBlitStretch(dst.img(), src.img(), same, 0, nullptr);
@@ -234,9 +223,8 @@ TEST_F(SoftBlitStretchTest, StretchedLoopsDifferWhereListed) {
       // clang-format on
   };
   for (const Case& c : cases) {
-    const bool paletted = c.family == Family::Palette32 || c.family == Family::Palette16;
-    const int32_t depth =
-        c.family == Family::Direct32 || c.family == Family::Palette32 ? MemImgDepth32 : MemImgDepth16;
+    const bool paletted = IsPaletted(c.family);
+    const int32_t depth = DepthOf(c.family);
     TestImage src(1, 1, depth, paletted, c.alpha);
     src.buffer().transColor = c.transColor;
     if (paletted) {
@@ -245,11 +233,7 @@ TEST_F(SoftBlitStretchTest, StretchedLoopsDifferWhereListed) {
     } else {
       src.Set(0, 0, c.src);
     }
-    DrawCase dc;
-    dc.mode = c.mode;
-    dc.param = c.param;
-    dc.clip = {0, 0, 1, 1};
-    dc.Apply();
+    DrawCase(c.mode, c.param, {0, 0, 1, 1}).Apply();
     TestImage stretched(1, 1, depth), unscaled(1, 1, depth);
     stretched.Set(0, 0, c.dst);
     unscaled.Set(0, 0, c.dst);
@@ -264,15 +248,13 @@ TEST_F(SoftBlitStretchTest, StretchedLoopsDifferWhereListed) {
 // A transparent source pixel stretched over three columns leaves all three,
 // and a mirrored draw skips the mirrored places.
 TEST_F(SoftBlitStretchTest, TransparentPixelsCoverTheirWholeSpan) {
-  for (Family f : {Family::Direct32, Family::Direct16, Family::Palette32, Family::Palette16}) {
+  for (Family f : kFamilies) {
     auto src = PositionSource(f, 2, 1);
     src->buffer().transColor = 0;  // column 0 (index 0, pixel 0)
     const int32_t depth = src->buffer().depthKind;
     TestImage dst(6, 1, depth);
     for (int x = 0; x < 6; ++x) dst.Set(x, 0, 9);
-    DrawCase dc;
-    dc.clip = {0, 0, 6, 1};
-    dc.Apply();
+    DrawCase(0, 0, {0, 0, 6, 1}).Apply();
     const int32_t rect[4] = {0, 0, 6, 1};
     SoftBlitStretch(dst.img(), src->img(), rect, 1, nullptr);
     EXPECT_EQ(dst.Get(0, 0), 9u);
@@ -294,9 +276,7 @@ TEST_F(SoftBlitStretchTest, DegenerateAndHostileRectanglesDrawNothing) {
     for (int x = 0; x < 4; ++x) src.Set(x, y, 0x00FFFFFF);
   // A source 65536 pixels wide, and one 0 pixels wide.
   TestImage wide(65536, 1, MemImgDepth32), empty(0, 1, MemImgDepth32);
-  DrawCase dc;
-  dc.clip = {0, 0, 8, 8};
-  dc.Apply();
+  DrawCase(0, 0, {0, 0, 8, 8}).Apply();
   struct Case {
     const char* name;
     MEMIMG* target;
@@ -349,31 +329,25 @@ TEST_F(SoftBlitStretchTest, VariantMatrixOfStretchedDrawsMatchesTheReference) {
   const uint8_t coloured[3] = {255, 128, 37};
   std::mt19937 rng(31);
   const bool hasAvx2 = BlitUseAvx2;
-  for (Family f : {Family::Direct32, Family::Direct16, Family::Palette32, Family::Palette16})
+  for (Family f : kFamilies)
     for (int32_t mode : modes)
       for (int32_t param : params)
         for (int flags = 0; flags < 16; ++flags) {
-          const bool paletted = f == Family::Palette32 || f == Family::Palette16;
+          const bool paletted = IsPaletted(f);
           if (paletted && (flags & 4)) continue;
           const bool masked = flags & 1, white = flags & 2, alpha = flags & 4, trans = flags & 8;
-          const int32_t depth =
-              f == Family::Direct32 || f == Family::Palette32 ? MemImgDepth32 : MemImgDepth16;
+          const int32_t depth = DepthOf(f);
           BlitUseAvx2 = hasAvx2 && (rng() & 1);
           const int32_t sw = 1 + static_cast<int32_t>(rng() % 9), sh = 1 + static_cast<int32_t>(rng() % 5);
           TestImage src(sw, sh, depth, paletted, alpha, rng() % 3);
           TestImage mask(sw + 1, sh, MemImgDepthSingle8, false, false, 1);
           TestImage dst(30, 12, depth, false, false, rng() % 3), expected(30, 12, depth);
           const uint32_t key = depth == MemImgDepth16 && !paletted ? rng() & 0xFFFF : rng() & 0xFF;
-          blitref::FillSource(src, rng, key, paletted ? 200 : 256);
-          blitref::FillRandom(dst, rng);
-          blitref::FillRandom(mask, rng);
-          expected.CopyPixelsFrom(dst);
-          DrawCase dc;
-          dc.mode = mode;
-          dc.param = param;
-          if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-          dc.clip = {static_cast<int32_t>(rng() % 4), static_cast<int32_t>(rng() % 3),
-                     30 - static_cast<int32_t>(rng() % 4), 12 - static_cast<int32_t>(rng() % 3)};
+          rendertest::FillScene(src, key, paletted ? 200 : 256, dst, mask, expected, rng);
+          const DrawCase dc(mode, param,
+                            {static_cast<int32_t>(rng() % 4), static_cast<int32_t>(rng() % 3),
+                             30 - static_cast<int32_t>(rng() % 4), 12 - static_cast<int32_t>(rng() % 3)},
+                            white ? nullptr : coloured);
           // Extents of every kind: random, the source's, and whole ratios of
           // it (where the two advance rules part), each possibly mirrored.
           auto extent = [&](int32_t source, int32_t random) {
@@ -392,12 +366,10 @@ TEST_F(SoftBlitStretchTest, VariantMatrixOfStretchedDrawsMatchesTheReference) {
           dc.Apply();
           SoftBlitStretch(dst.img(), src.img(), rect, trans, masked ? mask.img() : nullptr);
           blitref::ReferenceStretch(expected, src, rect, trans, masked ? &mask : nullptr, dc);
-          std::string where;
-          ASSERT_TRUE(dst.SamePixels(expected, &where))
+          ASSERT_TRUE(rendertest::SameImage(dst, expected))
               << "family " << static_cast<int>(f) << " mode " << mode << " param " << param << " masked "
               << masked << " white " << white << " alpha " << alpha << " trans " << trans << " source " << sw
-              << "x" << sh << " rect " << rect[0] << "," << rect[1] << "," << rect[2] << "," << rect[3]
-              << ": " << where;
+              << "x" << sh << " rect " << rect[0] << "," << rect[1] << "," << rect[2] << "," << rect[3];
         }
   BlitUseAvx2 = hasAvx2;
 }

@@ -4,19 +4,15 @@
 
 #include "library/softrender/blit_kernels.h"
 #include "tests/softrender/blit_reference.h"
+#include "tests/softrender/render_fixture.h"
 
 namespace {
 
 using blitref::DrawCase;
 using blitref::TestImage;
+using rendertest::SameImage;
 
-class SoftBlitTest : public testing::Test {
- protected:
-  void SetUp() override {
-    BuildBlendTables();
-    BuildMaskRampTable(128, 64);
-  }
-};
+using SoftBlitTest = rendertest::TablesTest<>;
 
 // One source pixel drawn over one destination pixel.
 struct OnePixel {
@@ -74,12 +70,7 @@ TEST_F(SoftBlitTest, WorkedExamplesOf32BitBlends) {
     src.buffer().transColor = 0x00ABCDEF;
     src.Set(0, 0, c.src);
     dst.Set(0, 0, c.dst);
-    DrawCase dc;
-    dc.mode = c.mode;
-    dc.param = c.param;
-    std::copy(std::begin(c.bright), std::end(c.bright), dc.bright);
-    dc.clip = {0, 0, 1, 1};
-    dc.Apply();
+    DrawCase(c.mode, c.param, {0, 0, 1, 1}, c.bright).Apply();
     SoftBlit(dst.img(), src.img(), 0, 0, c.trans, nullptr);
     EXPECT_EQ(dst.Get(0, 0), c.expected) << c.name;
   }
@@ -93,9 +84,7 @@ TEST_F(SoftBlitTest, ClippingCutsTheSourceAndPositionsTheMaskBySourceOffsets) {
   // Weight 255 under source pixel (3, 2) only.
   mask.Set(3, 2, 255);
 
-  DrawCase dc;
-  dc.clip = {0, 0, 100, 100};
-  dc.Apply();
+  DrawCase(0, 0, {0, 0, 100, 100}).Apply();
   SoftBlit(dst.img(), src.img(), -3, -2, 0, nullptr);
   EXPECT_EQ(dst.Get(0, 0), src.Get(3, 2));
   EXPECT_EQ(dst.Get(6, 7), src.Get(9, 9));
@@ -124,8 +113,7 @@ TEST_F(SoftBlitTest, RefusalsDrawNothing) {
   TestImage dst32(8, 8, MemImgDepth32), dstPal(8, 8, MemImgDepth32, true),
       dstAlpha(8, 8, MemImgDepth32, false, true);
   TestImage smallMask(4, 3, MemImgDepthSingle8), narrowMask(3, 4, MemImgDepthSingle8);
-  DrawCase dc;
-  dc.clip = {0, 0, 8, 8};
+  DrawCase dc(0, 0, {0, 0, 8, 8});
   struct Refusal {
     const char* name;
     MEMIMG* dst;
@@ -204,24 +192,18 @@ TEST_F(SoftBlitTest, VariantMatrixOf32BitSourcesMatchesTheReference) {
           TestImage src(19, 4, MemImgDepth32, false, alpha, rng() % 5);
           TestImage mask(21, 5, MemImgDepthSingle8, false, false, 1);
           TestImage dst(23, 7, MemImgDepth32, false, false, rng() % 3), expected(23, 7, MemImgDepth32);
-          blitref::FillSource(src, rng, rng() | 0x80);
-          blitref::FillRandom(dst, rng);
-          blitref::FillRandom(mask, rng);
-          expected.CopyPixelsFrom(dst);
-          DrawCase dc;
-          dc.mode = mode;
-          dc.param = param;
-          if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-          dc.clip = {static_cast<int32_t>(rng() % 3), static_cast<int32_t>(rng() % 3),
-                     23 - static_cast<int32_t>(rng() % 3), 7};
+          rendertest::FillScene(src, rng() | 0x80, 256, dst, mask, expected, rng);
+          const DrawCase dc(mode, param,
+                            {static_cast<int32_t>(rng() % 3), static_cast<int32_t>(rng() % 3),
+                             23 - static_cast<int32_t>(rng() % 3), 7},
+                            white ? nullptr : coloured);
           const int32_t x = static_cast<int32_t>(rng() % 9) - 3, y = static_cast<int32_t>(rng() % 6) - 2;
           dc.Apply();
           SoftBlit(dst.img(), src.img(), x, y, trans, masked ? mask.img() : nullptr);
           blitref::ReferenceBlit(expected, src, x, y, trans, masked ? &mask : nullptr, dc);
-          std::string where;
-          ASSERT_TRUE(dst.SamePixels(expected, &where))
+          ASSERT_TRUE(SameImage(dst, expected))
               << "mode " << mode << " param " << param << " masked " << masked << " white " << white
-              << " alpha " << alpha << " trans " << trans << " avx2 " << BlitUseAvx2 << ": " << where;
+              << " alpha " << alpha << " trans " << trans << " avx2 " << BlitUseAvx2;
           ++drawn;
         }
   }
@@ -237,19 +219,12 @@ TEST_F(SoftBlitTest, GaplessImagesMatchTheReference) {
       const bool masked = flags & 1, alpha = flags & 2, trans = flags & 4;
       TestImage src(9, 5, MemImgDepth32, false, alpha), mask(9, 5, MemImgDepthSingle8);
       TestImage dst(9, 5, MemImgDepth32), expected(9, 5, MemImgDepth32);
-      blitref::FillSource(src, rng, rng());
-      blitref::FillRandom(dst, rng);
-      blitref::FillRandom(mask, rng);
-      expected.CopyPixelsFrom(dst);
-      DrawCase dc;
-      dc.mode = mode;
-      dc.param = 100;
-      dc.clip = {0, 0, 9, 5};
+      rendertest::FillScene(src, rng(), 256, dst, mask, expected, rng);
+      const DrawCase dc(mode, 100, {0, 0, 9, 5});
       dc.Apply();
       SoftBlit(dst.img(), src.img(), 0, 0, trans, masked ? mask.img() : nullptr);
       blitref::ReferenceBlit(expected, src, 0, 0, trans, masked ? &mask : nullptr, dc);
-      std::string where;
-      ASSERT_TRUE(dst.SamePixels(expected, &where)) << "mode " << mode << " flags " << flags << ": " << where;
+      ASSERT_TRUE(SameImage(dst, expected)) << "mode " << mode << " flags " << flags;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "library/softrender/soft_triangle.h"
 #include "tests/softrender/blit_reference.h"
+#include "tests/softrender/render_fixture.h"
 #include "tests/softrender/shape_hits.h"
 
 namespace {
@@ -13,13 +14,7 @@ using blitref::DrawCase;
 using blitref::TestImage;
 using shapetest::Hits;
 
-class TriangleTest : public testing::Test {
- protected:
-  void SetUp() override {
-    BuildBlendTables();
-    BuildMaskRampTable(100, 60);
-  }
-};
+using TriangleTest = rendertest::TablesTest<100, 60>;
 
 constexpr int32_t kSize = 48, kOrigin = 16;
 
@@ -35,19 +30,6 @@ Hits Cover(const std::vector<TriVertex>& v,
   shapetest::CountingState(clip);
   SoftTriangle(&view, nullptr, v.data(), 0, nullptr, 1);
   return shapetest::ReadHits(image, kOrigin, kOrigin);
-}
-
-// Row -> (first, last) column of the pixels written on it.
-std::map<int32_t, std::pair<int32_t, int32_t>> RowEnds(const Hits& hits) {
-  std::map<int32_t, std::pair<int32_t, int32_t>> rows;
-  for (const auto& [p, n] : hits) {
-    auto it = rows.find(p.second);
-    if (it == rows.end())
-      rows[p.second] = {p.first, p.first};
-    else
-      it->second = {std::min(it->second.first, p.first), std::max(it->second.second, p.first)};
-  }
-  return rows;
 }
 
 // Spans listed as (row, first, last, times written), from the top.
@@ -92,7 +74,7 @@ TEST_F(TriangleTest, SpansOfEachSideCase) {
 
   // Rows from the top corner's down to, not including, the bottom corner's;
   // in the general case the top row is the top corner alone.
-  const auto rows = RowEnds(Cover({{3, 2}, {-5, 12}, {8, 9}}));
+  const auto rows = shapetest::RowExtents(Cover({{3, 2}, {-5, 12}, {8, 9}}));
   EXPECT_EQ(rows.begin()->first, 2);
   EXPECT_EQ(rows.begin()->second, std::make_pair(3, 3));
   EXPECT_EQ(rows.rbegin()->first, 11);
@@ -119,9 +101,7 @@ TEST_F(TriangleTest, ClippingAndRefusals) {
   EXPECT_FALSE(Cover({{0, -8192}, {4, 0}, {0, 4}}).empty());
   TestImage src(4, 4, MemImgDepth32), dst(8, 8, MemImgDepth32);
   for (int32_t i = 0; i < 16; ++i) src.Set(i % 4, i / 4, 0x00FFFFFF);
-  DrawCase dc;
-  dc.clip = {0, 0, 8, 8};
-  dc.Apply();
+  DrawCase(0, 0, {0, 0, 8, 8}).Apply();
   const TriVertex far[3] = {{0, 0, 0, 0}, {4, 0, 9000, 0}, {0, 4, 0, 4}};
   SoftTriangle(dst.img(), src.img(), far, 0, nullptr, 0);
   EXPECT_TRUE(shapetest::ReadHits(dst).empty());
@@ -138,18 +118,10 @@ TEST_F(TriangleTest, ClippingAndRefusals) {
   EXPECT_EQ(shapetest::ReadHits(d16).size(), 14u) << "the flat triangle still draws on 16 bits";
 }
 
-// Each pixel (x, y) of the 4 x 4 source holds 0x00yx00.
-void FillCoordinates(TestImage& src) {
-  for (int32_t y = 0; y < src.height(); ++y)
-    for (int32_t x = 0; x < src.width(); ++x)
-      src.Set(x, y, static_cast<uint32_t>(0x010000 | y << 12 | x << 8));
-}
-
 TEST_F(TriangleTest, TexturesMapTexelByTexel) {
   TestImage src(4, 4, MemImgDepth32);
-  FillCoordinates(src);
-  DrawCase dc;
-  dc.clip = {0, 0, 32, 32};
+  rendertest::FillCoordinates(src);
+  const DrawCase dc(0, 0, {0, 0, 32, 32});
   struct Case {
     const char* name;
     TriVertex v[3];
@@ -208,31 +180,22 @@ TEST_F(TriangleTest, FlatColourRules) {
   for (const Case& c : cases) {
     TestImage dst(8, 8, c.depth);
     dst.Set(1, 1, c.dst);
-    DrawCase dc;
-    dc.mode = c.mode;
-    dc.param = c.param;
-    std::copy(std::begin(c.bright), std::end(c.bright), dc.bright);
-    dc.clip = {0, 0, 8, 8};
-    dc.Apply();
+    DrawCase(c.mode, c.param, {0, 0, 8, 8}, c.bright).Apply();
     SoftTriangle(dst.img(), nullptr, v, 0, nullptr, c.colour);
     EXPECT_EQ(dst.Get(1, 1), c.expected) << c.name;
   }
 
   // A mask and the transparent flag play no part in a flat triangle.
   TestImage a(8, 8, MemImgDepth32), b(8, 8, MemImgDepth32), mask(8, 8, MemImgDepthSingle8);
-  DrawCase dc;
-  dc.mode = 1;
-  dc.param = 100;
-  dc.clip = {0, 0, 8, 8};
-  dc.Apply();
+  DrawCase(1, 100, {0, 0, 8, 8}).Apply();
   SoftTriangle(a.img(), nullptr, v, 0, nullptr, 0x00FF8040);
   SoftTriangle(b.img(), nullptr, v, 1, mask.img(), 0x00FF8040);
-  EXPECT_TRUE(a.SamePixels(b));
+  EXPECT_TRUE(rendertest::SameImage(a, b));
   // Nor do texel coordinates, which its callers leave unset.
   TestImage c(8, 8, MemImgDepth32);
   const TriVertex unset[3] = {{0, 0, INT32_MIN, 77777}, {6, 0, -1, INT32_MAX}, {0, 6, 123456, INT32_MIN}};
   SoftTriangle(c.img(), nullptr, unset, 0, nullptr, 0x00FF8040);
-  EXPECT_TRUE(a.SamePixels(c));
+  EXPECT_TRUE(rendertest::SameImage(a, c));
 }
 
 // Every mode, parameter case, blend graph, brightness and transparent flag
@@ -243,14 +206,9 @@ TEST_F(TriangleTest, VariantMatrixOfTexturedSpansMatchesTheReference) {
   const int32_t modes[] = {0, 1, 2, 3, 4, 10, 11, 5, 12, -1};
   const int32_t params[] = {0, 1, 128, 255};
   const uint8_t coloured[3] = {255, 128, 37};
-  struct Kind {
-    int32_t depth;
-    bool paletted, alpha;
-  } kinds[] = {{MemImgDepth32, false, false}, {MemImgDepth32, false, true}, {MemImgDepth32, true, false},
-               {MemImgDepth16, false, false}, {MemImgDepth16, false, true}, {MemImgDepth16, true, false}};
   std::mt19937 rng(2024);
   int drawn = 0;
-  for (const Kind& kind : kinds)
+  for (const rendertest::SourceKind& kind : rendertest::kSourceKinds)
     for (int32_t mode : modes)
       for (int32_t param : params)
         for (int flags = 0; flags < 8; ++flags) {
@@ -258,19 +216,11 @@ TEST_F(TriangleTest, VariantMatrixOfTexturedSpansMatchesTheReference) {
           TestImage src(15, 13, kind.depth, kind.paletted, kind.alpha, static_cast<int32_t>(rng() % 3));
           TestImage mask(16, 13, MemImgDepthSingle8, false, false, 1);
           TestImage dst(21, 19, kind.depth), expected(21, 19, kind.depth), cover(21, 19, MemImgDepth32);
-          const uint32_t key = kind.paletted                 ? rng() % 300
-                               : kind.depth == MemImgDepth16 ? rng() & 0xFFFF
-                                                             : rng();
-          blitref::FillSource(src, rng, key, 200);
-          blitref::FillRandom(dst, rng);
-          blitref::FillRandom(mask, rng);
-          expected.CopyPixelsFrom(dst);
-          DrawCase dc;
-          dc.mode = mode;
-          dc.param = param;
-          if (!white) std::copy(std::begin(coloured), std::end(coloured), dc.bright);
-          dc.clip = {static_cast<int32_t>(rng() % 4), static_cast<int32_t>(rng() % 4),
-                     21 - static_cast<int32_t>(rng() % 4), 19 - static_cast<int32_t>(rng() % 4)};
+          rendertest::FillScene(src, rendertest::RandomKey(kind, rng), 200, dst, mask, expected, rng);
+          const DrawCase dc(mode, param,
+                            {static_cast<int32_t>(rng() % 4), static_cast<int32_t>(rng() % 4),
+                             21 - static_cast<int32_t>(rng() % 4), 19 - static_cast<int32_t>(rng() % 4)},
+                            white ? nullptr : coloured);
           TriVertex v[3];
           for (TriVertex& t : v) {
             t.x = 2 + static_cast<int32_t>(rng() % 17);
@@ -289,11 +239,10 @@ TEST_F(TriangleTest, VariantMatrixOfTexturedSpansMatchesTheReference) {
             blitref::DrawTexel(dc, m, expected, p.first, p.second, src, tu, tv, trans,
                                masked ? &mask : nullptr);
           }
-          std::string where;
-          ASSERT_TRUE(dst.SamePixels(expected, &where))
+          ASSERT_TRUE(rendertest::SameImage(dst, expected))
               << "depth " << kind.depth << " paletted " << kind.paletted << " alpha " << kind.alpha
               << " mode " << mode << " param " << param << " masked " << masked << " white " << white
-              << " trans " << trans << ": " << where;
+              << " trans " << trans;
           ++drawn;
         }
   EXPECT_EQ(drawn, 6 * 10 * 4 * 8);
@@ -354,11 +303,7 @@ TEST_F(TriangleTest, WorkedTexels) {
     src.Set(0, 0, c.texel);
     if (c.paletted) src.SetPalette(c.texel, c.entry);
     dst.Set(0, 0, c.dst);
-    DrawCase dc;
-    dc.mode = c.mode;
-    dc.param = c.param;
-    dc.clip = {0, 0, 2, 2};
-    dc.Apply();
+    DrawCase(c.mode, c.param, {0, 0, 2, 2}).Apply();
     SoftTriangle(dst.img(), src.img(), v, c.trans, nullptr, 0);
     EXPECT_EQ(dst.Get(0, 0), c.expected) << c.name;
   }
