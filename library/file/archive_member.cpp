@@ -132,11 +132,8 @@ uint32_t ReadArchiveMember(ArchiveMemberStream* stream, void* buffer, uint32_t s
 
 int SeekArchiveMember(ArchiveMemberStream* stream, int32_t offset, int32_t origin) {
   WaitPendingRead(stream);
-  if (origin < SeekFromStart || origin > SeekFromEnd) return -1;
-  int64_t base = origin == SeekFromStart ? 0 : origin == SeekFromCurrent ? stream->position : stream->entry.size;
-  int64_t position = base + offset;
-  if (position < 0) position = 0;
-  if (position > stream->entry.size) position = stream->entry.size;
+  int64_t position = SeekTarget(stream->position, stream->entry.size, offset, origin);
+  if (position < 0) return -1;
   stream->position = static_cast<uint32_t>(position);
   stream->eof = 0;
   return 0;

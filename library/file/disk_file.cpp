@@ -206,11 +206,9 @@ int32_t DiskFileTell(FileId id) {
 
 int DiskFileSeek(FileId id, int32_t offset, int32_t origin) {
   DiskFileRecord* record = AsRecord(id);
-  if (record == nullptr || origin < SeekFromStart || origin > SeekFromEnd) return -1;
-  int64_t base = origin == SeekFromStart ? 0 : origin == SeekFromCurrent ? record->position : record->size;
-  int64_t position = base + offset;
-  if (position < 0) position = 0;
-  if (position > record->size) position = record->size;
+  if (record == nullptr) return -1;
+  int64_t position = SeekTarget(record->position, record->size, offset, origin);
+  if (position < 0) return -1;
   if (record->hasThread) {
     DiskFileThreadPart* t = &record->thread;
     IssueCommand(t, DiskCommandSeek, [&] { t->seekPosition = static_cast<uint32_t>(position); });

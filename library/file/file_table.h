@@ -122,3 +122,12 @@ inline uint32_t WholeElementsLeft(uint32_t elementSize, uint32_t count, uint64_t
   uint64_t fit = left / elementSize;
   return fit < count ? static_cast<uint32_t>(fit) : count;
 }
+
+// Where a seek lands in a file of `size` bytes read up to `current`: clamped
+// to 0..size in every set, or -1 for an unknown origin.
+inline int64_t SeekTarget(int64_t current, int64_t size, int32_t offset, int32_t origin) {
+  if (origin < SeekFromStart || origin > SeekFromEnd) return -1;
+  int64_t base = origin == SeekFromStart ? 0 : origin == SeekFromCurrent ? current : size;
+  int64_t position = base + offset;
+  return position < 0 ? 0 : position > size ? size : position;
+}

@@ -26,11 +26,9 @@ int32_t MemoryStreamTell(uintptr_t handle) {
 
 int MemoryStreamSeek(uintptr_t handle, int32_t offset, int32_t origin) {
   MemoryStream* stream = AsStream(handle);
-  if (stream == nullptr || origin < SeekFromStart || origin > SeekFromEnd) return -1;
-  int64_t base = origin == SeekFromStart ? 0 : origin == SeekFromCurrent ? stream->position : stream->size;
-  int64_t position = base + offset;
-  if (position < 0) position = 0;
-  if (position > stream->size) position = stream->size;
+  if (stream == nullptr) return -1;
+  int64_t position = SeekTarget(stream->position, stream->size, offset, origin);
+  if (position < 0) return -1;
   stream->position = static_cast<uint32_t>(position);
   stream->eof = 0;
   return 0;
