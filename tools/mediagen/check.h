@@ -15,6 +15,7 @@ struct CheckFailure {
 
 struct CheckOptions {
   bool allowArchives = false;  // accept <folder>.dat files packed on purpose
+  bool decodePictures = true;  // decode every picture whole, not only its header
 };
 
 std::vector<CheckFailure> CheckMedia(const std::string& mediaDir, const CheckOptions& options = {});

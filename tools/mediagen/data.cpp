@@ -164,11 +164,6 @@ std::vector<Square> MakeBrimwold() {
   return s;
 }
 
-std::string Format(const char* fmt, int a) {
-  char b[64];
-  std::snprintf(b, sizeof b, fmt, a);
-  return b;
-}
 
 }  // namespace
 
@@ -414,8 +409,9 @@ std::vector<int> AirRideCells() {
   return g;
 }
 
-std::string AirRideCourse() {
-  std::vector<int> g = AirRideCells();
+std::string AirRideCourse() { return AirRideCourseText(AirRideCells()); }
+
+std::string AirRideCourseText(const std::vector<int>& g) {
   std::string out = "64,48,\n";
   for (int r = 0; r < 48; ++r) {
     for (int c = 0; c < 64; ++c) out += std::to_string(g[r * 64 + c]) + ",";

@@ -36,6 +36,8 @@ std::string RiverCourseCsv();
 std::string QuizCsv();
 std::string BlockPatternsCsv();
 std::string AirRideCourse();
+// The course file of the given cells.
+std::string AirRideCourseText(const std::vector<int>& cells);
 // The air-ride course as cell values, row by row (64 x 48).
 std::vector<int> AirRideCells();
 

@@ -110,14 +110,14 @@ void DrawFigure(Canvas& c, const CharacterLook& look, double cx, double groundY,
   double headX = neckX + std::sin(lean) * headR, headY = neckY - headR * 0.95;
   double limb = std::max(1.5, h * 0.075);
   double outline = std::max(1.0, h * 0.02);
-  auto limbLine = [&](double x0, double y0, double angle, double len, Rgba colour, bool hand) {
+  auto limbLine = [&](double x0, double y0, double angle, double len, Rgba colour, bool hand, bool ball = false) {
     double x1 = x0 + std::sin(Rad(angle)) * len, y1 = y0 + std::cos(Rad(angle)) * len;
     c.Line(x0, y0, x1, y1, limb + outline * 2, kInk);
     c.Line(x0, y0, x1, y1, limb, colour);
     if (hand) {
       c.FillCircle(x1, y1, limb * 0.75 + outline, kInk);
       c.FillCircle(x1, y1, limb * 0.75, kSkin);
-      if (p.ball) {
+      if (ball) {
         c.FillCircle(x1 + limb * 1.2, y1, limb * 1.1 + outline, kInk);
         c.FillCircle(x1 + limb * 1.2, y1, limb * 1.1, {255, 250, 140, 255});
       }
@@ -152,7 +152,7 @@ void DrawFigure(Canvas& c, const CharacterLook& look, double cx, double groundY,
   c.Line(cx - bodyW * 0.5, hipY - h * 0.02, cx + bodyW * 0.5, hipY - h * 0.02, std::max(1.0, h * 0.03),
          Shade(look.body, -0.35));
   if (p.facing != Facing::Back) c.FillCircle(neckX, neckY + bodyH * 0.35, std::max(1.0, h * 0.035), kWhite);
-  limbLine(neckX + bodyW * 0.42, shoulderY, p.armRight, h * 0.23, look.body, true);
+  limbLine(neckX + bodyW * 0.42, shoulderY, p.armRight, h * 0.23, look.body, true, p.ball);
   DrawHead(c, look, headX, headY, headR, p.facing, p.eyes);
 }
 
@@ -164,7 +164,28 @@ void DrawPortrait(Canvas& c, const std::string& name, const std::string& label) 
   c.FillRoundRect(w * 0.12, h * 0.62, w * 0.88, h + 20, w * 0.2, kInk);
   c.FillRoundRect(w * 0.14, h * 0.635, w * 0.86, h + 20, w * 0.19, colour);
   c.FillPolygon({{w * 0.4, h * 0.64}, {w * 0.6, h * 0.64}, {w * 0.5, h * 0.76}}, kWhite);
-  DrawHead(c, look, w * 0.5, h * 0.4, w * 0.27, Facing::Front, Eyes::Open);
+  // Each character gets one of four looks from its name: long hair, a
+  // pointed hat, a ribbon or a crown.
+  uint32_t style = 2166136261u;
+  for (unsigned char ch : name) style = (style ^ ch) * 16777619u;
+  double hx = w * 0.5, hy = h * 0.4, hr = w * 0.27;
+  if (style % 4 == 0) c.FillRoundRect(hx - hr * 1.15, hy - hr * 0.6, hx + hr * 1.15, hy + hr * 1.5, hr * 0.6, look.hair);
+  DrawHead(c, look, hx, hy, hr, Facing::Front, Eyes::Open);
+  if (style % 4 == 1) {
+    c.FillPolygon({{hx - hr * 1.1, hy - hr * 0.55}, {hx + hr * 1.1, hy - hr * 0.55}, {hx + hr * 0.2, hy - hr * 2.0}}, kInk);
+    c.FillPolygon({{hx - hr * 0.95, hy - hr * 0.62}, {hx + hr * 0.95, hy - hr * 0.62}, {hx + hr * 0.18, hy - hr * 1.85}},
+                  Shade(colour, -0.25));
+    c.FillStar(hx + hr * 0.1, hy - hr * 1.05, hr * 0.22, 0.45, 5, {255, 230, 90, 255});
+  } else if (style % 4 == 2) {
+    c.FillPolygon({{hx + hr * 0.5, hy - hr * 0.9}, {hx + hr * 1.2, hy - hr * 1.3}, {hx + hr * 1.1, hy - hr * 0.5}}, {240, 80, 120, 255});
+    c.FillPolygon({{hx + hr * 0.5, hy - hr * 0.9}, {hx - hr * 0.1, hy - hr * 1.4}, {hx, hy - hr * 0.6}}, {240, 80, 120, 255});
+    c.FillCircle(hx + hr * 0.5, hy - hr * 0.9, hr * 0.15, {200, 40, 80, 255});
+  } else if (style % 4 == 3) {
+    c.FillPolygon({{hx - hr * 0.6, hy - hr * 0.8}, {hx - hr * 0.6, hy - hr * 1.35}, {hx - hr * 0.3, hy - hr * 1.05},
+                   {hx, hy - hr * 1.45}, {hx + hr * 0.3, hy - hr * 1.05}, {hx + hr * 0.6, hy - hr * 1.35},
+                   {hx + hr * 0.6, hy - hr * 0.8}},
+                  {245, 200, 40, 255});
+  }
   c.FillRoundRect(w * 0.05, h - 26, w * 0.95, h - 3, 6, {20, 20, 40, 220});
   c.TextCentred(w * 0.5, h - 14.5, label, 14, kWhite, static_cast<int>(w * 0.86));
 }

@@ -83,12 +83,14 @@ void BannerWord(Canvas& c, const std::string& word, Rgba fill, double cx, double
 
 // One character picture cell: the figure, and a tag of character and role.
 void FigureCell(Canvas& c, int who, const Pose& pose, const std::string& tag, double lift, bool mirror) {
+  // The figure stands above a strip that names the character; the role and
+  // frame are tagged in the top-left corner.
   Canvas fig(c.width(), c.height());
-  double height = std::min(c.height() * 0.86, c.width() * 1.05);
-  DrawFigure(fig, Character(who), c.width() / 2.0, c.height() - 3 - lift, height, pose);
+  double height = std::min((c.height() - 12) * 0.84, c.width() * 0.95);
+  DrawFigure(fig, Character(who), c.width() / 2.0, c.height() - 12 - lift, height, pose);
   c.Draw(mirror ? fig.Mirrored() : fig, 0, 0);
   DrawTag(c, 2, 1, tag, 9);
-  DrawTag(c, 2, c.height() - 12, Character(who).key, 8);
+  c.TextCentred(c.width() / 2.0, c.height() - 5.5, Character(who).key, 9, kWhite, c.width() - 2, 1, Shade(Character(who).body, -0.5));
 }
 
 Pose RunPose(int f) {
@@ -116,7 +118,7 @@ Pose ShotPose(int f) {
 
 Pose JumpPose(int f, double* lift) {
   static const double crouch[8] = {0.7, 0.4, 0, 0, 0, 0, 0.1, 0.5};
-  static const double up[8] = {0, 2, 10, 14, 14, 10, 4, 0};
+  static const double up[8] = {0, 1, 5, 8, 8, 5, 2, 0};
   Pose p;
   p.facing = Facing::Right;
   p.crouch = crouch[f];
@@ -186,6 +188,8 @@ void CharacterFiles(std::vector<MediaFile>& m, int who) {
   Sheet(
       m, dir + "m_turn.png", {6, 6, 1, 80, 115}, true,
       [who](Canvas& c, int i) {
+        // A whirl: front, side, back, the other side, front, side; the arms
+        // swing round with the body.
         static const Facing facing[6] = {Facing::Front, Facing::Right, Facing::Back,
                                          Facing::Right, Facing::Front, Facing::Right};
         static const double squeeze[6] = {1, 0.55, 1, 0.55, 1, 0.55};
@@ -193,7 +197,10 @@ void CharacterFiles(std::vector<MediaFile>& m, int who) {
         p.facing = facing[i];
         p.squeeze = squeeze[i];
         p.armLeft = -70, p.armRight = 70;
-        c.StrokeEllipse(40, 100, 30, 8, 3, WithAlpha(Character(who).body, 160));
+        if (i % 2) p.armLeft = 60, p.armRight = 110;
+        c.StrokeEllipse(40, 96, 30, 6, 3, WithAlpha(Character(who).body, 160));
+        for (int k = 0; k < 3; ++k)
+          c.Line(8 + k * 4, 30 + k * 14, 18 + k * 4, 26 + k * 14, 2, WithAlpha(kBlack, 120));
         FigureCell(c, who, p, "turn" + Num(i + 1), 8, i == 3);
       },
       sample);
