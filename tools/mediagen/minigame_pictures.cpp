@@ -139,7 +139,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     Pose p = Frame(i, 11);
     p.armRight = 30 + i * 12;
     NamedFigure(c, "ミラドゥン", p, "剣 " + Num(i + 1));
-  });
+  }, true);
   Sheet(m, kMini + "leisure/ミラドゥン_降りる.png", {7, 7, 1, 150, 170}, true, [](Canvas& c, int i) {
     Pose p;
     p.crouch = i / 7.0;
@@ -181,7 +181,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
       c.FillRect(0, y + 10, 512, y + 32, {120, 75, 45, 200});
       c.Text(490, y - 2, Num(k), 12, kWhite, Align::Right, 1, kBlack);
     }
-  });
+  }, true);
   Picture(m, kMini + "stair/階段 ミュラグ.png", 640, 480, true, [](Canvas& c) {
     Canvas fig(120, 160);
     NamedFigure(fig, "ミュラグ", Pose{}, "ミュラグ");
@@ -213,7 +213,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
       if (i == 2) p.eyes = Eyes::Hurt, p.lean = -15;
       static const char* const tag[3] = {"立ち", "2", "ひるみ"};
       NamedFigure(c, n, p, tag[i]);
-    });
+    }, n == "チペラ");
   }
   Picture(m, kMini + "numbersearch/カゲ.png", 100, 24, true, [](Canvas& c) { c.FillEllipse(50, 12, 48, 10, {0, 0, 0, 110}); });
   Picture(m, kMini + "numbersearch/枠.png", 64, 64, true, [](Canvas& c) {
@@ -276,7 +276,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     c.FillCircle(45, 52, 4, kBlack);
     c.FillCircle(65, 52, 4, kBlack);
     DrawTag(c, 2, 1, "ポルメ " + Num(i + 1), 11);
-  });
+  }, true);
   for (int i = 0; i < 6; ++i)
     Sheet(m, kMini + "flyingporme/turn_" + Character(i).key + ".png", {6, 6, 1, 80, 115}, true, [i](Canvas& c, int f) {
       Pose p;
@@ -286,10 +286,10 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
       FigureCell(c, i, p, "turn" + Num(f + 1), 8);
     });
   // 19 quarterjump (12 reads it too)
-  Picture(m, kMini + "quarterjump/ground2.png", 64, 64, true, Block);
+  Picture(m, kMini + "quarterjump/ground2.png", 64, 64, true, Block, true);
   for (int i = 0; i < 6; ++i)
     Sheet(m, kMini + "quarterjump/quarter_" + Character(i).kana + ".png", {2, 2, 1, 64, 64}, true,
-          [i](Canvas& c, int f) { QuarterFigure(c, i, f); });
+          [i](Canvas& c, int f) { QuarterFigure(c, i, f); }, i == 0);
   Picture(m, kMini + "quarterview/ground2.png", 64, 64, true, Block);
   // 20, 21 and 25: the shooters' background
   Painter shooterSky = [](Canvas& c) {
@@ -299,7 +299,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     for (int i = 0; i < 12; ++i) c.FillStar(r.Next() * 640, r.Next() * 480, 14, 0.5, 5, {250, 150, 200, 90});
     c.Text(630, 455, "花シュー", 16, {200, 170, 230, 255}, Align::Right);
   };
-  Screen(m, kMini + "shootingboss/花シュー2.png", shooterSky);
+  Screen(m, kMini + "shootingboss/花シュー2.png", shooterSky, true);
   Screen(m, kMini + "shooting/花シュー2.png", shooterSky);
   Picture(m, kMini + "shooting/けだま.png", 32, 32, true, [](Canvas& c) {
     Scatter r(21);
@@ -396,7 +396,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     NamedFigure(c, "ボグリエナ", p, Num(i + 1));
   });
   Sheet(m, kMini + "pooyan/風船_pump.png", {4, 4, 1, 32, 32}, true,
-        [](Canvas& c, int i) { Balloon(c, 16, 20 - i, 5 + i * 2.5, {240, 80, 80, 255}); });
+        [](Canvas& c, int i) { Balloon(c, 16, 20 - i, 5 + i * 2.5, {240, 80, 80, 255}); }, true);
   Sheet(m, kMini + "pooyan/風船_fly.png", {2, 2, 1, 32, 32}, true,
         [](Canvas& c, int i) { Balloon(c, 16 + (i ? 2 : -2), 12, 11, {240, 80, 80, 255}); });
   Sheet(m, kMini + "pooyan/風船_break.png", {3, 3, 1, 32, 32}, true, [](Canvas& c, int i) {

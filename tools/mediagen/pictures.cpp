@@ -136,7 +136,9 @@ Pose JumpPose(int f, double* lift) {
 
 void CharacterFiles(std::vector<MediaFile>& m, int who) {
   std::string dir = std::string(Character(who).key) + "/";
-  bool sample = true;
+  // The contact sheet shows every pose of the first character and the
+  // faces and pieces of all six.
+  bool sample = who == 0;
   Picture(
       m, dir + "face.png", 64, 64, true,
       [who](Canvas& c) {
@@ -144,7 +146,7 @@ void CharacterFiles(std::vector<MediaFile>& m, int who) {
         c.FillCircle(32, 32, 29, Shade(Character(who).body, 0.35));
         DrawHead(c, Character(who), 32, 35, 22, Facing::Front, Eyes::Open);
       },
-      sample);
+      true);
   Sheet(
       m, dir + "koma.png", {12, 4, 3, 32, 32}, true,
       [who](Canvas& c, int i) {
@@ -157,7 +159,7 @@ void CharacterFiles(std::vector<MediaFile>& m, int who) {
         double bob = f % 2 ? 1 : 0;
         DrawFigure(c, Character(who), 16, 31 - bob, 30, p);
       },
-      sample);
+      true);
   Picture(m, dir + "m_air.png", 80, 80, true, [who](Canvas& c) {
     Pose p;
     p.armLeft = -155, p.armRight = 155, p.legLeft = -28, p.legRight = 28, p.eyes = Eyes::Happy;
@@ -172,11 +174,11 @@ void CharacterFiles(std::vector<MediaFile>& m, int who) {
         c.FillStar(62, 20, 9, 0.4, 6, {255, 240, 60, 230});
       },
       sample);
-  Picture(m, dir + "m_wait.png", 80, 80, true, [who](Canvas& c) { FigureCell(c, who, Pose{}, "wait"); });
+  Picture(m, dir + "m_wait.png", 80, 80, true, [who](Canvas& c) { FigureCell(c, who, Pose{}, "wait"); }, sample);
   Sheet(m, dir + "m_run.png", {4, 4, 1, 80, 80}, true,
         [who](Canvas& c, int i) { FigureCell(c, who, RunPose(i), "run" + Num(i + 1)); }, sample);
   Sheet(m, dir + "m_shot.png", {5, 5, 1, 80, 80}, true,
-        [who](Canvas& c, int i) { FigureCell(c, who, ShotPose(i), "shot" + Num(i + 1)); });
+        [who](Canvas& c, int i) { FigureCell(c, who, ShotPose(i), "shot" + Num(i + 1)); }, sample);
   Sheet(
       m, dir + "m_jump.png", {8, 8, 1, 80, 80}, true,
       [who](Canvas& c, int i) {
@@ -733,11 +735,11 @@ void AddPictures(std::vector<MediaFile>& m) {
 
   // Map 1 (and 0).
   BoardSize b1 = BoardPictureSize(1);
-  Picture(m, "sugoroku/thornyle/thornyle_bg.png", b1.width, b1.height, false, [](Canvas& c) { Meadow(c, 1.0); });
+  Picture(m, "sugoroku/thornyle/thornyle_bg.png", b1.width, b1.height, false, [](Canvas& c) { Meadow(c, 1.0); }, true);
 
   // Map 2, the mansion.
   BoardSize b2 = BoardPictureSize(2);
-  Picture(m, "sugoroku/zarvie/ザルヴィエ_MAP_1.png", b2.width, b2.height, false, [](Canvas& c) { MansionFloor(c, 1, 1.0); });
+  Picture(m, "sugoroku/zarvie/ザルヴィエ_MAP_1.png", b2.width, b2.height, false, [](Canvas& c) { MansionFloor(c, 1, 1.0); }, true);
   Picture(m, "sugoroku/zarvie/ザルヴィエ_MAP_2.png", b2.width, b2.height, false, [](Canvas& c) { MansionFloor(c, 2, 1.0); });
   Picture(m, "sugoroku/zarvie/ザルヴィエ_MAP_all1.png", b2.width / 5, b2.height / 5, false, [](Canvas& c) {
     MansionFloor(c, 1, 0.2);
@@ -810,7 +812,7 @@ void AddPictures(std::vector<MediaFile>& m) {
     for (int i = 0; i < 20; ++i) c.FillEllipse(r.Next() * c.width(), r.Next() * c.height(), 8, 2.5, {110, 150, 70, 200});
     c.StrokeRect(0, 0, c.width(), c.height(), 3, {35, 60, 30, 255});
   }, true, SizeRule::Exact);
-  Picture(m, "sugoroku/brimwold/takeyabu_ver1.png", 640, 480, true, [](Canvas& c) { Bamboo(c, 0); });
+  Picture(m, "sugoroku/brimwold/takeyabu_ver1.png", 640, 480, true, [](Canvas& c) { Bamboo(c, 0); }, true);
   Picture(m, "sugoroku/brimwold/brimwold_bg_bamboo12.png", 640, 480, true, [](Canvas& c) { Bamboo(c, 1); });
   Picture(m, "sugoroku/brimwold/brimwold_bg_bamboo_under.png", 640, 480, true, [](Canvas& c) { Bamboo(c, 2); });
   for (const char* mask : {"brimwold_bg_mask2.png", "brimwold_bg_mask.png"}) {
