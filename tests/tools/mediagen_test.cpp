@@ -101,6 +101,14 @@ std::function<void(const std::string&)> Links(const std::string& file, int k, co
     WriteText(dir + "/" + file, t);
   };
 }
+// Cuts the last `bytes` bytes off a file.
+std::function<void(const std::string&)> Truncate(const std::string& file, size_t bytes) {
+  return [=](const std::string& dir) {
+    std::vector<uint8_t> b = ReadFileBytes(dir + "/" + file);
+    b.resize(b.size() - bytes);
+    WriteFileBytes(dir + "/" + file, b);
+  };
+}
 std::function<void(const std::string&)> Write(const std::string& file, const std::string& bytes) {
   return [=](const std::string& dir) { WriteText(dir + "/" + file, bytes); };
 }
@@ -128,22 +136,10 @@ std::vector<Breakage> Breakages() {
       {"alpha companion", "other/STARTver0_a.2.png", Write("other/STARTver0_a.2.png", "x"), "_a companion"},
       {"archive inside media", "mini.dat", Write("mini.dat", "ZR"), "opened as an archive"},
       {"truncated picture", U8(u8"other/final result.png"),
-       [](const std::string& d) {
-         std::string p = d + U8(u8"/other/final result.png");
-         std::vector<uint8_t> b = ReadFileBytes(p);
-         b.resize(b.size() / 2);
-         WriteFileBytes(p, b);
-       },
-       "not a readable PNG", true},
+       Truncate(U8(u8"other/final result.png"), 5000), "not a readable PNG", true},
       {"effect that is no WAVE", "sound/SE/coin03.wav", Write("sound/SE/coin03.wav", "RIFF....junk"), "WAVE"},
       {"truncated music", U8(u8"sound/BGM/Very Xmas.ogg"),
-       [](const std::string& d) {
-         std::string p = d + U8(u8"/sound/BGM/Very Xmas.ogg");
-         std::vector<uint8_t> b = ReadFileBytes(p);
-         b.resize(b.size() - 100);
-         WriteFileBytes(p, b);
-       },
-       "Ogg"},
+       Truncate(U8(u8"sound/BGM/Very Xmas.ogg"), 100), "Ogg"},
       {"minigame number off its row", "data/minidata.csv", Edit("data/minidata.csv", "\n5,", "\n6,"),
        "must equal the row"},
       {"minigame number without a game", "data/minidata.csv", Edit("data/minidata.csv", "\n0,,9,0", "\n15,x,0,0"),

@@ -446,11 +446,20 @@ std::vector<uint8_t> EncodePng(const Canvas& canvas, bool forceAlpha) {
   return out;
 }
 
+namespace {
+
+// The header of a PNG file read into a simplified-API image.
+bool BeginPng(const std::string& path, png_image* image) {
+  std::memset(image, 0, sizeof *image);
+  image->version = PNG_IMAGE_VERSION;
+  return png_image_begin_read_from_file(image, path.c_str()) != 0;
+}
+
+}  // namespace
+
 bool ReadPng(const std::string& path, Canvas* canvas) {
   png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  if (!BeginPng(path, &image)) return false;
   image.format = PNG_FORMAT_RGBA;
   std::vector<uint8_t> buffer(PNG_IMAGE_SIZE(image));
   if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) {
@@ -468,9 +477,7 @@ bool ReadPng(const std::string& path, Canvas* canvas) {
 
 bool ReadPngInfo(const std::string& path, PngInfo* info) {
   png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  if (!BeginPng(path, &image)) return false;
   info->width = static_cast<int>(image.width);
   info->height = static_cast<int>(image.height);
   info->alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
