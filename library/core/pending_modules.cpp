@@ -7,12 +7,6 @@
 
 int G_D3D_EndSceneAndPresent() { return 0; }
 
-// ---------------------------------------------------------------- movies
-
-int BuildYuvToRgbTables() { return 0; }
-int ResumeMoviesAfterActivate() { return 0; }
-int PauseMoviesOnDeactivate() { return 0; }
-
 // ---------------------------------------------------------------- sound
 
 int InitSoundSystem() { return 0; }  // sound: device, buffers, sound thread

@@ -17,12 +17,6 @@
 // Ends the open Direct3D scene and presents; -1 when the present fails.
 int G_D3D_EndSceneAndPresent();
 
-// ---------------------------------------------------------------- movies
-
-int BuildYuvToRgbTables();
-int ResumeMoviesAfterActivate();
-int PauseMoviesOnDeactivate();
-
 // ---------------------------------------------------------------- sound
 
 int InitSoundSystem();

@@ -17,6 +17,7 @@
 #include "library/file/file_table.h"
 #include "library/input/input_devices.h"
 #include "library/input/key_input.h"
+#include "library/movie/yuv_tables.h"
 #include "library/net/network.h"
 #include "platform/com/com.h"
 #include "platform/win32/win32.h"

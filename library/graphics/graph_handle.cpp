@@ -8,13 +8,16 @@
 #include "library/core/text_helpers.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
+#include "library/movie/movie_handle.h"
 
 GraphHandleTableType GraphHandleTable;
 
 namespace {
 
-// The movie module closes the graph's movie here (it ignores -1).
-void CloseGraphMovie(GraphRecord*) {}
+void CloseGraphMovie(GraphRecord* record) {
+  if (record->movie != -1) CloseMovieHandle(record->movie);
+  record->movie = -1;
+}
 
 // The Direct3D back end releases a texture surface's textures here.
 void G_D3D_ReleaseSurfaceTextures(GraphSurface*) {}
