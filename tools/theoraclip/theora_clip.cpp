@@ -30,17 +30,68 @@ void Append(std::vector<uint8_t>* out, const std::vector<uint8_t>& bytes) {
 // Every page the stream can give now; flush forces out what is buffered. A
 // page on which no packet ends keeps the time of the page before it.
 template <typename Time>
-void DrainPages(ogg_stream_state* stream, bool flush, int32_t fill, int32_t index, Time time,
+void DrainPages(ogg_stream_state* stream, bool flush, int32_t index, Time time,
                 std::vector<TimedPage>* out, double* lastTime) {
   ogg_page page;
   for (;;) {
-    int got = flush ? ogg_stream_flush(stream, &page)
-              : fill > 0 ? ogg_stream_pageout_fill(stream, &page, fill)
-                         : ogg_stream_pageout(stream, &page);
+    const int got = flush ? ogg_stream_flush(stream, &page) : ogg_stream_pageout(stream, &page);
     if (got == 0) break;
     const ogg_int64_t granule = ogg_page_granulepos(&page);
     if (granule >= 0) *lastTime = time(granule);
     out->push_back({*lastTime, index, PageBytes(page)});
+  }
+}
+
+// Packets laid out on pages of about `fill` body bytes each, cut anywhere,
+// so that packets run on from one page to the next (libogg keeps small
+// packets whole). Sequence numbers start at firstSequence.
+template <typename Time>
+void WriteCutPages(const std::vector<std::pair<std::vector<uint8_t>, ogg_int64_t>>& packets, uint32_t serial,
+                   uint32_t firstSequence, int32_t fill, Time time, std::vector<TimedPage>* out) {
+  struct Segment {
+    size_t packet, offset;
+    uint8_t length;
+    bool last;
+  };
+  std::vector<Segment> segments;
+  for (size_t i = 0; i < packets.size(); ++i) {
+    size_t left = packets[i].first.size(), offset = 0;
+    for (;;) {
+      const uint8_t length = static_cast<uint8_t>(left >= 255 ? 255 : left);
+      segments.push_back({i, offset, length, length < 255});
+      offset += length;
+      left -= length;
+      if (length < 255) break;
+    }
+  }
+  uint32_t sequence = firstSequence;
+  double lastTime = 0;
+  for (size_t at = 0; at < segments.size();) {
+    std::vector<uint8_t> lacing, body;
+    ogg_int64_t granule = -1;
+    const bool continued = segments[at].offset != 0;
+    while (at < segments.size() && lacing.size() < 255 && static_cast<int32_t>(body.size()) < fill) {
+      const Segment& g = segments[at++];
+      lacing.push_back(g.length);
+      const std::vector<uint8_t>& data = packets[g.packet].first;
+      body.insert(body.end(), data.begin() + static_cast<long>(g.offset),
+                  data.begin() + static_cast<long>(g.offset + g.length));
+      if (g.last) granule = packets[g.packet].second;
+    }
+    std::vector<uint8_t> header = {'O', 'g', 'g', 'S', 0, static_cast<uint8_t>((continued ? 1 : 0) | (at == segments.size() ? 4 : 0))};
+    for (int b = 0; b < 8; ++b) header.push_back(static_cast<uint8_t>(static_cast<uint64_t>(granule) >> (8 * b)));
+    for (uint32_t v : {serial, sequence++, 0u})
+      for (int b = 0; b < 4; ++b) header.push_back(static_cast<uint8_t>(v >> (8 * b)));
+    header.push_back(static_cast<uint8_t>(lacing.size()));
+    header.insert(header.end(), lacing.begin(), lacing.end());
+    ogg_page page;
+    page.header = header.data();
+    page.header_len = static_cast<long>(header.size());
+    page.body = body.data();
+    page.body_len = static_cast<long>(body.size());
+    ogg_page_checksum_set(&page);
+    if (granule >= 0) lastTime = time(granule);
+    out->push_back({lastTime, 0, PageBytes(page)});
   }
 }
 
@@ -93,7 +144,7 @@ bool StartAudio(AudioEncoder* audio, int32_t rate, std::vector<uint8_t>* bosPage
   ogg_stream_packetin(&audio->stream, &comments);
   ogg_stream_packetin(&audio->stream, &codebooks);
   double start = 0;
-  DrainPages(&audio->stream, true, 0, 1, [](ogg_int64_t) { return 0.0; }, headerPages, &start);
+  DrainPages(&audio->stream, true, 1, [](ogg_int64_t) { return 0.0; }, headerPages, &start);
   return true;
 }
 
@@ -104,7 +155,7 @@ void EncodeAudio(AudioEncoder* audio, int32_t rate, double seconds, std::vector<
   const int64_t total = static_cast<int64_t>(seconds * rate);
   int64_t done = 0;
   const int32_t chunk = 1024;
-  for (;;) {
+  for (bool ended = false; !ended;) {
     if (done < total) {
       const int32_t n = static_cast<int32_t>(std::min<int64_t>(chunk, total - done));
       float** buffer = vorbis_analysis_buffer(&audio->dsp, n);
@@ -114,21 +165,19 @@ void EncodeAudio(AudioEncoder* audio, int32_t rate, double seconds, std::vector<
       done += n;
     } else {
       vorbis_analysis_wrote(&audio->dsp, 0);
+      ended = true;
     }
-    bool more = false;
     while (vorbis_analysis_blockout(&audio->dsp, &audio->block) == 1) {
-      more = true;
       vorbis_analysis(&audio->block, nullptr);
       vorbis_bitrate_addblock(&audio->block);
       ogg_packet packet;
       while (vorbis_bitrate_flushpacket(&audio->dsp, &packet) == 1) {
         ogg_stream_packetin(&audio->stream, &packet);
-        DrainPages(&audio->stream, false, 0, 1, time, pages, &last);
+        DrainPages(&audio->stream, false, 1, time, pages, &last);
       }
     }
-    if (done >= total && !more) break;
   }
-  DrainPages(&audio->stream, true, 0, 1, time, pages, &last);
+  DrainPages(&audio->stream, true, 1, time, pages, &last);
 }
 
 }  // namespace
@@ -210,7 +259,7 @@ std::vector<uint8_t> MakeTheoraClip(const TheoraClipOptions& o) {
   th_comment_clear(&comment);
   if (videoBos.empty()) return {};
   double last = 0;
-  DrainPages(&video.stream, true, 0, 0, [](ogg_int64_t) { return 0.0; }, &headerPages, &last);
+  DrainPages(&video.stream, true, 0, [](ogg_int64_t) { return 0.0; }, &headerPages, &last);
 
   AudioEncoder audio;
   std::vector<uint8_t> audioBos;
@@ -220,6 +269,7 @@ std::vector<uint8_t> MakeTheoraClip(const TheoraClipOptions& o) {
   std::vector<TimedPage> pages;
   th_enc_ctx* encoder = video.encoder;
   const auto videoTime = [encoder](ogg_int64_t granule) { return th_granule_time(encoder, granule); };
+  std::vector<std::pair<std::vector<uint8_t>, ogg_int64_t>> cutPackets;
   for (int32_t i = 0; i < o.frames; ++i) {
     TheoraClipFrame f = i == 0 ? first : MakeTheoraClipFrame(o, i);
     th_ycbcr_buffer planes;
@@ -228,11 +278,20 @@ std::vector<uint8_t> MakeTheoraClip(const TheoraClipOptions& o) {
     planes[2] = {f.frameWidth / 2, f.frameHeight / 2, f.frameWidth / 2, f.cr.data()};
     if (th_encode_ycbcr_in(video.encoder, planes) != 0) return {};
     while (th_encode_packetout(video.encoder, i + 1 == o.frames ? 1 : 0, &packet) > 0) {
+      if (o.pageFill > 0) {
+        cutPackets.emplace_back(std::vector<uint8_t>(packet.packet, packet.packet + packet.bytes), packet.granulepos);
+        continue;
+      }
       ogg_stream_packetin(&video.stream, &packet);
-      DrainPages(&video.stream, false, o.pageFill, 0, videoTime, &pages, &last);
+      DrainPages(&video.stream, false, 0, videoTime, &pages, &last);
     }
   }
-  DrainPages(&video.stream, true, 0, 0, videoTime, &pages, &last);
+  if (o.pageFill > 0) {
+    WriteCutPages(cutPackets, static_cast<uint32_t>(0x7E0A + static_cast<int>(o.seed)),
+                  static_cast<uint32_t>(1 + headerPages.size()), o.pageFill, videoTime, &pages);
+  } else {
+    DrainPages(&video.stream, true, 0, videoTime, &pages, &last);
+  }
   if (o.audioRate > 0) {
     EncodeAudio(&audio, o.audioRate, static_cast<double>(o.frames) * o.fpsDenominator / o.fpsNumerator, &pages);
   }

@@ -16,7 +16,7 @@ struct TheoraClipOptions {
   uint32_t fpsNumerator = 30;
   uint32_t fpsDenominator = 1;
   int32_t keyFrameInterval = 8;  // a key frame at least every that many frames (1 to 64)
-  int32_t pageFill = 0;          // bytes a data page is filled to; 0: libogg's own choice
+  int32_t pageFill = 0;          // > 0: video data pages of about that many bytes, packets cut across pages
   int32_t quality = 40;          // 0 to 63
   int32_t audioRate = 0;         // > 0: a mono Vorbis track of a sine, as long as the video
   uint32_t seed = 1;             // varies the pattern
