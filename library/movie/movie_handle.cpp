@@ -67,8 +67,8 @@ void RefreshTheoraMovie(MovieHandleRecord* record) {
     record->frameCallback(record, record->callbackValue);
     record->frameShown = 1;
   }
-  // A stream that cannot give its frames any more ends the movie where it is.
-  if (TheoraStreamBroken(player)) {
+  // A stream that cannot give the frame any more ends the movie where it is.
+  if (TheoraFrameLost(player)) {
     record->playing = 0;
     record->paused = 1;
   }

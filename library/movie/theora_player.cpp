@@ -603,8 +603,13 @@ int32_t GetTheoraCurrentFrame(const TheoraMovieState* s) { return s->currentFram
 GraphImage* GetTheoraRgbImage(TheoraMovieState* s) { return &s->rgbImage; }
 void* GetTheoraYuvSurface(const TheoraMovieState* s) { return s->yuvSurface; }
 
-int TheoraStreamBroken(const TheoraMovieState* s) {
-  return s->endOfStream.load() || s->threadState.load() == TheoraThreadEnded ? 1 : 0;
+int TheoraFrameLost(TheoraMovieState* s) {
+  if (s->threadState.load() == TheoraThreadEnded) return 1;
+  if (!s->endOfStream.load()) return 0;
+  EnterCriticalSection(&s->ringLock);
+  const bool held = SlotOfFrame(s, s->currentFrame.load()) != nullptr;
+  LeaveCriticalSection(&s->ringLock);
+  return held ? 0 : 1;
 }
 
 bool PackTheoraFrameYuv(const TheoraFrameSlot& slot, int32_t x, int32_t y, int32_t width, int32_t height,

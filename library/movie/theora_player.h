@@ -117,9 +117,10 @@ int GetTheoraInfo(const TheoraMovieState* state, TheoraMovieInfo* info);
 int32_t GetTheoraCurrentFrame(const TheoraMovieState* state);
 GraphImage* GetTheoraRgbImage(TheoraMovieState* state);
 void* GetTheoraYuvSurface(const TheoraMovieState* state);
-// 1 once the stream cannot give the frames the index promised (the file
-// broke or shrank while playing), or the thread has ended.
-int TheoraStreamBroken(const TheoraMovieState* state);
+// 1 when the frame to show cannot be had: it is not in the ring and the
+// stream cannot give it (the file broke or shrank while playing), or the
+// thread has ended.
+int TheoraFrameLost(TheoraMovieState* state);
 
 // Packs the picture of a 4:2:0 slot into a locked YUV surface of four-
 // character format "YV12", "YUY2" or "UYVY"; false for another format or

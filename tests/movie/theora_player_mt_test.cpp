@@ -159,7 +159,7 @@ TEST_F(TheoraPlayerTest, SeeksShowTheExactFrameAndStopAtTheLast) {
     EXPECT_EQ(Shown(s), ref.frames[39]);
     TheoraAdvance(s, 1);
     EXPECT_EQ(Shown(s), ref.frames[0]);
-    EXPECT_EQ(TheoraStreamBroken(s), 0);
+    EXPECT_EQ(TheoraFrameLost(s), 0);
     TheoraClose(s);
   }
 }
@@ -222,11 +222,13 @@ TEST_F(TheoraPlayerTest, AStreamThatBreaksWhilePlayingEndsWithoutHanging) {
   // Frames still in the ring show; one the file must give does not.
   TheoraAdvance(s, 3);
   EXPECT_EQ(ConvertTheoraFrame(s, 1, 0), 1);
+  EXPECT_EQ(TheoraFrameLost(s), 0);
   TheoraSeekFrame(s, 30);
   EXPECT_EQ(ConvertTheoraFrame(s, 1, 0), 0);
-  EXPECT_EQ(TheoraStreamBroken(s), 1);
+  EXPECT_EQ(TheoraFrameLost(s), 1);
   TheoraAdvance(s, 1);
   EXPECT_EQ(ConvertTheoraFrame(s, 1, 0), 0);
+  EXPECT_EQ(TheoraFrameLost(s), 1);
   TheoraClose(s);
 }
 
