@@ -227,15 +227,23 @@ TheoraFrameSlot* FreeSlot(TheoraMovieState* s) {
   return nullptr;
 }
 
-// One turn with a free slot: bring the decoder to the next frame of the
-// window that the ring lacks and store its picture. False when the stream
-// cannot give it.
-bool FillSlot(TheoraMovieState* s, TheoraFrameSlot* slot, int32_t current) {
-  const bool inWindow = Ahead(s, s->decodedFrame, current) < s->ringSize;
-  if (!inWindow || SlotOfFrame(s, s->decodedFrame) != nullptr) {
-    // The next frame, or, once the decoder fell out of the window, the
-    // current frame; past the last frame the player starts over from the first.
-    const int64_t count = inWindow ? 1 : Ahead(s, current, s->decodedFrame);
+// The first frame of the window, from the current frame on, that the ring
+// lacks; -1 when it holds them all.
+int32_t MissingFrame(TheoraMovieState* s, int32_t current) {
+  const int64_t window = s->ringSize < s->totalFrames ? s->ringSize : s->totalFrames;
+  for (int64_t k = 0; k < window; ++k) {
+    const int32_t frame = static_cast<int32_t>((current + k) % s->totalFrames);
+    if (SlotOfFrame(s, frame) == nullptr) return frame;
+  }
+  return -1;
+}
+
+// Brings the decoder on to the frame (past the last frame the player starts
+// over from the first) and stores its picture in the slot. False when the
+// stream cannot give it.
+bool FillSlot(TheoraMovieState* s, TheoraFrameSlot* slot, int32_t frame) {
+  if (frame != s->decodedFrame) {
+    const int64_t count = Ahead(s, frame, s->decodedFrame);
     const int64_t reach = s->decodedFrame + count;
     const int result = reach >= s->totalFrames ? DecodeFromStart(s, static_cast<int32_t>(reach - s->totalFrames))
                                                : TheoraDecodeFrames(s, static_cast<int32_t>(count));
@@ -264,14 +272,15 @@ DWORD TheoraDecodeThread(void* parameter) {
     const int32_t current = s->currentFrame.load();
     if (!s->endOfStream.load()) DropStaleSlots(s, current);
     TheoraFrameSlot* slot = FreeSlot(s);
-    if (slot == nullptr) {
+    const int32_t frame = slot != nullptr ? MissingFrame(s, current) : -1;
+    if (frame < 0) {
       // A full ring waits a millisecond rather than spinning.
       s->threadState.store(TheoraThreadIdle);
       Sleep(1);
       continue;
     }
     s->threadState.store(TheoraThreadDecoding);
-    if (!FillSlot(s, slot, current)) {
+    if (!FillSlot(s, slot, frame)) {
       s->endOfStream.store(1);
       Sleep(1);
       continue;

@@ -186,6 +186,23 @@ TEST_F(TheoraPlayerTest, JumpsPastTheRingAndAcrossTheEnd) {
   TheoraAdvance(s, 0);
   EXPECT_EQ(GetTheoraCurrentFrame(s), 17);
   TheoraClose(s);
+
+  // Random steps, some waiting for the thread and some not, with rings
+  // smaller and larger than the movie.
+  std::mt19937 random(3);
+  for (int ring : {3, 30}) {
+    SCOPED_TRACE(ring);
+    stream.position = 0;
+    s = OpenBytes(&stream, ring);
+    ASSERT_NE(s, nullptr);
+    for (int i = 0; i < 150; ++i) {
+      const int step = static_cast<int>(random() % 4 == 0 ? random() % 40 : random() % 3);
+      TheoraAdvance(s, step);
+      if (random() % 3 == 0) std::this_thread::sleep_for(std::chrono::microseconds(random() % 500));
+      ASSERT_EQ(Shown(s), ref.frames[GetTheoraCurrentFrame(s)]) << i;
+    }
+    TheoraClose(s);
+  }
 }
 
 TEST_F(TheoraPlayerTest, ClosingWhileTheThreadDecodesWaitsForIt) {
