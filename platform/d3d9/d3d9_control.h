@@ -22,6 +22,7 @@ struct D3D9AdapterSetup {
   bool create9 = true;          // Direct3DCreate9 gives an object
   bool deviceCreation = false;  // CreateDevice and CreateDeviceEx succeed
   bool hardwareVertexProcessing = true;  // creation with mixed or hardware vertex processing succeeds
+  bool verticalBlankReported = true;     // false: the raster status never shows a blank
   // The desktop mode; format unknown: D3DFMT_X8R8G8B8 or D3DFMT_R5G6B5 by
   // the desktop depth GetDeviceCaps reports.
   D3DDISPLAYMODE displayMode = {640, 480, 60, D3DFMT_UNKNOWN};

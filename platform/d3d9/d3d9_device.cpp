@@ -82,6 +82,7 @@ bool Device::Start() {
 
 Device::~Device() {
   ReleaseBindings();
+  for (ResourceInfo* info : resources) info->device = nullptr;
   if (swapChain_ != nullptr) {
     swapChain_->Detach();
     swapChain_->Release();

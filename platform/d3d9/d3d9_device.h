@@ -2,6 +2,8 @@
 // made on it, the scene and the recorded draws.
 #pragma once
 
+#include <set>
+
 #include "platform/d3d9/d3d9_objects.h"
 
 namespace d3d9 {
@@ -82,8 +84,10 @@ class Device final : public Com<IDirect3DDevice9Ex> {
   HRESULT SetPixelShaderConstantI(UINT start, const int* data, UINT count) override;
   HRESULT SetPixelShaderConstantB(UINT start, const BOOL* data, UINT count) override;
 
-  // Resources in the default pool alive on this device (Reset refuses while any is).
+  // Resources in the default pool alive on this device (Reset refuses while
+  // any is), and every resource made on it.
   int defaultPoolObjects = 0;
+  std::set<ResourceInfo*> resources;
 
   const D3D9DeviceState& state() const { return state_; }
   const D3DPRESENT_PARAMETERS& parameters() const { return parameters_; }

@@ -10,8 +10,10 @@ namespace d3d9 {
 
 class Device;
 
-// What every resource knows: its device (held by a reference unless the
-// device made it for itself), pool, usage and type.
+// What every resource knows: its device (which lists the resources made on
+// it, unless it made them for itself), pool and usage. A resource does not
+// keep its device alive: a device released while resources remain leaves
+// them detached (and counted among the live objects).
 struct ResourceInfo {
   Device* device = nullptr;
   bool holdsDevice = false;

@@ -9,14 +9,14 @@ void HoldDevice(ResourceInfo* info, Device* device) {
   info->device = device;
   info->holdsDevice = device != nullptr;
   if (device == nullptr) return;
-  device->AddRef();
+  device->resources.insert(info);
   if (info->pool == D3DPOOL_DEFAULT) ++device->defaultPoolObjects;
 }
 
 void DropDevice(ResourceInfo* info) {
   if (info->holdsDevice && info->device != nullptr) {
     if (info->pool == D3DPOOL_DEFAULT) --info->device->defaultPoolObjects;
-    info->device->Release();
+    info->device->resources.erase(info);
   }
   info->device = nullptr;
   info->holdsDevice = false;
@@ -247,7 +247,7 @@ void ReadRasterStatus(UINT height, D3DRASTER_STATUS* status) {
   constexpr int64_t kPeriod = 1000000 / 60;
   const int64_t phase = NowMicroseconds() % kPeriod;
   const int64_t blank = kPeriod / 20;
-  status->InVBlank = phase < blank ? TRUE : FALSE;
+  status->InVBlank = phase < blank && Global().adapter.verticalBlankReported ? TRUE : FALSE;
   status->ScanLine = phase < blank ? 0 : static_cast<UINT>((phase - blank) * height / (kPeriod - blank));
 }
 

@@ -195,6 +195,7 @@ int G_D3D_ReleaseShaders() {
   }
   CurrentVertexShader = nullptr;
   CurrentPixelShader = nullptr;
+  ShadersInUse = 0;  // in use only while both shaders exist
   for (IDirect3DVertexShader9*& s : VertexShaderObjectTable) ReleaseObject(s);
   for (IDirect3DPixelShader9*& s : PixelShaderObjectTable) ReleaseObject(s);
   return 0;
