@@ -328,8 +328,7 @@ int G_D3D_CreateDevice() {
     if (desktop.Format == D3DFMT_R5G6B5 || desktop.Format == D3DFMT_X1R5G5B5 || desktop.Format == D3DFMT_A1R5G5B5)
       ScreenColorBits = 16;
     SetDesktopComposition(1);
-  } else if (HalfSizeDisplayFlag || HalfSizeScreenFlag) {
-    // (Reached only when the display mode was set by the library itself.)
+  } else if (EmulatedFullScreen) {
     parameters.Windowed = TRUE;
     parameters.BackBufferFormat = FullScreenFormat();
     if (parameters.BackBufferFormat == D3DFMT_UNKNOWN) return -1;

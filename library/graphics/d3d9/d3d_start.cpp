@@ -22,15 +22,12 @@ IDirect3DSwapChain9* D3DSwapChain = nullptr;
 IDirect3DSurface9* D3DBackBuffer = nullptr;
 IDirect3DSurface9* D3DWorkBackBuffer = nullptr;
 IDirect3DSurface9* D3DZBuffer = nullptr;
+int32_t EmulatedFullScreen = 0;
 int64_t VSyncPeriodMicroseconds = -1;
 int64_t LastVBlankTime = 0;
 int32_t SoftwareOnlyFlag = 0;
 
 namespace {
-
-// Set when a full-screen device runs as a window over a display mode the
-// library set itself (the half-size picture on Windows Vista and later).
-int32_t EmulatedFullScreen = 0;
 
 template <typename T>
 void ReleaseObject(T*& object) {

@@ -44,6 +44,10 @@ extern D3DFORMAT ZBufferD3DFormat;
 // 15 transparent colour at screen depth. 0 where no format was found.
 extern D3DFORMAT TextureD3DFormats[16];
 
+// Set when a full-screen device runs as a window over a display mode the
+// library set itself (the half-size picture on Windows Vista and later).
+extern int32_t EmulatedFullScreen;
+
 // The measured display period in microseconds, -1 while not measured.
 extern int64_t VSyncPeriodMicroseconds;
 // GetMicrosecondCount of the last finished vertical-blank wait.

@@ -298,3 +298,56 @@ TEST_F(D3DStartTest, SoftwareOnlyNeverTriesDirect3D) {
 }
 
 }  // namespace
+
+namespace {
+
+// Full screen: the back buffer's format follows the requested depth (16 bits
+// as R5G6B5 when the adapter has such modes, else X1R5G5B5), and the 9Ex
+// device gets its display mode.
+TEST_F(D3DStartTest, FullScreenDevices) {
+  struct Case {
+    const char* name;
+    int bits;
+    bool r565Modes;
+    D3DFORMAT format;
+  };
+  const Case cases[] = {{"32 bits", 32, true, D3DFMT_X8R8G8B8},
+                        {"16 bits", 16, true, D3DFMT_R5G6B5},
+                        {"16 bits without R5G6B5 modes", 16, false, D3DFMT_X1R5G5B5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    D3D9AdapterSetup adapter = D3D9FullAdapter();
+    if (!c.r565Modes) Remove(&adapter.modeFormats, {D3DFMT_R5G6B5});
+    D3D9SetAdapter(adapter);
+    ScreenWidth = 640;
+    ScreenHeight = 480;
+    ScreenColorBits = c.bits;
+    ScreenRefreshRate = 75;
+    WindowedMode = 0;
+    ASSERT_EQ(InitGraphicsSystem(), 0);
+    EXPECT_EQ(HardwareActive, 1);
+    const D3DPRESENT_PARAMETERS* p = D3D9DeviceParameters();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Windowed, FALSE);
+    EXPECT_EQ(p->BackBufferFormat, c.format);
+    EXPECT_EQ(p->FullScreen_RefreshRateInHz, 75u);
+    EXPECT_EQ(ScreenColorBits, c.bits);
+    EndGraphicsSystem();
+    ScreenRefreshRate = 0;
+    WindowedMode = 1;
+  }
+}
+
+TEST_F(D3DStartTest, AnUnsupportedFullScreenDepthMakesNoDevice) {
+  ScreenWidth = 640;
+  ScreenHeight = 480;
+  ScreenColorBits = 24;
+  WindowedMode = 0;
+  EXPECT_EQ(InitGraphicsSystem(), -1) << "the software path cannot change to 24 bits either";
+  WindowedMode = 1;
+  EXPECT_TRUE(LogHas("非対応のバックバッファービット深度が指定されました"));
+  EXPECT_EQ(D3D9CallCount(D3D9Call::CreateDeviceEx), 0);
+  EXPECT_EQ(D3D9LiveObjectCount(), 0);
+}
+
+}  // namespace
