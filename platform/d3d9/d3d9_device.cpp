@@ -863,6 +863,14 @@ HRESULT StoreConstants(T (&table)[N], UINT start, const T* data, UINT count) {
   return D3D_OK;
 }
 
+// One of the constant setters: counted, stored, journalled.
+template <typename Table, typename T>
+HRESULT ConstantCall(D3D9Call call, Table& table, UINT start, const T* data, UINT count) {
+  HRESULT r = Enter(call);
+  if (r == D3D_OK) r = StoreConstants(table, start, data, count);
+  return Record(call, r, {start, count});
+}
+
 }  // namespace
 
 HRESULT Device::CreateVertexShader(const DWORD* code, IDirect3DVertexShader9** out) {
@@ -890,39 +898,22 @@ HRESULT Device::SetPixelShader(IDirect3DPixelShader9* shader) {
 }
 
 HRESULT Device::SetVertexShaderConstantF(UINT start, const float* data, UINT count) {
-  HRESULT r = Enter(D3D9Call::SetVertexShaderConstantF);
-  if (r == D3D_OK) r = StoreConstants(vsFloat_, start, data, count);
-  return Record(D3D9Call::SetVertexShaderConstantF, r, {start, count});
+  return ConstantCall(D3D9Call::SetVertexShaderConstantF, vsFloat_, start, data, count);
 }
-
 HRESULT Device::SetVertexShaderConstantI(UINT start, const int* data, UINT count) {
-  HRESULT r = Enter(D3D9Call::SetVertexShaderConstantI);
-  if (r == D3D_OK) r = StoreConstants(vsInt_, start, data, count);
-  return Record(D3D9Call::SetVertexShaderConstantI, r, {start, count});
+  return ConstantCall(D3D9Call::SetVertexShaderConstantI, vsInt_, start, data, count);
 }
-
 HRESULT Device::SetVertexShaderConstantB(UINT start, const BOOL* data, UINT count) {
-  HRESULT r = Enter(D3D9Call::SetVertexShaderConstantB);
-  if (r == D3D_OK) r = StoreConstants(vsBool_, start, data, count);
-  return Record(D3D9Call::SetVertexShaderConstantB, r, {start, count});
+  return ConstantCall(D3D9Call::SetVertexShaderConstantB, vsBool_, start, data, count);
 }
-
 HRESULT Device::SetPixelShaderConstantF(UINT start, const float* data, UINT count) {
-  HRESULT r = Enter(D3D9Call::SetPixelShaderConstantF);
-  if (r == D3D_OK) r = StoreConstants(psFloat_, start, data, count);
-  return Record(D3D9Call::SetPixelShaderConstantF, r, {start, count});
+  return ConstantCall(D3D9Call::SetPixelShaderConstantF, psFloat_, start, data, count);
 }
-
 HRESULT Device::SetPixelShaderConstantI(UINT start, const int* data, UINT count) {
-  HRESULT r = Enter(D3D9Call::SetPixelShaderConstantI);
-  if (r == D3D_OK) r = StoreConstants(psInt_, start, data, count);
-  return Record(D3D9Call::SetPixelShaderConstantI, r, {start, count});
+  return ConstantCall(D3D9Call::SetPixelShaderConstantI, psInt_, start, data, count);
 }
-
 HRESULT Device::SetPixelShaderConstantB(UINT start, const BOOL* data, UINT count) {
-  HRESULT r = Enter(D3D9Call::SetPixelShaderConstantB);
-  if (r == D3D_OK) r = StoreConstants(psBool_, start, data, count);
-  return Record(D3D9Call::SetPixelShaderConstantB, r, {start, count});
+  return ConstantCall(D3D9Call::SetPixelShaderConstantB, psBool_, start, data, count);
 }
 
 const D3DLIGHT9* Device::light(DWORD index) const {

@@ -49,11 +49,15 @@ bool BuildShaderPack(const std::vector<PackedShader>& shaders, std::vector<uint8
       return false;
     }
   }
-  const std::vector<uint8_t> block = BuildShaderCodeBlock(shaders);
+  return ShaderPackOfBlock(BuildShaderCodeBlock(shaders), ShaderPackMemberName, pack, error);
+}
+
+bool ShaderPackOfBlock(const std::vector<uint8_t>& block, const std::string& memberName, std::vector<uint8_t>* pack,
+                       std::string* error) {
   ArchiveNode root;
   root.directory = true;
   ArchiveNode member;
-  member.name = ShaderPackMemberName;
+  member.name = memberName;
   member.data = block;
   root.children.push_back(member);
   ArchiveWriteOptions options;

@@ -16,6 +16,9 @@ struct PackedShader {
 
 // The unpacked code block: the head of 23296 x 6 u16 sizes, then the code.
 std::vector<uint8_t> BuildShaderCodeBlock(const std::vector<PackedShader>& shaders);
+// The pack of a code block given as it is, under a member name.
+bool ShaderPackOfBlock(const std::vector<uint8_t>& block, const std::string& memberName, std::vector<uint8_t>* pack,
+                       std::string* error);
 // The whole pack as the program carries it. False with a reason for a
 // shader at a record or variant out of range or a text too long.
 bool BuildShaderPack(const std::vector<PackedShader>& shaders, std::vector<uint8_t>* pack, std::string* error);

@@ -16,12 +16,6 @@ namespace {
 
 constexpr DWORD kStandardFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2;
 
-template <typename T>
-void ReleaseObject(T*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
-
 // The graph module's surfaces get their textures back here after a device
 // rebuild, with the texture upload.
 void G_D3D_CreateGraphSurfaceTextures(GraphSurface*) {}
@@ -31,10 +25,10 @@ int DeleteRecord(Table& table, ObjectHandle handle) {
   auto* record = table.Find(handle);
   if (record == nullptr) return -1;
   if constexpr (requires { record->buffer; }) {
-    ReleaseObject(record->buffer);
+    ReleaseD3DObject(record->buffer);
     TrackedFree(record->copy);
   } else {
-    ReleaseObject(record->shader);
+    ReleaseD3DObject(record->shader);
   }
   table.Remove(static_cast<uint32_t>(handle) & HandleSlotBits);
   TrackedFree(record);
@@ -108,7 +102,7 @@ int G_D3D_CreateVertexBufferObject(VertexBufferRecord* record) {
   if (record->buffer == nullptr) return WriteErrorLog("頂点バッファの作成に失敗しました\n");
   // A buffer that cannot be filled is not kept.
   if (G_D3D_FillVertexBuffer(0, record->copy, record->elementCount, record->handle) != 0) {
-    ReleaseObject(record->buffer);
+    ReleaseD3DObject(record->buffer);
     return -1;
   }
   return 0;
@@ -121,7 +115,7 @@ int G_D3D_CreateIndexBufferObject(IndexBufferRecord* record) {
                                            record->kind == 0 ? D3DFMT_INDEX16 : D3DFMT_INDEX32, D3DPOOL_DEFAULT);
   if (record->buffer == nullptr) return WriteErrorLog("インデックスバッファの作成に失敗しました\n");
   if (G_D3D_FillIndexBuffer(0, record->copy, record->elementCount, record->handle) != 0) {
-    ReleaseObject(record->buffer);
+    ReleaseD3DObject(record->buffer);
     return -1;
   }
   return 0;
@@ -153,12 +147,12 @@ int G_D3D_RecreateResourceObjects() {
 
 void ReleaseBufferObjects() {
   for (uint32_t slot = 0; slot < VertexBufferTable.top; ++slot)
-    if (VertexBufferTable.records[slot] != nullptr) ReleaseObject(VertexBufferTable.records[slot]->buffer);
+    if (VertexBufferTable.records[slot] != nullptr) ReleaseD3DObject(VertexBufferTable.records[slot]->buffer);
   for (uint32_t slot = 0; slot < IndexBufferTable.top; ++slot)
-    if (IndexBufferTable.records[slot] != nullptr) ReleaseObject(IndexBufferTable.records[slot]->buffer);
+    if (IndexBufferTable.records[slot] != nullptr) ReleaseD3DObject(IndexBufferTable.records[slot]->buffer);
 }
 
 void ReleaseShaderRecordObjects() {
   for (uint32_t slot = 0; slot < ShaderTable.top; ++slot)
-    if (ShaderTable.records[slot] != nullptr) ReleaseObject(ShaderTable.records[slot]->shader);
+    if (ShaderTable.records[slot] != nullptr) ReleaseD3DObject(ShaderTable.records[slot]->shader);
 }

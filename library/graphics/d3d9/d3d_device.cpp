@@ -29,12 +29,6 @@ D3DFORMAT TextureD3DFormats[16];
 
 namespace {
 
-template <typename T>
-void ReleaseObject(T*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
-
 bool Model20(DWORD version) { return (version & 0xFFFF) >= 0x0200; }
 
 // The background colour of ClearDrawTarget as 0x00RRGGBB.
@@ -237,14 +231,14 @@ void MeasureReadBack(UINT side, UINT bytesPerPixel, int64_t* lockTime, int64_t* 
       break;
     CopyLockedRows(locked, lockedA, side, bytesPerPixel);
     b->UnlockRect();
-    ReleaseObject(target);
-    ReleaseObject(b);
+    ReleaseD3DObject(target);
+    ReleaseD3DObject(b);
     *targetTime = GetMicrosecondCount(0) - t1;
   } while (false);
-  ReleaseObject(target);
-  ReleaseObject(b);
+  ReleaseD3DObject(target);
+  ReleaseD3DObject(b);
   if (aLocked) a->UnlockRect();
-  ReleaseObject(a);
+  ReleaseD3DObject(a);
 }
 
 void TestBackBufferReadBack() {
@@ -275,7 +269,7 @@ void TestBackBufferReadBack() {
 
 int G_D3D_CreateDirect3D() {
   Direct3DObjectEx = nullptr;
-  ReleaseObject(Direct3DObject);
+  ReleaseD3DObject(Direct3DObject);
   WriteErrorLog("IDirect3D9Ex オブジェクトを取得します.... ");
   auto create9Ex = reinterpret_cast<Direct3DCreate9ExProc>(GetProcAddress(D3DModule, "Direct3DCreate9Ex"));
   IDirect3D9Ex* ex = nullptr;
@@ -297,12 +291,12 @@ int G_D3D_CreateDirect3D() {
 
 int G_D3D_CreateDevice() {
   if (Direct3DObject == nullptr) return -1;
-  ReleaseObject(D3DZBuffer);
-  ReleaseObject(D3DWorkBackBuffer);
-  ReleaseObject(D3DBackBuffer);
-  ReleaseObject(D3DSwapChain);
+  ReleaseD3DObject(D3DZBuffer);
+  ReleaseD3DObject(D3DWorkBackBuffer);
+  ReleaseD3DObject(D3DBackBuffer);
+  ReleaseD3DObject(D3DSwapChain);
   Direct3DDeviceEx = nullptr;
-  ReleaseObject(Direct3DDevice);
+  ReleaseD3DObject(Direct3DDevice);
 
   D3DPRESENT_PARAMETERS parameters;
   std::memset(&parameters, 0, sizeof parameters);
@@ -452,7 +446,7 @@ int G_D3D_CreateDevice() {
 
 int G_D3D_CreateZBuffer() {
   if (Direct3DDevice == nullptr) return -1;
-  ReleaseObject(D3DZBuffer);
+  ReleaseD3DObject(D3DZBuffer);
   WriteErrorLog("Ｚバッファを作成します.... ");
   UINT width = 1, height = 1;
   while (width < static_cast<UINT>(ScreenWidth)) width *= 2;
@@ -470,7 +464,7 @@ int G_D3D_CreateZBuffer() {
 
 int G_D3D_CreateWorkBackBuffer() {
   if (Direct3DDevice == nullptr) return -1;
-  ReleaseObject(D3DWorkBackBuffer);
+  ReleaseD3DObject(D3DWorkBackBuffer);
   if (Direct3DDevice->CreateRenderTarget(static_cast<UINT>(ScreenWidth), static_cast<UINT>(ScreenHeight),
                                          ScreenD3DFormat, D3DMULTISAMPLE_NONE, 0, FALSE, &D3DWorkBackBuffer,
                                          nullptr) < 0) {

@@ -27,12 +27,6 @@ uint8_t* ShaderPackImage = nullptr;
 uint32_t ShaderPackImageSize = 0;
 bool ShaderPackArchiveOpen = false;
 
-template <typename T>
-void ReleaseObject(T*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
-
 // A tracked buffer with the unpacked bytes of an LZ block, or null.
 uint8_t* Unpack(const uint8_t* block, size_t size, uint32_t* unpackedSize) {
   const int64_t total = DecompressArchiveData(block, size, nullptr, 0);
@@ -171,8 +165,8 @@ int G_D3D_SetupShaders() {
       }
       // One shader without the other is of no use: it is not kept.
       if (!ShadersInUse) {
-        ReleaseObject(vertex);
-        ReleaseObject(pixel);
+        ReleaseD3DObject(vertex);
+        ReleaseD3DObject(pixel);
       }
     }
   }
@@ -196,8 +190,8 @@ int G_D3D_ReleaseShaders() {
   CurrentVertexShader = nullptr;
   CurrentPixelShader = nullptr;
   ShadersInUse = 0;  // in use only while both shaders exist
-  for (IDirect3DVertexShader9*& s : VertexShaderObjectTable) ReleaseObject(s);
-  for (IDirect3DPixelShader9*& s : PixelShaderObjectTable) ReleaseObject(s);
+  for (IDirect3DVertexShader9*& s : VertexShaderObjectTable) ReleaseD3DObject(s);
+  for (IDirect3DPixelShader9*& s : PixelShaderObjectTable) ReleaseD3DObject(s);
   return 0;
 }
 
@@ -238,8 +232,8 @@ int G_D3D_ReleaseVertexDeclarations() {
   }
   CurrentVertexShader = nullptr;
   CurrentPixelShader = nullptr;
-  for (IDirect3DVertexDeclaration9*& d : VertexDeclarationTable) ReleaseObject(d);
-  ReleaseObject(FixedVertexDeclaration);
+  for (IDirect3DVertexDeclaration9*& d : VertexDeclarationTable) ReleaseD3DObject(d);
+  ReleaseD3DObject(FixedVertexDeclaration);
   return 0;
 }
 
@@ -279,8 +273,8 @@ int G_D3D_CreateMaxBrightnessTexture() {
   G_D3D_ReleaseMaxBrightnessTexture();
   IDirect3DVolumeTexture9* source = nullptr;
   auto fail = [&](const char* message) {
-    ReleaseObject(source);
-    ReleaseObject(MaxBrightnessVolumeTexture);
+    ReleaseD3DObject(source);
+    ReleaseD3DObject(MaxBrightnessVolumeTexture);
     return WriteErrorLog(message);
   };
   if (Direct3DDevice->CreateVolumeTexture(128, 128, 128, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
@@ -313,8 +307,8 @@ int G_D3D_CreateMaxBrightnessTexture() {
     }
   source->UnlockBox(0);
   Direct3DDevice->UpdateTexture(source, MaxBrightnessVolumeTexture);
-  ReleaseObject(source);
+  ReleaseD3DObject(source);
   return 0;
 }
 
-void G_D3D_ReleaseMaxBrightnessTexture() { ReleaseObject(MaxBrightnessVolumeTexture); }
+void G_D3D_ReleaseMaxBrightnessTexture() { ReleaseD3DObject(MaxBrightnessVolumeTexture); }

@@ -29,13 +29,7 @@ int32_t SoftwareOnlyFlag = 0;
 
 namespace {
 
-template <typename T>
-void ReleaseObject(T*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
-
-void ReleaseDirectDraw() { ReleaseObject(DirectDrawObject); }
+void ReleaseDirectDraw() { ReleaseD3DObject(DirectDrawObject); }
 
 // The graph module's surfaces give up their textures here, and get them back
 // after a rebuild, with the texture upload.
@@ -44,15 +38,15 @@ void G_D3D_ReleaseGraphSurfaceObjects(GraphSurface*) {}
 // Everything the device made for the library, the device and the Direct3D
 // object, newest first.
 void ReleaseDeviceObjects() {
-  ReleaseObject(D3DZBuffer);
-  ReleaseObject(D3DWorkBackBuffer);
-  ReleaseObject(D3DBackBuffer);
-  ReleaseObject(D3DSwapChain);
+  ReleaseD3DObject(D3DZBuffer);
+  ReleaseD3DObject(D3DWorkBackBuffer);
+  ReleaseD3DObject(D3DBackBuffer);
+  ReleaseD3DObject(D3DSwapChain);
   G_D3D_ReleaseMaxBrightnessTexture();
   Direct3DDeviceEx = nullptr;
-  ReleaseObject(Direct3DDevice);
+  ReleaseD3DObject(Direct3DDevice);
   Direct3DObjectEx = nullptr;
-  ReleaseObject(Direct3DObject);
+  ReleaseD3DObject(Direct3DObject);
 }
 
 }  // namespace

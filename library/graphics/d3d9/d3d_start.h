@@ -75,6 +75,13 @@ int G_D3D_ReleaseResourceObjects();
 int G_D3D_Terminate();
 void* GetDirectDrawObject();
 
+// Releases a Direct3D object and clears the pointer.
+template <typename T>
+void ReleaseD3DObject(T*& object) {
+  if (object != nullptr) object->Release();
+  object = nullptr;
+}
+
 // The colour format of a Direct3D format, or null.
 const ColorFormat* GetD3DColorFormat(D3DFORMAT format);
 

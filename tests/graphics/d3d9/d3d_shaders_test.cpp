@@ -5,8 +5,6 @@
 #include "library/core/memory.h"
 #include "library/graphics/d3d9/d3d_buffers.h"
 #include "tests/graphics/d3d9/d3d_fixture.h"
-#include "tools/archive/archive_writer.h"
-#include "tools/archive/lz_encoder.h"
 #include "tools/shaderpack/shader_pack_builder.h"
 
 namespace {
@@ -25,18 +23,10 @@ std::vector<PackedShader> LibraryShaders() {
 
 // A pack around a code block given as it is, under a member name.
 std::vector<uint8_t> PackOfBlock(const std::vector<uint8_t>& block, const char* member = ShaderPackMemberName) {
-  ArchiveNode root;
-  root.directory = true;
-  ArchiveNode node;
-  node.name = member;
-  node.data = block;
-  root.children.push_back(node);
-  ArchiveWriteOptions options;
-  options.packing = ArchivePacking::Always;
-  std::vector<uint8_t> image;
+  std::vector<uint8_t> pack;
   std::string error;
-  EXPECT_TRUE(BuildArchive(root, options, &image, &error)) << error;
-  return LzEncode(image.data(), image.size());
+  EXPECT_TRUE(ShaderPackOfBlock(block, member, &pack, &error)) << error;
+  return pack;
 }
 
 int CodeEntries() {
