@@ -11,6 +11,7 @@
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_create.h"
 #include "library/graphics/mem_img.h"
+#include "library/softrender/simd_ops.h"
 #include "library/softrender/soft_blit.h"
 #include "library/text/font_handle.h"
 
@@ -89,7 +90,7 @@ uint32_t BlendOverEdge(const GlyphColours& c, int32_t g, int32_t e) {
          static_cast<uint32_t>(b & 0x1F);
 }
 
-// The pixel a cell value becomes; false when it leaves the destination
+// The pixel of a cell value; false when the value leaves the destination
 // cleared (written 0, or untouched when drawing transparently).
 bool CellPixel(uint32_t type, uint32_t value, const GlyphColours& c, uint32_t* pixel) {
   const int alphaShift = c.wide ? 28 : 20;
@@ -115,51 +116,189 @@ bool CellPixel(uint32_t type, uint32_t value, const GlyphColours& c, uint32_t* p
   }
 }
 
+// Every cell value of a type as its pixel, made once for the colours in use.
+struct CellPixelTable {
+  uint32_t pixel[256];
+  uint8_t set[256];
+};
+
+const CellPixelTable& CellPixelsFor(uint32_t type, const GlyphColours& c) {
+  static CellPixelTable tables[4];
+  static GlyphColours made[4];
+  static bool valid[4] = {};
+  CellPixelTable& t = tables[type];
+  if (!valid[type] || made[type].text != c.text || made[type].edge != c.edge || made[type].wide != c.wide) {
+    for (uint32_t v = 0; v < 256; ++v) t.set[v] = CellPixel(type, v, c, &t.pixel[v]) ? 1 : 0;
+    made[type] = c;
+    valid[type] = true;
+  }
+  return t;
+}
+
+// Eight pixels of a 1-bit cell row (most significant bit first): set bits
+// become the colour, clear ones keep the pixel (or clear it).
+template <typename T>
+void WriteEightBits(T* out, uint8_t byte, T colour, bool transparent) {
+#if defined(__SSE2__)
+  using Ops = Sse2Ops;
+  const Ops::V spread = Ops::Set16(byte);
+  if constexpr (sizeof(T) == 2) {
+    const Ops::V lanes = _mm_setr_epi16(0x80, 0x40, 0x20, 0x10, 8, 4, 2, 1);
+    const Ops::V mask = Ops::CmpEq16(Ops::And(spread, lanes), lanes);
+    const Ops::V fill = Ops::And(mask, Ops::Set16(colour));
+    Ops::Store(out, transparent ? Ops::Or(fill, Ops::AndNot(mask, Ops::Load(out))) : fill);
+  } else {
+    const Ops::V high = _mm_setr_epi32(0x80, 0x40, 0x20, 0x10), low = _mm_setr_epi32(8, 4, 2, 1);
+    const Ops::V spread32 = Ops::Set32(byte);
+    for (int half = 0; half < 2; ++half) {
+      const Ops::V lanes = half == 0 ? high : low;
+      const Ops::V mask = Ops::CmpEq32(Ops::And(spread32, lanes), lanes);
+      const Ops::V fill = Ops::And(mask, Ops::Set32(colour));
+      T* at = out + half * 4;
+      Ops::Store(at, transparent ? Ops::Or(fill, Ops::AndNot(mask, Ops::Load(at))) : fill);
+    }
+    (void)spread;
+  }
+#else
+  for (int i = 0; i < 8; ++i) {
+    if ((byte >> (7 - i) & 1) != 0)
+      out[i] = colour;
+    else if (!transparent)
+      out[i] = 0;
+  }
+#endif
+}
+
+// The clipped part of a glyph's box, written row by row in the
+// destination's pixel size T.
+// levelShift >= 0: the type-2 pixel (v << levelShift) | textColour.
+template <typename T>
+void WriteGlyphPixels(const FontHandleRecord* font, const GlyphSlot& slot, int32_t left, int32_t top, bool vertical,
+                      const PixelRect& r, MEMIMG* dest, int32_t transparent, const CellPixelTable& table,
+                      int32_t levelShift, uint32_t textColour) {
+  int32_t cellX = 0, cellY = 0;
+  GlyphCellOrigin(font, slot.cellIndex, &cellX, &cellY);
+  const int32_t pitch = font->cachePitch;
+  const uint8_t* cache = font->cachePixels + static_cast<int64_t>(cellY) * pitch;
+  const bool bits = font->cacheBits == 1;
+  const int32_t destPitch = dest->buffer->pitch;
+  auto put = [&](uint8_t* row, int32_t x, uint32_t value) {
+    if (table.set[value]) {
+      const T v = static_cast<T>(table.pixel[value]);
+      std::memcpy(row + static_cast<int64_t>(x) * sizeof(T), &v, sizeof(T));
+    } else if (!transparent) {
+      const T zero = 0;
+      std::memcpy(row + static_cast<int64_t>(x) * sizeof(T), &zero, sizeof(T));
+    }
+  };
+  if (vertical) {
+    // The cell turned a quarter turn clockwise: box column dx shows glyph
+    // row h - 1 - dx.
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+      uint8_t* row = dest->pixels + static_cast<int64_t>(y) * destPitch;
+      const int32_t gx = cellX + y - top;
+      for (int32_t x = r.left; x < r.right; ++x) {
+        const uint8_t* cellRow = cache + static_cast<int64_t>(slot.height - 1 - (x - left)) * pitch;
+        put(row, x, bits ? cellRow[gx >> 3] >> (7 - (gx & 7)) & 1 : cellRow[gx]);
+      }
+    }
+    return;
+  }
+  const int32_t gx0 = cellX + r.left - left, n = r.right - r.left;
+  const int32_t rowPixels = destPitch / static_cast<int32_t>(sizeof(T));
+  const int32_t wholeBytes = (n + 7) / 8;
+  if (bits && transparent && (gx0 & 7) == 0 && r.left + wholeBytes * 8 <= rowPixels) {
+    // Rows from a byte boundary, drawn transparently with room for whole
+    // bytes: every byte writes eight pixels, its bits past the box cleared
+    // (the pixels under clear bits keep their values).
+    const uint8_t lastMask = static_cast<uint8_t>(0xFF << (wholeBytes * 8 - n));
+    const T colour = static_cast<T>(table.pixel[1]);
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+      T* out = reinterpret_cast<T*>(dest->pixels + static_cast<int64_t>(y) * destPitch) + r.left;
+      const uint8_t* cellRow = cache + static_cast<int64_t>(y - top) * pitch + (gx0 >> 3);
+      for (int32_t k = 0; k < wholeBytes; ++k) {
+        const uint8_t byte = k + 1 == wholeBytes ? cellRow[k] & lastMask : cellRow[k];
+        if (byte != 0) WriteEightBits(out + k * 8, byte, colour, true);
+      }
+    }
+    return;
+  }
+  for (int32_t y = r.top; y < r.bottom; ++y) {
+    uint8_t* row = dest->pixels + static_cast<int64_t>(y) * destPitch;
+    const uint8_t* cellRow = cache + static_cast<int64_t>(y - top) * pitch;
+    if (!bits) {
+      T* out = reinterpret_cast<T*>(row) + r.left;
+      int32_t i = 0;
+#if defined(__SSE2__)
+      if constexpr (sizeof(T) == 4) {
+        if (levelShift >= 0 && transparent) {
+          // Type 2: four levels at a time become (v << shift) | colour
+          // where v is not 0.
+          const __m128i colour = _mm_set1_epi32(static_cast<int32_t>(textColour));
+          const __m128i shift = _mm_cvtsi32_si128(levelShift), zero = _mm_setzero_si128();
+          for (; i + 4 <= n; i += 4) {
+            uint32_t word;
+            std::memcpy(&word, cellRow + gx0 + i, 4);
+            if (word == 0) continue;
+            const __m128i v = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int32_t>(word)), zero), zero);
+            const __m128i value = _mm_or_si128(_mm_sll_epi32(v, shift), colour);
+            const __m128i keep = _mm_cmpeq_epi32(v, zero);
+            __m128i* at = reinterpret_cast<__m128i*>(out + i);
+            _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(keep, _mm_loadu_si128(at)), _mm_andnot_si128(keep, value)));
+          }
+        }
+      }
+#endif
+      for (; i < n; ++i) {
+        const uint8_t v = cellRow[gx0 + i];
+        // Without a branch on the pixel: cleared values keep (or zero) it.
+        const T kept = transparent ? out[i] : T{0};
+        out[i] = table.set[v] ? static_cast<T>(table.pixel[v]) : kept;
+      }
+      continue;
+    }
+    for (int32_t bit = gx0, end = gx0 + n; bit < end;) {
+      const int32_t first = bit & ~7;                       // the byte's first bit
+      const int32_t window = r.left + (first - gx0);        // its pixel in the row
+      const int32_t count = std::min(8, end - first);       // bits of the byte inside the box
+      const uint8_t byte = cellRow[bit >> 3] & (0xFF >> (bit & 7)) & static_cast<uint8_t>(0xFF << (8 - count));
+      if (bit == first && count == 8) {
+        // A whole byte: eight pixels at once.
+        if (byte != 0 || !transparent)
+          WriteEightBits(reinterpret_cast<T*>(row) + window, byte, static_cast<T>(table.pixel[1]), transparent != 0);
+      } else if (transparent && window >= 0 && window + 8 <= rowPixels) {
+        // Part of a byte, its other bits cleared: the pixels outside keep
+        // their values.
+        if (byte != 0) WriteEightBits(reinterpret_cast<T*>(row) + window, byte, static_cast<T>(table.pixel[1]), true);
+      } else {
+        for (int32_t b = bit; b < first + count; ++b) put(row, r.left + b - gx0, byte >> (7 - (b & 7)) & 1);
+      }
+      bit = first + count;
+    }
+  }
+}
+
 // Draws a glyph of the memory cache at its box (left, top) of w x h
 // (vertical: h x w, the cell turned a quarter turn clockwise).
 void DrawGlyphSoft(const FontHandleRecord* font, const GlyphSlot& slot, int32_t left, int32_t top, bool vertical,
                    MEMIMG* dest, const PixelRect& clip, int32_t transparent, const GlyphColours& colours) {
-  const int32_t w = slot.width, h = slot.height;
-  const int32_t boxW = vertical ? h : w, boxH = vertical ? w : h;
+  const int32_t boxW = vertical ? slot.height : slot.width, boxH = vertical ? slot.width : slot.height;
   PixelRect r = {left, top, left + boxW, top + boxH};
   r.left = std::max({r.left, clip.left, 0});
   r.top = std::max({r.top, clip.top, 0});
   r.right = std::min({r.right, clip.right, dest->width});
   r.bottom = std::min({r.bottom, clip.bottom, dest->height});
   if (r.left >= r.right || r.top >= r.bottom) return;
-
   const uint32_t type = font->type & 3;
   // The destination must have the pixel size this type writes.
   const int32_t bytes = type >= 2 || colours.wide ? 4 : 2;
   if (dest->buffer == nullptr || dest->buffer->format->bytesPerPixel != bytes) return;
-  int32_t cellX = 0, cellY = 0;
-  GlyphCellOrigin(font, slot.cellIndex, &cellX, &cellY);
-  const int32_t pitch = font->cachePitch;
-  const uint8_t* cache = font->cachePixels + static_cast<int64_t>(cellY) * pitch;
-  auto cell = [&](int32_t gx, int32_t gy) -> uint32_t {
-    const uint8_t* row = cache + static_cast<int64_t>(gy) * pitch;
-    if (font->cacheBits == 1) return row[(cellX + gx) >> 3] >> (7 - ((cellX + gx) & 7)) & 1;
-    return row[cellX + gx];
-  };
-  const int32_t destPitch = dest->buffer->pitch;
-  for (int32_t y = r.top; y < r.bottom; ++y) {
-    uint8_t* row = dest->pixels + static_cast<int64_t>(y) * destPitch;
-    for (int32_t x = r.left; x < r.right; ++x) {
-      const int32_t gx = vertical ? y - top : x - left;
-      const int32_t gy = vertical ? h - 1 - (x - left) : y - top;
-      uint32_t pixel = 0;
-      if (!CellPixel(type, cell(gx, gy), colours, &pixel)) {
-        if (transparent) continue;
-        pixel = 0;
-      }
-      if (bytes == 2) {
-        const auto v = static_cast<uint16_t>(pixel);
-        std::memcpy(row + x * 2, &v, 2);
-      } else {
-        std::memcpy(row + x * 4, &pixel, 4);
-      }
-    }
-  }
+  const CellPixelTable& table = CellPixelsFor(type, colours);
+  const int32_t levelShift = type == 2 ? (colours.wide ? 28 : 20) : -1;
+  if (bytes == 2)
+    WriteGlyphPixels<uint16_t>(font, slot, left, top, vertical, r, dest, transparent, table, levelShift, colours.text);
+  else
+    WriteGlyphPixels<uint32_t>(font, slot, left, top, vertical, r, dest, transparent, table, levelShift, colours.text);
 }
 
 // ---------------------------------------------------------------- texture glyphs
@@ -339,14 +478,15 @@ int G_Soft_DrawFontText(ObjectHandle font, int32_t x, int32_t y, const char* tex
                         uint32_t edgeColour, int32_t vertical) {
   const FontHandleRecord* f = GetFontHandleRecord(font);
   if (f == nullptr) return 0;
-  int32_t size[2] = {0, 0};
-  DrawFontTextCore(0, 0, 0, 0, 1.0, 1.0, text, colour, nullptr, nullptr, 0, font, edgeColour, -1, vertical, size);
   const bool antialiased = (f->type & FontTypeAntialiased) != 0;
   if (!antialiased && (DrawBlendMode == 0 || (DrawBlendMode == 1 && DrawBlendParam == 255))) {
+    // Written straight into the destination: the text's measure is not needed.
     DrawFontTextCore(1, x, y, 0, 1.0, 1.0, text, colour, SoftDrawDest(), &DrawClipRect, 1, font, edgeColour, -1,
                      vertical, nullptr);
     return 0;
   }
+  int32_t size[2] = {0, 0};
+  DrawFontTextCore(0, 0, 0, 0, 1.0, 1.0, text, colour, nullptr, nullptr, 0, font, edgeColour, -1, vertical, size);
   MEMIMG* work = &GlyphWorkMemImg[antialiased ? 1 : 0];
   if (!IsMemImgValid(work)) return 0;
   // The work image is screen-sized: text beyond it is cut there.

@@ -95,14 +95,18 @@ FaceFile* OpenFaceFile(const std::string& path) {
   return file;
 }
 
-bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+// Compared as UTF-8 (the program's own literals are Shift-JIS).
+bool Contains(const std::string& utf8, const char8_t* part) {
+  return utf8.find(reinterpret_cast<const char*>(part)) != std::string::npos;
+}
 
 bool IsProportionalName(LPCSTR faceName) {
   if (faceName == nullptr) return false;
   std::string name;
   SjisToUtf8(faceName, name);
-  return Contains(name, "Ｐ") || Contains(name, "PGothic") || Contains(name, "PMincho") ||
-         Contains(name, "Pゴシック") || Contains(name, "P明朝") || Contains(name, "UI Gothic");
+  for (const char8_t* part : {u8"Ｐ", u8"PGothic", u8"PMincho", u8"Pゴシック", u8"P明朝", u8"UI Gothic"})
+    if (Contains(name, part)) return true;
+  return false;
 }
 
 std::string FontPath(LPCSTR faceName) {
