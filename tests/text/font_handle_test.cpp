@@ -467,3 +467,19 @@ TEST_F(FontTest, WithoutCacheGraphsTheMemoryCacheIsTaken) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FontTest, AScreenModeChangeKeepsTheDefaultFontsSizeAndThickness) {
+  SetDefaultFontSizeThick(0, 24, 4);
+  const ObjectHandle game = Font(20, 2);
+  EXPECT_EQ(ApplyScreenModeChange(64, 48, 32, 1, -1), 0);
+  EXPECT_EQ(ScreenColorBits, 32);
+  int32_t size = 0, thickness = 0;
+  EXPECT_EQ(GetFontHandleInfo(nullptr, &size, &thickness, QueryDefaultFontHandle()), 0);
+  EXPECT_EQ(size, 24);
+  EXPECT_EQ(thickness, 4);
+  EXPECT_EQ(IsValidFontHandle(game), 0);  // graphics ended: every other font is gone
+}
+
+}  // namespace
