@@ -104,14 +104,6 @@ ObjectHandle PlaceRecord(int32_t slot, uint32_t check, FontHandleRecord* record)
   return MakeObjectHandle(HandleKindFont, check, static_cast<uint32_t>(slot));
 }
 
-// The settings a font can be made again from.
-struct FontSettings {
-  char face[256];
-  int32_t size, thickness;
-  uint32_t type;
-  int32_t charSet, edgeSize, italic, spacing;
-};
-
 FontSettings SettingsOf(const FontHandleRecord* f) {
   FontSettings s{};
   StrCopy(s.face, f->face);
@@ -131,23 +123,15 @@ ObjectHandle MakeFont(const FontSettings& s, int32_t slot, int32_t check) {
                             s.charSet, edge, s.italic, slot, check);
 }
 
-ObjectHandle MakeDefaultFont(const DefaultFontSettings& d) {
-  FontSettings s{};
-  StrCopy(s.face, d.face);
-  s.size = d.size;
-  s.thickness = d.thickness;
-  s.type = d.type;
-  s.charSet = d.charSet;
-  s.edgeSize = d.edgeSize;
-  s.italic = d.italic;
-  const ObjectHandle handle = MakeFont(s, -1, -1);
+ObjectHandle MakeDefaultFont(const FontSettings& d) {
+  const ObjectHandle handle = MakeFont(d, -1, -1);
   if (handle != -1) SetFontSpacingToHandle(d.spacing, handle);
   return handle;
 }
 
 void SetDefaultSettings() {
-  DefaultFontSettings& d = FontModule.defaults;
-  d = DefaultFontSettings{};
+  FontSettings& d = FontModule.defaults;
+  d = FontSettings{};
   d.size = 16;
   d.thickness = 6;
   d.type = 0;
@@ -519,17 +503,10 @@ GlyphSlot* CacheGlyphs(ObjectHandle handle, int32_t count, const uint8_t* record
 int ResetAllFontHandles() {
   WriteErrorLog("フォントの初期化を行います\n");
   PushLogIndent();
+  // The live default font's settings, with the default spacing.
   const FontHandleRecord* live = GetFontHandleRecord(FontModule.defaultFont);
-  DefaultFontSettings settings = FontModule.defaults;
-  if (live != nullptr) {
-    StrCopy(settings.face, live->face);
-    settings.size = live->size;
-    settings.thickness = live->thickness;
-    settings.type = live->type;
-    settings.charSet = live->charSet;
-    settings.edgeSize = live->edgeSize;
-    settings.italic = live->italic;
-  }
+  FontSettings settings = live != nullptr ? SettingsOf(live) : FontModule.defaults;
+  settings.spacing = FontModule.defaults.spacing;
   for (uint32_t slot = 0; slot < kMaxFontHandles; ++slot)
     if (FontHandleTable.records[slot] != nullptr) DeleteFontHandle(FontHandleTable.HandleAt(slot));
   FontModule.defaultFont = MakeDefaultFont(settings);
@@ -573,7 +550,7 @@ int RestoreFontHandles() {
 }
 
 int SyncDefaultFont() {
-  const DefaultFontSettings& d = FontModule.defaults;
+  const FontSettings& d = FontModule.defaults;
   const FontHandleRecord* f = GetFontHandleRecord(FontModule.defaultFont);
   if (f != nullptr && std::strcmp(f->face, d.face) == 0 && f->type == d.type && f->size == d.size &&
       f->thickness == d.thickness && f->charSet == d.charSet && f->edgeSize == d.edgeSize && f->italic == d.italic)

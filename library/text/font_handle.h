@@ -84,8 +84,9 @@ struct FontHandleRecord {
 using FontHandleTableType = HandleTable<FontHandleRecord, HandleKindFont, kMaxFontHandles>;
 extern FontHandleTableType FontHandleTable;
 
-// The settings the default font is made from.
-struct DefaultFontSettings {
+// The settings a font is made from (the default font's, or a font's own
+// when it is made again).
+struct FontSettings {
   char face[256];
   int32_t size;
   int32_t thickness;
@@ -98,7 +99,7 @@ struct DefaultFontSettings {
 
 struct FontModuleState {
   ObjectHandle defaultFont;  // -1 none
-  DefaultFontSettings defaults;
+  FontSettings defaults;
   int32_t started;  // between InitFontSystem and EndFontSystem
 };
 extern FontModuleState FontModule;

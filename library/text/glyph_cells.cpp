@@ -14,6 +14,22 @@ int32_t GlyphLevel(const GlyphBitmap& g, int32_t x, int32_t y) {
 
 int32_t EdgeOf(const FontHandleRecord* font) { return (font->type & FontTypeEdge) != 0 ? font->edgeSize : 0; }
 
+// Where a glyph goes: the cell's origin, the room in it, the edge size and
+// the part of the glyph (w x h) that fits with its edge offset.
+struct CellPlacement {
+  int32_t cellX, cellY, room, e, w, h;
+};
+
+CellPlacement PlaceGlyph(const FontHandleRecord* font, int32_t cellIndex, const GlyphBitmap& glyph) {
+  CellPlacement p{};
+  GlyphCellOrigin(font, cellIndex, &p.cellX, &p.cellY);
+  p.room = GlyphCellRoom(font);
+  p.e = EdgeOf(font);
+  p.w = std::min(glyph.width, p.room - p.e);
+  p.h = std::min(glyph.height, p.room - p.e);
+  return p;
+}
+
 // Calls visit(x, y) for every pixel of the edge mask of size e centred on
 // (cx, cy) that lies inside the room x room square.
 template <typename Visit>
@@ -92,11 +108,7 @@ void ClearGlyphCell(FontHandleRecord* font, int32_t cellIndex) {
 }
 
 void WriteMemoryCacheGlyph(FontHandleRecord* font, int32_t cellIndex, const GlyphBitmap& glyph) {
-  int32_t cellX = 0, cellY = 0;
-  GlyphCellOrigin(font, cellIndex, &cellX, &cellY);
-  const int32_t room = GlyphCellRoom(font);
-  const int32_t e = EdgeOf(font);
-  const int32_t w = std::min(glyph.width, room - e), h = std::min(glyph.height, room - e);
+  const auto [cellX, cellY, room, e, w, h] = PlaceGlyph(font, cellIndex, glyph);
   if (w <= 0 || h <= 0) return;
   const int32_t pitch = font->cachePitch;
   uint8_t* cell = font->cachePixels + static_cast<int64_t>(cellY) * pitch + cellX;
@@ -146,11 +158,7 @@ void WriteMemoryCacheGlyph(FontHandleRecord* font, int32_t cellIndex, const Glyp
 }
 
 void WriteTextureCacheGlyph(FontHandleRecord* font, int32_t cellIndex, const GlyphBitmap& glyph) {
-  int32_t cellX = 0, cellY = 0;
-  GlyphCellOrigin(font, cellIndex, &cellX, &cellY);
-  const int32_t room = GlyphCellRoom(font);
-  const int32_t e = EdgeOf(font);
-  const int32_t w = std::min(glyph.width, room - e), h = std::min(glyph.height, room - e);
+  const auto [cellX, cellY, room, e, w, h] = PlaceGlyph(font, cellIndex, glyph);
   if (w <= 0 || h <= 0) return;
   const ColorFormat& f = font->cacheFormat;
   const bool edged = (font->type & FontTypeEdge) != 0;

@@ -35,6 +35,19 @@ class FontTest : public GraphicsTest {
   }
 };
 
+// The text metrics GDI gives the face at a size and thickness.
+inline TEXTMETRICA GdiMetrics(int size, int thickness) {
+  HFONT gdi = CreateFontA(size, 0, 0, 0, thickness * 100, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 3, 1, kGothicFace);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT old = SelectObject(dc, gdi);
+  TEXTMETRICA tm{};
+  GetTextMetricsA(dc, &tm);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(gdi);
+  return tm;
+}
+
 // A 3-byte character record.
 struct CharRecord {
   uint8_t bytes[3];

@@ -105,14 +105,7 @@ TEST_F(FontTest, TheCacheIsSizedForTheGamesFonts) {
         const ObjectHandle font = Font(size, type, thickness);
         const FontHandleRecord* r = GetFontHandleRecord(font);
         ASSERT_NE(r, nullptr) << what;
-        HFONT gdi = CreateFontA(size, 0, 0, 0, thickness * 100, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 3, 1, kGothicFace);
-        HDC dc = CreateCompatibleDC(nullptr);
-        HFONT old = SelectObject(dc, gdi);
-        TEXTMETRICA tm{};
-        GetTextMetricsA(dc, &tm);
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        DeleteObject(gdi);
+        const TEXTMETRICA tm = GdiMetrics(size, thickness);
         const int e2 = (type & 1) ? 2 : 0;
         const int lineHeight = (tm.tmHeight + e2 + 1) / 2 * 2;
         const int cell = std::max((tm.tmMaxCharWidth + 2 + e2 + 7) / 8 * 8, lineHeight);
@@ -163,14 +156,7 @@ TEST_F(FontTest, GlyphsOfEveryTypeAreFreeTypesBitmapsInTheirCells) {
     ASSERT_NE(f, nullptr);
     const int e = (f->type & FontTypeEdge) ? f->edgeSize : 0;
     FreeTypeReference reference(kGothicFace, spec.size, spec.thickness >= 6);
-    HFONT gdi = CreateFontA(spec.size, 0, 0, 0, spec.thickness * 100, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 3, 1, kGothicFace);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HFONT old = SelectObject(dc, gdi);
-    TEXTMETRICA tm{};
-    GetTextMetricsA(dc, &tm);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(gdi);
+    const TEXTMETRICA tm = GdiMetrics(spec.size, spec.thickness);
     for (const auto& c : characters) {
       const std::string what = "size " + std::to_string(spec.size) + " type " + std::to_string(spec.type) + " edge " +
                                std::to_string(e) + " code " + std::to_string(c.record.bytes[0]) + "," +

@@ -112,14 +112,7 @@ void ComposeReference(const TextSpec& s, const FontHandleRecord* f, MEMIMG* expe
   const int e = (f->type & FontTypeEdge) ? f->edgeSize : 0;
   const int type = static_cast<int>(f->type & 3);
   FreeTypeReference reference(kGothicFace, s.size, s.thickness >= 6);
-  HFONT gdi = CreateFontA(s.size, 0, 0, 0, s.thickness * 100, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 3, 1, kGothicFace);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HFONT old = SelectObject(dc, gdi);
-  TEXTMETRICA tm{};
-  GetTextMetricsA(dc, &tm);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  DeleteObject(gdi);
+  const TEXTMETRICA tm = GdiMetrics(s.size, s.thickness);
 
   const uint32_t black = MakeScreenColor(0, 0, 0);
   // The colour is split from its screen value, then scaled by the brightness.
