@@ -429,6 +429,17 @@ TEST_F(TextDrawTest, TheTextureCachePathDrawsThroughTheCacheGraphs) {
       EXPECT_NEAR(c.b, 255, 8);
     }
   EXPECT_GT(tinted, 10);
+
+  // Vertical text draws the turned cache graph cut to each glyph's box: its
+  // ink stays in the column of the text.
+  SetDrawBrightness(255, 255, 255);
+  Clear();
+  const int lineHeight = GetFontHandleRecord(texture)->lineHeight;
+  const int length = GetTextWidthToHandle("縦A", -1, texture, 1);
+  EXPECT_EQ(DrawTextToHandle(100, 2, "縦A", white, texture, 0, 1), 0);
+  EXPECT_GT(Inked({100, 2, 100 + lineHeight, 2 + length}), 20);
+  EXPECT_EQ(Inked({0, 0, 98, 64}) + Inked({102 + lineHeight, 0, 160, 64}) + Inked({0, 2 + length, 160, 64}), 0);
+  EXPECT_EQ(DrawClipRect.right, 160);  // the area is put back
 }
 
 }  // namespace
