@@ -150,28 +150,28 @@ TEST_F(FontTest, GlyphsOfEveryTypeAreFreeTypesBitmapsInTheirCells) {
     int size, type, thickness, edge;
   } fonts[] = {{16, 0, 4, -1}, {16, 1, 4, -1}, {16, 2, 4, -1}, {16, 3, 4, -1}, {32, 0, 6, -1}, {32, 1, 5, 2},
                {32, 2, 6, -1}, {32, 3, 4, 3},  {24, 1, 4, 4},  {24, 3, 6, 6}};
-  for (const auto& spec : fonts) {
-    const ObjectHandle font = Font(spec.size, spec.type, spec.thickness, spec.edge);
+  for (const auto& sample : fonts) {
+    const ObjectHandle font = Font(sample.size, sample.type, sample.thickness, sample.edge);
     const FontHandleRecord* f = GetFontHandleRecord(font);
     ASSERT_NE(f, nullptr);
     const int e = (f->type & FontTypeEdge) ? f->edgeSize : 0;
-    FreeTypeReference reference(kGothicFace, spec.size, spec.thickness >= 6);
-    const TEXTMETRICA tm = GdiMetrics(spec.size, spec.thickness);
+    FreeTypeReference reference(kGothicFace, sample.size, sample.thickness >= 6);
+    const TEXTMETRICA tm = GdiMetrics(sample.size, sample.thickness);
     for (const auto& c : characters) {
-      const std::string what = "size " + std::to_string(spec.size) + " type " + std::to_string(spec.type) + " edge " +
+      const std::string what = "size " + std::to_string(sample.size) + " type " + std::to_string(sample.type) + " edge " +
                                std::to_string(e) + " code " + std::to_string(c.record.bytes[0]) + "," +
                                std::to_string(c.record.bytes[1]);
       const GlyphSlot* slot = CacheGlyphs(font, 1, c.record.bytes);
       ASSERT_NE(slot, nullptr) << what;
       EXPECT_EQ(CachedSlot(font, c.record.bytes[0], c.record.bytes[1]), slot) << what;
-      const ReferenceGlyph g = reference.Render(c.codePoint, spec.type >= 2 ? 16 : 0);
+      const ReferenceGlyph g = reference.Render(c.codePoint, sample.type >= 2 ? 16 : 0);
       EXPECT_EQ(slot->originX, g.left) << what;
       EXPECT_EQ(slot->topOffset, tm.tmAscent - g.top) << what;
       EXPECT_EQ(slot->advance, g.advance + 2 * e) << what;
       EXPECT_EQ(slot->width, g.width + 2 * e) << what;
       EXPECT_EQ(slot->height, g.height + 2 * e) << what;
       const std::vector<uint8_t> want =
-          ExpectedMemoryCell(g, static_cast<uint32_t>(spec.type) | (e > 1 ? 1 : 0), e, f->cellSize, f->cellSize);
+          ExpectedMemoryCell(g, static_cast<uint32_t>(sample.type) | (e > 1 ? 1 : 0), e, f->cellSize, f->cellSize);
       const std::vector<uint8_t> got = MemoryCell(f, slot->cellIndex);
       EXPECT_EQ(got, want) << what << " " << FirstCellDifference(got, want, f->cellSize);
     }

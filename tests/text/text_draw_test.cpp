@@ -16,7 +16,7 @@
 namespace {
 
 // One string drawn in the scene.
-struct TextSpec {
+struct TextSample {
   const char* text;  // Shift-JIS
   int32_t x, y;
   int32_t size, type, thickness, edge, spacing;
@@ -58,7 +58,7 @@ std::vector<Character> Characters(const char* text) {
 
 bool IsWide() { return GetScreenColorBits() == 32; }
 
-// The Part's pixel of a cell value for the type: false when nothing is written.
+// The pixel a cell value of the type becomes by the text cache's rules: false when nothing is written.
 bool ReferencePixel(int type, int value, uint32_t text, uint32_t edge, uint32_t* out) {
   const bool wide = IsWide();
   const int shift = wide ? 28 : 20;
@@ -105,10 +105,10 @@ void PutPixel(MEMIMG* image, int x, int y, uint32_t v) {
   std::memcpy(image->pixels + static_cast<int64_t>(y) * image->buffer->pitch + x * bytes, &v, bytes);
 }
 
-// Draws a spec into the expected image glyph by glyph from FreeType's
+// Draws a sample into the expected image glyph by glyph from FreeType's
 // bitmaps: written straight in for plain fonts in copy mode, else composed
 // in a work image and blitted from there under the draw state.
-void ComposeReference(const TextSpec& s, const FontHandleRecord* f, MEMIMG* expected) {
+void ComposeReference(const TextSample& s, const FontHandleRecord* f, MEMIMG* expected) {
   const int e = (f->type & FontTypeEdge) ? f->edgeSize : 0;
   const int type = static_cast<int>(f->type & 3);
   FreeTypeReference reference(kGothicFace, s.size, s.thickness >= 6);
@@ -191,7 +191,7 @@ TEST_P(TextSceneTest, TheGamesKindsOfTextMatchAGlyphByGlyphReference) {
       const PixelRect one = {x, y, x + 1, y + 1};
       FillMemImgRect(&ScreenMemImg, &one, MakeScreenColor(x, y * 2, (x + y) & 0xFF));
     }
-  const TextSpec specs[] = {
+  const TextSample samples[] = {
       // Half- and full-width characters, a half-width katakana, a code the
       // face lacks, a line break (drawn as a character: nothing breaks the
       // line) and both spaces.
@@ -204,7 +204,7 @@ TEST_P(TextSceneTest, TheGamesKindsOfTextMatchAGlyphByGlyphReference) {
       {"縦書き", 236, 2, 16, 0, 4, -1, 0, 0, 255, {255, 255, 255}, {255, 255, 255}, {0, 0, 0}, 1},
       {"縦A", 210, 40, 16, 3, 4, -1, 0, 0, 255, {255, 255, 255}, {255, 200, 0}, {0, 0, 160}, 1},
   };
-  for (const TextSpec& s : specs) {
+  for (const TextSample& s : samples) {
     const ObjectHandle font = CreateFontToHandle(nullptr, s.size, s.thickness, s.type, -1, s.edge, -1, -1, -1);
     ASSERT_NE(font, -1);
     SetFontSpacingToHandle(s.spacing, font);
