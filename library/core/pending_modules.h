@@ -29,7 +29,3 @@ int InitSoundSystem();
 int EndSoundSystem();
 int UpdateStreamSounds();
 
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int handle);
-

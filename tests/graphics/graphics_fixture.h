@@ -40,11 +40,9 @@ class GraphicsTest : public FileTest {
     FileTest::TearDown();
   }
 
-  // Graphics started as the library starts them, without a window, on a
-  // desktop of the depth asked for (a windowed screen takes the desktop's
-  // depth); the library counts as started so that every draw call draws.
+  // Graphics started as the library starts them, without a window; the
+  // library counts as started so that every draw call draws.
   static void StartGraphics(int bits, int width = 64, int height = 48) {
-    PlatformSetDesktopColorBits(bits);
     ScreenWidth = width;
     ScreenHeight = height;
     ScreenColorBits = bits;
@@ -55,7 +53,6 @@ class GraphicsTest : public FileTest {
   static void StopGraphics() {
     EndGraphicsSystem();
     LibraryInitialised = 0;
-    PlatformSetDesktopColorBits(0);
   }
 
  private:

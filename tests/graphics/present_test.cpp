@@ -45,7 +45,6 @@ class GraphicsStartTest : public LibraryTest {};
 TEST_F(GraphicsStartTest, GraphicsStartAndEndWithTheLibrary) {
   for (int bits : {16, 32}) {
     ScreenColorBits = bits;
-    PlatformSetDesktopColorBits(bits);  // a windowed screen takes the desktop's depth
     ASSERT_EQ(InitLibrary(), 0);
     EXPECT_EQ(GraphicsInitialised, 1);
     EXPECT_EQ(HardwareActive, 0);
@@ -68,7 +67,6 @@ TEST_F(GraphicsStartTest, GraphicsStartAndEndWithTheLibrary) {
 TEST_F(GraphicsStartTest, PresentShowsTheScreenAtSixtyFramesASecond) {
   for (int bits : {16, 32}) {
     ScreenColorBits = bits;
-    PlatformSetDesktopColorBits(bits);  // a windowed screen takes the desktop's depth
     ASSERT_EQ(InitLibrary(), 0);
     SelectDrawTarget(BackScreenHandle);
     PaintScreen(bits);

@@ -81,6 +81,9 @@ int G_D3D_Initialize() {
   }
   HardwareActive = 0;
   EmulatedFullScreen = 0;
+  // A windowed device takes the desktop's depth; without a device the
+  // screen keeps the depth asked for.
+  const int32_t requestedBits = ScreenColorBits;
   if (!SoftwareOnlyFlag) {
     bool attempt = true;
     if (!WindowedMode && OsVersionCode >= 0x108 && (HalfSizeDisplayFlag || HalfSizeScreenFlag)) {
@@ -97,7 +100,10 @@ int G_D3D_Initialize() {
     }
     // A device that could not be made completely leaves nothing behind:
     // its swap chain and back buffer go with the Z buffer and the device.
-    if (!HardwareActive) ReleaseDeviceObjects();
+    if (!HardwareActive) {
+      ReleaseDeviceObjects();
+      ScreenColorBits = requestedBits;
+    }
   }
   if (!HardwareActive) {
     if (!WindowedMode && ChangeScreenDisplayMode() != 0) {

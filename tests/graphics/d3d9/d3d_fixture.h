@@ -22,11 +22,13 @@ class D3DTest : public GraphicsTest {
     GraphicsTest::SetUp();
     // The shadow state as at program start.
     std::memset(&D3DStateShadow, 0, sizeof D3DStateShadow);
+    PlatformSetDesktopColorBits(16);
     D3D9SetAdapter(D3D9FullAdapter());
     D3D9SetRecording(true);
   }
   void TearDown() override {
     GraphicsTest::TearDown();
+    PlatformSetDesktopColorBits(0);
     EXPECT_EQ(D3D9LiveObjectCount(), 0) << "Direct3D objects left behind";
     D3D9SetRecording(false);
     D3D9ResetAdapter();
@@ -34,6 +36,7 @@ class D3DTest : public GraphicsTest {
 
   // Graphics started in a window on a desktop of `bits` on this adapter.
   static void StartOn(const D3D9AdapterSetup& adapter, int bits = 16, int width = 64, int height = 48) {
+    PlatformSetDesktopColorBits(bits);
     D3D9SetAdapter(adapter);
     D3D9SetRecording(true);
     StartGraphics(bits, width, height);

@@ -161,6 +161,30 @@ TEST_F(D3DStartTest, TypicalAdapters) {
   }
 }
 
+// A windowed device takes the desktop's depth; when no device is made, the
+// software renderer keeps the depth asked for.
+TEST_F(D3DStartTest, WithoutADeviceTheScreenKeepsTheDepthAskedFor) {
+  StartOn(D3D9FullAdapter(), 32);
+  EXPECT_EQ(ScreenColorBits, 32);
+  StopGraphics();
+  for (const bool created : {false, true}) {
+    PlatformSetDesktopColorBits(32);
+    D3D9SetAdapter(AdapterWith([](D3D9AdapterSetup* a) { a->depthFormats.clear(); }));
+    if (created) D3D9SetAdapter(D3D9FullAdapter());
+    ScreenWidth = 64;
+    ScreenHeight = 48;
+    ScreenColorBits = 16;
+    WindowedMode = 1;
+    ASSERT_EQ(InitGraphicsSystem(), 0);
+    EXPECT_EQ(HardwareActive, created ? 1 : 0);
+    EXPECT_EQ(ScreenColorBits, created ? 32 : 16);
+    if (!created) {
+      EXPECT_EQ(ScreenMemImg.buffer->depthKind, MemImgDepth16);
+    }
+    EndGraphicsSystem();
+  }
+}
+
 TEST_F(D3DStartTest, CreationRetriesWithSoftwareVertexProcessingOnce) {
   StartOn(AdapterWith([](D3D9AdapterSetup* a) { a->deviceCreation = false; }));
   EXPECT_EQ(D3D9CallCount(D3D9Call::CreateDeviceEx), 2);
