@@ -96,6 +96,7 @@ IDirect3DIndexBuffer9* G_D3D_CreateIndexBuffer(UINT length, DWORD usage, D3DFORM
 
 int G_D3D_CreateVertexBufferObject(VertexBufferRecord* record) {
   if (!ShaderModel2Capable || record == nullptr) return 0;
+  ReleaseD3DObject(record->buffer);  // a record holds one buffer at a time
   const auto length = static_cast<UINT>(record->elementCount * record->elementSize);
   record->buffer = G_D3D_CreateVertexBuffer(length, D3DUSAGE_WRITEONLY, record->kind == 0 ? kStandardFvf : 0,
                                             D3DPOOL_DEFAULT);
@@ -110,6 +111,7 @@ int G_D3D_CreateVertexBufferObject(VertexBufferRecord* record) {
 
 int G_D3D_CreateIndexBufferObject(IndexBufferRecord* record) {
   if (!ShaderModel2Capable || record == nullptr) return 0;
+  ReleaseD3DObject(record->buffer);
   const auto length = static_cast<UINT>(record->elementCount * record->elementSize);
   record->buffer = G_D3D_CreateIndexBuffer(length, D3DUSAGE_WRITEONLY,
                                            record->kind == 0 ? D3DFMT_INDEX16 : D3DFMT_INDEX32, D3DPOOL_DEFAULT);

@@ -276,7 +276,17 @@ TEST_F(D3DShaderTest, BufferHandles) {
   D3D9FailCall(D3D9Call::CreateIndexBuffer, D3DERR_OUTOFVIDEOMEMORY);
   EXPECT_EQ(G_D3D_CreateIndexBufferObject(IndexBufferTable.Find(index)), -1);
   EXPECT_TRUE(LogHas("インデックスバッファの作成に失敗しました"));
-  AddRecord(ShaderTable, 0, 0);
+  // Shader records get their objects again after a rebuild, and lose them before.
+  static const char kText[8] = "shader";
+  const ObjectHandle shader = AddRecord(ShaderTable, 0, 0);
+  ShaderRecord* shaderRecord = ShaderTable.Find(shader);
+  shaderRecord->kind = 1;
+  shaderRecord->code = reinterpret_cast<const DWORD*>(kText);
+  G_D3D_RecreateResourceObjects();
+  ASSERT_NE(shaderRecord->shader, nullptr);
+  EXPECT_EQ(D3D9ShaderText(shaderRecord->shader), "shader");
+  G_D3D_ReleaseResourceObjects();
+  EXPECT_EQ(shaderRecord->shader, nullptr);
   // Graphics shut-down deletes them all (the fixture checks the memory).
   StopGraphics();
   EXPECT_EQ(VertexBufferTable.count, 0u);

@@ -237,6 +237,20 @@ TEST_F(D3DStartTest, ZBufferAndReadBackSizes) {
   EXPECT_EQ(desc.Height, 256u);
 }
 
+TEST_F(D3DStartTest, TheWorkBackBuffer) {
+  StartOn(D3D9FullAdapter(), 32, 320, 200);
+  ASSERT_EQ(G_D3D_CreateWorkBackBuffer(), 0);
+  D3DSURFACE_DESC desc{};
+  ASSERT_TRUE(D3D9DescribeObject(D3DWorkBackBuffer, &desc, nullptr, nullptr));
+  EXPECT_EQ(desc.Width, 320u);
+  EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(desc.Usage, D3DUSAGE_RENDERTARGET);
+  D3D9FailCall(D3D9Call::CreateRenderTarget, D3DERR_OUTOFVIDEOMEMORY);
+  EXPECT_EQ(G_D3D_CreateWorkBackBuffer(), -1);
+  EXPECT_EQ(D3DWorkBackBuffer, nullptr);
+  EXPECT_TRUE(LogHas("サブバックバッファの作成に失敗しました"));
+}
+
 TEST_F(D3DStartTest, AFailingReadBackIsNotFatal) {
   D3D9SetAdapter(D3D9FullAdapter());
   D3D9FailCall(D3D9Call::GetRenderTargetData, D3DERR_DEVICELOST, 0, -1);
