@@ -168,7 +168,7 @@ extern int32_t ShaderConstantUploadMode;
 // 0: the 256 vertex and 32 pixel float4 constants from the shadow copies.
 int UploadShaderConstants(int32_t mode);
 
-// The blend application of the draw preparation (issue of the blend modes):
+// The blend application of the draw preparation (built with the blend modes):
 // turns the request into device states. -1 without a device or with nothing
 // dirty.
 int G_D3D_ApplyBlendState(int32_t graphHandleFlag, const UserBlendInfo* record, int32_t texturesOnly);
