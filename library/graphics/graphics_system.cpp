@@ -10,6 +10,9 @@
 #include "library/core/startup.h"
 #include "library/core/text_helpers.h"
 #include "library/graphics/blend_tables.h"
+#include "library/graphics/d3d9/d3d_batch.h"
+#include "library/graphics/d3d9/d3d_buffers.h"
+#include "library/graphics/d3d9/d3d_shaders.h"
 #include "library/graphics/d3d9/d3d_start.h"
 #include "library/graphics/d3d9/soft_glue.h"
 #include "library/graphics/draw_state.h"
@@ -46,8 +49,6 @@ DisplayModeEntry* DisplayModes = nullptr;
 int32_t DisplayModeCount = 0;
 bool DisplayModesListed = false;
 
-// The Direct3D back end sets the device's default state here.
-void G_D3D_SetDeviceDefaults() {}
 // The Direct3D back end flushes its batch, ends the scene and presents the
 // frame (the whole of it, a rectangle or the doubled quarter) here.
 int G_D3D_PresentFrame(const int32_t*, bool) { return -1; }
@@ -175,11 +176,15 @@ int EndGraphicsSystem() {
   EndFontSystem();
   if (GraphicsInitialised) {
     FreeAllGraphs(0);
+    DeleteAllVertexBuffers();
+    DeleteAllIndexBuffers();
+    DeleteAllShaders();
     DeleteAllMaskData();
     EndMaskScreen();
     EndLightHandles();
     G_D3D_Terminate();
     ReleaseScreenMemImg();
+    ReleaseShaderPack();
     GraphicsInitialised = 0;
   }
   return 0;

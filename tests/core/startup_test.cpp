@@ -63,6 +63,8 @@ const std::vector<std::string> kStartUp = {
     "DirectInput 関連の初期化は正常に終了しました",
     "DirectDraw オブジェクトの取得を行います.... 成功",
     "引き続き初期化処理... 初期化に成功しました",
+    "IDirect3D9Ex オブジェクトを取得します.... 成功",
+    "IDirect3DDevice9Ex オブジェクトを取得します.... Direct3DDevice9Ex の作成に失敗しました",
     "フォントの初期化を行います",
     "フォントの初期化は正常に終了しました",
     "文字コードバッファの初期化を行います... 完了しました",
