@@ -13,7 +13,3 @@ int InitSoundSystem() { return 0; }  // sound: device, buffers, sound thread
 int EndSoundSystem() { return 0; }
 int UpdateStreamSounds() { return 0; }
 
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int) { return 0; }
-

@@ -23,7 +23,3 @@ int InitSoundSystem();
 int EndSoundSystem();
 int UpdateStreamSounds();
 
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int handle);
-
