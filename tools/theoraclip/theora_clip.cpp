@@ -198,6 +198,11 @@ TheoraClipFrame MakeTheoraClipFrame(const TheoraClipOptions& o, int32_t index) {
   for (int32_t y = 0; y < f.frameHeight; ++y) {
     for (int32_t x = 0; x < f.frameWidth; ++x) {
       int32_t v = 16 + (x * 2 + y * 3 + index * 5 + s * 7) % 200;
+      if (o.texture > 0) {
+        uint32_t h = static_cast<uint32_t>(x + index * 2) * 2654435761u ^ static_cast<uint32_t>(y) * 40503u;
+        h ^= h >> 15;
+        v = std::clamp(v + static_cast<int32_t>(h % static_cast<uint32_t>(2 * o.texture + 1)) - o.texture, 0, 255);
+      }
       if (x >= bx && x < bx + side && y >= by && y < by + side) v = 235 - (index % 8) * 4;
       f.y[static_cast<size_t>(y) * f.frameWidth + x] = static_cast<uint8_t>(v);
     }

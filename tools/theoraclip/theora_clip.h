@@ -20,6 +20,7 @@ struct TheoraClipOptions {
   int32_t quality = 40;          // 0 to 63
   int32_t audioRate = 0;         // > 0: a mono Vorbis track of a sine, as long as the video
   uint32_t seed = 1;             // varies the pattern
+  int32_t texture = 0;           // > 0: fine luma detail of that amplitude, panning with the frames
 };
 
 // The bytes of an Ogg file with one Theora stream (and a Vorbis stream when
