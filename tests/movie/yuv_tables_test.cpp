@@ -1,10 +1,11 @@
-// The YUV tables and the picture conversion against the formulas, on
-// random planes, every start column parity and odd widths, for 4:2:0 and
-// for planes without subsampling.
+// The YUV tables (built at library start-up) and the picture conversion
+// against the formulas, on random planes, every start column parity and odd
+// widths, for 4:2:0 and for planes without subsampling.
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "tests/core/library_fixture.h"
 #include "tests/movie/movie_fixture.h"
 
 namespace {
@@ -59,6 +60,14 @@ TEST(YuvTables, PicturesConvertAsTheFormulasSay) {
       }
     }
   }
+}
+
+// Library start-up builds the tables before any movie can open.
+TEST_F(LibraryTest, StartUpBuildsTheYuvTables) {
+  YuvToRgbTables = YuvToRgbTableSet{};
+  ASSERT_EQ(InitLibrary(), 0);
+  EXPECT_EQ(YuvToRgbTables.y[255], 19070 * 255 - 305120);
+  EXPECT_EQ(YuvToRgbTables.clamp[512 + 300], 255);
 }
 
 }  // namespace
