@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/dsound/dsound.h"
 #include "platform/win32/win32_system.h"
 
 void GetSystemInfo(SYSTEM_INFO* info) {
@@ -89,12 +90,16 @@ const Export kUserExports[] = {{nullptr, nullptr}};
 const Export kDwmExports[] = {
     {"DwmEnableComposition", reinterpret_cast<FARPROC>(&DwmEnableCompositionImpl)},
     {nullptr, nullptr}};
+const Export kDirectSoundExports[] = {
+    {"DirectSoundEnumerateA", reinterpret_cast<FARPROC>(&DirectSoundEnumerateA)},
+    {nullptr, nullptr}};
 
 Module kModules[] = {
     {"", kUserExports},  // the program itself
     {"kernel32", kKernelExports},
     {"user32", kUserExports},
     {"dwmapi", kDwmExports},
+    {"dsound", kDirectSoundExports},
 };
 
 Module* FindModule(LPCSTR name) {

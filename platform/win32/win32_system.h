@@ -65,8 +65,9 @@ void GlobalMemoryStatus(MEMORYSTATUS* status);
 // The OEM code page: 932.
 UINT GetOEMCP();
 
-// Modules: "kernel32" (GlobalMemoryStatusEx), "user32" and "dwmapi"
-// (DwmEnableComposition, which has nothing to switch here and succeeds). The
+// Modules: "kernel32" (GlobalMemoryStatusEx), "user32", "dwmapi"
+// (DwmEnableComposition, which has nothing to switch here and succeeds) and
+// "dsound" (DirectSoundEnumerateA, platform/dsound/dsound.h). The
 // ".dll" suffix and letter case do not matter; unknown modules fail.
 typedef void (*FARPROC)();
 HMODULE LoadLibraryA(LPCSTR name);
