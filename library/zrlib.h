@@ -19,3 +19,4 @@
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/mask_screen.h"
+#include "library/sound/sound.h"

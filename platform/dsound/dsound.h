@@ -18,7 +18,8 @@
 // cursors move once per step. What advances it is the output device, chosen
 // when the sound object is initialised:
 // - SDL2's audio device, whose callback mixes straight into the device's
-//   buffer (it allocates nothing and takes only the mixer's own lock);
+//   buffer (it allocates nothing and takes only the mixer's own lock); SDL's
+//   "disk" driver, which writes the output to a file, counts as a device;
 // - the null device, when SDL has no real device (its "dummy" driver, no
 //   audio hardware): nothing is heard, and every call of a buffer catches the
 //   mixer up with the performance counter (the virtual clock in tests);

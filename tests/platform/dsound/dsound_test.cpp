@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/win32/win32.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -535,6 +539,56 @@ TEST(DirectSoundFaults, CreationFailsWhereTold) {
   sound->Release();
   PlatformSetDirectSoundFaults(0);
   CoUninitialize();
+}
+
+TEST(DirectSoundSdlDevice, PlaysThroughSdlsAudioCallback) {
+  // SDL's disk driver is a device that writes what it is given to a file.
+  const std::string file = TestScratchDir() + "/out.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+  CoInitialize(nullptr);
+  IDirectSound* sound = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound,
+                             reinterpret_cast<void**>(&sound)),
+            S_OK);
+  ASSERT_EQ(sound->Initialize(nullptr), DS_OK);
+  EXPECT_STREQ(PlatformSoundDeviceName(), "disk");
+  DSBUFFERDESC d{};
+  d.dwSize = sizeof d;
+  d.dwFlags = DSBCAPS_PRIMARYBUFFER;
+  IDirectSoundBuffer* primary = nullptr;
+  ASSERT_EQ(sound->CreateSoundBuffer(&d, &primary, nullptr), DS_OK);
+  WAVEFORMATEX out = Pcm(44100, 2, 16);
+  ASSERT_EQ(primary->SetFormat(&out), DS_OK);
+  WAVEFORMATEX f = Pcm(44100, 1, 16);
+  d.dwFlags = DSBCAPS_GLOBALFOCUS;
+  d.dwBufferBytes = 8820;
+  d.lpwfxFormat = &f;
+  IDirectSoundBuffer* b = nullptr;
+  ASSERT_EQ(sound->CreateSoundBuffer(&d, &b, nullptr), DS_OK);
+  const std::vector<int16_t> level(4410, 1234);
+  void *p1, *p2;
+  DWORD n1, n2;
+  ASSERT_EQ(b->Lock(0, 8820, &p1, &n1, &p2, &n2, 0), DS_OK);
+  memcpy(p1, level.data(), n1);
+  ASSERT_EQ(b->Unlock(p1, n1, p2, n2), DS_OK);
+  ASSERT_EQ(b->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+  DWORD play = 0;
+  for (int i = 0; i < 200 && play == 0; ++i) {
+    usleep(5000);  // real time: the device's thread calls the mixer
+    ASSERT_EQ(b->GetCurrentPosition(&play, nullptr), DS_OK);
+  }
+  EXPECT_NE(play, 0u);
+  usleep(100000);
+  b->Release();
+  primary->Release();
+  sound->Release();  // closes the device: the file is complete
+  CoUninitialize();
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::vector<uint8_t> bytes = ReadFileBytes(file);
+  size_t matching = 0;
+  for (size_t i = 0; i + 2 <= bytes.size(); i += 2) matching += bytes[i] == (1234 & 0xFF) && bytes[i + 1] == (1234 >> 8);
+  EXPECT_GT(matching, 2000u) << bytes.size();  // both channels of the level, many frames of it
 }
 
 }  // namespace
