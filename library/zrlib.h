@@ -20,3 +20,5 @@
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/mask_screen.h"
 #include "library/sound/sound.h"
+#include "library/text/font_handle.h"
+#include "library/text/text_draw.h"

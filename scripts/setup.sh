@@ -11,7 +11,7 @@ packages=(
   libfreetype-dev fonts-ipafont-gothic libmpg123-dev
   lame vorbis-tools
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpixman-1-dev
+  libpixman-1-dev libsdl2-ttf-dev
   xvfb xauth libx11-dev
 )
 

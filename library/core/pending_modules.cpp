@@ -17,7 +17,3 @@ int PauseMoviesOnDeactivate() { return 0; }
 
 int ConvertMp3ToPcm(SoundDecoder*) { return -1; }
 
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int) { return 0; }
-

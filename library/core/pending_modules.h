@@ -30,7 +30,3 @@ struct SoundDecoder;
 // conversion is not built, so the format is refused).
 int ConvertMp3ToPcm(SoundDecoder* decoder);
 
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int handle);
-

@@ -78,10 +78,16 @@ const std::vector<std::string> kStartUp = {
     "DirectSound の初期化は正常に終了しました",
     "DirectDraw オブジェクトの取得を行います.... 成功",
     "引き続き初期化処理... 初期化に成功しました",
+    "IDirect3D9Ex オブジェクトを取得します.... 成功",
+    "IDirect3DDevice9Ex オブジェクトを取得します.... Direct3DDevice9Ex の作成に失敗しました",
+    "フォントの初期化を行います",
+    "フォントの初期化は正常に終了しました",
     "文字コードバッファの初期化を行います... 完了しました",
 };
 
 const std::vector<std::string> kShutDown = {
+    "フォントの初期化を行います",
+    "フォントの初期化は正常に終了しました",
     "DirectInput 関連の終了処理... 完了",
     "DirectSound の終了処理は正常に終了しました",
     "ウインドウを閉じようとしています",
@@ -230,13 +236,14 @@ TEST_F(LibraryTest, FatalErrorExitLogsShutsDownAndExits) {
   ASSERT_EQ(InitSoundSystem(), 0);
   EXPECT_EXIT(FatalErrorExitFormat("fatal %d", 7), testing::ExitedWithCode(255), "");
   std::vector<std::string> lines = ReadLogLines("Log.txt");
-  ASSERT_GE(lines.size(), 11u);
-  std::vector<std::string> tail(lines.end() - 11, lines.end());
+  ASSERT_GE(lines.size(), 13u);
+  std::vector<std::string> tail(lines.end() - 13, lines.end());
   EXPECT_EQ(tail[0], "fatal 7");
-  EXPECT_EQ(tail[1], "DirectInput 関連の終了処理... 完了");
-  EXPECT_EQ(tail[2], "DirectSound の終了処理は正常に終了しました");
-  EXPECT_EQ(tail[3], "ウインドウを閉じようとしています");
-  EXPECT_EQ(tail[8], "Alloc memory dump");
+  EXPECT_EQ(tail[1], "フォントの初期化を行います");
+  EXPECT_EQ(tail[3], "DirectInput 関連の終了処理... 完了");
+  EXPECT_EQ(tail[4], "DirectSound の終了処理は正常に終了しました");
+  EXPECT_EQ(tail[5], "ウインドウを閉じようとしています");
+  EXPECT_EQ(tail[10], "Alloc memory dump");
 }
 
 }  // namespace
