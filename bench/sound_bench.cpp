@@ -86,7 +86,8 @@ std::map<std::string, double>& Best() {
   return best;
 }
 
-void Decode(benchmark::State& state, const std::vector<uint8_t>& (*file)(), size_t (*decode)(const std::vector<uint8_t>&)) {
+void Decode(benchmark::State& state, const std::vector<uint8_t>& (*file)(),
+            size_t (*decode)(const std::vector<uint8_t>&)) {
   const std::vector<uint8_t>& bytes = file();
   if (bytes.empty()) {
     state.SkipWithError("encoder (lame/oggenc) missing");
@@ -187,8 +188,8 @@ void PrintTable() {
   line("decode 60 s Ogg (peer: libvorbisfile)", "BM_OggLibrary", "BM_OggVorbisfile", "<= 1.1");
   double mix = Get("BM_Mix16Voices");
   if (mix > 0)
-    std::printf("%-40s %10.3f %10s %7.0fx %8s\n", "mix 16 x 22,050 Hz mono -> 44.1 kHz stereo", mix, "-",
-                1000.0 / mix, ">= 500x");
+    std::printf("%-40s %10.3f %10s %7.0fx %8s\n", "mix 16 x 22,050 Hz mono -> 44.1 kHz stereo", mix, "-", 1000.0 / mix,
+                ">= 500x");
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 
 uint32_t skipMask = 0;
 
-constexpr uint32_t kAcmSourceStep = 2048;   // compressed bytes converted per block
+constexpr uint32_t kAcmSourceStep = 2048;    // compressed bytes converted per block
 constexpr uint32_t kMaxFormatChunk = 65536;  // larger format chunks are not sound files
 constexpr uint32_t kMaxSampleRate = 1000000;
 
@@ -147,8 +147,7 @@ int StartAcmConversion(SoundDecoder* d) {
   if (acmFormatSuggest(nullptr, d->sourceFormat, &pcm, sizeof pcm, ACM_FORMATSUGGESTF_WFORMATTAG) != 0 ||
       pcm.nAvgBytesPerSec == 0 || pcm.nBlockAlign == 0 ||
       acmStreamOpen(&d->acmStream, nullptr, d->sourceFormat, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0 ||
-      acmStreamOpen(&d->spareStream, nullptr, d->sourceFormat, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) !=
-          0) {
+      acmStreamOpen(&d->spareStream, nullptr, d->sourceFormat, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
     FreeAcmState(d);
     return -1;
   }

@@ -63,16 +63,16 @@ struct SoundDecoder {
   // The decode buffer: what the last block decoded to.
   uint8_t* buffer;
   uint32_t bufferSize;
-  uint32_t bufferValid;   // bytes decoded into it
-  uint32_t bufferOffset;  // bytes of it already delivered
-  uint32_t pcmPosition;   // PCM byte position of the next byte delivered
-  uint32_t lookAhead;     // always 0
-  uint32_t vorbisVariant; // the movie-sound switch at open
+  uint32_t bufferValid;    // bytes decoded into it
+  uint32_t bufferOffset;   // bytes of it already delivered
+  uint32_t pcmPosition;    // PCM byte position of the next byte delivered
+  uint32_t lookAhead;      // always 0
+  uint32_t vorbisVariant;  // the movie-sound switch at open
 };
 
 // MPEG audio frame header.
 struct MpegFrameHeader {
-  uint8_t layer;  // 0 layer I, 1 layer II, 2 layer III
+  uint8_t layer;                 // 0 layer I, 1 layer II, 2 layer III
   uint8_t lowSamplingFrequency;  // 1: MPEG-2
   uint8_t bitRateIndex;
   uint8_t sampleRateIndex;

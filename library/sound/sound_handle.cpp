@@ -1,6 +1,8 @@
 // Sound handles over DirectSound buffers: start-up and shut-down, the handle
 // table, buffered sounds (their PCM in one to ten buffers), play, stop,
 // volume and deletion.
+#include "library/sound/sound_handle.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -11,7 +13,6 @@
 #include "library/core/message_pump.h"
 #include "library/core/system_report.h"
 #include "library/file/memory_stream.h"
-#include "library/sound/sound_handle.h"
 #include "platform/win32/win32.h"
 
 SoundHandleTableType SoundHandleTable;
@@ -99,7 +100,8 @@ void LogDeviceReport() {
     PopLogIndent();
     return;
   }
-  auto enumerate = reinterpret_cast<HRESULT (*)(LPDSENUMCALLBACKA, LPVOID)>(GetProcAddress(library, "DirectSoundEnumerateA"));
+  auto enumerate =
+      reinterpret_cast<HRESULT (*)(LPDSENUMCALLBACKA, LPVOID)>(GetProcAddress(library, "DirectSoundEnumerateA"));
   if (enumerate == nullptr) {
     FreeLibrary(library);
     WriteLogMessage("DirectSound デバイスの列挙用関数のポインタ取得に失敗しました\n");
@@ -118,13 +120,15 @@ void LogDeviceReport() {
   WriteLogMessage(line);
   auto ok = [&](DWORD bit) { return (caps.dwFlags & bit) ? "OK" : "NO"; };
   WriteLogMessage("利用可能サンプリング精度\n");
-  FormatString(line, sizeof line, " プライマリ １６bit = %s  ８bit = %s ", ok(DSCAPS_PRIMARY16BIT), ok(DSCAPS_PRIMARY8BIT));
+  FormatString(line, sizeof line, " プライマリ １６bit = %s  ８bit = %s ", ok(DSCAPS_PRIMARY16BIT),
+               ok(DSCAPS_PRIMARY8BIT));
   WriteLogMessage(line);
   FormatString(line, sizeof line, " セカンダリ １６bit = %s  ８bit = %s \n", ok(DSCAPS_SECONDARY16BIT),
                ok(DSCAPS_SECONDARY8BIT));
   WriteLogMessage(line);
   WriteLogMessage("利用可能チャンネル\n");
-  FormatString(line, sizeof line, " プライマリ MONO = %s  STEREO = %s ", ok(DSCAPS_PRIMARYMONO), ok(DSCAPS_PRIMARYSTEREO));
+  FormatString(line, sizeof line, " プライマリ MONO = %s  STEREO = %s ", ok(DSCAPS_PRIMARYMONO),
+               ok(DSCAPS_PRIMARYSTEREO));
   WriteLogMessage(line);
   FormatString(line, sizeof line, " セカンダリ MONO = %s  STEREO = %s \n", ok(DSCAPS_SECONDARYMONO),
                ok(DSCAPS_SECONDARYSTEREO));
@@ -274,8 +278,9 @@ int InitSoundSystem() {
   WriteLogMessage("DirectSound の初期化を行います\n");
   WriteLogMessage("DirectSound インターフェースの取得を行います....  ");
   IDirectSound* ds = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
-                              IID_IDirectSound, reinterpret_cast<void**>(&ds)))) {
+  if (FAILED(CoCreateInstance(CLSID_DirectSound, nullptr,
+                              CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER, IID_IDirectSound,
+                              reinterpret_cast<void**>(&ds)))) {
     WriteLogMessage("DirectSoundインターフェースの作成に失敗しました\n");
     DeleteCriticalSection(&SoundLock);
     return -1;
@@ -305,9 +310,9 @@ int InitSoundSystem() {
   DSCAPS caps{};
   caps.dwSize = sizeof caps;
   ds->GetCaps(&caps);
-  WAVEFORMATEX primary = PcmFormat((caps.dwFlags & DSCAPS_PRIMARYSTEREO) ? 2 : 1,
-                                   std::min<DWORD>(caps.dwMaxSecondarySampleRate, 44100),
-                                   (caps.dwFlags & DSCAPS_PRIMARY16BIT) ? 16 : 8);
+  WAVEFORMATEX primary =
+      PcmFormat((caps.dwFlags & DSCAPS_PRIMARYSTEREO) ? 2 : 1, std::min<DWORD>(caps.dwMaxSecondarySampleRate, 44100),
+                (caps.dwFlags & DSCAPS_PRIMARY16BIT) ? 16 : 8);
   if (FAILED(PrimarySoundBuffer->SetFormat(&primary)))
     WriteLogMessage("DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n");
 

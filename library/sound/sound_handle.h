@@ -37,10 +37,10 @@ struct SoundHandleRecord {
   uint32_t checkNumber;
   SoundPlayBuffer buffers[SoundMaxBuffers];
   WAVEFORMATEX format;
-  uint32_t streamFlag;      // 0 buffered, 1 stream
-  uint32_t streamPlayType;  // play type of the last play of a stream sound
-  int32_t shareSource;      // the stream sound whose buffer this one uses, -1 none
-  int32_t userCount;        // stream sounds using this one as their share source
+  uint32_t streamFlag;        // 0 buffered, 1 stream
+  uint32_t streamPlayType;    // play type of the last play of a stream sound
+  int32_t shareSource;        // the stream sound whose buffer this one uses, -1 none
+  int32_t userCount;          // stream sounds using this one as their share source
   int32_t currentBufferUser;  // which sharer holds the stream buffer, -1 none
   uint32_t deletePending;
 

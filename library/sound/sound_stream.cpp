@@ -100,8 +100,7 @@ void SwitchSource(SoundHandleRecord* r, SoundPlayBuffer* slot, LockedParts& part
           r->endReached = 1;
           r->endWriteOffset = writeOffset;
           r->endCursor = static_cast<uint32_t>(std::max(SoundBufferGetPosition(slot), 0));
-          const uint32_t silence =
-              std::min(amount - *written, FloorBlocks(r->format.nAvgBytesPerSec / 8, block));
+          const uint32_t silence = std::min(amount - *written, FloorBlocks(r->format.nAvgBytesPerSec / 8, block));
           parts.Silence(*written, silence, r->format.wBitsPerSample == 8 ? 0x80 : 0);
           *written += silence;
           r->sourcePosition = 0;
@@ -303,8 +302,8 @@ int AddStreamSoundMemory(const void* image, uint32_t size, int32_t repeatCount, 
     return -1;
   }
   int32_t copied = 0;
-  const int result = AddSreamSound(GetMemoryStreamInterface(), reinterpret_cast<uintptr_t>(stream), repeatCount,
-                                   handle, loadType, &copied, share);
+  const int result = AddSreamSound(GetMemoryStreamInterface(), reinterpret_cast<uintptr_t>(stream), repeatCount, handle,
+                                   loadType, &copied, share);
   CloseMemoryStream(reinterpret_cast<uintptr_t>(stream));
   if (result != 0) {
     WriteLogMessage("ＷＡＶファイルのストリームイメージのセットアップに失敗しました \n");
@@ -339,8 +338,7 @@ int UpdateStreamPlayPosition(int32_t handle, int32_t cursor) {
   SoundLockScope held;
   SoundHandleRecord* r = FindSoundRecord(handle);
   SoundPlayBuffer* slot = nullptr;
-  if (r == nullptr || r->streamFlag != 1 || !r->streamActive || AcquireStreamBuffer(handle, r, &slot, 0) != 0)
-    return 0;
+  if (r == nullptr || r->streamFlag != 1 || !r->streamActive || AcquireStreamBuffer(handle, r, &slot, 0) != 0) return 0;
   if (cursor == -1) cursor = SoundBufferGetPosition(slot);
   if (cursor < 0 || static_cast<uint32_t>(cursor) == r->lastCursor) return 0;
   const uint32_t now = static_cast<uint32_t>(cursor), last = r->lastCursor, size = r->streamBufferSize;

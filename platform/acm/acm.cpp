@@ -9,8 +9,8 @@
 struct HACMSTREAM__ {
   WAVEFORMATEX source;
   WAVEFORMATEX pcm;
-  uint32_t frameBytes;     // the first frame's size (the format's block size)
-  uint32_t frameSamples;   // samples per frame at the source's rate
+  uint32_t frameBytes;    // the first frame's size (the format's block size)
+  uint32_t frameSamples;  // samples per frame at the source's rate
   mpg123_handle* decoder;
 };
 
@@ -69,8 +69,7 @@ MMRESULT acmMetrics(HACMOBJ object, UINT metric, void* value) {
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT acmFormatSuggest(HACMDRIVER driver, const WAVEFORMATEX* src, WAVEFORMATEX* dst, DWORD dstSize,
-                          DWORD flags) {
+MMRESULT acmFormatSuggest(HACMDRIVER driver, const WAVEFORMATEX* src, WAVEFORMATEX* dst, DWORD dstSize, DWORD flags) {
   if (driver != nullptr) return MMSYSERR_INVALHANDLE;
   if (src == nullptr || dst == nullptr || dstSize < sizeof(WAVEFORMATEX) - sizeof(WORD)) return MMSYSERR_INVALPARAM;
   if ((flags & ACM_FORMATSUGGESTF_WFORMATTAG) && dst->wFormatTag != WAVE_FORMAT_PCM) return ACMERR_NOTPOSSIBLE;
@@ -112,8 +111,7 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver, const WAVEFORMATEX
   }
   mpg123_handle* decoder = NewDecoder(pcm);
   if (decoder == nullptr) return MMSYSERR_NOMEM;
-  auto* s = new HACMSTREAM__{*src, pcm, frameBytes > 1 ? frameBytes : 2, SamplesPerFrame(src->nSamplesPerSec),
-                             decoder};
+  auto* s = new HACMSTREAM__{*src, pcm, frameBytes > 1 ? frameBytes : 2, SamplesPerFrame(src->nSamplesPerSec), decoder};
   s->source.cbSize = 0;
   ++liveStreams;
   *stream = s;

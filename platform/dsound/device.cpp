@@ -8,6 +8,7 @@
 #include "platform/dsound/dsound.h"
 #include "platform/dsound/mixer.h"
 #include "platform/win32/sjis.h"
+#include "platform/win32/win32_time.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ void UseQuietDevice(SoundDeviceKind kind) {
     mixer.deviceName = "null";
     mixer.deviceDescription = "Null device: no output, time kept";
   }
-  mixer.nullBaseMicroseconds = SoundClockMicroseconds();
+  mixer.nullBaseMicroseconds = PlatformCounterMicroseconds();
   mixer.nullFrames = 0;
 }
 

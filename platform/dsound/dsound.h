@@ -37,9 +37,11 @@
 #include "platform/dsound/wave_format.h"
 #include "platform/win32/win32_window.h"
 
-inline constexpr CLSID CLSID_DirectSound = {0x47D4D946, 0x62E8, 0x11CF, {0x93, 0xBC, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+inline constexpr CLSID CLSID_DirectSound = {
+    0x47D4D946, 0x62E8, 0x11CF, {0x93, 0xBC, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 inline constexpr IID IID_IDirectSound = {0x279AFA83, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
-inline constexpr IID IID_IDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+inline constexpr IID IID_IDirectSoundBuffer = {
+    0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 
 constexpr HRESULT DS_OK = 0;
 constexpr HRESULT DSERR_ALLOCATED = static_cast<HRESULT>(0x8878000A);
@@ -193,13 +195,13 @@ int PlatformLiveSoundBufferCount();
 
 // Failures the stand-in can be told to produce.
 enum PlatformDirectSoundFault : uint32_t {
-  PlatformDsCreateObject = 1u << 0,    // CoCreateInstance
-  PlatformDsInitialize = 1u << 1,      // Initialize
-  PlatformDsPrimary = 1u << 2,         // creating the primary buffer
-  PlatformDsSetFormat = 1u << 3,       // the primary buffer's SetFormat
-  PlatformDsSecondary = 1u << 4,       // every secondary buffer creation
-  PlatformDsSecondaryOnce = 1u << 5,   // the next secondary buffer creation
-  PlatformDsDuplicate = 1u << 6,       // DuplicateSoundBuffer
-  PlatformDsLock = 1u << 7,            // Lock of a secondary buffer
+  PlatformDsCreateObject = 1u << 0,   // CoCreateInstance
+  PlatformDsInitialize = 1u << 1,     // Initialize
+  PlatformDsPrimary = 1u << 2,        // creating the primary buffer
+  PlatformDsSetFormat = 1u << 3,      // the primary buffer's SetFormat
+  PlatformDsSecondary = 1u << 4,      // every secondary buffer creation
+  PlatformDsSecondaryOnce = 1u << 5,  // the next secondary buffer creation
+  PlatformDsDuplicate = 1u << 6,      // DuplicateSoundBuffer
+  PlatformDsLock = 1u << 7,           // Lock of a secondary buffer
 };
 void PlatformSetDirectSoundFaults(uint32_t faults);

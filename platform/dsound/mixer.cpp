@@ -14,7 +14,9 @@ constexpr uint64_t kOne = uint64_t{1} << 32;
 // Sample readers: one frame's channels as floats on the 16-bit scale.
 struct U8Mono {
   static constexpr int channels = 1;
-  static float At(const uint8_t* s, uint32_t i, int) { return static_cast<float>((static_cast<int>(s[i]) - 128) * 256); }
+  static float At(const uint8_t* s, uint32_t i, int) {
+    return static_cast<float>((static_cast<int>(s[i]) - 128) * 256);
+  }
 };
 struct U8Stereo {
   static constexpr int channels = 2;
@@ -85,7 +87,8 @@ void MixVoice(SoundVoice& v, float* acc, uint32_t count) {
       run = reach < left ? static_cast<uint32_t>(reach) : left;
       if (step == kOne && (pos & 0xFFFFFFFFu) == 0) {
         uint32_t i = static_cast<uint32_t>(pos >> 32);
-        for (uint32_t k = 0; k < run; ++k, a += OutChannels) AddFrame<Src, OutChannels>(s, i + k, i + k, 0.0f, gl, gr, a);
+        for (uint32_t k = 0; k < run; ++k, a += OutChannels)
+          AddFrame<Src, OutChannels>(s, i + k, i + k, 0.0f, gl, gr, a);
         pos += static_cast<uint64_t>(run) << 32;
       } else {
         for (uint32_t k = 0; k < run; ++k, a += OutChannels) {
@@ -169,15 +172,6 @@ SoundMixer& Mixer() {
   return mixer;
 }
 
-int64_t SoundClockMicroseconds() {
-  LARGE_INTEGER count{}, frequency{};
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  if (frequency.QuadPart <= 0) return 0;
-  return count.QuadPart / frequency.QuadPart * 1000000 +
-         count.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
-}
-
 uint32_t SoundMixer::StepFrames() const {
   uint32_t frames = output.nSamplesPerSec / 100;
   return std::clamp<uint32_t>(frames, 1, MixerMaxStepFrames);
@@ -198,7 +192,7 @@ void SoundMixer::SetOutputFormat(const WAVEFORMATEX& format) {
   output = format;
   output.cbSize = 0;
   for (SoundVoice* v : voices) UpdateStep(*v);
-  nullBaseMicroseconds = SoundClockMicroseconds();
+  nullBaseMicroseconds = PlatformCounterMicroseconds();
   nullFrames = 0;
 }
 
@@ -210,7 +204,7 @@ bool SoundMixer::DataAudible(const SoundData* data) const {
 
 void SoundMixer::CatchUp() {
   if (device != SoundDeviceKind::Null) return;
-  int64_t elapsed = SoundClockMicroseconds() - nullBaseMicroseconds;
+  int64_t elapsed = PlatformCounterMicroseconds() - nullBaseMicroseconds;
   if (elapsed <= 0) return;
   uint64_t target = static_cast<uint64_t>(elapsed) * output.nSamplesPerSec / 1000000;
   if (target > nullFrames) {

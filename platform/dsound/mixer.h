@@ -29,7 +29,7 @@ struct SoundVoice {
   int32_t volume = 0;
   int32_t pan = 0;
   uint32_t frequency = 0;
-  float gainLeft = 1.0f;   // also the gain of a mono output
+  float gainLeft = 1.0f;  // also the gain of a mono output
   float gainRight = 1.0f;
   // The lock handed out (one at a time).
   bool locked = false;
@@ -85,9 +85,6 @@ class SoundMixer {
 };
 
 SoundMixer& Mixer();
-
-// Microseconds of the performance counter (the virtual clock in tests).
-int64_t SoundClockMicroseconds();
 
 // Device management (device.cpp). Open chooses the device for a newly
 // initialised sound object; the last Close shuts it. Reopen follows a change

@@ -37,11 +37,11 @@ TEST(MpegFrameHeader, FieldsSizesAndRefusals) {
       {{0xFF, 0xF3, 0xD2, 0x44}, 0, 22050, 144, 471, 576, 2},
       {{0xFF, 0xF5, 0xD8, 0x44}, 0, 16000, 144, 1296, 1152, 2},  // MPEG-2 layer II: 144000 x 144 / 16000
       {{0xFF, 0xFF, 0x10, 0x00}, 0, 44100, 32, 32 * 12000 / 44100 * 4, 384, 2},  // MPEG-1 layer I
-      {{0xFF, 0xF9, 0x90, 0x44}, -1, 0, 0, 0, 0, 0},  // reserved layer
-      {{0xFF, 0xFB, 0xF0, 0x44}, -1, 0, 0, 0, 0, 0},  // bit-rate index 15
-      {{0xFF, 0xFB, 0x00, 0x44}, -1, 0, 0, 0, 0, 0},  // free format: no table entry
-      {{0xFF, 0xFB, 0x9C, 0x44}, -1, 0, 0, 0, 0, 0},  // sample-rate index 3
-      {{0xFF, 0xEB, 0x90, 0x44}, -2, 0, 0, 0, 0, 0},  // MPEG-2.5 sync is not ours
+      {{0xFF, 0xF9, 0x90, 0x44}, -1, 0, 0, 0, 0, 0},                             // reserved layer
+      {{0xFF, 0xFB, 0xF0, 0x44}, -1, 0, 0, 0, 0, 0},                             // bit-rate index 15
+      {{0xFF, 0xFB, 0x00, 0x44}, -1, 0, 0, 0, 0, 0},                             // free format: no table entry
+      {{0xFF, 0xFB, 0x9C, 0x44}, -1, 0, 0, 0, 0, 0},                             // sample-rate index 3
+      {{0xFF, 0xEB, 0x90, 0x44}, -2, 0, 0, 0, 0, 0},                             // MPEG-2.5 sync is not ours
       {{0xFE, 0xFB, 0x90, 0x44}, -2, 0, 0, 0, 0, 0},
   };
   for (const Case& c : cases) {
@@ -72,8 +72,8 @@ TEST(SoundDecoderWave, PcmVariantsDecodeToTheirData) {
       {"8-bit mono", MakeWave(1, 11025, 8, pcm), 1, 8, 1, 4000},
       {"18-byte format chunk", MakeWave(1, 22050, 16, pcm, 18), 1, 16, 2, 4000},
       // A 16-byte chunk takes its depth from the block: the stored 12 is ignored.
-      {"depth from the block",
-       Riff({Chunk("fmt ", FormatBody(1, 2, 22050, 12, 4)), Chunk("data", pcm)}), 2, 16, 4, 4000},
+      {"depth from the block", Riff({Chunk("fmt ", FormatBody(1, 2, 22050, 12, 4)), Chunk("data", pcm)}), 2, 16, 4,
+       4000},
       {"bext before the format",
        Riff({Chunk("bext", bext), Chunk("fmt ", FormatBody(1, 1, 8000, 8, 1)), Chunk("data", pcm)}), 1, 8, 1, 4000},
       {"chunks between format and data",
@@ -134,9 +134,8 @@ TEST(SoundDecoderWave, BrokenHeadersAreRefusedWithoutReadingPastTheBuffer) {
       {"no sample rate", patched(24, {0, 0, 0, 0})},
       {"format chunk too short", patched(16, {8, 0, 0, 0})},
       {"format chunk past the end", patched(16, {0xF0, 0xFF, 0, 0})},
-      {"LIST before the format",
-       Riff({Chunk("LIST", std::vector<uint8_t>(6, 0)), Chunk("fmt ", FormatBody(1, 1, 8000, 8, 1)),
-             Chunk("data", pcm)})},
+      {"LIST before the format", Riff({Chunk("LIST", std::vector<uint8_t>(6, 0)),
+                                       Chunk("fmt ", FormatBody(1, 1, 8000, 8, 1)), Chunk("data", pcm)})},
       {"no data chunk", Riff({Chunk("fmt ", FormatBody(1, 1, 8000, 8, 1)), Chunk("junk", pcm)})},
       {"huge chunk before data",
        Riff({Chunk("fmt ", FormatBody(1, 1, 8000, 8, 1)), {'j', 'u', 'n', 'k', 0xFF, 0xFF, 0xFF, 0xFF}})},
@@ -188,9 +187,16 @@ TEST(SoundDecoderWave, SeeksByWholeSamplesAndIgnoresSmallMoves) {
 
 // An ID3v2 tag of the given version and body size (footer when asked).
 std::vector<uint8_t> Id3v2(uint8_t version, uint32_t size, bool footer) {
-  std::vector<uint8_t> v = {'I', 'D', '3', version, 0, static_cast<uint8_t>(footer ? 0x10 : 0),
-                            static_cast<uint8_t>(size >> 21 & 0x7F), static_cast<uint8_t>(size >> 14 & 0x7F),
-                            static_cast<uint8_t>(size >> 7 & 0x7F), static_cast<uint8_t>(size & 0x7F)};
+  std::vector<uint8_t> v = {'I',
+                            'D',
+                            '3',
+                            version,
+                            0,
+                            static_cast<uint8_t>(footer ? 0x10 : 0),
+                            static_cast<uint8_t>(size >> 21 & 0x7F),
+                            static_cast<uint8_t>(size >> 14 & 0x7F),
+                            static_cast<uint8_t>(size >> 7 & 0x7F),
+                            static_cast<uint8_t>(size & 0x7F)};
   v.resize(10 + size, 0xFF);  // padding of sync-like bytes that must never be taken for frames
   std::fill(v.begin() + 10, v.end(), 0);
   for (size_t i = 10; i < v.size(); i += 2) v[i] = 0xFF;
@@ -226,7 +232,8 @@ TEST(SoundDecoderMp3, DecodesAsLibmpg123DoesSampleForSample) {
       {"no information frame, 320 kbit/s", 2, 48000, {"-t", "-b", "320"}},
   };
   for (const Mp3Case& c : cases) {
-    std::vector<uint8_t> mp3 = EncodeMp3(MakeWave(c.channels, c.rate, 16, Bytes(Tone(c.rate * 3 / 2, c.channels, c.rate))), c.options);
+    std::vector<uint8_t> mp3 =
+        EncodeMp3(MakeWave(c.channels, c.rate, 16, Bytes(Tone(c.rate * 3 / 2, c.channels, c.rate))), c.options);
     REQUIRE_ENCODED(mp3);
     std::vector<uint8_t> reference = Mpg123Decode(mp3);
     ASSERT_FALSE(reference.empty()) << c.name;
@@ -283,7 +290,7 @@ TEST(SoundDecoderMp3, MpegInsideAWaveFileGoesThroughTheCompressionManager) {
   fmt[18] = 1;                          // MPEG (the extra size 12 is in place)
   fmt[24] = static_cast<uint8_t>(417);  // block size 417
   fmt[25] = static_cast<uint8_t>(417 >> 8);
-  fmt[26] = 1;                          // frames per block
+  fmt[26] = 1;  // frames per block
   MemoryDecoder d(Riff({Chunk("fmt ", fmt), Chunk("fact", {1, 2, 3, 4}), Chunk("data", mp3)}));
   ASSERT_TRUE(d.ok());
   EXPECT_EQ(d.get()->kind, SoundDecoderAcm);

@@ -60,7 +60,7 @@ class MemoryDecoder {
 };
 
 // Skips the test when a Debian encoder the file needs is missing.
-#define REQUIRE_ENCODED(bytes)                                          \
-  do {                                                                  \
+#define REQUIRE_ENCODED(bytes)                                            \
+  do {                                                                    \
     if ((bytes).empty()) GTEST_SKIP() << "encoder (lame/oggenc) missing"; \
   } while (0)

@@ -263,24 +263,12 @@ TEST_F(ManualDeviceTest, AStreamedOggPlaysAsItsWholeDecodeSampleForSample) {
   EXPECT_EQ(FindSoundRecord(h)->streamActive, 0);
 }
 
-// A stream sound of the samples from memory (load type 2) with a repeat count.
-int StreamOf(const std::vector<uint8_t>& file, int32_t repeat) {
-  const int h = AddSoundData();
-  if (h == -1) return -1;
-  if (AddStreamSoundMemory(file.data(), static_cast<uint32_t>(file.size()), repeat, h, 2, -1) != 0 ||
-      PrepareStreamSound(h) != 0) {
-    DeleteSoundHandle(h, 0);
-    return -1;
-  }
-  return h;
-}
-
 TEST_F(ManualDeviceTest, StreamLoopsRepeatsAndSourcesFollowOneAnother) {
   const std::vector<int16_t> a = Ramp(66150);  // 1.5 s
   std::vector<int16_t> b = Constant(30000, 1234);
 
   // Looped: seamless, for ever.
-  const int loop = StreamOf(Wave(a), 0);
+  const int loop = StreamFromMemory(Wave(a), 0);
   ASSERT_NE(loop, -1);
   ASSERT_EQ(PlaySoundHandle(loop, 3, 1), 0);
   std::vector<int16_t> out = LeftOf(RenderRefilling(44100 * 4));
@@ -288,7 +276,7 @@ TEST_F(ManualDeviceTest, StreamLoopsRepeatsAndSourcesFollowOneAnother) {
   ASSERT_EQ(StopSoundHandle(loop), 0);
 
   // Source a twice more (repeat count 2), then source b, then the end.
-  const int seq = StreamOf(Wave(a), 2);
+  const int seq = StreamFromMemory(Wave(a), 2);
   ASSERT_NE(seq, -1);
   const std::vector<uint8_t> second = Wave(b);
   ASSERT_EQ(AddStreamSoundMemory(second.data(), static_cast<uint32_t>(second.size()), 0, seq, 2, -1), 0);
@@ -300,12 +288,12 @@ TEST_F(ManualDeviceTest, StreamLoopsRepeatsAndSourcesFollowOneAnother) {
   EXPECT_EQ(out[66150 * 3 + 30000 + 100], 0);
 
   // A fourth source, and a source of another format, are refused.
-  const int three = StreamOf(second, 0);
+  const int three = StreamFromMemory(second, 0);
   ASSERT_EQ(AddStreamSoundMemory(second.data(), static_cast<uint32_t>(second.size()), 0, three, 2, -1), 0);
   ASSERT_EQ(AddStreamSoundMemory(second.data(), static_cast<uint32_t>(second.size()), 0, three, 2, -1), 0);
   EXPECT_EQ(AddStreamSoundMemory(second.data(), static_cast<uint32_t>(second.size()), 0, three, 2, -1), -1);
   const std::vector<uint8_t> other = Wave(b, 22050);
-  const int mixed = StreamOf(second, 0);
+  const int mixed = StreamFromMemory(second, 0);
   EXPECT_EQ(AddStreamSoundMemory(other.data(), static_cast<uint32_t>(other.size()), 0, mixed, 2, -1), -1);
   const std::string log = Log();
   EXPECT_NE(log.find("ストリーム風サウンドの制御データ領域がいっぱいです"), std::string::npos);
@@ -315,7 +303,7 @@ TEST_F(ManualDeviceTest, StreamLoopsRepeatsAndSourcesFollowOneAnother) {
 
 TEST_F(ManualDeviceTest, StreamStopResumesAndFromTopRestarts) {
   const std::vector<int16_t> a = Ramp(88200);  // 2 s
-  const int h = StreamOf(Wave(a), 0);
+  const int h = StreamFromMemory(Wave(a), 0);
   ASSERT_NE(h, -1);
   ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
   RenderRefilling(44100);
@@ -366,8 +354,8 @@ TEST_F(ManualDeviceTest, ASharedSourceStaysWhileItsUsersPlay) {
 
 TEST_F(ManualDeviceTest, DeleteAllWhileStreamsPlay) {
   const std::vector<uint8_t> file = Wave(Ramp(88200));
-  const int a = StreamOf(file, 0);
-  const int b = StreamOf(file, 255);
+  const int a = StreamFromMemory(file, 0);
+  const int b = StreamFromMemory(file, 255);
   const int c = LoadSoundFile(Put("c.wav", file).c_str(), 2, -1);
   ASSERT_NE(c, -1);
   ASSERT_EQ(PlaySoundHandle(a, 3, 1), 0);
@@ -385,10 +373,10 @@ TEST_F(ManualDeviceTest, DeleteAllWhileStreamsPlay) {
 TEST_F(ManualDeviceTest, AFailedStreamBufferIsRefusedAndTheProgramGoesOn) {
   const std::vector<uint8_t> file = Wave(Ramp(1000));
   PlatformSetDirectSoundFaults(PlatformDsSecondaryOnce);
-  EXPECT_EQ(StreamOf(file, 0), -1);
+  EXPECT_EQ(StreamFromMemory(file, 0), -1);
   EXPECT_NE(Log().find("ストリーム風サウンドバッファの作成に失敗しました"), std::string::npos);
   EXPECT_EQ(SoundHandleTable.count, 0u);
-  EXPECT_NE(StreamOf(file, 0), -1);
+  EXPECT_NE(StreamFromMemory(file, 0), -1);
 }
 
 TEST(TempFiles, EachCallMakesANewFileInTheTemporaryFolder) {

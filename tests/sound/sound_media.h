@@ -171,7 +171,8 @@ inline std::vector<uint8_t> EncodeOgg(const std::vector<uint8_t>& wave, std::vec
 // libmpg123's own decode of an MP3 file to 16-bit PCM in its own format,
 // with every sample kept (gapless off, the information frame decoded as the
 // frame it is).
-inline std::vector<uint8_t> Mpg123Decode(const std::vector<uint8_t>& mp3, long* rate = nullptr, int* channels = nullptr) {
+inline std::vector<uint8_t> Mpg123Decode(const std::vector<uint8_t>& mp3, long* rate = nullptr,
+                                         int* channels = nullptr) {
   mpg123_init();
   std::string path = WorkPath("reference.mp3");
   WriteAll(path, mp3);
@@ -219,15 +220,18 @@ inline std::vector<uint8_t> VorbisDecode(const std::vector<uint8_t>& ogg, long* 
   };
   callbacks.seek_func = [](void* source, ogg_int64_t offset, int whence) -> int {
     auto* f = static_cast<MemoryFile*>(source);
-    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<int64_t>(f->position)
-                                                                 : static_cast<int64_t>(f->bytes->size());
+    int64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? static_cast<int64_t>(f->position)
+                                        : static_cast<int64_t>(f->bytes->size());
     int64_t p = base + offset;
     if (p < 0 || p > static_cast<int64_t>(f->bytes->size())) return -1;
     f->position = static_cast<size_t>(p);
     return 0;
   };
   callbacks.close_func = nullptr;
-  callbacks.tell_func = [](void* source) -> long { return static_cast<long>(static_cast<MemoryFile*>(source)->position); };
+  callbacks.tell_func = [](void* source) -> long {
+    return static_cast<long>(static_cast<MemoryFile*>(source)->position);
+  };
   MemoryFile file{&ogg, 0};
   OggVorbis_File vf;
   std::vector<uint8_t> pcm;

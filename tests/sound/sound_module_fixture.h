@@ -75,6 +75,19 @@ class SoundModuleTest : public ScratchLogTest {
   int32_t blocks_ = 0;
 };
 
+// A stream sound from a file image in memory (load type 2) with a repeat
+// count, prepared as the loaders prepare theirs; -1 when refused.
+inline int StreamFromMemory(const std::vector<uint8_t>& file, int32_t repeat) {
+  const int h = AddSoundData();
+  if (h == -1) return -1;
+  if (AddStreamSoundMemory(file.data(), static_cast<uint32_t>(file.size()), repeat, h, 2, -1) != 0 ||
+      PrepareStreamSound(h) != 0) {
+    DeleteSoundHandle(h, 0);
+    return -1;
+  }
+  return h;
+}
+
 // Left channel of interleaved stereo.
 inline std::vector<int16_t> LeftOf(const std::vector<int16_t>& stereo) {
   std::vector<int16_t> left(stereo.size() / 2);

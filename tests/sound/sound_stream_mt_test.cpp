@@ -42,17 +42,6 @@ class OutputThread {
   std::thread thread_;
 };
 
-int StreamFromMemory(const std::vector<uint8_t>& file, int32_t repeat) {
-  const int h = AddSoundData();
-  if (h == -1) return -1;
-  if (AddStreamSoundMemory(file.data(), static_cast<uint32_t>(file.size()), repeat, h, 2, -1) != 0 ||
-      PrepareStreamSound(h) != 0) {
-    DeleteSoundHandle(h, 0);
-    return -1;
-  }
-  return h;
-}
-
 TEST_F(SoundThreadTest, TheGameThreadWorksOnStreamsWhileTheyAreRefilled) {
   ASSERT_TRUE(SoundThreadRunning());
   const std::vector<uint8_t> file = MakeWave(2, 44100, 16, Bytes(Tone(30000, 2, 44100)));

@@ -1,10 +1,9 @@
-#include "platform/acm/msacm.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "platform/acm/msacm.h"
 #include "tests/sound/sound_media.h"
 
 namespace {

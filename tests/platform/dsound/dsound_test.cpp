@@ -1,7 +1,6 @@
 #include "platform/dsound/dsound.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>
@@ -26,6 +25,39 @@ WAVEFORMATEX Pcm(uint32_t rate, int channels, int bits) {
   return f;
 }
 
+// A sound object on the device SDL's settings choose, its output 16-bit
+// stereo at 44.1 kHz, with one secondary buffer of the given format and size.
+struct DeviceSound {
+  IDirectSound* sound = nullptr;
+  IDirectSoundBuffer* primary = nullptr;
+  IDirectSoundBuffer* buffer = nullptr;
+
+  DeviceSound(const WAVEFORMATEX& format, DWORD bytes) {
+    CoInitialize(nullptr);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound, reinterpret_cast<void**>(&sound)),
+        S_OK);
+    EXPECT_EQ(sound->Initialize(nullptr), DS_OK);
+    DSBUFFERDESC d{};
+    d.dwSize = sizeof d;
+    d.dwFlags = DSBCAPS_PRIMARYBUFFER;
+    EXPECT_EQ(sound->CreateSoundBuffer(&d, &primary, nullptr), DS_OK);
+    WAVEFORMATEX out = Pcm(44100, 2, 16);
+    EXPECT_EQ(primary->SetFormat(&out), DS_OK);
+    WAVEFORMATEX f = format;
+    d.dwFlags = DSBCAPS_GLOBALFOCUS;
+    d.dwBufferBytes = bytes;
+    d.lpwfxFormat = &f;
+    EXPECT_EQ(sound->CreateSoundBuffer(&d, &buffer, nullptr), DS_OK);
+  }
+  ~DeviceSound() {
+    buffer->Release();
+    primary->Release();
+    sound->Release();  // closes the device
+    CoUninitialize();
+  }
+};
+
 constexpr DWORD kAllControls = DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY | DSBCAPS_GLOBALFOCUS;
 
 // A sound object on the manual device, its output 16-bit stereo at 44.1 kHz
@@ -35,9 +67,9 @@ class DirectSoundTest : public testing::Test {
   void SetUp() override {
     CoInitialize(nullptr);
     PlatformSoundUseManualClock(true);
-    ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound,
-                               reinterpret_cast<void**>(&sound_)),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound, reinterpret_cast<void**>(&sound_)),
+        S_OK);
     ASSERT_EQ(sound_->Initialize(nullptr), DS_OK);
     ASSERT_EQ(sound_->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY), DS_OK);
     DSBUFFERDESC d{};
@@ -157,9 +189,9 @@ TEST_F(DirectSoundTest, ObjectBuffersAndTheirChecks) {
 
   // A new object knows nothing before Initialize.
   IDirectSound* other = nullptr;
-  ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound,
-                             reinterpret_cast<void**>(&other)),
-            S_OK);
+  ASSERT_EQ(
+      CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound, reinterpret_cast<void**>(&other)),
+      S_OK);
   EXPECT_EQ(other->GetCaps(&caps), DSERR_UNINITIALIZED);
   other->Release();
 
@@ -174,10 +206,14 @@ TEST_F(DirectSoundTest, ObjectBuffersAndTheirChecks) {
   WAVEFORMATEX badAlign = Pcm(22050, 2, 16);
   badAlign.nBlockAlign = 2;
   const Case cases[] = {
-      {Pcm(22050, 1, 16), 4, DS_OK},          {Pcm(22050, 3, 16), 600, DSERR_BADFORMAT},
-      {Pcm(22050, 1, 24), 600, DSERR_BADFORMAT}, {Pcm(50, 1, 16), 600, DSERR_BADFORMAT},
-      {Pcm(200001, 1, 8), 600, DSERR_BADFORMAT}, {adpcm, 600, DSERR_BADFORMAT},
-      {badAlign, 600, DSERR_BADFORMAT},       {Pcm(22050, 1, 16), 3, DSERR_INVALIDPARAM},
+      {Pcm(22050, 1, 16), 4, DS_OK},
+      {Pcm(22050, 3, 16), 600, DSERR_BADFORMAT},
+      {Pcm(22050, 1, 24), 600, DSERR_BADFORMAT},
+      {Pcm(50, 1, 16), 600, DSERR_BADFORMAT},
+      {Pcm(200001, 1, 8), 600, DSERR_BADFORMAT},
+      {adpcm, 600, DSERR_BADFORMAT},
+      {badAlign, 600, DSERR_BADFORMAT},
+      {Pcm(22050, 1, 16), 3, DSERR_INVALIDPARAM},
       {Pcm(22050, 2, 16), 0x10000000, DSERR_INVALIDPARAM},
   };
   for (const Case& c : cases) {
@@ -474,42 +510,23 @@ TEST(DirectSoundNullDevice, KeepsTimeWithTheClockWithoutADevice) {
   // SDL's dummy driver (the tests' setting) is no device: the null device
   // takes over and the cursors follow the virtual clock.
   PlatformUseVirtualClock(true, 1000000);
-  CoInitialize(nullptr);
-  IDirectSound* sound = nullptr;
-  ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound,
-                             reinterpret_cast<void**>(&sound)),
-            S_OK);
-  ASSERT_EQ(sound->Initialize(nullptr), DS_OK);
-  EXPECT_STREQ(PlatformSoundDeviceName(), "null");
-  DSBUFFERDESC d{};
-  d.dwSize = sizeof d;
-  d.dwFlags = DSBCAPS_PRIMARYBUFFER;
-  IDirectSoundBuffer* primary = nullptr;
-  ASSERT_EQ(sound->CreateSoundBuffer(&d, &primary, nullptr), DS_OK);
-  WAVEFORMATEX out = Pcm(44100, 2, 16);
-  ASSERT_EQ(primary->SetFormat(&out), DS_OK);
-  WAVEFORMATEX f = Pcm(22050, 1, 16);
-  d.dwFlags = DSBCAPS_GLOBALFOCUS;
-  d.dwBufferBytes = 22050;  // half a second
-  d.lpwfxFormat = &f;
-  IDirectSoundBuffer* b = nullptr;
-  ASSERT_EQ(sound->CreateSoundBuffer(&d, &b, nullptr), DS_OK);
-  ASSERT_EQ(b->Play(0, 0, 0), DS_OK);
-  PlatformAdvanceVirtualClock(250000);
-  DWORD play = 0, status = 0;
-  ASSERT_EQ(b->GetCurrentPosition(&play, nullptr), DS_OK);
-  EXPECT_EQ(play, 11024u);  // 11025 output frames of 44.1 kHz: 5512.5 of the buffer's frames
-  ASSERT_EQ(b->GetStatus(&status), DS_OK);
-  EXPECT_EQ(status, DSBSTATUS_PLAYING);
-  PlatformAdvanceVirtualClock(250000);
-  ASSERT_EQ(b->GetStatus(&status), DS_OK);
-  EXPECT_EQ(status, 0u);
-  EXPECT_EQ(PlatformSoundRender(nullptr, 10), -1);  // no manual device
-  b->Release();
-  primary->Release();
-  sound->Release();
+  {
+    DeviceSound device(Pcm(22050, 1, 16), 22050);  // half a second
+    EXPECT_STREQ(PlatformSoundDeviceName(), "null");
+    IDirectSoundBuffer* b = device.buffer;
+    ASSERT_EQ(b->Play(0, 0, 0), DS_OK);
+    PlatformAdvanceVirtualClock(250000);
+    DWORD play = 0, status = 0;
+    ASSERT_EQ(b->GetCurrentPosition(&play, nullptr), DS_OK);
+    EXPECT_EQ(play, 11024u);  // 11025 output frames of 44.1 kHz: 5512.5 of the buffer's frames
+    ASSERT_EQ(b->GetStatus(&status), DS_OK);
+    EXPECT_EQ(status, DSBSTATUS_PLAYING);
+    PlatformAdvanceVirtualClock(250000);
+    ASSERT_EQ(b->GetStatus(&status), DS_OK);
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(PlatformSoundRender(nullptr, 10), -1);  // no manual device
+  }
   EXPECT_STREQ(PlatformSoundDeviceName(), "");
-  CoUninitialize();
   PlatformUseVirtualClock(false);
 }
 
@@ -517,13 +534,13 @@ TEST(DirectSoundFaults, CreationFailsWhereTold) {
   CoInitialize(nullptr);
   IDirectSound* sound = nullptr;
   PlatformSetDirectSoundFaults(PlatformDsCreateObject);
-  EXPECT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound,
-                             reinterpret_cast<void**>(&sound)),
-            E_OUTOFMEMORY);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound, reinterpret_cast<void**>(&sound)),
+      E_OUTOFMEMORY);
   PlatformSetDirectSoundFaults(PlatformDsInitialize | PlatformDsSecondaryOnce);
-  ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound,
-                             reinterpret_cast<void**>(&sound)),
-            S_OK);
+  ASSERT_EQ(
+      CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound, reinterpret_cast<void**>(&sound)),
+      S_OK);
   EXPECT_NE(sound->Initialize(nullptr), DS_OK);
   PlatformSetDirectSoundFaults(PlatformDsSecondaryOnce);
   ASSERT_EQ(sound->Initialize(nullptr), DS_OK);
@@ -546,48 +563,30 @@ TEST(DirectSoundSdlDevice, PlaysThroughSdlsAudioCallback) {
   const std::string file = TestScratchDir() + "/out.raw";
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
-  CoInitialize(nullptr);
-  IDirectSound* sound = nullptr;
-  ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound,
-                             reinterpret_cast<void**>(&sound)),
-            S_OK);
-  ASSERT_EQ(sound->Initialize(nullptr), DS_OK);
-  EXPECT_STREQ(PlatformSoundDeviceName(), "disk");
-  DSBUFFERDESC d{};
-  d.dwSize = sizeof d;
-  d.dwFlags = DSBCAPS_PRIMARYBUFFER;
-  IDirectSoundBuffer* primary = nullptr;
-  ASSERT_EQ(sound->CreateSoundBuffer(&d, &primary, nullptr), DS_OK);
-  WAVEFORMATEX out = Pcm(44100, 2, 16);
-  ASSERT_EQ(primary->SetFormat(&out), DS_OK);
-  WAVEFORMATEX f = Pcm(44100, 1, 16);
-  d.dwFlags = DSBCAPS_GLOBALFOCUS;
-  d.dwBufferBytes = 8820;
-  d.lpwfxFormat = &f;
-  IDirectSoundBuffer* b = nullptr;
-  ASSERT_EQ(sound->CreateSoundBuffer(&d, &b, nullptr), DS_OK);
-  const std::vector<int16_t> level(4410, 1234);
-  void *p1, *p2;
-  DWORD n1, n2;
-  ASSERT_EQ(b->Lock(0, 8820, &p1, &n1, &p2, &n2, 0), DS_OK);
-  memcpy(p1, level.data(), n1);
-  ASSERT_EQ(b->Unlock(p1, n1, p2, n2), DS_OK);
-  ASSERT_EQ(b->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
-  DWORD play = 0;
-  for (int i = 0; i < 200 && play == 0; ++i) {
-    usleep(5000);  // real time: the device's thread calls the mixer
-    ASSERT_EQ(b->GetCurrentPosition(&play, nullptr), DS_OK);
-  }
-  EXPECT_NE(play, 0u);
-  usleep(100000);
-  b->Release();
-  primary->Release();
-  sound->Release();  // closes the device: the file is complete
-  CoUninitialize();
+  {
+    DeviceSound device(Pcm(44100, 1, 16), 8820);
+    EXPECT_STREQ(PlatformSoundDeviceName(), "disk");
+    IDirectSoundBuffer* b = device.buffer;
+    const std::vector<int16_t> level(4410, 1234);
+    void *p1, *p2;
+    DWORD n1, n2;
+    ASSERT_EQ(b->Lock(0, 8820, &p1, &n1, &p2, &n2, 0), DS_OK);
+    memcpy(p1, level.data(), n1);
+    ASSERT_EQ(b->Unlock(p1, n1, p2, n2), DS_OK);
+    ASSERT_EQ(b->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    DWORD play = 0;
+    for (int i = 0; i < 200 && play == 0; ++i) {
+      usleep(5000);  // real time: the device's thread calls the mixer
+      ASSERT_EQ(b->GetCurrentPosition(&play, nullptr), DS_OK);
+    }
+    EXPECT_NE(play, 0u);
+    usleep(100000);
+  }  // the device closed: the file is complete
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   const std::vector<uint8_t> bytes = ReadFileBytes(file);
   size_t matching = 0;
-  for (size_t i = 0; i + 2 <= bytes.size(); i += 2) matching += bytes[i] == (1234 & 0xFF) && bytes[i + 1] == (1234 >> 8);
+  for (size_t i = 0; i + 2 <= bytes.size(); i += 2)
+    matching += bytes[i] == (1234 & 0xFF) && bytes[i + 1] == (1234 >> 8);
   EXPECT_GT(matching, 2000u) << bytes.size();  // both channels of the level, many frames of it
 }
 
