@@ -350,6 +350,44 @@ TEST(SoundDecoderOgg, AChainedFileReportsTheLengthOfAllItsLinks) {
   EXPECT_EQ(whole.size(), 30000u * 4);
 }
 
+// A page that begins a logical stream of another kind (as a movie's video
+// stream begins beside its sound).
+std::vector<uint8_t> ForeignStreamStart() {
+  ogg_stream_state os;
+  ogg_stream_init(&os, 77);
+  unsigned char body[42] = {0x80, 't', 'h', 'e', 'o', 'r', 'a'};
+  ogg_packet op{};
+  op.packet = body;
+  op.bytes = sizeof body;
+  op.b_o_s = 1;
+  ogg_stream_packetin(&os, &op);
+  ogg_page page;
+  std::vector<uint8_t> v;
+  while (ogg_stream_flush(&os, &page) != 0) {
+    v.insert(v.end(), page.header, page.header + page.header_len);
+    v.insert(v.end(), page.body, page.body + page.body_len);
+  }
+  ogg_stream_clear(&os);
+  return v;
+}
+
+TEST(SoundDecoderOgg, TheMovieSwitchFindsTheVorbisStreamBesideAnother) {
+  std::vector<uint8_t> ogg = EncodeOgg(MakeWave(1, 22050, 16, Bytes(Tone(30000, 1, 22050))), {"-s", "5"});
+  REQUIRE_ENCODED(ogg);
+  const std::vector<uint8_t> reference = VorbisDecode(ogg);
+  // The movie player's way of opening a movie file's sound.
+  SoundMovieSwitch = 1;
+  SetSoundDecoderSkipMask(~SoundSkipOggVorbis & 0x1F);
+  {
+    MemoryDecoder d(Concat(ForeignStreamStart(), ogg));
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(d.get()->vorbisVariant, 1u);
+    EXPECT_TRUE(d.Whole() == reference);
+  }
+  SetSoundDecoderSkipMask(0);
+  SoundMovieSwitch = 0;
+}
+
 TEST(SoundDecoder, DamagedCompressedFilesAreRefusedOrDecodedWithinTheirBounds) {
   std::vector<uint8_t> mp3 = EncodeMp3(MakeWave(1, 22050, 16, Bytes(Tone(8000, 1, 22050))));
   std::vector<uint8_t> ogg = EncodeOgg(MakeWave(1, 22050, 16, Bytes(Tone(8000, 1, 22050))));

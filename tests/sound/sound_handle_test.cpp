@@ -326,12 +326,14 @@ TEST_F(ManualDeviceTest, ASharedSourceStaysWhileItsUsersPlay) {
   ASSERT_EQ(SetSoundLoadType(2), 0);
   const int owner = LoadSoundFile("a.wav", 1, -1);
   const int user = LoadSoundFile("b.wav", 1, owner);
+  const int second = LoadSoundFile("b.wav", 1, owner);
   ASSERT_EQ(SetSoundLoadType(0), 0);
   ASSERT_NE(owner, -1);
   ASSERT_NE(user, -1);
+  ASSERT_NE(second, -1);
   EXPECT_EQ(FindSoundRecord(user)->shareSource, owner);
-  EXPECT_EQ(FindSoundRecord(owner)->userCount, 1);
-  EXPECT_EQ(PlatformLiveSoundBufferCount(), 1 + 1);  // one stream buffer for both
+  EXPECT_EQ(FindSoundRecord(owner)->userCount, 2);
+  EXPECT_EQ(PlatformLiveSoundBufferCount(), 1 + 1);  // one stream buffer for all three
 
   ASSERT_EQ(PlaySoundHandle(owner, 3, 1), 0);
   RenderRefilling(4410);
@@ -340,10 +342,13 @@ TEST_F(ManualDeviceTest, ASharedSourceStaysWhileItsUsersPlay) {
   EXPECT_EQ(CheckSoundHandle(user), 1);
   EXPECT_EQ(LeftOf(RenderRefilling(4410))[100], 777);
 
-  // The owner deleted while its user plays: it stays until the user goes.
+  // The owner deleted while its users remain: it stays until the last goes.
   ASSERT_EQ(DeleteSoundHandle(owner, 0), 0);
   ASSERT_NE(FindSoundRecord(owner), nullptr);
   EXPECT_EQ(FindSoundRecord(owner)->deletePending, 1u);
+  ASSERT_EQ(DeleteSoundHandle(second, 0), 0);
+  ASSERT_NE(FindSoundRecord(owner), nullptr);
+  EXPECT_EQ(FindSoundRecord(owner)->userCount, 1);
   EXPECT_EQ(LeftOf(RenderRefilling(44100))[40000], 777);
   EXPECT_EQ(CheckSoundHandle(user), 1);
   ASSERT_EQ(DeleteSoundHandle(user, 0), 0);
