@@ -9,7 +9,5 @@ int G_D3D_EndSceneAndPresent() { return 0; }
 
 // ---------------------------------------------------------------- sound
 
-int InitSoundSystem() { return 0; }  // sound: device, buffers, sound thread
-int EndSoundSystem() { return 0; }
-int UpdateStreamSounds() { return 0; }
+int ConvertMp3ToPcm(SoundDecoder*) { return -1; }
 

@@ -19,7 +19,8 @@ int G_D3D_EndSceneAndPresent();
 
 // ---------------------------------------------------------------- sound
 
-int InitSoundSystem();
-int EndSoundSystem();
-int UpdateStreamSounds();
+struct SoundDecoder;
+// MP3 to PCM through DirectShow, the sound decoder's last format: -1 (the
+// conversion is not built, so the format is refused).
+int ConvertMp3ToPcm(SoundDecoder* decoder);
 
