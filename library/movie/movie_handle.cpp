@@ -4,6 +4,8 @@
 #include "library/core/memory.h"
 #include "library/core/timer.h"
 #include "library/movie/theora_player.h"
+#include "library/sound/sound.h"
+#include "library/sound/sound_decoder.h"
 
 MovieHandleTableType MovieHandleTable;
 
@@ -12,18 +14,26 @@ namespace {
 // Frames decoded ahead of the one shown.
 constexpr int32_t kMovieRingSize = 10;
 
-// ---------------------------------------------------------------- sound steps
+// ---------------------------------------------------------------- sound
 
-// The sound module loads the movie file's Vorbis track here as a stream
-// sound decoded straight from the file (load type 3, every decoder but Ogg
-// Vorbis skipped, the movie-sound switch on; the previous load type and skip
-// mask restored). -1 when the file has no sound.
-ObjectHandle LoadMovieSound(const char*) { return -1; }
-// The sound's play position in milliseconds.
-int32_t GetMovieSoundTime(ObjectHandle) { return 0; }
-void PlayMovieSound(ObjectHandle, int32_t) {}
-void StopMovieSound(ObjectHandle) {}
-void DeleteMovieSound(ObjectHandle) {}
+// Decoder skip mask while a movie's sound loads: every format but Ogg Vorbis.
+constexpr uint32_t kMovieSoundSkipMask = ~0x4u;
+
+// The file's Vorbis track as a stream sound decoded straight from the file,
+// with the movie switch on; the load type and skip mask in force before are
+// put back. -1 when the file has no sound (or sound is off).
+ObjectHandle LoadMovieSound(const char* fileName) {
+  const int32_t loadType = GetSoundLoadType();
+  const uint32_t skipMask = GetSoundDecoderSkipMask();
+  SetSoundLoadType(3);
+  SetSoundDecoderSkipMask(kMovieSoundSkipMask);
+  SoundMovieSwitch = 1;
+  const ObjectHandle sound = LoadSoundFile(fileName, 1, -1);
+  SoundMovieSwitch = 0;
+  SetSoundDecoderSkipMask(skipMask);
+  SetSoundLoadType(loadType);
+  return sound;
+}
 
 // ---------------------------------------------------------------- DirectShow steps
 
@@ -48,17 +58,26 @@ void RefreshTheoraMovie(MovieHandleRecord* record) {
   const int64_t total = info.totalFrames;
   if (!record->paused) {
     const bool loop = (record->playType & MoviePlayLoopBit) != 0;
-    const int64_t time = record->audio != -1 ? static_cast<int64_t>(GetMovieSoundTime(record->audio)) * 1000
-                                             : Now() - record->startTime;
+    // The sound's play position while it plays; once it has played out the
+    // clock goes on from where the sound left off (the sound's position
+    // falls back to its start when it ends).
+    const bool bySound = record->audio != -1 && CheckSoundHandle(record->audio) == 1;
+    int64_t time;
+    if (bySound) {
+      time = static_cast<int64_t>(GetSoundCurrentTime(record->audio)) * 1000;
+      record->startTime = Now() - time;
+    } else {
+      time = Now() - record->startTime;
+    }
     int64_t target = static_cast<int64_t>(static_cast<double>(time) * info.framesPerSecond / 1000000.0);
     if (target < 0) target = 0;
-    if (target >= total) target = record->audio == -1 && loop ? target % total : total - 1;
+    if (target >= total) target = !bySound && loop ? target % total : total - 1;
     const int32_t current = GetTheoraCurrentFrame(player);
     if (target != current) {
       TheoraAdvance(player, static_cast<int32_t>(target > current ? target - current : total - current + target));
       record->position = static_cast<int32_t>(time / 1000);
     }
-    if (record->audio == -1 && !loop && target == total - 1) {
+    if (!bySound && !loop && target == total - 1) {
       record->playing = 0;
       record->paused = 1;
     }
@@ -81,7 +100,7 @@ void ResumeMovie(MovieHandleRecord* record) {
     GetTheoraInfo(record->player, &info);
     record->startTime =
         Now() - static_cast<int64_t>(GetTheoraCurrentFrame(record->player) * 1000000.0 / info.framesPerSecond);
-    if (record->audio != -1) PlayMovieSound(record->audio, record->playType != 0 ? record->playType : 1);
+    if (record->audio != -1) PlaySoundHandle(record->audio, record->playType != 0 ? record->playType : 1, 0);
   } else {
     RunDirectShowMovie(record);
   }
@@ -143,7 +162,7 @@ int CloseMovieHandle(ObjectHandle handle) {
     // The thread reads the file until it has ended.
     TheoraClose(record->player);
     FileStreamClose(record->file);
-    if (record->audio != -1) DeleteMovieSound(record->audio);
+    if (record->audio != -1) DeleteSoundHandle(record->audio, 0);
   } else {
     CloseDirectShowMovie(record);
   }
@@ -177,7 +196,7 @@ int PauseMovieHandle(ObjectHandle handle, int32_t systemFlag) {
   if (record == nullptr) return -1;
   if (record->paused) return 0;
   if (record->theora) {
-    if (record->audio != -1) StopMovieSound(record->audio);
+    if (record->audio != -1) StopSoundHandle(record->audio);
     RefreshMovieFrame(handle, 0);
   } else {
     PauseDirectShowMovie(record);

@@ -9,9 +9,11 @@
 #include <mutex>
 #include <set>
 
+#include "library/core/system_report.h"
 #include "library/core/timer.h"
 #include "library/graphics/draw_api.h"
 #include "library/movie/movie_handle.h"
+#include "library/sound/sound_handle.h"
 #include "tests/graphics/graphics_fixture.h"
 #include "tests/movie/movie_fixture.h"
 
@@ -203,6 +205,94 @@ TEST_F(MovieHandleTest, FramesFollowTheClockAndTheMovieStopsOnItsLast) {
   }
   EXPECT_EQ(GetMovieHandleData(loop)->paused, 0);
   CloseMovieHandle(loop);
+  StopGraphics();
+}
+
+// The sound module on the manual device: its output advances only as the
+// test mixes it, 10 ms a tick, refilling the stream sounds every third tick
+// as the pump would.
+struct ManualSound {
+  int ticks = 0;
+  ManualSound() {
+    PlatformSoundUseManualClock(true);
+    ProcessorCount = 1;
+    EXPECT_EQ(InitSoundSystem(), 0);
+  }
+  ~ManualSound() {
+    EndSoundSystem();
+    PlatformSoundUseManualClock(false);
+  }
+  void Tick() {
+    std::vector<int16_t> out(441 * 2);
+    if (ticks++ % 3 == 0) UpdateStreamSounds();
+    PlatformSoundRender(out.data(), 441);
+  }
+};
+
+TEST_F(MovieHandleTest, FramesFollowTheSoundTrackWhileItPlays) {
+  TheoraClipOptions o = Clip24();
+  o.frames = 60;
+  o.audioRate = 22050;
+  WriteFileBytes("talk.ogv", MakeTheoraClip(o));
+  const ReferenceDecode ref = DecodeWithLibtheora(ReadFileBytes("talk.ogv"));
+  StartGraphics(32);
+  {
+    ManualSound sound;
+    // Loading the sound track leaves the sound module's settings as they were.
+    SetSoundLoadType(2);
+    const ObjectHandle movie = OpenMovie("talk.ogv", nullptr, nullptr, 0);
+    ASSERT_NE(movie, -1);
+    EXPECT_EQ(GetSoundLoadType(), 2);
+    EXPECT_EQ(GetSoundDecoderSkipMask(), 0u);
+    EXPECT_EQ(SoundMovieSwitch, 0);
+    SetSoundLoadType(0);
+    MovieHandleRecord* record = GetMovieHandleData(movie);
+    const ObjectHandle audio = record->audio;
+    ASSERT_NE(audio, -1);
+    EXPECT_EQ(FindSoundRecord(audio)->streamFlag, 1u);
+    EXPECT_EQ(GetSoundTotalTime(audio), 2000);
+    EXPECT_EQ(CheckSoundHandle(audio), 0);
+    Seen seen;
+    SetMovieFrameCallback(movie, RecordFrame, &seen);
+    Play(movie);
+    EXPECT_EQ(CheckSoundHandle(audio), 1);
+    // The game's frames: 10 ms of sound each, while the clock runs half as
+    // fast again. The frame is the sound's.
+    auto frame = [&](int64_t clockStep) {
+      sound.Tick();
+      PlatformAdvanceVirtualClock(static_cast<uint64_t>(clockStep));
+      RefreshMovieFrame(movie);
+    };
+    for (int i = 0; i < 70; ++i) {
+      frame(15000);
+      const int32_t want = GetSoundCurrentTime(audio) * 30 / 1000;
+      ASSERT_EQ(seen.frames.back(), want) << i;
+      ASSERT_EQ(seen.pictures.back(), ref.frames[want]) << i;
+    }
+    EXPECT_NEAR(GetSoundCurrentTime(audio), 700, 20);
+    // Paused, the sound stops and the frame with it; played again, both go on.
+    EXPECT_EQ(PauseMovieHandle(movie, 0), 0);
+    EXPECT_EQ(CheckSoundHandle(audio), 0);
+    const int32_t held = seen.frames.back();
+    for (int i = 0; i < 30; ++i) frame(15000);
+    EXPECT_EQ(seen.frames.back(), held);
+    EXPECT_NEAR(GetSoundCurrentTime(audio), 700, 20);
+    Play(movie);
+    for (int i = 0; i < 20; ++i) frame(15000);
+    EXPECT_EQ(seen.frames.back(), GetSoundCurrentTime(audio) * 30 / 1000);
+    EXPECT_GT(seen.frames.back(), held + 4);
+    // Once the sound has played out (its position back at its start), the
+    // clock carries the movie on to its last frame, where it ends.
+    for (int i = 0; i < 200 && record->playing; ++i) frame(10000);
+    EXPECT_EQ(CheckSoundHandle(audio), 0);
+    EXPECT_EQ(seen.frames.back(), 59);
+    EXPECT_EQ(seen.pictures.back(), ref.frames[59]);
+    EXPECT_EQ(record->paused, 1);
+    EXPECT_EQ(record->playing, 0);
+    // Closing the movie deletes its sound.
+    EXPECT_EQ(CloseMovieHandle(movie), 0);
+    EXPECT_EQ(FindSoundRecord(audio), nullptr);
+  }
   StopGraphics();
 }
 

@@ -152,6 +152,7 @@ bool StartAudio(AudioEncoder* audio, int32_t rate, std::vector<uint8_t>* bosPage
 void EncodeAudio(AudioEncoder* audio, int32_t rate, double seconds, std::vector<TimedPage>* pages) {
   const auto time = [rate](ogg_int64_t granule) { return static_cast<double>(granule) / rate; };
   double last = 0;
+  ogg_int64_t flushed = 0;
   const int64_t total = static_cast<int64_t>(seconds * rate);
   int64_t done = 0;
   const int32_t chunk = 1024;
@@ -173,7 +174,10 @@ void EncodeAudio(AudioEncoder* audio, int32_t rate, double seconds, std::vector<
       ogg_packet packet;
       while (vorbis_bitrate_flushpacket(&audio->dsp, &packet) == 1) {
         ogg_stream_packetin(&audio->stream, &packet);
-        DrainPages(&audio->stream, false, 1, time, pages, &last);
+        // A page about every tenth of a second, as muxers interleave sound.
+        const bool due = packet.granulepos >= 0 && packet.granulepos - flushed >= rate / 10;
+        if (due) flushed = packet.granulepos;
+        DrainPages(&audio->stream, due, 1, time, pages, &last);
       }
     }
   }
