@@ -274,10 +274,16 @@ void RestartInput() {
 }  // namespace
 
 int ResetGraphicsDevice() {
+  // The input restart pumps window messages, and an activation among them
+  // asks for a restore again: the one under way serves it.
+  static bool resetting = false;
+  if (resetting) return 0;
+  resetting = true;
   if (HardwareActive)
     G_D3D_RebuildDevice(RestartInput);
   else
     RestartInput();
+  resetting = false;
   return 0;
 }
 

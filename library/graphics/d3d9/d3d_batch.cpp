@@ -250,6 +250,7 @@ int G_D3D_SetDeviceDefaults() {
   s.fogColor = 0;
   s.fogStart = 0.0f;
   s.fogEnd = 1.0f;
+  s.fogDensity = 1.0f;  // the device's own
   s.filterMode = 3;  // none yet: the next filter setting reaches the device
   s.maxAnisotropy = 1;
   s.request.blendDirty = 1;

@@ -71,7 +71,8 @@ void RestoreCachedStates() {
   const UserBlendInfo& b = s.blendState;
   IDirect3DDevice9* d = Direct3DDevice;
   d->SetRenderState(D3DRS_ALPHATESTENABLE, static_cast<DWORD>(b.alphaTestEnable));
-  if (b.alphaFunc != 0) d->SetRenderState(D3DRS_ALPHAFUNC, static_cast<DWORD>(b.alphaFunc));
+  // A function never set is the device's own default.
+  d->SetRenderState(D3DRS_ALPHAFUNC, b.alphaFunc > 0 ? static_cast<DWORD>(b.alphaFunc) : D3DCMP_ALWAYS);
   d->SetRenderState(D3DRS_ALPHAREF, static_cast<DWORD>(b.alphaRef));
   d->SetRenderState(D3DRS_ALPHABLENDENABLE, static_cast<DWORD>(b.alphaBlendEnable));
   for (DWORD stage = 0; stage < 3; ++stage) {
@@ -174,7 +175,6 @@ void G_D3D_RebuildDevice(void (*restartInput)()) {
   Scene3DState& scene = Scene3D;
   const Matrix4F world = scene.world, view = scene.view, projection = scene.projection, viewport = scene.viewport;
   SelectDrawTarget(DrawTarget);
-  ReapplyDeviceState();
   for (int i = 0; i < 2; ++i) {
     G_D3D_ClearDrawTarget(nullptr);
     G_D3D_PresentFrame(nullptr, false);
@@ -510,6 +510,11 @@ void G_D3D_UploadMaskBytes(const PixelRect& rect) {
     for (int32_t x = 0; x < r.right - r.left; ++x) texel[x * bytes + bytes - 1] = mask[x];
   }
   MaskImageTexture->UnlockRect(0);
+}
+
+IDirect3DTexture9* G_D3D_MaskImageTexture(D3DFORMAT* format) {
+  if (format != nullptr) *format = MaskAlphaFormat;
+  return MaskImageTexture;
 }
 
 void G_D3D_PaintMaskTexture(int32_t flag) {

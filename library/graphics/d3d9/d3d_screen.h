@@ -89,3 +89,5 @@ void G_D3D_EndMaskDraw(const PixelRect& rect);
 void G_D3D_UploadMaskBytes(const PixelRect& rect);
 // Every texel of the mask image texture 0xFF (flag) or 0.
 void G_D3D_PaintMaskTexture(int32_t flag);
+// The mask image texture and its format, or null.
+IDirect3DTexture9* G_D3D_MaskImageTexture(D3DFORMAT* format);
