@@ -11,6 +11,7 @@
 #include "library/graphics/draw_api.h"
 #include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/mask_screen.h"
+#include "library/input/input_devices.h"
 #include "library/text/font_handle.h"
 #include "library/text/text_draw.h"
 #include "tests/graphics/d3d9/d3d_fixture.h"
@@ -93,7 +94,11 @@ class D3DRestoreTest : public D3DTest {
   }
   void TearDown() override {
     StopGraphics();
+    EndInputSystem();  // started again by the restore
     DestroyMainWindow();
+    // The next test has no window, and none closed.
+    MainWindowClosed = 0;
+    QuitRequested = 0;
     D3DTest::TearDown();
   }
 
