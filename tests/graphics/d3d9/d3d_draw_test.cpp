@@ -177,3 +177,47 @@ TEST_F(D3DDrawTest, ShapeEdgeCases) {
 }
 
 }  // namespace
+
+namespace {
+
+// Drawable graphs: a draw target of their own, filled and copied into on the
+// device; a plain texture graph takes a copy of the target through system
+// memory.
+TEST_F(D3DDrawTest, DrawableGraphsCopiesAndFills) {
+  SetDrawableGraphFlag(1);
+  const ObjectHandle target = CreateEmptyGraph(100, 60);
+  SetDrawableGraphFlag(0);
+  const GraphRecord* t = GetGraphRecordChecked(target);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->surface->request.drawable, 1);
+  ASSERT_EQ(SelectDrawTarget(target), 0);
+  EXPECT_EQ(D3D9CurrentState()->renderTarget, D3D9ObjectId(t->drawPieces[0].piece->surface));
+  EXPECT_EQ(D3D9CurrentState()->viewport.Width, 100u);
+  ASSERT_EQ(FillGraphWithColor(target, 10, 20, 30, 255), 0);
+  EXPECT_EQ(Sent(D3D9Call::ColorFill, {D3D9ObjectId(t->drawPieces[0].piece->surface), 0xFF0A141Eu}), 1);
+
+  // The target's rectangle into a plain graph: read back, converted.
+  const ObjectHandle copy = Graph(20, 10);
+  ASSERT_EQ(CopyScreenToGraph(5, 5, 25, 15, copy), 0);
+  EXPECT_EQ(Sent(D3D9Call::GetRenderTargetData, {}), 1);
+  const GraphRecord* c = GetGraphRecordChecked(copy);
+  const TexturePiece* p = c->drawPieces[0].piece;
+  D3DLOCKED_RECT locked{};
+  ASSERT_GE(p->staging->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), 0);
+  uint32_t texel = 0;
+  std::memcpy(&texel, static_cast<uint8_t*>(locked.pBits) + 3 * locked.Pitch + 4 * 4, 4);
+  p->staging->UnlockRect(0);
+  EXPECT_EQ(texel & 0xFFFFFF, 0x0A141Eu) << "the filled colour, read back";
+  EXPECT_EQ(CopyScreenToGraph(5, 5, 26, 15, copy), -1) << "not the graph's size";
+  // Into another drawable graph: copied on the device.
+  SetDrawableGraphFlag(1);
+  const ObjectHandle second = CreateEmptyGraph(20, 10);
+  SetDrawableGraphFlag(0);
+  D3D9ClearRecords();
+  ASSERT_EQ(CopyScreenToGraph(5, 5, 25, 15, second), 0);
+  EXPECT_EQ(Sent(D3D9Call::StretchRect, {D3D9ObjectId(t->drawPieces[0].piece->surface)}), 1);
+  SelectDrawTarget(BackScreenHandle);
+  EXPECT_EQ(D3D9CurrentState()->renderTarget, D3D9ObjectId(D3DBackBuffer));
+}
+
+}  // namespace
