@@ -21,7 +21,8 @@ int PauseMoviesOnDeactivate();
 
 // ---------------------------------------------------------------- sound
 
-int InitSoundSystem();
-int EndSoundSystem();
-int UpdateStreamSounds();
+struct SoundDecoder;
+// MP3 to PCM through DirectShow, the sound decoder's last format: -1 (the
+// conversion is not built, so the format is refused).
+int ConvertMp3ToPcm(SoundDecoder* decoder);
 
