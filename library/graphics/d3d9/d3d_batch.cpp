@@ -56,13 +56,6 @@ D3DMATRIX IdentityMatrix() {
   return m;
 }
 
-D3DMATRIX AsD3DMatrix(const Matrix4F& m) {
-  D3DMATRIX out;
-  static_assert(sizeof out == sizeof m);
-  std::memcpy(&out, &m, sizeof out);
-  return out;
-}
-
 // The initial shadow of the blend state: no stages in use, each stage
 // texture by diffuse, disabled.
 void ClearBlendStateCache() {
@@ -77,6 +70,13 @@ void ClearBlendStateCache() {
 }
 
 }  // namespace
+
+D3DMATRIX AsD3DMatrix(const Matrix4F& m) {
+  D3DMATRIX out;
+  static_assert(sizeof out == sizeof m);
+  std::memcpy(&out, &m, sizeof out);
+  return out;
+}
 
 // ---------------------------------------------------------------- scene
 

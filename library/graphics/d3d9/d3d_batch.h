@@ -50,6 +50,9 @@ struct BatchVertexBlend {
   float u1, v1, u2, v2;
 };
 
+// The library's matrix as the device takes it (the same layout).
+D3DMATRIX AsD3DMatrix(const Matrix4F& m);
+
 void G_D3D_BeginScene();
 void G_D3D_EndScene();
 // 0, or -1 without a device.

@@ -118,49 +118,15 @@ bool NearQuarterTurn(double a) {
 
 // ---------------------------------------------------------------- at a point and stretched
 
-int G_D3D_DrawGraph(GraphRecord* graph, float x, float y, int32_t trans, int32_t keepTransparency) {
-  if (Begin(graph, (trans ? DrawPrepTransparency : 0) | (keepTransparency ? DrawPrepKeepTransparency : 0)) != 0)
-    return -1;
-  const PixelRect& c = DrawClipRect;
-  const float w = static_cast<float>(graph->width), h = static_cast<float>(graph->height);
-  const bool inside = c.left <= x && c.top <= y && x + w <= c.right && y + h <= c.bottom;
-  if (!inside && !(x + w > c.left && y + h > c.top && x < c.right && y < c.bottom)) return 0;
-  const float* f = DrawClipRectF;
-  for (int32_t i = 0; i < graph->drawPieceCount; ++i) {
-    const GraphDrawPiece& d = graph->drawPieces[i];
-    UsePieceTexture(d);
-    QuadCorner q[4];
-    PieceCorners(d, q);
-    const float tw = static_cast<float>(d.piece->textureWidth), th = static_cast<float>(d.piece->textureHeight);
-    for (QuadCorner& k : q) {
-      k.x = x - 0.5f + k.x;
-      k.y = y - 0.5f + k.y;
-      if (inside) continue;
-      const float cx = std::clamp(k.x, f[0], f[2]), cy = std::clamp(k.y, f[1], f[3]);
-      k.u += (cx - k.x) / tw;
-      k.v += (cy - k.y) / th;
-      k.gx += (cx - k.x);
-      k.gy += (cy - k.y);
-      k.x = cx;
-      k.y = cy;
-    }
-    AppendQuad(q);
-  }
-  return 0;
-}
+namespace {
 
-int G_D3D_DrawGraphStretched(GraphRecord* graph, float x1, float y1, float x2, float y2, int32_t trans,
-                             int32_t filterSensitive) {
-  const int32_t keep = filterSensitive && DrawFilterMode != 1 ? DrawPrepKeepTransparency : 0;
-  if (Begin(graph, (trans ? DrawPrepTransparency : 0) | keep) != 0) return -1;
-  if (x1 == x2 || y1 == y2) return 0;
-  const PixelRect& c = DrawClipRect;
-  const float left = std::min(x1, x2), right = std::max(x1, x2), top = std::min(y1, y2), bottom = std::max(y1, y2);
-  const bool inside = c.left <= left && c.top <= top && right <= c.right && bottom <= c.bottom;
-  if (!inside && !(right > c.left && bottom > c.top && left < c.right && top < c.bottom)) return 0;
-  const float sx = (x2 - x1) / static_cast<float>(graph->width), sy = (y2 - y1) / static_cast<float>(graph->height);
-  const float clip[4] = {DrawClipRectF[0] - 0.5f, DrawClipRectF[1] - 0.5f, DrawClipRectF[2] - 0.5f,
-                         DrawClipRectF[3] - 0.5f};
+// The pieces of a graph placed from (originX, originY) at scale (sx, sy).
+// Unless the graph lies inside the area, every corner is held inside clip
+// {left, top, right, bottom}, its texture (and blend-graph) coordinates
+// moved by the distance it was held back, so that the visible part keeps
+// its texels where they were.
+void PlacePieces(GraphRecord* graph, float originX, float originY, float sx, float sy, bool inside,
+                 const float* clip) {
   for (int32_t i = 0; i < graph->drawPieceCount; ++i) {
     const GraphDrawPiece& d = graph->drawPieces[i];
     UsePieceTexture(d);
@@ -168,8 +134,8 @@ int G_D3D_DrawGraphStretched(GraphRecord* graph, float x1, float y1, float x2, f
     PieceCorners(d, q);
     const float tw = static_cast<float>(d.piece->textureWidth), th = static_cast<float>(d.piece->textureHeight);
     for (QuadCorner& k : q) {
-      k.x = x1 - 0.5f + k.x * sx;
-      k.y = y1 - 0.5f + k.y * sy;
+      k.x = originX + k.x * sx;
+      k.y = originY + k.y * sy;
       if (inside) continue;
       const float cx = std::clamp(k.x, clip[0], clip[2]), cy = std::clamp(k.y, clip[1], clip[3]);
       k.u += (cx - k.x) / (tw * sx);
@@ -181,6 +147,43 @@ int G_D3D_DrawGraphStretched(GraphRecord* graph, float x1, float y1, float x2, f
     }
     AppendQuad(q);
   }
+}
+
+// Whether the box lies inside the draw area, and whether it meets it at all.
+bool InsideArea(float left, float top, float right, float bottom) {
+  const PixelRect& c = DrawClipRect;
+  return c.left <= left && c.top <= top && right <= c.right && bottom <= c.bottom;
+}
+bool MeetsArea(float left, float top, float right, float bottom) {
+  const PixelRect& c = DrawClipRect;
+  return right > c.left && bottom > c.top && left < c.right && top < c.bottom;
+}
+
+}  // namespace
+
+int G_D3D_DrawGraph(GraphRecord* graph, float x, float y, int32_t trans, int32_t keepTransparency) {
+  if (Begin(graph, (trans ? DrawPrepTransparency : 0) | (keepTransparency ? DrawPrepKeepTransparency : 0)) != 0)
+    return -1;
+  const float right = x + static_cast<float>(graph->width), bottom = y + static_cast<float>(graph->height);
+  const bool inside = InsideArea(x, y, right, bottom);
+  if (!inside && !MeetsArea(x, y, right, bottom)) return 0;
+  PlacePieces(graph, x - 0.5f, y - 0.5f, 1.0f, 1.0f, inside, DrawClipRectF);
+  return 0;
+}
+
+int G_D3D_DrawGraphStretched(GraphRecord* graph, float x1, float y1, float x2, float y2, int32_t trans,
+                             int32_t filterSensitive) {
+  const int32_t keep = filterSensitive && DrawFilterMode != 1 ? DrawPrepKeepTransparency : 0;
+  if (Begin(graph, (trans ? DrawPrepTransparency : 0) | keep) != 0) return -1;
+  if (x1 == x2 || y1 == y2) return 0;
+  const float left = std::min(x1, x2), right = std::max(x1, x2), top = std::min(y1, y2), bottom = std::max(y1, y2);
+  const bool inside = InsideArea(left, top, right, bottom);
+  if (!inside && !MeetsArea(left, top, right, bottom)) return 0;
+  const float sx = (x2 - x1) / static_cast<float>(graph->width), sy = (y2 - y1) / static_cast<float>(graph->height);
+  // Held half a pixel inside, as the corners are placed half a pixel up and left.
+  const float clip[4] = {DrawClipRectF[0] - 0.5f, DrawClipRectF[1] - 0.5f, DrawClipRectF[2] - 0.5f,
+                         DrawClipRectF[3] - 0.5f};
+  PlacePieces(graph, x1 - 0.5f, y1 - 0.5f, sx, sy, inside, clip);
   return 0;
 }
 

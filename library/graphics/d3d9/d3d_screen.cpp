@@ -21,13 +21,6 @@
 
 namespace {
 
-D3DMATRIX AsD3D(const Matrix4F& m) {
-  D3DMATRIX out;
-  static_assert(sizeof out == sizeof m);
-  std::memcpy(&out, &m, sizeof out);
-  return out;
-}
-
 // The viewport over the draw area, sent whatever the shadow holds.
 void ViewportToDrawArea() {
   if (DrawAreaEmpty) return;
@@ -349,13 +342,13 @@ void G_D3D_SendTransforms() {
   if (Direct3DDevice == nullptr) return;
   G_D3D_FlushVertexBatch();
   const Scene3DState& s = Scene3D;
-  const D3DMATRIX world = AsD3D(s.world), view = AsD3D(s.view);
+  const D3DMATRIX world = AsD3DMatrix(s.world), view = AsD3DMatrix(s.view);
   G_D3D_SetWorldTransform(&world);
   G_D3D_SetViewMatrix(&view);
   Matrix4F projectionViewport, constant;
   MultiplyMatrix(&projectionViewport, &s.projection, &s.viewport);
   MultiplyMatrix(&constant, &projectionViewport, &s.areaMatrixInverse);
-  const D3DMATRIX projection = AsD3D(constant);
+  const D3DMATRIX projection = AsD3DMatrix(constant);
   G_D3D_SetProjectionMatrix(&projection);
 }
 

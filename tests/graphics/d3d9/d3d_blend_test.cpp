@@ -13,8 +13,7 @@ class D3DBlendTest : public D3DTest {
  protected:
   void SetUp() override {
     D3DTest::SetUp();
-    StartOn(D3D9FullAdapter(), 32, 640, 480);
-    SelectDrawTarget(BackScreenHandle);
+    StartOnBackScreen();
     graphs_ = MakeSceneGraphs();
     G_D3D_FlushVertexBatch();
     D3D9ClearRecords();

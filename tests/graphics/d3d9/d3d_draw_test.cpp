@@ -13,10 +13,7 @@ class D3DDrawTest : public D3DTest {
  protected:
   void SetUp() override {
     D3DTest::SetUp();
-    StartOn(D3D9FullAdapter(), 32, 640, 480);
-    SelectDrawTarget(BackScreenHandle);
-    G_D3D_FlushVertexBatch();
-    D3D9ClearRecords();
+    StartOnBackScreen();
   }
   static ObjectHandle Graph(int w, int h) {
     GraphImage image{};

@@ -18,9 +18,7 @@ class D3DMaskTextTest : public D3DTest {
  protected:
   void SetUp() override {
     D3DTest::SetUp();
-    StartOn(D3D9FullAdapter(), 32, 640, 480);
-    SelectDrawTarget(BackScreenHandle);
-    G_D3D_FlushVertexBatch();
+    StartOnBackScreen();
   }
   // The top byte of a mask texel.
   static uint8_t MaskTexel(int x, int y) {
