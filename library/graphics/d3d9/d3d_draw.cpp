@@ -25,38 +25,36 @@ struct QuadCorner {
 };
 
 // Writes a quad (corners top-left, top-right, bottom-left, bottom-right) as
-// the six vertices TL, TR, BL, BR, BL, TR of a triangle list.
+// the six vertices TL, TR, BL, BR, BL, TR of a triangle list, in the layout
+// of the batch's vertex kind.
 void AppendQuad(const QuadCorner* c, const int* order = nullptr) {
   static const int kOrder[6] = {0, 1, 2, 3, 2, 1};
   if (order == nullptr) order = kOrder;
   uint8_t* at = G_D3D_ReserveBatchVertices(D3DPT_TRIANGLELIST, 6);
   if (at == nullptr) return;
-  const uint32_t colour = PackedDrawColor;
-  if (VertexBatch.vertexKind == 2) {
-    auto* v = reinterpret_cast<BatchVertexBlend*>(at);
-    const BlendGraphTextureState& b = BlendGraphTexture;
-    for (int i = 0; i < 6; ++i) {
-      const QuadCorner& q = c[order[i]];
-      v[i].x = q.x;
-      v[i].y = q.y;
-      v[i].z = Draw2DDepth;
-      v[i].diffuse = colour;
-      v[i].u1 = (b.offsetX + q.gx) * b.reciprocalWidth;
-      v[i].v1 = (b.offsetY + q.gy) * b.reciprocalHeight;
-      v[i].u2 = q.u;
-      v[i].v2 = q.v;
-    }
-    return;
-  }
-  auto* v = reinterpret_cast<BatchVertexTextured*>(at);
+  const bool blend = VertexBatch.vertexKind == 2;
+  const BlendGraphTextureState& b = BlendGraphTexture;
   for (int i = 0; i < 6; ++i) {
     const QuadCorner& q = c[order[i]];
-    v[i].x = q.x;
-    v[i].y = q.y;
-    v[i].z = Draw2DDepth;
-    v[i].diffuse = colour;
-    v[i].u = q.u;
-    v[i].v = q.v;
+    auto place = [&](auto* v) {
+      v->x = q.x;
+      v->y = q.y;
+      v->z = Draw2DDepth;
+      v->diffuse = PackedDrawColor;
+    };
+    if (blend) {
+      BatchVertexBlend* v = reinterpret_cast<BatchVertexBlend*>(at) + i;
+      place(v);
+      v->u1 = (b.offsetX + q.gx) * b.reciprocalWidth;
+      v->v1 = (b.offsetY + q.gy) * b.reciprocalHeight;
+      v->u2 = q.u;
+      v->v2 = q.v;
+    } else {
+      BatchVertexTextured* v = reinterpret_cast<BatchVertexTextured*>(at) + i;
+      place(v);
+      v->u = q.u;
+      v->v = q.v;
+    }
   }
 }
 
