@@ -9,6 +9,7 @@
 
 #include "library/core/message_pump.h"
 #include "library/core/text_helpers.h"
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/d3d9/soft_glue.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_handle.h"
@@ -17,13 +18,6 @@
 #include "library/movie/movie_handle.h"
 
 namespace draw_frame {
-
-// On devices without a native subtract blend, the Direct3D back end draws
-// blend mode 3 between two inverting boxes here; false while the device
-// subtracts by itself.
-inline bool G_D3D_NeedsSubtractEmulation() { return false; }
-inline void BeginSubtractBlendEmulation(const PixelRect&) {}
-inline void EndSubtractBlendEmulation(const PixelRect&) {}
 
 // Toward zero; values beyond the 32-bit range (and NaN) give INT32_MIN.
 inline int32_t Truncate(float v) { return FloatToIntTrunc(v); }

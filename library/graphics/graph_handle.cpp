@@ -6,6 +6,7 @@
 #include "library/core/memory.h"
 #include "library/core/startup.h"
 #include "library/core/text_helpers.h"
+#include "library/graphics/d3d9/d3d_texture.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 #include "library/movie/movie_handle.h"
@@ -19,12 +20,9 @@ void CloseGraphMovie(GraphRecord* record) {
   record->movie = -1;
 }
 
-// The Direct3D back end releases a texture surface's textures here.
-void G_D3D_ReleaseSurfaceTextures(GraphSurface*) {}
-
 void ReleaseGraphSurfacePixels(GraphSurface* surface) {
   if (surface->request.hardware)
-    G_D3D_ReleaseSurfaceTextures(surface);
+    G_D3D_FreeSurfacePieces(surface);
   else
     ReleaseMemImg(&surface->image);
 }
@@ -66,6 +64,7 @@ int FreeGraph(ObjectHandle handle) {
     }
     record->surface = nullptr;
   }
+  G_D3D_FreeGraphDrawPieces(record);
   DropFileName(record);
   GraphHandleTable.Remove(static_cast<uint32_t>(handle) & HandleSlotBits);
   if (record->deleteNotify != nullptr) *record->deleteNotify = 1;
