@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "library/core/log.h"
+#include "library/graphics/d3d9/d3d_start.h"
+#include "library/graphics/d3d9/d3d_texture.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_create.h"
 #include "library/graphics/graph_handle.h"
@@ -12,13 +14,26 @@
 
 namespace {
 
-// The Direct3D back end asks for single-texture surfaces here while a movie
-// graph is made (SingleTextureRequest).
-void G_D3D_RequestSingleTexture() {}
-// The Direct3D back end moves the movie's frame into the graph's texture
-// here: through the Theora player's YUV surface when it has one, else from
-// the frame image.
-void G_D3D_UpdateMovieGraphTexture(MovieHandleRecord*, GraphRecord*) {}
+// A texture graph: the frame through the Theora player's YUV surface when
+// it has one (StretchRect into the first piece), else the RGB frame image
+// written into the graph's textures.
+void G_D3D_UpdateMovieGraphTexture(MovieHandleRecord* record, GraphRecord* graph) {
+  if (record->theora && GetTheoraYuvSurface(record->player) != nullptr && graph->surface->pieceCount > 0 &&
+      graph->surface->pieces[0].surface != nullptr) {
+    ConvertTheoraFrame(record->player, 0, 1);
+    const TexturePiece& piece = graph->surface->pieces[0];
+    const RECT area = {0, 0, piece.width, piece.height};
+    Direct3DDevice->StretchRect(static_cast<IDirect3DSurface9*>(GetTheoraYuvSurface(record->player)), &area,
+                                piece.surface, &area, D3DTEXF_NONE);
+    return;
+  }
+  if (record->theora) ConvertTheoraFrame(record->player, 1, 0);
+  GraphImage* frame = record->currentFrameImage;
+  if (frame == nullptr || frame->pixels == nullptr) return;
+  const PixelRect area = {0, 0, graph->width, graph->height};
+  TransferImageToGraphTexture(graph->handle, &area, 0, 0, frame, nullptr,
+                              !GraphCreateSettings.transferOptionInverse, 0);
+}
 
 bool SameLayout(const ColorFormat& a, const ColorFormat& b) {
   return a.colorBits == b.colorBits && a.bytesPerPixel == b.bytesPerPixel && a.redMask == b.redMask &&
@@ -37,10 +52,14 @@ ObjectHandle OpenMovieGraph(const char* fileName, int32_t movieMode) {
   GraphCreateSettings.transColorFlag = 0;
   GraphCreateSettings.keepFlag = 1;
   GraphCreateSettings.drawableFlag = 1;
-  G_D3D_RequestSingleTexture();
+  // Single textures only while the movie graph is made: later graphs are cut
+  // as before.
+  const uint32_t single = SingleTextureRequest;
+  SingleTextureRequest = 1;
   ObjectHandle graph = AllocGraphHandle();
   const int made = SetupGraphSurface(-1, graph, width, height, 0, 0, 0);
   GraphCreateSettings = saved;
+  SingleTextureRequest = single;
   if (made != 0) {
     // Neither the graph nor the movie is left behind.
     WriteErrorLogFormat("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", fileName);

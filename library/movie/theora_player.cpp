@@ -5,6 +5,7 @@
 
 #include "library/core/log.h"
 #include "library/core/memory.h"
+#include "library/graphics/d3d9/d3d_start.h"
 #include "library/graphics/graphics_system.h"
 #include "library/movie/yuv_tables.h"
 
@@ -16,17 +17,34 @@ constexpr int32_t kGrowStep = 1000;
 // library plays comes near it, and a damaged header could ask for any size.
 constexpr uint32_t kMaxFrameSide = 16384;
 
-// ---------------------------------------------------------------- Direct3D steps
+// ---------------------------------------------------------------- Direct3D
 
-// The Direct3D back end makes an off-screen plain surface of the picture
-// size here, trying "YV12", "YUY2" and "UYVY" in that order; null when none
-// can be made.
-void* G_D3D_CreateMovieYuvSurface(int32_t, int32_t, uint32_t*) { return nullptr; }
-// The Direct3D back end locks the surface here: the pixels and the pitch, or
-// null when the lock fails.
-uint8_t* G_D3D_LockMovieYuvSurface(void*, int32_t*) { return nullptr; }
-void G_D3D_UnlockMovieYuvSurface(void*) {}
-void G_D3D_ReleaseMovieYuvSurface(void*) {}
+// An off-screen plain surface of the picture size in the default pool, in
+// the first of "YV12", "YUY2" and "UYVY" that the device makes; null when
+// none.
+void* G_D3D_CreateMovieYuvSurface(int32_t width, int32_t height, uint32_t* format) {
+  if (Direct3DDevice == nullptr) return nullptr;
+  for (uint32_t fourcc : {FourCCYV12, FourCCYUY2, FourCCUYVY}) {
+    IDirect3DSurface9* surface = nullptr;
+    if (Direct3DDevice->CreateOffscreenPlainSurface(static_cast<UINT>(width), static_cast<UINT>(height), fourcc,
+                                                    D3DPOOL_DEFAULT, &surface, nullptr) >= 0 &&
+        surface != nullptr) {
+      *format = fourcc;
+      return surface;
+    }
+  }
+  return nullptr;
+}
+
+// The surface's pixels and pitch, or null when the lock fails.
+uint8_t* G_D3D_LockMovieYuvSurface(void* surface, int32_t* pitch) {
+  D3DLOCKED_RECT locked{};
+  if (static_cast<IDirect3DSurface9*>(surface)->LockRect(&locked, nullptr, 0) < 0) return nullptr;
+  *pitch = locked.Pitch;
+  return static_cast<uint8_t*>(locked.pBits);
+}
+void G_D3D_UnlockMovieYuvSurface(void* surface) { static_cast<IDirect3DSurface9*>(surface)->UnlockRect(); }
+void G_D3D_ReleaseMovieYuvSurface(void* surface) { static_cast<IDirect3DSurface9*>(surface)->Release(); }
 
 // ---------------------------------------------------------------- reading
 
