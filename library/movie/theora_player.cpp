@@ -128,9 +128,8 @@ void CopyPlane(uint8_t* dest, const unsigned char* source, int32_t stride, int32
                 static_cast<size_t>(width));
 }
 
-// The decoder's picture into a free slot (planes reallocated when their sizes
-// changed), labelled with the decoded frame. Under the ring lock. False when
-// there is no picture or no memory for it.
+// The decoder's picture into the planes of a free slot (reallocated when
+// their sizes changed). False when there is no picture or no memory for it.
 bool StorePicture(TheoraMovieState* s, TheoraFrameSlot* slot) {
   yuv_buffer yuv;
   if (theora_decode_YUVout(&s->decoder, &yuv) != 0 || yuv.y == nullptr || yuv.u == nullptr || yuv.v == nullptr ||
@@ -145,7 +144,8 @@ bool StorePicture(TheoraMovieState* s, TheoraFrameSlot* slot) {
     TrackedFree(slot->luma);
     TrackedFree(slot->cb);
     TrackedFree(slot->cr);
-    *slot = TheoraFrameSlot{};
+    slot->luma = slot->cb = slot->cr = nullptr;
+    slot->lumaWidth = slot->lumaHeight = slot->chromaWidth = slot->chromaHeight = 0;
     return false;
   }
   slot->lumaWidth = yuv.y_width;
@@ -157,8 +157,6 @@ bool StorePicture(TheoraMovieState* s, TheoraFrameSlot* slot) {
   CopyPlane(slot->luma, yuv.y, yuv.y_stride, yuv.y_width, yuv.y_height);
   CopyPlane(slot->cb, yuv.u, yuv.uv_stride, yuv.uv_width, yuv.uv_height);
   CopyPlane(slot->cr, yuv.v, yuv.uv_stride, yuv.uv_width, yuv.uv_height);
-  slot->frame = s->decodedFrame;
-  slot->valid = 1;
   return true;
 }
 
@@ -238,11 +236,15 @@ void DropStaleSlots(TheoraMovieState* s, int32_t current) {
   LeaveCriticalSection(&s->ringLock);
 }
 
+// A slot neither valid nor being read, or null.
 TheoraFrameSlot* FreeSlot(TheoraMovieState* s) {
-  for (int32_t i = 0; i < s->ringSize; ++i) {
-    if (!s->ring[i].valid) return &s->ring[i];
+  TheoraFrameSlot* free = nullptr;
+  EnterCriticalSection(&s->ringLock);
+  for (int32_t i = 0; i < s->ringSize && free == nullptr; ++i) {
+    if (!s->ring[i].valid && !s->ring[i].reading) free = &s->ring[i];
   }
-  return nullptr;
+  LeaveCriticalSection(&s->ringLock);
+  return free;
 }
 
 // The first frame of the window, from the current frame on, that the ring
@@ -267,10 +269,12 @@ bool FillSlot(TheoraMovieState* s, TheoraFrameSlot* slot, int32_t frame) {
                                                : TheoraDecodeFrames(s, static_cast<int32_t>(count));
     if (result < 0) return false;
   }
+  if (!StorePicture(s, slot)) return false;
   EnterCriticalSection(&s->ringLock);
-  const bool stored = StorePicture(s, slot);
+  slot->frame = s->decodedFrame;
+  slot->valid = 1;
   LeaveCriticalSection(&s->ringLock);
-  return stored;
+  return true;
 }
 
 DWORD TheoraDecodeThread(void* parameter) {
@@ -592,8 +596,12 @@ int ConvertTheoraFrame(TheoraMovieState* s, int32_t toRgb, int32_t toSurface) {
   if (!rgb && !surface) return 0;
   const int32_t current = s->currentFrame.load();
   for (;;) {
+    // The slot is marked while it is read, so that the thread leaves its
+    // planes alone without the lock being held for the conversion.
     EnterCriticalSection(&s->ringLock);
-    const TheoraFrameSlot* slot = SlotOfFrame(s, current);
+    TheoraFrameSlot* slot = SlotOfFrame(s, current);
+    if (slot != nullptr) slot->reading = 1;
+    LeaveCriticalSection(&s->ringLock);
     if (slot != nullptr) {
       if (surface) {
         WriteYuvSurface(s, *slot);
@@ -603,10 +611,11 @@ int ConvertTheoraFrame(TheoraMovieState* s, int32_t toRgb, int32_t toSurface) {
         WriteRgbImage(s, *slot);
         s->rgbUpToDate = 1;
       }
+      EnterCriticalSection(&s->ringLock);
+      slot->reading = 0;
       LeaveCriticalSection(&s->ringLock);
       return 1;
     }
-    LeaveCriticalSection(&s->ringLock);
     const int32_t state = s->threadState.load();
     if (state == TheoraThreadEnded) return 0;
     if (state == TheoraThreadSeeking) {

@@ -6,7 +6,7 @@
 // The caller and the thread share the request and state words (atomic) and
 // hand over requests by polling: a pause request is acknowledged with state
 // 4, an exit request with state 3. The ring's slots are filled by the thread
-// and read by the caller under the ring lock.
+// and read by the caller, which take them under the ring lock.
 #pragma once
 
 #include <ogg/ogg.h>
@@ -35,9 +35,13 @@ struct TheoraPageEntry {
 };
 
 // One decoded picture. Planes are reallocated only when their sizes change.
+// valid, frame and reading change under the ring lock; the thread writes the
+// planes of a slot that is neither valid nor being read, the caller reads
+// those of a slot it marked as being read.
 struct TheoraFrameSlot {
   int32_t valid;
   int32_t frame;
+  int32_t reading;  // 1 while the caller converts from the slot
   uint8_t* luma;
   uint8_t* cb;
   uint8_t* cr;
