@@ -1,6 +1,7 @@
 // The library's public interface: the flat set of functions the game calls.
 #pragma once
 
+#include "library/core/log.h"
 #include "library/core/main_window.h"
 #include "library/core/message_pump.h"
 #include "library/core/random.h"
@@ -19,3 +20,5 @@
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/mask_screen.h"
+// Entries of the font and sound modules until they are built.
+#include "library/core/pending_modules.h"
