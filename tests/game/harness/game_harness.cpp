@@ -34,6 +34,13 @@ struct GameExitSignal {
   int code;
 };
 
+// Test literals are Shift-JIS; file names on disk are UTF-8.
+std::string Utf8(const std::string& sjis) {
+  std::string utf8;
+  SjisToUtf8(sjis, utf8);
+  return utf8;
+}
+
 int AxisOf(uint32_t bits, uint32_t negative, uint32_t positive) {
   if (bits & negative) return -32768;
   if (bits & positive) return 32767;
@@ -83,7 +90,7 @@ GameHarness::GameHarness(const GameOptions& options) : options_(options) {
   fs::current_path(workDir_);
   if (!options_.media.empty()) LinkMedia();
   for (const auto& [name, bytes] : options_.files) {
-    fs::path path = fs::path(workDir_) / name;
+    fs::path path = fs::path(workDir_) / Utf8(name);
     std::error_code ec;
     fs::remove(path, ec);
     fs::create_directories(path.parent_path(), ec);
@@ -149,7 +156,7 @@ void GameHarness::LinkMedia() {
       continue;
     }
     bool hidden = false;
-    for (const std::string& h : options_.hiddenMedia) hidden |= relative == fs::path(h);
+    for (const std::string& h : options_.hiddenMedia) hidden |= relative == fs::path(Utf8(h));
     if (!hidden) fs::create_symlink(it->path(), target / relative);
   }
   if (ec) ADD_FAILURE() << "cannot read the media folder " << options_.media << ": " << ec.message();

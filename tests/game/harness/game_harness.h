@@ -46,11 +46,12 @@ struct GameOptions {
   int pads = 4;
   // The media folder linked as "media" into the working folder; empty: none.
   std::string media = GeneratedMediaDir();
-  // Media files (paths below the media folder, UTF-8, '/') left out of the
-  // working folder's media.
+  // Media files (paths below the media folder with '/', Shift-JIS as the
+  // tests' own string literals are) left out of the working folder's media.
   std::vector<std::string> hiddenMedia;
-  // Files written into the working folder before start-up (path, bytes); a
-  // path below "media/" replaces or adds a media file for this run only.
+  // Files written into the working folder before start-up (Shift-JIS path,
+  // bytes); a path below "media/" replaces or adds a media file for this run
+  // only.
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
   // The stall watchdog: the most frames a running state machine may stay on
   // one step (0: off).
