@@ -18,6 +18,7 @@
 #include "library/core/startup.h"
 #include "library/core/system_report.h"
 #include "library/graphics/d3d9/soft_glue.h"
+#include "platform/gdi/gdi.h"
 #include "platform/win32/sjis.h"
 #include "platform/win32/win32.h"
 #include "tests/game/harness/game_registry.h"
@@ -98,6 +99,7 @@ GameHarness::GameHarness(const GameOptions& options) : options_(options) {
   }
 
   PlatformSetDebugOutput(options_.logToStderr);
+  PlatformSkipWindowBlits(!options_.windowPictures);
   PlatformUseVirtualClock(true, 1000000);
   PlatformSetMessageBoxHook(&HarnessMessageBox);
   PlatformSetExitHook(&HarnessExit);
@@ -129,6 +131,7 @@ GameHarness::~GameHarness() {
   PlatformSetMessageBoxHook(nullptr);
   PlatformUseVirtualClock(false);
   PlatformSetDebugOutput(true);
+  PlatformSkipWindowBlits(false);
   std::error_code ec;
   fs::current_path(previousDir_, ec);
   RemoveTree(workDir_);

@@ -58,6 +58,9 @@ struct GameOptions {
   int stallFrames = 3600;
   // Copy the library's log lines to standard error as they are written.
   bool logToStderr = false;
+  // Copy each presented picture into the (dummy) window as the program
+  // does; off, frames skip that copy (Pixel reads the back screen either way).
+  bool windowPictures = false;
 };
 
 // One frame's input.
