@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -138,31 +139,56 @@ GameHarness::~GameHarness() {
   current = nullptr;
 }
 
+namespace {
+
+// Builds target as source with the given relative paths left out: a folder
+// that holds none of them is one link to the shared folder, the others are
+// folders of their own whose entries are linked one by one.
+void LinkTree(const fs::path& source, const fs::path& target, const std::vector<fs::path>& left,
+              const fs::path& relative) {
+  std::error_code ec;
+  bool touched = false;
+  for (const fs::path& l : left) {
+    auto mismatch = std::mismatch(relative.begin(), relative.end(), l.begin(), l.end());
+    touched |= mismatch.first == relative.end();
+  }
+  if (!touched) {
+    fs::create_symlink(source / relative, target / relative, ec);
+    return;
+  }
+  fs::create_directories(target / relative, ec);
+  for (const fs::directory_entry& e : fs::directory_iterator(source / relative, ec)) {
+    fs::path child = relative / e.path().filename();
+    if (std::find(left.begin(), left.end(), child) != left.end()) continue;
+    LinkTree(source, target, left, child);
+  }
+}
+
+}  // namespace
+
 void GameHarness::LinkMedia() {
   fs::path source = fs::absolute(options_.media);
   fs::path target = fs::path(workDir_) / "media";
-  bool ownFiles = !options_.hiddenMedia.empty();
-  for (const auto& [name, bytes] : options_.files) ownFiles |= name.rfind("media/", 0) == 0;
+  std::vector<fs::path> left;
+  for (const std::string& h : options_.hiddenMedia) left.push_back(fs::path(Utf8(h)).lexically_normal());
+  for (const auto& [name, bytes] : options_.files)
+    if (name.rfind("media/", 0) == 0) left.push_back(fs::path(Utf8(name.substr(6))).lexically_normal());
   std::error_code ec;
-  if (!ownFiles) {
-    // The shared folder itself: nothing of this run is written into it.
+  if (!fs::is_directory(source, ec)) {
+    ADD_FAILURE() << "no media folder " << options_.media;
+    return;
+  }
+  // Nothing left out: the shared folder itself, which no run writes into.
+  if (left.empty()) {
     fs::create_directory_symlink(source, target, ec);
     if (ec) ADD_FAILURE() << "cannot link the media folder " << options_.media << ": " << ec.message();
     return;
   }
-  // A tree of its own, each file a link to the shared one.
-  for (auto it = fs::recursive_directory_iterator(source, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    fs::path relative = fs::relative(it->path(), source);
-    if (it->is_directory()) {
-      fs::create_directories(target / relative);
-      continue;
-    }
-    bool hidden = false;
-    for (const std::string& h : options_.hiddenMedia) hidden |= relative == fs::path(Utf8(h));
-    if (!hidden) fs::create_symlink(it->path(), target / relative);
+  fs::create_directories(target, ec);
+  for (const fs::directory_entry& e : fs::directory_iterator(source, ec)) {
+    fs::path child = e.path().filename();
+    if (std::find(left.begin(), left.end(), child) == left.end()) LinkTree(source, target, left, child);
   }
-  if (ec) ADD_FAILURE() << "cannot read the media folder " << options_.media << ": " << ec.message();
 }
 
 void GameHarness::EndGame() {
