@@ -1,6 +1,9 @@
 #include "tests/game/harness/game_harness.h"
 
 #include <SDL.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -605,6 +608,11 @@ GameRunResult RunGame(const GameOptions& options, const std::function<void(GameH
     } catch (const std::exception& e) {
       SendRecord(kFailure, __FILE__, std::string("exception from the game body: ") + e.what(), __LINE__);
     }
+#if defined(__SANITIZE_ADDRESS__)
+    // The process ends with _exit, which skips the leak check at exit.
+    if (__lsan_do_recoverable_leak_check() != 0)
+      SendRecord(kFailure, __FILE__, "the game process leaked memory (the report is above)", __LINE__);
+#endif
     SendRecord(kDone, "");
     close(reportFd);
     fflush(stdout);
