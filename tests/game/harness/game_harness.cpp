@@ -347,6 +347,15 @@ void GameHarness::PressWhile(std::function<bool()> condition, int record, int bu
 
 void GameHarness::AddFrameHook(std::function<void(GameHarness&)> hook) { hooks_.push_back(std::move(hook)); }
 
+void GameHarness::When(std::function<bool()> condition, std::function<void()> action) {
+  auto done = std::make_shared<bool>(false);
+  hooks_.push_back([condition = std::move(condition), action = std::move(action), done](GameHarness&) {
+    if (*done || !condition()) return;
+    *done = true;
+    action();
+  });
+}
+
 void GameHarness::ApplyInput(const FrameInput& in) {
   for (int p = 0; p < 16; ++p) {
     uint32_t bits = in.pads[p];

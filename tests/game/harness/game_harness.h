@@ -140,6 +140,9 @@ class GameHarness {
   // A function run before every frame, after the input was made (pokes of
   // game globals that must happen at a given step).
   void AddFrameHook(std::function<void(GameHarness&)> hook);
+  // The action, once, before the first frame at which condition() holds:
+  //   h.When([] { return SetupStep == 8; }, [] { /* make every player a CPU */ });
+  void When(std::function<bool()> condition, std::function<void()> action);
 
   // The pad and mask that press a button of a record, from KeyConfigTable
   // (device 1 is pad 1; pad 0 for a record without a device).
