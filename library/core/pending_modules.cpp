@@ -19,6 +19,7 @@ int InitSoundSystem() { return 0; }  // sound: device, buffers, sound thread
 int EndSoundSystem() { return 0; }
 int UpdateStreamSounds() { return 0; }
 
+<<<<<<< HEAD
 // ---------------------------------------------------------------- fonts
 
 int DeleteFontHandle(int) { return 0; }
@@ -40,3 +41,5 @@ int PlaySoundHandle(int32_t, int32_t, int32_t) { return -1; }
 int StopSoundHandle(int32_t) { return -1; }
 int DeleteSoundHandle(int32_t, int32_t) { return -1; }
 int SetSoundHandleVolume(int32_t, int32_t) { return -1; }
+=======
+>>>>>>> main

@@ -29,6 +29,7 @@ int InitSoundSystem();
 int EndSoundSystem();
 int UpdateStreamSounds();
 
+<<<<<<< HEAD
 // ---------------------------------------------------------------- fonts
 
 int DeleteFontHandle(int handle);
@@ -53,3 +54,5 @@ int StopSoundHandle(int32_t handle);
 int DeleteSoundHandle(int32_t handle, int32_t unused);
 int SetSoundHandleVolume(int32_t volume, int32_t handle);
 
+=======
+>>>>>>> main

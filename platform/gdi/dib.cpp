@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/gdi/dc_font.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win32/win32_window.h"
 
@@ -44,6 +45,7 @@ namespace {
 // A memory device context; its HDC is the record's address.
 struct MemoryDc {
   HBITMAP selected = nullptr;
+  std::shared_ptr<HFONT__> font;  // null: the context's own default
 };
 
 std::mutex& GdiMutex() {
@@ -425,7 +427,23 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
               info, usage);
 }
 
+<<<<<<< HEAD
 void PlatformSkipWindowBlits(bool skip) { skipWindowBlits.store(skip); }
+=======
+bool SwapMemoryDcFont(HDC dc, std::shared_ptr<HFONT__>& font) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  MemoryDc* record = FindDc(dc);
+  if (record == nullptr) return false;
+  record->font.swap(font);
+  return true;
+}
+
+std::shared_ptr<HFONT__> MemoryDcFont(HDC dc) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  MemoryDc* record = FindDc(dc);
+  return record != nullptr ? record->font : nullptr;
+}
+>>>>>>> main
 
 int PlatformLiveGdiObjectCount() {
   std::lock_guard<std::mutex> lock(GdiMutex());

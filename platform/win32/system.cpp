@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/d3d9/d3d9_control.h"
 #include "platform/win32/win32_system.h"
 
 void GetSystemInfo(SYSTEM_INFO* info) {
@@ -82,6 +83,7 @@ struct Export {
 struct Module {
   const char* name;
   const Export* exports;
+  bool (*available)() = nullptr;  // null: always
 };
 
 const Export kKernelExports[] = {
@@ -91,12 +93,17 @@ const Export kUserExports[] = {{nullptr, nullptr}};
 const Export kDwmExports[] = {
     {"DwmEnableComposition", reinterpret_cast<FARPROC>(&DwmEnableCompositionImpl)},
     {nullptr, nullptr}};
+const Export kD3D9Exports[] = {
+    {"Direct3DCreate9", reinterpret_cast<FARPROC>(&Direct3DCreate9)},
+    {"Direct3DCreate9Ex", reinterpret_cast<FARPROC>(&Direct3DCreate9Ex)},
+    {nullptr, nullptr}};
 
 Module kModules[] = {
     {"", kUserExports},  // the program itself
     {"kernel32", kKernelExports},
     {"user32", kUserExports},
     {"dwmapi", kDwmExports},
+    {"d3d9", kD3D9Exports, D3D9ModuleAvailable},
 };
 
 Module* FindModule(LPCSTR name) {
@@ -107,7 +114,7 @@ Module* FindModule(LPCSTR name) {
   if (key.size() > 4 && key.compare(key.size() - 4, 4, ".dll") == 0) key.resize(key.size() - 4);
   if (key.empty()) return nullptr;
   for (Module& m : kModules)
-    if (key == m.name) return &m;
+    if (key == m.name) return m.available == nullptr || m.available() ? &m : nullptr;
   return nullptr;
 }
 

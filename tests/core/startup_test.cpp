@@ -63,10 +63,16 @@ const std::vector<std::string> kStartUp = {
     "DirectInput 関連の初期化は正常に終了しました",
     "DirectDraw オブジェクトの取得を行います.... 成功",
     "引き続き初期化処理... 初期化に成功しました",
+    "IDirect3D9Ex オブジェクトを取得します.... 成功",
+    "IDirect3DDevice9Ex オブジェクトを取得します.... Direct3DDevice9Ex の作成に失敗しました",
+    "フォントの初期化を行います",
+    "フォントの初期化は正常に終了しました",
     "文字コードバッファの初期化を行います... 完了しました",
 };
 
 const std::vector<std::string> kShutDown = {
+    "フォントの初期化を行います",
+    "フォントの初期化は正常に終了しました",
     "DirectInput 関連の終了処理... 完了",
     "ウインドウを閉じようとしています",
     "ウインドウが破棄されようとしています",
@@ -209,12 +215,13 @@ TEST_F(LibraryTest, FatalErrorExitLogsShutsDownAndExits) {
   ASSERT_EQ(InitLibrary(), 0);
   EXPECT_EXIT(FatalErrorExitFormat("fatal %d", 7), testing::ExitedWithCode(255), "");
   std::vector<std::string> lines = ReadLogLines("Log.txt");
-  ASSERT_GE(lines.size(), 10u);
-  std::vector<std::string> tail(lines.end() - 10, lines.end());
+  ASSERT_GE(lines.size(), 12u);
+  std::vector<std::string> tail(lines.end() - 12, lines.end());
   EXPECT_EQ(tail[0], "fatal 7");
-  EXPECT_EQ(tail[1], "DirectInput 関連の終了処理... 完了");
-  EXPECT_EQ(tail[2], "ウインドウを閉じようとしています");
-  EXPECT_EQ(tail[7], "Alloc memory dump");
+  EXPECT_EQ(tail[1], "フォントの初期化を行います");
+  EXPECT_EQ(tail[3], "DirectInput 関連の終了処理... 完了");
+  EXPECT_EQ(tail[4], "ウインドウを閉じようとしています");
+  EXPECT_EQ(tail[9], "Alloc memory dump");
 }
 
 }  // namespace
