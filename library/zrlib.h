@@ -20,10 +20,7 @@
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/mask_screen.h"
-<<<<<<< HEAD
-// Entries of the font and sound modules until they are built.
-#include "library/core/pending_modules.h"
-=======
 #include "library/text/font_handle.h"
 #include "library/text/text_draw.h"
->>>>>>> main
+// Entries of the sound module until it is built.
+#include "library/core/pending_modules.h"

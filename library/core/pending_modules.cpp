@@ -19,20 +19,6 @@ int InitSoundSystem() { return 0; }  // sound: device, buffers, sound thread
 int EndSoundSystem() { return 0; }
 int UpdateStreamSounds() { return 0; }
 
-<<<<<<< HEAD
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int) { return 0; }
-
-
-int CreateFontToHandle(const char*, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t) {
-  return -1;
-}
-int DrawTextToHandle(int32_t, int32_t, const char*, uint32_t, int32_t, uint32_t, int32_t) { return -1; }
-int DrawFormatTextToHandle(int32_t, int32_t, uint32_t, int32_t, const char*, ...) { return -1; }
-int DrawTextWithDefaultFont(int32_t, int32_t, const char*, uint32_t, uint32_t) { return -1; }
-int GetFormatTextWidthToHandle(int32_t, const char*, ...) { return 0; }
-
 // ---------------------------------------------------------------- sound (game entries)
 
 int SetSoundLoadType(int32_t) { return 0; }
@@ -41,5 +27,3 @@ int PlaySoundHandle(int32_t, int32_t, int32_t) { return -1; }
 int StopSoundHandle(int32_t) { return -1; }
 int DeleteSoundHandle(int32_t, int32_t) { return -1; }
 int SetSoundHandleVolume(int32_t, int32_t) { return -1; }
-=======
->>>>>>> main

@@ -29,24 +29,8 @@ int InitSoundSystem();
 int EndSoundSystem();
 int UpdateStreamSounds();
 
-<<<<<<< HEAD
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int handle);
-
-// The game's entries of the font and sound modules, until those modules are
-// built: fonts are never made (-1) and draw nothing; sounds load as handle 0,
-// which no sound call accepts, so start-up goes on silent.
-int CreateFontToHandle(const char* face, int32_t size, int32_t thickness, int32_t fontType, int32_t charSet,
-                       int32_t edgeSize, int32_t italic, int32_t wantedSlot, int32_t wantedCheck);
-int DrawTextToHandle(int32_t x, int32_t y, const char* text, uint32_t colour, int32_t fontHandle,
-                     uint32_t edgeColour, int32_t vertical);
-int DrawFormatTextToHandle(int32_t x, int32_t y, uint32_t colour, int32_t fontHandle, const char* format, ...);
-int DrawTextWithDefaultFont(int32_t x, int32_t y, const char* text, uint32_t colour, uint32_t edgeColour);
-int GetFormatTextWidthToHandle(int32_t fontHandle, const char* format, ...);
-
-// ---------------------------------------------------------------- sound (game entries)
-
+// The game's entries of the sound module, until it is built: sounds load as
+// handle 0, which no sound call accepts, so start-up goes on silent.
 int SetSoundLoadType(int32_t type);
 int LoadSoundFile(const char* fileName, int32_t bufferCount, int32_t shareHandle);
 int PlaySoundHandle(int32_t handle, int32_t playType, int32_t fromTop);
@@ -54,5 +38,3 @@ int StopSoundHandle(int32_t handle);
 int DeleteSoundHandle(int32_t handle, int32_t unused);
 int SetSoundHandleVolume(int32_t volume, int32_t handle);
 
-=======
->>>>>>> main

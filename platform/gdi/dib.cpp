@@ -427,9 +427,6 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
               info, usage);
 }
 
-<<<<<<< HEAD
-void PlatformSkipWindowBlits(bool skip) { skipWindowBlits.store(skip); }
-=======
 bool SwapMemoryDcFont(HDC dc, std::shared_ptr<HFONT__>& font) {
   std::lock_guard<std::mutex> lock(GdiMutex());
   MemoryDc* record = FindDc(dc);
@@ -443,7 +440,8 @@ std::shared_ptr<HFONT__> MemoryDcFont(HDC dc) {
   MemoryDc* record = FindDc(dc);
   return record != nullptr ? record->font : nullptr;
 }
->>>>>>> main
+
+void PlatformSkipWindowBlits(bool skip) { skipWindowBlits.store(skip); }
 
 int PlatformLiveGdiObjectCount() {
   std::lock_guard<std::mutex> lock(GdiMutex());
