@@ -9,6 +9,7 @@
 #include "game/shell/shared_media.h"
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/mask_screen.h"
+#include "library/text/font_handle.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
 #include "tests/support/test_support.h"
@@ -127,11 +128,15 @@ TEST(GameStartUp, WindowModeChangesReloadWithoutLeaking) {
     ASSERT_EQ(h.StartUp(), 0);
     ASSERT_TRUE(h.Frames(2));
     uint32_t graphs = GraphHandleTable.count;
+    uint32_t fonts = FontHandleTable.count;
+    for (int32_t& font : FontHandlesBySize) EXPECT_TRUE(IsValidFontHandle(font));
     for (int32_t mode : {0, 1}) {
       // What the options screen does when it is left with a new mode.
       ChangeWindowMode(mode);
       ASSERT_EQ(InitGame(), 0) << "mode " << mode;
       EXPECT_EQ(GraphHandleTable.count, graphs) << "mode " << mode;
+      EXPECT_EQ(FontHandleTable.count, fonts) << "mode " << mode;
+      EXPECT_TRUE(IsValidFontHandle(FontHandle35));
       EXPECT_TRUE(MaskScreenCreated);
       EXPECT_FALSE(MaskScreenEnabled);
       EXPECT_TRUE(IsGraphHandleValid(ItemIcons[39]));
