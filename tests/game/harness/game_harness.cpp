@@ -22,6 +22,7 @@
 #include "library/core/startup.h"
 #include "library/core/system_report.h"
 #include "library/graphics/d3d9/soft_glue.h"
+#include "library/graphics/graphics_system.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win32/sjis.h"
 #include "platform/win32/win32.h"
@@ -209,6 +210,7 @@ int GameHarness::StartUp() {
     return -1;
   }
   started_ = true;
+  if (options_.softwareRenderer) SetUseHardwareFlag(0);
   int result;
   try {
     result = StartGame();
@@ -466,6 +468,10 @@ void GameHarness::Watchdog() {
 // ---------------------------------------------------------------- screen
 
 uint32_t GameHarness::Pixel(int x, int y) const {
+  if (HardwareActive) {
+    ADD_FAILURE() << "the screen is drawn by Direct3D: Pixel reads the software renderer's screen only";
+    return 0;
+  }
   const MEMIMG& screen = ScreenMemImg;
   if (screen.buffer == nullptr || x < 0 || y < 0 || x >= screen.width || y >= screen.height) return 0;
   const uint8_t* row = screen.pixels + static_cast<int64_t>(y) * screen.buffer->pitch;

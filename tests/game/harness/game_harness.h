@@ -58,6 +58,9 @@ struct GameOptions {
   int stallFrames = 3600;
   // Copy the library's log lines to standard error as they are written.
   bool logToStderr = false;
+  // Draw with the software renderer (the library's setting made before
+  // start-up), so pictures are the same on every machine and Pixel reads them.
+  bool softwareRenderer = true;
   // Copy each presented picture into the (dummy) window as the program
   // does; off, frames skip that copy (Pixel reads the back screen either way).
   bool windowPictures = false;
