@@ -622,6 +622,11 @@ GameRunResult RunGame(const GameOptions& options, const std::function<void(GameH
       body(harness);
     } catch (const std::exception& e) {
       SendRecord(kFailure, __FILE__, std::string("exception from the game body: ") + e.what(), __LINE__);
+    } catch (const GameExitSignal& e) {
+      SendRecord(kFailure, __FILE__,
+                 "the game exited (code " + std::to_string(e.code) + ") outside StartUp and Frame", __LINE__);
+    } catch (...) {
+      SendRecord(kFailure, __FILE__, "an exception from the game body", __LINE__);
     }
 #if defined(__SANITIZE_ADDRESS__)
     // The process ends with _exit, which skips the leak check at exit.
