@@ -20,7 +20,6 @@
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/mask_screen.h"
+#include "library/sound/sound.h"
 #include "library/text/font_handle.h"
 #include "library/text/text_draw.h"
-// Entries of the sound module until it is built.
-#include "library/core/pending_modules.h"

@@ -15,15 +15,5 @@ int PauseMoviesOnDeactivate() { return 0; }
 
 // ---------------------------------------------------------------- sound
 
-int InitSoundSystem() { return 0; }  // sound: device, buffers, sound thread
-int EndSoundSystem() { return 0; }
-int UpdateStreamSounds() { return 0; }
+int ConvertMp3ToPcm(SoundDecoder*) { return -1; }
 
-// ---------------------------------------------------------------- sound (game entries)
-
-int SetSoundLoadType(int32_t) { return 0; }
-int LoadSoundFile(const char*, int32_t, int32_t) { return 0; }
-int PlaySoundHandle(int32_t, int32_t, int32_t) { return -1; }
-int StopSoundHandle(int32_t) { return -1; }
-int DeleteSoundHandle(int32_t, int32_t) { return -1; }
-int SetSoundHandleVolume(int32_t, int32_t) { return -1; }

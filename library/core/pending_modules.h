@@ -25,16 +25,8 @@ int PauseMoviesOnDeactivate();
 
 // ---------------------------------------------------------------- sound
 
-int InitSoundSystem();
-int EndSoundSystem();
-int UpdateStreamSounds();
-
-// The game's entries of the sound module, until it is built: sounds load as
-// handle 0, which no sound call accepts, so start-up goes on silent.
-int SetSoundLoadType(int32_t type);
-int LoadSoundFile(const char* fileName, int32_t bufferCount, int32_t shareHandle);
-int PlaySoundHandle(int32_t handle, int32_t playType, int32_t fromTop);
-int StopSoundHandle(int32_t handle);
-int DeleteSoundHandle(int32_t handle, int32_t unused);
-int SetSoundHandleVolume(int32_t volume, int32_t handle);
+struct SoundDecoder;
+// MP3 to PCM through DirectShow, the sound decoder's last format: -1 (the
+// conversion is not built, so the format is refused).
+int ConvertMp3ToPcm(SoundDecoder* decoder);
 

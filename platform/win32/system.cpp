@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/d3d9/d3d9_control.h"
+#include "platform/dsound/dsound.h"
 #include "platform/win32/win32_system.h"
 
 void GetSystemInfo(SYSTEM_INFO* info) {
@@ -97,6 +98,9 @@ const Export kD3D9Exports[] = {
     {"Direct3DCreate9", reinterpret_cast<FARPROC>(&Direct3DCreate9)},
     {"Direct3DCreate9Ex", reinterpret_cast<FARPROC>(&Direct3DCreate9Ex)},
     {nullptr, nullptr}};
+const Export kDirectSoundExports[] = {
+    {"DirectSoundEnumerateA", reinterpret_cast<FARPROC>(&DirectSoundEnumerateA)},
+    {nullptr, nullptr}};
 
 Module kModules[] = {
     {"", kUserExports},  // the program itself
@@ -104,6 +108,7 @@ Module kModules[] = {
     {"user32", kUserExports},
     {"dwmapi", kDwmExports},
     {"d3d9", kD3D9Exports, D3D9ModuleAvailable},
+    {"dsound", kDirectSoundExports},
 };
 
 Module* FindModule(LPCSTR name) {
