@@ -9,6 +9,7 @@
 #include "game/shell/game_main.h"
 #include "game/shell/input_mapping.h"
 #include "game/shell/shared_media.h"
+#include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
 
 namespace {
@@ -151,18 +152,27 @@ TEST(Helpers, NumberKeysCountOnTheirFirstFrameAndZeroWins) {
 }
 
 TEST(Helpers, LoopedMusicStartsOnceUntilStopped) {
-  RunGame({.pads = 0, .media = ""}, [](GameHarness&) {
+  RunGame({}, [](GameHarness& h) {
+    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    ASSERT_EQ(h.StartUp(), 0);
+    ASSERT_TRUE(h.Frame());  // scene 0 starts the title music in slot 0
+    MusicHandles[5] = MusicHandles[3];
     EXPECT_EQ(CurrentBgmIndex, 0);
     PlayBgmLooped(5);
     EXPECT_EQ(CurrentBgmIndex, 5);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[5]), 1);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[0]), 0) << "the other slots are stopped";
+    // A second call leaves the track alone: stopped behind its back, it stays stopped.
+    StopSoundHandle(MusicHandles[5]);
     PlayBgmLooped(5);
-    EXPECT_EQ(CurrentBgmIndex, 5);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[5]), 0);
     StopAllBgm();
     EXPECT_EQ(CurrentBgmIndex, 0);
     PlayBgmLooped(5);
-    EXPECT_EQ(CurrentBgmIndex, 5);
-    PlayBgmLooped(0);
-    EXPECT_EQ(CurrentBgmIndex, 0);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[5]), 1) << "started again after StopAllBgm";
+    PlayMusicSlotOnce(0);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[0]), 1);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[5]), 0);
   });
 }
 

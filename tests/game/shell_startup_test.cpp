@@ -113,6 +113,29 @@ TEST(GameStartUp, EachFailingLoadEndsStartUpWithALogLineNamingTheFile) {
   });
 }
 
+TEST(GameStartUp, LoadsTheSoundsAndBootPlaysTheTitleMusic) {
+  REQUIRE_MEDIA();
+  RunGame({}, [](GameHarness& h) {
+    ASSERT_EQ(h.StartUp(), 0);
+    for (int slot = 0; slot < 28; ++slot) EXPECT_EQ(CheckSoundHandle(SoundEffectHandles[slot]), 0) << slot;
+    EXPECT_EQ(SoundEffectHandles[28], 0);
+    EXPECT_EQ(SoundEffectHandles[29], 0);
+    EXPECT_EQ(CheckSoundHandle(ExtraSoundHandle), 0);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[3]), 0);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[0]), 0) << "silent until scene 0";
+    ASSERT_TRUE(h.Frame());
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[0]), 1) << "the title music, looped";
+    ASSERT_TRUE(h.Frames(120));
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[0]), 1);
+  });
+  for (const char* hidden : {"sound/SE/coin03.wav", "sound/BGM/Very Xmas.ogg", "sound/SE/plimbo.wav"}) {
+    RunGame({.hiddenMedia = {hidden}}, [&](GameHarness& h) {
+      EXPECT_EQ(h.StartUp(), -1) << hidden;
+      EXPECT_TRUE(LogHas(h, "LoadSounds に失敗しました")) << hidden;
+    });
+  }
+}
+
 TEST(GameStartUp, ADamagedOptionFileIsNotedInTheLogAndGivesWindowMode) {
   REQUIRE_MEDIA();
   RunGame({.files = {{"option.dat", {1, 2, 3}}}}, [&](GameHarness& h) {
