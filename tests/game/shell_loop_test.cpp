@@ -28,6 +28,8 @@ constexpr int kKeyEnter = 0x1C;
 #define START_GAME(h)                                                 \
   if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
   ASSERT_EQ((h).StartUp(), 0)
+// The loop and the input alone need no pictures.
+#define START_LOOP(h) ASSERT_EQ((h).StartUpWithoutMedia(), 0)
 
 // Scene handlers of the tests (plain functions, as the table holds).
 int frameCalls = 0;
@@ -77,7 +79,7 @@ TEST(SceneSwitch, ResultsMoveTheSceneAsTheTableSays) {
 
 TEST(MainLoop, BootLeadsToTheTitleInOneFrameAndUnknownScenesIdle) {
   RunGame({}, [](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     SceneHandlers[1] = &CountCalls;
     ASSERT_TRUE(h.Frame());
     EXPECT_EQ(SceneState, 1);
@@ -93,7 +95,7 @@ TEST(MainLoop, BootLeadsToTheTitleInOneFrameAndUnknownScenesIdle) {
 
 TEST(MainLoop, ExitFromTheMenuEndsTheLoopWithoutPacingOrPresenting) {
   RunGame({}, [](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     SceneHandlers[1] = &ReturnOne;
     result2 = 4;
     SceneHandlers[2] = &ReturnResult2;
@@ -111,7 +113,7 @@ TEST(MainLoop, ExitFromTheMenuEndsTheLoopWithoutPacingOrPresenting) {
 
 TEST(MainLoop, ClosingTheWindowEndsTheLoopAtTheNextPump) {
   RunGame({}, [](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     ASSERT_TRUE(h.Frames(5));
     h.CloseWindow();
     EXPECT_FALSE(h.Frame());
@@ -150,7 +152,7 @@ int FadingWhiteScene() {
 
 TEST(Fade, FadesInAndOutOverSeventeenFrames) {
   RunGame({}, [](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     SceneHandlers[1] = &FadingWhiteScene;
     fadeOutAt = 30;
     ASSERT_TRUE(h.Frame());  // boot
@@ -273,7 +275,7 @@ int CountNewA() {
 
 TEST(KeyLatch, AButtonHeldAcrossASceneChangeIsNoNewPress) {
   RunGame({}, [](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     SceneHandlers[1] = &LeaveOnNewA;
     SceneHandlers[2] = &CountNewA;
     ASSERT_TRUE(h.Frame());  // boot
@@ -300,7 +302,7 @@ TEST(KeyLatch, AButtonHeldAcrossASceneChangeIsNoNewPress) {
 
 TEST(KeyLatch, PressWhilePressesOnEveryOtherFrame) {
   RunGame({}, [](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     SceneHandlers[1] = &CountNewA;
     ASSERT_TRUE(h.Frame());
     h.PressWhile([&h] { return h.frame() < 11; }, 1, kButtonA);
@@ -339,7 +341,7 @@ TEST(PadDirection, KeysAndPadsGiveKeypadDigits) {
       {{kKeyUp, kKeyDown, kKeyRight}, 3},
   };
   RunGame({}, [&](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     SceneHandlers[1] = &RecordDirection;
     ASSERT_TRUE(h.Frame());
     for (const Case& c : keyCases) {
@@ -382,7 +384,7 @@ int TypeIntoAField() {
 
 TEST(Harness, TypedCharactersReachAKeyInputField) {
   RunGame({}, [](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     SceneHandlers[1] = &TypeIntoAField;
     ASSERT_TRUE(h.Frames(2));
     h.Type("123");
@@ -405,7 +407,7 @@ int CallTheHooks() {
 
 TEST(Harness, MessageBoxesTheAnyInputWaitAndTheExitReachTheTest) {
   RunGame({}, [](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     SceneHandlers[1] = &CallTheHooks;
     h.SetWaitAnyInputAnswer(0x39);
     ASSERT_TRUE(h.Frames(3));
@@ -428,7 +430,7 @@ int RunKeyConfig() { return RunKeyConfigScreen(); }
 
 TEST(Harness, TheWatchdogNamesTheMachineAndStepThatStall) {
   RunGame({.stallFrames = 30}, [](GameHarness& h) {
-    START_GAME(h);
+    START_LOOP(h);
     watched = &h;
     SceneHandlers[1] = &RunKeyConfig;
     EXPECT_NONFATAL_FAILURE(watched->Frames(100), "RunKeyConfigScreen (KeyConfigStep) stayed on step 2 for 31 frames");

@@ -128,7 +128,7 @@ TEST(GameStartUp, LoadsTheSoundsAndBootPlaysTheTitleMusic) {
     ASSERT_TRUE(h.Frames(120));
     EXPECT_EQ(CheckSoundHandle(MusicHandles[0]), 1);
   });
-  for (const char* hidden : {"sound/SE/coin03.wav", "sound/BGM/Very Xmas.ogg", "sound/SE/plimbo.wav"}) {
+  for (const char* hidden : {"sound/SE/coin03.wav", "sound/BGM/Very Xmas.ogg"}) {
     RunGame({.hiddenMedia = {hidden}}, [&](GameHarness& h) {
       EXPECT_EQ(h.StartUp(), -1) << hidden;
       EXPECT_TRUE(LogHas(h, "LoadSounds に失敗しました")) << hidden;

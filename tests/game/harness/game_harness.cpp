@@ -17,6 +17,8 @@
 #include <memory>
 
 #include "game/shell/game_main.h"
+#include "game/shell/input_mapping.h"
+#include "library/zrlib.h"
 #include "library/core/main_window.h"
 #include "library/core/random.h"
 #include "library/core/startup.h"
@@ -224,6 +226,28 @@ int GameHarness::StartUp() {
     ended_ = true;
     return result;
   }
+  SeedRandom(options_.seed);
+  return 0;
+}
+
+int GameHarness::StartUpWithoutMedia() {
+  if (started_ || ended_) {
+    ADD_FAILURE() << "StartUp runs once";
+    return -1;
+  }
+  started_ = true;
+  if (options_.softwareRenderer) SetUseHardwareFlag(0);
+  SetMainWindowTitle("ZR game harness");
+  SetArchiveExtension("dat");
+  ReadOptionFile();
+  ChangeWindowMode(static_cast<int32_t>(WindowModeFlag));
+  if (InitLibrary() != 0 || SelectDrawTarget(-2) != 0) {
+    ended_ = true;
+    return -1;
+  }
+  ReadKeyConfigFile();
+  MakeMaskScreen();
+  EnableMaskScreen(0);
   SeedRandom(options_.seed);
   return 0;
 }
