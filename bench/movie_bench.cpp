@@ -69,52 +69,57 @@ Clip MakeClip(const std::string& name, int32_t texture) {
   return clip;
 }
 
-// libtheora alone: every frame's packet in, its planes out, the clip over and over.
-void DecodeDirect(benchmark::State& state, const Clip& clip) {
+// libtheora's decoder set up from the clip's headers; `first` is the first
+// frame's packet.
+struct DirectDecoder {
   th_info info;
   th_comment comment;
   th_setup_info* setup = nullptr;
-  th_info_init(&info);
-  th_comment_init(&comment);
+  th_dec_ctx* decoder = nullptr;
   size_t first = 0;
-  while (first < clip.packets.size() &&
-         th_decode_headerin(&info, &comment, &setup, const_cast<ogg_packet*>(&clip.packets[first])) > 0) {
-    ++first;
+  explicit DirectDecoder(const Clip& clip) {
+    th_info_init(&info);
+    th_comment_init(&comment);
+    while (first < clip.packets.size() &&
+           th_decode_headerin(&info, &comment, &setup, const_cast<ogg_packet*>(&clip.packets[first])) > 0) {
+      ++first;
+    }
+    decoder = th_decode_alloc(&info, setup);
   }
-  th_dec_ctx* decoder = th_decode_alloc(&info, setup);
-  size_t next = first;
-  for (auto _ : state) {
-    if (next == clip.packets.size()) next = first;
-    ogg_packet packet = clip.packets[next++];
+  ~DirectDecoder() {
+    th_decode_free(decoder);
+    th_setup_free(setup);
+    th_comment_clear(&comment);
+    th_info_clear(&info);
+  }
+  DirectDecoder(const DirectDecoder&) = delete;
+  DirectDecoder& operator=(const DirectDecoder&) = delete;
+  void Decode(const ogg_packet& from, th_ycbcr_buffer planes) {
+    ogg_packet packet = from;
     th_decode_packetin(decoder, &packet, nullptr);
-    th_ycbcr_buffer planes;
     th_decode_ycbcr_out(decoder, planes);
+  }
+};
+
+// libtheora alone: every frame's packet in, its planes out, the clip over and over.
+void DecodeDirect(benchmark::State& state, const Clip& clip) {
+  DirectDecoder direct(clip);
+  size_t next = direct.first;
+  for (auto _ : state) {
+    if (next == clip.packets.size()) next = direct.first;
+    th_ycbcr_buffer planes;
+    direct.Decode(clip.packets[next++], planes);
     benchmark::DoNotOptimize(planes[0].data);
   }
-  th_decode_free(decoder);
-  th_setup_free(setup);
-  th_comment_clear(&comment);
-  th_info_clear(&info);
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // For scale: our YUV to RGB conversion of one decoded frame alone.
 void ConvertOnly(benchmark::State& state, const Clip& clip) {
-  th_info info;
-  th_comment comment;
-  th_setup_info* setup = nullptr;
-  th_info_init(&info);
-  th_comment_init(&comment);
-  size_t first = 0;
-  while (first < clip.packets.size() &&
-         th_decode_headerin(&info, &comment, &setup, const_cast<ogg_packet*>(&clip.packets[first])) > 0) {
-    ++first;
-  }
-  th_dec_ctx* decoder = th_decode_alloc(&info, setup);
-  ogg_packet packet = clip.packets[first];
-  th_decode_packetin(decoder, &packet, nullptr);
+  DirectDecoder direct(clip);
   th_ycbcr_buffer planes;
-  th_decode_ycbcr_out(decoder, planes);
+  direct.Decode(clip.packets[direct.first], planes);
+  const th_info& info = direct.info;
   const int32_t w = static_cast<int32_t>(info.pic_width), h = static_cast<int32_t>(info.pic_height);
   std::vector<uint8_t> out(static_cast<size_t>(w) * h * 4);
   const YuvPlanes yuv = {planes[0].data, planes[1].data, planes[2].data, planes[0].stride, planes[1].stride, 1, 1};
@@ -122,10 +127,6 @@ void ConvertOnly(benchmark::State& state, const Clip& clip) {
     ConvertYuvToXrgb(yuv, static_cast<int32_t>(info.pic_x), static_cast<int32_t>(info.pic_y), w, h, out.data(), w * 4);
     benchmark::ClobberMemory();
   }
-  th_decode_free(decoder);
-  th_setup_free(setup);
-  th_comment_clear(&comment);
-  th_info_clear(&info);
 }
 
 // The player: the frame moved on by one and converted, as a movie graph
