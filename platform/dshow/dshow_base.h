@@ -618,9 +618,10 @@ class D_CRendererInputPin;
 
 // A filter with one input pin that renders each sample when its time comes
 // on the graph's clock (at once without a clock or without times). Paused,
-// it holds the first sample it receives until it runs; at the end of the
-// stream it tells the graph EC_COMPLETE once it runs. Samples marked
-// preroll are dropped.
+// it holds the first sample it receives until it runs. The end of the
+// stream comes when the clock reaches the end of the last sample: then the
+// position is the stop position and the graph hears EC_COMPLETE. Samples
+// marked preroll are dropped.
 class D_CBaseRenderer : public D_CBaseFilter {
  public:
   D_CBaseRenderer(const CLSID& classId, const char* objectName, IUnknown* outer, HRESULT* result);
@@ -638,6 +639,9 @@ class D_CBaseRenderer : public D_CBaseFilter {
   virtual HRESULT DoRenderSample(IMediaSample* sample) = 0;
   // Paused: the sample that will be rendered first has come.
   virtual void OnReceiveFirstSample(IMediaSample*) {}
+  // True when OnReceiveFirstSample rendered the sample (it is not rendered
+  // again when its time comes).
+  virtual bool PosterRendered() { return false; }
   virtual HRESULT CompleteConnect(IPin*) { return S_OK; }
   virtual HRESULT BreakConnect() { return S_OK; }
   // Called on each change of state, after it.
@@ -659,16 +663,17 @@ class D_CBaseRenderer : public D_CBaseFilter {
   D_CRendererInputPin* InputPin();
 
  private:
-  bool TimeToRender(IMediaSample* sample, DWORD* waitMilliseconds);
-  void SendEndOfStream();  // render lock held
+  // True once the clock has reached the stream time (always without a
+  // clock); else how long to wait before looking again.
+  bool DueNow(REFERENCE_TIME streamTime, DWORD* waitMilliseconds);
 
   D_CCritSec interfaceLock_;
   std::mutex renderMutex_;
   std::condition_variable renderChanged_;
   bool flushing_ = false;
-  bool ended_ = false;           // end of stream received
-  bool completeSent_ = false;    // EC_COMPLETE sent for it
+  bool ended_ = false;           // the stream has ended (EC_COMPLETE sent)
   bool firstReceived_ = false;   // paused: the first sample came
+  REFERENCE_TIME lastStop_ = 0;  // stream time at which the last sample ends
   D_CRendererInputPin* input_ = nullptr;
   D_CRendererPosPassThru* position_ = nullptr;
 };
@@ -689,9 +694,11 @@ class D_CRendererInputPin : public D_CBaseInputPin {
   D_CBaseRenderer* renderer_;
 };
 
-// A renderer of video: paused, it shows the first sample at once.
+// A renderer of video: paused, it shows the first sample at once (and only
+// once).
 class D_CBaseVideoRenderer : public D_CBaseRenderer {
  public:
   D_CBaseVideoRenderer(const CLSID& classId, const char* objectName, IUnknown* outer, HRESULT* result);
   void OnReceiveFirstSample(IMediaSample* sample) override;
+  bool PosterRendered() override { return true; }
 };

@@ -27,7 +27,8 @@ HRESULT D_CBaseRenderer::Stop() {
   {
     std::lock_guard<std::mutex> render(renderMutex_);
     state_ = State_Stopped;
-    ended_ = completeSent_ = firstReceived_ = false;
+    ended_ = firstReceived_ = false;
+    lastStop_ = 0;
   }
   renderChanged_.notify_all();
   if (input_->IsConnected()) input_->Inactive();
@@ -47,7 +48,10 @@ HRESULT D_CBaseRenderer::Pause() {
   }
   {
     std::lock_guard<std::mutex> render(renderMutex_);
-    if (state_.load() == State_Stopped) ended_ = completeSent_ = firstReceived_ = false;
+    if (state_.load() == State_Stopped) {
+      ended_ = firstReceived_ = false;
+      lastStop_ = 0;
+    }
     state_ = State_Paused;
   }
   renderChanged_.notify_all();
@@ -65,23 +69,20 @@ HRESULT D_CBaseRenderer::Run(REFERENCE_TIME start) {
     std::lock_guard<std::mutex> render(renderMutex_);
     start_ = start;
     state_ = State_Running;
-    // The stream ended while paused: the graph hears of it now.
-    if (ended_ && !completeSent_) SendEndOfStream();
   }
   renderChanged_.notify_all();
   OnStateChanged(State_Running);
   return S_OK;
 }
 
-bool D_CBaseRenderer::TimeToRender(IMediaSample* sample, DWORD* waitMilliseconds) {
+bool D_CBaseRenderer::DueNow(REFERENCE_TIME streamTime, DWORD* waitMilliseconds) {
   IReferenceClock* clock = Clock();
   if (clock == nullptr) return true;
-  REFERENCE_TIME start, stop, now = 0;
-  const bool timed = sample->GetTime(&start, &stop) >= 0;
+  REFERENCE_TIME now = 0;
   const bool ticking = SUCCEEDED(clock->GetTime(&now));
   clock->Release();
-  if (!timed || !ticking) return true;
-  const REFERENCE_TIME due = StartTime() + start - RenderLead();
+  if (!ticking) return true;
+  const REFERENCE_TIME due = StartTime() + streamTime;
   if (now >= due) return true;
   // The virtual clock of the tests moves in jumps: look again soon.
   const REFERENCE_TIME left = (due - now) / 10000 + 1;
@@ -93,6 +94,9 @@ HRESULT D_CBaseRenderer::Receive(IMediaSample* sample) {
   std::unique_lock<std::mutex> lock(renderMutex_);
   if (ended_) return VFW_E_SAMPLE_REJECTED_EOS;
   if (sample->IsPreroll() == S_OK) return S_OK;
+  REFERENCE_TIME start = 0, stop = 0;
+  const bool timed = sample->GetTime(&start, &stop) >= 0;
+  bool shown = false;  // as the poster of a pause: not rendered again
   for (;;) {
     if (flushing_) return S_FALSE;
     const FILTER_STATE state = state_.load();
@@ -102,6 +106,7 @@ HRESULT D_CBaseRenderer::Receive(IMediaSample* sample) {
         firstReceived_ = true;
         lock.unlock();
         OnReceiveFirstSample(sample);
+        shown = PosterRendered();
         lock.lock();
         continue;
       }
@@ -109,27 +114,32 @@ HRESULT D_CBaseRenderer::Receive(IMediaSample* sample) {
       continue;
     }
     DWORD wait = 0;
-    if (TimeToRender(sample, &wait)) break;
+    if (!timed || DueNow(start - RenderLead(), &wait)) break;
     renderChanged_.wait_for(lock, std::chrono::milliseconds(wait));
   }
+  if (timed) lastStop_ = stop;
   lock.unlock();
-  const HRESULT hr = DoRenderSample(sample);
-  REFERENCE_TIME start, stop;
-  if (sample->GetTime(&start, &stop) >= 0) position_->RegisterMediaTime(input_->SegmentStart() + start);
+  const HRESULT hr = shown ? S_OK : DoRenderSample(sample);
+  if (timed) position_->RegisterMediaTime(input_->SegmentStart() + start);
   return hr;
 }
 
-void D_CBaseRenderer::SendEndOfStream() {
-  completeSent_ = true;
-  NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
-}
-
 HRESULT D_CBaseRenderer::EndOfStream() {
-  std::lock_guard<std::mutex> lock(renderMutex_);
-  if (flushing_ || state_.load() == State_Stopped) return S_OK;
+  std::unique_lock<std::mutex> lock(renderMutex_);
+  // The end comes when the clock reaches the end of the last sample.
+  for (;;) {
+    if (flushing_ || state_.load() == State_Stopped) return S_OK;
+    if (state_.load() == State_Paused) {
+      renderChanged_.wait_for(lock, std::chrono::milliseconds(100));
+      continue;
+    }
+    DWORD wait = 0;
+    if (DueNow(lastStop_, &wait)) break;
+    renderChanged_.wait_for(lock, std::chrono::milliseconds(wait));
+  }
   ended_ = true;
   position_->EndOfStream();
-  if (state_.load() == State_Running) SendEndOfStream();
+  NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
   return S_OK;
 }
 
@@ -146,7 +156,8 @@ HRESULT D_CBaseRenderer::EndFlush() {
   {
     std::lock_guard<std::mutex> lock(renderMutex_);
     flushing_ = false;
-    ended_ = completeSent_ = firstReceived_ = false;
+    ended_ = firstReceived_ = false;
+    lastStop_ = 0;
   }
   position_->ResetMediaTime();
   return S_OK;
