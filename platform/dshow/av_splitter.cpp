@@ -1,14 +1,17 @@
 // The demultiplexer: libavformat reads a stream of unknown kind through the
 // IAsyncReader of the pin it connects to, and each video or audio stream
 // whose codec libavcodec can decode gets an output pin. Its thread reads
-// packets and delivers them with times relative to the current position;
-// the first output pin answers the seeking calls for the whole filter.
+// packets and queues them, with times relative to the current position, on
+// the output pins, each of which delivers from a thread of its own (so a
+// renderer that holds one stream does not hold up the others); the first
+// output pin answers the seeking calls for the whole filter.
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
 #include <cstdio>
 #include <cstring>
+#include <deque>
 
 #include "platform/dshow/av_codec.h"
 
@@ -109,6 +112,7 @@ AVCodecContext* OpenCodecContext(const AM_MEDIA_TYPE& mediaType) {
 namespace {
 
 constexpr int kIoBufferSize = 32768;
+constexpr REFERENCE_TIME kEndless = 0x7FFFFFFFFFFFFFFF;
 
 class AvSplitter;
 
@@ -176,10 +180,90 @@ class SplitterOutputPin : public D_CBaseOutputPin, public IMediaSeeking {
   HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) override;
 
   int Stream() const { return stream_; }
-  bool failed = false;  // delivery refused: nothing more goes to this pin this run
-  bool first = true;    // the next sample starts a discontinuity
+  bool first = true;  // the next sample starts a discontinuity (the reading thread's)
+
+  // The pin's own delivery thread: samples, the end of the stream and new
+  // segments go downstream in the order queued.
+  void StartQueue() {
+    {
+      std::lock_guard<std::mutex> lock(queueMutex_);
+      stopping_ = false;
+    }
+    failed_ = false;
+    queueThread_.Start([](void* self) { static_cast<SplitterOutputPin*>(self)->Deliveries(); }, this);
+  }
+  // Takes the sample's reference.
+  void Queue(IMediaSample* sample) { Push({sample, kSample, 0, 0}); }
+  void QueueEndOfStream() { Push({nullptr, kEndOfStream, 0, 0}); }
+  void QueueNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop) { Push({nullptr, kNewSegment, start, stop}); }
+  // Drops what waits and ends the thread once the delivery under way has
+  // returned (a flush or a stop downstream makes it return).
+  void StopQueue() {
+    {
+      std::lock_guard<std::mutex> lock(queueMutex_);
+      stopping_ = true;
+      for (Item& item : items_)
+        if (item.sample != nullptr) item.sample->Release();
+      items_.clear();
+    }
+    queueChanged_.notify_all();
+    queueThread_.Join();
+  }
+  // Delivery was refused: nothing more goes to this pin this run.
+  bool Failed() const { return failed_.load(); }
 
  private:
+  enum Kind { kSample, kEndOfStream, kNewSegment };
+  struct Item {
+    IMediaSample* sample;
+    Kind kind;
+    REFERENCE_TIME start, stop;
+  };
+
+  void Push(const Item& item) {
+    {
+      std::lock_guard<std::mutex> lock(queueMutex_);
+      if (stopping_) {
+        if (item.sample != nullptr) item.sample->Release();
+        return;
+      }
+      items_.push_back(item);
+    }
+    queueChanged_.notify_all();
+  }
+
+  void Deliveries() {
+    for (;;) {
+      Item item;
+      {
+        std::unique_lock<std::mutex> lock(queueMutex_);
+        queueChanged_.wait(lock, [&] { return stopping_ || !items_.empty(); });
+        if (stopping_) return;
+        item = items_.front();
+        items_.pop_front();
+      }
+      switch (item.kind) {
+        case kSample:
+          if (!failed_.load() && FAILED(Deliver(item.sample))) failed_ = true;
+          item.sample->Release();
+          break;
+        case kEndOfStream:
+          if (!failed_.load()) DeliverEndOfStream();
+          break;
+        case kNewSegment:
+          DeliverNewSegment(item.start, item.stop, 1.0);
+          break;
+      }
+    }
+  }
+
+  std::mutex queueMutex_;
+  std::condition_variable queueChanged_;
+  std::deque<Item> items_;
+  bool stopping_ = false;
+  std::atomic<bool> failed_{false};
+  StreamingThread queueThread_;
+
   AvSplitter* splitter_;
   int stream_;
   bool seeking_;
@@ -266,7 +350,8 @@ class AvSplitter : public D_CBaseFilter {
                     ? av_rescale(format_->duration, UNITS, AV_TIME_BASE)
                     : 0;
     start_ = 0;
-    stop_ = duration_;
+    // Without a known length the stream plays to its end.
+    stop_ = duration_ > 0 ? duration_ : kEndless;
     readSinceStart_ = false;
     return S_OK;
   }
@@ -406,11 +491,16 @@ class AvSplitter : public D_CBaseFilter {
 
   void StartThread() {
     stopRequested_ = false;
+    for (SplitterOutputPin* pin : outputs_)
+      if (pin->IsConnected()) pin->StartQueue();
     thread_.Start([](void* self) { static_cast<AvSplitter*>(self)->Stream(); }, this);
   }
 
+  // The queues go first: their buffers come back to a reading thread that
+  // waits for one.
   void StopThread() {
     stopRequested_ = true;
+    for (SplitterOutputPin* pin : outputs_) pin->StopQueue();
     thread_.Join();
   }
 
@@ -424,9 +514,8 @@ class AvSplitter : public D_CBaseFilter {
   void Stream() {
     const REFERENCE_TIME segmentStart = start_, segmentStop = stop_;
     for (SplitterOutputPin* pin : outputs_) {
-      pin->failed = false;
       pin->first = true;
-      if (pin->IsConnected()) pin->DeliverNewSegment(segmentStart, segmentStop, 1.0);
+      if (pin->IsConnected()) pin->QueueNewSegment(segmentStart, segmentStop);
     }
     if (readSinceStart_) {
       const int64_t target = av_rescale(segmentStart + origin_, AV_TIME_BASE, UNITS);
@@ -438,31 +527,30 @@ class AvSplitter : public D_CBaseFilter {
     while (packet != nullptr && !stopRequested_.load()) {
       if (av_read_frame(format_, packet) < 0) break;  // the end, or data it cannot read past
       SplitterOutputPin* pin = PinOfStream(packet->stream_index);
-      const bool deliver = pin != nullptr && pin->IsConnected() && !pin->failed;
-      if (deliver) DeliverPacket(pin, packet, segmentStart);
+      const bool deliver = pin != nullptr && pin->IsConnected() && !pin->Failed();
+      const bool buffered = !deliver || QueuePacket(pin, packet, segmentStart);
       av_packet_unref(packet);
       bool anyLeft = false;
       for (SplitterOutputPin* p : outputs_)
-        if (p->IsConnected() && !p->failed) anyLeft = true;
-      if (!anyLeft) break;
+        if (p->IsConnected() && !p->Failed()) anyLeft = true;
+      if (!anyLeft || !buffered) break;
     }
     av_packet_free(&packet);
     if (stopRequested_.load()) return;
     for (SplitterOutputPin* pin : outputs_)
-      if (pin->IsConnected() && !pin->failed) pin->DeliverEndOfStream();
+      if (pin->IsConnected()) pin->QueueEndOfStream();
   }
 
-  void DeliverPacket(SplitterOutputPin* pin, const AVPacket* packet, REFERENCE_TIME segmentStart) {
+  // The packet in one of the pin's buffers, queued; false when no buffer
+  // can be had any more (the filter stops).
+  bool QueuePacket(SplitterOutputPin* pin, const AVPacket* packet, REFERENCE_TIME segmentStart) {
     IMediaSample* sample = nullptr;
-    if (FAILED(pin->GetDeliveryBuffer(&sample, nullptr, nullptr, 0))) {
-      pin->failed = true;
-      return;
-    }
+    if (FAILED(pin->GetDeliveryBuffer(&sample, nullptr, nullptr, 0))) return false;
     BYTE* buffer = nullptr;
     sample->GetPointer(&buffer);
     if (packet->size <= 0 || packet->size > sample->GetSize()) {
       sample->Release();
-      return;
+      return true;
     }
     memcpy(buffer, packet->data, static_cast<size_t>(packet->size));
     sample->SetActualDataLength(packet->size);
@@ -478,9 +566,8 @@ class AvSplitter : public D_CBaseFilter {
     sample->SetSyncPoint((packet->flags & AV_PKT_FLAG_KEY) != 0);
     sample->SetDiscontinuity(pin->first);
     pin->first = false;
-    const HRESULT hr = pin->Deliver(sample);
-    sample->Release();
-    if (FAILED(hr)) pin->failed = true;
+    pin->Queue(sample);
+    return true;
   }
 
   D_CCritSec lock_;

@@ -618,7 +618,7 @@ class D_CRendererInputPin;
 
 // A filter with one input pin that renders each sample when its time comes
 // on the graph's clock (at once without a clock or without times). Paused,
-// it holds the first sample it receives until it runs. The end of the
+// it holds the sample it has until it runs. The end of the
 // stream comes when the clock reaches the end of the last sample: then the
 // position is the stop position and the graph hears EC_COMPLETE. Samples
 // marked preroll are dropped.
@@ -672,7 +672,7 @@ class D_CBaseRenderer : public D_CBaseFilter {
   std::condition_variable renderChanged_;
   bool flushing_ = false;
   bool ended_ = false;           // the stream has ended (EC_COMPLETE sent)
-  bool firstReceived_ = false;   // paused: the first sample came
+  bool cueing_ = false;          // paused: the next sample is the picture of the pause
   REFERENCE_TIME lastStop_ = 0;  // stream time at which the last sample ends
   D_CRendererInputPin* input_ = nullptr;
   D_CRendererPosPassThru* position_ = nullptr;

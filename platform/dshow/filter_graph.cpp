@@ -391,9 +391,13 @@ class FilterGraph : public D_CUnknown,
   HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) override {
     D_CAutoLock lock(&lock_);
     const bool running = state_ == State_Running;
-    const std::vector<IBaseFilter*> order = DownstreamFirst();
     if (running) {
-      for (IBaseFilter* f : order) f->Pause();
+      // The new position plays from now on: filters running on take the
+      // new stream time before the old samples are flushed, so that none of
+      // those comes due on the way.
+      start_ = ClockTime();
+      restartStreamTime_ = false;
+      for (IBaseFilter* f : DownstreamFirst()) f->Run(start_);
     }
     HRESULT result = E_NOTIMPL;
     for (IMediaSeeking* s : RendererSeeking()) {
@@ -403,14 +407,9 @@ class FilterGraph : public D_CUnknown,
     }
     if ((currentFlags & AM_SEEKING_PositioningBitsMask) != AM_SEEKING_NoPositioning) {
       // The new position plays from stream time 0.
-      restartStreamTime_ = true;
+      if (!running) restartStreamTime_ = true;
       pausedStreamTime_ = 0;
       ResetCompletion();
-    }
-    if (running) {
-      start_ = ClockTime();
-      restartStreamTime_ = false;
-      for (IBaseFilter* f : order) f->Run(start_);
     }
     return result;
   }
@@ -698,19 +697,23 @@ class FilterGraph : public D_CUnknown,
   }
 
   // Renders every free output pin of the filter: S_OK when all found a
-  // renderer (or it has none), VFW_S_PARTIAL_RENDER when some did.
+  // renderer (or it has none), VFW_S_PARTIAL_RENDER when some did (or one
+  // did only in part).
   HRESULT RenderOutputs(IBaseFilter* filter, int depth) {
     std::vector<IPin*> pins = ListPins(filter);
     int outputs = 0, rendered = 0;
+    bool partial = false;
     for (IPin* pin : pins) {
       if (DirectionOf(pin) != PINDIR_OUTPUT || IsPinConnected(pin)) continue;
       ++outputs;
-      if (SUCCEEDED(RenderPin(pin, depth))) ++rendered;
+      const HRESULT hr = RenderPin(pin, depth);
+      if (SUCCEEDED(hr)) ++rendered;
+      if (hr == VFW_S_PARTIAL_RENDER) partial = true;
     }
     ReleasePins(pins);
     if (outputs == 0) return S_OK;
     if (rendered == 0) return VFW_E_CANNOT_RENDER;
-    return rendered == outputs ? S_OK : VFW_S_PARTIAL_RENDER;
+    return rendered == outputs && !partial ? S_OK : VFW_S_PARTIAL_RENDER;
   }
 
   D_CCritSec lock_;

@@ -27,7 +27,7 @@ HRESULT D_CBaseRenderer::Stop() {
   {
     std::lock_guard<std::mutex> render(renderMutex_);
     state_ = State_Stopped;
-    ended_ = firstReceived_ = false;
+    ended_ = cueing_ = false;
     lastStop_ = 0;
   }
   renderChanged_.notify_all();
@@ -49,7 +49,8 @@ HRESULT D_CBaseRenderer::Pause() {
   {
     std::lock_guard<std::mutex> render(renderMutex_);
     if (state_.load() == State_Stopped) {
-      ended_ = firstReceived_ = false;
+      ended_ = false;
+      cueing_ = true;
       lastStop_ = 0;
     }
     state_ = State_Paused;
@@ -69,6 +70,7 @@ HRESULT D_CBaseRenderer::Run(REFERENCE_TIME start) {
     std::lock_guard<std::mutex> render(renderMutex_);
     start_ = start;
     state_ = State_Running;
+    cueing_ = false;
   }
   renderChanged_.notify_all();
   OnStateChanged(State_Running);
@@ -96,20 +98,22 @@ HRESULT D_CBaseRenderer::Receive(IMediaSample* sample) {
   if (sample->IsPreroll() == S_OK) return S_OK;
   REFERENCE_TIME start = 0, stop = 0;
   const bool timed = sample->GetTime(&start, &stop) >= 0;
-  bool shown = false;  // as the poster of a pause: not rendered again
+  // A pause from stopped, or a flush while paused, shows the first sample
+  // that comes as the picture of the pause; it is not rendered again when
+  // its time comes. A pause of a running renderer holds its samples.
+  bool shown = false;
+  if (state_.load() == State_Paused && cueing_ && !flushing_) {
+    cueing_ = false;
+    lock.unlock();
+    OnReceiveFirstSample(sample);
+    shown = PosterRendered();
+    lock.lock();
+  }
   for (;;) {
     if (flushing_) return S_FALSE;
     const FILTER_STATE state = state_.load();
     if (state == State_Stopped) return VFW_E_WRONG_STATE;
     if (state == State_Paused) {
-      if (!firstReceived_) {
-        firstReceived_ = true;
-        lock.unlock();
-        OnReceiveFirstSample(sample);
-        shown = PosterRendered();
-        lock.lock();
-        continue;
-      }
       renderChanged_.wait_for(lock, std::chrono::milliseconds(100));
       continue;
     }
@@ -119,9 +123,8 @@ HRESULT D_CBaseRenderer::Receive(IMediaSample* sample) {
   }
   if (timed) lastStop_ = stop;
   lock.unlock();
-  const HRESULT hr = shown ? S_OK : DoRenderSample(sample);
   if (timed) position_->RegisterMediaTime(input_->SegmentStart() + start);
-  return hr;
+  return shown ? S_OK : DoRenderSample(sample);
 }
 
 HRESULT D_CBaseRenderer::EndOfStream() {
@@ -156,7 +159,8 @@ HRESULT D_CBaseRenderer::EndFlush() {
   {
     std::lock_guard<std::mutex> lock(renderMutex_);
     flushing_ = false;
-    ended_ = firstReceived_ = false;
+    ended_ = false;
+    cueing_ = state_.load() == State_Paused;
     lastStop_ = 0;
   }
   position_->ResetMediaTime();

@@ -120,6 +120,110 @@ class FrameCatcher : public D_CBaseVideoRenderer {
   std::vector<avclip::Picture> frames_;
 };
 
+inline D_CMediaType MakeType(const GUID& major, const GUID& subtype, const GUID& format = GUID_NULL,
+                             const void* block = nullptr, ULONG size = 0) {
+  D_CMediaType t;
+  t.SetType(major);
+  t.SetSubtype(subtype);
+  t.SetFormatType(format);
+  if (block != nullptr) t.SetFormat(block, size);
+  return t;
+}
+
+// A source whose output pin offers the types given and delivers what the
+// test hands it (on the test's thread).
+class TestSource : public D_CBaseFilter {
+ public:
+  static constexpr CLSID kClassId = {0x5A525445, 0x5354, 0x0002, {'S', 'O', 'U', 'R', 'C', 'E', 0, 1}};
+  explicit TestSource(std::vector<D_CMediaType> types, LONG bufferSize = 4096)
+      : D_CBaseFilter("TestSource", nullptr, &lock_, kClassId), pin_(this, &lock_, std::move(types), bufferSize) {}
+  int GetPinCount() override { return 1; }
+  D_CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
+  D_CBaseOutputPin* Output() { return &pin_; }
+
+  // One sample of the bytes with the times given (none when start < 0).
+  HRESULT Send(const std::vector<uint8_t>& bytes, REFERENCE_TIME start = -1, REFERENCE_TIME stop = -1) {
+    IMediaSample* sample = nullptr;
+    HRESULT hr = pin_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
+    if (FAILED(hr)) return hr;
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    memcpy(data, bytes.data(), bytes.size());
+    sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
+    if (start >= 0) sample->SetTime(&start, &stop);
+    hr = pin_.Deliver(sample);
+    sample->Release();
+    return hr;
+  }
+
+ private:
+  class Pin : public D_CBaseOutputPin {
+   public:
+    Pin(D_CBaseFilter* filter, D_CCritSec* lock, std::vector<D_CMediaType> types, LONG size)
+        : D_CBaseOutputPin("TestSourcePin", filter, lock, nullptr, u"Out"), types_(std::move(types)), size_(size) {}
+    HRESULT CheckMediaType(const D_CMediaType* t) override {
+      for (const D_CMediaType& mine : types_)
+        if (*t == mine) return S_OK;
+      return S_FALSE;
+    }
+    HRESULT GetMediaType(int position, D_CMediaType* t) override {
+      if (position < 0) return E_INVALIDARG;
+      if (position >= static_cast<int>(types_.size())) return VFW_S_NO_MORE_ITEMS;
+      *t = types_[static_cast<size_t>(position)];
+      return S_OK;
+    }
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES*) override {
+      ALLOCATOR_PROPERTIES wanted = {2, size_, 1, 0}, actual;
+      return allocator->SetProperties(&wanted, &actual);
+    }
+
+   private:
+    std::vector<D_CMediaType> types_;
+    LONG size_;
+  };
+
+  D_CCritSec lock_;
+  Pin pin_;
+};
+
+// A renderer of the types whose subtype it is given; keeps the bytes and
+// times of what it renders.
+class TestSink : public D_CBaseRenderer {
+ public:
+  static constexpr CLSID kClassId = {0x5A525445, 0x5354, 0x0003, {'S', 'I', 'N', 'K', 0, 0, 0, 1}};
+  explicit TestSink(std::vector<GUID> subtypes) : D_CBaseRenderer(kClassId, "TestSink", nullptr, &result_), subtypes_(std::move(subtypes)) {}
+  HRESULT CheckMediaType(const D_CMediaType* t) override {
+    for (const GUID& g : subtypes_)
+      if (t->subtype == g) return S_OK;
+    return VFW_E_TYPE_NOT_ACCEPTED;
+  }
+  HRESULT DoRenderSample(IMediaSample* sample) override {
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    REFERENCE_TIME start = -1, stop = -1;
+    sample->GetTime(&start, &stop);
+    std::lock_guard<std::mutex> lock(mutex_);
+    received_.emplace_back(data, data + sample->GetActualDataLength());
+    starts_.push_back(start);
+    return S_OK;
+  }
+  std::vector<std::vector<uint8_t>> Received() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+  }
+  std::vector<REFERENCE_TIME> Starts() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return starts_;
+  }
+
+ private:
+  HRESULT result_ = S_OK;
+  std::vector<GUID> subtypes_;
+  std::mutex mutex_;
+  std::vector<std::vector<uint8_t>> received_;
+  std::vector<REFERENCE_TIME> starts_;
+};
+
 class DShowTest : public testing::Test {
  protected:
   void SetUp() override {

@@ -121,4 +121,152 @@ TEST_F(GraphTest, FramesComeWhenTheClockReachesThemAndEqualLibavcodecsDecode) {
   graph->Release();
 }
 
+// The first frame at or after the time, waited for.
+void ExpectFrameAt(FrameCatcher* catcher, size_t count, const avclip::Picture& want) {
+  ASSERT_TRUE(catcher->WaitFor(count)) << "no frame " << count;
+  const avclip::Picture got = catcher->Frame(count - 1);
+  EXPECT_EQ(got.time, want.time);
+  EXPECT_TRUE(got.pixels == want.pixels) << "the frame at " << want.time;
+}
+
+TEST_F(GraphTest, ASeekShowsTheFrameOfThePositionAndPauseHoldsTheClock) {
+  IGraphBuilder* graph = NewGraph();
+  auto* catcher = new FrameCatcher();
+  catcher->AddRef();
+  graph->AddFilter(catcher, u"Catcher");
+  ASSERT_EQ(graph->RenderFile(Wide(path_).c_str(), nullptr), S_OK);
+  auto* control = Query<IMediaControl>(graph, IID_IMediaControl);
+  auto* seeking = Query<IMediaSeeking>(graph, IID_IMediaSeeking);
+  ASSERT_EQ(control->Run(), S_OK);
+  ExpectFrameAt(catcher, 1, reference_[0]);
+  Advance(kFrameMicroseconds);
+  ExpectFrameAt(catcher, 2, reference_[1]);
+
+  // A seek while running: the frame of the position comes at once (frames
+  // before it in its group of pictures are decoded but not shown).
+  LONGLONG to = reference_[7].time;
+  ASSERT_EQ(seeking->SetPositions(&to, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
+  ExpectFrameAt(catcher, 3, reference_[7]);
+  // As far as the slowest renderer: the sound may start a little earlier.
+  LONGLONG current = 0;
+  seeking->GetCurrentPosition(&current);
+  EXPECT_LE(current, reference_[7].time);
+  EXPECT_GT(current, reference_[7].time - 300000);
+  Advance(kFrameMicroseconds);
+  ExpectFrameAt(catcher, 4, reference_[8]);
+
+  // Paused, the clock moves on and no frame comes; running again, the
+  // stream goes on from where it stood.
+  ASSERT_EQ(control->Pause(), S_OK);
+  Advance(10 * kFrameMicroseconds);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(catcher->Count(), 4u);
+  ASSERT_EQ(control->Run(), S_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(catcher->Count(), 4u);
+  Advance(kFrameMicroseconds);
+  ExpectFrameAt(catcher, 5, reference_[9]);
+
+  // A seek while paused shows its frame at once, as the picture of the pause.
+  ASSERT_EQ(control->Pause(), S_OK);
+  to = reference_[2].time;
+  ASSERT_EQ(seeking->SetPositions(&to, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
+  ExpectFrameAt(catcher, 6, reference_[2]);
+  ASSERT_EQ(control->Run(), S_OK);
+  Advance(kFrameMicroseconds);
+  ExpectFrameAt(catcher, 7, reference_[3]);
+  EXPECT_EQ(control->Stop(), S_OK);
+  seeking->Release();
+  control->Release();
+  catcher->Release();
+  graph->Release();
+}
+
+TEST_F(GraphTest, WithoutAClockEveryFrameComesAtOnce) {
+  IGraphBuilder* graph = NewGraph();
+  auto* catcher = new FrameCatcher();
+  catcher->AddRef();
+  graph->AddFilter(catcher, u"Catcher");
+  ASSERT_EQ(graph->RenderFile(Wide(path_).c_str(), nullptr), S_OK);
+  auto* filter = Query<IMediaFilter>(graph, IID_IMediaFilter);
+  auto* control = Query<IMediaControl>(graph, IID_IMediaControl);
+  auto* events = Query<IMediaEvent>(graph, IID_IMediaEvent);
+  ASSERT_EQ(filter->SetSyncSource(nullptr), S_OK);
+  long code = 0;
+  EXPECT_EQ(events->WaitForCompletion(0, &code), VFW_E_WRONG_STATE);
+  ASSERT_EQ(control->Run(), S_OK);
+  EXPECT_EQ(events->WaitForCompletion(20000, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  ASSERT_EQ(catcher->Count(), reference_.size());
+  for (size_t i = 0; i < reference_.size(); ++i) EXPECT_TRUE(catcher->Frame(i).pixels == reference_[i].pixels) << i;
+  control->Stop();
+  events->Release();
+  control->Release();
+  filter->Release();
+  catcher->Release();
+  graph->Release();
+}
+
+TEST_F(GraphTest, ConnectPutsTheFiltersBetweenThatTheTwoPinsNeed) {
+  IGraphBuilder* graph = NewGraph();
+  auto* catcher = new FrameCatcher();
+  catcher->AddRef();
+  graph->AddFilter(catcher, u"Catcher");
+  IBaseFilter* source = nullptr;
+  ASSERT_EQ(graph->AddSourceFilter(Wide(path_).c_str(), u"Source", &source), S_OK);
+  IPin* output = nullptr;
+  ASSERT_EQ(source->FindPin(u"Output", &output), S_OK);
+  ASSERT_EQ(graph->Connect(output, catcher->InputPin()), S_OK);
+  EXPECT_EQ(FilterNames(graph), (std::vector<std::u16string>{u"Catcher", u"Source", u"AV Splitter", u"AV Video Decoder"}));
+  EXPECT_EQ(graph->Render(output), VFW_E_ALREADY_CONNECTED);
+  // Removing a filter takes its connections with it.
+  IBaseFilter* splitter = nullptr;
+  ASSERT_EQ(graph->FindFilterByName(u"AV Splitter", &splitter), S_OK);
+  EXPECT_EQ(graph->RemoveFilter(splitter), S_OK);
+  IPin* peer = nullptr;
+  EXPECT_EQ(output->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
+  splitter->Release();
+  output->Release();
+  source->Release();
+  catcher->Release();
+  graph->Release();
+}
+
+TEST_F(GraphTest, FilesThatCannotBeRenderedLeaveTheGraphAsItWas) {
+  avclip::ClipOptions silentOptions = MovieClip();
+  silentOptions.audio = AV_CODEC_ID_NONE;
+  const std::string silent = WriteClip("silent.avi", avclip::MakeClip(silentOptions));
+  avclip::Bytes noise(3000);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7919 >> 3);
+  struct Case {
+    std::string path;
+    bool withRenderer;
+    HRESULT want;
+  };
+  const Case cases[] = {
+      {dir_.path() + "/missing.avi", true, VFW_E_NOT_FOUND},
+      {WriteClip("noise.avi", noise), true, VFW_E_CANNOT_RENDER},
+      {WriteClip("empty.avi", {}), true, VFW_E_CANNOT_RENDER},
+      {WriteClip("cut.avi", avclip::Bytes(clip_.begin(), clip_.begin() + 100)), true, VFW_E_CANNOT_RENDER},
+      // Video with nowhere to go: nothing renders it.
+      {silent, false, VFW_E_CANNOT_RENDER},
+      // Its sound renders, its video does not.
+      {path_, false, VFW_S_PARTIAL_RENDER},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    IGraphBuilder* graph = NewGraph();
+    auto* catcher = new FrameCatcher();
+    catcher->AddRef();
+    if (c.withRenderer) graph->AddFilter(catcher, u"Catcher");
+    EXPECT_EQ(graph->RenderFile(Wide(c.path).c_str(), nullptr), c.want);
+    if (FAILED(c.want)) {
+      EXPECT_EQ(FilterNames(graph).size(), c.withRenderer ? 1u : 0u);
+      EXPECT_FALSE(catcher->InputPin()->IsConnected());
+    }
+    catcher->Release();
+    graph->Release();
+  }
+}
+
 }  // namespace
