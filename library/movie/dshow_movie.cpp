@@ -132,6 +132,9 @@ int OpenDirectShowMovie(MovieHandleRecord* record, const char* fileName, int32_t
 
 void RefreshDirectShowMovie(MovieHandleRecord* record) {
   MovieFrameRenderer* renderer = record->renderer;
+  // The frame is handed on under the renderer's frame lock, so that the
+  // next frame is not copied in while the callback reads this one.
+  if (renderer != nullptr) renderer->LockFrame();
   if (renderer != nullptr && renderer->newFrame.exchange(0, std::memory_order_acquire) != 0 &&
       record->frameCallback != nullptr) {
     GraphImage& image = record->frameImage;
@@ -144,6 +147,7 @@ void RefreshDirectShowMovie(MovieHandleRecord* record) {
     record->currentFrameImage = &image;
     record->frameCallback(record, record->callbackValue);
   }
+  if (renderer != nullptr) renderer->UnlockFrame();
   // A paused movie stays where it is.
   if (record->seeking == nullptr || record->control == nullptr || record->paused) return;
   LONGLONG now = 0;

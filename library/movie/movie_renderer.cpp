@@ -15,9 +15,14 @@ constexpr int32_t kLargestSide = 16384;
 }  // namespace
 
 MovieFrameRenderer::MovieFrameRenderer(IUnknown* outer, HRESULT* result)
-    : D_CBaseVideoRenderer(CLSID_MovieFrameRenderer, nullptr, outer, result) {}
+    : D_CBaseVideoRenderer(CLSID_MovieFrameRenderer, nullptr, outer, result) {
+  InitializeCriticalSection(&frameLock_);
+}
 
-MovieFrameRenderer::~MovieFrameRenderer() { TrackedFree(frameBuffer); }
+MovieFrameRenderer::~MovieFrameRenderer() {
+  TrackedFree(frameBuffer);
+  DeleteCriticalSection(&frameLock_);
+}
 
 HRESULT MovieFrameRenderer::CheckMediaType(const D_CMediaType* mediaType) {
   if (mediaType == nullptr) return E_POINTER;
@@ -48,9 +53,11 @@ HRESULT MovieFrameRenderer::SetMediaType(const D_CMediaType* mediaType) {
     height = info.bmiHeader.biHeight;
   }
   pitch = (width + 1) * 3 / 4 * 4;
+  LockFrame();
   TrackedFree(frameBuffer);
   frameBuffer = static_cast<uint8_t*>(TrackedAlloc(static_cast<size_t>(pitch) * height, __FILE__, __LINE__));
   newFrame = 0;
+  UnlockFrame();
   return S_OK;
 }
 
@@ -63,6 +70,7 @@ HRESULT MovieFrameRenderer::DoRenderSample(IMediaSample* sample) {
   const size_t frameBytes = static_cast<size_t>(pitch) * height;
   if (sample->GetActualDataLength() < 0 || static_cast<size_t>(sample->GetActualDataLength()) < frameBytes)
     return S_OK;
+  LockFrame();
   if (sourceBottomUp) {
     for (int32_t row = 0; row < height; ++row)
       memcpy(frameBuffer + static_cast<size_t>(height - 1 - row) * pitch, source + static_cast<size_t>(row) * pitch,
@@ -71,6 +79,7 @@ HRESULT MovieFrameRenderer::DoRenderSample(IMediaSample* sample) {
     memcpy(frameBuffer, source, frameBytes);
   }
   newFrame.store(1, std::memory_order_release);
+  UnlockFrame();
   return S_OK;
 }
 

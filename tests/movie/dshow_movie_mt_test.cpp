@@ -197,6 +197,29 @@ TEST_F(DirectShowMovieTest, ALoopingMovieStartsAgainAtItsFirstFrame) {
   CloseMovieHandle(movie);
 }
 
+TEST_F(DirectShowMovieTest, AStreamOfUnknownLengthCountsAsASixtiethOfASecondAndPlaysToItsEnd) {
+  // A raw MPEG-4 video stream says nothing of its length.
+  avclip::ClipOptions raw = Clip12();
+  raw.audio = AV_CODEC_ID_NONE;
+  raw.container = "m4v";
+  const avclip::Bytes clip = avclip::MakeClip(raw);
+  const std::vector<Picture> reference = avclip::DecodePictures(clip);
+  ASSERT_EQ(reference.size(), 12u);
+  WriteFileBytes("raw.m4v", clip);
+  const ObjectHandle movie = OpenMovie("raw.m4v", nullptr, nullptr, 0);
+  ASSERT_NE(movie, -1);
+  MovieHandleRecord* record = GetMovieHandleData(movie);
+  EXPECT_EQ(record->duration, 166666);
+  EXPECT_GT(record->stopPosition, 4800000);
+  Seen seen;
+  SetMovieFrameCallback(movie, RecordFrame, &seen);
+  Play(movie);
+  PlayFrames(movie, &seen, reference.size());
+  EXPECT_TRUE(seen.pictures.back().pixels == reference.back().pixels);
+  EXPECT_TRUE(RunToTheEnd(movie, 1));
+  CloseMovieHandle(movie);
+}
+
 TEST_F(DirectShowMovieTest, AMovieGraphShowsTheFrames) {
   StartGraphics(32);
   const ObjectHandle graph = LoadGraphFile("clip.avi", 0);

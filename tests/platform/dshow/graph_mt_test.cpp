@@ -2,6 +2,10 @@
 // for a movie file, frames that come when the clock reaches them and equal
 // libavcodec's own decode, seeking, the end of the stream, and files that
 // cannot be rendered.
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/dsound/dsound.h"
 #include "tests/platform/dshow/dshow_fixture.h"
 
 namespace {
@@ -267,6 +271,53 @@ TEST_F(GraphTest, FilesThatCannotBeRenderedLeaveTheGraphAsItWas) {
     catcher->Release();
     graph->Release();
   }
+}
+
+TEST_F(GraphTest, TheSoundTrackPlaysThroughTheSoundDeviceAtTheVolumeSet) {
+  PlatformSoundUseManualClock(true);
+  avclip::ClipOptions tone = MovieClip();
+  tone.video = AV_CODEC_ID_NONE;
+  tone.frames = 25;  // one second
+  const std::string path = WriteClip("tone.avi", avclip::MakeClip(tone));
+  IGraphBuilder* graph = NewGraph();
+  ASSERT_EQ(graph->RenderFile(Wide(path).c_str(), nullptr), S_OK);
+  EXPECT_TRUE(Contains(FilterNames(graph), u"Default DirectSound Device"));
+  auto* control = Query<IMediaControl>(graph, IID_IMediaControl);
+  auto* audio = Query<IBasicAudio>(graph, IID_IBasicAudio);
+  long volume = 1;
+  EXPECT_EQ(audio->get_Volume(&volume), S_OK);
+  EXPECT_EQ(volume, 0);
+  ASSERT_EQ(control->Run(), S_OK);
+  // The device's output as it stands (8-bit samples are unsigned).
+  const WAVEFORMATEX out = PlatformSoundOutputFormat();
+  const uint32_t step = out.nSamplesPerSec / 100;  // 10 ms
+  std::vector<uint8_t> mixed(static_cast<size_t>(step) * out.nBlockAlign);
+  auto loudest = [&] {
+    Advance(10000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    PlatformSoundRender(mixed.data(), step);
+    int peak = 0;
+    for (size_t i = 0; i < mixed.size(); i += out.wBitsPerSample / 8) {
+      const int v = out.wBitsPerSample == 8 ? (mixed[i] - 128) * 256
+                                            : static_cast<int16_t>(mixed[i] | mixed[i + 1] << 8);
+      peak = std::max(peak, std::abs(v));
+    }
+    return peak;
+  };
+  int heard = 0;
+  for (int i = 0; i < 40 && heard < 1000; ++i) heard = std::max(heard, loudest());
+  EXPECT_GE(heard, 1000) << "the tone never reached the device";
+  // At the quietest volume nothing is heard.
+  ASSERT_EQ(audio->put_Volume(-10000), S_OK);
+  int quiet = 0;
+  for (int i = 0; i < 10; ++i) quiet = std::max(quiet, loudest());
+  EXPECT_LE(quiet, 256);
+  EXPECT_EQ(audio->put_Volume(1), E_INVALIDARG);
+  control->Stop();
+  audio->Release();
+  control->Release();
+  graph->Release();
+  PlatformSoundUseManualClock(false);
 }
 
 }  // namespace
