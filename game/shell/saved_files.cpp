@@ -34,3 +34,27 @@ int WriteSavedFile(const char* name, const unsigned char* bytes, size_t size) {
   }
   return 0;
 }
+
+int ReplaceSavedFile(const char* name, const unsigned char* bytes, size_t size) {
+  char temporary[260];
+  FormatString(temporary, sizeof temporary, "%s.tmp", name);
+  FILE* f = fopen(temporary, "wb");
+  if (f == nullptr) {
+    WriteErrorLogFormat("%s を書き込み用に開けません", temporary);
+    return -1;
+  }
+  size_t written = fwrite(bytes, 1, size, f);
+  bool flushed = fflush(f) == 0;
+  bool closed = fclose(f) == 0;
+  if (written != size || !flushed || !closed) {
+    WriteErrorLogFormat("%s の書き込みに失敗しました", temporary);
+    remove(temporary);
+    return -1;
+  }
+  if (rename(temporary, name) != 0) {
+    WriteErrorLogFormat("%s を %s に置き換えられません", temporary, name);
+    remove(temporary);
+    return -1;
+  }
+  return 0;
+}

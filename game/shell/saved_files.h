@@ -14,6 +14,10 @@ int ReadSavedFile(const char* name, unsigned char* out, size_t size);
 // opened, "ファイルオープンエラー\n" goes to the standard output and the game
 // waits for any input (WaitAnyInputPress) before going on.
 int WriteSavedFile(const char* name, const unsigned char* bytes, size_t size);
+// Writes the bytes to a temporary file beside it ("<name>.tmp"), checks the
+// write and the close, and renames it over the file, so that a failure at
+// any point leaves the previous file whole: 0, or -1 (logged).
+int ReplaceSavedFile(const char* name, const unsigned char* bytes, size_t size);
 
 inline uint32_t ReadLe32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
