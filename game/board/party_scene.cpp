@@ -67,11 +67,11 @@ int LoadBoardMusic() {
                                        : "media\\sound\\BGM\\蒼ノ月-AoNoTuki-.ogg";
   SetSoundLoadType(2);
   BoardMusic = LoadSoundFile(path, 3, -1);
+  SetSoundLoadType(0);  // also after a failure, so later sounds load whole
   if (BoardMusic == -1) {
     WriteErrorLogFormat("%s の読み込みに失敗しました", path);
     return -1;
   }
-  SetSoundLoadType(0);
   SetSoundHandleVolume(MusicVolume, BoardMusic);
   return 0;
 }
