@@ -84,6 +84,12 @@ void MoveVolume(bool left, bool right, int32_t* index, int32_t* volume) {
   if (left || right) *volume = VolumeSteps[*index];
 }
 
+// The volumes in use on every music and effect slot.
+void ApplyVolumes() {
+  for (int32_t handle : MusicHandles) SetSoundHandleVolume(MusicVolume, handle);
+  for (int32_t handle : SoundEffectHandles) SetSoundHandleVolume(SoundEffectVolume, handle);
+}
+
 // A row's up and down: the cursor sound and the row above or below.
 void MoveRow(bool up, bool down, int32_t above, int32_t below) {
   if (up) {
@@ -179,8 +185,7 @@ int RunOptionsScreen() {
         SoundEffectVolumeIndex = 8;
         MusicVolume = 255;
         SoundEffectVolume = 255;
-        for (int32_t handle : MusicHandles) SetSoundHandleVolume(MusicVolume, handle);
-        for (int32_t handle : SoundEffectHandles) SetSoundHandleVolume(SoundEffectVolume, handle);
+        ApplyVolumes();
       }
       Draw(kResetLabel);
       break;
