@@ -157,7 +157,7 @@ void BuildBackupBytes(unsigned char out[kBackupFileSize]) {
 int WriteBackupFile() {
   unsigned char bytes[kBackupFileSize];
   BuildBackupBytes(bytes);
-  if (ReplaceSavedFile(kBackupFileName, bytes, sizeof bytes) != 0) {
+  if (WriteFileReplacing(kBackupFileName, bytes, sizeof bytes) != 0) {
     MessageBoxA(nullptr, "バックアップ生成失敗", "どういうことなの･･･", 0);
     return -1;
   }

@@ -4,8 +4,11 @@
 #include "game/shell/game_main.h"
 #include "game/shell/item_table.h"
 #include "game/shell/minigame_table.h"
+#include "game/shell/options_screen.h"
+#include "game/shell/party_setup.h"
 #include "game/shell/pending_steps.h"
 #include "game/shell/shared_media.h"
+#include "game/shell/title_menu.h"
 #include "library/zrlib.h"
 
 int32_t SceneState = 0;
