@@ -8,7 +8,8 @@ int RunPartySetupScene() { return 0; }
 int RunOptionsScene() { return 0; }
 int RunPartyScene() { return 0; }
 int RunSpotlightScene() { return 0; }
-int RunLanLobbyScene() { return 0; }
+
+int DrawWindowFrame(int32_t, int32_t, int32_t, int32_t) { return -1; }
 
 void LoadMinigameTable() {}
 void LoadItemTable() {}
