@@ -663,7 +663,7 @@ TEST(LanLobby, TwoGamesJoinAndMeasureTheirLink) {
   GameBeside clientGame(LobbyOptions(), [&](GameHarness& h) {
     // A machine of its own: the other game's window does not make this one a
     // second start.
-    PlatformSetWindowScope("lobby-client");
+    PlatformSetWindowScope(("lobby-client" + std::to_string(getpid())).c_str());
     ASSERT_TRUE(StartLobbyGame(h, kPeerIp));
     quietWatchdog(h);
     ASSERT_TRUE(ChooseClient(h));
