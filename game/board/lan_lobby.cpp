@@ -5,7 +5,7 @@
 
 #include "game/shell/game_main.h"
 #include "game/shell/input_mapping.h"
-#include "game/shell/pending_steps.h"
+#include "game/shell/message_text.h"
 #include "game/shell/shared_media.h"
 #include "library/zrlib.h"
 

@@ -9,8 +9,6 @@ int RunOptionsScene() { return 0; }
 int RunPartyScene() { return 0; }
 int RunSpotlightScene() { return 0; }
 
-int DrawWindowFrame(int32_t, int32_t, int32_t, int32_t) { return -1; }
-
 void LoadMinigameTable() {}
 void LoadItemTable() {}
 void LoadMapData() {}

@@ -14,10 +14,6 @@ int RunOptionsScene();       // scene 7
 int RunPartyScene();         // scene 8
 int RunSpotlightScene();     // scene 11
 
-// The message windows' frame around (left, top)-(right, bottom): 1 when
-// drawn, -1 when nothing is drawn (here: always).
-int DrawWindowFrame(int32_t left, int32_t top, int32_t right, int32_t bottom);
-
 void LoadMinigameTable();  // "media\data\minidata.csv"
 void LoadItemTable();      // "media\data\item.csv"
 void LoadMapData();        // "media\data\mapdata.csv"
