@@ -174,6 +174,17 @@ GameOptions LobbyOptions() {
   return options;
 }
 
+// The body with a game started as 127.0.0.1 without pictures, and a port
+// that is free for TCP and UDP on the game's and the peer's addresses.
+void RunLobbyGame(const std::function<void(GameHarness&, uint16_t)>& body) {
+  uint16_t port = FreePort();
+  ASSERT_NE(port, 0);
+  RunGame(LobbyOptions(), [&](GameHarness& h) {
+    ASSERT_TRUE(StartLobbyGame(h));
+    body(h, port);
+  });
+}
+
 // ---------------------------------------------------------------- records alone
 
 TEST(LanLobbyRecords, LinkRecordsAreFiveLittleEndianWords) {
@@ -254,10 +265,7 @@ TEST(LanLobbyRecords, TheClientTakesOnlyPlayerNumbersItHas) {
 // pings every 600 frames; leaving closes the connection. A second visit works
 // the same.
 TEST(LanLobby, HostNumbersItsClientAndRunsTheLinkTest) {
-  uint16_t port = FreePort();
-  ASSERT_NE(port, 0);
-  RunGame(LobbyOptions(), [port](GameHarness& h) {
-    ASSERT_TRUE(StartLobbyGame(h));
+  RunLobbyGame([](GameHarness& h, uint16_t port) {
     ASSERT_TRUE(ChooseHost(h));
     EXPECT_EQ(OwnPlayerNumber, 1);
 
@@ -343,10 +351,7 @@ TEST(LanLobby, HostNumbersItsClientAndRunsTheLinkTest) {
 // numbers it has; in the link test it sends to the host's address and
 // answers its pings.
 TEST(LanLobby, ClientReadsItsNumberAndTheListFromWholeRecords) {
-  uint16_t port = FreePort();
-  ASSERT_NE(port, 0);
-  RunGame(LobbyOptions(), [port](GameHarness& h) {
-    ASSERT_TRUE(StartLobbyGame(h));
+  RunLobbyGame([](GameHarness& h, uint16_t port) {
     Socket listener = Listen(kPeerIp, port);
     Socket udp = Bound(SOCK_DGRAM, kPeerIp, port);
     ASSERT_TRUE(listener.ok() && udp.ok());
@@ -420,10 +425,7 @@ TEST(LanLobby, ClientReadsItsNumberAndTheListFromWholeRecords) {
 // B leaves the client from every step, and a lost connection returns to the
 // menu; a refused connection is tried again once a second, B read between.
 TEST(LanLobby, TheClientCanAlwaysLeave) {
-  uint16_t port = FreePort();
-  ASSERT_NE(port, 0);
-  RunGame(LobbyOptions(), [port](GameHarness& h) {
-    ASSERT_TRUE(StartLobbyGame(h));
+  RunLobbyGame([](GameHarness& h, uint16_t port) {
     auto reachesMainMenu = [&h] { return h.RunUntil([] { return SceneState == 2; }, 60); };
 
     // While typing.
@@ -493,10 +495,7 @@ TEST(LanLobby, TheClientCanAlwaysLeave) {
 // from its address, to this player, of a known kind and phase: nothing else
 // gets an answer, so the game reflects nothing to a forged address.
 TEST(LanLobby, OnlyThePeersRecordsAreHandled) {
-  uint16_t port = FreePort();
-  ASSERT_NE(port, 0);
-  RunGame(LobbyOptions(), [port](GameHarness& h) {
-    ASSERT_TRUE(StartLobbyGame(h));
+  RunLobbyGame([](GameHarness& h, uint16_t port) {
     Socket udp = Bound(SOCK_DGRAM, kPeerIp, port);
     Socket stranger = Bound(SOCK_DGRAM, kStrangerIp, port);
     Socket peer = HostWithPeer(h, port);
@@ -552,10 +551,7 @@ TEST(LanLobby, OnlyThePeersRecordsAreHandled) {
 // A flood of 10,000 datagrams while the link test runs: each frame takes at
 // most 32, the frames stay short, and the peer is answered once it ends.
 TEST(LanLobby, AFloodOfDatagramsKeepsTheFramesBounded) {
-  uint16_t port = FreePort();
-  ASSERT_NE(port, 0);
-  RunGame(LobbyOptions(), [port](GameHarness& h) {
-    ASSERT_TRUE(StartLobbyGame(h));
+  RunLobbyGame([](GameHarness& h, uint16_t port) {
     Socket udp = Bound(SOCK_DGRAM, kPeerIp, port);
     Socket peer = HostWithPeer(h, port);
     ASSERT_TRUE(peer.ok() && udp.ok());
@@ -605,10 +601,7 @@ TEST(LanLobby, AFloodOfDatagramsKeepsTheFramesBounded) {
 
 // A UDP port that cannot be had shows an error, and the scene is left.
 TEST(LanLobby, AFailedUdpSocketShowsAnErrorAndLeaves) {
-  uint16_t port = FreePort();
-  ASSERT_NE(port, 0);
-  RunGame(LobbyOptions(), [port](GameHarness& h) {
-    ASSERT_TRUE(StartLobbyGame(h));
+  RunLobbyGame([](GameHarness& h, uint16_t port) {
     Socket taken = Bound(SOCK_DGRAM, kGameIp, port);
     ASSERT_TRUE(taken.ok());
     Socket peer = HostWithPeer(h, port);
