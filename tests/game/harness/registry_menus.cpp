@@ -5,9 +5,12 @@
 // calling them in any state (a confirmed text waits in its restart state, a
 // window may be left open), and the callers' own machines stall when a text
 // does.
+#include <cstring>
 #include <string>
 
 #include "game/shell/message_text.h"
+#include "game/shell/options_screen.h"
+#include "game/shell/title_menu.h"
 #include "tests/game/harness/game_registry.h"
 
 namespace {
@@ -35,4 +38,19 @@ GAME_REGISTRY(menus) {
   GAME_TABLE(AnimatedWindow);
   GAME_TABLE(ChoiceWindow);
   GAME_TABLE(WideChoiceWindow);
+
+  GAME_MACHINE(RunTitleScreen, TitleStep);
+  GAME_VALUE(TitlePicture);
+  GAME_VALUE(TitleBlinkCounter);
+  GAME_MACHINE(RunMainMenu, MainMenuStep);
+  GAME_VALUE(MainMenuCursor);
+  GAME_VALUE(MainMenuTarget);
+  GAME_VALUE(MainMenuScroll);
+  // Both rest at 2 between visits; before the first visit they are 0.
+  RegisterGameMachine("RunOptionsScene", "OptionsSceneStep",
+                      [] { return static_cast<int64_t>(OptionsSceneStep == 0 ? 2 : OptionsSceneStep); }, 2);
+  RegisterGameMachine("RunOptionsScreen", "OptionsStep",
+                      [] { return static_cast<int64_t>(OptionsStep == 0 ? 2 : OptionsStep); }, 2);
+  GAME_VALUE(WindowModeChoice);
+  GAME_VALUE(OptionsSampleCounter);
 }
