@@ -5,7 +5,6 @@ int RunMinigameModeScene() { return 0; }
 int RunPartySetupScene() { return 0; }
 int RunPartyScene() { return 0; }
 int RunSpotlightScene() { return 0; }
-int RunLanLobbyScene() { return 0; }
 
 void LoadMinigameTable() {}
 void LoadItemTable() {}

@@ -10,7 +10,6 @@ int RunMinigameModeScene();  // scene 3
 int RunPartySetupScene();    // scene 4
 int RunPartyScene();         // scene 8
 int RunSpotlightScene();     // scene 11
-int RunLanLobbyScene();      // scene 12
 
 void LoadMinigameTable();  // "media\data\minidata.csv"
 void LoadItemTable();      // "media\data\item.csv"

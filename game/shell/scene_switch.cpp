@@ -1,4 +1,5 @@
 // The scene switch, the boot scene and the shared fade.
+#include "game/board/lan_lobby.h"
 #include "game/shell/game_main.h"
 #include "game/shell/options_screen.h"
 #include "game/shell/pending_steps.h"
