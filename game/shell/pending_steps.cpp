@@ -3,7 +3,6 @@
 
 int RunMinigameModeScene() { return 0; }
 int RunSpotlightScene() { return 0; }
-int RunLanLobbyScene() { return 0; }
 
 int RunPartyOpening() { return 1; }
 int RunMagicSquareSlot() { return 1; }

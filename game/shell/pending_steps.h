@@ -10,7 +10,6 @@
 
 int RunMinigameModeScene();  // scene 3
 int RunSpotlightScene();     // scene 11
-int RunLanLobbyScene();      // scene 12
 
 // ---------------------------------------------------------------- the party's steps
 

@@ -1,5 +1,6 @@
 // The scene switch, the boot scene and the shared fade.
 #include "game/board/board_map.h"
+#include "game/board/lan_lobby.h"
 #include "game/board/party_scene.h"
 #include "game/shell/game_main.h"
 #include "game/shell/item_table.h"
