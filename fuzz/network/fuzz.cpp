@@ -1,0 +1,157 @@
+// Network framing: a peer of the target's own sends bytes over loopback to
+// an accepted connection, in chunks, while the target takes whatever the
+// library reports waiting, in reads of its own size; then the peer closes.
+// What the library hands out must be exactly the bodies of the complete
+// messages, whole and in order (a message cut off by the close never shows);
+// after a length no message may have, the connection is in error and what
+// came out before is a start of those bodies.
+//
+// Input: the peer's chunk size, the read size, a mode byte, then for mode 0
+// the wire bytes as they are; for mode 1 messages the target frames itself:
+// each a length byte (bit 7: the length is that times 512, filled with a
+// pattern) and its bytes, the last one cut short when bit 1 of the mode is
+// set.
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "fuzz/support/fuzz_support.h"
+#include "library/core/message_pump.h"
+#include "library/net/network_internal.h"
+
+namespace {
+
+uint16_t ListenPort() {
+  static uint16_t port = 0;
+  if (port != 0) return port;
+  FUZZ_CHECK(StartNetWorkListen(0) == 0 && NetWork.listener != nullptr, "no listening socket");
+  sockaddr_in a{};
+  int length = sizeof a;
+  getsockname(NetWork.listener->socket, reinterpret_cast<sockaddr*>(&a), &length);
+  port = ntohs(a.sin_port);
+  return port;
+}
+
+void PutLength(std::vector<uint8_t>* wire, uint32_t n) {
+  for (int i = 0; i < 4; ++i) wire->push_back(static_cast<uint8_t>(n >> (8 * i)));
+}
+
+// The wire bytes the input describes.
+std::vector<uint8_t> MakeWire(FuzzInput& in, uint8_t mode) {
+  if ((mode & 1) == 0) return in.Rest();
+  std::vector<uint8_t> wire;
+  while (!in.Empty()) {
+    const uint8_t head = in.Byte();
+    std::vector<uint8_t> body;
+    if (head & 0x80) {
+      body.resize((head & 0x7F) * 512u);
+      for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 7 + head);
+    } else {
+      body = in.Take(head);
+    }
+    PutLength(&wire, static_cast<uint32_t>(body.size()));
+    wire.insert(wire.end(), body.begin(), body.end());
+  }
+  if ((mode & 2) && wire.size() > 4) wire.pop_back();
+  return wire;
+}
+
+// The plain reading of the wire: the bodies of the complete messages, and
+// whether a length beyond the limit puts the connection in error.
+std::vector<uint8_t> CompleteBodies(const std::vector<uint8_t>& wire, bool* error) {
+  std::vector<uint8_t> bodies;
+  *error = false;
+  size_t at = 0;
+  while (at + 4 <= wire.size()) {
+    const uint32_t n = wire[at] | wire[at + 1] << 8 | wire[at + 2] << 16 | static_cast<uint32_t>(wire[at + 3]) << 24;
+    if (n > NetWorkMessageLimit) {
+      *error = true;
+      break;
+    }
+    if (wire.size() - at - 4 < n) break;
+    bodies.insert(bodies.end(), wire.begin() + static_cast<ptrdiff_t>(at + 4),
+                  wire.begin() + static_cast<ptrdiff_t>(at + 4 + n));
+    at += 4 + n;
+  }
+  return bodies;
+}
+
+// Takes what the library reports waiting, in reads of up to readSize bytes.
+void TakeWaiting(int handle, uint32_t readSize, std::vector<uint8_t>* got) {
+  for (;;) {
+    const int waiting = GetNetWorkDataLength(handle);
+    if (waiting <= 0) return;
+    const int n = std::min<int>(waiting, static_cast<int>(readSize));
+    std::vector<uint8_t> buffer(static_cast<size_t>(n));
+    FUZZ_CHECK(NetWorkRecv(handle, buffer.data(), n) == 0, "bytes reported waiting could not be read");
+    got->insert(got->end(), buffer.begin(), buffer.end());
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  StartLibraryForFuzzing();
+  WSADATA data;
+  WSAStartup(MAKEWORD(1, 1), &data);  // the peer's own
+  ListenPort();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TrimScratchLog();
+  FuzzInput in(data, size);
+  const size_t chunk = 1 + in.Byte() * 16u;
+  const uint32_t readSize = 1 + in.U16();
+  const uint8_t mode = in.Byte();
+  const std::vector<uint8_t> wire = MakeWire(in, mode);
+
+  SOCKET peer = socket(AF_INET, SOCK_STREAM, 0);
+  FUZZ_CHECK(peer != INVALID_SOCKET, "no socket for the peer");
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(ListenPort());
+  const uint8_t loopback[4] = {127, 0, 0, 1};
+  std::memcpy(&to.sin_addr.s_addr, loopback, 4);
+  FUZZ_CHECK(connect(peer, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0, "the peer did not connect");
+  int handle = -1;
+  for (int i = 0; i < 20000 && handle == -1; ++i) {
+    ProcessWindowMessages();
+    handle = TakeNewAcceptedNetWork();
+    if (handle == -1 && i > 100) std::this_thread::yield();
+  }
+  FUZZ_CHECK(handle != -1, "the connection was not accepted");
+
+  std::vector<uint8_t> got;
+  for (size_t at = 0; at < wire.size(); at += chunk) {
+    const size_t n = std::min(chunk, wire.size() - at);
+    size_t sent = 0;
+    while (sent < n) {
+      const int r = send(peer, reinterpret_cast<const char*>(wire.data() + at + sent), static_cast<int>(n - sent), 0);
+      if (r > 0) sent += static_cast<size_t>(r);
+      TakeWaiting(handle, readSize, &got);  // the library drains while the peer's buffer is full
+    }
+  }
+  closesocket(peer);
+  // Until the library has seen the close, everything sent may still come.
+  NetWorkHandleRecord* record = NetWorkHandleTable.Find(handle);
+  for (int i = 0; i < 200000 && record != nullptr && record->connected && !record->error; ++i) {
+    ProcessWindowMessages();
+    TakeWaiting(handle, readSize, &got);
+    if (i > 100) std::this_thread::yield();
+  }
+  FUZZ_CHECK(record == nullptr || !record->connected || record->error, "the peer's close was never seen");
+  TakeWaiting(handle, readSize, &got);
+
+  bool error = false;
+  const std::vector<uint8_t> expected = CompleteBodies(wire, &error);
+  if (error) {
+    FUZZ_CHECK(got.size() <= expected.size() && std::equal(got.begin(), got.end(), expected.begin()),
+               "before the error, bytes other than the messages' came out");
+  } else {
+    FUZZ_CHECK(got == expected, "the messages came out otherwise: " + std::to_string(got.size()) + " bytes, " +
+                                    std::to_string(expected.size()) + " expected");
+  }
+  CloseNetWorkConnection(handle);
+  return 0;
+}
