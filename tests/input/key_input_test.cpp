@@ -179,8 +179,8 @@ TEST_F(KeyInputTest, TheCursorStaysOnACharacterBoundaryWithinTheText) {
     uint32_t cursor;
   };
   const Case cases[] = {
-      {"a lead byte and a NUL, Backspace, then a full field", 2,
-       std::string("\x81\x00", 2) + "a" + kLeft + kBackspace + "bcd", "bd", 2},
+      {"a lead byte and a NUL, Backspace, then a full field", 3,
+       std::string("\x81\x00", 2) + "a" + kLeft + kBackspace + "あcd", "あd", 3},
       {"a NUL alone is not typed", 4, std::string("a\x00" "b", 3), "ab", 2},
       {"a NUL second byte is not typed either", 4, std::string("x\x82\x00y", 4), "xy", 2},
   };
