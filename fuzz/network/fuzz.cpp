@@ -106,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t mode = in.Byte();
   const std::vector<uint8_t> wire = MakeWire(in, mode);
 
+  const int socketsBefore = PlatformOpenSocketCount();
   SOCKET peer = socket(AF_INET, SOCK_STREAM, 0);
   FUZZ_CHECK(peer != INVALID_SOCKET, "no socket for the peer");
   sockaddr_in to{};
@@ -121,15 +122,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (handle == -1 && i > 100) std::this_thread::yield();
   }
   FUZZ_CHECK(handle != -1, "the connection was not accepted");
+  WSAAsyncSelect(peer, nullptr, 0, 0);  // non-blocking from here on
 
   std::vector<uint8_t> got;
-  for (size_t at = 0; at < wire.size(); at += chunk) {
+  bool refused = false;  // the library closed the connection (a length in error)
+  for (size_t at = 0; at < wire.size() && !refused; at += chunk) {
     const size_t n = std::min(chunk, wire.size() - at);
     size_t sent = 0;
-    while (sent < n) {
+    for (int stalled = 0; sent < n; ++stalled) {
       const int r = send(peer, reinterpret_cast<const char*>(wire.data() + at + sent), static_cast<int>(n - sent), 0);
-      if (r > 0) sent += static_cast<size_t>(r);
-      TakeWaiting(handle, readSize, &got);  // the library drains while the peer's buffer is full
+      if (r > 0) {
+        sent += static_cast<size_t>(r);
+        stalled = 0;
+      } else if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        refused = true;
+        break;
+      }
+      FUZZ_CHECK(stalled < 100000, "the peer could not send for long: " + std::to_string(at + sent) + " of " +
+                                       std::to_string(wire.size()) + " bytes sent");
+      // The library drains while the peer's buffer is full.
+      ProcessWindowMessages();
+      TakeWaiting(handle, readSize, &got);
+      if (r <= 0) std::this_thread::yield();
     }
   }
   closesocket(peer);
@@ -149,6 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   bool error = false;
   const std::vector<uint8_t> expected = CompleteBodies(wire, &error);
+  FUZZ_CHECK(!refused || error, "the connection went down without a length in error");
   if (error) {
     FUZZ_CHECK(got.size() <= expected.size() && std::equal(got.begin(), got.end(), expected.begin()),
                "before the error, bytes other than the messages' came out");
@@ -157,5 +172,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                     std::to_string(expected.size()) + " expected");
   }
   CloseNetWorkConnection(handle);
+  FUZZ_CHECK(PlatformOpenSocketCount() == socketsBefore, "sockets left open");
   return 0;
 }
