@@ -6,11 +6,12 @@
 // after a length no message may have, the connection is in error and what
 // came out before is a start of those bodies.
 //
-// Input: the peer's chunk size, the read size, a mode byte, then for mode 0
+// Input: the peer's chunk size (at least a 256th of the wire), the read size, a mode byte, then for mode 0
 // the wire bytes as they are; for mode 1 messages the target frames itself:
 // each a length byte (bit 7: the length is that times 512, filled with a
 // pattern) and its bytes, the last one cut short when bit 1 of the mode is
 // set.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -44,6 +45,7 @@ std::vector<uint8_t> MakeWire(FuzzInput& in, uint8_t mode) {
     const uint8_t head = in.Byte();
     std::vector<uint8_t> body;
     if (head & 0x80) {
+      if (wire.size() > (1u << 20)) continue;  // a megabyte on the wire is plenty
       body.resize((head & 0x7F) * 512u);
       for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 7 + head);
     } else {
@@ -101,10 +103,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TrimScratchLog();
   FuzzInput in(data, size);
-  const size_t chunk = 1 + in.Byte() * 16u;
+  size_t chunk = 1 + in.Byte() * 16u;
   const uint32_t readSize = 1 + in.U16();
   const uint8_t mode = in.Byte();
   const std::vector<uint8_t> wire = MakeWire(in, mode);
+  chunk = std::max(chunk, wire.size() / 256 + 1);  // at most some 256 sends an input
 
   const int socketsBefore = PlatformOpenSocketCount();
   SOCKET peer = socket(AF_INET, SOCK_STREAM, 0);
