@@ -45,7 +45,7 @@ std::vector<uint8_t> MakeWire(FuzzInput& in, uint8_t mode) {
     const uint8_t head = in.Byte();
     std::vector<uint8_t> body;
     if (head & 0x80) {
-      if (wire.size() > (1u << 20)) continue;  // a megabyte on the wire is plenty
+      if (wire.size() > (256u << 10)) continue;  // a quarter megabyte on the wire is plenty
       body.resize((head & 0x7F) * 512u);
       for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 7 + head);
     } else {
@@ -83,7 +83,8 @@ void TakeWaiting(int handle, uint32_t readSize, std::vector<uint8_t>* got) {
   for (;;) {
     const int waiting = GetNetWorkDataLength(handle);
     if (waiting <= 0) return;
-    const int n = std::min<int>(waiting, static_cast<int>(readSize));
+    // Reads of the input's size, but no more than some sixteen for what waits.
+    const int n = std::min<int>(waiting, std::max<int>(static_cast<int>(readSize), waiting / 16));
     std::vector<uint8_t> buffer(static_cast<size_t>(n));
     FUZZ_CHECK(NetWorkRecv(handle, buffer.data(), n) == 0, "bytes reported waiting could not be read");
     got->insert(got->end(), buffer.begin(), buffer.end());
