@@ -108,10 +108,7 @@ void WalkDirectory(Walk& w, uint32_t directory, const std::string& prefix, int d
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  StartLibraryForFuzzing();
-  return 0;
-}
+FUZZ_TARGET_STARTS_LIBRARY()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);

@@ -30,10 +30,7 @@ void CheckSection(HBITMAP section) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  StartLibraryForFuzzing();
-  return 0;
-}
+FUZZ_TARGET_STARTS_LIBRARY()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TrimScratchLog();

@@ -35,10 +35,7 @@ void CheckField(const KeyInputRecord& r, const std::string& typed) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  StartLibraryForFuzzing();
-  return 0;
-}
+FUZZ_TARGET_STARTS_LIBRARY()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TrimScratchLog();

@@ -51,6 +51,13 @@ class FuzzInput {
 // at exit). Targets that need the started library call it from
 // LLVMFuzzerInitialize.
 void StartLibraryForFuzzing();
+// Defines LLVMFuzzerInitialize for a target that only needs the started library.
+#define FUZZ_TARGET_STARTS_LIBRARY()                        \
+  extern "C" int LLVMFuzzerInitialize(int*, char***) {     \
+    StartLibraryForFuzzing();                               \
+    return 0;                                               \
+  }
+
 // Keeps the scratch folder's "Log.txt" small over a long campaign: call it
 // once an input.
 void TrimScratchLog();

@@ -38,35 +38,6 @@ Bytes Samples(size_t n, uint32_t seed) {
   return out;
 }
 
-// A progressive JPEG (libjpeg's standard scan script), for the multi-scan path.
-Bytes MakeProgressiveJpeg(int width, int height) {
-  jpeg_compress_struct object{};
-  jpeg_error_mgr error{};
-  object.err = jpeg_std_error(&error);
-  jpeg_create_compress(&object);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&object, &buffer, &size);
-  object.image_width = static_cast<JDIMENSION>(width);
-  object.image_height = static_cast<JDIMENSION>(height);
-  object.input_components = 3;
-  object.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&object);
-  jpeg_simple_progression(&object);
-  jpeg_start_compress(&object, TRUE);
-  Bytes row(static_cast<size_t>(width) * 3);
-  for (int y = 0; y < height; ++y) {
-    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<uint8_t>(Hash(static_cast<int>(i), y, 9));
-    JSAMPROW p = row.data();
-    jpeg_write_scanlines(&object, &p, 1);
-  }
-  jpeg_finish_compress(&object);
-  Bytes out(buffer, buffer + size);
-  jpeg_destroy_compress(&object);
-  free(buffer);
-  return out;
-}
-
 void LzSeeds() {
   const Bytes text = TextBytes(700);
   const Bytes block = LzEncode(text.data(), text.size());
@@ -196,7 +167,7 @@ std::vector<std::pair<std::string, Bytes>> JpegFiles() {
   files.push_back({"grey", MakeJpeg(9, 7, 1, Samples(9 * 7, 1), 75)});
   files.push_back({"rgb", MakeJpeg(16, 8, 3, Samples(16 * 8 * 3, 2), 75)});
   files.push_back({"cmyk", MakeJpeg(8, 8, 4, Samples(8 * 8 * 4, 3), 75)});
-  files.push_back({"progressive", MakeProgressiveJpeg(24, 16)});
+  files.push_back({"progressive", MakeJpeg(24, 16, 3, Samples(24 * 16 * 3, 9), 75, true)});
   Bytes cut = MakeJpeg(32, 32, 3, Samples(32 * 32 * 3, 4), 90);
   cut.resize(cut.size() * 2 / 3);
   files.push_back({"cut", cut});

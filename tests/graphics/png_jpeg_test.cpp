@@ -254,28 +254,7 @@ TEST(JpegDecoder, AFileEndingEarlyNeverStandsForAHugePicture) {
 
   // A progressive picture keeps every coefficient until its last scan: the
   // whole-picture buffers are bounded too.
-  jpeg_compress_struct object{};
-  jpeg_error_mgr error{};
-  object.err = jpeg_std_error(&error);
-  jpeg_create_compress(&object);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&object, &buffer, &size);
-  object.image_width = 16;
-  object.image_height = 16;
-  object.input_components = 3;
-  object.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&object);
-  jpeg_simple_progression(&object);
-  jpeg_start_compress(&object, TRUE);
-  for (int y = 0; y < 16; ++y) {
-    JSAMPROW p = rgb.data() + y * 16 * 3;
-    jpeg_write_scanlines(&object, &p, 1);
-  }
-  jpeg_finish_compress(&object);
-  const Bytes progressive(buffer, buffer + size);
-  jpeg_destroy_compress(&object);
-  free(buffer);
+  const Bytes progressive = MakeJpeg(16, 16, 3, rgb, 50, true);
   EXPECT_EQ(DecodeBytes(ReadJpegImage, DeclareAndCutAtScan(progressive, 65283, 962), &image), -1);
   EXPECT_EQ(TrackedBlockCount(), blocks);
 }
