@@ -8,6 +8,7 @@
 // the mirror stay incremental.
 //
 //   escape_literals SOURCE_ROOT MIRROR_ROOT
+//   escape_literals --self-test
 //
 // Folders named build*, and .git, are left out. Exit status 1 when a literal
 // holds a character Shift-JIS lacks.
@@ -164,9 +165,35 @@ bool WriteIfChanged(const fs::path& p, const std::string& text) {
   return static_cast<bool>(out);
 }
 
+// The cases the mirror relies on; 0 when all give what they must.
+int SelfTest() {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"f(\"完了\\n\");", "f(\"\\212\\256\\227\\271\\n\");"},
+      {"\"表A\"", "\"\\225\\134A\""},  // a following hex digit stays a character of its own
+      {"// 完了 \"x\"\n\"a\"", "// 完了 \"x\"\n\"a\""},
+      {"/* '完' */ 'a'", "/* '完' */ 'a'"},
+      {"u8\"完\" L\"完\"", "u8\"完\" L\"完\""},
+      {"int x = 1'000; char c = '\\'';", "int x = 1'000; char c = '\\'';"},
+      {"\"\\\"完\"", "\"\\\"\\212\\256\""},
+  };
+  int failures = 0;
+  for (const auto& c : cases) {
+    std::string out, error;
+    if (!EscapeSource(c.in, &out, &error) || out != c.out) {
+      std::cerr << "escape_literals: " << c.in << " gave " << out << error << ", not " << c.out << "\n";
+      ++failures;
+    }
+  }
+  std::cout << (failures == 0 ? "escape_literals: self-test passed\n" : "");
+  return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--self-test") return SelfTest();
   if (argc != 3) {
     std::cerr << "usage: escape_literals SOURCE_ROOT MIRROR_ROOT\n";
     return 2;
