@@ -19,3 +19,6 @@
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/mask_screen.h"
+#include "library/sound/sound.h"
+#include "library/text/font_handle.h"
+#include "library/text/text_draw.h"

@@ -15,11 +15,5 @@ int PauseMoviesOnDeactivate() { return 0; }
 
 // ---------------------------------------------------------------- sound
 
-int InitSoundSystem() { return 0; }  // sound: device, buffers, sound thread
-int EndSoundSystem() { return 0; }
-int UpdateStreamSounds() { return 0; }
-
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int) { return 0; }
+int ConvertMp3ToPcm(SoundDecoder*) { return -1; }
 

@@ -25,11 +25,8 @@ int PauseMoviesOnDeactivate();
 
 // ---------------------------------------------------------------- sound
 
-int InitSoundSystem();
-int EndSoundSystem();
-int UpdateStreamSounds();
-
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int handle);
+struct SoundDecoder;
+// MP3 to PCM through DirectShow, the sound decoder's last format: -1 (the
+// conversion is not built, so the format is refused).
+int ConvertMp3ToPcm(SoundDecoder* decoder);
 

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/gdi/dc_font.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win32/win32_window.h"
 
@@ -43,6 +44,7 @@ namespace {
 // A memory device context; its HDC is the record's address.
 struct MemoryDc {
   HBITMAP selected = nullptr;
+  std::shared_ptr<HFONT__> font;  // null: the context's own default
 };
 
 std::mutex& GdiMutex() {
@@ -466,6 +468,20 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
   UINT lines = h < 0 ? static_cast<UINT>(-static_cast<int64_t>(h)) : static_cast<UINT>(h);
   return Blit(dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, 0, lines, bits,
               info, usage);
+}
+
+bool SwapMemoryDcFont(HDC dc, std::shared_ptr<HFONT__>& font) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  MemoryDc* record = FindDc(dc);
+  if (record == nullptr) return false;
+  record->font.swap(font);
+  return true;
+}
+
+std::shared_ptr<HFONT__> MemoryDcFont(HDC dc) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  MemoryDc* record = FindDc(dc);
+  return record != nullptr ? record->font : nullptr;
 }
 
 int PlatformLiveGdiObjectCount() {

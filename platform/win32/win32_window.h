@@ -345,6 +345,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 // Sends WM_DESTROY, then discards the window and its queued messages.
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
+// The desktop: a handle that only tests non-null (no window procedure, no messages).
+HWND GetDesktopWindow();
 // Finds a window by class (and title, when given): first among this
 // process's windows, then among the windows of other processes of the same
 // user, where a found window is answered by a handle that only tests non-null.

@@ -870,6 +870,11 @@ BOOL DestroyWindow(HWND window) {
 
 BOOL IsWindow(HWND window) { return IsLive(window) ? TRUE : FALSE; }
 
+HWND GetDesktopWindow() {
+  static HWND__ desktop;
+  return &desktop;
+}
+
 HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
   {
     std::lock_guard<std::mutex> lock(registryMutex);
