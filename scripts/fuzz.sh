@@ -36,10 +36,10 @@ if [ ! -f "fuzz/$target/fuzz.cpp" ]; then
   exit 2
 fi
 
-for p in clang-14 libclang-rt-14-dev; do
+for p in clang-16 libclang-rt-16-dev; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update && apt-get install -y --no-install-recommends clang-14 libclang-rt-14-dev
+    apt-get update && apt-get install -y --no-install-recommends clang-16 libclang-rt-16-dev
     break
   fi
 done
@@ -54,7 +54,7 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S build/fuzz-src -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 "${launcher[@]}" \
+  -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16 "${launcher[@]}" \
   -DZR_SANITIZE=address,undefined -DZR_FUZZ_ENGINE=libfuzzer -DZR_BUILD_TESTS=OFF -DZR_BUILD_BENCH=OFF >/dev/null
 cmake --build build/fuzz -j "${FUZZ_BUILD_JOBS:-3}" --target "fuzz_$target"
 

@@ -3,8 +3,9 @@
 // library reports waiting, in reads of its own size; then the peer closes.
 // What the library hands out must be exactly the bodies of the complete
 // messages, whole and in order (a message cut off by the close never shows);
-// after a length no message may have, the connection is in error and what
-// came out before is a start of those bodies.
+// after a length no message may have (or one the receive ring cannot hold
+// beside what waits), the connection may be in error, and what came out
+// before is a start of those bodies.
 //
 // Input: the peer's chunk size (at least a 256th of the wire), the read size, a mode byte, then for mode 0
 // the wire bytes as they are; for mode 1 messages the target frames itself:
@@ -59,14 +60,16 @@ std::vector<uint8_t> MakeWire(FuzzInput& in, uint8_t mode) {
 }
 
 // The plain reading of the wire: the bodies of the complete messages, and
-// whether a length beyond the limit puts the connection in error.
+// whether a length may put the connection in error: one beyond the limit
+// does, and so may one that the receive ring cannot hold beside the bodies
+// before it still waiting to be read.
 std::vector<uint8_t> CompleteBodies(const std::vector<uint8_t>& wire, bool* error) {
   std::vector<uint8_t> bodies;
   *error = false;
   size_t at = 0;
   while (at + 4 <= wire.size()) {
     const uint32_t n = wire[at] | wire[at + 1] << 8 | wire[at + 2] << 16 | static_cast<uint32_t>(wire[at + 3]) << 24;
-    if (n > NetWorkMessageLimit) {
+    if (static_cast<uint64_t>(n) + bodies.size() > NetWorkMessageLimit) {
       *error = true;
       break;
     }

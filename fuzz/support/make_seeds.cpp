@@ -300,6 +300,8 @@ void NetworkSeeds() {
   Seed("network", "raw_messages", Join({{0, 3, 0, 0}, framed({"hello", "", "world!", std::string(300, 'x')})}));
   Seed("network", "raw_cut_off", Join({{4, 1, 0, 0}, framed({"first", "second"}), {9, 0, 0, 0, 'a'}}));
   Seed("network", "raw_too_long", Join({{0, 16, 0, 0}, framed({"ok"}), {0xFF, 0xFF, 0xFF, 0x7F, 1, 2}}));
+  // A message, then a length the ring cannot hold beside it while it waits.
+  Seed("network", "raw_near_limit", Join({{4, 1, 0, 0}, framed({"afr"}), {0xFF, 0xFF, 0xFF, 0, 1, 2}}));
   Seed("network", "framed", {7, 5, 0, 1, 3, 'a', 'b', 'c', 0x81, 0, 5, 'h', 'e', 'l', 'l', 'o'});
   Seed("network", "framed_large_cut", {255, 0xFF, 0xFF, 3, 0x90, 2, 'x', 'y', 0x84});
 }
