@@ -2,8 +2,7 @@
 // with any bytes (characters, double-byte characters, editing codes, a NUL),
 // with Shift held or not between batches. After every batch the field must
 // hold a NUL-terminated text of its length within its maximum, the cursor on
-// a character boundary within it and the selection within it; the field is
-// drawn after every batch.
+// a character boundary within it and the selection within it.
 //
 // Input: maximum length, the field's kind (bit 0 numbers only, bit 1 single
 // byte only, bit 2 cancel allowed), then batches: a length byte (bit 7: Shift
@@ -57,9 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     KeyStateTable[0x2A] = 0;
     const KeyInputRecord* r = GetKeyInputRecord(handle);
     FUZZ_CHECK(r != nullptr, "the field's handle went bad");
-    CheckField(*r, typed);
-    // Drawn where the batch says, through the text's characters as they are.
-    DrawKeyInputText(static_cast<int8_t>(head) * 9, head % 23 * 20, handle);
     CheckField(*r, typed);
     if (GetKeyInputStatus(handle) != 0) ActivateKeyInputHandle(handle);  // finished: edit on
   }
