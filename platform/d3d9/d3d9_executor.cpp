@@ -611,7 +611,17 @@ Executor::Program* Executor::ShaderPairProgram(const std::string& vertex, const 
   auto it = shaderPairs_.find(key);
   if (it != shaderPairs_.end()) return it->second.get();
   auto program = std::make_unique<Program>();
-  const GLuint v = Compile(GL_VERTEX_SHADER, vertex, nullptr);
+  // The shader's clip space is Direct3D's (y up, z from 0 to w, pixel
+  // centres on whole numbers): its main runs first, then the position is
+  // carried into OpenGL's as the fixed-function programs do.
+  std::string text = vertex;
+  const size_t entry = text.find("void main()");
+  if (entry != std::string::npos) {
+    text.replace(entry, 11, "void zrShaderMain()");
+    text += "\nuniform vec4 zrClipAdjust;\nvoid main() {\n  zrShaderMain();\n  vec4 c = gl_Position;\n"
+            "  gl_Position = vec4(c.x + c.w * zrClipAdjust.x, -c.y + c.w * zrClipAdjust.y, 2.0 * c.z - c.w, c.w);\n}\n";
+  }
+  const GLuint v = Compile(GL_VERTEX_SHADER, text, nullptr);
   const GLuint f = v != 0 ? Compile(GL_FRAGMENT_SHADER, pixel, nullptr) : 0;
   if (f != 0)
     program->name = Link(v, f, nullptr);
@@ -622,6 +632,7 @@ Executor::Program* Executor::ShaderPairProgram(const std::string& vertex, const 
     program->vertexConstants = gl_.GetUniformLocation(program->name, "vsc");
     program->vertexBools = gl_.GetUniformLocation(program->name, "vsb");
     program->pixelConstants = gl_.GetUniformLocation(program->name, "psc");
+    program->target = gl_.GetUniformLocation(program->name, "zrClipAdjust");
     const GLint unit = gl_.GetUniformLocation(program->name, "texture0");
     if (unit >= 0) gl_.Uniform1i(unit, 0);
   }
@@ -760,6 +771,8 @@ void Executor::Draw(const ExecutorDraw& draw) {
     for (int i = 0; i < 16; ++i) bools[i] = draw.vertexBools[i] != 0 ? 1 : 0;
     gl_.Uniform1iv(program->vertexBools, 16, bools);
     gl_.Uniform4fv(program->pixelConstants, 32, draw.pixelConstants);
+    gl_.Uniform4f(program->target, 1.0f / static_cast<float>(std::max<DWORD>(1, state.viewport.Width)),
+                  1.0f / static_cast<float>(std::max<DWORD>(1, state.viewport.Height)), 0.0f, 0.0f);
   } else {
     if ((state.fvf & D3DFVF_XYZRHW) != 0) {
       gl_.Uniform4f(program->target, 2.0f / static_cast<float>(draw.target->width),

@@ -581,6 +581,52 @@ TEST_F(GlDeviceTest, ShaderTextsMustCompileAsGlsl) {
       if (shader != nullptr) shader->Release();
     }
   }
+  // The pair draws: untransformed vertices through the view and projection
+  // constants (identity here), lit by the ambient term alone (white), their
+  // colour times the texture's.
+  IDirect3DVertexShader9* vertex = nullptr;
+  IDirect3DPixelShader9* pixel = nullptr;
+  std::string texts[2];
+  for (int i = 0; i < 2; ++i) {
+    std::ifstream in(std::string(ZR_SOURCE_DIR) + "/tools/shaderpack/" + (i == 0 ? "library.vert" : "library.frag"));
+    texts[i].assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  ASSERT_EQ(device_->CreateVertexShader(reinterpret_cast<const DWORD*>(texts[0].c_str()), &vertex), D3D_OK);
+  ASSERT_EQ(device_->CreatePixelShader(reinterpret_cast<const DWORD*>(texts[1].c_str()), &pixel), D3D_OK);
+  float constants[14][4] = {};
+  constants[0][1] = 1.0f;  // (0, 1, 0, 0)
+  for (int c = 0; c < 4; ++c) constants[1][c] = 1.0f;  // ambient
+  for (int r = 0; r < 4; ++r) constants[2 + r][r] = constants[6 + r][r] = 1.0f;  // projection, view
+  constants[13][0] = 1.0f;
+  ASSERT_EQ(device_->SetVertexShaderConstantF(0, &constants[0][0], 14), D3D_OK);
+  const float pixelZero[4] = {0.0f, 0.5f, 1.0f, 2.0f};
+  ASSERT_EQ(device_->SetPixelShaderConstantF(0, pixelZero, 1), D3D_OK);
+  IDirect3DTexture9* white = Texture(D3DFMT_A8R8G8B8, 1, 1, [](UINT, UINT) { return 0xFFFFFFFFu; });
+  device_->SetTexture(0, white);
+  device_->SetVertexShader(vertex);
+  device_->SetPixelShader(pixel);
+  device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+  struct Lit {
+    float x, y, z;
+    D3DCOLOR colour;
+    float u, v;
+  };
+  // The top left quarter of the target, in Direct3D's clip space (y up).
+  const Lit quad[4] = {{-1, 1, 0.5f, 0xFF20C040u, 0, 0}, {0, 1, 0.5f, 0xFF20C040u, 0, 0},
+                       {-1, 0, 0.5f, 0xFF20C040u, 0, 0}, {0, 0, 0.5f, 0xFF20C040u, 0, 0}};
+  Clear(0);
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Lit)), D3D_OK);
+  const std::vector<uint32_t> frame = Frame();
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      ASSERT_EQ(frame[y * kWidth + x], x < kWidth / 2 && y < kHeight / 2 ? 0x20C040u : 0u) << x << "," << y;
+  device_->SetVertexShader(nullptr);
+  device_->SetPixelShader(nullptr);
+  device_->SetTexture(0, nullptr);
+  white->Release();
+  vertex->Release();
+  pixel->Release();
+
   const std::string broken = "#version 330 core\nvoid main() { gl_Position = undefinedThing; }\n";
   IDirect3DVertexShader9* shader = nullptr;
   EXPECT_EQ(device_->CreateVertexShader(reinterpret_cast<const DWORD*>(broken.c_str()), &shader), D3DERR_INVALIDCALL);
