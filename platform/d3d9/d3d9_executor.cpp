@@ -532,21 +532,25 @@ bool Executor::Present(PixelStore* back, const RECT* source, const RECT* dest, U
 
 // ---------------------------------------------------------------- programs
 
+// The object when its status is good, else 0 with its log (the object deleted).
+template <typename Status, typename Log, typename Delete>
+GLuint Checked(GLuint object, GLenum status, Status getStatus, Log getLog, Delete remove, std::string* log) {
+  GLint ok = 0;
+  getStatus(object, status, &ok);
+  if (ok) return object;
+  char buffer[2048] = {};
+  getLog(object, sizeof buffer, nullptr, buffer);
+  if (log != nullptr) *log = buffer;
+  remove(object);
+  return 0;
+}
+
 GLuint Executor::Compile(GLenum stage, const std::string& text, std::string* log) {
   const GLuint shader = gl_.CreateShader(stage);
   const GLchar* source = text.c_str();
   gl_.ShaderSource(shader, 1, &source, nullptr);
   gl_.CompileShader(shader);
-  GLint ok = 0;
-  gl_.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char buffer[2048] = {};
-    gl_.GetShaderInfoLog(shader, sizeof buffer, nullptr, buffer);
-    if (log != nullptr) *log = buffer;
-    gl_.DeleteShader(shader);
-    return 0;
-  }
-  return shader;
+  return Checked(shader, GL_COMPILE_STATUS, gl_.GetShaderiv, gl_.GetShaderInfoLog, gl_.DeleteShader, log);
 }
 
 GLuint Executor::Link(GLuint vertex, GLuint fragment, std::string* log) {
@@ -556,16 +560,7 @@ GLuint Executor::Link(GLuint vertex, GLuint fragment, std::string* log) {
   gl_.LinkProgram(program);
   gl_.DeleteShader(vertex);
   gl_.DeleteShader(fragment);
-  GLint ok = 0;
-  gl_.GetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char buffer[2048] = {};
-    gl_.GetProgramInfoLog(program, sizeof buffer, nullptr, buffer);
-    if (log != nullptr) *log = buffer;
-    gl_.DeleteProgram(program);
-    return 0;
-  }
-  return program;
+  return Checked(program, GL_LINK_STATUS, gl_.GetProgramiv, gl_.GetProgramInfoLog, gl_.DeleteProgram, log);
 }
 
 bool Executor::CompileCheck(bool pixel, const std::string& text, std::string* log) {
