@@ -13,12 +13,6 @@
 #include "library/graphics/mask_screen.h"
 #include "library/graphics/texture_tables.h"
 
-// ---------------------------------------------------------------- movies
-
-int BuildYuvToRgbTables();
-int ResumeMoviesAfterActivate();
-int PauseMoviesOnDeactivate();
-
 // ---------------------------------------------------------------- sound
 
 struct SoundDecoder;

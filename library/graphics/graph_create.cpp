@@ -12,15 +12,11 @@
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/image_load.h"
 #include "library/graphics/mem_img.h"
+#include "library/graphics/movie_graph.h"
 
 GraphCreateSettingsState GraphCreateSettings = {0, 0, 1, 0, 0, 0, 0, 0};
 
 namespace {
-
-// The movie module opens a file that is no image as a movie here and makes
-// the graph its frames are drawn into (movie-graph settings, frame
-// callback). -1: the file is no movie.
-ObjectHandle OpenMovieGraph(const char*, int32_t) { return -1; }
 
 bool IsPaletted(const GraphImage* image) {
   return image->format.bytesPerPixel == 1 && image->format.compression == 0;
@@ -111,9 +107,7 @@ ObjectHandle CreateGraphFromFile(const char* fileName, int32_t flags, int32_t mi
     return -1;
   }
   FileStreamClose(file);
-  const ObjectHandle movie = OpenMovieGraph(fileName, movieMode);
-  if (movie == -1) WriteErrorLogFormat("右記のグラフィックファイルのロードに失敗しました：%s \n", fileName);
-  return movie;
+  return OpenMovieGraph(fileName, movieMode);
 }
 
 int LoadDividedGraph(const char* fileName, int32_t count, int32_t xcount, int32_t ycount, int32_t w, int32_t h,

@@ -9,13 +9,16 @@
 #include "library/graphics/d3d9/d3d_texture.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
+#include "library/movie/movie_handle.h"
 
 GraphHandleTableType GraphHandleTable;
 
 namespace {
 
-// The movie module closes the graph's movie here (it ignores -1).
-void CloseGraphMovie(GraphRecord*) {}
+void CloseGraphMovie(GraphRecord* record) {
+  if (record->movie != -1) CloseMovieHandle(record->movie);
+  record->movie = -1;
+}
 
 void ReleaseGraphSurfacePixels(GraphSurface* surface) {
   if (surface->request.hardware)
