@@ -826,7 +826,7 @@ HRESULT Device::RecordDraw(D3D9Call call, D3DPRIMITIVETYPE type, UINT primitiveC
   return D3D_OK;
 }
 
-void Device::Execute(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT vertexCount, const void* vertices, UINT stride,
+void Device::Execute(D3DPRIMITIVETYPE type, UINT vertexCount, const void* vertices, UINT stride,
                      const void* indices, UINT indexCount, D3DFORMAT indexFormat) {
   if (executor_ == nullptr || Blocked()) return;
   ExecutorDraw d{};
@@ -838,7 +838,6 @@ void Device::Execute(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT vertexCoun
   d.target = &renderTarget_->pixels();
   d.depth = depthStencil_ != nullptr ? &depthStencil_->pixels() : nullptr;
   d.type = type;
-  d.primitiveCount = primitiveCount;
   d.vertices = vertices;
   d.vertexCount = vertexCount;
   d.stride = stride;
@@ -872,7 +871,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
       r = D3DERR_INVALIDCALL;
     } else {
       r = RecordDraw(D3D9Call::DrawPrimitiveUP, type, primitiveCount, count, vertices, stride, nullptr, 0, 0);
-      Execute(type, primitiveCount, count, vertices, stride, nullptr, 0, 0);
+      Execute(type, count, vertices, stride, nullptr, 0, 0);
     }
   }
   return Record(D3D9Call::DrawPrimitiveUP, r, {type, primitiveCount, stride, state_.fvf});
@@ -889,7 +888,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     else
       r = RecordDraw(D3D9Call::DrawIndexedPrimitiveUP, type, primitiveCount, minIndex + vertexCount, vertices, stride,
                      indices, indexCount, indexFormat),
-      Execute(type, primitiveCount, minIndex + vertexCount, vertices, stride, indices, indexCount, indexFormat);
+      Execute(type, minIndex + vertexCount, vertices, stride, indices, indexCount, indexFormat);
   }
   return Record(D3D9Call::DrawIndexedPrimitiveUP, r, {type, primitiveCount, stride, vertexCount});
 }

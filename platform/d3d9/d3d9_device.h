@@ -119,7 +119,7 @@ class Device final : public Com<IDirect3DDevice9Ex> {
                      const void* vertices, UINT stride, const void* indices, UINT indexCount, D3DFORMAT indexFormat);
 
   // The draw of the executor, with the states, textures and targets in force.
-  void Execute(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT vertexCount, const void* vertices, UINT stride,
+  void Execute(D3DPRIMITIVETYPE type, UINT vertexCount, const void* vertices, UINT stride,
                const void* indices, UINT indexCount, D3DFORMAT indexFormat);
   // Whether the executor's context was lost: the device then waits to be made again.
   bool CheckContext();

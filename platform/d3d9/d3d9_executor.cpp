@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/d3d9/d3d9_ff_program.h"
 #include "platform/d3d9/dxt_decode.h"
 
 namespace d3d9 {
@@ -221,10 +220,6 @@ struct Executor::Program {
   GLuint name = 0;
   GLint target = -1, transform = -1, factor = -1, alphaRef = -1, fogColor = -1;
   GLint vertexConstants = -1, vertexBools = -1, pixelConstants = -1;
-};
-
-struct Executor::DrawKey {
-  FixedFunctionKey key;
 };
 
 // ---------------------------------------------------------------- life
@@ -572,13 +567,13 @@ bool Executor::CompileCheck(bool pixel, const std::string& text, std::string* lo
   return true;
 }
 
-Executor::Program* Executor::ProgramFor(const ExecutorDraw&, const DrawKey& k) {
-  const std::string bytes = k.key.Bytes();
+Executor::Program* Executor::ProgramFor(const FixedFunctionKey& key) {
+  const std::string bytes = key.Bytes();
   auto it = programs_.find(bytes);
   if (it != programs_.end()) return it->second.get();
   std::string log;
-  const GLuint vertex = Compile(GL_VERTEX_SHADER, FixedFunctionVertexText(k.key), &log);
-  const GLuint fragment = vertex != 0 ? Compile(GL_FRAGMENT_SHADER, FixedFunctionPixelText(k.key), &log) : 0;
+  const GLuint vertex = Compile(GL_VERTEX_SHADER, FixedFunctionVertexText(key), &log);
+  const GLuint fragment = vertex != 0 ? Compile(GL_FRAGMENT_SHADER, FixedFunctionPixelText(key), &log) : 0;
   auto program = std::make_unique<Program>();
   if (fragment != 0) program->name = Link(vertex, fragment, &log);
   if (program->name != 0) {
@@ -748,13 +743,12 @@ void Executor::Draw(const ExecutorDraw& draw) {
   const bool shaderPair = draw.vertexShader != nullptr && draw.pixelShader != nullptr;
   bool textured[8] = {};
   for (UINT s = 0; s < 8; ++s) textured[s] = draw.textures[s] != nullptr && ImageOf(draw.textures[s], true) != nullptr;
-  DrawKey key;
-  key.key = FixedFunctionKeyOf(state, state.fvf, textured);
-  const UINT stages = shaderPair ? 1 : key.key.stageCount;
+  const FixedFunctionKey key = FixedFunctionKeyOf(state, state.fvf, textured);
+  const UINT stages = shaderPair ? 1 : key.stageCount;
   for (UINT s = 0; s < stages; ++s)
     if (textured[s]) PrepareGpu(draw.textures[s]);
   if (!BindTarget(draw.target, draw.depth)) return;
-  Program* program = shaderPair ? ShaderPairProgram(*draw.vertexShader, *draw.pixelShader) : ProgramFor(draw, key);
+  Program* program = shaderPair ? ShaderPairProgram(*draw.vertexShader, *draw.pixelShader) : ProgramFor(key);
   if (program == nullptr || program->name == 0) return;
   gl_.UseProgram(program->name);
   ApplyStates(draw);

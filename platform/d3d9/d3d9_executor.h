@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/d3d9/d3d9_ff_program.h"
 #include "platform/d3d9/d3d9_internal.h"
 #include "platform/d3d9/gl_api.h"
 
@@ -26,7 +27,6 @@ struct ExecutorDraw {
   PixelStore* target;
   PixelStore* depth;  // null: none
   D3DPRIMITIVETYPE type;
-  UINT primitiveCount;
   const void* vertices;
   UINT vertexCount;  // vertices from index 0 on
   UINT stride;
@@ -85,7 +85,6 @@ class Executor {
   Executor() = default;
   struct Image;
   struct Program;
-  struct DrawKey;
 
   bool Start(std::string* error);
   void DropAll();
@@ -94,10 +93,9 @@ class Executor {
   void PrepareGpu(PixelStore* store);
   // Binds the store (level) as the draw framebuffer's colour, and depth.
   bool BindTarget(PixelStore* target, PixelStore* depth);
-  Program* ProgramFor(const ExecutorDraw& draw, const DrawKey& key);
+  Program* ProgramFor(const FixedFunctionKey& key);
   Program* ShaderPairProgram(const std::string& vertex, const std::string& pixel);
   void ApplyStates(const ExecutorDraw& draw);
-  void BindSamplers(const ExecutorDraw& draw, Program* program, const DrawKey& key);
   void SetVertexLayout(const ExecutorDraw& draw, bool shaderPair);
   GLuint Compile(GLenum stage, const std::string& text, std::string* log);
   GLuint Link(GLuint vertex, GLuint fragment, std::string* log);
