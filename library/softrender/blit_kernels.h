@@ -30,9 +30,11 @@ struct BlitVariant {
 };
 
 struct BlendContext;
-// A loop of wider vectors that draws the first pixels of a row and returns
-// how many it drew.
-using BlitWideFn = int32_t (*)(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c);
+// The vector loop of a variant over a block of rows (rows of n pixels, each
+// pointer moved on by its pitch after a row), the last pixels of each row
+// included.
+using BlitRectFn = void (*)(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
+                            int32_t rows, const BlendContext& c);
 
 // What a pixel loop reads besides the pixels: fixed once per call.
 struct BlendContext {
@@ -45,20 +47,20 @@ struct BlendContext {
   uint32_t transColor;
   uint32_t transWide;      // key repeated for whole-word compares
   const uint8_t* palette;  // the source palette's copy (paletted sources)
-  BlitWideFn wide;         // AVX2 loop of the variant, or null
+  BlitRectFn rect;         // the vector loop of the variant (AVX2 or SSE2), or null
 };
 
 // One row: n destination pixels from n source pixels (and n mask bytes).
 using BlitRowFn = void (*)(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n,
                            const BlendContext& c);
 
-// The row loop of a variant; also sets context->wide.
+// The row loop of a variant; also sets context->rect.
 BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context);
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context);
 
 // The AVX2 loops, from a file compiled for AVX2; called only when BlitUseAvx2.
-BlitWideFn WideRow32At(int32_t variantIndex);
-BlitWideFn WideRow16At(int32_t variantIndex);
+BlitRectFn WideRect32At(int32_t variantIndex);
+BlitRectFn WideRect16At(int32_t variantIndex);
 // True when the processor has AVX2 (tests may clear it to run the SSE2 loops).
 extern bool BlitUseAvx2;
 

@@ -118,39 +118,56 @@ inline Vec Combine16Vec(Vec s, Vec a, Vec d, const Simd16Consts<Ops>& k) {
   }
 }
 
-// Draws the first pixels of a row, a whole vector at a time; returns how many.
+// One vector of pixels; a keyed source passes over a vector without a pixel
+// to draw, and a copy stores a vector without a transparent pixel whole.
 template <BlitVariant V, class Ops>
-inline int32_t SimdRow16(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
+inline void SimdStep16(uint8_t* out, const uint8_t* dst, const uint8_t* src, const BlendContext& c,
+                       const Simd16Consts<Ops>& k) {
   using Vec = typename Ops::V;
   constexpr int32_t lanes = Ops::kBytes / 2;
-  const Simd16Consts<Ops> k = MakeSimd16Consts<V, Ops>(c);
-  int32_t i = 0;
-  for (; i + lanes <= n; i += lanes) {
-    Vec s, a = Ops::Zero(), transparent = Ops::Zero();
-    if constexpr (V.src == BlitSource::Palette) {
-      alignas(32) uint16_t entries[lanes], indices[lanes];
-      for (int32_t j = 0; j < lanes; ++j) {
-        indices[j] = src[i + j];
-        std::memcpy(&entries[j], c.palette + 2 * indices[j], 2);
-      }
-      s = Ops::Load(entries);
-      if (V.trans && k.keyOn) transparent = Ops::CmpEq16(Ops::Load(indices), k.key);
-    } else if constexpr (V.src == BlitSource::Alpha) {
-      const Vec lo = Ops::Load(src + 4 * i), hi = Ops::Load(src + 4 * i + Ops::kBytes);
-      s = Ops::PackLow16(lo, hi);
-      const Vec byte = Ops::Set32(0xFF);
-      a = Ops::PackLow16(Ops::And(Ops::template Srl32<16>(lo), byte),
-                         Ops::And(Ops::template Srl32<16>(hi), byte));
-    } else {
-      s = Ops::Load(src + 2 * i);
-      if (V.trans && k.keyOn) transparent = Ops::CmpEq16(s, k.key);
+  Vec s, a = Ops::Zero(), transparent = Ops::Zero();
+  if constexpr (V.src == BlitSource::Palette) {
+    alignas(32) uint16_t entries[lanes], indices[lanes];
+    for (int32_t j = 0; j < lanes; ++j) {
+      indices[j] = src[j];
+      std::memcpy(&entries[j], c.palette + 2 * indices[j], 2);
     }
-    const Vec d = Ops::Load(dst + 2 * i);
-    Vec r = Combine16Vec<V, Ops>(s, a, d, k);
-    if constexpr (V.trans && V.src != BlitSource::Alpha) r = SimdSelect<Ops>(transparent, d, r);
-    Ops::Store(dst + 2 * i, r);
+    s = Ops::Load(entries);
+    if (V.trans && k.keyOn) transparent = Ops::CmpEq16(Ops::Load(indices), k.key);
+  } else if constexpr (V.src == BlitSource::Alpha) {
+    const Vec lo = Ops::Load(src), hi = Ops::Load(src + Ops::kBytes);
+    s = Ops::PackLow16(lo, hi);
+    const Vec byte = Ops::Set32(0xFF);
+    a = Ops::PackLow16(Ops::And(Ops::template Srl32<16>(lo), byte), Ops::And(Ops::template Srl32<16>(hi), byte));
+  } else {
+    s = Ops::Load(src);
+    if (V.trans && k.keyOn) transparent = Ops::CmpEq16(s, k.key);
   }
-  return i;
+  if constexpr (V.trans && V.src != BlitSource::Alpha) {
+    const uint32_t bits = Ops::MoveMask8(transparent);
+    if (bits == Ops::kAllBytes) return;
+    if constexpr (V.mode == 0 && V.white) {
+      if (bits == 0) {
+        Ops::Store(out, s);
+        return;
+      }
+    }
+  }
+  const Vec d = Ops::Load(dst);
+  Vec r = Combine16Vec<V, Ops>(s, a, d, k);
+  if constexpr (V.trans && V.src != BlitSource::Alpha) r = SimdSelect<Ops>(transparent, d, r);
+  Ops::Store(out, r);
+}
+
+// Draws rows of n pixels a vector at a time (SimdRows).
+template <BlitVariant V, class Ops>
+inline void SimdRect16(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
+                       int32_t rows, const BlendContext& c) {
+  const Simd16Consts<Ops> k = MakeSimd16Consts<V, Ops>(c);
+  SimdRows<Ops, 2, BlitSourceBytes(V.src, false)>(dst, dstPitch, src, srcPitch, n, rows,
+                                         [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
+                                           SimdStep16<V, Ops>(out, d, s, c, k);
+                                         });
 }
 
 }  // namespace blit_detail

@@ -63,12 +63,11 @@ void Row16(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, con
   } else if constexpr (PairOp16(V)) {
     PairRow16<V>(dst, src, n, c);
   } else {
-    int32_t i = 0;
     if constexpr (HasSimd16<V>()) {
-      if (c.wide != nullptr) i = c.wide(dst, src, n, c);
-      i += SimdRow16<V, Sse2Ops>(dst + 2 * i, src + srcBytes * i, n - i, c);
+      c.rect(dst, 0, src, 0, n, 1, c);
+    } else {
+      for (int32_t i = 0; i < n; ++i) Pixel16<V>(dst + 2 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
     }
-    for (; i < n; ++i) Pixel16<V>(dst + 2 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
   }
 }
 
@@ -79,10 +78,33 @@ constexpr std::array<BlitRowFn, sizeof...(I)> MakeTable(std::index_sequence<I...
 
 constexpr auto kTable = MakeTable(std::make_index_sequence<kBlitVariantCount>());
 
+template <BlitVariant V>
+void NarrowRect(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n, int32_t rows,
+                const BlendContext& c) {
+  SimdRect16<V, Sse2Ops>(dst, dstPitch, src, srcPitch, n, rows, c);
+}
+
+template <int32_t I>
+constexpr BlitRectFn NarrowEntry() {
+  constexpr BlitVariant v = Canonical16(BlitVariantAt(I));
+  if constexpr (HasSimd16<v>())
+    return &NarrowRect<v>;
+  else
+    return nullptr;
+}
+
+template <size_t... I>
+constexpr std::array<BlitRectFn, sizeof...(I)> MakeRectTable(std::index_sequence<I...>) {
+  return {NarrowEntry<static_cast<int32_t>(I)>()...};
+}
+
+// The SSE2 loops of the variants that have vector loops.
+constexpr auto kRectTable = MakeRectTable(std::make_index_sequence<kBlitVariantCount>());
+
 }  // namespace
 
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context) {
   const int32_t index = BlitVariantIndex(v);
-  context->wide = BlitUseAvx2 ? WideRow16At(index) : nullptr;
+  context->rect = BlitUseAvx2 ? WideRect16At(index) : kRectTable[index];
   return kTable[index];
 }

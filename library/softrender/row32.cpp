@@ -19,12 +19,11 @@ void Row32(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, con
   } else if constexpr (IsCopy(V) && V.src == BlitSource::Palette) {
     PaletteCopyRow<V, 4>(dst, src, n, c);
   } else {
-    int32_t i = 0;
     if constexpr (HasSimd32<V>()) {
-      if (c.wide != nullptr) i = c.wide(dst, src, n, c);
-      i += SimdRow32<V, Sse2Ops>(dst + 4 * i, src + srcBytes * i, n - i, c);
+      c.rect(dst, 0, src, 0, n, 1, c);
+    } else {
+      for (int32_t i = 0; i < n; ++i) Pixel32<V>(dst + 4 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
     }
-    for (; i < n; ++i) Pixel32<V>(dst + 4 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
   }
 }
 
@@ -34,6 +33,29 @@ constexpr std::array<BlitRowFn, sizeof...(I)> MakeTable(std::index_sequence<I...
 }
 
 constexpr auto kTable = MakeTable(std::make_index_sequence<kBlitVariantCount>());
+
+template <BlitVariant V>
+void NarrowRect(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n, int32_t rows,
+                const BlendContext& c) {
+  SimdRect32<V, Sse2Ops>(dst, dstPitch, src, srcPitch, n, rows, c);
+}
+
+template <int32_t I>
+constexpr BlitRectFn NarrowEntry() {
+  constexpr BlitVariant v = Canonical32(BlitVariantAt(I));
+  if constexpr (HasSimd32<v>())
+    return &NarrowRect<v>;
+  else
+    return nullptr;
+}
+
+template <size_t... I>
+constexpr std::array<BlitRectFn, sizeof...(I)> MakeRectTable(std::index_sequence<I...>) {
+  return {NarrowEntry<static_cast<int32_t>(I)>()...};
+}
+
+// The SSE2 loops of the variants that have vector loops.
+constexpr auto kRectTable = MakeRectTable(std::make_index_sequence<kBlitVariantCount>());
 
 bool DetectAvx2() {
   __builtin_cpu_init();
@@ -46,6 +68,6 @@ bool BlitUseAvx2 = DetectAvx2();
 
 BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context) {
   const int32_t index = BlitVariantIndex(v);
-  context->wide = BlitUseAvx2 ? WideRow32At(index) : nullptr;
+  context->rect = BlitUseAvx2 ? WideRect32At(index) : kRectTable[index];
   return kTable[index];
 }

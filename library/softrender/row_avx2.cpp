@@ -14,24 +14,25 @@ using namespace blit_detail;
 namespace {
 
 template <bool Depth32, BlitVariant V>
-int32_t WideRow(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
+void WideRect(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n, int32_t rows,
+              const BlendContext& c) {
   if constexpr (Depth32)
-    return SimdRow32<V, Avx2Ops>(dst, src, n, c);
+    SimdRect32<V, Avx2Ops>(dst, dstPitch, src, srcPitch, n, rows, c);
   else
-    return SimdRow16<V, Avx2Ops>(dst, src, n, c);
+    SimdRect16<V, Avx2Ops>(dst, dstPitch, src, srcPitch, n, rows, c);
 }
 
 template <bool Depth32, int32_t I>
-constexpr BlitWideFn WideEntry() {
+constexpr BlitRectFn WideEntry() {
   constexpr BlitVariant v = Depth32 ? Canonical32(BlitVariantAt(I)) : Canonical16(BlitVariantAt(I));
   if constexpr (Depth32 ? HasSimd32<v>() : HasSimd16<v>())
-    return &WideRow<Depth32, v>;
+    return &WideRect<Depth32, v>;
   else
     return nullptr;
 }
 
 template <bool Depth32, size_t... I>
-constexpr std::array<BlitWideFn, sizeof...(I)> MakeTable(std::index_sequence<I...>) {
+constexpr std::array<BlitRectFn, sizeof...(I)> MakeTable(std::index_sequence<I...>) {
   return {WideEntry<Depth32, static_cast<int32_t>(I)>()...};
 }
 
@@ -40,5 +41,5 @@ constexpr auto kTable32 = MakeTable<true>(std::make_index_sequence<kBlitVariantC
 
 }  // namespace
 
-BlitWideFn WideRow16At(int32_t variantIndex) { return kTable16.data()[variantIndex]; }
-BlitWideFn WideRow32At(int32_t variantIndex) { return kTable32.data()[variantIndex]; }
+BlitRectFn WideRect16At(int32_t variantIndex) { return kTable16.data()[variantIndex]; }
+BlitRectFn WideRect32At(int32_t variantIndex) { return kTable32.data()[variantIndex]; }

@@ -36,6 +36,11 @@ struct Sse2Ops {
   static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+  // The top bit of every byte, one bit each; kAllBytes when all are set.
+  static uint32_t MoveMask8(V a) { return static_cast<uint32_t>(_mm_movemask_epi8(a)); }
+  // mask ? a : b, bit by bit (mask lanes all ones or all zeros).
+  static V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
+  static constexpr uint32_t kAllBytes = 0xFFFF;
   template <int N>
   static V Sll16(V a) {
     return _mm_slli_epi16(a, N);
@@ -86,6 +91,9 @@ struct Avx2Ops {
   static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
+  static uint32_t MoveMask8(V a) { return static_cast<uint32_t>(_mm256_movemask_epi8(a)); }
+  static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
+  static constexpr uint32_t kAllBytes = 0xFFFFFFFF;
   template <int N>
   static V Sll16(V a) {
     return _mm256_slli_epi16(a, N);
@@ -119,12 +127,20 @@ struct Avx2Ops {
 // mask ? ifSet : ifClear, bit by bit.
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdSelect(Vec mask, Vec ifSet, Vec ifClear) {
-  return Ops::Or(Ops::And(mask, ifSet), Ops::AndNot(mask, ifClear));
+  return Ops::Select(mask, ifSet, ifClear);
 }
 // floor(v / 255) = (v * 0x8081) >> 23, exact for every 16-bit v.
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdDiv255(Vec v) {
   return Ops::template Srl16<7>(Ops::MulHiU16(v, Ops::Set16(0x8081)));
+}
+// floor((d * 65536 + (x - d) * w) / 65536) for a weight w of 0..65535 on
+// 16-bit lanes: the signed high product takes w above 32767 as w - 65536,
+// which the difference added back makes good.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdMixWide16(Vec x, Vec d, Vec w) {
+  const Vec diff = Ops::Sub16(x, d);
+  return Ops::Add16(d, Ops::Add16(Ops::MulHi16(diff, w), Ops::And(diff, Ops::template Sra16<15>(w))));
 }
 // floor((d * 256 + (x - d) * w) / 256) = d + ((((x - d) << 7) * 2w) >> 16) on
 // 16-bit lanes, w2 = 2w: for channels up to 255 and w up to 255 both factors
@@ -132,4 +148,45 @@ inline Vec SimdDiv255(Vec v) {
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdMix16(Vec x, Vec d, Vec w2) {
   return Ops::Add16(d, Ops::MulHi16(Ops::template Sll16<7>(Ops::Sub16(x, d)), w2));
+}
+
+// Runs step(out, dstIn, src) over rows of n pixels, one vector of
+// destination pixels a time: the step reads the destination pixels at dstIn
+// and the source pixels at src, and writes the pixels it draws at out. Rows
+// of at least one vector start at a vector-aligned destination address
+// (when long enough to gain from it) and end on a vector of their own; the
+// vectors before and after overlap the aligned ones, and read copies of the
+// destination taken before the row is drawn, so that each overlapped pixel is
+// written twice with the same value. Shorter rows go through copies on the
+// stack. Each pointer moves on by its pitch after a row.
+template <class Ops, int32_t DstBytes, int32_t SrcBytes, class Step>
+inline void SimdRows(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
+                     int32_t rows, Step step) {
+  using Vec = typename Ops::V;
+  constexpr int32_t lanes = Ops::kBytes / DstBytes;
+  alignas(32) uint8_t first[Ops::kBytes], last[Ops::kBytes];
+  alignas(32) uint8_t scopy[Ops::kBytes / DstBytes * SrcBytes];
+  for (int32_t r = 0; r < rows; ++r, dst += dstPitch, src += srcPitch) {
+    if (n < lanes) {
+      std::memset(first, 0, sizeof first);
+      std::memset(scopy, 0, sizeof scopy);
+      std::memcpy(first, dst, static_cast<size_t>(n) * DstBytes);
+      std::memcpy(scopy, src, static_cast<size_t>(n) * SrcBytes);
+      step(first, first, scopy);
+      std::memcpy(dst, first, static_cast<size_t>(n) * DstBytes);
+      continue;
+    }
+    int32_t head = 0;
+    if (n >= 4 * lanes) {
+      const uintptr_t misaligned = reinterpret_cast<uintptr_t>(dst) & (Ops::kBytes - 1);
+      if (misaligned % DstBytes == 0) head = static_cast<int32_t>((Ops::kBytes - misaligned) & (Ops::kBytes - 1)) / DstBytes;
+    }
+    const int32_t rest = (n - head) % lanes, end = n - rest;
+    if (head != 0) Ops::Store(first, Ops::Load(dst));
+    if (rest != 0) Ops::Store(last, Ops::Load(dst + DstBytes * (n - lanes)));
+    for (int32_t i = head; i < end; i += lanes) step(dst + DstBytes * i, dst + DstBytes * i, src + SrcBytes * i);
+    if (head != 0) step(dst, first, src);
+    if (rest != 0) step(dst + DstBytes * (n - lanes), last, src + SrcBytes * (n - lanes));
+  }
+  (void)sizeof(Vec);
 }

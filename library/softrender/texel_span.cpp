@@ -159,7 +159,7 @@ TexelSpanFn PrepareTexelSpan(const MEMIMG* dst, const MEMIMG* src, int32_t trans
   const int32_t mode = EffectiveBlendMode(paletted);
   if (mode < 0) return nullptr;
   context->blend = MakeBlendContext(sb, paletteCopy);
-  context->blend.wide = nullptr;
+  context->blend.rect = nullptr;
   context->src = src->pixels;
   context->srcPitch = sb->pitch;
   context->mask = mask != nullptr ? mask->pixels : nullptr;
