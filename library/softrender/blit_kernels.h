@@ -13,6 +13,7 @@
 
 #include "library/graphics/blend_tables.h"
 #include "library/softrender/blend_rules.h"
+#include "library/softrender/simd_ops.h"
 
 enum class BlitSource : uint8_t { Plain, Alpha, Palette };
 // Parameter values with loops of their own.
@@ -61,8 +62,6 @@ BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context);
 // The AVX2 loops, from a file compiled for AVX2; called only when BlitUseAvx2.
 BlitRectFn WideRect32At(int32_t variantIndex);
 BlitRectFn WideRect16At(int32_t variantIndex);
-// True when the processor has AVX2 (tests may clear it to run the SSE2 loops).
-extern bool BlitUseAvx2;
 
 // Position of a variant in the selection tables.
 constexpr int32_t kBlitModeSlots[7] = {0, 1, 2, 3, 4, 10, 11};
@@ -165,7 +164,10 @@ constexpr bool KeyLowByte16(const BlitVariant& v) {
 constexpr BlitVariant Canonical32(BlitVariant v) {
   // (The paletted subtract at 255 draws like the general one but compares
   // the key's low byte.)
-  const bool ownFull = AddFormB32(v) || (v.mode == 3 && KeyLowByte32(v));
+  // (The add and subtract of an alpha source at 255 take the source itself
+  // for its opaque pixels in their vector loops.)
+  const bool ownFull = AddFormB32(v) || (v.mode == 3 && KeyLowByte32(v)) ||
+                       (IsMode(v, 2, 3) && v.src == BlitSource::Alpha && !v.masked);
   if ((v.param == BlitParam::Half && !HalfSum32(v)) || (v.param == BlitParam::Full && !ownFull))
     v.param = BlitParam::General;
   return v;

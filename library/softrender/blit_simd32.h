@@ -138,11 +138,15 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     const Vec wRB = Ops::Or(w, Ops::template Sll32<16>(w));
     if constexpr (V.mode == 2 || V.mode == 3) {
       Vec tRB = Ops::MulHiU16(xRB, wRB), tGA = Ops::MulHiU16(xGA, w);
-      if constexpr (V.trans) {
+      if constexpr (V.trans && V.param == BlitParam::Full) {  // x * 255 / 255
+        tRB = SimdSelect<Ops>(full, xRB, tRB);
+        tGA = SimdSelect<Ops>(full, xGA, tGA);
+      } else if constexpr (V.trans) {
         tRB = SimdSelect<Ops>(full, SimdDiv255<Ops>(Ops::MulLo16(xRB, k.paramRB)), tRB);
         tGA = SimdSelect<Ops>(full, SimdDiv255<Ops>(Ops::MulLo16(xGA, k.paramGA)), tGA);
       }
-      const Vec t = Ops::And(Ops::Or(tRB, Ops::template Sll16<8>(tGA)), k.low24);
+      // (Byte 3's lane of the shares is 0: its weight and parameter lanes are.)
+      const Vec t = Ops::Or(tRB, Ops::template Sll16<8>(tGA));
       if constexpr (V.mode == 2)
         r = SimdAddFormA32<Ops>(d, t);
       else

@@ -14,6 +14,10 @@
 #include <immintrin.h>
 #endif
 
+// True when the processor has AVX2 and the AVX2 loops may run (tests and
+// benchmarks may clear it to run the SSE2 loops).
+extern bool BlitUseAvx2;
+
 #if defined(__SSE2__)
 struct Sse2Ops {
   using V = __m128i;
@@ -36,8 +40,30 @@ struct Sse2Ops {
   static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+  // Pairs of signed 16-bit products summed into 32-bit lanes.
+  static V MAdd16(V a, V b) { return _mm_madd_epi16(a, b); }
+  template <int N>
+  static V Sra32(V a) {
+    return _mm_srai_epi32(a, N);
+  }
   // The top bit of every byte, one bit each; kAllBytes when all are set.
   static uint32_t MoveMask8(V a) { return static_cast<uint32_t>(_mm_movemask_epi8(a)); }
+  // Shifts of 32-bit lanes by a count known only at run time.
+  static V SrlVar32(V a, int32_t n) { return _mm_srl_epi32(a, _mm_cvtsi32_si128(n)); }
+  static V SllVar32(V a, int32_t n) { return _mm_sll_epi32(a, _mm_cvtsi32_si128(n)); }
+  // One 16-bit value a 32-bit lane (zero-extended), and back (low 16 bits).
+  static V LoadWiden16(const void* p) {
+    return _mm_unpacklo_epi16(_mm_loadl_epi64(static_cast<const V*>(p)), _mm_setzero_si128());
+  }
+  static void StoreNarrow16(void* p, V a) { _mm_storel_epi64(static_cast<V*>(p), PackLow16(a, a)); }
+  // 3-byte values a 32-bit lane (zero-extended); reads up to 4 bytes beyond them.
+  static V Load24(const uint8_t* p) {
+    uint32_t w[4];
+    for (int i = 0; i < 4; ++i) std::memcpy(&w[i], p + 3 * i, 4);
+    return _mm_and_si128(_mm_setr_epi32(static_cast<int32_t>(w[0]), static_cast<int32_t>(w[1]),
+                                        static_cast<int32_t>(w[2]), static_cast<int32_t>(w[3])),
+                         _mm_set1_epi32(0x00FFFFFF));
+  }
   // mask ? a : b, bit by bit (mask lanes all ones or all zeros).
   static V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
   static constexpr uint32_t kAllBytes = 0xFFFF;
@@ -66,6 +92,8 @@ struct Sse2Ops {
     return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16),
                            _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
   }
+  // The same for lanes that already hold sign-extended 16-bit values.
+  static V PackSigned32(V a, V b) { return _mm_packs_epi32(a, b); }
 };
 #endif
 
@@ -91,7 +119,25 @@ struct Avx2Ops {
   static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
+  static V MAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
+  template <int N>
+  static V Sra32(V a) {
+    return _mm256_srai_epi32(a, N);
+  }
   static uint32_t MoveMask8(V a) { return static_cast<uint32_t>(_mm256_movemask_epi8(a)); }
+  static V SrlVar32(V a, int32_t n) { return _mm256_srl_epi32(a, _mm_cvtsi32_si128(n)); }
+  static V SllVar32(V a, int32_t n) { return _mm256_sll_epi32(a, _mm_cvtsi32_si128(n)); }
+  static V LoadWiden16(const void* p) { return _mm256_cvtepu16_epi32(_mm_loadu_si128(static_cast<const __m128i*>(p))); }
+  static void StoreNarrow16(void* p, V a) {
+    _mm_storeu_si128(static_cast<__m128i*>(p), _mm256_castsi256_si128(PackLow16(a, a)));
+  }
+  static V Load24(const uint8_t* p) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+    const V spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
+                                      0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), spread);
+  }
   static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
   static constexpr uint32_t kAllBytes = 0xFFFFFFFF;
   template <int N>
@@ -119,6 +165,7 @@ struct Avx2Ops {
                                         _mm256_srai_epi32(_mm256_slli_epi32(b, 16), 16));
     return _mm256_permute4x64_epi64(packed, 0xD8);  // the packs work per 128-bit half
   }
+  static V PackSigned32(V a, V b) { return _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8); }
 };
 #endif
 
@@ -164,7 +211,7 @@ inline void SimdRows(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t
                      int32_t rows, Step step) {
   using Vec = typename Ops::V;
   constexpr int32_t lanes = Ops::kBytes / DstBytes;
-  alignas(32) uint8_t first[Ops::kBytes], last[Ops::kBytes];
+  alignas(32) uint8_t first[Ops::kBytes] = {}, last[Ops::kBytes] = {};
   alignas(32) uint8_t scopy[Ops::kBytes / DstBytes * SrcBytes];
   for (int32_t r = 0; r < rows; ++r, dst += dstPitch, src += srcPitch) {
     if (n < lanes) {
