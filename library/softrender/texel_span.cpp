@@ -3,6 +3,7 @@
 #include "library/softrender/texel_span.h"
 
 #include <array>
+#include <cstring>
 #include <utility>
 
 #include "library/graphics/blend_tables.h"
@@ -110,6 +111,58 @@ void TexelSpan(uint8_t* dst, int32_t n, int64_t u, int64_t v, int64_t du, int64_
   }
 }
 
+// ---- Runs through the blits' vector loops ----
+
+// The texels of a run gathered into a row, a block at a time, and drawn by
+// the vector loop of the variant (context.blend.rect), which gives each
+// pixel what TexelPixel gives it.
+constexpr int32_t kGatherBlock = 256;
+
+template <int32_t SrcBytes, int32_t DstBytes>
+void GatheredSpan(uint8_t* dst, int32_t n, int64_t u, int64_t v, int64_t du, int64_t dv, const TexelContext& c) {
+  int64_t first = 0, last = static_cast<int64_t>(n) - 1;
+  KeepInside(u, du, c.uLimit, &first, &last);
+  KeepInside(v, dv, c.vLimit, &first, &last);
+  if (first > last) return;
+  u += first * du;
+  v += first * dv;
+  uint8_t* dp = dst + first * DstBytes;
+  alignas(32) uint8_t texels[kGatherBlock * SrcBytes];
+  for (int64_t left = last - first + 1; left > 0;) {
+    const int32_t count = left < kGatherBlock ? static_cast<int32_t>(left) : kGatherBlock;
+    for (int32_t i = 0; i < count; ++i, u += du, v += dv)
+      std::memcpy(texels + SrcBytes * i, c.src + (v >> 18) * c.srcPitch + (u >> 18) * SrcBytes, SrcBytes);
+    c.blend.rect(dp, 0, texels, 0, count, 1, c.blend);
+    dp += static_cast<int64_t>(count) * DstBytes;
+    left -= count;
+  }
+}
+
+// The blit variant whose vector loop draws a textured run as TexelPixel
+// does: a stretched one, but the 32-bit multiply of an alpha source weighs
+// alpha 0 (as the unscaled blit does) instead of passing over it. Null when
+// the variant has no vector loop, is a plain copy (the run loop is already
+// a gather), or compares a 16-bit key on its low half only.
+BlitRectFn TexelRect(const BlitVariant& texel, bool depth32, uint32_t transColor, BlendContext* blend) {
+  if (IsCopy(texel) && !texel.trans) return nullptr;
+  BlitVariant v = texel;
+  if (depth32 && v.mode == 4 && v.src == BlitSource::Alpha) v.stretched = false;
+  if (!depth32 && v.trans && KeyLow16(v) && transColor > 0xFFFF) return nullptr;
+  BlendContext probe = *blend;
+  if (depth32)
+    SelectRow32(v, &probe);
+  else
+    SelectRow16(v, &probe);
+  blend->rect = probe.rect;
+  return probe.rect;
+}
+
+TexelSpanFn GatheredSpanFor(bool depth32, BlitSource src) {
+  if (depth32) return src == BlitSource::Palette ? &GatheredSpan<1, 4> : &GatheredSpan<4, 4>;
+  return src == BlitSource::Palette ? &GatheredSpan<1, 2> : src == BlitSource::Alpha ? &GatheredSpan<4, 2>
+                                                                                     : &GatheredSpan<2, 2>;
+}
+
 // ---- Selection ----
 
 constexpr int32_t kModeCount = 7;
@@ -168,5 +221,8 @@ TexelSpanFn PrepareTexelSpan(const MEMIMG* dst, const MEMIMG* src, int32_t trans
   context->vLimit = static_cast<int64_t>(src->height) * kFixedOne;
   const int32_t index =
       TexelVariantIndex(mode, mask != nullptr, IsDrawBrightWhite(), trans != 0, SourceKindOf(sb));
-  return sb->depthKind == MemImgDepth32 ? kSpans32[index] : kSpans16[index];
+  const bool depth32 = sb->depthKind == MemImgDepth32;
+  if (TexelRect(TexelVariantAt(index), depth32, sb->transColor, &context->blend) != nullptr)
+    return GatheredSpanFor(depth32, SourceKindOf(sb));
+  return depth32 ? kSpans32[index] : kSpans16[index];
 }
