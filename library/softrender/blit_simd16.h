@@ -19,7 +19,9 @@ namespace blit_detail {
 
 template <BlitVariant V>
 constexpr bool HasSimd16() {
-  if (V.masked || (IsCopy(V) && V.src == BlitSource::Palette)) return false;
+  // (Copies of whole rows are block copies.)
+  if (V.masked || (IsCopy(V) && (V.src == BlitSource::Palette || (!V.trans && V.src == BlitSource::Plain))))
+    return false;
   if (V.src == BlitSource::Alpha) return V.mode == 0;
   return V.mode == 0 || V.mode == 1 || V.mode == 10;
 }

@@ -2,7 +2,7 @@
 // vector operations of simd_ops.h (4 pixels a step with SSE2, 8 with AVX2).
 // Every result equals the one-pixel rules bit for bit. Each pixel is split
 // into two words of 16-bit lanes, blue and red (s & 0x00FF00FF) and green
-// and byte 3 ((s >> 8) & 0x00FF00FF); the weights of the byte-3 lane are 0,
+// and byte 3 (the 16-bit lanes of s shifted right 8); the weights of the byte-3 lane are 0,
 // so that lane keeps the destination's byte 3.
 // The mix and the division by 255 are those of simd_ops.h.
 // Only the vector operations and the built-in memcpy are used here, so the
@@ -18,7 +18,8 @@ namespace blit_detail {
 
 template <BlitVariant V>
 constexpr bool HasSimd32() {
-  if (V.masked || (IsCopy(V) && V.src == BlitSource::Palette)) return false;
+  // (Copies of whole rows are block copies.)
+  if (V.masked || (IsCopy(V) && (V.src == BlitSource::Palette || !V.trans))) return false;
   if (V.src == BlitSource::Alpha) return !IgnoresAlpha(V);
   return true;
 }
@@ -121,8 +122,8 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
   const Vec a = Ops::template Srl32<24>(s);
   Vec full = Ops::Zero();
   if constexpr (V.trans) full = Ops::CmpEq32(a, k.alphaFull);
-  const Vec sRB = Ops::And(s, k.lowBytes), sGA = Ops::And(Ops::template Srl16<8>(s), k.lowBytes);
-  const Vec dRB = Ops::And(d, k.lowBytes), dGA = Ops::And(Ops::template Srl16<8>(d), k.lowBytes);
+  const Vec sRB = Ops::And(s, k.lowBytes), sGA = Ops::template Srl16<8>(s);
+  const Vec dRB = Ops::And(d, k.lowBytes), dGA = Ops::template Srl16<8>(d);
   const Vec xRB = SourceHalf<V, Ops>(sRB, k.brightRB, k), xGA = SourceHalf<V, Ops>(sGA, k.brightGA, k);
   Vec r;
   if constexpr (V.mode == 4) {
@@ -137,16 +138,15 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     if constexpr (V.trans && V.mode != 2 && V.mode != 3) w = SimdSelect<Ops>(full, k.paramWide, w);
     const Vec wRB = Ops::Or(w, Ops::template Sll32<16>(w));
     if constexpr (V.mode == 2 || V.mode == 3) {
-      Vec tRB = Ops::MulHiU16(xRB, wRB), tGA = Ops::MulHiU16(xGA, w);
-      if constexpr (V.trans && V.param == BlitParam::Full) {  // x * 255 / 255
-        tRB = SimdSelect<Ops>(full, xRB, tRB);
-        tGA = SimdSelect<Ops>(full, xGA, tGA);
+      // (Byte 3 of the term is not read by the add and subtract.)
+      Vec t = Ops::Or(Ops::MulHiU16(xRB, wRB), Ops::template Sll16<8>(Ops::MulHiU16(xGA, w)));
+      if constexpr (V.trans && V.param == BlitParam::Full && V.white) {  // x * 255 / 255: the source
+        t = SimdSelect<Ops>(full, s, t);
       } else if constexpr (V.trans) {
-        tRB = SimdSelect<Ops>(full, SimdDiv255<Ops>(Ops::MulLo16(xRB, k.paramRB)), tRB);
-        tGA = SimdSelect<Ops>(full, SimdDiv255<Ops>(Ops::MulLo16(xGA, k.paramGA)), tGA);
+        const Vec shareRB = SimdDiv255<Ops>(Ops::MulLo16(xRB, k.paramRB));
+        const Vec shareGA = SimdDiv255<Ops>(Ops::MulLo16(xGA, k.paramGA));
+        t = SimdSelect<Ops>(full, Ops::Or(shareRB, Ops::template Sll16<8>(shareGA)), t);
       }
-      // (Byte 3's lane of the shares is 0: its weight and parameter lanes are.)
-      const Vec t = Ops::Or(tRB, Ops::template Sll16<8>(tGA));
       if constexpr (V.mode == 2)
         r = SimdAddFormA32<Ops>(d, t);
       else
@@ -174,12 +174,12 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     const Vec m = Ops::Set32(0x007F7F7F);
     return Ops::Add32(Ops::And(Ops::template Srl32<1>(s), m), Ops::And(Ops::template Srl32<1>(d), m));
   } else if constexpr (AddFormB32(V)) {
-    return SimdAddFormB32<Ops>(d, Ops::And(s, k.low24));
+    return SimdAddFormB32<Ops>(d, s);  // (the add masks byte 3 of the term off)
   } else if constexpr (V.src == BlitSource::Alpha && V.mode != 0) {
     return CombineAlpha32Vec<V, Ops>(s, d, k);
   } else {
-    const Vec sRB = Ops::And(s, k.lowBytes), sGA = Ops::And(Ops::template Srl16<8>(s), k.lowBytes);
-    const Vec dRB = Ops::And(d, k.lowBytes), dGA = Ops::And(Ops::template Srl16<8>(d), k.lowBytes);
+    const Vec sRB = Ops::And(s, k.lowBytes), sGA = Ops::template Srl16<8>(s);
+    const Vec dRB = Ops::And(d, k.lowBytes), dGA = Ops::template Srl16<8>(d);
     Vec weightRB = k.weightRB, weightGA = k.weightGA;
     if constexpr (V.src == BlitSource::Alpha) {
       weightGA = Ops::template Sll32<1>(Ops::template Srl32<24>(s));  // 2a; 0 in the byte-3 lane
@@ -188,10 +188,11 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     const Vec rb = CombineHalf<V, Ops>(sRB, dRB, k.brightRB, weightRB, k.paramRB, k);
     const Vec ga = CombineHalf<V, Ops>(sGA, dGA, k.brightGA, weightGA, k.paramGA, k);
     const Vec r = Ops::Or(rb, Ops::template Sll16<8>(ga));
+    // (The add and subtract shares have 0 in byte 3: its parameter lane is 0.)
     if constexpr (V.mode == 2) {
-      return SimdAddFormA32<Ops>(d, Ops::And(r, k.low24));
+      return SimdAddFormA32<Ops>(d, r);
     } else if constexpr (V.mode == 3) {
-      return SimdSub32<Ops>(d, Ops::And(r, k.low24));
+      return SimdSub32<Ops>(d, r);
     } else if constexpr (V.src == BlitSource::Alpha && V.trans) {
       // Alpha 255 takes the unweighted copy: the pixel whole when white, the
       // scaled channels otherwise. (Alpha 0 mixes to the destination.)
@@ -203,7 +204,14 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
         unweighted = SimdKeepByte3<Ops>(unweighted, d, k);
       }
       return SimdSelect<Ops>(full, unweighted, r);
-    } else if constexpr (V.mode == 0 || V.mode == 4) {
+    } else if constexpr (V.mode == 0) {
+      // Byte 3's lane holds the destination's byte 3 after the alpha mix
+      // (weight 0) and 0 after the brightness (its brightness lane is 0).
+      if constexpr (V.src == BlitSource::Alpha)
+        return r;
+      else
+        return Ops::Or(r, Ops::And(d, k.high8));
+    } else if constexpr (V.mode == 4) {
       return SimdKeepByte3<Ops>(r, d, k);
     } else {
       return r;
@@ -246,12 +254,14 @@ inline void SimdStep32(uint8_t* out, const uint8_t* dst, const uint8_t* src, con
     }
   }
   if constexpr (V.src == BlitSource::Alpha && V.trans) {
-    const Vec alpha = Ops::And(s, k.high8);
+    // The top bits of the alphas first: all clear or all set leaves the
+    // exact test to a few vectors.
+    const uint32_t top = Ops::MoveMask32(s);
     if constexpr (SkipsAlphaZero32(V)) {
-      if (Ops::MoveMask8(Ops::CmpEq32(alpha, Ops::Zero())) == Ops::kAllBytes) return;
+      if (top == 0 && Ops::MoveMask8(Ops::CmpEq32(Ops::And(s, k.high8), Ops::Zero())) == Ops::kAllBytes) return;
     }
     if constexpr (V.mode == 0 && V.white) {
-      if (Ops::MoveMask8(Ops::CmpEq32(alpha, k.high8)) == Ops::kAllBytes) {
+      if (top == Ops::kAllLanes && Ops::MoveMask8(Ops::CmpEq32(Ops::And(s, k.high8), k.high8)) == Ops::kAllBytes) {
         Ops::Store(out, s);
         return;
       }

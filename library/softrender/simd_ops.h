@@ -9,6 +9,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <xmmintrin.h>
 #endif
 #if defined(__AVX2__)
 #include <immintrin.h>
@@ -67,6 +68,9 @@ struct Sse2Ops {
   // mask ? a : b, bit by bit (mask lanes all ones or all zeros).
   static V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
   static constexpr uint32_t kAllBytes = 0xFFFF;
+  // The top bit of every 32-bit lane, one bit each; kAllLanes when all are set.
+  static uint32_t MoveMask32(V a) { return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(a))); }
+  static constexpr uint32_t kAllLanes = 0xF;
   template <int N>
   static V Sll16(V a) {
     return _mm_slli_epi16(a, N);
@@ -140,6 +144,8 @@ struct Avx2Ops {
   }
   static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
   static constexpr uint32_t kAllBytes = 0xFFFFFFFF;
+  static uint32_t MoveMask32(V a) { return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(a))); }
+  static constexpr uint32_t kAllLanes = 0xFF;
   template <int N>
   static V Sll16(V a) {
     return _mm256_slli_epi16(a, N);
