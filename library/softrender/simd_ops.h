@@ -35,6 +35,8 @@ struct Sse2Ops {
   static V Add16(V a, V b) { return _mm_add_epi16(a, b); }
   static V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
   static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+  static V AddSatU16(V a, V b) { return _mm_adds_epu16(a, b); }
+  static V SubSatU16(V a, V b) { return _mm_subs_epu16(a, b); }
   static V MulHi16(V a, V b) { return _mm_mulhi_epi16(a, b); }
   static V MulHiU16(V a, V b) { return _mm_mulhi_epu16(a, b); }
   static V CmpEq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
@@ -117,6 +119,8 @@ struct Avx2Ops {
   static V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
   static V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
   static V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
+  static V AddSatU16(V a, V b) { return _mm256_adds_epu16(a, b); }
+  static V SubSatU16(V a, V b) { return _mm256_subs_epu16(a, b); }
   static V MulHi16(V a, V b) { return _mm256_mulhi_epi16(a, b); }
   static V MulHiU16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
   static V CmpEq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }

@@ -139,14 +139,14 @@ void GatheredSpan(uint8_t* dst, int32_t n, int64_t u, int64_t v, int64_t du, int
 }
 
 // The blit variant whose vector loop draws a textured run as TexelPixel
-// does: a stretched one, but the 32-bit multiply of an alpha source weighs
+// does: a stretched one, but the multiply of an alpha source weighs
 // alpha 0 (as the unscaled blit does) instead of passing over it. Null when
 // the variant has no vector loop, is a plain copy (the run loop is already
 // a gather), or compares a 16-bit key on its low half only.
 BlitRectFn TexelRect(const BlitVariant& texel, bool depth32, uint32_t transColor, BlendContext* blend) {
   if (IsCopy(texel) && !texel.trans) return nullptr;
   BlitVariant v = texel;
-  if (depth32 && v.mode == 4 && v.src == BlitSource::Alpha) v.stretched = false;
+  if (v.mode == 4 && v.src == BlitSource::Alpha) v.stretched = false;
   if (!depth32 && v.trans && KeyLow16(v) && transColor > 0xFFFF) return nullptr;
   BlendContext probe = *blend;
   if (depth32)
