@@ -384,9 +384,25 @@ bool MakeShiftTablePlan(const Conversion& c, ShiftConversion* k) {
       k->constant |= d.alphaMask;
     }
   }
-  return AddShiftChannel(k, s.redMask, s.redShift, s.redWidth, d.redWidth, d.redShift, d.redMask) &&
-         AddShiftChannel(k, s.greenMask, s.greenShift, s.greenWidth, d.greenWidth, d.greenShift, d.greenMask) &&
-         AddShiftChannel(k, s.blueMask, s.blueShift, s.blueWidth, d.blueWidth, d.blueShift, d.blueMask);
+  if (!AddShiftChannel(k, s.redMask, s.redShift, s.redWidth, d.redWidth, d.redShift, d.redMask) ||
+      !AddShiftChannel(k, s.greenMask, s.greenShift, s.greenWidth, d.greenWidth, d.greenShift, d.greenMask) ||
+      !AddShiftChannel(k, s.blueMask, s.blueShift, s.blueWidth, d.blueWidth, d.blueShift, d.blueMask))
+    return false;
+  // Channels moved by the same shift move together.
+  int32_t kept = 0;
+  for (int32_t i = 0; i < k->channels; ++i) {
+    const int32_t shift = k->shift[i];
+    const uint32_t mask = k->mask[i];
+    int32_t j = 0;
+    while (j < kept && k->shift[j] != shift) ++j;
+    if (j == kept) {
+      k->shift[kept] = shift;
+      k->mask[kept++] = 0;
+    }
+    k->mask[j] |= mask;
+  }
+  k->channels = kept;
+  return true;
 }
 
 // RGB565 widened by shifting alone into 24-bit RGB (32-bit XRGB and ARGB
@@ -539,24 +555,16 @@ bool TryRunPaletteTable(const Conversion& c) {
   uint32_t table[256];
   for (int i = 0; i < 256; ++i) table[i] = GeneralPixel(c, plan, PaletteValue(*c.sf, static_cast<uint8_t>(i)), 0, 0, 0);
   if (c.df->bytesPerPixel == 2) {
-    // Eight indices a step, their entries stored as two 8-byte words.
+    // The entries as 16-bit values: one load and one store a pixel.
     uint16_t narrow[256];
     for (int i = 0; i < 256; ++i) narrow[i] = static_cast<uint16_t>(table[i]);
-    for (int32_t row = 0; row < c.height; ++row) {
+    const bool gapless = c.Gapless();
+    const int32_t rows = gapless ? 1 : c.height, width = gapless ? c.width * c.height : c.width;
+    for (int32_t row = 0; row < rows; ++row) {
       const uint8_t* s = c.SrcRow(row);
       uint8_t* d = c.DestRowStart(row);
-      int32_t col = 0;
-      for (; col + 8 <= c.width; col += 8) {
-        uint64_t q;
-        std::memcpy(&q, s + col, 8);
-        uint64_t out[2];
-        for (int half = 0; half < 2; ++half, q >>= 32)
-          out[half] = narrow[q & 0xFF] | static_cast<uint64_t>(narrow[(q >> 8) & 0xFF]) << 16 |
-                      static_cast<uint64_t>(narrow[(q >> 16) & 0xFF]) << 32 |
-                      static_cast<uint64_t>(narrow[(q >> 24) & 0xFF]) << 48;
-        std::memcpy(d + 2 * col, out, 16);
-      }
-      for (; col < c.width; ++col) StorePixel<2>(d + 2 * col, narrow[s[col]]);
+#pragma GCC unroll 8
+      for (int32_t col = 0; col < width; ++col) std::memcpy(d + 2 * col, &narrow[s[col]], 2);
     }
     return true;
   }

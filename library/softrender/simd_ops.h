@@ -61,11 +61,10 @@ struct Sse2Ops {
   static void StoreNarrow16(void* p, V a) { _mm_storel_epi64(static_cast<V*>(p), PackLow16(a, a)); }
   // 3-byte values a 32-bit lane (zero-extended); reads up to 4 bytes beyond them.
   static V Load24(const uint8_t* p) {
-    uint32_t w[4];
-    for (int i = 0; i < 4; ++i) std::memcpy(&w[i], p + 3 * i, 4);
-    return _mm_and_si128(_mm_setr_epi32(static_cast<int32_t>(w[0]), static_cast<int32_t>(w[1]),
-                                        static_cast<int32_t>(w[2]), static_cast<int32_t>(w[3])),
-                         _mm_set1_epi32(0x00FFFFFF));
+    const V v = _mm_loadu_si128(reinterpret_cast<const V*>(p));
+    const V low = _mm_unpacklo_epi32(v, _mm_srli_si128(v, 3));
+    const V high = _mm_unpacklo_epi32(_mm_srli_si128(v, 6), _mm_srli_si128(v, 9));
+    return _mm_and_si128(_mm_unpacklo_epi64(low, high), _mm_set1_epi32(0x00FFFFFF));
   }
   // mask ? a : b, bit by bit (mask lanes all ones or all zeros).
   static V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
