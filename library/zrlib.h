@@ -1,6 +1,7 @@
 // The library's public interface: the flat set of functions the game calls.
 #pragma once
 
+#include "library/core/log.h"
 #include "library/core/main_window.h"
 #include "library/core/message_pump.h"
 #include "library/core/random.h"
@@ -19,3 +20,6 @@
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/mask_screen.h"
+#include "library/sound/sound.h"
+#include "library/text/font_handle.h"
+#include "library/text/text_draw.h"

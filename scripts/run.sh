@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Set-up, a release build, and the program started in its working folder
 # (build/run by default, or the folder given). The program reads its media
-# from media/ there and writes Log.txt and its settings files there.
+# from media/ there (a link to the generated tree) and writes Log.txt and its settings files there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,5 +12,11 @@ cmake --build build/release -j 4 --target party
 workdir="${1:-build/run}"
 mkdir -p "$workdir"
 program="$(pwd)/build/release/game/party"
+# The build writes the stand-in media into build/release/media; the program
+# finds it as media/ in its working folder.
+media="$(pwd)/build/release/media"
+if [ ! -e "$workdir/media" ] || [ -L "$workdir/media" ]; then
+  ln -sfn "$media" "$workdir/media"
+fi
 cd "$workdir"
 exec "$program"

@@ -9,6 +9,10 @@
 #include "library/core/memory.h"
 #include "library/core/pending_modules.h"
 #include "library/core/text_helpers.h"
+#include "library/graphics/draw_state.h"
+#include "library/graphics/graphics_system.h"
+#include "library/text/font_handle.h"
+#include "library/text/text_draw.h"
 #include "platform/win32/win32.h"
 
 namespace {
@@ -198,9 +202,28 @@ namespace {
 // main window.
 bool OnScreenLogTargetsExist() { return GetDirectDrawObject() != nullptr && GetMainHwnd() != nullptr; }
 
-// Font creation and drawing come with the font module.
-void CreateOnScreenLogFont() {}
-void DrawOnScreenLogLines() {}
+void CreateOnScreenLogFont() {
+  OnScreenLog.fontHandle = CreateFontToHandle(nullptr, 16, 4, 1, -1, -1, -1, -1, -1);
+  OnScreenLog.fontLost = 1;  // made again on the next draw while there is none
+  if (OnScreenLog.fontHandle != -1) SetFontDeletedFlagPointer(OnScreenLog.fontHandle, &OnScreenLog.fontLost);
+}
+
+// Line i at (0, 16 i), white with a black edge, as many lines as the screen
+// holds.
+void DrawOnScreenLogLines() {
+  if (OnScreenLog.fontLost || OnScreenLog.lineHeight <= 0) return;
+  int32_t height = 0;
+  GetScreenSizeOrDefault(nullptr, &height);
+  int32_t count = height / OnScreenLog.lineHeight;
+  if (count > 80) count = 80;
+  const uint32_t white = MakeScreenColor(255, 255, 255), black = MakeScreenColor(0, 0, 0);
+  for (int32_t i = 0; i < count; ++i) {
+    char line[sizeof OnScreenLog.lines[0] + 1];
+    memcpy(line, OnScreenLog.lines[i], sizeof OnScreenLog.lines[i]);
+    line[sizeof OnScreenLog.lines[0]] = '\0';
+    DrawTextToHandle(0, OnScreenLog.lineHeight * i, line, white, OnScreenLog.fontHandle, black, 0);
+  }
+}
 
 }  // namespace
 

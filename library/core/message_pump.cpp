@@ -7,6 +7,7 @@
 #include "library/input/input_devices.h"
 #include "library/input/key_input.h"
 #include "library/net/network.h"
+#include "library/sound/sound_handle.h"
 #include "platform/win32/win32.h"
 
 int32_t PumpReentryGuard = 0;

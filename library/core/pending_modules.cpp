@@ -3,23 +3,7 @@
 
 #include "platform/win32/win32.h"
 
-// ---------------------------------------------------------------- graphics
-
-int G_D3D_EndSceneAndPresent() { return 0; }
-
-// ---------------------------------------------------------------- movies
-
-int BuildYuvToRgbTables() { return 0; }
-int ResumeMoviesAfterActivate() { return 0; }
-int PauseMoviesOnDeactivate() { return 0; }
-
 // ---------------------------------------------------------------- sound
 
-int InitSoundSystem() { return 0; }  // sound: device, buffers, sound thread
-int EndSoundSystem() { return 0; }
-int UpdateStreamSounds() { return 0; }
-
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int) { return 0; }
+int ConvertMp3ToPcm(SoundDecoder*) { return -1; }
 

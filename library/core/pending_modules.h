@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/d3d9/d3d_start.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_image_handle.h"
@@ -12,24 +13,10 @@
 #include "library/graphics/mask_screen.h"
 #include "library/graphics/texture_tables.h"
 
-// ---------------------------------------------------------------- graphics
-
-// Ends the open Direct3D scene and presents; -1 when the present fails.
-int G_D3D_EndSceneAndPresent();
-
-// ---------------------------------------------------------------- movies
-
-int BuildYuvToRgbTables();
-int ResumeMoviesAfterActivate();
-int PauseMoviesOnDeactivate();
-
 // ---------------------------------------------------------------- sound
 
-int InitSoundSystem();
-int EndSoundSystem();
-int UpdateStreamSounds();
-
-// ---------------------------------------------------------------- fonts
-
-int DeleteFontHandle(int handle);
+struct SoundDecoder;
+// MP3 to PCM through DirectShow, the sound decoder's last format: -1 (the
+// conversion is not built, so the format is refused).
+int ConvertMp3ToPcm(SoundDecoder* decoder);
 

@@ -17,7 +17,10 @@
 #include "library/file/file_table.h"
 #include "library/input/input_devices.h"
 #include "library/input/key_input.h"
+#include "library/movie/yuv_tables.h"
 #include "library/net/network.h"
+#include "library/sound/sound_handle.h"
+#include "library/text/font_handle.h"
 #include "platform/com/com.h"
 #include "platform/win32/win32.h"
 

@@ -10,6 +10,10 @@
 #include "library/core/startup.h"
 #include "library/core/text_helpers.h"
 #include "library/graphics/blend_tables.h"
+#include "library/graphics/d3d9/d3d_batch.h"
+#include "library/graphics/d3d9/d3d_buffers.h"
+#include "library/graphics/d3d9/d3d_screen.h"
+#include "library/graphics/d3d9/d3d_shaders.h"
 #include "library/graphics/d3d9/d3d_start.h"
 #include "library/graphics/d3d9/soft_glue.h"
 #include "library/graphics/draw_state.h"
@@ -20,6 +24,7 @@
 #include "library/graphics/mask_screen.h"
 #include "library/graphics/texture_tables.h"
 #include "library/input/input_devices.h"
+#include "library/text/font_handle.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win32/win32.h"
 
@@ -44,27 +49,6 @@ struct DisplayModeEntry {
 DisplayModeEntry* DisplayModes = nullptr;
 int32_t DisplayModeCount = 0;
 bool DisplayModesListed = false;
-
-// The font module starts and ends here, and keeps the default font's face,
-// size and thickness across a screen mode change.
-void InitFontSystem() {}
-void EndFontSystem() {}
-void RememberDefaultFont() {}
-void RecreateDefaultFont() {}
-// The Direct3D back end sets the device's default state here.
-void G_D3D_SetDeviceDefaults() {}
-// The Direct3D back end flushes its batch, ends the scene and presents the
-// frame (the whole of it, a rectangle or the doubled quarter) here.
-int G_D3D_PresentFrame(const int32_t*, bool) { return -1; }
-// The Direct3D back end copies the back buffer into the work back buffer here
-// (full-screen mode).
-void G_D3D_CopyBackBufferToWork() {}
-// The Direct3D back end rebuilds the device and everything on it after a
-// lost device here (mask textures, state, lights), with RestoreGraphs for
-// the graphs' pixels.
-void G_D3D_RebuildDevice() {}
-// The font module re-creates its font handles' glyphs here.
-void RestoreFontHandles() {}
 
 void ListDisplayModes() {
   DisplayModesListed = true;
@@ -170,7 +154,11 @@ int InitGraphicsSystem() {
     CreateScreenMemImg();
   ResetDrawState();
   BuildBlendTables();
-  InitFontSystem();
+  // Without its font files the library can show no text: start-up fails.
+  if (InitFontSystem() != 0) {
+    EndGraphicsSystem();
+    return -1;
+  }
   return 0;
 }
 
@@ -178,11 +166,15 @@ int EndGraphicsSystem() {
   EndFontSystem();
   if (GraphicsInitialised) {
     FreeAllGraphs(0);
+    DeleteAllVertexBuffers();
+    DeleteAllIndexBuffers();
+    DeleteAllShaders();
     DeleteAllMaskData();
     EndMaskScreen();
     EndLightHandles();
     G_D3D_Terminate();
     ReleaseScreenMemImg();
+    ReleaseShaderPack();
     GraphicsInitialised = 0;
   }
   return 0;
@@ -195,10 +187,14 @@ int PresentScreen() { return PresentScreenRect(nullptr); }
 int PresentScreenRect(const int32_t rect[4]) {
   if (!GraphicsInitialised || MainWindowClosed || MainHwnd == nullptr) return -1;
   if (rect != nullptr && (rect[2] <= rect[0] || rect[3] <= rect[1])) return -1;
+  if (OnScreenLog.display) DrawOnScreenLog();
   const bool doubled = (HalfSizeDisplayFlag || HalfSizeScreenFlag) && ScreenWidth == 640 && ScreenHeight == 480;
   // (A layered main window would take the frame instead; this system never
   // makes one.)
-  if (HardwareActive) return G_D3D_PresentFrame(rect, doubled);
+  if (HardwareActive) {
+    G_D3D_CheckLostDevice();
+    return G_D3D_PresentFrame(rect, doubled);
+  }
   return PresentSoftware(rect, doubled);
 }
 
@@ -268,10 +264,26 @@ int ApplyScreenModeChange(int32_t width, int32_t height, int32_t colorBits, int3
 
 // ---------------------------------------------------------------- lost device
 
-int ResetGraphicsDevice() {
+namespace {
+
+void RestartInput() {
   EndInputSystem();
   InitInputSystem();
-  if (HardwareActive) G_D3D_RebuildDevice();
+}
+
+}  // namespace
+
+int ResetGraphicsDevice() {
+  // The input restart pumps window messages, and an activation among them
+  // asks for a restore again: the one under way serves it.
+  static bool resetting = false;
+  if (resetting) return 0;
+  resetting = true;
+  if (HardwareActive)
+    G_D3D_RebuildDevice(RestartInput);
+  else
+    RestartInput();
+  resetting = false;
   return 0;
 }
 

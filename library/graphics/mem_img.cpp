@@ -280,17 +280,22 @@ int FillMemImgRect(MEMIMG* view, const PixelRect* rect, uint32_t value) {
   PixelRect r = rect != nullptr ? *rect : whole;
   ClipRectToArea(&r, &whole);
   const int32_t bytes = view->buffer->format->bytesPerPixel;
+  const int32_t n = r.right - r.left;
+  // A value whose bytes are all alike fills rows with memset; the others
+  // are written a pixel at a time, one loop per pixel size.
+  const uint32_t used = bytes >= 4 ? value : value & ((1u << (8 * bytes)) - 1);
+  const uint8_t low = static_cast<uint8_t>(value);
+  const bool uniform = used == low * (bytes == 1 ? 1u : bytes == 2 ? 0x0101u : bytes == 3 ? 0x010101u : 0x01010101u);
   for (int32_t y = r.top; y < r.bottom; ++y) {
     uint8_t* p =
         view->pixels + static_cast<int64_t>(y) * view->buffer->pitch + static_cast<int64_t>(r.left) * bytes;
-    for (int32_t x = r.left; x < r.right; ++x, p += bytes) {
-      if (bytes == 1)
-        *p = static_cast<uint8_t>(value);
-      else if (bytes == 2) {
-        uint16_t v = static_cast<uint16_t>(value);
-        std::memcpy(p, &v, 2);
-      } else
-        std::memcpy(p, &value, 4);
+    if (uniform || bytes == 1) {
+      std::memset(p, low, static_cast<size_t>(n) * bytes);
+    } else if (bytes == 2) {
+      const uint16_t v = static_cast<uint16_t>(value);
+      for (int32_t x = 0; x < n; ++x) std::memcpy(p + x * 2, &v, 2);
+    } else {
+      for (int32_t x = 0; x < n; ++x) std::memcpy(p + static_cast<int64_t>(x) * bytes, &value, static_cast<size_t>(bytes));
     }
   }
   return 0;

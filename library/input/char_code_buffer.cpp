@@ -6,6 +6,7 @@
 #include "library/core/message_pump.h"
 #include "library/core/text_helpers.h"
 #include "library/input/key_input.h"
+#include "library/input/key_input_draw.h"
 
 CharCodeBufferState CharCodeBuffer = {};
 
@@ -30,10 +31,6 @@ bool IsKeyControlCode(uint8_t code) {
       return false;
   }
 }
-
-// The step that gives the fields their screen colours once screen colour
-// values exist (text, edges, caret, selection, composition and candidates).
-void SetDefaultKeyInputColors() {}
 
 }  // namespace
 

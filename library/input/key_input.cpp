@@ -11,6 +11,7 @@
 #include "library/core/text_helpers.h"
 #include "library/graphics/draw_state.h"
 #include "library/input/input_devices.h"
+#include "library/input/key_input_draw.h"
 #include "platform/win32/win32.h"
 
 KeyInputRecord KeyInputTable[kMaxKeyInputs] = {};
@@ -193,11 +194,6 @@ void HandleCode(KeyInputRecord& r, const char* bytes, int count) {
   }
 }
 
-// The step that draws a field (its text, the selection and the caret, and
-// for the active field the composition and candidate list) with the
-// key-input font, once fonts exist.
-int DrawKeyInputField(int, int, const KeyInputRecord&, bool) { return 0; }
-
 }  // namespace
 
 void RestartCaretBlink() {
@@ -271,7 +267,7 @@ int GetKeyInputValue(int handle) {
 
 int DrawKeyInputText(int x, int y, int handle) {
   WaitWhileInactive();
-  const KeyInputRecord* r = GetKeyInputRecord(handle);
+  KeyInputRecord* r = GetKeyInputRecord(handle);
   if (r == nullptr || r->finished) return -1;
   if (DrawClipRect.right <= DrawClipRect.left || DrawClipRect.bottom <= DrawClipRect.top) return -1;
   if (KeyInputs.blinkOn) {

@@ -39,10 +39,10 @@ inline uint32_t Brighten(uint32_t c, uint8_t b, FlatBrightness how) {
 
 }  // namespace
 
-bool GetFlatTarget(const MEMIMG* dst, FlatTarget* target) {
+bool GetFlatTarget(const MEMIMG* dst, FlatTarget* target, bool alpha32) {
   if (dst == nullptr || dst->buffer == nullptr) return false;
   const MemImgBuffer* b = dst->buffer;
-  if (b->paletted == 1 || b->alpha == 1) return false;
+  if (b->paletted == 1 || (b->alpha == 1 && !(alpha32 && b->depthKind == MemImgDepth32))) return false;
   if (b->depthKind != MemImgDepth16 && b->depthKind != MemImgDepth32) return false;
   if (b->format == nullptr || b->format->bytesPerPixel != MemImgBytesPerPixel(b->depthKind, 0, 0))
     return false;

@@ -41,8 +41,10 @@ struct FlatTarget {
 
 // The destination of a flat-colour draw: an unpaletted 32-bit XRGB8888 or
 // 16-bit RGB565 image without the alpha flag, with a matching pixel size.
-// False for anything else (nothing may be drawn).
-bool GetFlatTarget(const MEMIMG* dst, FlatTarget* target);
+// With alpha32 a 32-bit image with the alpha flag is taken too, and drawn as
+// XRGB8888 (lines, circles and ellipses draw so; boxes and triangles do
+// not). False for anything else (nothing may be drawn).
+bool GetFlatTarget(const MEMIMG* dst, FlatTarget* target, bool alpha32 = false);
 
 // Reads the blend mode, parameter and brightness. False when the draw state
 // draws nothing (modes 5 to 9 and beyond 11; modes 1, 2 and 3 at parameter

@@ -30,7 +30,7 @@ void StepLine(uint8_t* p, int32_t n, int32_t m, intptr_t majorStep, intptr_t min
 
 void SoftLine(MEMIMG* dst, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
   FlatTarget target;
-  if (!GetFlatTarget(dst, &target)) return;
+  if (!GetFlatTarget(dst, &target, true)) return;
   const int32_t left = DrawClipRect.left, top = DrawClipRect.top;
   const int32_t right = DrawClipRect.right, bottom = DrawClipRect.bottom;
   // An empty area would clamp the start outside it.

@@ -27,7 +27,7 @@ struct Canvas {
 // False when nothing can be drawn (refused destination, empty area, a draw
 // state that draws nothing, no buffer for a fill).
 bool OpenCanvas(MEMIMG* dst, uint32_t colour, bool fill, Canvas* c) {
-  if (!GetFlatTarget(dst, &c->target)) return false;
+  if (!GetFlatTarget(dst, &c->target, true)) return false;
   const PixelRect clip = DrawClipRect;
   if (clip.right <= clip.left || clip.bottom <= clip.top) return false;
   c->xLo = clip.left;

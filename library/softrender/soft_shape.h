@@ -2,8 +2,10 @@
 // circles and ellipses in one flat colour, drawn into a memory image under
 // the current blend mode, parameter, brightness and drawing area. Colours
 // are pixel values in the destination's format (XRGB8888, or RGB565 in the
-// low 16 bits). Paletted destinations and destinations with the alpha flag
-// are refused, silently, as is every draw state that draws nothing.
+// low 16 bits). Paletted destinations are refused, silently, as is every
+// draw state that draws nothing; a destination with the alpha flag is drawn
+// as XRGB8888 by lines, circles and ellipses when it is 32-bit, and refused
+// by boxes and by 16-bit shapes.
 #pragma once
 
 #include <cstdint>

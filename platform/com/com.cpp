@@ -2,6 +2,7 @@
 
 #include "platform/ddraw/ddraw.h"
 #include "platform/dinput/dinput_classes.h"
+#include "platform/dsound/dsound.h"
 
 const IID IID_IUnknown = {0x5A520000, 0x0000, 0x0000, {'Z', 'R', 'C', 'O', 'M', 0, 0, 1}};
 
@@ -17,6 +18,7 @@ struct ComClass {
 const ComClass kClasses[] = {
     {CreateDirectInputClassObject},
     {CreateDirectDrawClassObject},
+    {CreateDirectSoundClassObject},
 };
 
 }  // namespace

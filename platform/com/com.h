@@ -31,6 +31,8 @@ constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154u);
 constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
 
 constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
+constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;
+constexpr DWORD CLSCTX_LOCAL_SERVER = 0x4;
 constexpr DWORD CLSCTX_ALL = 0x17;
 
 extern const IID IID_IUnknown;
@@ -52,7 +54,8 @@ HRESULT CoInitialize(void* reserved);
 void CoUninitialize();
 
 // Creates an object of a class this system provides (the DirectInput
-// objects, the DirectDraw object). Fails with CO_E_NOTINITIALIZED on a thread without COM, with
-// REGDB_E_CLASSNOTREG for an unknown class and E_NOINTERFACE when the class
-// does not offer the interface.
+// objects, the DirectDraw object, the DirectSound object). Fails with
+// CO_E_NOTINITIALIZED on a thread without COM, with REGDB_E_CLASSNOTREG for
+// an unknown class and E_NOINTERFACE when the class does not offer the
+// interface.
 HRESULT CoCreateInstance(const CLSID& classId, IUnknown* outer, DWORD context, const IID& iid, void** out);

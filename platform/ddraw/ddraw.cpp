@@ -10,15 +10,6 @@ std::atomic<int> liveObjects{0};
 
 constexpr int64_t kRefreshHz = 60;
 
-int64_t NowMicroseconds() {
-  LARGE_INTEGER count{}, frequency{};
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  if (frequency.QuadPart <= 0) return 0;
-  const int64_t seconds = count.QuadPart / frequency.QuadPart;
-  return seconds * 1000000 + (count.QuadPart % frequency.QuadPart) * 1000000 / frequency.QuadPart;
-}
-
 class DirectDraw final : public IDirectDraw7 {
  public:
   DirectDraw() { ++liveObjects; }
@@ -55,7 +46,7 @@ class DirectDraw final : public IDirectDraw7 {
     if ((flags & (DDWAITVB_BLOCKBEGIN | DDWAITVB_BLOCKEND)) == 0) return DDERR_INVALIDPARAMS;
     // The next whole multiple of the period (in microseconds, rounded so
     // that 60 periods make a second).
-    const int64_t now = NowMicroseconds();
+    const int64_t now = PlatformCounterMicroseconds();
     const int64_t frame = now * kRefreshHz / 1000000 + 1;
     const int64_t next = (frame * 1000000 + kRefreshHz - 1) / kRefreshHz;
     // Whole milliseconds asleep, the rest spent yielding, so the wait ends on
@@ -64,7 +55,7 @@ class DirectDraw final : public IDirectDraw7 {
       PlatformAdvanceVirtualClock(static_cast<uint64_t>(next - now));
       return DD_OK;
     }
-    for (int64_t t = now; t < next; t = NowMicroseconds()) Sleep(next - t > 1500 ? static_cast<DWORD>((next - t) / 1000 - 1) : 0);
+    for (int64_t t = now; t < next; t = PlatformCounterMicroseconds()) Sleep(next - t > 1500 ? static_cast<DWORD>((next - t) / 1000 - 1) : 0);
     return DD_OK;
   }
 

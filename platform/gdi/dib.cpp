@@ -1,10 +1,12 @@
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
 
+#include "platform/gdi/dc_font.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win32/win32_window.h"
 
@@ -43,6 +45,7 @@ namespace {
 // A memory device context; its HDC is the record's address.
 struct MemoryDc {
   HBITMAP selected = nullptr;
+  std::shared_ptr<HFONT__> font;  // null: the context's own default
 };
 
 std::mutex& GdiMutex() {
@@ -279,6 +282,8 @@ int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, co
   return drawn;
 }
 
+std::atomic<bool> skipWindowBlits{false};
+
 int Blit(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
          int srcHeight, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
   if (dc == nullptr || bits == nullptr || info == nullptr || usage != DIB_RGB_COLORS || startScan != 0) return 0;
@@ -299,6 +304,7 @@ int Blit(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, 
     }
   }
   // A window's context: its client area.
+  if (skipWindowBlits.load()) return static_cast<int>(std::min<int64_t>(available, y.destLength));
   PlatformWindowPixels window;
   if (!PlatformLockWindowPixels(dc, &window)) return 0;
   DibLayout dest{};
@@ -420,6 +426,22 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
   return Blit(dc, xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, 0, lines, bits,
               info, usage);
 }
+
+bool SwapMemoryDcFont(HDC dc, std::shared_ptr<HFONT__>& font) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  MemoryDc* record = FindDc(dc);
+  if (record == nullptr) return false;
+  record->font.swap(font);
+  return true;
+}
+
+std::shared_ptr<HFONT__> MemoryDcFont(HDC dc) {
+  std::lock_guard<std::mutex> lock(GdiMutex());
+  MemoryDc* record = FindDc(dc);
+  return record != nullptr ? record->font : nullptr;
+}
+
+void PlatformSkipWindowBlits(bool skip) { skipWindowBlits.store(skip); }
 
 int PlatformLiveGdiObjectCount() {
   std::lock_guard<std::mutex> lock(GdiMutex());

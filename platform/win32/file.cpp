@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/win32/kernel_object.h"
@@ -201,6 +203,43 @@ DWORD GetFileSize(HANDLE handle, DWORD* sizeHigh) {
   if (!GetFileSizeEx(handle, &size)) return INVALID_FILE_SIZE;
   if (sizeHigh != nullptr) *sizeHigh = static_cast<DWORD>(static_cast<uint64_t>(size.QuadPart) >> 32);
   return static_cast<DWORD>(size.QuadPart);
+}
+
+DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer) {
+  const char* dir = getenv("TMPDIR");
+  std::string host = dir != nullptr && dir[0] == '/' ? dir : "/tmp";
+  if (host.back() != '/') host += '/';
+  std::string windows = HostPathToWindows(host);
+  if (windows.size() + 1 > bufferLength || buffer == nullptr) return static_cast<DWORD>(windows.size() + 1);
+  memcpy(buffer, windows.c_str(), windows.size() + 1);
+  return static_cast<DWORD>(windows.size());
+}
+
+UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefix, UINT unique, LPSTR tempFileName) {
+  if (pathName == nullptr || tempFileName == nullptr || unique != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::string host = MapPathToHost(pathName);
+  if (!host.empty() && host.back() != '/') host += '/';
+  host += std::string(prefix != nullptr ? prefix : "").substr(0, 3) + "XXXXXX.tmp";
+  int fd = mkstemps(host.data(), 4);
+  if (fd < 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return 0;
+  }
+  close(fd);
+  std::string windows = HostPathToWindows(host);
+  if (windows.size() >= MAX_PATH) {
+    unlink(host.c_str());
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  memcpy(tempFileName, windows.c_str(), windows.size() + 1);
+  // The number in the name: any nonzero value.
+  uint32_t number = 0;
+  for (char c : host) number = number * 31 + static_cast<uint8_t>(c);
+  return number == 0 ? 1 : number;
 }
 
 BOOL DeleteFileA(LPCSTR path) {

@@ -3,10 +3,14 @@
 #include <cpuid.h>
 #endif
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/d3d9/d3d9_control.h"
+#include "platform/dsound/dsound.h"
 #include "platform/win32/win32_system.h"
 
 void GetSystemInfo(SYSTEM_INFO* info) {
@@ -80,6 +84,7 @@ struct Export {
 struct Module {
   const char* name;
   const Export* exports;
+  bool (*available)() = nullptr;  // null: always
 };
 
 const Export kKernelExports[] = {
@@ -89,12 +94,21 @@ const Export kUserExports[] = {{nullptr, nullptr}};
 const Export kDwmExports[] = {
     {"DwmEnableComposition", reinterpret_cast<FARPROC>(&DwmEnableCompositionImpl)},
     {nullptr, nullptr}};
+const Export kD3D9Exports[] = {
+    {"Direct3DCreate9", reinterpret_cast<FARPROC>(&Direct3DCreate9)},
+    {"Direct3DCreate9Ex", reinterpret_cast<FARPROC>(&Direct3DCreate9Ex)},
+    {nullptr, nullptr}};
+const Export kDirectSoundExports[] = {
+    {"DirectSoundEnumerateA", reinterpret_cast<FARPROC>(&DirectSoundEnumerateA)},
+    {nullptr, nullptr}};
 
 Module kModules[] = {
     {"", kUserExports},  // the program itself
     {"kernel32", kKernelExports},
     {"user32", kUserExports},
     {"dwmapi", kDwmExports},
+    {"d3d9", kD3D9Exports, D3D9ModuleAvailable},
+    {"dsound", kDirectSoundExports},
 };
 
 Module* FindModule(LPCSTR name) {
@@ -105,7 +119,7 @@ Module* FindModule(LPCSTR name) {
   if (key.size() > 4 && key.compare(key.size() - 4, 4, ".dll") == 0) key.resize(key.size() - 4);
   if (key.empty()) return nullptr;
   for (Module& m : kModules)
-    if (key == m.name) return &m;
+    if (key == m.name) return m.available == nullptr || m.available() ? &m : nullptr;
   return nullptr;
 }
 
@@ -159,4 +173,15 @@ bool ReadCpuId(uint32_t function, uint32_t registers[4]) {
   (void)registers;
   return false;
 #endif
+}
+
+namespace {
+std::atomic<PlatformExitHook> exitHook{nullptr};
+}  // namespace
+
+void PlatformSetExitHook(PlatformExitHook hook) { exitHook.store(hook); }
+
+void ExitProcess(UINT exitCode) {
+  if (PlatformExitHook hook = exitHook.load()) hook(exitCode);
+  exit(static_cast<int>(exitCode));
 }

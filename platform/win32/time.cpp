@@ -24,6 +24,8 @@ uint64_t NowNanos() { return virtualOn.load() ? virtualNanos.load() : MonotonicN
 
 }  // namespace
 
+int64_t PlatformCounterMicroseconds() { return static_cast<int64_t>(NowNanos() / 1000u); }
+
 DWORD timeGetTime() { return static_cast<DWORD>(NowNanos() / 1000000u); }
 
 UINT timeGetDevCaps(TIMECAPS* caps, UINT size) {

@@ -46,6 +46,16 @@ DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
 BOOL DeleteFileA(LPCSTR path);
 
+// The host's temporary folder (TMPDIR, else /tmp) in Windows form with a
+// trailing backslash. The length without the terminator, or the size needed
+// (terminator included) when the buffer is too small.
+DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer);
+// Creates a new empty file with a unique name in the folder: the first
+// three letters of the prefix, six characters chosen by mkstemp and ".tmp".
+// Its Windows-form path (at most MAX_PATH bytes) goes to tempFileName. unique
+// must be 0. A nonzero number, or 0 on failure.
+UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefix, UINT unique, LPSTR tempFileName);
+
 // Directory searches. The pattern is a path whose last component may hold
 // the wildcards '*' (any run of characters) and '?' (one character), matched
 // without regard to ASCII case; "*.*" matches every name. Entries come in

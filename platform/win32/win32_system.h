@@ -66,8 +66,11 @@ void GlobalMemoryStatus(MEMORYSTATUS* status);
 UINT GetOEMCP();
 
 // Modules: "kernel32" (GlobalMemoryStatusEx), "user32" and "dwmapi"
-// (DwmEnableComposition, which has nothing to switch here and succeeds). The
-// ".dll" suffix and letter case do not matter; unknown modules fail.
+// (DwmEnableComposition, which has nothing to switch here and succeeds),
+// "d3d9" (Direct3DCreate9, Direct3DCreate9Ex; missing when the Direct3D
+// stand-in's adapter says so, platform/d3d9/d3d9_control.h) and "dsound"
+// (DirectSoundEnumerateA, platform/dsound/dsound.h). The ".dll" suffix and
+// letter case do not matter; unknown modules fail.
 typedef void (*FARPROC)();
 HMODULE LoadLibraryA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
@@ -77,3 +80,9 @@ typedef LONG (*DwmEnableCompositionProc)(UINT action);
 // The processor identification instruction: eax, ebx, ecx, edx of the given
 // function. False when the processor has no such instruction or function.
 bool ReadCpuId(uint32_t function, uint32_t registers[4]);
+
+// Ends the process with the exit code (the C runtime's exit). A hook set by a
+// test is called first; a hook that returns lets the process end.
+[[noreturn]] void ExitProcess(UINT exitCode);
+typedef void (*PlatformExitHook)(UINT exitCode);
+void PlatformSetExitHook(PlatformExitHook hook);

@@ -23,6 +23,9 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 void GetLocalTime(SYSTEMTIME* time);
 void Sleep(DWORD milliseconds);
+// The performance counter's time in microseconds (the virtual time while the
+// virtual clock is on), for the stand-ins that keep time by it.
+int64_t PlatformCounterMicroseconds();
 
 // The processor's time-stamp counter (ticks of an unspecified rate; one tick
 // per nanosecond under the virtual clock).

@@ -169,13 +169,28 @@ TEST_F(ShapeLineTest, BlendRulesAndRefusals) {
         }
 
   // Lines write a pixel size the image may not have: paletted images and
-  // images with the alpha flag are left alone, as is an empty area.
-  for (bool paletted : {false, true}) {
-    TestImage dst(8, 8, MemImgDepth32, paletted, !paletted);
+  // 16-bit images with the alpha flag are left alone, as is an empty area.
+  for (int32_t depth : {MemImgDepth32, MemImgDepth16}) {
+    const bool paletted = depth == MemImgDepth32;
+    TestImage dst(8, 8, depth, paletted, !paletted);
     shapetest::CountingState({0, 0, 8, 8});
     SoftLine(dst.img(), 0, 0, 7, 7, 0xFFFFFFFF);
     for (int32_t y = 0; y < 8; ++y)
-      for (int32_t x = 0; x < 8; ++x) ASSERT_EQ(dst.Get(x, y), 0u) << "paletted " << paletted;
+      for (int32_t x = 0; x < 8; ++x) ASSERT_EQ(dst.Get(x, y), 0u) << "depth " << depth;
+  }
+  // A 32-bit image with the alpha flag is drawn as XRGB8888, in every mode.
+  for (int32_t mode : {0, 1, 2, 3, 4, 10, 11}) {
+    TestImage alpha(8, 8, MemImgDepth32, false, true), plain(8, 8, MemImgDepth32);
+    for (int32_t y = 0; y < 8; ++y)
+      for (int32_t x = 0; x < 8; ++x) alpha.Set(x, y, 0x80402010u + x + y * 8), plain.Set(x, y, 0x80402010u + x + y * 8);
+    for (TestImage* dst : {&alpha, &plain}) {
+      DrawCase(mode, 160, {0, 0, 8, 8}).Apply();
+      SoftLine(dst->img(), 0, 1, 7, 6, 0x11C0E0F0);
+      const LineRecord list[2] = {{7, 0, 0, 7, 0x22FF8040, 0}, {0, 7, 7, 7, 0x33102030, 0}};
+      SoftLineList(dst->img(), list, 2);
+    }
+    ASSERT_TRUE(rendertest::SameImage(alpha, plain)) << "mode " << mode;
+    ASSERT_NE(alpha.Get(0, 1), 0x80402010u + 8) << "mode " << mode;
   }
   TestImage dst(8, 8, MemImgDepth32);
   shapetest::CountingState({4, 0, 4, 8});

@@ -292,15 +292,32 @@ TEST_F(ShapeRoundTest, BlendRulesOfOutlinesAndFills) {
 
 TEST_F(ShapeRoundTest, RefusalsAndTheRowBuffer) {
   const Draw draws[] = {Circle(5), Ellipse(6, 4)};
-  // Paletted destinations and destinations with the alpha flag are refused:
+  // Paletted destinations and 16-bit ones with the alpha flag are refused:
   // the shapes would write a pixel size those images do not have.
   for (const Draw& draw : draws)
     for (int32_t fill : {0, 1})
-      for (bool paletted : {false, true}) {
-        TestImage dst(16, 16, MemImgDepth32, paletted, !paletted);
+      for (int32_t depth : {MemImgDepth32, MemImgDepth16}) {
+        const bool paletted = depth == MemImgDepth32;
+        TestImage dst(16, 16, depth, paletted, !paletted);
         shapetest::CountingState({0, 0, 16, 16});
         draw(dst.img(), 8, 8, 0xFFFFFFFF, fill);
-        EXPECT_TRUE(shapetest::ReadHits(dst).empty()) << "paletted " << paletted << " fill " << fill;
+        EXPECT_TRUE(shapetest::ReadHits(dst).empty()) << "depth " << depth << " fill " << fill;
+      }
+  // A 32-bit destination with the alpha flag is drawn as XRGB8888.
+  for (const Draw& draw : draws)
+    for (int32_t fill : {0, 1})
+      for (int32_t mode : {0, 1, 4}) {
+        TestImage alpha(16, 16, MemImgDepth32, false, true), plain(16, 16, MemImgDepth32),
+            untouched(16, 16, MemImgDepth32);
+        for (TestImage* dst : {&alpha, &plain, &untouched})
+          for (int32_t y = 0; y < 16; ++y)
+            for (int32_t x = 0; x < 16; ++x) dst->Set(x, y, 0x7F305070u ^ static_cast<uint32_t>(x * 16 + y));
+        for (TestImage* dst : {&alpha, &plain}) {
+          DrawCase(mode, 100, {0, 0, 16, 16}).Apply();
+          draw(dst->img(), 8, 8, 0x20E0C0A0, fill);
+        }
+        EXPECT_TRUE(rendertest::SameImage(alpha, plain)) << "fill " << fill << " mode " << mode;
+        EXPECT_FALSE(rendertest::SameImage(alpha, untouched)) << "fill " << fill << " mode " << mode;
       }
 
   // Without a row buffer a fill draws nothing, while its outline (which needs

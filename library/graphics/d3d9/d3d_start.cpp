@@ -2,28 +2,48 @@
 
 #include "library/core/log.h"
 #include "library/core/main_window.h"
+#include "library/core/system_report.h"
 #include "library/core/timer.h"
 #include "library/core/window_mode.h"
+#include "library/graphics/d3d9/d3d_buffers.h"
+#include "library/graphics/d3d9/d3d_shaders.h"
+#include "library/graphics/d3d9/d3d_texture.h"
+#include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
+#include "library/graphics/texture_tables.h"
 #include "platform/win32/win32.h"
 
 IDirectDraw7* DirectDrawObject = nullptr;
+HMODULE D3DModule = nullptr;
+IDirect3D9* Direct3DObject = nullptr;
+IDirect3D9Ex* Direct3DObjectEx = nullptr;
+IDirect3DDevice9* Direct3DDevice = nullptr;
+IDirect3DDevice9Ex* Direct3DDeviceEx = nullptr;
+IDirect3DSwapChain9* D3DSwapChain = nullptr;
+IDirect3DSurface9* D3DBackBuffer = nullptr;
+IDirect3DSurface9* D3DWorkBackBuffer = nullptr;
+IDirect3DSurface9* D3DZBuffer = nullptr;
+int32_t EmulatedFullScreen = 0;
 int64_t VSyncPeriodMicroseconds = -1;
 int64_t LastVBlankTime = 0;
 int32_t SoftwareOnlyFlag = 0;
 
 namespace {
 
-// The Direct3D device stand-in loads "d3d9.dll" and makes the Direct3D
-// object, the device and the Z buffer here. Until it renders, no device can
-// be made and the software renderer draws.
-int G_D3D_CreateDeviceObjects() { return -1; }
-// The Direct3D device stand-in releases its objects here.
-void G_D3D_ReleaseDeviceObjects() {}
+void ReleaseDirectDraw() { ReleaseD3DObject(DirectDrawObject); }
 
-void ReleaseDirectDraw() {
-  if (DirectDrawObject != nullptr) DirectDrawObject->Release();
-  DirectDrawObject = nullptr;
+// Everything the device made for the library, the device and the Direct3D
+// object, newest first.
+void ReleaseDeviceObjects() {
+  ReleaseD3DObject(D3DZBuffer);
+  ReleaseD3DObject(D3DWorkBackBuffer);
+  ReleaseD3DObject(D3DBackBuffer);
+  ReleaseD3DObject(D3DSwapChain);
+  G_D3D_ReleaseMaxBrightnessTexture();
+  Direct3DDeviceEx = nullptr;
+  ReleaseD3DObject(Direct3DDevice);
+  Direct3DObjectEx = nullptr;
+  ReleaseD3DObject(Direct3DObject);
 }
 
 }  // namespace
@@ -49,13 +69,44 @@ int G_D3D_CreateDirectDraw() {
 }
 
 int G_D3D_Initialize() {
-  if (G_D3D_CreateDirectDraw() != 0) return -1;
+  D3DModule = LoadLibraryA("d3d9.dll");
+  if (D3DModule == nullptr) return WriteErrorLog("d3d9.dll の読み込みに失敗しました\n");
+  if (G_D3D_CreateDirectDraw() != 0) {
+    FreeLibrary(D3DModule);
+    D3DModule = nullptr;
+    return -1;
+  }
   HardwareActive = 0;
-  if (!SoftwareOnlyFlag && G_D3D_CreateDeviceObjects() == 0) HardwareActive = 1;
+  EmulatedFullScreen = 0;
+  // A windowed device takes the desktop's depth; without a device the
+  // screen keeps the depth asked for.
+  const int32_t requestedBits = ScreenColorBits;
+  if (!SoftwareOnlyFlag) {
+    bool attempt = true;
+    if (!WindowedMode && OsVersionCode >= 0x108 && (HalfSizeDisplayFlag || HalfSizeScreenFlag)) {
+      EmulatedFullScreen = 1;
+      attempt = ChangeScreenDisplayMode() == 0;
+    }
+    if (attempt && G_D3D_CreateDirect3D() == 0 && G_D3D_CreateDevice() == 0 && G_D3D_CreateZBuffer() == 0) {
+      HardwareActive = 1;
+      G_D3D_SetupShaders();
+      if (ShadersInUse) {
+        G_D3D_CreateVertexDeclarations();
+        G_D3D_CreateMaxBrightnessTexture();
+      }
+    }
+    // A device that could not be made completely leaves nothing behind:
+    // its swap chain and back buffer go with the Z buffer and the device.
+    if (!HardwareActive) {
+      ReleaseDeviceObjects();
+      ScreenColorBits = requestedBits;
+    }
+  }
   if (!HardwareActive) {
-    G_D3D_ReleaseDeviceObjects();
     if (!WindowedMode && ChangeScreenDisplayMode() != 0) {
       ReleaseDirectDraw();
+      FreeLibrary(D3DModule);
+      D3DModule = nullptr;
       return -1;
     }
     MeasureVSyncPeriod();
@@ -152,10 +203,26 @@ void WaitVerticalBlank() {
   }
 }
 
+int G_D3D_ReleaseResourceObjects() {
+  for (uint32_t slot = 0; slot < GraphHandleTable.top; ++slot) {
+    GraphRecord* graph = GraphHandleTable.records[slot];
+    if (graph != nullptr && graph->surface != nullptr && graph->surface->request.hardware)
+      ReleaseSurfaceTextures(graph->surface);
+  }
+  ReleaseBufferObjects();
+  ReleaseShaderRecordObjects();
+  return 0;
+}
+
 int G_D3D_Terminate() {
-  G_D3D_ReleaseDeviceObjects();
-  if (!WindowedMode && !(HardwareActive && !HalfSizeScreenFlag)) ChangeDisplaySettingsA(nullptr, 0);
+  ReleaseTextureTableDeviceObjects();
+  G_D3D_ReleaseVertexDeclarations();
+  G_D3D_ReleaseShaders();
+  if (!WindowedMode && !(HardwareActive && !EmulatedFullScreen)) ChangeDisplaySettingsA(nullptr, 0);
+  ReleaseDeviceObjects();
   ReleaseDirectDraw();
+  if (D3DModule != nullptr) FreeLibrary(D3DModule);
+  D3DModule = nullptr;
   ReleaseDisplayModeList();
   return 0;
 }

@@ -1,0 +1,222 @@
+// The Direct3D 9 stand-in's controls, for tests (and for whatever later draws
+// the recorded work): the adapter's answers, capabilities and formats; calls
+// made to fail; the journal of device calls and the record of every draw with
+// the states in force; objects alive.
+//
+// The program runs with the default adapter, which offers every format the
+// library asks for but makes no device: nothing draws the recorded work yet,
+// so the library takes its software path.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/d3d9/d3d9.h"
+
+// ---------------------------------------------------------------- the adapter
+
+struct D3D9AdapterSetup {
+  bool libraryPresent = true;   // LoadLibraryA("d3d9.dll") finds the module
+  bool create9Ex = true;        // Direct3DCreate9Ex succeeds
+  bool create9 = true;          // Direct3DCreate9 gives an object
+  bool deviceCreation = false;  // CreateDevice and CreateDeviceEx succeed
+  bool hardwareVertexProcessing = true;  // creation with mixed or hardware vertex processing succeeds
+  bool verticalBlankReported = true;     // false: the raster status never shows a blank
+  // The desktop mode; format unknown: D3DFMT_X8R8G8B8 or D3DFMT_R5G6B5 by
+  // the desktop depth GetDeviceCaps reports.
+  D3DDISPLAYMODE displayMode = {640, 480, 60, D3DFMT_UNKNOWN};
+  D3DCAPS9 caps{};
+  // What CheckDeviceFormat accepts: plain and volume textures, render-target
+  // textures and surfaces, depth formats; the formats with display modes.
+  std::vector<D3DFORMAT> textureFormats;
+  std::vector<D3DFORMAT> renderTargetFormats;
+  std::vector<D3DFORMAT> depthFormats;
+  std::vector<D3DFORMAT> modeFormats;
+  std::string driver = "zrd3d9.dll";
+  std::string description = "ZR Direct3D 9 recording device";
+};
+
+// An adapter with every format the library tries, shader model 3.0, the
+// temporary-register and blend-operation capabilities, 4096 x 4096 textures,
+// and device creation on.
+D3D9AdapterSetup D3D9FullAdapter();
+// The adapter the next Direct3D object answers for.
+void D3D9SetAdapter(const D3D9AdapterSetup& setup);
+// Back to the default adapter (D3D9FullAdapter with device creation off);
+// also clears the failures, the records and the lost state.
+void D3D9ResetAdapter();
+const D3D9AdapterSetup& D3D9CurrentAdapter();
+
+// ---------------------------------------------------------------- calls and failures
+
+// Every call the stand-in counts, records and can make fail.
+enum class D3D9Call {
+  Direct3DCreate9,
+  Direct3DCreate9Ex,
+  GetAdapterModeCount,
+  GetAdapterDisplayMode,
+  GetAdapterIdentifier,
+  CheckDeviceFormat,
+  CheckDepthStencilMatch,
+  GetDeviceCaps,
+  CreateDevice,
+  CreateDeviceEx,
+  TestCooperativeLevel,
+  DeviceGetDeviceCaps,
+  GetSwapChain,
+  Reset,
+  Present,
+  GetBackBuffer,
+  GetRasterStatus,
+  SetDialogBoxMode,
+  SetMaximumFrameLatency,
+  CreateTexture,
+  CreateVolumeTexture,
+  CreateVertexBuffer,
+  CreateIndexBuffer,
+  CreateRenderTarget,
+  CreateDepthStencilSurface,
+  CreateOffscreenPlainSurface,
+  UpdateSurface,
+  UpdateTexture,
+  GetRenderTargetData,
+  StretchRect,
+  ColorFill,
+  SetRenderTarget,
+  GetRenderTarget,
+  SetDepthStencilSurface,
+  BeginScene,
+  EndScene,
+  Clear,
+  SetTransform,
+  SetViewport,
+  SetMaterial,
+  SetLight,
+  LightEnable,
+  SetRenderState,
+  SetTexture,
+  SetTextureStageState,
+  SetSamplerState,
+  SetScissorRect,
+  DrawPrimitiveUP,
+  DrawIndexedPrimitiveUP,
+  CreateVertexDeclaration,
+  SetFVF,
+  CreateVertexShader,
+  SetVertexShader,
+  SetVertexShaderConstantF,
+  SetVertexShaderConstantI,
+  SetVertexShaderConstantB,
+  CreatePixelShader,
+  SetPixelShader,
+  SetPixelShaderConstantF,
+  SetPixelShaderConstantI,
+  SetPixelShaderConstantB,
+  SurfaceLockRect,
+  SurfaceUnlockRect,
+  SurfaceGetDesc,
+  TextureGetSurfaceLevel,
+  TextureGetLevelDesc,
+  TextureLockRect,
+  TextureUnlockRect,
+  VolumeLockBox,
+  VolumeUnlockBox,
+  BufferLock,
+  BufferUnlock,
+  SwapChainPresent,
+  SwapChainGetBackBuffer,
+  SwapChainGetRasterStatus,
+  Count
+};
+const char* D3D9CallName(D3D9Call call);
+
+// From the (skip + 1)-th call of `call` on, `times` calls fail with result
+// (times -1: every one). A failed call changes nothing.
+void D3D9FailCall(D3D9Call call, HRESULT result, int skip = 0, int times = 1);
+void D3D9ClearFailures();
+// The number of calls of each kind since the adapter was set or reset.
+int D3D9CallCount(D3D9Call call);
+
+// The device is lost (Present, TestCooperativeLevel and Reset report
+// D3DERR_DEVICELOST, draws and clears are dropped); when it is no longer
+// lost it waits for a Reset (D3DERR_DEVICENOTRESET) or a new device.
+void D3D9SetDeviceLost(bool lost);
+
+// ---------------------------------------------------------------- records
+
+// One device call while recording is on: its integer arguments in order
+// (states and their values, indices, flags, counts; floats as their bits;
+// objects by their ids), and its result.
+struct D3D9CallRecord {
+  D3D9Call call;
+  uint32_t args[4];
+  HRESULT result;
+};
+
+// The states a draw is made under.
+struct D3D9DeviceState {
+  DWORD renderStates[D3D9RenderStateCount];
+  DWORD samplerStates[D3D9SamplerCount][D3D9SamplerStateCount];
+  DWORD textureStageStates[D3D9TextureStageCount][D3D9TextureStageStateCount];
+  uint32_t textures[D3D9SamplerCount];  // object ids, 0 for none
+  D3DMATRIX world, view, projection, texture[D3D9TextureStageCount];
+  D3DVIEWPORT9 viewport;
+  RECT scissor;
+  D3DMATERIAL9 material;
+  DWORD fvf;
+  uint32_t vertexShader, pixelShader;  // object ids
+  uint32_t renderTarget, depthStencil;
+};
+
+struct D3D9DrawRecord {
+  D3D9Call call;  // DrawPrimitiveUP or DrawIndexedPrimitiveUP
+  D3DPRIMITIVETYPE type;
+  UINT primitiveCount;
+  UINT vertexCount;
+  UINT stride;
+  std::vector<uint8_t> vertices;  // vertexCount x stride bytes
+  std::vector<uint8_t> indices;   // indexed draws
+  D3DFORMAT indexFormat;
+  size_t callIndex;  // its place in the journal
+  D3D9DeviceState state;
+};
+
+// Recording starts empty when turned on; off, nothing is kept.
+void D3D9SetRecording(bool on);
+void D3D9ClearRecords();
+const std::vector<D3D9CallRecord>& D3D9Journal();
+const std::vector<D3D9DrawRecord>& D3D9Draws();
+// The journal entries of one kind of call.
+std::vector<D3D9CallRecord> D3D9JournalOf(D3D9Call call);
+
+// ---------------------------------------------------------------- objects
+
+// The id of a stand-in object (1 up, in creation order), 0 for null.
+uint32_t D3D9ObjectId(const IUnknown* object);
+// Objects alive: the Direct3D object, devices, swap chains, surfaces,
+// textures, buffers, declarations and shaders.
+int D3D9LiveObjectCount();
+// The device made last and still alive, or null; its current state.
+IDirect3DDevice9* D3D9CurrentDevice();
+const D3D9DeviceState* D3D9CurrentState();
+// The present parameters and behaviour flags of the device made last.
+const D3DPRESENT_PARAMETERS* D3D9DeviceParameters();
+DWORD D3D9DeviceBehaviour();
+// Lights and shader constants of the current device.
+const D3DLIGHT9* D3D9Light(DWORD index);
+BOOL D3D9LightEnabled(DWORD index);
+const float* D3D9VertexConstantF(UINT index);
+const float* D3D9PixelConstantF(UINT index);
+BOOL D3D9VertexConstantB(UINT index);
+// The text of a shader object, "" for another object.
+std::string D3D9ShaderText(const IUnknown* shader);
+// The elements of a declaration up to D3DDECL_END.
+std::vector<D3DVERTEXELEMENT9> D3D9DeclarationElements(const IUnknown* declaration);
+// The description of a surface, a texture's level 0 or a volume texture.
+bool D3D9DescribeObject(const IUnknown* object, D3DSURFACE_DESC* desc, UINT* depth, UINT* levels);
+// The number of successful presents since the adapter was set.
+int D3D9PresentCount();
+
+// "d3d9.dll"'s export table, for the module loader of the win32 layer.
+bool D3D9ModuleAvailable();

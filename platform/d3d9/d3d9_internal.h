@@ -1,0 +1,126 @@
+// Inside the Direct3D 9 stand-in: the bookkeeping every object shares, the
+// pixel stores behind surfaces and textures, and the calls' accounting.
+#pragma once
+
+#include <initializer_list>
+#include <vector>
+
+#include "platform/d3d9/d3d9_control.h"
+
+namespace d3d9 {
+
+// Every object: its id and whether it counts as an object of its own (a
+// texture's level surfaces live and die with the texture).
+class ObjectBase {
+ public:
+  explicit ObjectBase(bool counted = true);
+  virtual ~ObjectBase();
+  ObjectBase(const ObjectBase&) = delete;
+  ObjectBase& operator=(const ObjectBase&) = delete;
+  uint32_t id() const { return id_; }
+
+ private:
+  uint32_t id_;
+  bool counted_;
+};
+
+// The reference count of a COM object of interface I.
+template <typename I>
+class Com : public I, public ObjectBase {
+ public:
+  explicit Com(bool counted = true) : ObjectBase(counted) {}
+  HRESULT QueryInterface(const IID& iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualGUID(iid, IID_IUnknown)) return E_NOINTERFACE;
+    AddRef();
+    *out = static_cast<IUnknown*>(static_cast<I*>(this));
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++references_; }
+  ULONG Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+  ULONG references() const { return references_; }
+
+ protected:
+  ULONG references_ = 1;
+};
+
+// Bytes of one block of a format: 1 x 1 pixel blocks for the plain formats,
+// 4 x 4 for the compressed ones. bytes 0: a format the stand-in cannot hold.
+struct FormatLayout {
+  uint32_t bytes;
+  uint32_t block;
+};
+FormatLayout LayoutOf(D3DFORMAT format);
+bool IsDisplayFormat(D3DFORMAT format);
+bool IsDepthFormat(D3DFORMAT format);
+// An ARGB colour (or a depth in 0..1) in a format's bytes; false when the
+// format has no such form.
+bool PackColor(D3DFORMAT format, D3DCOLOR color, uint8_t out[4]);
+
+// The pixels of one surface or level: rows of blocks, slices for volumes.
+struct PixelStore {
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  UINT width = 0, height = 0, depth = 1;
+  UINT pitch = 0, rows = 0, slicePitch = 0;
+  std::vector<uint8_t> bytes;
+  bool locked = false;
+
+  // False for a format without a layout or a size of 0.
+  bool Allocate(D3DFORMAT f, UINT w, UINT h, UINT d = 1);
+  // The byte of pixel (x, y) in slice z (x and y multiples of the block).
+  uint8_t* At(UINT x, UINT y, UINT z = 0) {
+    const FormatLayout l = LayoutOf(format);
+    return bytes.data() + static_cast<size_t>(z) * slicePitch + static_cast<size_t>(y / l.block) * pitch +
+           static_cast<size_t>(x / l.block) * l.bytes;
+  }
+  // Fills a rectangle (null: all) with a packed value.
+  void Fill(const RECT* rect, const uint8_t* value);
+  // False when the rectangle does not lie inside or is not block aligned.
+  bool ValidRect(const RECT* rect) const;
+};
+
+// Global state of the stand-in.
+class Device;
+struct State {
+  D3D9AdapterSetup adapter;
+  struct Failure {
+    D3D9Call call;
+    HRESULT result;
+    int skip;
+    int times;
+  };
+  std::vector<Failure> failures;
+  int counts[static_cast<int>(D3D9Call::Count)] = {};
+  bool lost = false;
+  bool needsReset = false;
+  bool recording = false;
+  std::vector<D3D9CallRecord> journal;
+  std::vector<D3D9DrawRecord> draws;
+  uint32_t nextId = 1;
+  int live = 0;
+  int presents = 0;
+  Device* device = nullptr;
+};
+State& Global();
+
+// Counts a call; the injected failure that takes it, else D3D_OK.
+HRESULT Enter(D3D9Call call);
+// Writes an entered call to the journal (while recording) and returns its result.
+HRESULT Record(D3D9Call call, HRESULT result, std::initializer_list<uint32_t> args = {});
+inline uint32_t FloatBits(float f) {
+  uint32_t u;
+  static_assert(sizeof u == sizeof f);
+  __builtin_memcpy(&u, &f, sizeof u);
+  return u;
+}
+uint32_t IdOf(const IUnknown* object);
+
+// Microseconds of the performance counter's clock.
+int64_t NowMicroseconds();
+
+}  // namespace d3d9

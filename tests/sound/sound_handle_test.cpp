@@ -1,0 +1,420 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "library/graphics/object_handle.h"
+#include "platform/win32/sjis.h"
+#include "tests/sound/sound_module_fixture.h"
+
+namespace {
+
+using namespace sound_media;
+
+std::vector<int16_t> Constant(size_t frames, int16_t value) { return std::vector<int16_t>(frames, value); }
+
+std::vector<int16_t> Ramp(size_t frames) {
+  std::vector<int16_t> v(frames);
+  for (size_t i = 0; i < frames; ++i) v[i] = static_cast<int16_t>(static_cast<int>(i * 37 % 20000) - 10000);
+  return v;
+}
+
+// A 16-bit mono WAVE at 44.1 kHz (the output rate: nothing is resampled).
+std::vector<uint8_t> Wave(const std::vector<int16_t>& samples, uint32_t rate = 44100) {
+  return MakeWave(1, rate, 16, Bytes(samples));
+}
+
+class NullDeviceTest : public SoundModuleTest {};
+
+class ManualDeviceTest : public SoundModuleTest {
+ public:
+  ManualDeviceTest() { manualDevice_ = true; }
+};
+
+TEST(SoundHandles, NothingWorksBeforeStartUp) {
+  EXPECT_EQ(LoadSoundFile("a.wav", 1, -1), -1);
+  EXPECT_EQ(CreateSoundFromMemory("x", 1, 1, -1), -1);
+  EXPECT_EQ(PlaySoundHandle(0x10000000, 1, 1), -1);
+  EXPECT_EQ(StopSoundHandle(0x10000000), -1);
+  EXPECT_EQ(CheckSoundHandle(0x10000000), -1);
+  EXPECT_EQ(DeleteSoundHandle(0x10000000, 0), -1);
+  EXPECT_EQ(DeleteAllSoundHandles(0), -1);
+  EXPECT_EQ(SetSoundHandleVolume(255, 0x10000000), -1);
+  EXPECT_EQ(GetSoundTotalTime(0x10000000), -1);
+  EXPECT_EQ(EndSoundSystem(), -1);
+  // Volumes: 255 and more full, 0 and less silent, and the logarithm between.
+  const struct {
+    int32_t volume, db;
+  } volumes[] = {{255, 0}, {300, 0}, {0, -10000}, {-5, -10000}, {1, -2406}, {128, -299}, {254, -1}};
+  for (const auto& v : volumes) EXPECT_EQ(SoundVolumeToDecibels(v.volume), v.db) << v.volume;
+  // Load types: 1 is 0; above 3 refused.
+  EXPECT_EQ(SetSoundLoadType(1), 0);
+  EXPECT_EQ(GetSoundLoadType(), 0);
+  EXPECT_EQ(SetSoundLoadType(4), -1);
+  EXPECT_EQ(SetSoundLoadType(2), 0);
+  EXPECT_EQ(GetSoundLoadType(), 2);
+  EXPECT_EQ(SetSoundLoadType(0), 0);
+}
+
+TEST_F(NullDeviceTest, StartUpLogsTheDeviceAndRefusesASecondStart) {
+  EXPECT_EQ(InitSoundSystem(), -1);
+  const std::string log = Log();
+  EXPECT_NE(log.find("DirectSound の初期化は正常に終了しました"), std::string::npos);
+  EXPECT_NE(log.find("モジュール名:           null"), std::string::npos);
+  EXPECT_EQ(PlatformLiveSoundBufferCount(), 1);  // the silent buffer
+}
+
+TEST(SoundStartUp, FailuresLeaveTheModuleUnstarted) {
+  StartScratchLog();
+  CoInitialize(nullptr);
+  const struct {
+    uint32_t fault;
+    const char* line;
+  } cases[] = {
+      {PlatformDsCreateObject, "DirectSoundインターフェースの作成に失敗しました"},
+      {PlatformDsInitialize, "初期化に失敗しました"},
+      {PlatformDsPrimary, "DirectSoundのプライマリサウンドバッファの作成に失敗しました"},
+  };
+  for (const auto& c : cases) {
+    PlatformSetDirectSoundFaults(c.fault);
+    EXPECT_EQ(InitSoundSystem(), -1);
+    EXPECT_NE(ReadScratchLog().find(c.line), std::string::npos) << c.line;
+    EXPECT_EQ(DirectSoundObject, nullptr);
+    EXPECT_EQ(LoadSoundFile("a.wav", 1, -1), -1);
+  }
+  // A format the primary buffer refuses is only logged; without the silent
+  // buffer the module still runs.
+  PlatformSetDirectSoundFaults(PlatformDsSetFormat | PlatformDsSecondaryOnce);
+  ASSERT_EQ(InitSoundSystem(), 0);
+  EXPECT_NE(ReadScratchLog().find("フォーマット設定に失敗しました"), std::string::npos);
+  EXPECT_NE(ReadScratchLog().find("無音バッファの作成に失敗しました"), std::string::npos);
+  EXPECT_EQ(PlatformLiveSoundBufferCount(), 0);
+  EXPECT_EQ(EndSoundSystem(), 0);
+  PlatformSetDirectSoundFaults(0);
+  CoUninitialize();
+  EndScratchLog();
+}
+
+TEST_F(NullDeviceTest, LoadsMeasuresAndRefuses) {
+  const int h = LoadSoundFile(Put("se.wav", Wave(Constant(22050, 100), 22050)).c_str(), 3, -1);
+  ASSERT_NE(h, -1);
+  EXPECT_EQ(h & HandleKindBits, HandleKindSound);
+  EXPECT_EQ(GetSoundTotalSample(h), 22050);
+  EXPECT_EQ(GetSoundTotalTime(h), 1000);
+  EXPECT_EQ(PlatformLiveSoundBufferCount(), 1 + 3);
+  SoundHandleRecord* r = FindSoundRecord(h);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->frequency, 22050u);
+  EXPECT_EQ(r->streamFlag, 0u);
+
+  // 25 buffers become 10; handles of other kinds, stale ones and -1 fail.
+  const int ten = CreateSoundFromFile("se.wav", 25, -1);
+  ASSERT_NE(ten, -1);
+  EXPECT_EQ(FindSoundRecord(ten)->bufferCount, 10);
+  EXPECT_EQ(CreateSoundFromMemory(nullptr, 0, 11, -1), -1);
+  EXPECT_EQ(DeleteSoundHandle(ten, 0), 0);
+  for (int bad : {-1, ten, ten & ~HandleKindBits | HandleKindGraph, h + 1}) {
+    EXPECT_EQ(PlaySoundHandle(bad, 1, 1), -1) << bad;
+    EXPECT_EQ(CheckSoundHandle(bad), -1) << bad;
+    EXPECT_EQ(DeleteSoundHandle(bad, 0), -1) << bad;
+  }
+
+  // Failed loads log and leave nothing behind.
+  EXPECT_EQ(LoadSoundFile("missing.wav", 1, -1), -1);
+  EXPECT_EQ(LoadSoundFile(Put("bad.wav", std::vector<uint8_t>(300, 7)).c_str(), 1, -1), -1);
+  const std::string log = Log();
+  EXPECT_NE(log.find("右記のファイルのオープンに失敗しました：missing.wav"), std::string::npos);
+  EXPECT_NE(log.find("右記の音声ファイルのロードに失敗しました_1：missing.wav"), std::string::npos);
+  EXPECT_NE(log.find("音声ファイルのＰＣＭへの変換に失敗しました右記の音声ファイルのロードに失敗しました_2：bad.wav"),
+            std::string::npos);
+  EXPECT_EQ(SoundHandleTable.count, 1u);
+
+  // A sound without buffers loads but does not play.
+  const int none = LoadSoundFile("se.wav", 0, -1);
+  ASSERT_NE(none, -1);
+  EXPECT_EQ(PlaySoundHandle(none, 1, 1), -1);
+  EXPECT_EQ(DeleteAllSoundHandles(0), 0);
+  EXPECT_EQ(SoundHandleTable.count, 0u);
+  EXPECT_EQ(PlatformLiveSoundBufferCount(), 1);
+}
+
+TEST_F(NullDeviceTest, BackgroundPlayEndsWithItsDataAndNormalPlayWaitsForIt) {
+  const int h = LoadSoundFile(Put("se.wav", Wave(Constant(11025, 100), 22050)).c_str(), 1, -1);  // 0.5 s
+  ASSERT_NE(h, -1);
+  ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+  EXPECT_EQ(CheckSoundHandle(h), 1);
+  PlatformAdvanceVirtualClock(250000);
+  EXPECT_EQ(CheckSoundHandle(h), 1);
+  EXPECT_NEAR(GetSoundCurrentTime(h), 250, 1);  // whole frames of 22,050 Hz
+  PlatformAdvanceVirtualClock(240000);
+  EXPECT_EQ(CheckSoundHandle(h), 1);
+  PlatformAdvanceVirtualClock(20000);
+  EXPECT_EQ(CheckSoundHandle(h), 0);
+
+  const uint32_t start = NowMs();
+  ASSERT_EQ(PlaySoundHandle(h, 0, 1), 0);
+  const uint32_t waited = NowMs() - start;
+  EXPECT_GE(waited, 500u);
+  EXPECT_LE(waited, 502u);
+  EXPECT_EQ(CheckSoundHandle(h), 0);
+
+  // Stopped half-way, a play from where it is resumes there (one buffer).
+  ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+  PlatformAdvanceVirtualClock(300000);
+  ASSERT_EQ(StopSoundHandle(h), 0);
+  EXPECT_EQ(CheckSoundHandle(h), 0);
+  ASSERT_EQ(PlaySoundHandle(h, 1, 0), 0);
+  PlatformAdvanceVirtualClock(190000);
+  EXPECT_EQ(CheckSoundHandle(h), 1);
+  PlatformAdvanceVirtualClock(20000);
+  EXPECT_EQ(CheckSoundHandle(h), 0);
+}
+
+TEST_F(NullDeviceTest, LongSoundsBecomeStreamSounds) {
+  // 8 kHz 8-bit mono: a second is 8000 bytes.
+  const std::vector<uint8_t> quiet180(8000 * 180 + 7999, 0x80);
+  const std::vector<uint8_t> quiet181(8000 * 181, 0x80);
+  const int kept = LoadSoundFile(Put("180.wav", MakeWave(1, 8000, 8, quiet180)).c_str(), 1, -1);
+  const int streamed = LoadSoundFile(Put("181.wav", MakeWave(1, 8000, 8, quiet181)).c_str(), 1, -1);
+  ASSERT_NE(kept, -1);
+  ASSERT_NE(streamed, -1);
+  EXPECT_EQ(FindSoundRecord(kept)->streamFlag, 0u);
+  EXPECT_EQ(FindSoundRecord(streamed)->streamFlag, 1u);
+  EXPECT_EQ(GetSoundTotalTime(streamed), 181000);
+  EXPECT_EQ(GetSoundLoadType(), 0);  // put back after the stream load
+}
+
+TEST_F(ManualDeviceTest, ThreeBuffersSoundThreeTimesAtOnce) {
+  const int h = LoadSoundFile(Put("se.wav", Wave(Constant(1000, 1000))).c_str(), 3, -1);
+  ASSERT_NE(h, -1);
+  std::vector<int16_t> out;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    std::vector<int16_t> part = LeftOf(Render(100));
+    out.insert(out.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(out[50], 1000);
+  EXPECT_EQ(out[150], 2000);
+  EXPECT_EQ(out[250], 3000);
+  // All three play: a fourth play from where it is changes nothing (the
+  // turn still passes to the next buffer)...
+  ASSERT_EQ(PlaySoundHandle(h, 1, 0), 0);
+  EXPECT_EQ(LeftOf(Render(10))[5], 3000);
+  // ...a fifth from the top starts the buffer whose turn it is again (the
+  // one started at frame 100, now at 310): the first ends at 1000, the
+  // third at 1200, the restarted one at 1310.
+  ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+  std::vector<int16_t> after = LeftOf(Render(990));
+  EXPECT_EQ(after[0], 3000);
+  EXPECT_EQ(after[680], 3000);
+  EXPECT_EQ(after[700], 2000);
+  EXPECT_EQ(after[900], 1000);
+  EXPECT_EQ(CheckSoundHandle(h), 1);
+  Render(10);
+  EXPECT_EQ(CheckSoundHandle(h), 0);
+}
+
+TEST_F(ManualDeviceTest, LoopPlayWrapsExactlyAtTheEndOfTheData) {
+  const std::vector<int16_t> ramp = Ramp(300);
+  const int h = LoadSoundFile(Put("loop.wav", Wave(ramp)).c_str(), 1, -1);
+  ASSERT_NE(h, -1);
+  ASSERT_EQ(PlaySoundHandle(h, 3, 1), 0);
+  std::vector<int16_t> out = LeftOf(Render(1000));
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], ramp[i % 300]) << i;
+  ASSERT_EQ(SetSoundHandleVolume(128, h), 0);  // -2.99 dB, now and for later plays
+  out = LeftOf(Render(1));
+  EXPECT_NEAR(out[0], ramp[1000 % 300] * std::pow(10.0, -299 / 2000.0), 1);
+  ASSERT_EQ(StopSoundHandle(h), 0);
+  EXPECT_EQ(LeftOf(Render(5))[0], 0);
+}
+
+// ---------------------------------------------------------------- stream sounds
+
+TEST_F(ManualDeviceTest, AStreamedOggPlaysAsItsWholeDecodeSampleForSample) {
+  const std::vector<uint8_t> ogg = EncodeOgg(MakeWave(2, 44100, 16, Bytes(Tone(44100 * 5 / 2, 2, 44100))));
+  if (ogg.empty()) GTEST_SKIP() << "oggenc missing";
+  const std::vector<uint8_t> decoded = VorbisDecode(ogg);
+  std::vector<int16_t> reference(decoded.size() / 2);
+  memcpy(reference.data(), decoded.data(), decoded.size());
+
+  ASSERT_EQ(SetSoundLoadType(2), 0);
+  const int h = LoadSoundFile(Put("bgm.ogg", ogg).c_str(), 1, -1);
+  ASSERT_EQ(SetSoundLoadType(0), 0);
+  ASSERT_NE(h, -1);
+  EXPECT_EQ(FindSoundRecord(h)->streamFlag, 1u);
+  EXPECT_EQ(GetSoundTotalSample(h), static_cast<int>(reference.size() / 2));
+  ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+  const uint32_t frames = static_cast<uint32_t>(reference.size() / 2);
+  std::vector<int16_t> out = RenderRefilling(frames);
+  ASSERT_EQ(out.size(), reference.size());
+  size_t firstDifference = 0;
+  while (firstDifference < out.size() && out[firstDifference] == reference[firstDifference]) ++firstDifference;
+  EXPECT_EQ(firstDifference, out.size()) << "first difference at sample " << firstDifference;
+  EXPECT_EQ(GetSoundCurrentTime(h), GetSoundTotalTime(h));
+
+  // Silence follows until the cursor has passed the end; then it stops.
+  EXPECT_EQ(CheckSoundHandle(h), 1);
+  std::vector<int16_t> tail = RenderRefilling(44100);
+  EXPECT_EQ(tail[1000], 0);
+  EXPECT_EQ(CheckSoundHandle(h), 0);
+  EXPECT_EQ(FindSoundRecord(h)->streamActive, 0);
+}
+
+TEST_F(ManualDeviceTest, StreamLoopsRepeatsAndSourcesFollowOneAnother) {
+  const std::vector<int16_t> a = Ramp(66150);  // 1.5 s
+  std::vector<int16_t> b = Constant(30000, 1234);
+
+  // Looped: seamless, for ever.
+  const int loop = StreamFromMemory(Wave(a), 0);
+  ASSERT_NE(loop, -1);
+  ASSERT_EQ(PlaySoundHandle(loop, 3, 1), 0);
+  std::vector<int16_t> out = LeftOf(RenderRefilling(44100 * 4));
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], a[i % a.size()]) << i;
+  ASSERT_EQ(StopSoundHandle(loop), 0);
+
+  // Source a twice more (repeat count 2), then source b, then the end.
+  const int seq = StreamFromMemory(Wave(a), 2);
+  ASSERT_NE(seq, -1);
+  const std::vector<uint8_t> second = Wave(b);
+  ASSERT_EQ(AddStreamSoundMemory(second.data(), static_cast<uint32_t>(second.size()), 0, seq, 2, -1), 0);
+  EXPECT_EQ(GetSoundTotalSample(seq), 66150 + 30000);
+  ASSERT_EQ(PlaySoundHandle(seq, 1, 1), 0);
+  out = LeftOf(RenderRefilling(66150 * 3 + 30000 + 2000));
+  for (size_t i = 0; i < 66150 * 3; ++i) ASSERT_EQ(out[i], a[i % a.size()]) << i;
+  for (size_t i = 66150 * 3; i < 66150 * 3 + 30000; ++i) ASSERT_EQ(out[i], 1234) << i;
+  EXPECT_EQ(out[66150 * 3 + 30000 + 100], 0);
+
+  // A fourth source, and a source of another format, are refused.
+  const int three = StreamFromMemory(second, 0);
+  ASSERT_EQ(AddStreamSoundMemory(second.data(), static_cast<uint32_t>(second.size()), 0, three, 2, -1), 0);
+  ASSERT_EQ(AddStreamSoundMemory(second.data(), static_cast<uint32_t>(second.size()), 0, three, 2, -1), 0);
+  EXPECT_EQ(AddStreamSoundMemory(second.data(), static_cast<uint32_t>(second.size()), 0, three, 2, -1), -1);
+  const std::vector<uint8_t> other = Wave(b, 22050);
+  const int mixed = StreamFromMemory(second, 0);
+  EXPECT_EQ(AddStreamSoundMemory(other.data(), static_cast<uint32_t>(other.size()), 0, mixed, 2, -1), -1);
+  const std::string log = Log();
+  EXPECT_NE(log.find("ストリーム風サウンドの制御データ領域がいっぱいです"), std::string::npos);
+  EXPECT_NE(log.find("フォーマットの違う音声データは同時に使うことは出来ません"), std::string::npos);
+  EXPECT_NE(log.find("ＷＡＶファイルのストリームイメージのセットアップに失敗しました"), std::string::npos);
+}
+
+TEST_F(ManualDeviceTest, StreamStopResumesAndFromTopRestarts) {
+  const std::vector<int16_t> a = Ramp(88200);  // 2 s
+  const int h = StreamFromMemory(Wave(a), 0);
+  ASSERT_NE(h, -1);
+  ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+  RenderRefilling(44100);
+  ASSERT_EQ(StopSoundHandle(h), 0);
+  EXPECT_EQ(GetSoundCurrentTime(h), 1000);
+  EXPECT_EQ(PlaySoundHandle(h, 1, 0), 0);
+  EXPECT_EQ(PlaySoundHandle(h, 1, 0), -1);  // already playing: a stream sound says so
+  std::vector<int16_t> out = LeftOf(RenderRefilling(441));
+  EXPECT_EQ(out[0], a[44100]);
+  ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+  out = LeftOf(RenderRefilling(441));
+  EXPECT_EQ(out[0], a[0]);
+  EXPECT_EQ(out[440], a[440]);
+}
+
+TEST_F(ManualDeviceTest, ASharedSourceStaysWhileItsUsersPlay) {
+  const std::vector<int16_t> a = Ramp(88200);
+  Put("a.wav", Wave(a));
+  Put("b.wav", Wave(Constant(88200, 777)));
+  ASSERT_EQ(SetSoundLoadType(2), 0);
+  const int owner = LoadSoundFile("a.wav", 1, -1);
+  const int user = LoadSoundFile("b.wav", 1, owner);
+  const int second = LoadSoundFile("b.wav", 1, owner);
+  ASSERT_EQ(SetSoundLoadType(0), 0);
+  ASSERT_NE(owner, -1);
+  ASSERT_NE(user, -1);
+  ASSERT_NE(second, -1);
+  EXPECT_EQ(FindSoundRecord(user)->shareSource, owner);
+  EXPECT_EQ(FindSoundRecord(owner)->userCount, 2);
+  EXPECT_EQ(PlatformLiveSoundBufferCount(), 1 + 1);  // one stream buffer for all three
+
+  ASSERT_EQ(PlaySoundHandle(owner, 3, 1), 0);
+  RenderRefilling(4410);
+  ASSERT_EQ(PlaySoundHandle(user, 3, 1), 0);  // takes the buffer over
+  EXPECT_EQ(CheckSoundHandle(owner), 0);
+  EXPECT_EQ(CheckSoundHandle(user), 1);
+  EXPECT_EQ(LeftOf(RenderRefilling(4410))[100], 777);
+
+  // The owner deleted while its users remain: it stays until the last goes.
+  ASSERT_EQ(DeleteSoundHandle(owner, 0), 0);
+  ASSERT_NE(FindSoundRecord(owner), nullptr);
+  EXPECT_EQ(FindSoundRecord(owner)->deletePending, 1u);
+  ASSERT_EQ(DeleteSoundHandle(second, 0), 0);
+  ASSERT_NE(FindSoundRecord(owner), nullptr);
+  EXPECT_EQ(FindSoundRecord(owner)->userCount, 1);
+  EXPECT_EQ(LeftOf(RenderRefilling(44100))[40000], 777);
+  EXPECT_EQ(CheckSoundHandle(user), 1);
+  ASSERT_EQ(DeleteSoundHandle(user, 0), 0);
+  EXPECT_EQ(FindSoundRecord(owner), nullptr);
+  EXPECT_EQ(SoundHandleTable.count, 0u);
+  EXPECT_EQ(PlatformLiveSoundBufferCount(), 1);
+}
+
+TEST_F(ManualDeviceTest, DeleteAllWhileStreamsPlay) {
+  const std::vector<uint8_t> file = Wave(Ramp(88200));
+  const int a = StreamFromMemory(file, 0);
+  const int b = StreamFromMemory(file, 255);
+  const int c = LoadSoundFile(Put("c.wav", file).c_str(), 2, -1);
+  ASSERT_NE(c, -1);
+  ASSERT_EQ(PlaySoundHandle(a, 3, 1), 0);
+  ASSERT_EQ(PlaySoundHandle(b, 1, 1), 0);
+  ASSERT_EQ(PlaySoundHandle(c, 1, 1), 0);
+  RenderRefilling(22050);
+  ASSERT_EQ(DeleteAllSoundHandles(0), 0);
+  EXPECT_EQ(SoundHandleTable.count, 0u);
+  EXPECT_EQ(PlatformLiveSoundBufferCount(), 1);
+  EXPECT_EQ(SoundStreamListHead.next, &SoundStreamListTail);
+  EXPECT_EQ(UpdateStreamSounds(), 0);
+  EXPECT_EQ(LeftOf(Render(100))[50], 0);
+}
+
+TEST_F(ManualDeviceTest, AFailedStreamBufferIsRefusedAndTheProgramGoesOn) {
+  const std::vector<uint8_t> file = Wave(Ramp(1000));
+  PlatformSetDirectSoundFaults(PlatformDsSecondaryOnce);
+  EXPECT_EQ(StreamFromMemory(file, 0), -1);
+  EXPECT_NE(Log().find("ストリーム風サウンドバッファの作成に失敗しました"), std::string::npos);
+  EXPECT_EQ(SoundHandleTable.count, 0u);
+  EXPECT_NE(StreamFromMemory(file, 0), -1);
+}
+
+TEST(TempFiles, EachCallMakesANewFileInTheTemporaryFolder) {
+  TempDir dir;
+  const char* old = getenv("TMPDIR");
+  std::string saved = old != nullptr ? old : "";
+  setenv("TMPDIR", dir.path().c_str(), 1);  // no trailing slash
+  char first[MAX_PATH], second[MAX_PATH];
+  HANDLE a = CreateTempFile(first);
+  HANDLE b = CreateTempFile(second);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(a, INVALID_HANDLE_VALUE);
+  ASSERT_NE(b, INVALID_HANDLE_VALUE);
+  EXPECT_STRNE(first, second);
+  EXPECT_EQ(std::string(first, 3), "C:\\");
+  const std::string host = dir.path() + "/";
+  std::string name(first);
+  EXPECT_EQ(name.find(HostPathToWindows(host)), 0u) << name;
+  EXPECT_NE(name.find("\\tmp"), std::string::npos);
+  DWORD wrote = 0;
+  EXPECT_TRUE(WriteFile(a, "abc", 3, &wrote, nullptr));
+  CloseHandle(a);
+  CloseHandle(b);
+  EXPECT_EQ(ReadFileBytes(MapPathToHost(first)).size(), 3u);
+  EXPECT_TRUE(DeleteFileA(first));
+  EXPECT_TRUE(DeleteFileA(second));
+  HANDLE unnamed = CreateTempFile(nullptr);
+  EXPECT_NE(unnamed, INVALID_HANDLE_VALUE);
+  CloseHandle(unnamed);
+  if (old != nullptr)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
+}
+
+}  // namespace
