@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "library/softrender/blit_kernels.h"
-#include "library/softrender/blit_simd16.h"
+#include "library/softrender/blit_rect_table.h"
 #include "library/softrender/simd_ops.h"
 
 using namespace blit_detail;
@@ -78,33 +78,10 @@ constexpr std::array<BlitRowFn, sizeof...(I)> MakeTable(std::index_sequence<I...
 
 constexpr auto kTable = MakeTable(std::make_index_sequence<kBlitVariantCount>());
 
-template <BlitVariant V>
-void NarrowRect(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n, int32_t rows,
-                const BlendContext& c) {
-  SimdRect16<V, Sse2Ops>(dst, dstPitch, src, srcPitch, n, rows, c);
-}
-
-template <int32_t I>
-constexpr BlitRectFn NarrowEntry() {
-  constexpr BlitVariant v = Canonical16(BlitVariantAt(I));
-  if constexpr (HasSimd16<v>())
-    return &NarrowRect<v>;
-  else
-    return nullptr;
-}
-
-template <size_t... I>
-constexpr std::array<BlitRectFn, sizeof...(I)> MakeRectTable(std::index_sequence<I...>) {
-  return {NarrowEntry<static_cast<int32_t>(I)>()...};
-}
-
-// The SSE2 loops of the variants that have vector loops.
-constexpr auto kRectTable = MakeRectTable(std::make_index_sequence<kBlitVariantCount>());
-
 }  // namespace
 
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context) {
   const int32_t index = BlitVariantIndex(v);
-  context->rect = BlitUseAvx2 ? WideRect16At(index) : kRectTable[index];
+  context->rect = BlitUseAvx2 ? WideRect16At(index) : kRectTable<Sse2Ops, false>[index];
   return kTable[index];
 }

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "library/softrender/blit_kernels.h"
-#include "library/softrender/blit_simd32.h"
+#include "library/softrender/blit_rect_table.h"
 #include "library/softrender/simd_ops.h"
 
 using namespace blit_detail;
@@ -34,29 +34,6 @@ constexpr std::array<BlitRowFn, sizeof...(I)> MakeTable(std::index_sequence<I...
 
 constexpr auto kTable = MakeTable(std::make_index_sequence<kBlitVariantCount>());
 
-template <BlitVariant V>
-void NarrowRect(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n, int32_t rows,
-                const BlendContext& c) {
-  SimdRect32<V, Sse2Ops>(dst, dstPitch, src, srcPitch, n, rows, c);
-}
-
-template <int32_t I>
-constexpr BlitRectFn NarrowEntry() {
-  constexpr BlitVariant v = Canonical32(BlitVariantAt(I));
-  if constexpr (HasSimd32<v>())
-    return &NarrowRect<v>;
-  else
-    return nullptr;
-}
-
-template <size_t... I>
-constexpr std::array<BlitRectFn, sizeof...(I)> MakeRectTable(std::index_sequence<I...>) {
-  return {NarrowEntry<static_cast<int32_t>(I)>()...};
-}
-
-// The SSE2 loops of the variants that have vector loops.
-constexpr auto kRectTable = MakeRectTable(std::make_index_sequence<kBlitVariantCount>());
-
 bool DetectAvx2() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2");
@@ -68,6 +45,6 @@ bool BlitUseAvx2 = DetectAvx2();
 
 BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context) {
   const int32_t index = BlitVariantIndex(v);
-  context->rect = BlitUseAvx2 ? WideRect32At(index) : kRectTable[index];
+  context->rect = BlitUseAvx2 ? WideRect32At(index) : kRectTable<Sse2Ops, true>[index];
   return kTable[index];
 }

@@ -92,16 +92,26 @@ inline void TexelPixel(uint8_t* dp, const uint8_t* sp, const uint8_t* mp, const 
 
 // ---- The run ----
 
+// The pixels of a run of n whose positions lie inside the source: false
+// when none; else the first one's index and position, and the last one's index.
+bool InsideRun(int32_t n, int64_t* u, int64_t* v, int64_t du, int64_t dv, const TexelContext& c, int64_t* first,
+               int64_t* last) {
+  *first = 0;
+  *last = static_cast<int64_t>(n) - 1;
+  KeepInside(*u, du, c.uLimit, first, last);
+  KeepInside(*v, dv, c.vLimit, first, last);
+  if (*first > *last) return false;
+  *u += *first * du;
+  *v += *first * dv;
+  return true;
+}
+
 template <BlitVariant V, bool Depth32>
 void TexelSpan(uint8_t* dst, int32_t n, int64_t u, int64_t v, int64_t du, int64_t dv, const TexelContext& c) {
-  int64_t first = 0, last = static_cast<int64_t>(n) - 1;
-  KeepInside(u, du, c.uLimit, &first, &last);
-  KeepInside(v, dv, c.vLimit, &first, &last);
-  if (first > last) return;
+  int64_t first, last;
+  if (!InsideRun(n, &u, &v, du, dv, c, &first, &last)) return;
   constexpr int32_t srcBytes = BlitSourceBytes(V.src, Depth32);
   constexpr int32_t dstBytes = Depth32 ? 4 : 2;
-  u += first * du;
-  v += first * dv;
   uint8_t* dp = dst + first * dstBytes;
   for (int64_t i = first; i <= last; ++i, dp += dstBytes, u += du, v += dv) {
     // Both positions are inside, so not negative: the shift is the division.
@@ -120,12 +130,8 @@ constexpr int32_t kGatherBlock = 256;
 
 template <int32_t SrcBytes, int32_t DstBytes>
 void GatheredSpan(uint8_t* dst, int32_t n, int64_t u, int64_t v, int64_t du, int64_t dv, const TexelContext& c) {
-  int64_t first = 0, last = static_cast<int64_t>(n) - 1;
-  KeepInside(u, du, c.uLimit, &first, &last);
-  KeepInside(v, dv, c.vLimit, &first, &last);
-  if (first > last) return;
-  u += first * du;
-  v += first * dv;
+  int64_t first, last;
+  if (!InsideRun(n, &u, &v, du, dv, c, &first, &last)) return;
   uint8_t* dp = dst + first * DstBytes;
   alignas(32) uint8_t texels[kGatherBlock * SrcBytes];
   for (int64_t left = last - first + 1; left > 0;) {
