@@ -16,20 +16,14 @@ constexpr uint32_t kCopyPiece = 1048576;
 // A graph that reports no duration counts as one sixtieth of a second.
 constexpr int64_t kShortestDuration = 166666;
 
-template <typename T>
-void ReleaseInterface(T*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
-
 // The record's DirectShow interfaces released, the graph last but one and
 // the movie's own reference to the renderer last (the graph held the other).
 void ReleaseGraph(MovieHandleRecord* record) {
-  ReleaseInterface(record->basicAudio);
-  ReleaseInterface(record->seeking);
-  ReleaseInterface(record->control);
-  ReleaseInterface(record->graph);
-  ReleaseInterface(record->renderer);
+  SafeRelease(record->basicAudio);
+  SafeRelease(record->seeking);
+  SafeRelease(record->control);
+  SafeRelease(record->graph);
+  SafeRelease(record->renderer);
 }
 
 void DeleteTempFile(MovieHandleRecord* record) {

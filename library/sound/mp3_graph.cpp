@@ -16,12 +16,6 @@ constexpr uint32_t kPcmGrowth = 1048576;
 // No limit on the rate at which the memory stream delivers.
 constexpr uint32_t kUnlimitedRate = 0xFFFFFFFFu;
 
-template <typename T>
-void ReleaseInterface(T*& object) {
-  if (object != nullptr) object->Release();
-  object = nullptr;
-}
-
 // What one conversion made, released in one place.
 struct Conversion {
   void* mp3 = nullptr;
@@ -37,13 +31,13 @@ struct Conversion {
   // The graph goes before the filters it holds (it stops its threads),
   // the reader before its stream.
   void Release() {
-    ReleaseInterface(event);
-    ReleaseInterface(filter);
-    ReleaseInterface(control);
-    ReleaseInterface(graph);
-    ReleaseInterface(nullRenderer);
-    ReleaseInterface(grabber);
-    ReleaseInterface(reader);
+    SafeRelease(event);
+    SafeRelease(filter);
+    SafeRelease(control);
+    SafeRelease(graph);
+    SafeRelease(nullRenderer);
+    SafeRelease(grabber);
+    SafeRelease(reader);
     DeleteMemStream(stream);
     stream = nullptr;
     TrackedFree(mp3);

@@ -237,39 +237,15 @@ class AvAudioDecoder : public AvDecoder {
   HRESULT GetMediaType(int position, D_CMediaType* mediaType) override {
     if (position < 0) return E_INVALIDARG;
     if (position > 0) return VFW_S_NO_MORE_ITEMS;
-    const WAVEFORMATEX wave = OutputFormat();
-    mediaType->Clear();
-    mediaType->SetType(MEDIATYPE_Audio);
-    mediaType->SetSubtype(MEDIASUBTYPE_PCM);
-    mediaType->SetFormatType(FORMAT_WaveFormatEx);
-    mediaType->lSampleSize = wave.nBlockAlign;
-    return mediaType->SetFormat(&wave, sizeof wave) ? S_OK : E_OUTOFMEMORY;
+    return MakePcmMediaType(OutputFormat(), mediaType);
   }
 
   HRESULT CheckTransform(const D_CMediaType*, const D_CMediaType* out) override {
-    if (out->majortype != MEDIATYPE_Audio || out->subtype != MEDIASUBTYPE_PCM ||
-        out->formattype != FORMAT_WaveFormatEx || out->cbFormat < sizeof(WAVEFORMATEX)) {
-      return VFW_E_TYPE_NOT_ACCEPTED;
-    }
-    WAVEFORMATEX wave;
-    memcpy(&wave, out->pbFormat, sizeof wave);
-    const WAVEFORMATEX mine = OutputFormat();
-    return wave.wFormatTag == WAVE_FORMAT_PCM && wave.nChannels == mine.nChannels &&
-                   wave.nSamplesPerSec == mine.nSamplesPerSec && wave.wBitsPerSample == 16
-               ? S_OK
-               : VFW_E_TYPE_NOT_ACCEPTED;
+    return CheckPcmMediaType(out, OutputFormat());
   }
 
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES*) override {
-    const WAVEFORMATEX wave = OutputFormat();
-    LONG size = static_cast<LONG>(wave.nAvgBytesPerSec / 4);
-    size -= size % wave.nBlockAlign;
-    if (size < 16384) size = 16384 - 16384 % wave.nBlockAlign;
-    ALLOCATOR_PROPERTIES wanted = {8, size, 1, 0};
-    ALLOCATOR_PROPERTIES actual;
-    const HRESULT hr = allocator->SetProperties(&wanted, &actual);
-    if (FAILED(hr)) return hr;
-    return actual.cbBuffer >= wave.nBlockAlign ? S_OK : E_FAIL;
+    return SetPcmBuffers(allocator, OutputFormat(), 8, 4, 16384);
   }
 
   HRESULT StopStreaming() override {
@@ -319,15 +295,9 @@ class AvAudioDecoder : public AvDecoder {
   }
 
  private:
+  // Two channels at the most (the sound device plays no more).
   WAVEFORMATEX OutputFormat() const {
-    WAVEFORMATEX wave{};
-    wave.wFormatTag = WAVE_FORMAT_PCM;
-    wave.nChannels = static_cast<WORD>(format_.channels >= 2 ? 2 : 1);
-    wave.nSamplesPerSec = static_cast<DWORD>(format_.sampleRate);
-    wave.wBitsPerSample = 16;
-    wave.nBlockAlign = static_cast<WORD>(wave.nChannels * 2);
-    wave.nAvgBytesPerSec = wave.nSamplesPerSec * wave.nBlockAlign;
-    return wave;
+    return PcmFormat(static_cast<DWORD>(format_.sampleRate), static_cast<WORD>(format_.channels >= 2 ? 2 : 1));
   }
 
   bool PrepareResampler(const AVFrame* frame) {

@@ -116,29 +116,18 @@ constexpr REFERENCE_TIME kEndless = 0x7FFFFFFFFFFFFFFF;
 
 class AvSplitter;
 
-class SplitterInputPin : public D_CBasePin {
+class SplitterInputPin : public ReaderInputPin {
  public:
   SplitterInputPin(AvSplitter* filter, D_CCritSec* lock);
-  ~SplitterInputPin() override { BreakConnect(); }
+  ~SplitterInputPin() override { SplitterInputPin::BreakConnect(); }
   HRESULT CheckMediaType(const D_CMediaType* mediaType) override {
     return mediaType->majortype == MEDIATYPE_Stream && mediaType->subtype == MEDIASUBTYPE_NULL ? S_OK : S_FALSE;
   }
-  HRESULT CheckConnect(IPin* pin) override {
-    HRESULT hr = D_CBasePin::CheckConnect(pin);
-    if (FAILED(hr)) return hr;
-    void* reader = nullptr;
-    if (FAILED(pin->QueryInterface(IID_IAsyncReader, &reader))) return VFW_E_NO_TRANSPORT;
-    if (reader_ != nullptr) reader_->Release();
-    reader_ = static_cast<IAsyncReader*>(reader);
-    return S_OK;
-  }
   HRESULT CompleteConnect(IPin* pin) override;
   HRESULT BreakConnect() override;
-  IAsyncReader* Reader() const { return reader_; }
 
  private:
   AvSplitter* splitter_;
-  IAsyncReader* reader_ = nullptr;
 };
 
 class SplitterOutputPin : public D_CBaseOutputPin, public IMediaSeeking {
@@ -589,17 +578,13 @@ class AvSplitter : public D_CBaseFilter {
 const CLSID AvSplitter::kClassId = {0x5A524443, 0x4F44, 0x4543, {'Z', 'R', 'S', 'P', 'L', 'I', 'T', 1}};
 
 SplitterInputPin::SplitterInputPin(AvSplitter* filter, D_CCritSec* lock)
-    : D_CBasePin("SplitterInputPin", filter, lock, nullptr, u"Input", PINDIR_INPUT), splitter_(filter) {}
+    : ReaderInputPin("SplitterInputPin", filter, lock), splitter_(filter) {}
 
-HRESULT SplitterInputPin::CompleteConnect(IPin*) { return splitter_->Open(reader_); }
+HRESULT SplitterInputPin::CompleteConnect(IPin*) { return splitter_->Open(Reader()); }
 
 HRESULT SplitterInputPin::BreakConnect() {
   splitter_->Close();
-  if (reader_ != nullptr) {
-    reader_->Release();
-    reader_ = nullptr;
-  }
-  return S_OK;
+  return ReaderInputPin::BreakConnect();
 }
 
 HRESULT SplitterOutputPin::GetDuration(LONGLONG* duration) { return splitter_->GetDuration(duration); }

@@ -478,6 +478,13 @@ HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source);
 // A deep copy from CoTaskMemAlloc, or null.
 AM_MEDIA_TYPE* CreateMediaType(const AM_MEDIA_TYPE* source);
 
+// Releases the interface, when there is one, and clears the pointer.
+template <typename T>
+void SafeRelease(T*& object) {
+  if (object != nullptr) object->Release();
+  object = nullptr;
+}
+
 // ---------------------------------------------------------------- COM
 
 // CoCreateInstance's maker of the filter graph and the null renderer;

@@ -38,6 +38,30 @@ PIN_DIRECTION DirectionOf(IPin* pin);
 // The filter a pin belongs to, with a reference.
 IBaseFilter* FilterOf(IPin* pin);
 
+// An input pin that pulls its stream through the IAsyncReader of the pin it
+// connects to (asked for when it checks the connection).
+class ReaderInputPin : public D_CBasePin {
+ public:
+  ReaderInputPin(const char* objectName, D_CBaseFilter* filter, D_CCritSec* lock);
+  ~ReaderInputPin() override;
+  HRESULT CheckConnect(IPin* pin) override;  // VFW_E_NO_TRANSPORT without a reader
+  HRESULT BreakConnect() override;           // lets the reader go
+  IAsyncReader* Reader() const { return reader_; }
+
+ private:
+  IAsyncReader* reader_ = nullptr;
+};
+
+// 16-bit PCM of the rate and channels.
+WAVEFORMATEX PcmFormat(DWORD rate, WORD channels);
+// The media type of PCM audio in the format.
+HRESULT MakePcmMediaType(const WAVEFORMATEX& wave, D_CMediaType* mediaType);
+// S_OK when the type is PCM audio of the format's channels, rate and bits.
+HRESULT CheckPcmMediaType(const D_CMediaType* mediaType, const WAVEFORMATEX& wave);
+// `count` buffers of a `part` of a second of the format each (whole
+// frames, at least `least` bytes).
+HRESULT SetPcmBuffers(IMemAllocator* allocator, const WAVEFORMATEX& wave, LONG count, DWORD part, LONG least);
+
 // Streaming threads: a thread of CreateThread that runs `body` and is
 // waited for by Join.
 class StreamingThread {

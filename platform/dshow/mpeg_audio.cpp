@@ -86,31 +86,20 @@ bool FindFrames(const std::vector<uint8_t>& data, FrameHeader* first) {
 
 class MpegParser;
 
-class ParserInputPin : public D_CBasePin {
+class ParserInputPin : public ReaderInputPin {
  public:
   ParserInputPin(D_CBaseFilter* filter, MpegParser* parser, D_CCritSec* lock)
-      : D_CBasePin("MpegParserInput", filter, lock, nullptr, u"Input", PINDIR_INPUT), parser_(parser) {}
-  ~ParserInputPin() override { BreakConnect(); }
+      : ReaderInputPin("MpegParserInput", filter, lock), parser_(parser) {}
+  ~ParserInputPin() override { ParserInputPin::BreakConnect(); }
   HRESULT CheckMediaType(const D_CMediaType* mediaType) override {
     return mediaType->majortype == MEDIATYPE_Stream && mediaType->subtype == MEDIASUBTYPE_MPEG1Audio ? S_OK : S_FALSE;
   }
-  HRESULT CheckConnect(IPin* pin) override {
-    HRESULT hr = D_CBasePin::CheckConnect(pin);
-    if (FAILED(hr)) return hr;
-    void* reader = nullptr;
-    if (FAILED(pin->QueryInterface(IID_IAsyncReader, &reader))) return VFW_E_NO_TRANSPORT;
-    if (reader_ != nullptr) reader_->Release();
-    reader_ = static_cast<IAsyncReader*>(reader);
-    return S_OK;
-  }
   HRESULT CompleteConnect(IPin* pin) override;
   HRESULT BreakConnect() override;
-  IAsyncReader* Reader() const { return reader_; }
   IMemAllocator* PullAllocator() const { return allocator_; }
 
  private:
   MpegParser* parser_;
-  IAsyncReader* reader_ = nullptr;
   IMemAllocator* allocator_ = nullptr;  // of the requests, agreed with the reader
 };
 
@@ -280,7 +269,7 @@ class MpegParser : public D_CBaseFilter {
 const CLSID MpegParser::kClassId = {0x5A524443, 0x4F44, 0x4543, {'Z', 'R', 'M', 'P', 'A', 'R', 'S', 1}};
 
 HRESULT ParserInputPin::CompleteConnect(IPin*) {
-  HRESULT hr = parser_->Probe(reader_);
+  HRESULT hr = parser_->Probe(Reader());
   if (FAILED(hr)) return hr;
   // The requests' buffers: one of the parser's own unless the reader wants its own.
   HRESULT made = S_OK;
@@ -288,7 +277,7 @@ HRESULT ParserInputPin::CompleteConnect(IPin*) {
   own->AddRef();
   ALLOCATOR_PROPERTIES wanted = {2, ParserOutputPin::kPiece, 1, 0};
   IMemAllocator* actual = nullptr;
-  hr = reader_->RequestAllocator(own, &wanted, &actual);
+  hr = Reader()->RequestAllocator(own, &wanted, &actual);
   own->Release();
   if (FAILED(hr)) return hr;
   if (allocator_ != nullptr) allocator_->Release();
@@ -302,11 +291,7 @@ HRESULT ParserInputPin::BreakConnect() {
     allocator_->Release();
     allocator_ = nullptr;
   }
-  if (reader_ != nullptr) {
-    reader_->Release();
-    reader_ = nullptr;
-  }
-  return S_OK;
+  return ReaderInputPin::BreakConnect();
 }
 
 bool MakeMpegType(const FrameHeader& h, D_CMediaType* mediaType) {
@@ -368,37 +353,15 @@ class MpegAudioDecoder : public D_CTransformFilter {
   HRESULT GetMediaType(int position, D_CMediaType* mediaType) override {
     if (position < 0) return E_INVALIDARG;
     if (position > 0) return VFW_S_NO_MORE_ITEMS;
-    const WAVEFORMATEX wave = Pcm();
-    mediaType->Clear();
-    mediaType->SetType(MEDIATYPE_Audio);
-    mediaType->SetSubtype(MEDIASUBTYPE_PCM);
-    mediaType->SetFormatType(FORMAT_WaveFormatEx);
-    mediaType->lSampleSize = wave.nBlockAlign;
-    return mediaType->SetFormat(&wave, sizeof wave) ? S_OK : E_OUTOFMEMORY;
+    return MakePcmMediaType(Pcm(), mediaType);
   }
 
   HRESULT CheckTransform(const D_CMediaType*, const D_CMediaType* out) override {
-    if (out->majortype != MEDIATYPE_Audio || out->subtype != MEDIASUBTYPE_PCM ||
-        out->formattype != FORMAT_WaveFormatEx || out->cbFormat < sizeof(WAVEFORMATEX)) {
-      return VFW_E_TYPE_NOT_ACCEPTED;
-    }
-    WAVEFORMATEX wave;
-    memcpy(&wave, out->pbFormat, sizeof wave);
-    const WAVEFORMATEX mine = Pcm();
-    return wave.wFormatTag == mine.wFormatTag && wave.nChannels == mine.nChannels &&
-                   wave.nSamplesPerSec == mine.nSamplesPerSec && wave.wBitsPerSample == mine.wBitsPerSample
-               ? S_OK
-               : VFW_E_TYPE_NOT_ACCEPTED;
+    return CheckPcmMediaType(out, Pcm());
   }
 
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES*) override {
-    const WAVEFORMATEX wave = Pcm();
-    LONG size = static_cast<LONG>(wave.nAvgBytesPerSec / 5);
-    size -= size % wave.nBlockAlign;
-    if (size < 4608) size = 4608;
-    ALLOCATOR_PROPERTIES wanted = {4, size, 1, 0}, actual;
-    const HRESULT hr = allocator->SetProperties(&wanted, &actual);
-    return FAILED(hr) ? hr : (actual.cbBuffer >= wave.nBlockAlign ? S_OK : E_FAIL);
+    return SetPcmBuffers(allocator, Pcm(), 4, 5, 4608);
   }
 
   HRESULT StartStreaming() override { return Open() ? S_OK : E_OUTOFMEMORY; }
@@ -428,16 +391,7 @@ class MpegAudioDecoder : public D_CTransformFilter {
   }
 
  private:
-  WAVEFORMATEX Pcm() const {
-    WAVEFORMATEX wave{};
-    wave.wFormatTag = WAVE_FORMAT_PCM;
-    wave.nChannels = input_.nChannels;
-    wave.nSamplesPerSec = input_.nSamplesPerSec;
-    wave.wBitsPerSample = 16;
-    wave.nBlockAlign = static_cast<WORD>(input_.nChannels * 2);
-    wave.nAvgBytesPerSec = wave.nSamplesPerSec * wave.nBlockAlign;
-    return wave;
-  }
+  WAVEFORMATEX Pcm() const { return PcmFormat(input_.nSamplesPerSec, input_.nChannels); }
 
   bool Open() {
     Close();

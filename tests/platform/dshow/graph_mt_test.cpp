@@ -41,17 +41,32 @@ class GraphTest : public DShowTest {
     EXPECT_TRUE(got.pixels == want.pixels) << "frame " << index << " differs from libavcodec's decode";
   }
 
+  void TearDown() override {
+    if (catcher_ != nullptr) catcher_->Release();
+    if (graph_ != nullptr) graph_->Release();
+    DShowTest::TearDown();
+  }
+
+  // A graph with a frame catcher that has rendered the clip.
+  void Build() {
+    graph_ = NewGraph();
+    catcher_ = new FrameCatcher();
+    catcher_->AddRef();
+    ASSERT_EQ(graph_->AddFilter(catcher_, u"Catcher"), S_OK);
+    ASSERT_EQ(graph_->RenderFile(Wide(path_).c_str(), nullptr), S_OK);
+  }
+
   avclip::Bytes clip_;
   std::vector<avclip::Picture> reference_;
   std::string path_;
+  IGraphBuilder* graph_ = nullptr;
+  FrameCatcher* catcher_ = nullptr;
 };
 
 TEST_F(GraphTest, RenderFileEndsTheVideoInTheRendererOfTheGraphAndTheSoundInTheAudioRenderer) {
-  IGraphBuilder* graph = NewGraph();
-  auto* catcher = new FrameCatcher();
-  catcher->AddRef();
-  ASSERT_EQ(graph->AddFilter(catcher, u"Catcher"), S_OK);
-  ASSERT_EQ(graph->RenderFile(Wide(path_).c_str(), nullptr), S_OK);
+  ASSERT_NO_FATAL_FAILURE(Build());
+  IGraphBuilder* graph = graph_;
+  FrameCatcher* catcher = catcher_;
   const auto names = FilterNames(graph);
   EXPECT_TRUE(Contains(names, u"Catcher"));
   EXPECT_TRUE(Contains(names, Wide(path_)));
@@ -80,16 +95,12 @@ TEST_F(GraphTest, RenderFileEndsTheVideoInTheRendererOfTheGraphAndTheSoundInTheA
   EXPECT_EQ(seeking->GetCurrentPosition(&current), S_OK);
   EXPECT_EQ(current, 0);
   seeking->Release();
-  catcher->Release();
-  graph->Release();
 }
 
 TEST_F(GraphTest, FramesComeWhenTheClockReachesThemAndEqualLibavcodecsDecode) {
-  IGraphBuilder* graph = NewGraph();
-  auto* catcher = new FrameCatcher();
-  catcher->AddRef();
-  graph->AddFilter(catcher, u"Catcher");
-  ASSERT_EQ(graph->RenderFile(Wide(path_).c_str(), nullptr), S_OK);
+  ASSERT_NO_FATAL_FAILURE(Build());
+  IGraphBuilder* graph = graph_;
+  FrameCatcher* catcher = catcher_;
   auto* control = Query<IMediaControl>(graph, IID_IMediaControl);
   auto* events = Query<IMediaEvent>(graph, IID_IMediaEvent);
   ASSERT_EQ(control->Run(), S_OK);
@@ -121,8 +132,6 @@ TEST_F(GraphTest, FramesComeWhenTheClockReachesThemAndEqualLibavcodecsDecode) {
   seeking->Release();
   events->Release();
   control->Release();
-  catcher->Release();
-  graph->Release();
 }
 
 // The first frame at or after the time, waited for.
@@ -134,11 +143,9 @@ void ExpectFrameAt(FrameCatcher* catcher, size_t count, const avclip::Picture& w
 }
 
 TEST_F(GraphTest, ASeekShowsTheFrameOfThePositionAndPauseHoldsTheClock) {
-  IGraphBuilder* graph = NewGraph();
-  auto* catcher = new FrameCatcher();
-  catcher->AddRef();
-  graph->AddFilter(catcher, u"Catcher");
-  ASSERT_EQ(graph->RenderFile(Wide(path_).c_str(), nullptr), S_OK);
+  ASSERT_NO_FATAL_FAILURE(Build());
+  IGraphBuilder* graph = graph_;
+  FrameCatcher* catcher = catcher_;
   auto* control = Query<IMediaControl>(graph, IID_IMediaControl);
   auto* seeking = Query<IMediaSeeking>(graph, IID_IMediaSeeking);
   ASSERT_EQ(control->Run(), S_OK);
@@ -182,16 +189,12 @@ TEST_F(GraphTest, ASeekShowsTheFrameOfThePositionAndPauseHoldsTheClock) {
   EXPECT_EQ(control->Stop(), S_OK);
   seeking->Release();
   control->Release();
-  catcher->Release();
-  graph->Release();
 }
 
 TEST_F(GraphTest, WithoutAClockEveryFrameComesAtOnce) {
-  IGraphBuilder* graph = NewGraph();
-  auto* catcher = new FrameCatcher();
-  catcher->AddRef();
-  graph->AddFilter(catcher, u"Catcher");
-  ASSERT_EQ(graph->RenderFile(Wide(path_).c_str(), nullptr), S_OK);
+  ASSERT_NO_FATAL_FAILURE(Build());
+  IGraphBuilder* graph = graph_;
+  FrameCatcher* catcher = catcher_;
   auto* filter = Query<IMediaFilter>(graph, IID_IMediaFilter);
   auto* control = Query<IMediaControl>(graph, IID_IMediaControl);
   auto* events = Query<IMediaEvent>(graph, IID_IMediaEvent);
@@ -207,8 +210,6 @@ TEST_F(GraphTest, WithoutAClockEveryFrameComesAtOnce) {
   events->Release();
   control->Release();
   filter->Release();
-  catcher->Release();
-  graph->Release();
 }
 
 TEST_F(GraphTest, ConnectPutsTheFiltersBetweenThatTheTwoPinsNeed) {
