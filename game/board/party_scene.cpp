@@ -2,6 +2,7 @@
 #include "game/board/party_scene.h"
 
 #include "game/board/board_map.h"
+#include "game/minigames/minigame_runner.h"
 #include "game/shell/game_helpers.h"
 #include "game/shell/pending_steps.h"
 #include "game/shell/shared_media.h"

@@ -7,7 +7,6 @@ int RunSpotlightScene() { return 0; }
 int RunPartyOpening() { return 1; }
 int RunMagicSquareSlot() { return 1; }
 int RunTurnMachine() { return 1; }
-int RunMinigame(int32_t) { return 1; }
 int RunCoinTally() { return 1; }
 int RunPartyResults() { return 1; }
 

@@ -21,8 +21,6 @@ int RunMagicSquareSlot();
 // The round's four turns: 0 while they run, then the chosen minigame's
 // number. Empty: the round ends at once with minigame 1.
 int RunTurnMachine();
-// One frame of minigame n: 1 once it has ended. Empty: ends at once.
-int RunMinigame(int32_t n);
 // The coin tally after a minigame: 1 when done. Empty: ends at once.
 int RunCoinTally();
 // The party's results: 1 when finished. Empty: ends at once.
