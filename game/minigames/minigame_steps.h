@@ -1,46 +1,52 @@
 // The home of a minigame: the step driver that every minigame's entry runs,
 // the media lists, and the pieces most minigames share (participants, teams,
-// awards, CPU pacing, banners, pushing bodies, record pools).
+// awards, CPU pacing, banners, bodies that push each other, record pools).
 //
-// A minigame is one source file, game/minigames/<name>.cpp, with a header of
-// its own for the globals its tests read. It fills in a MinigameSteps: its
-// step variable, the numbering of its steps, and the hooks its Part gives;
-// its entry (the function in the runner's table) runs the driver once a frame:
+// A minigame is one source file, game/minigames/<name>.cpp (it replaces the
+// one-line entry waiting there), with a header <name>.h for the globals its
+// tests read. It names its steps' hooks in a MinigameSteps, and its entry
+// (declared in minigame_entries.h, called by the runner once a frame) runs
+// the driver:
 //
-//   int32_t RendaStep = 0;                        // the entry's step
-//   int32_t RendaBackground = -1;
+//   int32_t RiverStep = 0;  // the entry's step; 0 at program start
+//   int32_t RiverGoal = 0, RiverSunset = 0;
 //
 //   namespace {
 //   const MinigameMedia kMedia[] = {
-//       MinigamePicture("media\\mini\\renda\\背景.png", &RendaBackground),
-//       MinigamePictureCells("media\\mini\\renda\\ティボラ.png", RendaPartnerCells, 4, 4, 1, 60, 60),
+//       MinigamePicture("media\\mini\\river\\川渡り_goal.png", &RiverGoal),
+//       MinigamePicture("media\\mini\\river\\夕日.png", &RiverSunset),
 //   };
-//   int Load() { return LoadMinigameMedia(kMedia); }
+//   int Load() { return LoadMinigameMedia(kMedia); }  // -1 after freeing, logged
 //   void Unload() { FreeMinigameMedia(kMedia); }
-//   void SetUp() { for (int32_t p = 1; p <= 4; ++p) ParticipantTable[p].x = 128.0f * p; }
-//   int Outcome() { ...; AwardHighestScores(scores, 10); return 1; }
-//
+//   void SetUp() { for (int32_t p = 1; p <= 4; ++p) ParticipantTable[p].x = -50.0f; }
+//   int Outcome() {  // sub-steps of its own; 1 once the awards are set
+//     ...
+//     AwardHighestScores(scores, 10);
+//     return 1;
+//   }
 //   constexpr MinigameSteps kSteps = {
-//       .step = &RendaStep,
-//       .numbering = &kMinigameStepsB,
-//       .load = Load, .setUp = SetUp, .draw = RendaDraw,
-//       .play = RendaPlay, .outcome = Outcome, .unload = Unload,
+//       .step = &RiverStep,
+//       .numbering = &kMinigameStepsB,  // or A, or a table of its own
+//       .load = Load, .setUp = SetUp, .intro = RiverIntro, .draw = RiverDraw,
+//       .play = RiverPlay, .outcome = Outcome, .unload = Unload,
 //   };
 //   }  // namespace
 //
-//   int RendaMain() { return RunMinigameSteps(kSteps); }
+//   int RiverMain() { return RunMinigameSteps(kSteps); }
 //
-// The driver runs the shared fade first (the minigame fades in by itself; the
-// completed fade-out runs the unload step in the same call), then the step:
+// (MinigamePictureCells cuts a sheet into cells, MinigameSound loads an effect.)
+// Each call runs the shared fade first (the minigame fades in by itself; the
+// completed fade-out runs the unload step in that same call), then its step:
 // the START banner, the FINISH banner and the winner text are drawn over the
-// draw hook's scene, and a hook that reports 1 moves the step on. The play
-// and outcome hooks keep sub-steps of their own in globals (0 while they
-// run, 1 on the frame they end, resetting themselves). Any other drawing a
-// step needs (a scene drawn while loading, or under the outcome) the hooks
-// do themselves. A numbering other than A and B is a table of one's own
-// (see renda.cpp). The step variables of the entry, play and outcome go into
-// tests/game/harness/registry_<name>.cpp, and tests play the minigame through
-// the runner with tests/game/minigame_test_support.h.
+// draw hook's scene; a hook that reports 1 moves the step on. The play and
+// outcome hooks keep sub-steps of their own in globals (0 while they run, 1
+// on the frame they end, resetting themselves). Other drawing a step needs
+// (a scene while loading, under the outcome) the hooks do themselves; a hook
+// may read its own step variable. renda.cpp is the worked example, with a
+// numbering of its own. The entry's, play's and outcome's step variables go
+// into tests/game/harness/registry_<name>.cpp; tests in
+// tests/game/minigames/<name>_test.cpp play the minigame through the runner
+// with tests/game/minigame_test_support.h.
 #pragma once
 
 #include <cstddef>
