@@ -105,10 +105,12 @@ int RunMinigame(int32_t n) {
       SetSoundLoadType(2);
       int32_t handle = LoadSoundFile(kMinigameMusicFile, 3, -1);
       SetSoundLoadType(0);
-      // Without it the minigames go on in silence.
-      if (handle == -1) WriteErrorLogFormat("%s の読み込みに失敗しました", kMinigameMusicFile);
       MusicHandles[5] = handle;
-      SetSoundHandleVolume(MusicVolume, handle);
+      // Without it the minigames go on in silence.
+      if (handle == -1)
+        WriteErrorLogFormat("%s の読み込みに失敗しました", kMinigameMusicFile);
+      else
+        SetSoundHandleVolume(MusicVolume, handle);
       MinigameRunnerStep = 2;
       break;
     }
@@ -148,6 +150,7 @@ void GetMinigameFolder(int32_t n, char* out) {
 
 void LoadMinigameExplanation(char* folder) {
   AppendFileName(folder, "explain.txt");
+  if (ExplanationText == nullptr) return;
   FileId file = FileStreamOpenRead(folder, 0);
   if (file == 0) {
     WriteErrorLogFormat("%s が開けません", folder);
@@ -212,8 +215,9 @@ void DrawExplanationTitle(int32_t n) {
   uint32_t white = MakeScreenColor(255, 255, 255);
   for (const MinigameInfoRecord& row : MinigameInfoTable) {
     if (row.number != n) continue;
-    int32_t width = GetFormatTextWidthToHandle(FontHandle35, "%s", row.name);
-    DrawFormatTextToHandle(320 - width / 2, 20, white, FontHandle35, "%s", row.name);
+    // The name's 40 bytes at most, whatever the table holds.
+    int32_t width = GetFormatTextWidthToHandle(FontHandle35, "%.40s", row.name);
+    DrawFormatTextToHandle(320 - width / 2, 20, white, FontHandle35, "%.40s", row.name);
   }
 }
 
