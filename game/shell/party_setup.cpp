@@ -64,6 +64,25 @@ bool Pressed(int32_t record, int32_t button) { return IsNewButtonPress(record, b
 // prompt starts still counts for the screen.
 void Speak(int32_t textId, const char* text) { DrawMessageText(576, textId, 176, 368, 448, 20, text, 1); }
 
+// A row of choices 1 to count on input record 1: left and right move the
+// choice (held at the ends) with the cursor sound; A confirms with the
+// decide sound (1), B goes back (-1); else 0.
+int ChooseInRow(int32_t* choice, int32_t count) {
+  if (Pressed(1, kButtonLeft)) {
+    PlayCursorSound();
+    if (*choice > 1) --*choice;
+  } else if (Pressed(1, kButtonRight)) {
+    PlayCursorSound();
+    if (*choice < count) ++*choice;
+  } else if (Pressed(1, kButtonA)) {
+    PlayDecideSound();
+    return 1;
+  } else if (Pressed(1, kButtonB)) {
+    return -1;
+  }
+  return 0;
+}
+
 void DrawHeading(const char* heading) { DrawTextToHandle(48, 48, heading, White(), FontHandle35, 0, 0); }
 
 void DrawBlackBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
@@ -215,20 +234,9 @@ int ChooseHumanCount() {
     }
     HumanCountStep = 1;
   }
-  int result = 0;
-  if (Pressed(1, kButtonLeft)) {
-    PlayCursorSound();
-    if (HumanCount > 1) --HumanCount;
-  } else if (Pressed(1, kButtonRight)) {
-    PlayCursorSound();
-    if (HumanCount < 4) ++HumanCount;
-  } else if (Pressed(1, kButtonA)) {
-    PlayDecideSound();
+  int result = ChooseInRow(&HumanCount, 4);
+  if (result == 1)
     for (int32_t p = HumanCount + 1; p <= 4; ++p) PlayerTable[p - 1].cpuFlag = 1;
-    result = 1;
-  } else if (Pressed(1, kButtonB)) {
-    result = -1;
-  }
   DrawHeading("プレイヤーの人数");
   Speak(1, kHumanCountText);
   DrawHumanCounts();
@@ -340,20 +348,10 @@ int ChooseTurnCount() {
     turnChoiceVisited = true;
     TurnCountStep = 1;
   }
-  int result = 0;
-  if (Pressed(1, kButtonLeft)) {
-    PlayCursorSound();
-    if (TurnChoice > 1) --TurnChoice;
-  } else if (Pressed(1, kButtonRight)) {
-    PlayCursorSound();
-    if (TurnChoice < 6) ++TurnChoice;
-  } else if (Pressed(1, kButtonA)) {
-    PlayDecideSound();
+  int result = ChooseInRow(&TurnChoice, 6);
+  if (result == 1) {
     TotalTurns = kTurnCounts[TurnChoice - 1];
     TurnsLeft = TotalTurns;
-    result = 1;
-  } else if (Pressed(1, kButtonB)) {
-    result = -1;
   }
   DrawHeading("ターン数");
   Speak(4, kTurnCountText);
