@@ -27,7 +27,11 @@ void ResetParticipants() {
     memset(r.bytes, 0, sizeof r.bytes);
     for (MinigameWord& w : r.words) w.i = 0;
   }
-  for (CpuWorkRecord& w : CpuWorkTable) w = CpuWorkRecord{0, 0, 0, 0, 1};
+  for (CpuWorkRecord& w : CpuWorkTable) {
+    w.counter = w.value1 = w.value2 = 0;
+    w.flag = 0;
+    w.value3 = 1;
+  }
   for (int32_t p = 1; p <= 4; ++p) {
     const PlayerRecord& player = PlayerTable[p - 1];
     ParticipantTable[p].character = player.character;

@@ -13,6 +13,9 @@
 //     });
 //   }
 //
+// It runs after h.StartUp(), or after h.StartUpWithoutMedia() when the test
+// needs no pictures or fonts (a tenth of the start-up's time; the minigame's
+// own files still load from the media folder).
 // PlayMinigame presses start on input record 1 whenever the explanation
 // screen waits for it; anything else the minigame needs (the A press that
 // leaves a result screen, a human's play) the test scripts with the
@@ -73,7 +76,7 @@ inline bool MinigameEnded() { return MinigameTestResult != 0; }
 
 // Lets the boot scene run (it reads the minigame table), seats the players
 // and from the next frame runs minigame n, starting dark as every scene
-// after another's fade-out. Call after h.StartUp().
+// after another's fade-out. Call after h.StartUp() (or StartUpWithoutMedia).
 inline void EnterMinigame(GameHarness& h, int32_t n, const MinigameSeats& seats) {
   for (int guard = 0; guard < 10 && SceneState == 0; ++guard) ASSERT_TRUE(h.Frame());
   for (int p = 0; p < 4; ++p) {
