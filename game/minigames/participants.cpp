@@ -105,6 +105,17 @@ int32_t FindTeamMember(int32_t team, int32_t k) {
 
 bool IsNewParticipantPress(int32_t p, int32_t button) { return p >= 1 && p <= 4 && IsNewButtonPress(p, button); }
 
+bool IsParticipantButtonHeld(int32_t p, int32_t button) {
+  const uint32_t* mask = p >= 1 && p <= 4 ? ButtonWord(KeyConfigTable, p, button) : nullptr;
+  return mask != nullptr && (GetDeviceButtons(KeyConfigTable[p].device) & *mask) != 0;
+}
+
+bool IsNewButtonPressOnAnyRecord(int32_t button) {
+  bool pressed = false;
+  for (int32_t record = 1; record <= 4; ++record) pressed |= IsNewButtonPress(record, button);
+  return pressed;
+}
+
 bool CpuOneChanceIn(int32_t n) { return GetRandomNumber(n - 1) == 0; }
 
 int32_t CountCpuFrame(int32_t p) { return p >= 1 && p <= 4 ? ++CpuWorkTable[p].counter : 0; }

@@ -86,6 +86,13 @@ int32_t FindTeamMember(int32_t team, int32_t k);
 // in KeyLatchTable holds a held button until it is released). False outside
 // 1..4.
 bool IsNewParticipantPress(int32_t p, int32_t button);
+// True while the button is held on participant p's own input record (no
+// latch involved). False outside 1..4.
+bool IsParticipantButtonHeld(int32_t p, int32_t button);
+// A new press of the button on any of the input records 1 to 4, CPU seats
+// included (a result screen that anybody may leave); every record's latch
+// follows its button.
+bool IsNewButtonPressOnAnyRecord(int32_t button);
 // One chance in n (n >= 1): GetRandomNumber(n - 1) == 0, one random draw.
 bool CpuOneChanceIn(int32_t n);
 // Advances p's CPU frame counter by one and returns the new count (0 outside 1..4).

@@ -180,11 +180,8 @@ int RendaOutcome() {
         --RendaOutcomeWait;
         break;
       }
-      // Any of the four input records leaves the screen, CPU seats included;
-      // every record's latch follows its button.
-      bool pressed = false;
-      for (int32_t record = 1; record <= 4; ++record) pressed |= IsNewButtonPress(record, kButtonA);
-      if (pressed) RendaOutcomeStep = 2;
+      // Any of the four input records leaves the screen, CPU seats included.
+      if (IsNewButtonPressOnAnyRecord(kButtonA)) RendaOutcomeStep = 2;
       break;
     }
     case 2: {

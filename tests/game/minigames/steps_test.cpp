@@ -9,6 +9,7 @@
 
 #include "game/minigames/minigame_steps.h"
 #include "game/shell/game_main.h"
+#include "game/shell/input_mapping.h"
 #include "tests/game/harness/game_harness.h"
 
 namespace {
@@ -121,6 +122,28 @@ TEST(StepDriver, RunsEachNumberingThroughItsSteps) {
     }
     EXPECT_EQ(FakeCalls, "LSPPPPOOU");
     EXPECT_EQ(playFrame - startFrame, 123) << "a later START banner: 1 + 100 + 21 + 1 frames";
+  });
+}
+
+TEST(ParticipantInput, HeldButtonsAndNewPressesOnTheParticipantsOwnRecords) {
+  RunGame({}, [](GameHarness& h) {
+    ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    h.HoldButton(2, kButtonB, 3);
+    ASSERT_TRUE(h.Frame());
+    EXPECT_TRUE(IsParticipantButtonHeld(2, kButtonB));
+    EXPECT_FALSE(IsParticipantButtonHeld(2, kButtonA));
+    EXPECT_FALSE(IsParticipantButtonHeld(3, kButtonB));
+    EXPECT_FALSE(IsParticipantButtonHeld(0, kButtonB));
+    EXPECT_TRUE(IsNewParticipantPress(2, kButtonB));
+    ASSERT_TRUE(h.Frame());
+    EXPECT_FALSE(IsNewParticipantPress(2, kButtonB)) << "still held";
+    EXPECT_FALSE(IsNewButtonPressOnAnyRecord(kButtonB));
+    ASSERT_TRUE(h.Frames(2));
+    EXPECT_FALSE(IsNewButtonPressOnAnyRecord(kButtonB)) << "released: the latch clears";
+    h.Tap(4, kButtonB);
+    ASSERT_TRUE(h.Frame());
+    EXPECT_TRUE(IsNewButtonPressOnAnyRecord(kButtonB)) << "a CPU seat's record counts";
+    EXPECT_FALSE(IsNewParticipantPress(5, kButtonB));
   });
 }
 
