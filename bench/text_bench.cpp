@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
         GlyphRendering(s, size, type, impl == "ours");
       });
     }
-  for (int type : {0, 2, 3})
+  for (int type : {0, 1, 2, 3})
     Register("line 16px type " + std::to_string(type) + ", 16-bit screen", {"ours", "sdl2_ttf"},
              [type](benchmark::State& s, const std::string& impl) { LineDrawing(s, type, impl == "ours"); });
 

@@ -11,9 +11,11 @@
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_create.h"
 #include "library/graphics/mem_img.h"
+#include "library/softrender/blit_entry.h"
 #include "library/softrender/simd_ops.h"
 #include "library/softrender/soft_blit.h"
 #include "library/text/font_handle.h"
+#include "library/text/glyph_blend.h"
 
 namespace {
 
@@ -120,6 +122,7 @@ bool CellPixel(uint32_t type, uint32_t value, const GlyphColours& c, uint32_t* p
 struct CellPixelTable {
   uint32_t pixel[256];
   uint8_t set[256];
+  uint32_t word[256];  // the pixel where set, else 0
 };
 
 const CellPixelTable& CellPixelsFor(uint32_t type, const GlyphColours& c) {
@@ -128,7 +131,10 @@ const CellPixelTable& CellPixelsFor(uint32_t type, const GlyphColours& c) {
   static bool valid[4] = {};
   CellPixelTable& t = tables[type];
   if (!valid[type] || made[type].text != c.text || made[type].edge != c.edge || made[type].wide != c.wide) {
-    for (uint32_t v = 0; v < 256; ++v) t.set[v] = CellPixel(type, v, c, &t.pixel[v]) ? 1 : 0;
+    for (uint32_t v = 0; v < 256; ++v) {
+      t.set[v] = CellPixel(type, v, c, &t.pixel[v]) ? 1 : 0;
+      t.word[v] = t.set[v] ? t.pixel[v] : 0;
+    }
     made[type] = c;
     valid[type] = true;
   }
@@ -278,6 +284,26 @@ void WriteGlyphPixels(const FontHandleRecord* font, const GlyphSlot& slot, int32
   }
 }
 
+// The part r of a horizontal glyph's box at (left, top) in the memory
+// cache and in dest.
+GlyphBox BoxOf(const FontHandleRecord* font, const GlyphSlot& slot, int32_t left, int32_t top, const PixelRect& r,
+               MEMIMG* dest) {
+  int32_t cellX = 0, cellY = 0;
+  GlyphCellOrigin(font, slot.cellIndex, &cellX, &cellY);
+  const int32_t bytes = dest->buffer->format->bytesPerPixel;
+  GlyphBox box;
+  box.cellPitch = font->cachePitch;
+  box.cells = font->cachePixels + static_cast<int64_t>(cellY + r.top - top) * box.cellPitch + cellX + (r.left - left);
+  box.cellsEnd = font->cachePixels + static_cast<int64_t>(font->cacheHeight) * box.cellPitch;
+  box.destPitch = dest->buffer->pitch;
+  box.dest = dest->pixels + static_cast<int64_t>(r.top) * box.destPitch + static_cast<int64_t>(r.left) * bytes;
+  box.destLeft = r.left;
+  box.destRowPixels = dest->width;
+  box.width = r.right - r.left;
+  box.height = r.bottom - r.top;
+  return box;
+}
+
 // Draws a glyph of the memory cache at its box (left, top) of w x h
 // (vertical: h x w, the cell turned a quarter turn clockwise).
 void DrawGlyphSoft(const FontHandleRecord* font, const GlyphSlot& slot, int32_t left, int32_t top, bool vertical,
@@ -293,6 +319,10 @@ void DrawGlyphSoft(const FontHandleRecord* font, const GlyphSlot& slot, int32_t 
   // The destination must have the pixel size this type writes.
   const int32_t bytes = type >= 2 || colours.wide ? 4 : 2;
   if (dest->buffer == nullptr || dest->buffer->format->bytesPerPixel != bytes) return;
+  if (type == 1 && transparent && !vertical) {
+    WriteEdgedGlyphBox(BoxOf(font, slot, left, top, r, dest), bytes, colours.text, colours.edge);
+    return;
+  }
   const CellPixelTable& table = CellPixelsFor(type, colours);
   const int32_t levelShift = type == 2 ? (colours.wide ? 28 : 20) : -1;
   if (bytes == 2)
@@ -364,6 +394,115 @@ void DrawGlyphTexture(const FontHandleRecord* font, const GlyphSlot& slot, int32
   SelectBlendGraph(savedBlend.handle, savedBlend.borderParam, savedBlend.borderRange);
   SetDrawBrightnessPacked(static_cast<uint32_t>(savedBright.red) << 16 | static_cast<uint32_t>(savedBright.green) << 8 |
                           savedBright.blue);
+}
+
+// ---------------------------------------------------------------- anti-aliased text without the work image
+
+// A glyph of a string placed on the destination.
+struct PlacedGlyph {
+  const GlyphSlot* slot;
+  int32_t left, top;
+  PixelRect drawn;  // the box cut to the drawn area
+};
+PlacedGlyph StaticPlaced[kStaticTextBytes];
+
+int32_t ClampedSum(int32_t a, int64_t b) {
+  const int64_t sum = a + b;
+  return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
+}
+
+// Anti-aliased horizontal text in copy mode without a blend mask, laid onto
+// the destination glyph by glyph. The work image would hold, inside the
+// measured rectangle, each glyph's pixels over alpha 0, and the blit lays
+// every pixel of it over the destination on its own, leaving those of
+// alpha 0. So when no two glyph boxes meet inside the drawn area, each
+// destination pixel is laid under the pixel of at most one glyph, exactly
+// as the blit of the work image would lay it. False (nothing drawn) when
+// the text must go through the work image: another draw state, vertical
+// or long text, glyphs not all cached, overlapping boxes.
+bool DrawAntialiasedTextDirect(const FontHandleRecord* f, ObjectHandle font, int32_t x, int32_t y, const char* text,
+                               uint32_t colour, uint32_t edgeColour, MEMIMG* work) {
+  if (DrawSuppressed || f->textureCache || text == nullptr || text[0] == '\0' || BlendMaskMemImg != nullptr ||
+      EffectiveBlendMode(false) != 0)
+    return false;
+  const int32_t bits = GetScreenColorBits();
+  MEMIMG* dest = SoftDrawDest();
+  if ((bits != 16 && bits != 32) || !IsMemImgValid(work) || !BlitRecordsFit(dest, work, nullptr) ||
+      SourceKindOf(work->buffer) != BlitSource::Alpha ||
+      work->buffer->depthKind != (bits == 32 ? MemImgDepth32 : MemImgDepth16) ||
+      work->buffer->format->bytesPerPixel != 4)
+    return false;
+  const int32_t bytes = TextBytes(text, -1);
+  if (bytes > kStaticTextBytes) return false;
+  int32_t count = 0;
+  if (PrepareFontText(-1, text, font, StaticRecords, &count) != 0) return false;
+
+  // The walk of the measure: the glyphs' places and the advance.
+  double pen = 0.0;
+  int32_t placed = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t* record = StaticRecords + i * 3;
+    const GlyphCodeEntry& entry = f->codes[CodeOf(record)];
+    if (!entry.cached) return false;
+    const GlyphSlot& slot = *entry.slot;
+    if (!IsBlank(record) && slot.width > 0 && slot.height > 0) {
+      PlacedGlyph& g = StaticPlaced[placed++];
+      g.slot = &slot;
+      g.left = ClampedSum(x, static_cast<int64_t>(DoubleToIntTrunc(pen)) + slot.originX);
+      g.top = ClampedSum(y, slot.topOffset);
+    }
+    pen += slot.advance + f->spacing;
+  }
+  // The measured rectangle, cut to the work image, at (x, y) within the
+  // draw area: what the blit would draw.
+  const int32_t width = std::min(DoubleToIntTrunc(pen), work->width), height = std::min(f->lineHeight, work->height);
+  work->buffer->transColor = 0;
+  if (width <= 0 || height <= 0) return true;
+  PixelRect area = {x, y, ClampedSum(x, width), ClampedSum(y, height)};
+  const PixelRect destRect = {0, 0, dest->width, dest->height};
+  ClipRectToArea(&area, &DrawClipRect);
+  ClipRectToArea(&area, &destRect);
+  if (area.left >= area.right || area.top >= area.bottom) return true;
+
+  // Boxes cut to the area, each wholly right of the ones before it.
+  int32_t right = INT32_MIN, drawn = 0;
+  for (int32_t i = 0; i < placed; ++i) {
+    PlacedGlyph& g = StaticPlaced[i];
+    const int32_t l = std::max(g.left, area.left), t = std::max(g.top, area.top);
+    const int32_t r = std::min(ClampedSum(g.left, g.slot->width), area.right);
+    const int32_t b = std::min(ClampedSum(g.top, g.slot->height), area.bottom);
+    if (l >= r || t >= b) continue;
+    if (l < right) return false;
+    right = r;
+    PlacedGlyph& out = StaticPlaced[drawn++];
+    out.slot = g.slot;
+    out.left = g.left;
+    out.top = g.top;
+    out.drawn.left = l;
+    out.drawn.top = t;
+    out.drawn.right = r;
+    out.drawn.bottom = b;
+  }
+
+  uint32_t textScreen = 0, edgeScreen = 0, unused = 0;
+  BrightColour(colour, &textScreen, &unused);
+  BrightColour(edgeColour, &edgeScreen, &unused);
+  const uint32_t black = MakeScreenColor(0, 0, 0);
+  const GlyphColours colours = {textScreen & ~black, edgeScreen & ~black, bits == 32};
+  const uint32_t type = f->type & 3;
+  const CellPixelTable& table = CellPixelsFor(type, colours);
+  // The pixels are worked out rather than looked up where the colours
+  // leave the alpha bits clear.
+  GlyphInk ink = {GlyphInkKind::Table, table.word, colours.text, colours.edge};
+  const uint32_t alphaBits = bits == 32 ? 0xFF000000u : 0xFFFF0000u;
+  if (type == 2 && (colours.text & alphaBits) == 0) ink.kind = GlyphInkKind::Levels;
+  if (type == 3 && bits == 16 && ((colours.text | colours.edge) & alphaBits) == 0) ink.kind = GlyphInkKind::Levels;
+  const int32_t pixelBytes = bits == 32 ? 4 : 2;
+  for (int32_t i = 0; i < drawn; ++i) {
+    const PlacedGlyph& g = StaticPlaced[i];
+    BlendGlyphBox(BoxOf(f, *g.slot, g.left, g.top, g.drawn, dest), pixelBytes, ink);
+  }
+  return true;
 }
 
 }  // namespace
@@ -485,9 +624,10 @@ int G_Soft_DrawFontText(ObjectHandle font, int32_t x, int32_t y, const char* tex
                      vertical, nullptr);
     return 0;
   }
+  MEMIMG* work = &GlyphWorkMemImg[antialiased ? 1 : 0];
+  if (antialiased && !vertical && DrawAntialiasedTextDirect(f, font, x, y, text, colour, edgeColour, work)) return 0;
   int32_t size[2] = {0, 0};
   DrawFontTextCore(0, 0, 0, 0, 1.0, 1.0, text, colour, nullptr, nullptr, 0, font, edgeColour, -1, vertical, size);
-  MEMIMG* work = &GlyphWorkMemImg[antialiased ? 1 : 0];
   if (!IsMemImgValid(work)) return 0;
   // The work image is screen-sized: text beyond it is cut there.
   const PixelRect measured = {0, 0, std::min(size[0], work->width), std::min(size[1], work->height)};
