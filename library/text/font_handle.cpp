@@ -316,6 +316,7 @@ int DeleteFontHandle(ObjectHandle handle) {
   if (f == nullptr) return -1;
   if (f->font != nullptr) DeleteObject(f->font);
   TrackedFree(f->cachePixels);
+  TrackedFree(f->inkPixels);
   // The part first: it shares the glyph graph's pixels.
   if (f->edgeGraph != -1) FreeGraph(f->edgeGraph);
   if (f->glyphGraph != -1) FreeGraph(f->glyphGraph);

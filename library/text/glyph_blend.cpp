@@ -43,37 +43,39 @@ namespace {
 struct Sse2Isa {
   using Ops = Sse2Ops;
   using V = __m128i;
-  static V Widen(const uint64_t* q) {
-    return _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<int64_t>(q[0])), _mm_setzero_si128());
+  // A chunk's eight cell values (those outside keep cleared) in 16-bit
+  // lanes; false when all are 0.
+  static bool Cells(const uint8_t* p, const uint8_t* keep, V* c) {
+    V bytes = _mm_loadl_epi64(reinterpret_cast<const V*>(p));
+    if (keep != nullptr) bytes = _mm_and_si128(bytes, _mm_loadl_epi64(reinterpret_cast<const V*>(keep)));
+    if (IsZero(bytes)) return false;
+    *c = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
+    return true;
   }
+  static V Keep16(const uint8_t* keep) {
+    const V k = _mm_loadl_epi64(reinterpret_cast<const V*>(keep));
+    return _mm_unpacklo_epi8(k, k);
+  }
+  static V Keep32(const uint8_t* keep, int half) {
+    const V k = Keep16(keep);
+    return half == 0 ? _mm_unpacklo_epi16(k, k) : _mm_unpackhi_epi16(k, k);
+  }
+  static bool IsZero(V v) { return _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) == 0xFFFF; }
   static V Widen32(V c16, int half) {
     return half == 0 ? _mm_unpacklo_epi16(c16, _mm_setzero_si128()) : _mm_unpackhi_epi16(c16, _mm_setzero_si128());
   }
   static V UnpackLo8(V v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
   static V UnpackHi8(V v) { return _mm_unpackhi_epi8(v, _mm_setzero_si128()); }
   static V PackUs16(V a, V b) { return _mm_packus_epi16(a, b); }
+  static V PackSigned32(V a, V b) { return _mm_packs_epi32(a, b); }
   static V SpreadAlpha(V v) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xFF), 0xFF); }
-  // The work pixels of eight cell values, put together in registers (a
+  // words[values[i]] for the eight values, put together in registers (a
   // vector loaded from words just stored one by one would wait for the
   // stores).
-  static V Quotient(V n, V d) {
-    const V zero = _mm_setzero_si128();
-    d = Ops::Or(d, Ops::And(Ops::CmpEq16(d, zero), Ops::Set16(1)));
-    auto half = [&](V n32, V d32) { return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n32), _mm_cvtepi32_ps(d32))); };
-    return _mm_packs_epi32(half(_mm_unpacklo_epi16(n, zero), _mm_unpacklo_epi16(d, zero)),
-                           half(_mm_unpackhi_epi16(n, zero), _mm_unpackhi_epi16(d, zero)));
-  }
-  static void LookUp8888(const uint64_t* q, const uint32_t* words, V* s) {
-    auto w = [&](int i) { return _mm_cvtsi32_si128(static_cast<int32_t>(words[q[0] >> 8 * i & 0xFF])); };
-    s[0] = _mm_unpacklo_epi64(_mm_unpacklo_epi32(w(0), w(1)), _mm_unpacklo_epi32(w(2), w(3)));
-    s[1] = _mm_unpacklo_epi64(_mm_unpacklo_epi32(w(4), w(5)), _mm_unpacklo_epi32(w(6), w(7)));
-  }
-  static void LookUp565(const uint64_t* q, const uint32_t* words, V* s, V* a) {
-    V w[2];
-    LookUp8888(q, words, w);
-    *s = Ops::PackLow16(w[0], w[1]);
-    // (Bits 24 to 31 of a 16-bit work pixel are 0.)
-    *a = _mm_packs_epi32(Ops::Srl32<16>(w[0]), Ops::Srl32<16>(w[1]));
+  static void Gather(const uint16_t* values, const uint32_t* words, V* w) {
+    auto at = [&](int i) { return _mm_cvtsi32_si128(static_cast<int32_t>(words[values[i]])); };
+    w[0] = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(0), at(1)), _mm_unpacklo_epi32(at(2), at(3)));
+    w[1] = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(4), at(5)), _mm_unpacklo_epi32(at(6), at(7)));
   }
 };
 
@@ -95,18 +97,29 @@ void WriteEdgedGlyphBox(const GlyphBox& box, int32_t pixelBytes, uint32_t text, 
 #endif
 }
 
-void BlendGlyphBox(const GlyphBox& box, int32_t pixelBytes, const GlyphInk& ink) {
+void BlendGlyphBoxes(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, const GlyphInk& ink) {
 #if defined(__SSE2__)
   if (BlitUseAvx2) {
-    BlendGlyphBoxAvx2(box, pixelBytes, ink);
+    BlendGlyphBoxesAvx2(boxes, count, pixelBytes, ink);
     return;
   }
-  glyph_simd::Blend<Sse2Isa>(box, pixelBytes, ink);
+  glyph_simd::Blend<Sse2Isa>(boxes, count, pixelBytes, ink);
 #else
-  const uint32_t* words = ink.words;
-  for (int32_t y = 0; y < box.height; ++y)
-    for (int32_t x = 0; x < box.width; ++x)
-      BlendGlyphPixel(box.dest + static_cast<int64_t>(y) * box.destPitch + x * pixelBytes, pixelBytes,
-                      words[box.cells[static_cast<int64_t>(y) * box.cellPitch + x]]);
+  for (int32_t i = 0; i < count; ++i) {
+    const GlyphBox& box = boxes[i];
+    for (int32_t y = 0; y < box.height; ++y)
+      for (int32_t x = 0; x < box.width; ++x) {
+        const int64_t at = static_cast<int64_t>(y) * box.cellPitch + x;
+        uint32_t word = ink.words[box.cells[at]];
+        if (ink.kind == GlyphInkKind::Inked) {
+          uint16_t weight = 0, colour = 0;
+          std::memcpy(&weight, box.cells + 2 * at, 2);
+          std::memcpy(&colour, box.colours + 2 * at, 2);
+          word = colour | static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16;
+          if (pixelBytes == 4) std::memcpy(&word, box.cells + 4 * at, 4);
+        }
+        BlendGlyphPixel(box.dest + static_cast<int64_t>(y) * box.destPitch + x * pixelBytes, pixelBytes, word);
+      }
+  }
 #endif
 }

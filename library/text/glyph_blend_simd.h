@@ -14,69 +14,64 @@
 
 namespace glyph_simd {
 
-// Calls chunk(dest, cells) for the row's pixels Q x 8 at a time: cells holds
-// Q words of eight cell values (the first in the low byte), 0 for pixels
-// outside the part of the row the call is for; dest is the first pixel of
-// the chunk. The last pixels of a row are taken as a chunk reaching past
-// the box when the cells and the destination row reach that far, else as
-// the row's last chunk with the pixels already done cleared (a load that
-// overlaps the store just made waits for it, so that comes second), else
-// one at a time through single(dest, value).
-template <int Q, typename Chunk, typename Single>
+// Calls chunk(dest, at, keep) for the box's pixels N at a time: dest is the
+// chunk's first pixel, at its cell's index from the box's first cell, and
+// keep null for a chunk wholly inside the box, else N bytes, 0xFF for the
+// pixels the call is for and 0 for the others (which the chunk must leave).
+// A row's last pixels are taken as a chunk reaching past the box when the
+// cells and the destination row reach that far, else as the row's last
+// chunk without the pixels already done (a load that overlaps the store
+// just made waits for it, so that comes second), else one at a time
+// through single(dest, at).
+template <int N, typename Chunk, typename Single>
 inline void ForEachChunk(const GlyphBox& box, int32_t pixelBytes, Chunk chunk, Single single) {
-  constexpr int32_t n = 8 * Q;
-  const int32_t w = box.width;
-  const int32_t whole = w - w % n;
-  const bool pastBox = box.destRowPixels - box.destLeft >= whole + n;
-  for (int32_t y = 0; y < box.height; ++y) {
-    const uint8_t* cells = box.cells + static_cast<int64_t>(y) * box.cellPitch;
-    uint8_t* dest = box.dest + static_cast<int64_t>(y) * box.destPitch;
-    uint64_t q[Q];
-    auto any = [&q]() {
-      uint64_t bits = 0;
-      for (int k = 0; k < Q; ++k) bits |= q[k];
-      return bits != 0;
-    };
-    for (int32_t i = 0; i < whole; i += n) {
-      std::memcpy(q, cells + i, sizeof q);
-      if (any()) chunk(dest + i * pixelBytes, q);
-    }
-    if (whole == w) continue;
-    // keepFrom..keepTo: the chunk's pixels that belong to this call.
-    int32_t start = 0, keepFrom = 0, keepTo = 0;
-    if (pastBox && box.cellsEnd - (cells + whole) >= n) {
-      start = whole, keepFrom = 0, keepTo = w - whole;
-    } else if (w >= n) {
-      start = w - n, keepFrom = whole - start, keepTo = n;
+  const int32_t w = box.width, whole = w - w % N;
+  // The row's last chunk: from start (-1 none, -2 pixels one at a time).
+  int32_t start = -1;
+  alignas(16) uint8_t keep[N] = {};
+  if (whole != w) {
+    const int64_t lastRow = static_cast<int64_t>(box.height - 1) * box.cellPitch;
+    int32_t from = 0, to = 0;
+    if (box.destRowPixels - box.destLeft >= whole + N &&
+        box.cellsEnd - box.cells >= (lastRow + whole + N) * box.cellBytes) {
+      start = whole, to = w - whole;
+    } else if (w >= N) {
+      start = w - N, from = whole - start, to = N;
     } else {
-      for (int32_t i = 0; i < w; ++i)
-        if (cells[i] != 0) single(dest + i * pixelBytes, cells[i]);
-      continue;
+      start = -2;
     }
-    std::memcpy(q, cells + start, sizeof q);
-    for (int k = 0; k < Q; ++k) {
-      const int32_t from = keepFrom - 8 * k, to = keepTo - 8 * k;  // within this word
-      const uint64_t high = to >= 8 ? ~uint64_t{0} : to <= 0 ? 0 : ~uint64_t{0} >> 8 * (8 - to);
-      const uint64_t low = from <= 0 ? ~uint64_t{0} : from >= 8 ? 0 : ~uint64_t{0} << 8 * from;
-      q[k] &= high & low;
+    for (int32_t k = from; k < to; ++k) keep[k] = 0xFF;
+  }
+  int64_t row = 0;
+  uint8_t* dest = box.dest;
+  for (int32_t y = 0; y < box.height; ++y, row += box.cellPitch, dest += box.destPitch) {
+    for (int32_t i = 0; i < whole; i += N) chunk(dest + i * pixelBytes, row + i, static_cast<const uint8_t*>(nullptr));
+    if (start >= 0) {
+      chunk(dest + start * pixelBytes, row + start, static_cast<const uint8_t*>(keep));
+    } else if (start == -2) {
+      for (int32_t i = 0; i < w; ++i) single(dest + i * pixelBytes, row + i);
     }
-    if (any()) chunk(dest + start * pixelBytes, q);
   }
 }
 
-// One vector of RGB565 work pixels (colour s, alpha a, in 16-bit lanes)
-// over RGB565 pixels d.
+// RGB565 colours s mixed into RGB565 pixels d with the weights w2 (2 x
+// alpha; 512 gives s itself), in 16-bit lanes.
 template <class Ops, class V = typename Ops::V>
-inline V Over565(V s, V a, V d, bool maybeOpaque) {
-  const V m5 = Ops::Set16(31), m6 = Ops::Set16(63), w2 = Ops::Add16(a, a);
+inline V Mix565(V s, V w2, V d) {
+  const V m5 = Ops::Set16(31), m6 = Ops::Set16(63);
   const V r = SimdMix16<Ops>(Ops::template Srl16<11>(s), Ops::template Srl16<11>(d), w2);
   const V g = SimdMix16<Ops>(Ops::And(Ops::template Srl16<5>(s), m6), Ops::And(Ops::template Srl16<5>(d), m6), w2);
   const V b = SimdMix16<Ops>(Ops::And(s, m5), Ops::And(d, m5), w2);
-  const V mixed = Ops::Or(Ops::Or(Ops::template Sll16<11>(r), Ops::template Sll16<5>(g)), b);
-  return maybeOpaque ? SimdSelect<Ops>(Ops::CmpEq16(a, Ops::Set16(255)), s, mixed) : mixed;
+  return Ops::Or(Ops::Or(Ops::template Sll16<11>(r), Ops::template Sll16<5>(g)), b);
 }
 
-// One vector of 32-bit work pixels (alpha in byte 3) over pixels d.
+// 16-bit work pixels (colours s, alphas a) over RGB565 pixels d.
+template <class Ops, class V = typename Ops::V>
+inline V Over565(V s, V a, V d) {
+  return SimdSelect<Ops>(Ops::CmpEq16(a, Ops::Set16(255)), s, Mix565<Ops>(s, Ops::Add16(a, a), d));
+}
+
+// 32-bit work pixels (alpha in byte 3) over pixels d.
 template <class Isa, class V = typename Isa::Ops::V>
 inline V Over8888(V s, V d) {
   using Ops = typename Isa::Ops;
@@ -88,104 +83,137 @@ inline V Over8888(V s, V d) {
   return SimdSelect<Ops>(Ops::CmpEq32(Ops::And(s, top), top), s, kept);
 }
 
+// The work pixels of a chunk's cell values c (16-bit lanes), looked up:
+// 16-bit colours and alphas, or 32-bit pixels (two vectors).
+template <class Isa, class V = typename Isa::Ops::V>
+inline void LookUp(V c, const uint32_t* words, V* w) {
+  using Ops = typename Isa::Ops;
+  alignas(32) uint16_t values[Ops::kBytes / 2];
+  Ops::Store(values, c);
+  Isa::Gather(values, words, w);
+}
+
 template <class Isa>
 inline void WriteEdged(const GlyphBox& box, int32_t pixelBytes, uint32_t text, uint32_t edge) {
   using Ops = typename Isa::Ops;
   using V = typename Ops::V;
-  constexpr int Q = Ops::kBytes / 16;
-  auto single = [&](uint8_t* at, uint8_t value) { WriteEdgedGlyphPixel(at, pixelBytes, value, text, edge); };
-  const V one = Ops::Set16(1), two = Ops::Set16(2);
+  constexpr int N = Ops::kBytes / 2;
+  auto single = [&](uint8_t* to, int64_t at) { WriteEdgedGlyphPixel(to, pixelBytes, box.cells[at], text, edge); };
   if (pixelBytes == 2) {
     const V t = Ops::Set16(static_cast<uint16_t>(text)), e = Ops::Set16(static_cast<uint16_t>(edge));
-    ForEachChunk<Q>(box, 2, [&](uint8_t* dest, const uint64_t* q) {
-      const V c = Isa::Widen(q);
-      Ops::Store(dest, SimdSelect<Ops>(Ops::CmpEq16(c, one), t, SimdSelect<Ops>(Ops::CmpEq16(c, two), e, Ops::Load(dest))));
+    ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+      V c;
+      if (!Isa::Cells(box.cells + at, keep, &c)) return;
+      const V isText = Ops::CmpEq16(c, Ops::Set16(1)), isEdge = Ops::CmpEq16(c, Ops::Set16(2));
+      Ops::Store(dest, SimdSelect<Ops>(isText, t, SimdSelect<Ops>(isEdge, e, Ops::Load(dest))));
     }, single);
     return;
   }
   const V t = Ops::Set32(text), e = Ops::Set32(edge);
-  ForEachChunk<Q>(box, 4, [&](uint8_t* dest, const uint64_t* q) {
-    const V c = Isa::Widen(q);
+  ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+    V c;
+    if (!Isa::Cells(box.cells + at, keep, &c)) return;
     for (int half = 0; half < 2; ++half) {
       const V c32 = Isa::Widen32(c, half);
-      uint8_t* at = dest + Ops::kBytes * half;
-      Ops::Store(at, SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(1)), t,
-                                     SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(2)), e, Ops::Load(at))));
+      uint8_t* to = dest + Ops::kBytes * half;
+      Ops::Store(to, SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(1)), t,
+                                     SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(2)), e, Ops::Load(to))));
     }
-    (void)one, (void)two;
   }, single);
-}
-
-// The work pixels of cell values c (16-bit lanes) of a glyph over its edge,
-// as RGB565 colours and alphas.
-template <class Isa, class V = typename Isa::Ops::V>
-inline void OverEdge565(V c, const V* edge, const V* diff, V* s, V* a) {
-  using Ops = typename Isa::Ops;
-  const V fifteen = Ops::Set16(15), zero = Ops::Zero();
-  const V g = Ops::And(c, fifteen), e = Ops::template Srl16<4>(c);
-  const V level = Ops::Add16(Ops::template Sll16<4>(g), Ops::MulLo16(Ops::Sub16(fifteen, g), e));
-  const V t = Isa::Quotient(Ops::template Sll16<12>(g), level);
-  V ch[3];
-  for (int k = 0; k < 3; ++k) ch[k] = Ops::Add16(edge[k], Ops::template Sra16<8>(Ops::MulLo16(diff[k], t)));
-  *s = Ops::Or(Ops::Or(Ops::template Sll16<11>(ch[0]), Ops::template Sll16<5>(ch[1])), ch[2]);
-  // 16e where g is 0 (the level is 15e there), 255 where g is 15 (240).
-  *a = Ops::Add16(Ops::Add16(level, Ops::And(Ops::CmpEq16(g, zero), e)),
-                  Ops::And(Ops::CmpEq16(g, fifteen), fifteen));
 }
 
 template <class Isa>
-inline void Blend(const GlyphBox& box, int32_t pixelBytes, const GlyphInk& ink) {
+inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
   using Ops = typename Isa::Ops;
   using V = typename Ops::V;
-  constexpr int Q = Ops::kBytes / 16;
-  const uint32_t* words = ink.words;
-  auto single = [&](uint8_t* at, uint8_t value) { BlendGlyphPixel(at, pixelBytes, words[value]); };
-  const V fifteen = Ops::Set16(15);
+  constexpr int N = Ops::kBytes / 2;
   if (pixelBytes == 2) {
-    if (ink.kind == GlyphInkKind::Levels) {
-      // Alpha (v & 15) x 16: never 255.
-      const V colour = Ops::Set16(static_cast<uint16_t>(words[1]));
-      ForEachChunk<Q>(box, 2, [&](uint8_t* dest, const uint64_t* q) {
-        const V a = Ops::template Sll16<4>(Ops::And(Isa::Widen(q), fifteen));
-        Ops::Store(dest, Over565<Ops>(colour, a, Ops::Load(dest), false));
-      }, single);
-    } else if (ink.kind == GlyphInkKind::OverEdge) {
-      V edge[3], diff[3];
-      for (int k = 0; k < 3; ++k) {
-        const int shift = k == 0 ? 11 : k == 1 ? 5 : 0, mask = k == 1 ? 63 : 31;
-        const int te = static_cast<int>(ink.text >> shift) & mask, ee = static_cast<int>(ink.edge >> shift) & mask;
-        edge[k] = Ops::Set16(static_cast<uint16_t>(ee));
-        diff[k] = Ops::Set16(static_cast<uint16_t>(te - ee));
-      }
-      ForEachChunk<Q>(box, 2, [&](uint8_t* dest, const uint64_t* q) {
-        V s, a;
-        OverEdge565<Isa>(Isa::Widen(q), edge, diff, &s, &a);
-        Ops::Store(dest, Over565<Ops>(s, a, Ops::Load(dest), true));
-      }, single);
-    } else {
-      ForEachChunk<Q>(box, 2, [&](uint8_t* dest, const uint64_t* q) {
-        V s, a;
-        Isa::LookUp565(q, words, &s, &a);
-        Ops::Store(dest, Over565<Ops>(s, a, Ops::Load(dest), true));
-      }, single);
-    }
+    auto single = [&](uint8_t* to, int64_t at) {
+      uint16_t weight = 0, colour = 0;
+      std::memcpy(&weight, box.cells + 2 * at, 2);
+      std::memcpy(&colour, box.colours + 2 * at, 2);
+      BlendGlyphPixel(to, 2, colour | static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16);
+    };
+    ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+      V w2 = Ops::Load(box.cells + 2 * at);
+      if (keep != nullptr) w2 = Ops::And(w2, Isa::Keep16(keep));
+      if (Isa::IsZero(w2)) return;
+      Ops::Store(dest, Mix565<Ops>(Ops::Load(box.colours + 2 * at), w2, Ops::Load(dest)));
+    }, single);
     return;
   }
-  const V colour = Ops::Set32(words[1] & 0x00FFFFFFu);
-  const bool levels = ink.kind == GlyphInkKind::Levels;
-  ForEachChunk<Q>(box, 4, [&](uint8_t* dest, const uint64_t* q) {
+  auto single = [&](uint8_t* to, int64_t at) {
+    uint32_t word = 0;
+    std::memcpy(&word, box.cells + 4 * at, 4);
+    BlendGlyphPixel(to, 4, word);
+  };
+  ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
     V s[2];
-    if (levels) {
-      const V c = Ops::And(Isa::Widen(q), fifteen);
-      for (int half = 0; half < 2; ++half) s[half] = Ops::Or(Ops::template Sll32<28>(Isa::Widen32(c, half)), colour);
-    } else {
-      Isa::LookUp8888(q, words, s);
-    }
     for (int half = 0; half < 2; ++half) {
-      uint8_t* at = dest + Ops::kBytes * half;
-      Ops::Store(at, Over8888<Isa>(s[half], Ops::Load(at)));
+      s[half] = Ops::Load(box.cells + 4 * at + Ops::kBytes * half);
+      if (keep != nullptr) s[half] = Ops::And(s[half], Isa::Keep32(keep, half));
+    }
+    if (Isa::IsZero(Ops::And(Ops::Or(s[0], s[1]), Ops::Set32(0xFF000000u)))) return;
+    for (int half = 0; half < 2; ++half) {
+      uint8_t* to = dest + Ops::kBytes * half;
+      Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
     }
   }, single);
+}
+
+template <class Isa>
+inline void Blend(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, const GlyphInk& ink) {
+  using Ops = typename Isa::Ops;
+  using V = typename Ops::V;
+  constexpr int N = Ops::kBytes / 2;
+  const uint32_t* words = ink.words;
+  const V fifteen = Ops::Set16(15);
+  for (int32_t i = 0; i < count; ++i) {
+    const GlyphBox& box = boxes[i];
+    if (ink.kind == GlyphInkKind::Inked) {
+      BlendInked<Isa>(box, pixelBytes);
+      continue;
+    }
+    auto single = [&](uint8_t* to, int64_t at) { BlendGlyphPixel(to, pixelBytes, words[box.cells[at]]); };
+    const bool levels = ink.kind == GlyphInkKind::Levels;
+    if (pixelBytes == 2) {
+      const V colour = Ops::Set16(static_cast<uint16_t>(words[1]));
+      ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+        V c;
+        if (!Isa::Cells(box.cells + at, keep, &c)) return;
+        if (levels) {
+          // Alpha (v & 15) x 16: never 255.
+          const V a = Ops::template Sll16<4>(Ops::And(c, fifteen));
+          Ops::Store(dest, Mix565<Ops>(colour, Ops::Add16(a, a), Ops::Load(dest)));
+          return;
+        }
+        V w[2];
+        LookUp<Isa>(c, words, w);
+        // (Bits 24 to 31 of a 16-bit work pixel are 0.)
+        const V s = Ops::PackLow16(w[0], w[1]);
+        const V a = Isa::PackSigned32(Ops::template Srl32<16>(w[0]), Ops::template Srl32<16>(w[1]));
+        Ops::Store(dest, Over565<Ops>(s, a, Ops::Load(dest)));
+      }, single);
+      continue;
+    }
+    const V colour = Ops::Set32(words[1] & 0x00FFFFFFu);
+    ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+      V c;
+      if (!Isa::Cells(box.cells + at, keep, &c)) return;
+      V s[2];
+      if (levels) {
+        c = Ops::And(c, fifteen);
+        for (int half = 0; half < 2; ++half)
+          s[half] = Ops::Or(Ops::template Sll32<28>(Isa::Widen32(c, half)), colour);
+      } else {
+        LookUp<Isa>(c, words, s);
+      }
+      for (int half = 0; half < 2; ++half) {
+        uint8_t* to = dest + Ops::kBytes * half;
+        Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
+      }
+    }, single);
+  }
 }
 
 }  // namespace glyph_simd

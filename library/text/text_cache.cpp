@@ -292,9 +292,11 @@ GlyphBox BoxOf(const FontHandleRecord* font, const GlyphSlot& slot, int32_t left
   GlyphCellOrigin(font, slot.cellIndex, &cellX, &cellY);
   const int32_t bytes = dest->buffer->format->bytesPerPixel;
   GlyphBox box;
+  box.cellBytes = 1;
   box.cellPitch = font->cachePitch;
   box.cells = font->cachePixels + static_cast<int64_t>(cellY + r.top - top) * box.cellPitch + cellX + (r.left - left);
   box.cellsEnd = font->cachePixels + static_cast<int64_t>(font->cacheHeight) * box.cellPitch;
+  box.colours = nullptr;
   box.destPitch = dest->buffer->pitch;
   box.dest = dest->pixels + static_cast<int64_t>(r.top) * box.destPitch + static_cast<int64_t>(r.left) * bytes;
   box.destLeft = r.left;
@@ -405,10 +407,63 @@ struct PlacedGlyph {
   PixelRect drawn;  // the box cut to the drawn area
 };
 PlacedGlyph StaticPlaced[kStaticTextBytes];
+GlyphBox StaticBoxes[kStaticTextBytes];
 
 int32_t ClampedSum(int32_t a, int64_t b) {
   const int64_t sum = a + b;
   return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
+}
+
+// Makes the font's room for inked glyphs when it has none. False without it.
+bool PrepareGlyphInks(FontHandleRecord* f) {
+  if (f->inkPixels != nullptr) return true;
+  const int32_t count = std::min(f->slotCount, kMaxGlyphInks);
+  // (The colours of a 16-bit glyph are read a vector's width past its
+  // weights' start, so past the last entry's end for the smallest cells.)
+  const int64_t bytes = int64_t{kInkBytesPerPixel} * f->cellSize * f->cellSize * count + 64;
+  if (count <= 0 || bytes > 0x7FFFFFFF) return false;
+  f->inkPixels = static_cast<uint8_t*>(TrackedCalloc(static_cast<size_t>(bytes), __FILE__, __LINE__));
+  if (f->inkPixels == nullptr) return false;
+  f->inkCount = count;
+  for (GlyphInkEntry& entry : f->inks) entry.bits = 0;
+  return true;
+}
+
+// Points box (the part r of the glyph at (left, top), made by BoxOf) at
+// the glyph inked for the colours, inked now when its entry holds another
+// slot or other colours.
+void InkBox(FontHandleRecord* f, const GlyphSlot& slot, int32_t left, int32_t top, const PixelRect& r,
+            const GlyphColours& c, const uint32_t* words, GlyphBox* box) {
+  const int32_t side = f->cellSize, bits = c.wide ? 32 : 16;
+  const int64_t area = static_cast<int64_t>(side) * side;
+  const int32_t index = slot.cellIndex % f->inkCount;
+  GlyphInkEntry& entry = f->inks[index];
+  uint8_t* ink = f->inkPixels + kInkBytesPerPixel * area * index;
+  if (entry.bits != bits || entry.slot != slot.cellIndex || entry.text != c.text || entry.edge != c.edge) {
+    int32_t cellX = 0, cellY = 0;
+    GlyphCellOrigin(f, slot.cellIndex, &cellX, &cellY);
+    for (int32_t y = 0; y < slot.height; ++y) {
+      const uint8_t* cells = f->cachePixels + static_cast<int64_t>(cellY + y) * f->cachePitch + cellX;
+      for (int32_t x = 0; x < slot.width; ++x) {
+        const uint32_t word = words[cells[x]];
+        const int64_t at = static_cast<int64_t>(y) * side + x;
+        if (c.wide) {
+          std::memcpy(ink + 4 * at, &word, 4);
+          continue;
+        }
+        const uint16_t colour = static_cast<uint16_t>(word), weight = InkWeight(word >> 16 & 0xFF);
+        std::memcpy(ink + 2 * at, &colour, 2);
+        std::memcpy(ink + 2 * (area + at), &weight, 2);
+      }
+    }
+    entry = {slot.cellIndex, bits, c.text, c.edge};
+  }
+  const int64_t at = static_cast<int64_t>(r.top - top) * side + (r.left - left);
+  box->cellBytes = c.wide ? 4 : 2;
+  box->cellPitch = side;
+  box->cellsEnd = f->inkPixels + kInkBytesPerPixel * area * f->inkCount;
+  box->cells = ink + box->cellBytes * (c.wide ? at : area + at);
+  box->colours = c.wide ? nullptr : ink + 2 * at;
 }
 
 // Anti-aliased horizontal text in copy mode without a blend mask, laid onto
@@ -420,7 +475,7 @@ int32_t ClampedSum(int32_t a, int64_t b) {
 // as the blit of the work image would lay it. False (nothing drawn) when
 // the text must go through the work image: another draw state, vertical
 // or long text, glyphs not all cached, overlapping boxes.
-bool DrawAntialiasedTextDirect(const FontHandleRecord* f, ObjectHandle font, int32_t x, int32_t y, const char* text,
+bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x, int32_t y, const char* text,
                                uint32_t colour, uint32_t edgeColour, MEMIMG* work) {
   if (DrawSuppressed || f->textureCache || text == nullptr || text[0] == '\0' || BlendMaskMemImg != nullptr ||
       EffectiveBlendMode(false) != 0)
@@ -491,17 +546,17 @@ bool DrawAntialiasedTextDirect(const FontHandleRecord* f, ObjectHandle font, int
   const GlyphColours colours = {textScreen & ~black, edgeScreen & ~black, bits == 32};
   const uint32_t type = f->type & 3;
   const CellPixelTable& table = CellPixelsFor(type, colours);
-  // The pixels are worked out rather than looked up where the colours
-  // leave the alpha bits clear.
-  GlyphInk ink = {GlyphInkKind::Table, table.word, colours.text, colours.edge};
-  const uint32_t alphaBits = bits == 32 ? 0xFF000000u : 0xFFFF0000u;
-  if (type == 2 && (colours.text & alphaBits) == 0) ink.kind = GlyphInkKind::Levels;
-  if (type == 3 && bits == 16 && ((colours.text | colours.edge) & alphaBits) == 0) ink.kind = GlyphInkKind::Levels;
-  const int32_t pixelBytes = bits == 32 ? 4 : 2;
+  // Coverage levels give their pixels without a look-up while the colour
+  // leaves the alpha bits clear; a glyph over its edge is inked.
+  GlyphInk ink = {GlyphInkKind::Table, table.word};
+  if (type == 2 && (colours.text & (bits == 32 ? 0xFF000000u : 0xFFFF0000u)) == 0) ink.kind = GlyphInkKind::Levels;
+  if (type == 3 && PrepareGlyphInks(f)) ink.kind = GlyphInkKind::Inked;
   for (int32_t i = 0; i < drawn; ++i) {
     const PlacedGlyph& g = StaticPlaced[i];
-    BlendGlyphBox(BoxOf(f, *g.slot, g.left, g.top, g.drawn, dest), pixelBytes, ink);
+    StaticBoxes[i] = BoxOf(f, *g.slot, g.left, g.top, g.drawn, dest);
+    if (ink.kind == GlyphInkKind::Inked) InkBox(f, *g.slot, g.left, g.top, g.drawn, colours, table.word, &StaticBoxes[i]);
   }
+  BlendGlyphBoxes(StaticBoxes, drawn, bits == 32 ? 4 : 2, ink);
   return true;
 }
 
@@ -615,7 +670,7 @@ int G_D3D_DrawFontText(ObjectHandle font, int32_t x, int32_t y, const char* text
 
 int G_Soft_DrawFontText(ObjectHandle font, int32_t x, int32_t y, const char* text, uint32_t colour,
                         uint32_t edgeColour, int32_t vertical) {
-  const FontHandleRecord* f = GetFontHandleRecord(font);
+  FontHandleRecord* f = GetFontHandleRecord(font);
   if (f == nullptr) return 0;
   const bool antialiased = (f->type & FontTypeAntialiased) != 0;
   if (!antialiased && (DrawBlendMode == 0 || (DrawBlendMode == 1 && DrawBlendParam == 255))) {
