@@ -176,7 +176,10 @@ GlyphCacheLayout ComputeGlyphCacheLayout(int32_t maxCharWidth, int32_t textHeigh
 }
 
 void GlyphCellOrigin(const FontHandleRecord* font, int32_t cellIndex, int32_t* x, int32_t* y) {
-  const int32_t column = cellIndex / font->cellsPerColumn, row = cellIndex % font->cellsPerColumn;
+  // (The memory cache is one column.)
+  const bool first = cellIndex >= 0 && cellIndex < font->cellsPerColumn;
+  const int32_t column = first ? 0 : cellIndex / font->cellsPerColumn;
+  const int32_t row = first ? cellIndex : cellIndex % font->cellsPerColumn;
   *x = column * font->cellSize + (font->textureCache ? 1 : 0);
   *y = row * font->cellSize + (font->textureCache ? 1 : 0);
 }

@@ -29,7 +29,7 @@ struct GlyphCodeEntry;
 // Inked glyphs: the software path keeps the glyphs of an edged anti-aliased
 // font that it has coloured for a text and edge colour and a screen depth,
 // for the next draws in those colours. Entry e holds one of the slots whose
-// number is e modulo the entry count.
+// number is e modulo the entry count (a power of two).
 constexpr int32_t kMaxGlyphInks = 64;
 struct GlyphInkEntry {
   int32_t slot;  // the slot inked

@@ -9,20 +9,24 @@ namespace {
 struct Avx2Isa {
   using Ops = Avx2Ops;
   using V = __m256i;
-  // A chunk's sixteen cell values (those outside keep cleared) in 16-bit
-  // lanes; false when all are 0.
-  static bool Cells(const uint8_t* p, const uint8_t* keep, V* c) {
+  // 0xFF in the bytes of the part.
+  static __m128i PartBytes(const glyph_simd::ChunkPart& part) {
+    return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(glyph_simd::kBytesFrom + 16 - part.from)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyph_simd::kBytesTo + 16 - part.to)));
+  }
+  // A chunk's sixteen cell values (those outside the part cleared) in
+  // 16-bit lanes; false when all are 0.
+  static bool Cells(const uint8_t* p, const glyph_simd::ChunkPart* part, V* c) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    if (keep != nullptr) bytes = _mm_and_si128(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(keep)));
+    if (part != nullptr) bytes = _mm_and_si128(bytes, PartBytes(*part));
     if (_mm_testz_si128(bytes, bytes)) return false;
     *c = _mm256_cvtepu8_epi16(bytes);
     return true;
   }
-  static V Keep16(const uint8_t* keep) {
-    return _mm256_cvtepi8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(keep)));
-  }
-  static V Keep32(const uint8_t* keep, int half) {
-    return _mm256_cvtepi8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(keep + 8 * half)));
+  static V Keep16(const glyph_simd::ChunkPart& part) { return _mm256_cvtepi8_epi16(PartBytes(part)); }
+  static V Keep32(const glyph_simd::ChunkPart& part, int half) {
+    const __m128i k = PartBytes(part);
+    return _mm256_cvtepi8_epi32(half == 0 ? k : _mm_srli_si128(k, 8));
   }
   static bool IsZero(V v) { return _mm256_testz_si256(v, v) != 0; }
   static V Widen32(V c16, int half) {

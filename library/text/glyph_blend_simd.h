@@ -14,40 +14,51 @@
 
 namespace glyph_simd {
 
-// Calls chunk(dest, at, keep) for the box's pixels N at a time: dest is the
-// chunk's first pixel, at its cell's index from the box's first cell, and
-// keep null for a chunk wholly inside the box, else N bytes, 0xFF for the
-// pixels the call is for and 0 for the others (which the chunk must leave).
-// A row's last pixels are taken as a chunk reaching past the box when the
-// cells and the destination row reach that far, else as the row's last
-// chunk without the pixels already done (a load that overlaps the store
-// just made waits for it, so that comes second), else one at a time
-// through single(dest, at).
+// The pixels of a chunk that a call is for: from (inclusive) to (exclusive).
+struct ChunkPart {
+  int32_t from, to;
+};
+
+// 0xFF in the bytes of a byte mask from `from` to `to`: the first vector
+// read from kBytesFrom + 16 - from, and the second from kBytesTo + 16 - to.
+alignas(16) inline constexpr uint8_t kBytesFrom[32] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+alignas(16) inline constexpr uint8_t kBytesTo[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+// Calls chunk(dest, at, part) for the box's pixels N at a time: dest is
+// the chunk's first pixel, at its cell's index from the box's first cell,
+// and part null for a chunk wholly inside the box, else the pixels the call
+// is for (the chunk must leave the others). A row's last pixels are taken
+// as a chunk reaching past the box when the cells and the destination row
+// reach that far, else as the row's last chunk without the pixels already
+// done (a load that overlaps the store just made waits for it, so that
+// comes second), else one at a time through single(dest, at).
 template <int N, typename Chunk, typename Single>
 inline void ForEachChunk(const GlyphBox& box, int32_t pixelBytes, Chunk chunk, Single single) {
   const int32_t w = box.width, whole = w - w % N;
   // The row's last chunk: from start (-1 none, -2 pixels one at a time).
   int32_t start = -1;
-  alignas(16) uint8_t keep[N] = {};
+  ChunkPart part = {0, 0};
   if (whole != w) {
     const int64_t lastRow = static_cast<int64_t>(box.height - 1) * box.cellPitch;
-    int32_t from = 0, to = 0;
     if (box.destRowPixels - box.destLeft >= whole + N &&
         box.cellsEnd - box.cells >= (lastRow + whole + N) * box.cellBytes) {
-      start = whole, to = w - whole;
+      start = whole, part = {0, w - whole};
     } else if (w >= N) {
-      start = w - N, from = whole - start, to = N;
+      start = w - N, part = {whole - start, N};
     } else {
       start = -2;
     }
-    for (int32_t k = from; k < to; ++k) keep[k] = 0xFF;
   }
   int64_t row = 0;
   uint8_t* dest = box.dest;
   for (int32_t y = 0; y < box.height; ++y, row += box.cellPitch, dest += box.destPitch) {
-    for (int32_t i = 0; i < whole; i += N) chunk(dest + i * pixelBytes, row + i, static_cast<const uint8_t*>(nullptr));
+    for (int32_t i = 0; i < whole; i += N) chunk(dest + i * pixelBytes, row + i, static_cast<const ChunkPart*>(nullptr));
     if (start >= 0) {
-      chunk(dest + start * pixelBytes, row + start, static_cast<const uint8_t*>(keep));
+      chunk(dest + start * pixelBytes, row + start, static_cast<const ChunkPart*>(&part));
     } else if (start == -2) {
       for (int32_t i = 0; i < w; ++i) single(dest + i * pixelBytes, row + i);
     }
@@ -101,18 +112,18 @@ inline void WriteEdged(const GlyphBox& box, int32_t pixelBytes, uint32_t text, u
   auto single = [&](uint8_t* to, int64_t at) { WriteEdgedGlyphPixel(to, pixelBytes, box.cells[at], text, edge); };
   if (pixelBytes == 2) {
     const V t = Ops::Set16(static_cast<uint16_t>(text)), e = Ops::Set16(static_cast<uint16_t>(edge));
-    ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+    ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
       V c;
-      if (!Isa::Cells(box.cells + at, keep, &c)) return;
+      if (!Isa::Cells(box.cells + at, part, &c)) return;
       const V isText = Ops::CmpEq16(c, Ops::Set16(1)), isEdge = Ops::CmpEq16(c, Ops::Set16(2));
       Ops::Store(dest, SimdSelect<Ops>(isText, t, SimdSelect<Ops>(isEdge, e, Ops::Load(dest))));
     }, single);
     return;
   }
   const V t = Ops::Set32(text), e = Ops::Set32(edge);
-  ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+  ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
     V c;
-    if (!Isa::Cells(box.cells + at, keep, &c)) return;
+    if (!Isa::Cells(box.cells + at, part, &c)) return;
     for (int half = 0; half < 2; ++half) {
       const V c32 = Isa::Widen32(c, half);
       uint8_t* to = dest + Ops::kBytes * half;
@@ -134,9 +145,9 @@ inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
       std::memcpy(&colour, box.colours + 2 * at, 2);
       BlendGlyphPixel(to, 2, colour | static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16);
     };
-    ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+    ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
       V w2 = Ops::Load(box.cells + 2 * at);
-      if (keep != nullptr) w2 = Ops::And(w2, Isa::Keep16(keep));
+      if (part != nullptr) w2 = Ops::And(w2, Isa::Keep16(*part));
       if (Isa::IsZero(w2)) return;
       Ops::Store(dest, Mix565<Ops>(Ops::Load(box.colours + 2 * at), w2, Ops::Load(dest)));
     }, single);
@@ -147,11 +158,11 @@ inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
     std::memcpy(&word, box.cells + 4 * at, 4);
     BlendGlyphPixel(to, 4, word);
   };
-  ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+  ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
     V s[2];
     for (int half = 0; half < 2; ++half) {
       s[half] = Ops::Load(box.cells + 4 * at + Ops::kBytes * half);
-      if (keep != nullptr) s[half] = Ops::And(s[half], Isa::Keep32(keep, half));
+      if (part != nullptr) s[half] = Ops::And(s[half], Isa::Keep32(*part, half));
     }
     if (Isa::IsZero(Ops::And(Ops::Or(s[0], s[1]), Ops::Set32(0xFF000000u)))) return;
     for (int half = 0; half < 2; ++half) {
@@ -178,9 +189,9 @@ inline void Blend(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, cons
     const bool levels = ink.kind == GlyphInkKind::Levels;
     if (pixelBytes == 2) {
       const V colour = Ops::Set16(static_cast<uint16_t>(words[1]));
-      ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+      ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
         V c;
-        if (!Isa::Cells(box.cells + at, keep, &c)) return;
+        if (!Isa::Cells(box.cells + at, part, &c)) return;
         if (levels) {
           // Alpha (v & 15) x 16: never 255.
           const V a = Ops::template Sll16<4>(Ops::And(c, fifteen));
@@ -197,9 +208,9 @@ inline void Blend(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, cons
       continue;
     }
     const V colour = Ops::Set32(words[1] & 0x00FFFFFFu);
-    ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const uint8_t* keep) {
+    ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
       V c;
-      if (!Isa::Cells(box.cells + at, keep, &c)) return;
+      if (!Isa::Cells(box.cells + at, part, &c)) return;
       V s[2];
       if (levels) {
         c = Ops::And(c, fifteen);

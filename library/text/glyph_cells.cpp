@@ -93,7 +93,7 @@ int32_t GlyphCellRoom(const FontHandleRecord* font) { return font->textureCache 
 void ClearGlyphCell(FontHandleRecord* font, int32_t cellIndex) {
   // The glyph inked from the cell goes with it.
   if (font->inkCount > 0 && cellIndex >= 0) {
-    GlyphInkEntry& ink = font->inks[cellIndex % font->inkCount];
+    GlyphInkEntry& ink = font->inks[cellIndex & (font->inkCount - 1)];
     if (ink.slot == cellIndex) ink.bits = 0;
   }
   const int32_t column = cellIndex / font->cellsPerColumn, row = cellIndex % font->cellsPerColumn;

@@ -404,7 +404,6 @@ void DrawGlyphTexture(const FontHandleRecord* font, const GlyphSlot& slot, int32
 struct PlacedGlyph {
   const GlyphSlot* slot;
   int32_t left, top;
-  PixelRect drawn;  // the box cut to the drawn area
 };
 PlacedGlyph StaticPlaced[kStaticTextBytes];
 GlyphBox StaticBoxes[kStaticTextBytes];
@@ -417,7 +416,9 @@ int32_t ClampedSum(int32_t a, int64_t b) {
 // Makes the font's room for inked glyphs when it has none. False without it.
 bool PrepareGlyphInks(FontHandleRecord* f) {
   if (f->inkPixels != nullptr) return true;
-  const int32_t count = std::min(f->slotCount, kMaxGlyphInks);
+  // A power of two, so that a slot's entry is its number's low bits.
+  int32_t count = kMaxGlyphInks;
+  while (count > f->slotCount) count /= 2;
   // (The colours of a 16-bit glyph are read a vector's width past its
   // weights' start, so past the last entry's end for the smallest cells.)
   const int64_t bytes = int64_t{kInkBytesPerPixel} * f->cellSize * f->cellSize * count + 64;
@@ -436,7 +437,7 @@ void InkBox(FontHandleRecord* f, const GlyphSlot& slot, int32_t left, int32_t to
             const GlyphColours& c, const uint32_t* words, GlyphBox* box) {
   const int32_t side = f->cellSize, bits = c.wide ? 32 : 16;
   const int64_t area = static_cast<int64_t>(side) * side;
-  const int32_t index = slot.cellIndex % f->inkCount;
+  const int32_t index = slot.cellIndex & (f->inkCount - 1);
   GlyphInkEntry& entry = f->inks[index];
   uint8_t* ink = f->inkPixels + kInkBytesPerPixel * area * index;
   if (entry.bits != bits || entry.slot != slot.cellIndex || entry.text != c.text || entry.edge != c.edge) {
@@ -503,7 +504,9 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
     if (!IsBlank(record) && slot.width > 0 && slot.height > 0) {
       PlacedGlyph& g = StaticPlaced[placed++];
       g.slot = &slot;
-      g.left = ClampedSum(x, static_cast<int64_t>(DoubleToIntTrunc(pen)) + slot.originX);
+      // (The pen is truncated as DoubleToIntTrunc does.)
+      const int32_t penInt = pen > -2147483649.0 && pen < 2147483648.0 ? static_cast<int32_t>(pen) : INT32_MIN;
+      g.left = ClampedSum(x, static_cast<int64_t>(penInt) + slot.originX);
       g.top = ClampedSum(y, slot.topOffset);
     }
     pen += slot.advance + f->spacing;
@@ -519,26 +522,6 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
   ClipRectToArea(&area, &destRect);
   if (area.left >= area.right || area.top >= area.bottom) return true;
 
-  // Boxes cut to the area, each wholly right of the ones before it.
-  int32_t right = INT32_MIN, drawn = 0;
-  for (int32_t i = 0; i < placed; ++i) {
-    PlacedGlyph& g = StaticPlaced[i];
-    const int32_t l = std::max(g.left, area.left), t = std::max(g.top, area.top);
-    const int32_t r = std::min(ClampedSum(g.left, g.slot->width), area.right);
-    const int32_t b = std::min(ClampedSum(g.top, g.slot->height), area.bottom);
-    if (l >= r || t >= b) continue;
-    if (l < right) return false;
-    right = r;
-    PlacedGlyph& out = StaticPlaced[drawn++];
-    out.slot = g.slot;
-    out.left = g.left;
-    out.top = g.top;
-    out.drawn.left = l;
-    out.drawn.top = t;
-    out.drawn.right = r;
-    out.drawn.bottom = b;
-  }
-
   uint32_t textScreen = 0, edgeScreen = 0, unused = 0;
   BrightColour(colour, &textScreen, &unused);
   BrightColour(edgeColour, &edgeScreen, &unused);
@@ -551,10 +534,20 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
   GlyphInk ink = {GlyphInkKind::Table, table.word};
   if (type == 2 && (colours.text & (bits == 32 ? 0xFF000000u : 0xFFFF0000u)) == 0) ink.kind = GlyphInkKind::Levels;
   if (type == 3 && PrepareGlyphInks(f)) ink.kind = GlyphInkKind::Inked;
-  for (int32_t i = 0; i < drawn; ++i) {
+
+  // The boxes cut to the area, each wholly right of the ones before it.
+  int32_t right = INT32_MIN, drawn = 0;
+  for (int32_t i = 0; i < placed; ++i) {
     const PlacedGlyph& g = StaticPlaced[i];
-    StaticBoxes[i] = BoxOf(f, *g.slot, g.left, g.top, g.drawn, dest);
-    if (ink.kind == GlyphInkKind::Inked) InkBox(f, *g.slot, g.left, g.top, g.drawn, colours, table.word, &StaticBoxes[i]);
+    PixelRect r = {std::max(g.left, area.left), std::max(g.top, area.top),
+                   std::min(ClampedSum(g.left, g.slot->width), area.right),
+                   std::min(ClampedSum(g.top, g.slot->height), area.bottom)};
+    if (r.left >= r.right || r.top >= r.bottom) continue;
+    if (r.left < right) return false;
+    right = r.right;
+    GlyphBox& box = StaticBoxes[drawn++];
+    box = BoxOf(f, *g.slot, g.left, g.top, r, dest);
+    if (ink.kind == GlyphInkKind::Inked) InkBox(f, *g.slot, g.left, g.top, r, colours, table.word, &box);
   }
   BlendGlyphBoxes(StaticBoxes, drawn, bits == 32 ? 4 : 2, ink);
   return true;
