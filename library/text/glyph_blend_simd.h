@@ -21,12 +21,12 @@ struct ChunkPart {
 
 // 0xFF in the bytes of a byte mask from `from` to `to`: the first vector
 // read from kBytesFrom + 16 - from, and the second from kBytesTo + 16 - to.
-alignas(16) inline constexpr uint8_t kBytesFrom[32] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-alignas(16) inline constexpr uint8_t kBytesTo[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+alignas(16) inline constexpr uint8_t kBytesFrom[32] = {0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                                       0,    0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+alignas(16) inline constexpr uint8_t kBytesTo[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    0,    0,
+                                                     0,    0,    0,    0,    0,    0,    0,    0,    0,    0};
 
 // Calls chunk(dest, at, part) for the box's pixels N at a time: dest is
 // the chunk's first pixel, at its cell's index from the box's first cell,
@@ -56,7 +56,8 @@ inline void ForEachChunk(const GlyphBox& box, int32_t pixelBytes, Chunk chunk, S
   int64_t row = 0;
   uint8_t* dest = box.dest;
   for (int32_t y = 0; y < box.height; ++y, row += box.cellPitch, dest += box.destPitch) {
-    for (int32_t i = 0; i < whole; i += N) chunk(dest + i * pixelBytes, row + i, static_cast<const ChunkPart*>(nullptr));
+    for (int32_t i = 0; i < whole; i += N)
+      chunk(dest + i * pixelBytes, row + i, static_cast<const ChunkPart*>(nullptr));
     if (start >= 0) {
       chunk(dest + start * pixelBytes, row + start, static_cast<const ChunkPart*>(&part));
     } else if (start == -2) {
@@ -112,25 +113,31 @@ inline void WriteEdged(const GlyphBox& box, int32_t pixelBytes, uint32_t text, u
   auto single = [&](uint8_t* to, int64_t at) { WriteEdgedGlyphPixel(to, pixelBytes, box.cells[at], text, edge); };
   if (pixelBytes == 2) {
     const V t = Ops::Set16(static_cast<uint16_t>(text)), e = Ops::Set16(static_cast<uint16_t>(edge));
-    ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-      V c;
-      if (!Isa::Cells(box.cells + at, part, &c)) return;
-      const V isText = Ops::CmpEq16(c, Ops::Set16(1)), isEdge = Ops::CmpEq16(c, Ops::Set16(2));
-      Ops::Store(dest, SimdSelect<Ops>(isText, t, SimdSelect<Ops>(isEdge, e, Ops::Load(dest))));
-    }, single);
+    ForEachChunk<N>(
+        box, 2,
+        [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+          V c;
+          if (!Isa::Cells(box.cells + at, part, &c)) return;
+          const V isText = Ops::CmpEq16(c, Ops::Set16(1)), isEdge = Ops::CmpEq16(c, Ops::Set16(2));
+          Ops::Store(dest, SimdSelect<Ops>(isText, t, SimdSelect<Ops>(isEdge, e, Ops::Load(dest))));
+        },
+        single);
     return;
   }
   const V t = Ops::Set32(text), e = Ops::Set32(edge);
-  ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-    V c;
-    if (!Isa::Cells(box.cells + at, part, &c)) return;
-    for (int half = 0; half < 2; ++half) {
-      const V c32 = Isa::Widen32(c, half);
-      uint8_t* to = dest + Ops::kBytes * half;
-      Ops::Store(to, SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(1)), t,
-                                     SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(2)), e, Ops::Load(to))));
-    }
-  }, single);
+  ForEachChunk<N>(
+      box, 4,
+      [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+        V c;
+        if (!Isa::Cells(box.cells + at, part, &c)) return;
+        for (int half = 0; half < 2; ++half) {
+          const V c32 = Isa::Widen32(c, half);
+          uint8_t* to = dest + Ops::kBytes * half;
+          Ops::Store(to, SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(1)), t,
+                                         SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(2)), e, Ops::Load(to))));
+        }
+      },
+      single);
 }
 
 template <class Isa>
@@ -145,12 +152,15 @@ inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
       std::memcpy(&colour, box.colours + 2 * at, 2);
       BlendGlyphPixel(to, 2, colour | static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16);
     };
-    ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-      V w2 = Ops::Load(box.cells + 2 * at);
-      if (part != nullptr) w2 = Ops::And(w2, Isa::Keep16(*part));
-      if (Isa::IsZero(w2)) return;
-      Ops::Store(dest, Mix565<Ops>(Ops::Load(box.colours + 2 * at), w2, Ops::Load(dest)));
-    }, single);
+    ForEachChunk<N>(
+        box, 2,
+        [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+          V w2 = Ops::Load(box.cells + 2 * at);
+          if (part != nullptr) w2 = Ops::And(w2, Isa::Keep16(*part));
+          if (Isa::IsZero(w2)) return;
+          Ops::Store(dest, Mix565<Ops>(Ops::Load(box.colours + 2 * at), w2, Ops::Load(dest)));
+        },
+        single);
     return;
   }
   auto single = [&](uint8_t* to, int64_t at) {
@@ -158,18 +168,21 @@ inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
     std::memcpy(&word, box.cells + 4 * at, 4);
     BlendGlyphPixel(to, 4, word);
   };
-  ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-    V s[2];
-    for (int half = 0; half < 2; ++half) {
-      s[half] = Ops::Load(box.cells + 4 * at + Ops::kBytes * half);
-      if (part != nullptr) s[half] = Ops::And(s[half], Isa::Keep32(*part, half));
-    }
-    if (Isa::IsZero(Ops::And(Ops::Or(s[0], s[1]), Ops::Set32(0xFF000000u)))) return;
-    for (int half = 0; half < 2; ++half) {
-      uint8_t* to = dest + Ops::kBytes * half;
-      Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
-    }
-  }, single);
+  ForEachChunk<N>(
+      box, 4,
+      [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+        V s[2];
+        for (int half = 0; half < 2; ++half) {
+          s[half] = Ops::Load(box.cells + 4 * at + Ops::kBytes * half);
+          if (part != nullptr) s[half] = Ops::And(s[half], Isa::Keep32(*part, half));
+        }
+        if (Isa::IsZero(Ops::And(Ops::Or(s[0], s[1]), Ops::Set32(0xFF000000u)))) return;
+        for (int half = 0; half < 2; ++half) {
+          uint8_t* to = dest + Ops::kBytes * half;
+          Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
+        }
+      },
+      single);
 }
 
 template <class Isa>
@@ -189,41 +202,47 @@ inline void Blend(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, cons
     const bool levels = ink.kind == GlyphInkKind::Levels;
     if (pixelBytes == 2) {
       const V colour = Ops::Set16(static_cast<uint16_t>(words[1]));
-      ForEachChunk<N>(box, 2, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-        V c;
-        if (!Isa::Cells(box.cells + at, part, &c)) return;
-        if (levels) {
-          // Alpha (v & 15) x 16: never 255.
-          const V a = Ops::template Sll16<4>(Ops::And(c, fifteen));
-          Ops::Store(dest, Mix565<Ops>(colour, Ops::Add16(a, a), Ops::Load(dest)));
-          return;
-        }
-        V w[2];
-        LookUp<Isa>(c, words, w);
-        // (Bits 24 to 31 of a 16-bit work pixel are 0.)
-        const V s = Ops::PackLow16(w[0], w[1]);
-        const V a = Isa::PackSigned32(Ops::template Srl32<16>(w[0]), Ops::template Srl32<16>(w[1]));
-        Ops::Store(dest, Over565<Ops>(s, a, Ops::Load(dest)));
-      }, single);
+      ForEachChunk<N>(
+          box, 2,
+          [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+            V c;
+            if (!Isa::Cells(box.cells + at, part, &c)) return;
+            if (levels) {
+              // Alpha (v & 15) x 16: never 255.
+              const V a = Ops::template Sll16<4>(Ops::And(c, fifteen));
+              Ops::Store(dest, Mix565<Ops>(colour, Ops::Add16(a, a), Ops::Load(dest)));
+              return;
+            }
+            V w[2];
+            LookUp<Isa>(c, words, w);
+            // (Bits 24 to 31 of a 16-bit work pixel are 0.)
+            const V s = Ops::PackLow16(w[0], w[1]);
+            const V a = Isa::PackSigned32(Ops::template Srl32<16>(w[0]), Ops::template Srl32<16>(w[1]));
+            Ops::Store(dest, Over565<Ops>(s, a, Ops::Load(dest)));
+          },
+          single);
       continue;
     }
     const V colour = Ops::Set32(words[1] & 0x00FFFFFFu);
-    ForEachChunk<N>(box, 4, [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-      V c;
-      if (!Isa::Cells(box.cells + at, part, &c)) return;
-      V s[2];
-      if (levels) {
-        c = Ops::And(c, fifteen);
-        for (int half = 0; half < 2; ++half)
-          s[half] = Ops::Or(Ops::template Sll32<28>(Isa::Widen32(c, half)), colour);
-      } else {
-        LookUp<Isa>(c, words, s);
-      }
-      for (int half = 0; half < 2; ++half) {
-        uint8_t* to = dest + Ops::kBytes * half;
-        Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
-      }
-    }, single);
+    ForEachChunk<N>(
+        box, 4,
+        [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+          V c;
+          if (!Isa::Cells(box.cells + at, part, &c)) return;
+          V s[2];
+          if (levels) {
+            c = Ops::And(c, fifteen);
+            for (int half = 0; half < 2; ++half)
+              s[half] = Ops::Or(Ops::template Sll32<28>(Isa::Widen32(c, half)), colour);
+          } else {
+            LookUp<Isa>(c, words, s);
+          }
+          for (int half = 0; half < 2; ++half) {
+            uint8_t* to = dest + Ops::kBytes * half;
+            Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
+          }
+        },
+        single);
   }
 }
 

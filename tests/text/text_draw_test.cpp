@@ -276,32 +276,36 @@ TEST_P(DirectTextTest, GlyphsLaidStraightOntoTheScreenMatchTheReference) {
   };
   const Place places[] = {
       {"Aあ漢字 ﾃｷｽﾄ", 3, 2, 16, {0, 0, 200, 64}},
-      {"右端で切れる", 130, 20, 16, {0, 0, 200, 64}},     // past the screen's right edge
-      {"左と下へ", -13, 50, 24, {0, 0, 200, 64}},          // past its left and bottom edges
-      {".|'ｰ、i!", 2, 40, 16, {0, 0, 200, 64}},           // narrow glyphs
-      {".|'i!:;", 176, 40, 12, {0, 0, 200, 64}},          // narrow glyphs without room beside them
-      {"切り取り", 60, 2, 24, {70, 8, 118, 20}},            // cut by the draw area on every side
+      {"右端で切れる", 130, 20, 16, {0, 0, 200, 64}},  // past the screen's right edge
+      {"左と下へ", -13, 50, 24, {0, 0, 200, 64}},      // past its left and bottom edges
+      {".|'ｰ、i!", 2, 40, 16, {0, 0, 200, 64}},        // narrow glyphs
+      {".|'i!:;", 176, 40, 12, {0, 0, 200, 64}},       // narrow glyphs without room beside them
+      {"切り取り", 60, 2, 24, {70, 8, 118, 20}},       // cut by the draw area on every side
       {"Wide幅のある行 text", 4, 24, 12, {0, 0, 200, 64}},
+      // Wider than the screen-sized work image: cut where the image ends.
+      {"この行は作業画像より長いので途中で切れる", -40, 8, 16, {0, 0, 200, 64}},
   };
   struct Ink {
     uint8_t bright[3], colour[3], edge[3];
   };
-  const Ink inks[] = {{{255, 255, 255}, {255, 255, 255}, {0, 0, 0}},
-                      {{200, 150, 100}, {250, 40, 40}, {20, 60, 200}}};
-  for (int type : {2, 3, 1})
-    for (const Place& p : places)
-      for (const Ink& ink : inks) {
-        const ObjectHandle font = CreateFontToHandle(nullptr, p.size, 4, type, -1, -1, -1, -1, -1);
-        ASSERT_NE(font, -1);
-        SetDrawClipArea(p.area.left, p.area.top, p.area.right, p.area.bottom);
-        TextSample s = {p.text, p.x, p.y, p.size, type, 4, -1, 0, 0, 255, {}, {}, {}, 0};
-        std::memcpy(s.bright, ink.bright, 3);
-        std::memcpy(s.colour, ink.colour, 3);
-        std::memcpy(s.edgeRgb, ink.edge, 3);
-        ExpectSampleDrawn(s, font);
-        SetDrawClipArea(0, 0, 200, 64);
-        DeleteFontHandle(font);
-      }
+  const Ink inks[] = {{{255, 255, 255}, {255, 255, 255}, {0, 0, 0}}, {{200, 150, 100}, {250, 40, 40}, {20, 60, 200}}};
+  // Copy mode draws straight onto the screen; half-transparent text goes
+  // through the work image (plain text too).
+  for (int mode : {0, 1})
+    for (int type : {2, 3, 1})
+      for (const Place& p : places)
+        for (const Ink& ink : inks) {
+          const ObjectHandle font = CreateFontToHandle(nullptr, p.size, 4, type, -1, -1, -1, -1, -1);
+          ASSERT_NE(font, -1);
+          SetDrawClipArea(p.area.left, p.area.top, p.area.right, p.area.bottom);
+          TextSample s = {p.text, p.x, p.y, p.size, type, 4, -1, 0, mode, mode == 0 ? 255 : 128, {}, {}, {}, 0};
+          std::memcpy(s.bright, ink.bright, 3);
+          std::memcpy(s.colour, ink.colour, 3);
+          std::memcpy(s.edgeRgb, ink.edge, 3);
+          ExpectSampleDrawn(s, font);
+          SetDrawClipArea(0, 0, 200, 64);
+          DeleteFontHandle(font);
+        }
 
   // A big edged anti-aliased font has 20 slots. "AB" is drawn white on
   // black, then in another text colour, then with another edge colour; then
