@@ -97,11 +97,10 @@ struct FontHandleRecord {
   GlyphInkEntry inks[kMaxGlyphInks];
 };
 
-// An inked glyph's pixels, cellSize a row: on 16-bit screens its cell's
-// RGB565 colours, then their weights (2 x alpha, 512 for alpha 255), two
-// bytes each; on 32-bit screens its cell's work-image pixels (alpha in
-// byte 3).
-constexpr int32_t kInkBytesPerPixel = 4;
+// An inked glyph's pixels, cellSize a row: its cell's colours (RGB565 on
+// 16-bit screens, work-image pixels with the alpha in byte 3 on 32-bit
+// ones), then their weights (2 x alpha, 512 for alpha 255), two bytes each.
+constexpr int32_t kInkBytesPerPixel = 6;
 
 using FontHandleTableType = HandleTable<FontHandleRecord, HandleKindFont, kMaxFontHandles>;
 extern FontHandleTableType FontHandleTable;

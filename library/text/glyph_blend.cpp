@@ -74,6 +74,16 @@ struct Sse2Isa {
   static V PackUs16(V a, V b) { return _mm_packus_epi16(a, b); }
   static V PackSigned32(V a, V b) { return _mm_packs_epi32(a, b); }
   static V SpreadAlpha(V v) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xFF), 0xFF); }
+  // The channel weights of pixels 4 half to 4 half + 3 from their 16-bit
+  // weights w (2 x alpha, 512 for alpha 255): the colour channels take w,
+  // byte 3 takes 512 where w is 512, else 0 (w is at most 510 there); wl
+  // for the pixels of UnpackLo8, wh for those of UnpackHi8.
+  static void ChannelWeights(V w, int half, V* wl, V* wh) {
+    const V pairs = half == 0 ? _mm_unpacklo_epi16(w, w) : _mm_unpackhi_epi16(w, w);
+    const V keep = _mm_set_epi32(0x0200FFFF, -1, 0x0200FFFF, -1);
+    *wl = _mm_and_si128(_mm_unpacklo_epi32(pairs, pairs), keep);
+    *wh = _mm_and_si128(_mm_unpackhi_epi32(pairs, pairs), keep);
+  }
   // words[values[i]] for the eight values, put together in registers (a
   // vector loaded from words just stored one by one would wait for the
   // stores).
@@ -117,11 +127,11 @@ void BlendGlyphBoxes(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, c
         const int64_t at = static_cast<int64_t>(y) * box.cellPitch + x;
         uint32_t word = ink.words[box.cells[at]];
         if (ink.kind == GlyphInkKind::Inked) {
-          uint16_t weight = 0, colour = 0;
+          uint16_t weight = 0;
           std::memcpy(&weight, box.cells + 2 * at, 2);
-          std::memcpy(&colour, box.colours + 2 * at, 2);
-          word = colour | static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16;
-          if (pixelBytes == 4) std::memcpy(&word, box.cells + 4 * at, 4);
+          word = 0;
+          std::memcpy(&word, box.colours + at * pixelBytes, static_cast<size_t>(pixelBytes));
+          if (pixelBytes == 2) word |= static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16;
         }
         BlendGlyphPixel(box.dest + static_cast<int64_t>(y) * box.destPitch + x * pixelBytes, pixelBytes, word);
       }

@@ -19,7 +19,7 @@ struct GlyphBox {
   int32_t cellBytes;        // bytes a cell
   int32_t cellPitch;        // cells a row
   const uint8_t* cellsEnd;  // nothing at or past it is read
-  const uint8_t* colours;   // 16-bit inked glyphs: the colour of the box's first pixel
+  const uint8_t* colours;   // inked glyphs: the colour of the box's first pixel
   uint8_t* dest;            // the box's first destination pixel
   int32_t destPitch;
   int32_t destLeft;       // the box's column in the destination row
@@ -38,9 +38,9 @@ void WriteEdgedGlyphBox(const GlyphBox& box, int32_t pixelBytes, uint32_t text, 
 // - Table: looked up in words;
 // - Levels (coverage levels, type 2, a colour without alpha bits): the
 //   colour of words[1] with alpha (v & 15) x 16, worked out;
-// - Inked: the cells are an inked glyph's: on 16-bit images 16-bit weights
-//   (2 x alpha, 512 for alpha 255) beside 16-bit colours (GlyphBox::colours),
-//   on 32-bit images the work-image pixels.
+// - Inked: the cells are an inked glyph's weights (16 bits: 2 x alpha, 512
+//   for alpha 255), GlyphBox::colours its colours (RGB565, or 32-bit
+//   work-image pixels).
 enum class GlyphInkKind { Table, Levels, Inked };
 struct GlyphInk {
   GlyphInkKind kind;

@@ -38,6 +38,20 @@ struct Avx2Isa {
   // (The packs work per 128-bit half.)
   static V PackSigned32(V a, V b) { return _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8); }
   static V SpreadAlpha(V v) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v, 0xFF), 0xFF); }
+  // The channel weights of pixels 8 half to 8 half + 7 (see the SSE2 form):
+  // UnpackLo8 holds pixels 0, 1 and 4, 5 of the eight, UnpackHi8 2, 3 and
+  // 6, 7.
+  static void ChannelWeights(V w, int half, V* wl, V* wh) {
+    const V eight = _mm256_broadcastsi128_si256(half == 0 ? _mm256_castsi256_si128(w) : _mm256_extracti128_si256(w, 1));
+    // Weight k is bytes 2k and 2k + 1; each pixel's four lanes take its weight.
+    const V lo = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 2, 3, 2, 3, 2, 3, 2, 3,  //
+                                  8, 9, 8, 9, 8, 9, 8, 9, 10, 11, 10, 11, 10, 11, 10, 11);
+    const V hi = _mm256_setr_epi8(4, 5, 4, 5, 4, 5, 4, 5, 6, 7, 6, 7, 6, 7, 6, 7,  //
+                                  12, 13, 12, 13, 12, 13, 12, 13, 14, 15, 14, 15, 14, 15, 14, 15);
+    const V keep = _mm256_set_epi32(0x0200FFFF, -1, 0x0200FFFF, -1, 0x0200FFFF, -1, 0x0200FFFF, -1);
+    *wl = _mm256_and_si256(_mm256_shuffle_epi8(eight, lo), keep);
+    *wh = _mm256_and_si256(_mm256_shuffle_epi8(eight, hi), keep);
+  }
   // words[values[i]] for the sixteen values, put together in registers.
   static void Gather(const uint16_t* values, const uint32_t* words, V* w) {
     for (int k = 0; k < 2; ++k) {

@@ -83,6 +83,15 @@ inline V Over565(V s, V a, V d) {
   return SimdSelect<Ops>(Ops::CmpEq16(a, Ops::Set16(255)), s, Mix565<Ops>(s, Ops::Add16(a, a), d));
 }
 
+// 32-bit pixels d with colours s (sl, sh: Isa::UnpackLo8 and UnpackHi8 of
+// them) mixed in, each channel by its weight in wl and wh (from
+// Isa::ChannelWeights).
+template <class Isa, class V = typename Isa::Ops::V>
+inline V Mix8888(V sl, V sh, V wl, V wh, V d) {
+  using Ops = typename Isa::Ops;
+  return Isa::PackUs16(SimdMix16<Ops>(sl, Isa::UnpackLo8(d), wl), SimdMix16<Ops>(sh, Isa::UnpackHi8(d), wh));
+}
+
 // 32-bit work pixels (alpha in byte 3) over pixels d.
 template <class Isa, class V = typename Isa::Ops::V>
 inline V Over8888(V s, V d) {
@@ -113,31 +122,27 @@ inline void WriteEdged(const GlyphBox& box, int32_t pixelBytes, uint32_t text, u
   auto single = [&](uint8_t* to, int64_t at) { WriteEdgedGlyphPixel(to, pixelBytes, box.cells[at], text, edge); };
   if (pixelBytes == 2) {
     const V t = Ops::Set16(static_cast<uint16_t>(text)), e = Ops::Set16(static_cast<uint16_t>(edge));
-    ForEachChunk<N>(
-        box, 2,
-        [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-          V c;
-          if (!Isa::Cells(box.cells + at, part, &c)) return;
-          const V isText = Ops::CmpEq16(c, Ops::Set16(1)), isEdge = Ops::CmpEq16(c, Ops::Set16(2));
-          Ops::Store(dest, SimdSelect<Ops>(isText, t, SimdSelect<Ops>(isEdge, e, Ops::Load(dest))));
-        },
-        single);
+    auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+      V c;
+      if (!Isa::Cells(box.cells + at, part, &c)) return;
+      const V isText = Ops::CmpEq16(c, Ops::Set16(1)), isEdge = Ops::CmpEq16(c, Ops::Set16(2));
+      Ops::Store(dest, SimdSelect<Ops>(isText, t, SimdSelect<Ops>(isEdge, e, Ops::Load(dest))));
+    };
+    ForEachChunk<N>(box, 2, chunk, single);
     return;
   }
   const V t = Ops::Set32(text), e = Ops::Set32(edge);
-  ForEachChunk<N>(
-      box, 4,
-      [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-        V c;
-        if (!Isa::Cells(box.cells + at, part, &c)) return;
-        for (int half = 0; half < 2; ++half) {
-          const V c32 = Isa::Widen32(c, half);
-          uint8_t* to = dest + Ops::kBytes * half;
-          Ops::Store(to, SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(1)), t,
-                                         SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(2)), e, Ops::Load(to))));
-        }
-      },
-      single);
+  auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+    V c;
+    if (!Isa::Cells(box.cells + at, part, &c)) return;
+    for (int half = 0; half < 2; ++half) {
+      const V c32 = Isa::Widen32(c, half);
+      uint8_t* to = dest + Ops::kBytes * half;
+      Ops::Store(to, SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(1)), t,
+                                     SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(2)), e, Ops::Load(to))));
+    }
+  };
+  ForEachChunk<N>(box, 4, chunk, single);
 }
 
 template <class Isa>
@@ -145,44 +150,40 @@ inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
   using Ops = typename Isa::Ops;
   using V = typename Ops::V;
   constexpr int N = Ops::kBytes / 2;
+  auto single = [&](uint8_t* to, int64_t at) {
+    uint16_t weight = 0;
+    uint32_t colour = 0;
+    std::memcpy(&weight, box.cells + 2 * at, 2);
+    std::memcpy(&colour, box.colours + at * pixelBytes, static_cast<size_t>(pixelBytes));
+    if (pixelBytes == 2) colour |= static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16;
+    BlendGlyphPixel(to, pixelBytes, colour);
+  };
+  // The chunk's weights (0 outside the part); false when all are 0.
+  auto weights = [&](int64_t at, const ChunkPart* part, V* w) {
+    *w = Ops::Load(box.cells + 2 * at);
+    if (part != nullptr) *w = Ops::And(*w, Isa::Keep16(*part));
+    return !Isa::IsZero(*w);
+  };
   if (pixelBytes == 2) {
-    auto single = [&](uint8_t* to, int64_t at) {
-      uint16_t weight = 0, colour = 0;
-      std::memcpy(&weight, box.cells + 2 * at, 2);
-      std::memcpy(&colour, box.colours + 2 * at, 2);
-      BlendGlyphPixel(to, 2, colour | static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16);
+    auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+      V w;
+      if (weights(at, part, &w)) Ops::Store(dest, Mix565<Ops>(Ops::Load(box.colours + 2 * at), w, Ops::Load(dest)));
     };
-    ForEachChunk<N>(
-        box, 2,
-        [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-          V w2 = Ops::Load(box.cells + 2 * at);
-          if (part != nullptr) w2 = Ops::And(w2, Isa::Keep16(*part));
-          if (Isa::IsZero(w2)) return;
-          Ops::Store(dest, Mix565<Ops>(Ops::Load(box.colours + 2 * at), w2, Ops::Load(dest)));
-        },
-        single);
+    ForEachChunk<N>(box, 2, chunk, single);
     return;
   }
-  auto single = [&](uint8_t* to, int64_t at) {
-    uint32_t word = 0;
-    std::memcpy(&word, box.cells + 4 * at, 4);
-    BlendGlyphPixel(to, 4, word);
+  auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+    V w;
+    if (!weights(at, part, &w)) return;
+    for (int half = 0; half < 2; ++half) {
+      const V s = Ops::Load(box.colours + 4 * at + Ops::kBytes * half);
+      V wl, wh;
+      Isa::ChannelWeights(w, half, &wl, &wh);
+      uint8_t* to = dest + Ops::kBytes * half;
+      Ops::Store(to, Mix8888<Isa>(Isa::UnpackLo8(s), Isa::UnpackHi8(s), wl, wh, Ops::Load(to)));
+    }
   };
-  ForEachChunk<N>(
-      box, 4,
-      [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-        V s[2];
-        for (int half = 0; half < 2; ++half) {
-          s[half] = Ops::Load(box.cells + 4 * at + Ops::kBytes * half);
-          if (part != nullptr) s[half] = Ops::And(s[half], Isa::Keep32(*part, half));
-        }
-        if (Isa::IsZero(Ops::And(Ops::Or(s[0], s[1]), Ops::Set32(0xFF000000u)))) return;
-        for (int half = 0; half < 2; ++half) {
-          uint8_t* to = dest + Ops::kBytes * half;
-          Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
-        }
-      },
-      single);
+  ForEachChunk<N>(box, 4, chunk, single);
 }
 
 template <class Isa>
@@ -191,7 +192,11 @@ inline void Blend(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, cons
   using V = typename Ops::V;
   constexpr int N = Ops::kBytes / 2;
   const uint32_t* words = ink.words;
+  const bool levels = ink.kind == GlyphInkKind::Levels;
   const V fifteen = Ops::Set16(15);
+  // (One colour for levels: on 32-bit pixels both unpacked halves are alike.)
+  const V colour16 = Ops::Set16(static_cast<uint16_t>(words[1]));
+  const V colour32 = Isa::UnpackLo8(Ops::Set32(words[1] & 0x00FFFFFFu));
   for (int32_t i = 0; i < count; ++i) {
     const GlyphBox& box = boxes[i];
     if (ink.kind == GlyphInkKind::Inked) {
@@ -199,50 +204,47 @@ inline void Blend(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, cons
       continue;
     }
     auto single = [&](uint8_t* to, int64_t at) { BlendGlyphPixel(to, pixelBytes, words[box.cells[at]]); };
-    const bool levels = ink.kind == GlyphInkKind::Levels;
     if (pixelBytes == 2) {
-      const V colour = Ops::Set16(static_cast<uint16_t>(words[1]));
-      ForEachChunk<N>(
-          box, 2,
-          [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-            V c;
-            if (!Isa::Cells(box.cells + at, part, &c)) return;
-            if (levels) {
-              // Alpha (v & 15) x 16: never 255.
-              const V a = Ops::template Sll16<4>(Ops::And(c, fifteen));
-              Ops::Store(dest, Mix565<Ops>(colour, Ops::Add16(a, a), Ops::Load(dest)));
-              return;
-            }
-            V w[2];
-            LookUp<Isa>(c, words, w);
-            // (Bits 24 to 31 of a 16-bit work pixel are 0.)
-            const V s = Ops::PackLow16(w[0], w[1]);
-            const V a = Isa::PackSigned32(Ops::template Srl32<16>(w[0]), Ops::template Srl32<16>(w[1]));
-            Ops::Store(dest, Over565<Ops>(s, a, Ops::Load(dest)));
-          },
-          single);
+      auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+        V c;
+        if (!Isa::Cells(box.cells + at, part, &c)) return;
+        if (levels) {
+          // Alpha (v & 15) x 16: never 255.
+          Ops::Store(dest, Mix565<Ops>(colour16, Ops::template Sll16<5>(Ops::And(c, fifteen)), Ops::Load(dest)));
+          return;
+        }
+        V w[2];
+        LookUp<Isa>(c, words, w);
+        // (Bits 24 to 31 of a 16-bit work pixel are 0.)
+        const V s = Ops::PackLow16(w[0], w[1]);
+        const V a = Isa::PackSigned32(Ops::template Srl32<16>(w[0]), Ops::template Srl32<16>(w[1]));
+        Ops::Store(dest, Over565<Ops>(s, a, Ops::Load(dest)));
+      };
+      ForEachChunk<N>(box, 2, chunk, single);
       continue;
     }
-    const V colour = Ops::Set32(words[1] & 0x00FFFFFFu);
-    ForEachChunk<N>(
-        box, 4,
-        [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
-          V c;
-          if (!Isa::Cells(box.cells + at, part, &c)) return;
-          V s[2];
-          if (levels) {
-            c = Ops::And(c, fifteen);
-            for (int half = 0; half < 2; ++half)
-              s[half] = Ops::Or(Ops::template Sll32<28>(Isa::Widen32(c, half)), colour);
-          } else {
-            LookUp<Isa>(c, words, s);
-          }
-          for (int half = 0; half < 2; ++half) {
-            uint8_t* to = dest + Ops::kBytes * half;
-            Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
-          }
-        },
-        single);
+    auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+      V c;
+      if (!Isa::Cells(box.cells + at, part, &c)) return;
+      if (levels) {
+        // Weights 2 x 16 x (v & 15), at most 480.
+        const V w = Ops::template Sll16<5>(Ops::And(c, fifteen));
+        for (int half = 0; half < 2; ++half) {
+          V wl, wh;
+          Isa::ChannelWeights(w, half, &wl, &wh);
+          uint8_t* to = dest + Ops::kBytes * half;
+          Ops::Store(to, Mix8888<Isa>(colour32, colour32, wl, wh, Ops::Load(to)));
+        }
+        return;
+      }
+      V s[2];
+      LookUp<Isa>(c, words, s);
+      for (int half = 0; half < 2; ++half) {
+        uint8_t* to = dest + Ops::kBytes * half;
+        Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
+      }
+    };
+    ForEachChunk<N>(box, 4, chunk, single);
   }
 }
 

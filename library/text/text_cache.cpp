@@ -419,8 +419,9 @@ bool PrepareGlyphInks(FontHandleRecord* f) {
   // A power of two, so that a slot's entry is its number's low bits.
   int32_t count = kMaxGlyphInks;
   while (count > f->slotCount) count /= 2;
-  // (The colours of a 16-bit glyph are read a vector's width past its
-  // weights' start, so past the last entry's end for the smallest cells.)
+  // (Colours are read as far past a row's end as weights are, and 32-bit
+  // ones take twice the bytes: for the smallest cells that can pass the
+  // last entry's end.)
   const int64_t bytes = int64_t{kInkBytesPerPixel} * f->cellSize * f->cellSize * count + 64;
   if (count <= 0 || bytes > 0x7FFFFFFF) return false;
   f->inkPixels = static_cast<uint8_t*>(TrackedCalloc(static_cast<size_t>(bytes), __FILE__, __LINE__));
@@ -435,11 +436,12 @@ bool PrepareGlyphInks(FontHandleRecord* f) {
 // slot or other colours.
 void InkBox(FontHandleRecord* f, const GlyphSlot& slot, int32_t left, int32_t top, const PixelRect& r,
             const GlyphColours& c, const uint32_t* words, GlyphBox* box) {
-  const int32_t side = f->cellSize, bits = c.wide ? 32 : 16;
+  const int32_t side = f->cellSize, bits = c.wide ? 32 : 16, colourBytes = c.wide ? 4 : 2;
   const int64_t area = static_cast<int64_t>(side) * side;
   const int32_t index = slot.cellIndex & (f->inkCount - 1);
   GlyphInkEntry& entry = f->inks[index];
-  uint8_t* ink = f->inkPixels + kInkBytesPerPixel * area * index;
+  uint8_t* colours = f->inkPixels + kInkBytesPerPixel * area * index;
+  uint8_t* weights = colours + colourBytes * area;
   if (entry.bits != bits || entry.slot != slot.cellIndex || entry.text != c.text || entry.edge != c.edge) {
     int32_t cellX = 0, cellY = 0;
     GlyphCellOrigin(f, slot.cellIndex, &cellX, &cellY);
@@ -448,23 +450,19 @@ void InkBox(FontHandleRecord* f, const GlyphSlot& slot, int32_t left, int32_t to
       for (int32_t x = 0; x < slot.width; ++x) {
         const uint32_t word = words[cells[x]];
         const int64_t at = static_cast<int64_t>(y) * side + x;
-        if (c.wide) {
-          std::memcpy(ink + 4 * at, &word, 4);
-          continue;
-        }
-        const uint16_t colour = static_cast<uint16_t>(word), weight = InkWeight(word >> 16 & 0xFF);
-        std::memcpy(ink + 2 * at, &colour, 2);
-        std::memcpy(ink + 2 * (area + at), &weight, 2);
+        const uint16_t weight = InkWeight(c.wide ? word >> 24 : word >> 16 & 0xFF);
+        std::memcpy(colours + at * colourBytes, &word, static_cast<size_t>(colourBytes));
+        std::memcpy(weights + 2 * at, &weight, 2);
       }
     }
     entry = {slot.cellIndex, bits, c.text, c.edge};
   }
   const int64_t at = static_cast<int64_t>(r.top - top) * side + (r.left - left);
-  box->cellBytes = c.wide ? 4 : 2;
+  box->cellBytes = 2;
   box->cellPitch = side;
   box->cellsEnd = f->inkPixels + kInkBytesPerPixel * area * f->inkCount;
-  box->cells = ink + box->cellBytes * (c.wide ? at : area + at);
-  box->colours = c.wide ? nullptr : ink + 2 * at;
+  box->cells = weights + 2 * at;
+  box->colours = colours + colourBytes * at;
 }
 
 // Anti-aliased horizontal text in copy mode without a blend mask, laid onto
