@@ -31,6 +31,14 @@ void BlendGlyphPixel(uint8_t* at, int32_t pixelBytes, uint32_t word) {
   StorePixel32(at, out);
 }
 
+uint32_t InkedGlyphWord(const GlyphBox& box, int64_t at, int32_t pixelBytes) {
+  uint16_t weight = 0;
+  uint32_t word = 0;
+  std::memcpy(&weight, box.cells + 2 * at, 2);
+  std::memcpy(&word, box.colours + at * pixelBytes, static_cast<size_t>(pixelBytes));
+  return pixelBytes == 2 ? word | static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16 : word;
+}
+
 void WriteEdgedGlyphPixel(uint8_t* at, int32_t pixelBytes, uint8_t value, uint32_t text, uint32_t edge) {
   if (value != 1 && value != 2) return;
   const uint32_t v = value == 1 ? text : edge;
@@ -125,14 +133,8 @@ void BlendGlyphBoxes(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, c
     for (int32_t y = 0; y < box.height; ++y)
       for (int32_t x = 0; x < box.width; ++x) {
         const int64_t at = static_cast<int64_t>(y) * box.cellPitch + x;
-        uint32_t word = ink.words[box.cells[at]];
-        if (ink.kind == GlyphInkKind::Inked) {
-          uint16_t weight = 0;
-          std::memcpy(&weight, box.cells + 2 * at, 2);
-          word = 0;
-          std::memcpy(&word, box.colours + at * pixelBytes, static_cast<size_t>(pixelBytes));
-          if (pixelBytes == 2) word |= static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16;
-        }
+        const uint32_t word =
+            ink.kind == GlyphInkKind::Inked ? InkedGlyphWord(box, at, pixelBytes) : ink.words[box.cells[at]];
         BlendGlyphPixel(box.dest + static_cast<int64_t>(y) * box.destPitch + x * pixelBytes, pixelBytes, word);
       }
   }

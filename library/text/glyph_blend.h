@@ -56,6 +56,9 @@ inline uint16_t InkWeight(uint32_t alpha) { return static_cast<uint16_t>(alpha =
 // One pixel of each: a work pixel over the destination pixel, and a cell
 // value of an edged plain glyph.
 void BlendGlyphPixel(uint8_t* at, int32_t pixelBytes, uint32_t word);
+// The work pixel of an inked glyph's cell at (its index from the box's
+// first cell).
+uint32_t InkedGlyphWord(const GlyphBox& box, int64_t at, int32_t pixelBytes);
 void WriteEdgedGlyphPixel(uint8_t* at, int32_t pixelBytes, uint8_t value, uint32_t text, uint32_t edge);
 
 // The AVX2 forms, from a file compiled for AVX2; called only when the

@@ -150,14 +150,7 @@ inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
   using Ops = typename Isa::Ops;
   using V = typename Ops::V;
   constexpr int N = Ops::kBytes / 2;
-  auto single = [&](uint8_t* to, int64_t at) {
-    uint16_t weight = 0;
-    uint32_t colour = 0;
-    std::memcpy(&weight, box.cells + 2 * at, 2);
-    std::memcpy(&colour, box.colours + at * pixelBytes, static_cast<size_t>(pixelBytes));
-    if (pixelBytes == 2) colour |= static_cast<uint32_t>(weight == 512 ? 255 : weight / 2) << 16;
-    BlendGlyphPixel(to, pixelBytes, colour);
-  };
+  auto single = [&](uint8_t* to, int64_t at) { BlendGlyphPixel(to, pixelBytes, InkedGlyphWord(box, at, pixelBytes)); };
   // The chunk's weights (0 outside the part); false when all are 0.
   auto weights = [&](int64_t at, const ChunkPart* part, V* w) {
     *w = Ops::Load(box.cells + 2 * at);
