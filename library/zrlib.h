@@ -1,6 +1,7 @@
 // The library's public interface: the flat set of functions the game calls.
 #pragma once
 
+#include "library/core/log.h"
 #include "library/core/main_window.h"
 #include "library/core/message_pump.h"
 #include "library/core/random.h"

@@ -14,6 +14,7 @@
 #include "library/core/window_mode.h"
 #include "library/input/input_devices.h"
 #include "library/input/key_input.h"
+#include "library/movie/movie_handle.h"
 #include "library/net/network.h"
 #include "platform/win32/win32.h"
 

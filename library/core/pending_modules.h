@@ -5,23 +5,13 @@
 
 #include <cstdint>
 
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/d3d9/d3d_start.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_image_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/mask_screen.h"
 #include "library/graphics/texture_tables.h"
-
-// ---------------------------------------------------------------- graphics
-
-// Ends the open Direct3D scene and presents; -1 when the present fails.
-int G_D3D_EndSceneAndPresent();
-
-// ---------------------------------------------------------------- movies
-
-int BuildYuvToRgbTables();
-int ResumeMoviesAfterActivate();
-int PauseMoviesOnDeactivate();
 
 // ---------------------------------------------------------------- sound
 

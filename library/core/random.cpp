@@ -3,6 +3,7 @@
 // The batch starts used up, so a draw before any seeding takes the default
 // seed instead of handing out the zeroed output buffer.
 RandomState Random = {{}, {}, 624, 0, 0};
+uint64_t RandomDrawCount = 0;
 
 namespace {
 
@@ -46,6 +47,7 @@ uint32_t NextRandom32() {
     if (!Random.seeded) SeedRandom(kDefaultSeed);
     Regenerate();
   }
+  ++RandomDrawCount;
   return Random.output[Random.index++];
 }
 

@@ -13,6 +13,8 @@ struct RandomState {
 };
 
 extern RandomState Random;
+// Words handed out since the program started (tests compare runs by it).
+extern uint64_t RandomDrawCount;
 
 void SeedRandom(uint32_t seed);
 uint32_t NextRandom32();

@@ -178,7 +178,10 @@ int LogSystemReport() {
 
 int GetMmxFlag() { return MmxFlag; }
 
+int (*WaitAnyInputPressHook)() = nullptr;
+
 int WaitAnyInputPress() {
+  if (WaitAnyInputPressHook != nullptr) return WaitAnyInputPressHook();
   // First until nothing is held.
   while (ProcessWindowMessages() == 0 && CheckAnyInput(7) != 0) Sleep(1);
   if (ProcessWindowMessages() != 0) return 0;

@@ -21,3 +21,5 @@ int GetMmxFlag();
 // Waits until no key, pad button or mouse button is held, then for a press;
 // returns the any-input value of that press, or 0 once the window is closed.
 int WaitAnyInputPress();
+// Tests only: a hook that answers WaitAnyInputPress in place of the wait (null: none).
+extern int (*WaitAnyInputPressHook)();

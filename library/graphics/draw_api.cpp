@@ -2,6 +2,8 @@
 
 #include "library/core/library_state.h"
 #include "library/core/main_window.h"
+#include "library/graphics/d3d9/d3d_draw.h"
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/draw_frame.h"
 #include "library/graphics/graph_create.h"
 #include "platform/win32/win32.h"
@@ -9,13 +11,6 @@
 using namespace draw_frame;
 
 namespace {
-
-// The Direct3D back end draws texture graphs, clears the target and copies
-// the target into a texture graph here (-1 without a device).
-int G_D3D_DrawGraph(int32_t, int32_t, GraphRecord*, int32_t) { return -1; }
-int G_D3D_DrawGraphStretched(float, float, float, float, GraphRecord*, int32_t) { return -1; }
-int G_D3D_ClearDrawTarget(const int32_t*) { return -1; }
-int G_D3D_CopyTargetToGraph(const PixelRect&, GraphRecord*) { return -1; }
 
 void SetClipRect(const PixelRect& area, const float* areaF) {
   DrawClipRect = area;
@@ -39,7 +34,9 @@ int DrawGraphAt(int32_t x, int32_t y, ObjectHandle handle, int32_t trans) {
         return PixelRect{x, y, AddClamped(x, graph->width), AddClamped(y, graph->height)};
       },
       [&](GraphRecord* graph) { return G_Soft_DrawGraph(x, y, trans, graph); },
-      [&](GraphRecord* graph) { return G_D3D_DrawGraph(x, y, graph, trans); });
+      [&](GraphRecord* graph) {
+        return G_D3D_DrawGraph(graph, static_cast<float>(x), static_cast<float>(y), trans, 1);
+      });
 }
 
 int DrawGraphStretched(int32_t x1, int32_t y1, int32_t x2, int32_t y2, ObjectHandle handle, int32_t trans) {
@@ -47,8 +44,8 @@ int DrawGraphStretched(int32_t x1, int32_t y1, int32_t x2, int32_t y2, ObjectHan
       handle, [&](const GraphRecord*) { return Ordered(x1, y1, x2, y2); },
       [&](GraphRecord* graph) { return G_Soft_DrawGraphStretched(x1, y1, x2, y2, graph, trans); },
       [&](GraphRecord* graph) {
-        return G_D3D_DrawGraphStretched(static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2),
-                                        static_cast<float>(y2), graph, trans);
+        return G_D3D_DrawGraphStretched(graph, static_cast<float>(x1), static_cast<float>(y1),
+                                        static_cast<float>(x2), static_cast<float>(y2), trans, 0);
       });
 }
 
@@ -57,7 +54,7 @@ int DrawGraphStretchedF(float x1, float y1, float x2, float y2, ObjectHandle han
   return DrawImage(
       handle, [&](const GraphRecord*) { return Ordered(ix1, iy1, ix2, iy2); },
       [&](GraphRecord* graph) { return G_Soft_DrawGraphStretched(ix1, iy1, ix2, iy2, graph, trans); },
-      [&](GraphRecord* graph) { return G_D3D_DrawGraphStretched(x1, y1, x2, y2, graph, trans); });
+      [&](GraphRecord* graph) { return G_D3D_DrawGraphStretched(graph, x1, y1, x2, y2, trans, 0); });
 }
 
 int DrawGraphMirrored(int32_t x, int32_t y, ObjectHandle handle, int32_t trans) {

@@ -9,22 +9,15 @@
 
 #include "library/core/message_pump.h"
 #include "library/core/text_helpers.h"
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/d3d9/soft_glue.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/mask_screen.h"
+#include "library/movie/movie_handle.h"
 
 namespace draw_frame {
-
-// On devices without a native subtract blend, the Direct3D back end draws
-// blend mode 3 between two inverting boxes here; false while the device
-// subtracts by itself.
-inline bool G_D3D_NeedsSubtractEmulation() { return false; }
-inline void BeginSubtractBlendEmulation(const PixelRect&) {}
-inline void EndSubtractBlendEmulation(const PixelRect&) {}
-// The movie module brings the frame of the graph's movie up to date here.
-inline void RefreshMovieFrame(ObjectHandle) {}
 
 // Toward zero; values beyond the 32-bit range (and NaN) give INT32_MIN.
 inline int32_t Truncate(float v) { return FloatToIntTrunc(v); }
@@ -85,7 +78,7 @@ int DrawImage(ObjectHandle handle, Rect rect, Soft soft, Hard hard) {
   if (graph == nullptr || graph->surface == nullptr) return -1;
   if (BlendGraph.handle != -1 && CheckBlendGraphSize(graph) != 0) return -1;
   WaitWhileInactive();
-  if (graph->movie != -1) RefreshMovieFrame(graph->movie);
+  if (graph->movie != -1) RefreshMovieFrame(graph->movie, 0);
   const bool texture = graph->surface->request.hardware != 0;
   auto bracket = [&]() { return rect(graph); };
   return Bracketed(bracket, [&]() {

@@ -1,25 +1,12 @@
 #include <cmath>
 
+#include "library/graphics/d3d9/d3d_draw.h"
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/draw_api.h"
 #include "library/graphics/draw_frame.h"
 #include "library/softrender/soft_shape.h"
 
 using namespace draw_frame;
-
-namespace {
-
-// The Direct3D back end draws the shapes while it is in use, and fills
-// drawable texture graphs, here (-1 without a device).
-int G_D3D_FillRectangle(int32_t, int32_t, int32_t, int32_t, uint32_t) { return -1; }
-int G_D3D_FrameRectangle(int32_t, int32_t, int32_t, int32_t, uint32_t) { return -1; }
-int G_D3D_DrawLine(int32_t, int32_t, int32_t, int32_t, uint32_t) { return -1; }
-int G_D3D_DrawThickLine(uint32_t, const float*) { return -1; }
-int G_D3D_DrawCircle(int32_t, int32_t, int32_t, uint32_t, int32_t) { return -1; }
-int G_D3D_DrawEllipse(int32_t, int32_t, int32_t, int32_t, uint32_t, int32_t) { return -1; }
-int G_D3D_DrawTriangle(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, uint32_t, int32_t) { return -1; }
-int G_D3D_FillGraph(GraphRecord*, uint32_t) { return 0; }
-
-}  // namespace
 
 int DrawRectangleShape(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour, int32_t fill) {
   return fill ? FillRectangleShape(x1, y1, x2, y2, colour) : FrameRectangleShape(x1, y1, x2, y2, colour);

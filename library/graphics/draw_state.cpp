@@ -5,6 +5,7 @@
 #include "library/core/message_pump.h"
 #include "library/graphics/blend_tables.h"
 #include "library/graphics/color_format.h"
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/d3d9/soft_glue.h"
 #include "library/graphics/draw_api.h"
 #include "library/graphics/graph_create.h"
@@ -39,18 +40,6 @@ int32_t ClampTo(int32_t v, int32_t high) { return v < 0 ? 0 : v > high ? high : 
 bool IsScreenHandle(ObjectHandle handle) {
   return handle == BackScreenHandle || handle == FrontScreenHandle || handle == -3 || handle == -5;
 }
-
-// The Direct3D back end sets the sampler filters of the device here.
-void G_D3D_ApplyFilterMode(int32_t) {}
-// The Direct3D back end sets the device viewport to the draw area and the
-// area's projection here; -1 without a device.
-int G_D3D_ApplyDrawArea() { return -1; }
-// The Direct3D back end flushes, ends the scene and sets the render target
-// (the graph's texture surface, or the work back buffer or back buffer).
-void G_D3D_SetRenderTarget(GraphRecord*) {}
-// The Direct3D back end takes the blend texture (or none) here; -1 without a
-// device or when the graph is no texture graph.
-int G_D3D_SetBlendTexture(GraphRecord*) { return -1; }
 
 }  // namespace
 
@@ -132,7 +121,7 @@ int SelectDrawTarget(ObjectHandle handle) {
   const int32_t maskWasEnabled = MaskScreenEnabled;
   EnableMaskScreen(0);
   if (HardwareActive)
-    G_D3D_SetRenderTarget(graph);
+    G_D3D_SelectTargetSurface(graph);
   else
     DrawDestMemImg = graph != nullptr ? &graph->image : &ScreenMemImg;
   DrawTarget = handle;

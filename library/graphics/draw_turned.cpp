@@ -1,15 +1,12 @@
 #include <cmath>
 
+#include "library/graphics/d3d9/d3d_draw.h"
 #include "library/graphics/draw_api.h"
 #include "library/graphics/draw_frame.h"
 
 using namespace draw_frame;
 
 namespace {
-
-// The Direct3D back end draws turned and quadrilateral texture graphs here.
-int G_D3D_DrawGraphRotated(float, float, double, double, GraphRecord*, int32_t, int32_t) { return -1; }
-int G_D3D_DrawGraphQuadF(const float*, GraphRecord*, int32_t) { return -1; }
 
 PixelRect CornerBox(const float* corners) {
   const float xs[4] = {corners[0], corners[2], corners[4], corners[6]};
@@ -43,7 +40,7 @@ int DrawGraphRotatedF(float x, float y, double scale, double angle, ObjectHandle
         return PixelRect{r.left - 5, r.top - 5, r.right + 5, r.bottom + 5};
       },
       [&](GraphRecord* graph) { return G_Soft_DrawGraphRotated(x, y, scale, angle, graph, trans, turn); },
-      [&](GraphRecord* graph) { return G_D3D_DrawGraphRotated(x, y, scale, angle, graph, trans, turn); });
+      [&](GraphRecord* graph) { return G_D3D_DrawGraphRotated(graph, x, y, scale, angle, trans, turn); });
 }
 
 int DrawGraphRotatedAbout(int32_t x, int32_t y, int32_t cx, int32_t cy, double scale, double angle,
@@ -79,7 +76,10 @@ int DrawGraphQuad(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, in
   return DrawImage(
       handle, [&](const GraphRecord*) { return CornerBox(corners); },
       [&](GraphRecord* graph) { return G_Soft_DrawGraphQuad(x1, y1, x2, y2, x4, y4, x3, y3, graph, trans); },
-      [&](GraphRecord* graph) { return G_D3D_DrawGraphQuadF(corners, graph, trans); });
+      [&](GraphRecord* graph) {
+        const int32_t rows[8] = {x1, y1, x2, y2, x4, y4, x3, y3};
+        return G_D3D_DrawGraphQuad(graph, rows, trans);
+      });
 }
 
 int DrawGraphQuadF(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
@@ -88,5 +88,5 @@ int DrawGraphQuadF(float x1, float y1, float x2, float y2, float x3, float y3, f
   return DrawImage(
       handle, [&](const GraphRecord*) { return CornerBox(corners); },
       [&](GraphRecord* graph) { return G_Soft_DrawGraphQuadF(x1, y1, x2, y2, x4, y4, x3, y3, graph, trans); },
-      [&](GraphRecord* graph) { return G_D3D_DrawGraphQuadF(corners, graph, trans); });
+      [&](GraphRecord* graph) { return G_D3D_DrawGraphQuadF(graph, corners, trans); });
 }

@@ -7,31 +7,16 @@
 #include "library/core/message_pump.h"
 #include "library/file/file_table.h"
 #include "library/graphics/color_convert.h"
+#include "library/graphics/d3d9/d3d_texture.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/image_load.h"
 #include "library/graphics/mem_img.h"
+#include "library/graphics/movie_graph.h"
 
 GraphCreateSettingsState GraphCreateSettings = {0, 0, 1, 0, 0, 0, 0, 0};
 
 namespace {
-
-// The movie module opens a file that is no image as a movie here and makes
-// the graph its frames are drawn into (movie-graph settings, frame
-// callback). -1: the file is no movie.
-ObjectHandle OpenMovieGraph(const char*, int32_t) { return -1; }
-
-// The Direct3D back end builds the draw pieces of a texture graph here.
-int G_D3D_BuildGraphDrawPieces(GraphRecord*) { return -1; }
-// The Direct3D back end splits a texture surface into pieces and creates
-// their textures here.
-int G_D3D_CreateSurfaceTextures(GraphSurface*) { return -1; }
-// The Direct3D back end writes a rectangle of an image into the textures of a
-// graph here.
-int G_D3D_TransferImageToTextures(GraphRecord*, const PixelRect*, int32_t, int32_t, GraphImage*, GraphImage*,
-                                  int32_t, int32_t) {
-  return -1;
-}
 
 bool IsPaletted(const GraphImage* image) {
   return image->format.bytesPerPixel == 1 && image->format.compression == 0;
@@ -122,9 +107,7 @@ ObjectHandle CreateGraphFromFile(const char* fileName, int32_t flags, int32_t mi
     return -1;
   }
   FileStreamClose(file);
-  const ObjectHandle movie = OpenMovieGraph(fileName, movieMode);
-  if (movie == -1) WriteErrorLogFormat("右記のグラフィックファイルのロードに失敗しました：%s \n", fileName);
-  return movie;
+  return OpenMovieGraph(fileName, movieMode);
 }
 
 int LoadDividedGraph(const char* fileName, int32_t count, int32_t xcount, int32_t ycount, int32_t w, int32_t h,
@@ -263,6 +246,30 @@ int ReloadGraphFromMemoryImage(const void* data, int32_t size, ObjectHandle hand
   return result;
 }
 
+int ReloadGraphFromImageData(const char* sourceName, const void* pixels, int32_t pitch, const ColorFormat* format,
+                             int32_t width, int32_t height, const PixelRect* rect, const int32_t* origin,
+                             ObjectHandle handle) {
+  if (!GraphicsInitialised || pixels == nullptr || format == nullptr || rect == nullptr) return -1;
+  // Block data has no rectangle to cut: raw data is plain pixels.
+  if (format->compression != 0) return -1;
+  GraphRecord* graph = GetGraphRecordChecked(handle);
+  if (graph == nullptr) return -1;
+  if (rect->left < 0 || rect->top < 0 || rect->right > width || rect->bottom > height) return -1;
+  GraphImage image{};
+  image.format = *format;
+  image.width = width;
+  image.height = height;
+  image.pitch = pitch;
+  image.pixels = static_cast<uint8_t*>(const_cast<void*>(pixels));
+  const int32_t x = rect->left - (origin != nullptr ? origin[0] : 0);
+  const int32_t y = rect->top - (origin != nullptr ? origin[1] : 0);
+  SetGraphFileName(handle, sourceName, -1);
+  graph->sourceX = x;
+  graph->sourceY = y;
+  return TransferImageToGraphTexture(handle, rect, x, y, &image, nullptr, !GraphCreateSettings.transferOptionInverse,
+                                     1);
+}
+
 int ReloadGraphFromPlainImage(GraphImage* rgb, ObjectHandle handle) {
   return ReloadGraphFromGraphImage(rgb, nullptr, handle, 0, 0, 0);
 }
@@ -379,7 +386,7 @@ int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, in
   graph->width = w;
   graph->height = h;
 
-  if (HardwareActive) return G_D3D_CreateSurfaceTextures(surface) == 0 ? BuildGraphDrawInfo(handle) : -1;
+  if (HardwareActive) return G_D3D_SetupSurfacePieces(surface, w, h) == 0 ? BuildGraphDrawInfo(handle) : -1;
 
   const int32_t depthKind = request.colorBits == 32 ? MemImgDepth32 : MemImgDepth16;
   const int32_t withAlpha = request.alphaChannel;
@@ -480,19 +487,7 @@ const ColorFormat* GetTextureColorFormat14(int32_t index) {
 }
 
 const ColorFormat* ChooseTextureColorFormat(const GraphFormatRequest* request) {
-  const bool wide = request->colorBits == 32;
-  int32_t index;
-  if (request->compression >= 1 && request->compression <= 5)
-    index = 5 + request->compression;
-  else if (request->drawable)
-    index = request->alphaChannel || request->transparentColor ? 13 : wide ? 12 : 11;
-  else if (request->alphaChannel)
-    index = wide ? 3 : 2;
-  else if (request->transparentColor)
-    index = wide ? 5 : 4;
-  else
-    index = wide ? 1 : 0;
-  return GetTextureColorFormat14(index);
+  return GetTextureColorFormat14(ChooseTextureFormatIndex(request));
 }
 
 const ColorFormat* GetTextureColorFormat(uint8_t alpha, uint8_t transColor, int32_t use32bit, uint8_t drawable) {

@@ -2,7 +2,7 @@
 // cell graphs, empty graphs, part graphs that share their source's pixels,
 // and pixels transferred into existing graphs. Each graph gets a record, a
 // surface made from the creation settings, and its pixels: a memory image on
-// the software renderer (Direct3D textures come with the device).
+// the software renderer, texture pieces on Direct3D.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +59,13 @@ int ReloadGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, ObjectHandle h
 // An image file held in memory into an existing graph.
 int ReloadGraphFromMemoryImage(const void* data, int32_t size, ObjectHandle handle, int32_t mirror);
 int ReloadGraphFromPlainImage(GraphImage* rgb, ObjectHandle handle);
+// Raw pixels (pointer, pitch, format and size of the whole data) into a
+// graph: the rectangle of the data lands at its own position less the origin
+// (0, 0 without one) in the graph's surface. The graph takes the source name
+// (null forgets it). Block-compressed data is refused.
+int ReloadGraphFromImageData(const char* sourceName, const void* pixels, int32_t pitch, const ColorFormat* format,
+                             int32_t width, int32_t height, const PixelRect* rect, const int32_t* origin,
+                             ObjectHandle handle);
 // The rectangle at (srcX, srcY) of the graph's size into the graph; records
 // the file name (null forgets it), the source offset and the load flag.
 int TransferGraphImageToGraph(const char* fileName, GraphImage* rgb, GraphImage* alpha, int32_t srcX,
@@ -77,7 +84,8 @@ const ColorFormat* GetTextureColorFormat14(int32_t index);
 void* ZeroFill380(void* p);
 
 // The graph's draw information after its surface exists: the view of the
-// surface's memory image over the graph's rectangle.
+// surface's memory image over the graph's rectangle, or the draw pieces of
+// its textures.
 int BuildGraphDrawInfo(ObjectHandle handle);
 // The body of CreateGraphPart: the new graph shares the source's surface and
 // file name, at the source's position moved by (x, y).

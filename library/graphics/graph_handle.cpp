@@ -6,22 +6,23 @@
 #include "library/core/memory.h"
 #include "library/core/startup.h"
 #include "library/core/text_helpers.h"
+#include "library/graphics/d3d9/d3d_texture.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
+#include "library/movie/movie_handle.h"
 
 GraphHandleTableType GraphHandleTable;
 
 namespace {
 
-// The movie module closes the graph's movie here (it ignores -1).
-void CloseGraphMovie(GraphRecord*) {}
-
-// The Direct3D back end releases a texture surface's textures here.
-void G_D3D_ReleaseSurfaceTextures(GraphSurface*) {}
+void CloseGraphMovie(GraphRecord* record) {
+  if (record->movie != -1) CloseMovieHandle(record->movie);
+  record->movie = -1;
+}
 
 void ReleaseGraphSurfacePixels(GraphSurface* surface) {
   if (surface->request.hardware)
-    G_D3D_ReleaseSurfaceTextures(surface);
+    G_D3D_FreeSurfacePieces(surface);
   else
     ReleaseMemImg(&surface->image);
 }
@@ -63,6 +64,7 @@ int FreeGraph(ObjectHandle handle) {
     }
     record->surface = nullptr;
   }
+  G_D3D_FreeGraphDrawPieces(record);
   DropFileName(record);
   GraphHandleTable.Remove(static_cast<uint32_t>(handle) & HandleSlotBits);
   if (record->deleteNotify != nullptr) *record->deleteNotify = 1;

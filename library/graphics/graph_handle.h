@@ -11,6 +11,9 @@
 constexpr ObjectHandle BackScreenHandle = -2;
 constexpr ObjectHandle FrontScreenHandle = -4;
 
+struct TexturePiece;
+struct GraphDrawPiece;
+
 // How a surface's pixels were asked for (filled by graph creation).
 struct GraphFormatRequest {
   uint8_t hardware;          // 1: Direct3D texture surface, 0: memory image
@@ -31,9 +34,14 @@ struct GraphSurface {
   uint32_t referenceCount;
   GraphFormatRequest request;
   uint32_t transparentColor;  // 0xRRGGBB in force when the surface was made
-  // Memory surface: the image of the whole surface. The Direct3D back end
-  // adds the list of its textures beside it.
+  // Memory surface: the image of the whole surface.
   MEMIMG image;
+  // Texture surface: the row of TextureD3DFormats its textures take, their
+  // mip level count, and the textures that cover it (a tracked array).
+  int32_t textureFormatIndex;
+  int32_t mipLevelCount;
+  int32_t pieceCount;
+  TexturePiece* pieces;
 };
 
 // The absolute path (Shift-JIS) that a graph's pixels were loaded from,
@@ -57,8 +65,12 @@ struct GraphRecord {
   int32_t surfaceX, surfaceY;
   int32_t width, height;
   // Memory surface: the view of the surface's image over this graph's
-  // rectangle. The Direct3D back end adds the texture pieces that cover it.
+  // rectangle.
   MEMIMG image;
+  // Texture surface: the parts of the surface's textures that this graph's
+  // rectangle overlaps, with their corners (a tracked array).
+  int32_t drawPieceCount;
+  GraphDrawPiece* drawPieces;
 };
 
 constexpr uint32_t GraphHandleCapacity = 32768;

@@ -12,6 +12,7 @@
 #include "library/graphics/blend_tables.h"
 #include "library/graphics/d3d9/d3d_batch.h"
 #include "library/graphics/d3d9/d3d_buffers.h"
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/d3d9/d3d_shaders.h"
 #include "library/graphics/d3d9/d3d_start.h"
 #include "library/graphics/d3d9/soft_glue.h"
@@ -48,17 +49,6 @@ struct DisplayModeEntry {
 DisplayModeEntry* DisplayModes = nullptr;
 int32_t DisplayModeCount = 0;
 bool DisplayModesListed = false;
-
-// The Direct3D back end flushes its batch, ends the scene and presents the
-// frame (the whole of it, a rectangle or the doubled quarter) here.
-int G_D3D_PresentFrame(const int32_t*, bool) { return -1; }
-// The Direct3D back end copies the back buffer into the work back buffer here
-// (full-screen mode).
-void G_D3D_CopyBackBufferToWork() {}
-// The Direct3D back end rebuilds the device and everything on it after a
-// lost device here (mask textures, state, lights), with RestoreGraphs for
-// the graphs' pixels.
-void G_D3D_RebuildDevice() {}
 
 void ListDisplayModes() {
   DisplayModesListed = true;
@@ -201,7 +191,10 @@ int PresentScreenRect(const int32_t rect[4]) {
   const bool doubled = (HalfSizeDisplayFlag || HalfSizeScreenFlag) && ScreenWidth == 640 && ScreenHeight == 480;
   // (A layered main window would take the frame instead; this system never
   // makes one.)
-  if (HardwareActive) return G_D3D_PresentFrame(rect, doubled);
+  if (HardwareActive) {
+    G_D3D_CheckLostDevice();
+    return G_D3D_PresentFrame(rect, doubled);
+  }
   return PresentSoftware(rect, doubled);
 }
 
@@ -271,10 +264,26 @@ int ApplyScreenModeChange(int32_t width, int32_t height, int32_t colorBits, int3
 
 // ---------------------------------------------------------------- lost device
 
-int ResetGraphicsDevice() {
+namespace {
+
+void RestartInput() {
   EndInputSystem();
   InitInputSystem();
-  if (HardwareActive) G_D3D_RebuildDevice();
+}
+
+}  // namespace
+
+int ResetGraphicsDevice() {
+  // The input restart pumps window messages, and an activation among them
+  // asks for a restore again: the one under way serves it.
+  static bool resetting = false;
+  if (resetting) return 0;
+  resetting = true;
+  if (HardwareActive)
+    G_D3D_RebuildDevice(RestartInput);
+  else
+    RestartInput();
+  resetting = false;
   return 0;
 }
 

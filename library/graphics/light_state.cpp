@@ -4,6 +4,7 @@
 
 #include "library/core/memory.h"
 #include "library/core/startup.h"
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
 
@@ -14,17 +15,6 @@ namespace {
 
 constexpr float kDefaultFov = 1.0471976f;  // 60 degrees
 constexpr double kTan30 = 0.5773502588272095;
-
-// The Direct3D back end sends a light and switches a device light on or off
-// here, and sets the device's lighting state.
-void G_D3D_SetLight(int32_t, const LightDescription*) {}
-void G_D3D_LightEnable(int32_t, int32_t) {}
-void G_D3D_SetLightingEnabled(int32_t) {}
-// The Direct3D back end flushes its batch and sends the world and view
-// transforms and the projection constants here.
-void G_D3D_SendTransforms() {}
-// The Direct3D back end flushes its batch and sets the fog render states here.
-void G_D3D_SendFog() {}
 
 void RebuildCombinedMatrices() {
   Scene3DState& s = Scene3D;
@@ -127,7 +117,7 @@ int EndLightHandles() {
 
 int ApplyLights() {
   Scene3DState& s = Scene3D;
-  G_D3D_SetLightingEnabled(!s.lightingOff);
+  if (HardwareActive) G_D3D_SendLighting(!s.lightingOff);
   if (!s.lightsChanged && !s.resendAllLights) return 0;
   int32_t next = 0;
   for (int32_t type : {3, 2, 1}) {
@@ -137,13 +127,16 @@ int ApplyLights() {
       const int32_t index = next++;
       if (index != record->deviceIndex || record->changed || s.resendAllLights) {
         record->deviceIndex = index;
-        G_D3D_SetLight(index, &record->light);
-        G_D3D_LightEnable(index, 1);
+        if (HardwareActive) {
+          G_D3D_SendLight(index, &record->light);
+          G_D3D_SendLightEnable(index, 1);
+        }
         record->changed = 0;
       }
     }
   }
-  for (int32_t index = next; index < s.deviceLightsInUse; ++index) G_D3D_LightEnable(index, 0);
+  for (int32_t index = next; index < s.deviceLightsInUse; ++index)
+    if (HardwareActive) G_D3D_SendLightEnable(index, 0);
   s.deviceLightsInUse = next;
   s.lightsChanged = 0;
   s.resendAllLights = 0;

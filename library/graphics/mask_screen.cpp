@@ -5,6 +5,7 @@
 #include "library/core/memory.h"
 #include "library/core/message_pump.h"
 #include "library/core/startup.h"
+#include "library/graphics/d3d9/d3d_screen.h"
 #include "library/graphics/d3d9/soft_glue.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_handle.h"
@@ -25,19 +26,6 @@ int32_t MaskNesting = 0;
 // The drawing area before the outermost bracket narrowed it to the mask screen.
 PixelRect SavedClipRect;
 float SavedClipRectF[4];
-
-// The Direct3D back end flushes and points the render target at the mask
-// screen surface (active) or the real target here.
-void G_D3D_PointRenderTargetAtMask(int32_t) {}
-// The Direct3D back end makes the mask textures, copies the target onto the
-// mask screen, draws it back through the mask texture, and uploads mask
-// bytes into the mask texture here.
-void G_D3D_CreateMaskTextures() {}
-void G_D3D_ReleaseMaskTextures() {}
-void G_D3D_BeginMaskDraw(const PixelRect&) {}
-void G_D3D_EndMaskDraw(const PixelRect&) {}
-void G_D3D_UploadMaskBytes(const PixelRect&) {}
-void G_D3D_PaintMaskTexture(int32_t) {}
 
 // The image of the real draw target: the target graph's, else the screen's.
 MEMIMG* RealTargetMemImg() {

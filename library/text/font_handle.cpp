@@ -64,29 +64,20 @@ struct FontContext {
   }
 };
 
-// The base image as a graph image, for the transfer into the cache graphs.
-GraphImage BaseImageOf(const FontHandleRecord* font) {
-  GraphImage image{};
-  image.format = font->cacheFormat;
-  image.width = font->baseWidth;
-  image.height = font->baseHeight;
-  image.pitch = font->basePitch;
-  image.pixels = font->basePixels;
-  return image;
-}
-
 // The glyph's box at the cell, and its edge twin, into the cache graphs.
 void TransferGlyphCell(FontHandleRecord* font, const GlyphSlot& slot) {
   if (font->glyphGraph == -1 || slot.width <= 0 || slot.height <= 0) return;
   int32_t x = 0, y = 0;
   GlyphCellOrigin(font, slot.cellIndex, &x, &y);
-  GraphImage image = BaseImageOf(font);
-  const PixelRect glyph = {x, y, x + slot.width, y + slot.height};
-  TransferImageToGraphTexture(font->glyphGraph, &glyph, x, y, &image, nullptr, 1, 1);
-  if ((font->type & FontTypeEdge) != 0) {
-    const PixelRect edge = {x + font->cacheWidth, y, x + font->cacheWidth + slot.width, y + slot.height};
-    TransferImageToGraphTexture(font->glyphGraph, &edge, x + font->cacheWidth, y, &image, nullptr, 1, 1);
-  }
+  // Each box lands at its own place: the edge image is the right half of
+  // both the base image and the glyph graph.
+  auto transfer = [&](const PixelRect& box) {
+    ReloadGraphFromImageData(nullptr, font->basePixels, font->basePitch, &font->cacheFormat, font->baseWidth,
+                             font->baseHeight, &box, nullptr, font->glyphGraph);
+  };
+  transfer({x, y, x + slot.width, y + slot.height});
+  if ((font->type & FontTypeEdge) != 0)
+    transfer({x + font->cacheWidth, y, x + font->cacheWidth + slot.width, y + slot.height});
 }
 
 HFONT MakeGdiFont(int32_t size, int32_t weight, int32_t italic, DWORD charSet, const char* face) {

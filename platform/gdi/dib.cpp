@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -281,6 +282,8 @@ int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, co
   return drawn;
 }
 
+std::atomic<bool> skipWindowBlits{false};
+
 int Blit(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
          int srcHeight, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
   if (dc == nullptr || bits == nullptr || info == nullptr || usage != DIB_RGB_COLORS || startScan != 0) return 0;
@@ -301,6 +304,7 @@ int Blit(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, 
     }
   }
   // A window's context: its client area.
+  if (skipWindowBlits.load()) return static_cast<int>(std::min<int64_t>(available, y.destLength));
   PlatformWindowPixels window;
   if (!PlatformLockWindowPixels(dc, &window)) return 0;
   DibLayout dest{};
@@ -436,6 +440,8 @@ std::shared_ptr<HFONT__> MemoryDcFont(HDC dc) {
   MemoryDc* record = FindDc(dc);
   return record != nullptr ? record->font : nullptr;
 }
+
+void PlatformSkipWindowBlits(bool skip) { skipWindowBlits.store(skip); }
 
 int PlatformLiveGdiObjectCount() {
   std::lock_guard<std::mutex> lock(GdiMutex());

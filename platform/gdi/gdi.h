@@ -115,3 +115,6 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
 
 // Tests only: the number of live memory contexts and bitmaps.
 int PlatformLiveGdiObjectCount();
+// Tests only: blits to a window's context report their scan lines drawn
+// without copying pixels (headless runs read the picture before the blit).
+void PlatformSkipWindowBlits(bool skip);

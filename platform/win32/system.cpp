@@ -3,7 +3,9 @@
 #include <cpuid.h>
 #endif
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -171,4 +173,15 @@ bool ReadCpuId(uint32_t function, uint32_t registers[4]) {
   (void)registers;
   return false;
 #endif
+}
+
+namespace {
+std::atomic<PlatformExitHook> exitHook{nullptr};
+}  // namespace
+
+void PlatformSetExitHook(PlatformExitHook hook) { exitHook.store(hook); }
+
+void ExitProcess(UINT exitCode) {
+  if (PlatformExitHook hook = exitHook.load()) hook(exitCode);
+  exit(static_cast<int>(exitCode));
 }

@@ -80,3 +80,9 @@ typedef LONG (*DwmEnableCompositionProc)(UINT action);
 // The processor identification instruction: eax, ebx, ecx, edx of the given
 // function. False when the processor has no such instruction or function.
 bool ReadCpuId(uint32_t function, uint32_t registers[4]);
+
+// Ends the process with the exit code (the C runtime's exit). A hook set by a
+// test is called first; a hook that returns lets the process end.
+[[noreturn]] void ExitProcess(UINT exitCode);
+typedef void (*PlatformExitHook)(UINT exitCode);
+void PlatformSetExitHook(PlatformExitHook hook);

@@ -470,7 +470,8 @@ HGLOBAL GlobalFree(HGLOBAL memory);
 // ---------------------------------------------------------------- message box
 
 // Shows the box and returns IDOK. Without a display (or under SDL's dummy
-// driver) the caption and text go to standard error instead.
+// driver) the caption and text go to standard error instead. A hook set by a
+// test receives the call instead and gives the result.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // ---------------------------------------------------------------- tests only
@@ -487,6 +488,13 @@ bool PlatformCursorVisible();
 // The colour (0x00RRGGBB) of a pixel of the window's client area as last
 // drawn into it; 0 outside it.
 uint32_t PlatformWindowPixel(HWND window, int x, int y);
+// MessageBoxA hands its Shift-JIS text and caption to the hook (null: none)
+// and returns what the hook returns.
+typedef int (*PlatformMessageBoxHook)(const char* text, const char* caption, UINT type);
+void PlatformSetMessageBoxHook(PlatformMessageBoxHook hook);
+// The SDL scan code of a keyboard scan code (0x80 marks the extended keys),
+// for tests that push key events; 0 for a code no key has.
+int PlatformScancodeOfKeyCode(int keyCode);
 
 // For the GDI blits: the client-area pixels behind a window's device context,
 // 16 or 32 bits a pixel with the channel masks given, rows top-down. Each

@@ -1613,7 +1613,15 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
 
 // ---------------------------------------------------------------- message box
 
+namespace {
+std::atomic<PlatformMessageBoxHook> messageBoxHook{nullptr};
+}  // namespace
+
+void PlatformSetMessageBoxHook(PlatformMessageBoxHook hook) { messageBoxHook.store(hook); }
+
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  if (PlatformMessageBoxHook hook = messageBoxHook.load())
+    return hook(text != nullptr ? text : "", caption != nullptr ? caption : "", type);
   std::string body = ToUtf8(text != nullptr ? text : "");
   std::string title = ToUtf8(caption != nullptr ? caption : "Error");
   fprintf(stderr, "%s: %s\n", title.c_str(), body.c_str());
@@ -1633,6 +1641,12 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 void PlatformSetWindowScope(const char* scope) { windowScope = scope != nullptr ? scope : ""; }
 
 uint32_t PlatformSdlWindowId(HWND window) { return IsLive(window) ? window->sdlId : 0; }
+
+int PlatformScancodeOfKeyCode(int keyCode) {
+  for (const KeyCode& k : kKeyCodes)
+    if (k.dik == keyCode) return k.scancode;
+  return 0;
+}
 
 void PlatformSetDesktopColorBits(int bits) { desktopBitsOverride = bits; }
 

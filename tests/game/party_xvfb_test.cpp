@@ -1,18 +1,23 @@
-// The program under a real X server: it opens its window with the game's
-// title and a 640 x 480 client area, and closing the window ends it with
-// exit code 0. The test starts its own Xvfb, so it needs no display.
+// The program under a real X server, in a working folder that holds the
+// generated media: it opens its window with the game's title and a 640 x 480
+// client area, and closing the window ends it with exit code 0. The test
+// starts its own Xvfb, so it needs no display.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "tests/game/harness/game_harness.h"
 #include "tests/support/test_support.h"
 #include "tests/support/xvfb.h"
 
 namespace {
 
 TEST(PartyProgram, OpensItsWindowAndEndsWhenItIsClosed) {
+  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+  TempDir work;
+  ASSERT_EQ(symlink(GeneratedMediaDir().c_str(), (work.path() + "/media").c_str()), 0);
   Child server;
   std::string displayName = StartXvfb(server);
   ASSERT_FALSE(displayName.empty()) << "Xvfb did not start (scripts/setup.sh installs it)";
@@ -26,6 +31,7 @@ TEST(PartyProgram, OpensItsWindowAndEndsWhenItIsClosed) {
     // The system libraries SDL loads for X (D-Bus among them) keep a few
     // allocations until exit; the library's own leaks are the unit tests' to find.
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    if (chdir(work.path().c_str()) != 0) _exit(126);
     execl(ZR_PARTY_PATH, "party", static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -56,18 +56,12 @@ D3DMATRIX IdentityMatrix() {
   return m;
 }
 
-D3DMATRIX AsD3DMatrix(const Matrix4F& m) {
-  D3DMATRIX out;
-  static_assert(sizeof out == sizeof m);
-  std::memcpy(&out, &m, sizeof out);
-  return out;
-}
-
 // The initial shadow of the blend state: no stages in use, each stage
 // texture by diffuse, disabled.
 void ClearBlendStateCache() {
   UserBlendInfo& b = D3DStateShadow.blendState;
   std::memset(&b, 0, sizeof b);
+  std::memset(D3DStateShadow.stageTextures, 0, sizeof D3DStateShadow.stageTextures);
   for (TextureStageEntry& e : b.stages) {
     e.colorArg1 = e.alphaArg1 = static_cast<int16_t>(D3DTA_TEXTURE);
     e.colorArg2 = e.alphaArg2 = static_cast<int16_t>(D3DTA_DIFFUSE);
@@ -76,6 +70,13 @@ void ClearBlendStateCache() {
 }
 
 }  // namespace
+
+D3DMATRIX AsD3DMatrix(const Matrix4F& m) {
+  D3DMATRIX out;
+  static_assert(sizeof out == sizeof m);
+  std::memcpy(&out, &m, sizeof out);
+  return out;
+}
 
 // ---------------------------------------------------------------- scene
 
@@ -122,6 +123,11 @@ int G_D3D_FlushVertexBatch() {
   b.count = 0;
   b.write = b.buffers[index];
   return 0;
+}
+
+void G_D3D_DiscardVertexBatch() {
+  VertexBatch.count = 0;
+  VertexBatch.write = VertexBatch.buffers[CurrentIndex()];
 }
 
 uint8_t* G_D3D_ReserveBatchVertices(uint32_t primitiveType, int32_t n) {
@@ -238,11 +244,13 @@ int G_D3D_SetDeviceDefaults() {
   s.fillMode = D3DFILL_SOLID;
   s.shadeMode = D3DSHADE_FLAT;
   s.lighting = 1;
+  s.specularEnable = 1;  // as sent above: the first draw preparation turns it off
   s.fogEnable = 0;
   s.fogMode = 0;
   s.fogColor = 0;
   s.fogStart = 0.0f;
   s.fogEnd = 1.0f;
+  s.fogDensity = 1.0f;  // the device's own
   s.filterMode = 3;  // none yet: the next filter setting reaches the device
   s.maxAnisotropy = 1;
   s.request.blendDirty = 1;

@@ -50,10 +50,15 @@ struct BatchVertexBlend {
   float u1, v1, u2, v2;
 };
 
+// The library's matrix as the device takes it (the same layout).
+D3DMATRIX AsD3DMatrix(const Matrix4F& m);
+
 void G_D3D_BeginScene();
 void G_D3D_EndScene();
 // 0, or -1 without a device.
 int G_D3D_FlushVertexBatch();
+// The queued vertices dropped undrawn (a lost device).
+void G_D3D_DiscardVertexBatch();
 int G_D3D_SetWorldTransform(const D3DMATRIX* matrix);
 // Not flushed first. 0, or -1 when the device call fails.
 int G_D3D_SetLighting(int32_t flag);

@@ -5,6 +5,7 @@
 #include "library/core/log.h"
 #include "library/core/memory.h"
 #include "library/graphics/d3d9/d3d_start.h"
+#include "library/graphics/d3d9/d3d_texture.h"
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 
@@ -15,10 +16,6 @@ ShaderTableType ShaderTable;
 namespace {
 
 constexpr DWORD kStandardFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2;
-
-// The graph module's surfaces get their textures back here after a device
-// rebuild, with the texture upload.
-void G_D3D_CreateGraphSurfaceTextures(GraphSurface*) {}
 
 template <typename Table>
 int DeleteRecord(Table& table, ObjectHandle handle) {
@@ -127,7 +124,7 @@ int G_D3D_RecreateResourceObjects() {
   for (uint32_t slot = 0; slot < GraphHandleTable.top; ++slot) {
     GraphRecord* graph = GraphHandleTable.records[slot];
     if (graph != nullptr && graph->surface != nullptr && graph->surface->request.hardware)
-      G_D3D_CreateGraphSurfaceTextures(graph->surface);
+      CreateSurfaceTextures(graph->surface);
   }
   for (uint32_t slot = 0; slot < VertexBufferTable.top; ++slot)
     if (VertexBufferTable.records[slot] != nullptr) G_D3D_CreateVertexBufferObject(VertexBufferTable.records[slot]);

@@ -7,6 +7,7 @@
 #include "library/core/window_mode.h"
 #include "library/graphics/d3d9/d3d_buffers.h"
 #include "library/graphics/d3d9/d3d_shaders.h"
+#include "library/graphics/d3d9/d3d_texture.h"
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/texture_tables.h"
@@ -30,10 +31,6 @@ int32_t SoftwareOnlyFlag = 0;
 namespace {
 
 void ReleaseDirectDraw() { ReleaseD3DObject(DirectDrawObject); }
-
-// The graph module's surfaces give up their textures here, and get them back
-// after a rebuild, with the texture upload.
-void G_D3D_ReleaseGraphSurfaceObjects(GraphSurface*) {}
 
 // Everything the device made for the library, the device and the Direct3D
 // object, newest first.
@@ -210,7 +207,7 @@ int G_D3D_ReleaseResourceObjects() {
   for (uint32_t slot = 0; slot < GraphHandleTable.top; ++slot) {
     GraphRecord* graph = GraphHandleTable.records[slot];
     if (graph != nullptr && graph->surface != nullptr && graph->surface->request.hardware)
-      G_D3D_ReleaseGraphSurfaceObjects(graph->surface);
+      ReleaseSurfaceTextures(graph->surface);
   }
   ReleaseBufferObjects();
   ReleaseShaderRecordObjects();

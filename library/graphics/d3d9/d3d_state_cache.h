@@ -76,8 +76,10 @@ struct D3DShadowState {
   // Texture-coordinate index and result argument of stages 0 to 7.
   int32_t texCoordIndex[8];
   int32_t resultArg[8];
-  // The blend state last applied (the nine words and the stages).
+  // The blend state last applied (the nine words and the stages), and the
+  // texture of each stage.
   UserBlendInfo blendState;
+  IDirect3DBaseTexture9* stageTextures[8];
   BlendRequestState request;
   // Lights: up to 256, their enable flags and the highest enabled index; the
   // material and the global ambient colour (value / 255).
@@ -98,8 +100,9 @@ extern int32_t StateResendForced;
 // a scene begins).
 extern IDirect3DVertexShader9* CurrentVertexShader;
 extern IDirect3DPixelShader9* CurrentPixelShader;
+struct GraphFormatRequest;
 struct PreparedDrawCache {
-  const void* format;
+  const GraphFormatRequest* format;
   IDirect3DBaseTexture9* texture;
   int32_t flags;
 };
@@ -168,10 +171,40 @@ extern int32_t ShaderConstantUploadMode;
 // 0: the 256 vertex and 32 pixel float4 constants from the shadow copies.
 int UploadShaderConstants(int32_t mode);
 
-// The blend application of the draw preparation (built with the blend modes):
-// turns the request into device states. -1 without a device or with nothing
-// dirty.
+// The draw preparation flags.
+constexpr int32_t DrawPrepTransparency = 0x1;     // the texture's alpha channel or colour key is honoured
+constexpr int32_t DrawPrepKeepTransparency = 0x2; // its own transparency kind even under bilinear filtering
+constexpr int32_t DrawPrepGouraud = 0x8;
+constexpr int32_t DrawPrepModulate = 0x20;        // always modulate by the vertex colour
+constexpr int32_t DrawPrepVertexAlpha = 0x40;     // always use the vertex alpha
+constexpr int32_t DrawPrepFog = 0x80;
+constexpr int32_t DrawPrepKeepBlend = 0x100;
+constexpr int32_t DrawPrepLit = 0x200;
+constexpr int32_t DrawPrepSpecular = 0x400;
+constexpr int32_t DrawPrepSecondZ = 0x800;
+constexpr int32_t DrawPrepAddressing = 0x1000;    // sampler addressing from the draw settings
+constexpr int32_t DrawPrepKeepShaders = 0x2000;
+
+// The blend application: turns the request (or a caller's record) into
+// alpha-test and blend render states, the texture factor, the stages and
+// their textures, the batch's vertex kind and its skip mark. -1 without a
+// device or with nothing dirty.
 int G_D3D_ApplyBlendState(int32_t graphHandleFlag, const UserBlendInfo* record, int32_t texturesOnly);
+// A caller's complete blend state in place of the library's (null: none).
+int G_D3D_SetUserBlendInfo(const UserBlendInfo* record, int32_t texturesOnly);
 // The draw preparation: the device brought in line with the draw settings
-// and the texture to be drawn.
-void G_D3D_PrepareDrawState(const void* textureFormat, IDirect3DBaseTexture9* texture, int32_t flags);
+// and the texture to be drawn (format: the texture's request, whose alpha
+// channel and colour-key bytes are read; null for no texture).
+void G_D3D_PrepareDrawState(const GraphFormatRequest* format, IDirect3DBaseTexture9* texture, int32_t flags);
+
+// The stage sets of the library's blend states: 60 of them, the stage count
+// in stage 0's texture word, a DISABLE entry after the last used stage.
+struct TextureStageSet {
+  TextureStageEntry stages[8];
+};
+extern const TextureStageSet* const TextureStageSetTable;
+// A row of the blend modes' states (-1 leaves the device value).
+struct BlendModeStates {
+  int32_t destBlend, srcBlend, stageKind, blendOp, alphaBlend;
+};
+extern const BlendModeStates BlendModeStateTable[12];

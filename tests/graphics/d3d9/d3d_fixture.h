@@ -42,6 +42,15 @@ class D3DTest : public GraphicsTest {
     StartGraphics(bits, width, height);
   }
 
+  // Graphics on the full adapter at 32 bits and 640 x 480, drawing on the
+  // back screen, with nothing recorded yet.
+  static void StartOnBackScreen() {
+    StartOn(D3D9FullAdapter(), 32, 640, 480);
+    SelectDrawTarget(BackScreenHandle);
+    G_D3D_FlushVertexBatch();
+    D3D9ClearRecords();
+  }
+
   // The log's lines, without their time prefix (negative here: the virtual
   // clock starts after the log).
   static std::vector<std::string> LogLines() {

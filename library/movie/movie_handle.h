@@ -1,0 +1,62 @@
+// Movie handles: one opened movie file whose current frame feeds a graph. An
+// Ogg file with a Theora stream plays through the library's own Theora
+// player (its Vorbis track as a stream sound); every other file goes to
+// DirectShow. A movie opens paused on its first frame; activation of the
+// window resumes the movies whose playing mark is set.
+#pragma once
+
+#include <cstdint>
+
+#include "library/file/file_table.h"
+#include "library/graphics/color_format.h"
+#include "library/graphics/object_handle.h"
+
+struct TheoraMovieState;
+struct MovieHandleRecord;
+
+// Called with each new frame: the record (its current frame image holds the
+// frame) and the value given with the callback.
+using MovieFrameCallback = void (*)(MovieHandleRecord* record, void* userValue);
+
+// Bit of the play type that loops the movie.
+constexpr int32_t MoviePlayLoopBit = 2;
+
+struct MovieHandleRecord {
+  uint32_t checkNumber;
+  int32_t playType;          // bit 1 (MoviePlayLoopBit) loops; 1 after opening
+  int32_t theora;            // 1: the Theora player, 0: DirectShow
+  TheoraMovieState* player;
+  int64_t startTime;         // microseconds: when frame 0 would have been shown
+  FileId file;               // the Theora file
+  ObjectHandle audio;        // the Theora file's sound, -1 for none
+  // The DirectShow player keeps its interfaces and state here.
+  int32_t position;          // milliseconds: the play time of the last frame picked
+  int32_t width, height;
+  int32_t playing;           // 1 while the movie is meant to play (kept through a pause on deactivation)
+  int32_t paused;
+  int32_t frameShown;        // 1 after a Theora frame was handed to the callback
+  GraphImage frameImage;     // DirectShow frames
+  GraphImage* currentFrameImage;  // what the callback reads: the player's RGB image, or frameImage
+  MovieFrameCallback frameCallback;
+  void* callbackValue;
+};
+
+constexpr uint32_t MovieHandleCapacity = 100;
+using MovieHandleTableType = HandleTable<MovieHandleRecord, HandleKindMovie, MovieHandleCapacity>;
+extern MovieHandleTableType MovieHandleTable;
+
+// mode has no effect. Width and height may be null.
+ObjectHandle OpenMovie(const char* fileName, int32_t* width, int32_t* height, int32_t mode);
+// -1 for a handle that is no open movie (-1 included).
+int CloseMovieHandle(ObjectHandle handle);
+MovieHandleRecord* GetMovieHandleData(ObjectHandle handle);
+int SetMovieFrameCallback(ObjectHandle handle, MovieFrameCallback callback, void* userValue);
+// Picks the frame for the time that has passed (unless paused) and hands the
+// current frame to the callback. Every draw of a movie graph calls it first.
+int RefreshMovieFrame(ObjectHandle handle, int32_t ignored = 0);
+// systemFlag 1 (deactivation) keeps the playing mark.
+int PauseMovieHandle(ObjectHandle handle, int32_t systemFlag);
+int PauseMoviesOnDeactivate();
+int ResumeMoviesAfterActivate();
+// No movie is ever shown as an overlay: nothing to do.
+int UpdateMovieOverlays();
