@@ -70,11 +70,15 @@ inline void ForEachChunk(const GlyphBox& box, int32_t pixelBytes, Chunk chunk, S
 // alpha; 512 gives s itself), in 16-bit lanes.
 template <class Ops, class V = typename Ops::V>
 inline V Mix565(V s, V w2, V d) {
-  const V m5 = Ops::Set16(31), m6 = Ops::Set16(63);
+  const V m5 = Ops::Set16(31), m6 = Ops::Set16(63 << 5);
   const V r = SimdMix16<Ops>(Ops::template Srl16<11>(s), Ops::template Srl16<11>(d), w2);
-  const V g = SimdMix16<Ops>(Ops::And(Ops::template Srl16<5>(s), m6), Ops::And(Ops::template Srl16<5>(d), m6), w2);
   const V b = SimdMix16<Ops>(Ops::And(s, m5), Ops::And(d, m5), w2);
-  return Ops::Or(Ops::Or(Ops::template Sll16<11>(r), Ops::template Sll16<5>(g)), b);
+  // Green where it lies: (s - d) x 32 shifted to (s - d) x 128 is SimdMix16's
+  // own product.
+  const V dg = Ops::And(d, m6);
+  const V g = Ops::Add16(dg, Ops::template Sll16<5>(Ops::MulHi16(
+                                 Ops::template Sll16<2>(Ops::Sub16(Ops::And(s, m6), dg)), w2)));
+  return Ops::Or(Ops::Or(Ops::template Sll16<11>(r), g), b);
 }
 
 // 16-bit work pixels (colours s, alphas a) over RGB565 pixels d.
