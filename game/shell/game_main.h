@@ -71,9 +71,10 @@ extern int32_t SoundEffectVolumeIndex;  // 0 to 8
 // mode); volumes above 255 count as 255 and a window flag other than 0 or 1
 // as window mode. Sets the volume indices from the scale.
 void ReadOptionFile();
-// Writes the record to "option.dat". When the file cannot be opened,
-// "ファイルオープンエラー\n" goes to the standard output and the game waits
-// for any input (WaitAnyInputPress). 0, or -1 when not written.
+// Writes the record to "option.dat" (the old file stays whole when the
+// write fails). A failure is reported on the standard output and the screen
+// and the game waits for any input (WaitAnyInputPress). 0, or -1 when not
+// written.
 int WriteOptionFile();
 // ReadOptionFile runs before the log exists: this writes its note on a
 // damaged file, if any, once the library has started.

@@ -66,7 +66,8 @@ int UpdateKeyHoldCounters();
 // not exactly 200 bytes gives the defaults; a record 1 to 4 whose device
 // lies outside 1..16 takes its default record.
 void ReadKeyConfigFile();
-// 0, or -1 after the open failure is reported and any input waited for.
+// 0, or -1 after the failure is reported and any input waited for (the old
+// file stays whole).
 int WriteKeyConfigFile();
 
 // ---------------------------------------------------------------- key-configuration screen

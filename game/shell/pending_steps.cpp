@@ -1,11 +1,8 @@
 // Empty steps of the game's later modules; see pending_steps.h.
 #include "game/shell/pending_steps.h"
 
-int RunTitleScreen() { return 0; }
-int RunMainMenu() { return 0; }
 int RunMinigameModeScene() { return 0; }
 int RunPartySetupScene() { return 0; }
-int RunOptionsScene() { return 0; }
 int RunPartyScene() { return 0; }
 int RunSpotlightScene() { return 0; }
 int RunLanLobbyScene() { return 0; }

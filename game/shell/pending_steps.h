@@ -6,11 +6,8 @@
 
 #include <cstdint>
 
-int RunTitleScreen();        // scene 1
-int RunMainMenu();           // scene 2
 int RunMinigameModeScene();  // scene 3
 int RunPartySetupScene();    // scene 4
-int RunOptionsScene();       // scene 7
 int RunPartyScene();         // scene 8
 int RunSpotlightScene();     // scene 11
 int RunLanLobbyScene();      // scene 12

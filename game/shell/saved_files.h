@@ -10,9 +10,14 @@
 // Reads the whole file when it is exactly `size` bytes: 1 read, 0 the file
 // does not open, -1 damaged (another size or a read error; logged).
 int ReadSavedFile(const char* name, unsigned char* out, size_t size);
-// Writes the bytes, replacing the file: 0, or -1. When the file cannot be
-// opened, "ファイルオープンエラー\n" goes to the standard output and the game
-// waits for any input (WaitAnyInputPress) before going on.
+// Writes the bytes into "<name>.tmp", checking the write and the close, and
+// renames it over the file, so that a failed write leaves the old file whole.
+// 0, or -1 (logged; the old file unchanged).
+int WriteFileReplacing(const char* name, const unsigned char* bytes, size_t size);
+// The settings files' write: WriteFileReplacing, and when it fails
+// "ファイルオープンエラー\n" goes to the standard output, the same text is
+// shown on the screen and the game waits for any input (WaitAnyInputPress)
+// before going on. 0, or -1.
 int WriteSavedFile(const char* name, const unsigned char* bytes, size_t size);
 
 inline uint32_t ReadLe32(const unsigned char* p) {

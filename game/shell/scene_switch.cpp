@@ -1,7 +1,9 @@
 // The scene switch, the boot scene and the shared fade.
 #include "game/shell/game_main.h"
+#include "game/shell/options_screen.h"
 #include "game/shell/pending_steps.h"
 #include "game/shell/shared_media.h"
+#include "game/shell/title_menu.h"
 #include "library/zrlib.h"
 
 int32_t SceneState = 0;
