@@ -51,16 +51,17 @@ namespace {
 struct Sse2Isa {
   using Ops = Sse2Ops;
   using V = __m128i;
+  using Bytes = V;  // eight bytes, one a pixel
   // 0xFF in the bytes of the part.
-  static V PartBytes(const glyph_simd::ChunkPart& part) {
+  static Bytes PartBytes(const glyph_simd::ChunkPart& part) {
     return _mm_and_si128(_mm_loadl_epi64(reinterpret_cast<const V*>(glyph_simd::kBytesFrom + 16 - part.from)),
                          _mm_loadl_epi64(reinterpret_cast<const V*>(glyph_simd::kBytesTo + 16 - part.to)));
   }
-  // A chunk's eight cell values (those outside the part cleared) in 16-bit
-  // lanes; false when all are 0.
-  static bool Cells(const uint8_t* p, const glyph_simd::ChunkPart* part, V* c) {
+  // A chunk's eight cell values (those outside keep cleared when partial)
+  // in 16-bit lanes; false when all are 0.
+  static bool Cells(const uint8_t* p, bool partial, Bytes keep, V* c) {
     V bytes = _mm_loadl_epi64(reinterpret_cast<const V*>(p));
-    if (part != nullptr) bytes = _mm_and_si128(bytes, PartBytes(*part));
+    if (partial) bytes = _mm_and_si128(bytes, keep);
     if (IsZero(bytes)) return false;
     *c = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
     return true;
@@ -68,10 +69,6 @@ struct Sse2Isa {
   static V Keep16(const glyph_simd::ChunkPart& part) {
     const V k = PartBytes(part);
     return _mm_unpacklo_epi8(k, k);
-  }
-  static V Keep32(const glyph_simd::ChunkPart& part, int half) {
-    const V k = Keep16(part);
-    return half == 0 ? _mm_unpacklo_epi16(k, k) : _mm_unpackhi_epi16(k, k);
   }
   static bool IsZero(V v) { return _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) == 0xFFFF; }
   static V Widen32(V c16, int half) {

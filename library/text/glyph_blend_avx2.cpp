@@ -9,25 +9,22 @@ namespace {
 struct Avx2Isa {
   using Ops = Avx2Ops;
   using V = __m256i;
+  using Bytes = __m128i;  // sixteen bytes, one a pixel
   // 0xFF in the bytes of the part.
-  static __m128i PartBytes(const glyph_simd::ChunkPart& part) {
+  static Bytes PartBytes(const glyph_simd::ChunkPart& part) {
     return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(glyph_simd::kBytesFrom + 16 - part.from)),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyph_simd::kBytesTo + 16 - part.to)));
   }
-  // A chunk's sixteen cell values (those outside the part cleared) in
-  // 16-bit lanes; false when all are 0.
-  static bool Cells(const uint8_t* p, const glyph_simd::ChunkPart* part, V* c) {
+  // A chunk's sixteen cell values (those outside keep cleared when partial)
+  // in 16-bit lanes; false when all are 0.
+  static bool Cells(const uint8_t* p, bool partial, Bytes keep, V* c) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    if (part != nullptr) bytes = _mm_and_si128(bytes, PartBytes(*part));
+    if (partial) bytes = _mm_and_si128(bytes, keep);
     if (_mm_testz_si128(bytes, bytes)) return false;
     *c = _mm256_cvtepu8_epi16(bytes);
     return true;
   }
   static V Keep16(const glyph_simd::ChunkPart& part) { return _mm256_cvtepi8_epi16(PartBytes(part)); }
-  static V Keep32(const glyph_simd::ChunkPart& part, int half) {
-    const __m128i k = PartBytes(part);
-    return _mm256_cvtepi8_epi32(half == 0 ? k : _mm_srli_si128(k, 8));
-  }
   static bool IsZero(V v) { return _mm256_testz_si256(v, v) != 0; }
   static V Widen32(V c16, int half) {
     return _mm256_cvtepu16_epi32(half == 0 ? _mm256_castsi256_si128(c16) : _mm256_extracti128_si256(c16, 1));

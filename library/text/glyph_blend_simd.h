@@ -28,27 +28,29 @@ alignas(16) inline constexpr uint8_t kBytesTo[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xF
                                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    0,    0,
                                                      0,    0,    0,    0,    0,    0,    0,    0,    0,    0};
 
-// Calls chunk(dest, at, part) for the box's pixels N at a time: dest is
-// the chunk's first pixel, at its cell's index from the box's first cell,
-// and part null for a chunk wholly inside the box, else the pixels the call
-// is for (the chunk must leave the others). A row's last pixels are taken
-// as a chunk reaching past the box when the cells and the destination row
-// reach that far, else as the row's last chunk without the pixels already
-// done (a load that overlaps the store just made waits for it, so that
-// comes second), else one at a time through single(dest, at).
-template <int N, typename Chunk, typename Single>
-inline void ForEachChunk(const GlyphBox& box, int32_t pixelBytes, Chunk chunk, Single single) {
+// Calls chunk(dest, at, partial) for the box's pixels N at a time: dest is
+// the chunk's first pixel and at its cell's index from the box's first
+// cell. partial is false for a chunk wholly inside the box; a partial chunk
+// is for the pixels of the part given to prepare(part) first (the same for
+// every row), and must leave the others. A row's last pixels are taken as a
+// chunk reaching past the box when the cells and the destination row reach
+// that far, else as the row's last chunk without the pixels already done (a
+// load that overlaps the store just made waits for it, so that comes
+// second), else one at a time through single(dest, at).
+template <int N, typename Prepare, typename Chunk, typename Single>
+inline void ForEachChunk(const GlyphBox& box, int32_t pixelBytes, Prepare prepare, Chunk chunk, Single single) {
   const int32_t w = box.width, whole = w - w % N;
   // The row's last chunk: from start (-1 none, -2 pixels one at a time).
   int32_t start = -1;
-  ChunkPart part = {0, 0};
   if (whole != w) {
     const int64_t lastRow = static_cast<int64_t>(box.height - 1) * box.cellPitch;
     if (box.destRowPixels - box.destLeft >= whole + N &&
         box.cellsEnd - box.cells >= (lastRow + whole + N) * box.cellBytes) {
-      start = whole, part = {0, w - whole};
+      start = whole;
+      prepare(ChunkPart{0, w - whole});
     } else if (w >= N) {
-      start = w - N, part = {whole - start, N};
+      start = w - N;
+      prepare(ChunkPart{whole - start, N});
     } else {
       start = -2;
     }
@@ -56,10 +58,9 @@ inline void ForEachChunk(const GlyphBox& box, int32_t pixelBytes, Chunk chunk, S
   int64_t row = 0;
   uint8_t* dest = box.dest;
   for (int32_t y = 0; y < box.height; ++y, row += box.cellPitch, dest += box.destPitch) {
-    for (int32_t i = 0; i < whole; i += N)
-      chunk(dest + i * pixelBytes, row + i, static_cast<const ChunkPart*>(nullptr));
+    for (int32_t i = 0; i < whole; i += N) chunk(dest + i * pixelBytes, row + i, false);
     if (start >= 0) {
-      chunk(dest + start * pixelBytes, row + start, static_cast<const ChunkPart*>(&part));
+      chunk(dest + start * pixelBytes, row + start, true);
     } else if (start == -2) {
       for (int32_t i = 0; i < w; ++i) single(dest + i * pixelBytes, row + i);
     }
@@ -76,8 +77,8 @@ inline V Mix565(V s, V w2, V d) {
   // Green where it lies: (s - d) x 32 shifted to (s - d) x 128 is SimdMix16's
   // own product.
   const V dg = Ops::And(d, m6);
-  const V g = Ops::Add16(dg, Ops::template Sll16<5>(Ops::MulHi16(
-                                 Ops::template Sll16<2>(Ops::Sub16(Ops::And(s, m6), dg)), w2)));
+  const V g =
+      Ops::Add16(dg, Ops::template Sll16<5>(Ops::MulHi16(Ops::template Sll16<2>(Ops::Sub16(Ops::And(s, m6), dg)), w2)));
   return Ops::Or(Ops::Or(Ops::template Sll16<11>(r), g), b);
 }
 
@@ -124,21 +125,23 @@ inline void WriteEdged(const GlyphBox& box, int32_t pixelBytes, uint32_t text, u
   using V = typename Ops::V;
   constexpr int N = Ops::kBytes / 2;
   auto single = [&](uint8_t* to, int64_t at) { WriteEdgedGlyphPixel(to, pixelBytes, box.cells[at], text, edge); };
+  typename Isa::Bytes keep{};
+  auto prepare = [&](const ChunkPart& part) { keep = Isa::PartBytes(part); };
   if (pixelBytes == 2) {
     const V t = Ops::Set16(static_cast<uint16_t>(text)), e = Ops::Set16(static_cast<uint16_t>(edge));
-    auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+    auto chunk = [&](uint8_t* dest, int64_t at, bool partial) {
       V c;
-      if (!Isa::Cells(box.cells + at, part, &c)) return;
+      if (!Isa::Cells(box.cells + at, partial, keep, &c)) return;
       const V isText = Ops::CmpEq16(c, Ops::Set16(1)), isEdge = Ops::CmpEq16(c, Ops::Set16(2));
       Ops::Store(dest, SimdSelect<Ops>(isText, t, SimdSelect<Ops>(isEdge, e, Ops::Load(dest))));
     };
-    ForEachChunk<N>(box, 2, chunk, single);
+    ForEachChunk<N>(box, 2, prepare, chunk, single);
     return;
   }
   const V t = Ops::Set32(text), e = Ops::Set32(edge);
-  auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+  auto chunk = [&](uint8_t* dest, int64_t at, bool partial) {
     V c;
-    if (!Isa::Cells(box.cells + at, part, &c)) return;
+    if (!Isa::Cells(box.cells + at, partial, keep, &c)) return;
     for (int half = 0; half < 2; ++half) {
       const V c32 = Isa::Widen32(c, half);
       uint8_t* to = dest + Ops::kBytes * half;
@@ -146,7 +149,7 @@ inline void WriteEdged(const GlyphBox& box, int32_t pixelBytes, uint32_t text, u
                                      SimdSelect<Ops>(Ops::CmpEq32(c32, Ops::Set32(2)), e, Ops::Load(to))));
     }
   };
-  ForEachChunk<N>(box, 4, chunk, single);
+  ForEachChunk<N>(box, 4, prepare, chunk, single);
 }
 
 template <class Isa>
@@ -156,22 +159,24 @@ inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
   constexpr int N = Ops::kBytes / 2;
   auto single = [&](uint8_t* to, int64_t at) { BlendGlyphPixel(to, pixelBytes, InkedGlyphWord(box, at, pixelBytes)); };
   // The chunk's weights (0 outside the part); false when all are 0.
-  auto weights = [&](int64_t at, const ChunkPart* part, V* w) {
+  V keep = Ops::Zero();
+  auto prepare = [&](const ChunkPart& part) { keep = Isa::Keep16(part); };
+  auto weights = [&](int64_t at, bool partial, V* w) {
     *w = Ops::Load(box.cells + 2 * at);
-    if (part != nullptr) *w = Ops::And(*w, Isa::Keep16(*part));
+    if (partial) *w = Ops::And(*w, keep);
     return !Isa::IsZero(*w);
   };
   if (pixelBytes == 2) {
-    auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+    auto chunk = [&](uint8_t* dest, int64_t at, bool partial) {
       V w;
-      if (weights(at, part, &w)) Ops::Store(dest, Mix565<Ops>(Ops::Load(box.colours + 2 * at), w, Ops::Load(dest)));
+      if (weights(at, partial, &w)) Ops::Store(dest, Mix565<Ops>(Ops::Load(box.colours + 2 * at), w, Ops::Load(dest)));
     };
-    ForEachChunk<N>(box, 2, chunk, single);
+    ForEachChunk<N>(box, 2, prepare, chunk, single);
     return;
   }
-  auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+  auto chunk = [&](uint8_t* dest, int64_t at, bool partial) {
     V w;
-    if (!weights(at, part, &w)) return;
+    if (!weights(at, partial, &w)) return;
     for (int half = 0; half < 2; ++half) {
       const V s = Ops::Load(box.colours + 4 * at + Ops::kBytes * half);
       V wl, wh;
@@ -180,7 +185,7 @@ inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
       Ops::Store(to, Mix8888<Isa>(Isa::UnpackLo8(s), Isa::UnpackHi8(s), wl, wh, Ops::Load(to)));
     }
   };
-  ForEachChunk<N>(box, 4, chunk, single);
+  ForEachChunk<N>(box, 4, prepare, chunk, single);
 }
 
 template <class Isa>
@@ -201,10 +206,12 @@ inline void Blend(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, cons
       continue;
     }
     auto single = [&](uint8_t* to, int64_t at) { BlendGlyphPixel(to, pixelBytes, words[box.cells[at]]); };
+    typename Isa::Bytes keep{};
+    auto prepare = [&](const ChunkPart& part) { keep = Isa::PartBytes(part); };
     if (pixelBytes == 2) {
-      auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+      auto chunk = [&](uint8_t* dest, int64_t at, bool partial) {
         V c;
-        if (!Isa::Cells(box.cells + at, part, &c)) return;
+        if (!Isa::Cells(box.cells + at, partial, keep, &c)) return;
         if (levels) {
           // Alpha (v & 15) x 16: never 255.
           Ops::Store(dest, Mix565<Ops>(colour16, Ops::template Sll16<5>(Ops::And(c, fifteen)), Ops::Load(dest)));
@@ -217,12 +224,12 @@ inline void Blend(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, cons
         const V a = Isa::PackSigned32(Ops::template Srl32<16>(w[0]), Ops::template Srl32<16>(w[1]));
         Ops::Store(dest, Over565<Ops>(s, a, Ops::Load(dest)));
       };
-      ForEachChunk<N>(box, 2, chunk, single);
+      ForEachChunk<N>(box, 2, prepare, chunk, single);
       continue;
     }
-    auto chunk = [&](uint8_t* dest, int64_t at, const ChunkPart* part) {
+    auto chunk = [&](uint8_t* dest, int64_t at, bool partial) {
       V c;
-      if (!Isa::Cells(box.cells + at, part, &c)) return;
+      if (!Isa::Cells(box.cells + at, partial, keep, &c)) return;
       if (levels) {
         // Weights 2 x 16 x (v & 15), at most 480.
         const V w = Ops::template Sll16<5>(Ops::And(c, fifteen));
@@ -241,7 +248,7 @@ inline void Blend(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, cons
         Ops::Store(to, Over8888<Isa>(s[half], Ops::Load(to)));
       }
     };
-    ForEachChunk<N>(box, 4, chunk, single);
+    ForEachChunk<N>(box, 4, prepare, chunk, single);
   }
 }
 

@@ -284,26 +284,28 @@ void WriteGlyphPixels(const FontHandleRecord* font, const GlyphSlot& slot, int32
   }
 }
 
-// The part r of a horizontal glyph's box at (left, top) in the memory
-// cache and in dest.
-GlyphBox BoxOf(const FontHandleRecord* font, const GlyphSlot& slot, int32_t left, int32_t top, const PixelRect& r,
-               MEMIMG* dest) {
+// The destination side of a glyph box: the part r of dest.
+void PlaceBox(const PixelRect& r, MEMIMG* dest, GlyphBox* box) {
+  box->destPitch = dest->buffer->pitch;
+  box->dest = dest->pixels + static_cast<int64_t>(r.top) * box->destPitch +
+              static_cast<int64_t>(r.left) * dest->buffer->format->bytesPerPixel;
+  box->destLeft = r.left;
+  box->destRowPixels = dest->width;
+  box->width = r.right - r.left;
+  box->height = r.bottom - r.top;
+}
+
+// The cells of a glyph box: those of the part r of the horizontal glyph at
+// (left, top) in the memory cache.
+void CellBox(const FontHandleRecord* font, const GlyphSlot& slot, int32_t left, int32_t top, const PixelRect& r,
+             GlyphBox* box) {
   int32_t cellX = 0, cellY = 0;
   GlyphCellOrigin(font, slot.cellIndex, &cellX, &cellY);
-  const int32_t bytes = dest->buffer->format->bytesPerPixel;
-  GlyphBox box;
-  box.cellBytes = 1;
-  box.cellPitch = font->cachePitch;
-  box.cells = font->cachePixels + static_cast<int64_t>(cellY + r.top - top) * box.cellPitch + cellX + (r.left - left);
-  box.cellsEnd = font->cachePixels + static_cast<int64_t>(font->cacheHeight) * box.cellPitch;
-  box.colours = nullptr;
-  box.destPitch = dest->buffer->pitch;
-  box.dest = dest->pixels + static_cast<int64_t>(r.top) * box.destPitch + static_cast<int64_t>(r.left) * bytes;
-  box.destLeft = r.left;
-  box.destRowPixels = dest->width;
-  box.width = r.right - r.left;
-  box.height = r.bottom - r.top;
-  return box;
+  box->cellBytes = 1;
+  box->cellPitch = font->cachePitch;
+  box->cells = font->cachePixels + static_cast<int64_t>(cellY + r.top - top) * box->cellPitch + cellX + (r.left - left);
+  box->cellsEnd = font->cachePixels + static_cast<int64_t>(font->cacheHeight) * box->cellPitch;
+  box->colours = nullptr;
 }
 
 // Draws a glyph of the memory cache at its box (left, top) of w x h
@@ -322,7 +324,10 @@ void DrawGlyphSoft(const FontHandleRecord* font, const GlyphSlot& slot, int32_t 
   const int32_t bytes = type >= 2 || colours.wide ? 4 : 2;
   if (dest->buffer == nullptr || dest->buffer->format->bytesPerPixel != bytes) return;
   if (type == 1 && transparent && !vertical) {
-    WriteEdgedGlyphBox(BoxOf(font, slot, left, top, r, dest), bytes, colours.text, colours.edge);
+    GlyphBox box;
+    PlaceBox(r, dest, &box);
+    CellBox(font, slot, left, top, r, &box);
+    WriteEdgedGlyphBox(box, bytes, colours.text, colours.edge);
     return;
   }
   const CellPixelTable& table = CellPixelsFor(type, colours);
@@ -431,9 +436,9 @@ bool PrepareGlyphInks(FontHandleRecord* f) {
   return true;
 }
 
-// Points box (the part r of the glyph at (left, top), made by BoxOf) at
-// the glyph inked for the colours, inked now when its entry holds another
-// slot or other colours.
+// The cells of a glyph box: those of the glyph at (left, top) inked for the
+// colours (its part r), inked now when its entry holds another slot or
+// other colours.
 void InkBox(FontHandleRecord* f, const GlyphSlot& slot, int32_t left, int32_t top, const PixelRect& r,
             const GlyphColours& c, const uint32_t* words, GlyphBox* box) {
   const int32_t side = f->cellSize, bits = c.wide ? 32 : 16, colourBytes = c.wide ? 4 : 2;
@@ -543,9 +548,12 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
     if (r.left >= r.right || r.top >= r.bottom) continue;
     if (r.left < right) return false;
     right = r.right;
-    GlyphBox& box = StaticBoxes[drawn++];
-    box = BoxOf(f, *g.slot, g.left, g.top, r, dest);
-    if (ink.kind == GlyphInkKind::Inked) InkBox(f, *g.slot, g.left, g.top, r, colours, table.word, &box);
+    GlyphBox* box = &StaticBoxes[drawn++];
+    PlaceBox(r, dest, box);
+    if (ink.kind == GlyphInkKind::Inked)
+      InkBox(f, *g.slot, g.left, g.top, r, colours, table.word, box);
+    else
+      CellBox(f, *g.slot, g.left, g.top, r, box);
   }
   BlendGlyphBoxes(StaticBoxes, drawn, bits == 32 ? 4 : 2, ink);
   return true;
