@@ -2,11 +2,17 @@
 #include "game/shell/pending_steps.h"
 
 int RunMinigameModeScene() { return 0; }
-int RunPartySetupScene() { return 0; }
-int RunPartyScene() { return 0; }
 int RunSpotlightScene() { return 0; }
-int RunLanLobbyScene() { return 0; }
 
-void LoadMinigameTable() {}
-void LoadItemTable() {}
-void LoadMapData() {}
+int RunPartyOpening() { return 1; }
+int RunMagicSquareSlot() { return 1; }
+int RunTurnMachine() { return 1; }
+int RunMinigame(int32_t) { return 1; }
+int RunCoinTally() { return 1; }
+int RunPartyResults() { return 1; }
+
+void CenterCameraOnPlayer(int32_t) {}
+
+int32_t PanelSlideOffsets[5] = {};
+int32_t MinigameWeights[30] = {};
+int32_t ImpossibleRequestGiven[7] = {};

@@ -1,6 +1,12 @@
 // The scene switch, the boot scene and the shared fade.
+#include "game/board/board_map.h"
+#include "game/board/lan_lobby.h"
+#include "game/board/party_scene.h"
 #include "game/shell/game_main.h"
+#include "game/shell/item_table.h"
+#include "game/shell/minigame_table.h"
 #include "game/shell/options_screen.h"
+#include "game/shell/party_setup.h"
 #include "game/shell/pending_steps.h"
 #include "game/shell/shared_media.h"
 #include "game/shell/title_menu.h"

@@ -807,6 +807,7 @@ int NetWorkRecv(int handle, void* buffer, int32_t length) { return Locked(NetWor
 int NetWorkSend(int handle, const void* buffer, uint32_t length) {
   return Locked(NetWorkSend_Unlocked, handle, buffer, length);
 }
+int CloseNetWork(int handle) { return Locked(CloseNetWorkConnection, handle); }
 int CreateUdpNetWork(int32_t port) { return Locked(CreateUdpNetWork_Unlocked, port); }
 int DeleteUdpNetWork(int handle) { return Locked(DeleteUdpNetWork_Unlocked, handle); }
 int UdpNetWorkSend(int handle, uint32_t address, int32_t port, const void* buffer, int32_t length) {

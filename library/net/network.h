@@ -20,6 +20,9 @@ int GetNetWorkPeerIP(int handle, uint32_t* address);
 // Takes exactly length bytes of complete messages; -1 when fewer wait.
 int NetWorkRecv(int handle, void* buffer, int32_t length);
 int NetWorkSend(int handle, const void* buffer, uint32_t length);
+// Closes a connection (what is still to send and the rest of a message being
+// received get their drains first), 0; -1 for a handle that is not one.
+int CloseNetWork(int handle);
 // port -1: not bound.
 int CreateUdpNetWork(int32_t port);
 int DeleteUdpNetWork(int handle);

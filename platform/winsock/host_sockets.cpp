@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -52,6 +53,9 @@ struct Entry {
 // receive) run without it.
 std::mutex tableMutex;
 std::map<int, Entry> table;
+
+// Tests only: the address that stands for the any-address (0: none).
+std::atomic<uint32_t> localAddress{0};
 
 int WsaError(int error) {
   switch (error) {
@@ -231,6 +235,7 @@ int Bind(int fd, uint32_t address, uint16_t port) {
   // A port whose last connections still linger may be bound again at once.
   int on = 1;
   if (e.stream) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (address == 0) address = localAddress.load();
   sockaddr_in a = MakeAddress(address, port);
   return bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? 0 : Failed();
 }
@@ -280,6 +285,15 @@ int Connect(int fd, uint32_t address, uint16_t port) {
   Entry e;
   if (!Snapshot(fd, &e)) return -WSAENOTSOCK;
   if (e.listening) return -WSAEINVAL;
+  // A connection leaves from the address that stands for this machine.
+  if (uint32_t own = localAddress.load(); own != 0) {
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) == 0 && local.sin_port == 0) {
+      local = MakeAddress(own, 0);
+      if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return Failed();
+    }
+  }
   sockaddr_in a = MakeAddress(address, port);
   int result = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
   int error = errno;
@@ -429,6 +443,8 @@ int Lookup(const char* name, uint32_t* out, int max) {
   freeaddrinfo(found);
   return count > 0 ? count : -WSAHOST_NOT_FOUND;
 }
+
+void SetLocalAddress(uint32_t address) { localAddress.store(address); }
 
 int OpenCount() {
   std::lock_guard<std::mutex> lock(tableMutex);

@@ -33,5 +33,6 @@ int HostName(char* name, int length);
 int Lookup(const char* name, uint32_t* out, int max);
 
 int OpenCount();
+void SetLocalAddress(uint32_t address);
 
 }  // namespace host_sockets

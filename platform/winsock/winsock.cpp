@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/winsock/host_sockets.h"
+#include "platform/winsock/winsock_testing.h"
 
 namespace {
 
@@ -216,3 +217,5 @@ uint32_t htonl(uint32_t value) { return __builtin_bswap32(value); }
 uint32_t ntohl(uint32_t value) { return htonl(value); }
 
 int PlatformOpenSocketCount() { return host_sockets::OpenCount(); }
+
+void PlatformSetLocalAddress(uint32_t address) { host_sockets::SetLocalAddress(address); }

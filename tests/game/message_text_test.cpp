@@ -212,6 +212,7 @@ TEST(LoadTextFile, AMissingFileEndsTheProgramAfterAMessageBox) {
   RunGame(kNoMedia, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     SceneHandlers[1] = &LoadMissingScene;
+    SceneState = 1;  // past the boot scene, which reads the data tables
     h.Frames(3);
     ASSERT_TRUE(h.exited());
     EXPECT_EQ(h.exitCode(), -1);

@@ -127,6 +127,21 @@ TEST_F(NetWorkTest, APeerCloseClearsTheConnectedStateAndKeepsWhatArrived) {
   EXPECT_FALSE(LogHas("受信途中のメッセージを残して接続が切断されました"));
 }
 
+// CloseNetWork ends a connection at both ends: what was sent before still
+// arrives, then the end of the stream.
+TEST_F(NetWorkTest, CloseNetWorkEndsAConnection) {
+  SOCKET peer = RawConnect(Listen());
+  int server = Accepted();
+  ASSERT_EQ(NetWorkSend(server, "last", 4), 0);
+  EXPECT_EQ(CloseNetWork(server), 0);
+  EXPECT_EQ(GetNetWorkDataLength(server), -1);
+  EXPECT_EQ(CloseNetWork(server), -1);
+  EXPECT_EQ(CloseNetWork(-1), -1);
+  EXPECT_EQ(RawReceive(peer, 8), Framed("last"));
+  char byte;
+  EXPECT_TRUE(PumpUntil([&] { return recv(peer, &byte, 1, 0) == 0; }));
+}
+
 // A broken or hostile peer: lengths no message can have and bytes that are no
 // messages close the connection; a message cut off by the peer's close is
 // dropped, and the whole ones before it stay readable.
