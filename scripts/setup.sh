@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev libsdl2-ttf-dev
   xvfb xauth libx11-dev
+  libgl1 libglx-mesa0 libgl1-mesa-dri
 )
 
 missing=()

@@ -3,11 +3,15 @@
 
 #include <cstring>
 
+#include "game/board/board_view.h"
+#include "game/board/dice_movement.h"
+#include "game/board/landing_effects.h"
+#include "game/board/magic_square_slot.h"
 #include "game/board/party_scene.h"
+#include "game/board/turn_machine.h"
 #include "game/shell/csv_reader.h"
 #include "game/shell/game_main.h"
 #include "game/shell/input_mapping.h"
-#include "game/shell/pending_steps.h"
 #include "game/shell/player_table.h"
 #include "library/zrlib.h"
 #include "platform/win32/win32_window.h"

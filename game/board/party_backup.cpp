@@ -5,6 +5,7 @@
 
 #include "game/board/board_map.h"
 #include "game/board/board_pictures.h"
+#include "game/board/dice_movement.h"
 #include "game/board/party_scene.h"
 #include "game/shell/player_table.h"
 #include "game/shell/saved_files.h"

@@ -2,6 +2,12 @@
 #include "game/board/party_scene.h"
 
 #include "game/board/board_map.h"
+#include "game/board/board_view.h"
+#include "game/board/coin_tally.h"
+#include "game/board/magic_square_slot.h"
+#include "game/board/party_opening.h"
+#include "game/board/party_results.h"
+#include "game/board/turn_machine.h"
 #include "game/shell/game_helpers.h"
 #include "game/shell/pending_steps.h"
 #include "game/shell/shared_media.h"
@@ -13,10 +19,8 @@ int32_t CurrentMapId = 0;
 int32_t TotalTurns = 0;
 int32_t TurnsLeft = 0;
 int32_t BoardMinigameNumber = 0;
-int32_t RoundEffect = 0;
 int32_t RoundEffectRoundsLeft = 0;
 int32_t PassageClosedRounds = 0;
-int32_t FatedOneCountdown[5] = {};
 int32_t WarpPairs[10] = {};
 int32_t& BoardMusic = MusicHandles[1];
 

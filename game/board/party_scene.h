@@ -17,13 +17,13 @@ extern int32_t CurrentMapId;         // the board map of the running party
 extern int32_t TotalTurns;           // 10, 15, 20, 30, 50 or 99
 extern int32_t TurnsLeft;            // rounds left counting the current one (1 in the last)
 extern int32_t BoardMinigameNumber;  // the turn machine's minigame of this round
-extern int32_t RoundEffect;          // the round-start effect in force, 0 = none
+// The round effect in force (RoundEffect) belongs to the round-start slot,
+// magic_square_slot.h.
 extern int32_t RoundEffectRoundsLeft;  // rounds it still lasts, 0 = no countdown
 // Map 3: rounds until the closed passages open again; -1 = no passages on
 // this map, 0 = open.
 extern int32_t PassageClosedRounds;
-// By player number (1 to 4): a die shows 1 while the entry is 1.
-extern int32_t FatedOneCountdown[5];
+// FatedOneCountdown, saved with the party, belongs to the die, dice_movement.h.
 // Map 2's five warp pairs, the two squares of each pair in turn.
 extern int32_t WarpPairs[10];
 // The board music: MusicHandles slot 1.

@@ -14,24 +14,48 @@ namespace {
 
 constexpr size_t kSourceBufferSize = 4096;
 
+// A picture whose data ends before it does is decoded on as if the file
+// ended there only while its pixels take at most this much, or this many
+// times the bytes of the file: a few hundred bytes never make a picture of
+// hundreds of megabytes, nor take seconds to fill.
+constexpr size_t kCutPictureBytes = 4u << 20;
+constexpr size_t kCutPicturePerFileByte = 64;
+// What libjpeg may hold for the whole picture's coefficients (pictures of
+// several scans): the same bound for files of every length.
+constexpr long kCoefficientBytes = 64l << 20;
+constexpr long kCoefficientPerFileByte = 64;
+
 // A source manager over the decoder stream.
 struct JpegStreamSource {
   jpeg_source_mgr pub;
   JOCTET* buffer;
   boolean startOfFile;
   DecoderStream* stream;
-  int64_t end;  // the stream position of its end
+  int64_t end;     // the stream position of its end
+  int64_t length;  // bytes from the start of decoding to the end
 };
 
-// The error manager with the jump back into the decoder.
+// The error manager with the jump back into the decoder, and the note that
+// the data ran out before the picture did.
 struct JpegErrorManager {
   jpeg_error_mgr pub;
   jmp_buf jump;
+  void (*standardEmit)(j_common_ptr, int);
+  bool dataRanOut;
 };
 
 void JpegErrorExit(j_common_ptr object) {
   (*object->err->output_message)(object);
   longjmp(reinterpret_cast<JpegErrorManager*>(object->err)->jump, 1);
+}
+
+// Warnings pass on as libjpeg gives them; the two that say the data ended
+// early (the file did, or the coded data met a marker) are noted.
+void JpegEmitMessage(j_common_ptr object, int level) {
+  auto* error = reinterpret_cast<JpegErrorManager*>(object->err);
+  if (level < 0 && (error->pub.msg_code == JWRN_JPEG_EOF || error->pub.msg_code == JWRN_HIT_MARKER))
+    error->dataRanOut = true;
+  (*error->standardEmit)(object, level);
 }
 
 void JpegInitSource(j_decompress_ptr object) {
@@ -89,6 +113,7 @@ void SetJpegStreamSource(j_decompress_ptr object, DecoderStream* stream) {
   source->stream = stream;
   int64_t remaining = DecoderStreamRemaining(stream);
   source->end = remaining < 0 ? 0 : stream->ops.Tell(stream->handle) + remaining;
+  source->length = remaining < 0 ? 0 : remaining;
   source->pub.bytes_in_buffer = 0;
   source->pub.next_input_byte = nullptr;
 }
@@ -117,6 +142,29 @@ void StoreRow(const JSAMPLE* row, int components, bool adobeInverted, JDIMENSION
   }
 }
 
+// True while a picture of this many bytes may still be decoded on: its data
+// has not run out, or the picture is small beside the file.
+bool WorthDecoding(const JpegErrorManager& error, const j_decompress_ptr object, size_t pictureBytes) {
+  if (!error.dataRanOut) return true;
+  const auto length = static_cast<size_t>(reinterpret_cast<const JpegStreamSource*>(object->src)->length);
+  return pictureBytes <= kCutPictureBytes || pictureBytes / kCutPicturePerFileByte <= length;
+}
+
+// Makes room for rows up to `rows` in the picture, growing it by doubling
+// (rows arrive as the data holds them, so a file that ends early never
+// costs the whole picture). False when memory runs out.
+bool ReserveRows(uint8_t** pixels, size_t* capacity, size_t rowLength, size_t rows, size_t allRows) {
+  if (rows <= *capacity) return true;
+  size_t grown = *capacity == 0 ? 64 : *capacity * 2;
+  grown = grown < rows ? rows : grown;
+  grown = grown > allRows ? allRows : grown;
+  void* block = TrackedRealloc(*pixels, rowLength * grown, __FILE__, __LINE__);
+  if (block == nullptr) return false;
+  *pixels = static_cast<uint8_t*>(block);
+  *capacity = grown;
+  return true;
+}
+
 }  // namespace
 
 int ReadJpegImage(DecoderStream* stream, GraphImage* image) {
@@ -124,6 +172,8 @@ int ReadJpegImage(DecoderStream* stream, GraphImage* image) {
   JpegErrorManager error{};
   object.err = jpeg_std_error(&error.pub);
   error.pub.error_exit = JpegErrorExit;
+  error.standardEmit = error.pub.emit_message;
+  error.pub.emit_message = JpegEmitMessage;
   uint8_t* volatile pixels = nullptr;
   if (setjmp(error.jump)) {
     TrackedFree(pixels);
@@ -140,21 +190,30 @@ int ReadJpegImage(DecoderStream* stream, GraphImage* image) {
     return -1;
   }
   if (object.num_components == 4) object.out_color_space = JCS_CMYK;
+  // Pictures of several scans keep every coefficient until the last scan:
+  // libjpeg refuses (it has no backing store) beyond this.
+  const long fileLength = static_cast<long>(reinterpret_cast<JpegStreamSource*>(object.src)->length);
+  object.mem->max_memory_to_use = fileLength > kCoefficientBytes / kCoefficientPerFileByte
+                                      ? fileLength * kCoefficientPerFileByte
+                                      : kCoefficientBytes;
   jpeg_start_decompress(&object);
   int components = object.output_components;
   if (components != 1 && components != 3 && components != 4) ERREXIT(&object, JERR_CONVERSION_NOTIMPL);
   JDIMENSION width = object.output_width;
   size_t rowLength = static_cast<size_t>(width) * (components == 1 ? 1 : 3);
+  const size_t allRows = object.output_height;
   JSAMPARRAY row = (*object.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&object), JPOOL_IMAGE,
                                                width * static_cast<JDIMENSION>(components), 1);
-  pixels = static_cast<uint8_t*>(TrackedAlloc(rowLength * object.output_height, __FILE__, __LINE__));
-  if (pixels == nullptr) {
-    jpeg_destroy_decompress(&object);
-    return -1;
-  }
   bool adobeInverted = object.saw_Adobe_marker;
+  size_t capacity = 0;
   while (object.output_scanline < object.output_height) {
+    // A file that ends early and stands for a large picture is refused once
+    // its data is gone, instead of being filled out row by row.
+    if (!WorthDecoding(error, &object, rowLength * allRows)) ERREXIT(&object, JERR_INPUT_EOF);
     JDIMENSION y = object.output_scanline;
+    uint8_t* grown = pixels;
+    if (!ReserveRows(&grown, &capacity, rowLength, y + 1u, allRows)) ERREXIT1(&object, JERR_OUT_OF_MEMORY, 0);
+    pixels = grown;
     if (jpeg_read_scanlines(&object, row, 1) != 1) ERREXIT(&object, JERR_INPUT_EOF);
     StoreRow(row[0], components, adobeInverted, width, pixels + rowLength * y);
   }

@@ -53,7 +53,28 @@ uint32_t PreviousCharStart(const KeyInputRecord& r, uint32_t pos) {
   return start;
 }
 
+// The start of the character that holds pos, within the text.
+uint32_t CharBoundaryAt(const KeyInputRecord& r, uint32_t pos) {
+  if (pos >= r.length) return r.length;
+  uint32_t i = 0;
+  while (i + CharSizeAt(r, i) <= pos) i += CharSizeAt(r, i);
+  return i;
+}
+
+// The cursor and the selection's ends stand on character boundaries within
+// the text, whatever the editing before did, so no position is ever past the
+// text or inside a double-byte character.
+void KeepOnBoundaries(KeyInputRecord& r) {
+  r.cursor = CharBoundaryAt(r, r.cursor);
+  if (HasSelection(r)) {
+    r.selectionStart = static_cast<int32_t>(CharBoundaryAt(r, static_cast<uint32_t>(std::max(r.selectionStart, 0))));
+    r.selectionEnd = static_cast<int32_t>(CharBoundaryAt(r, static_cast<uint32_t>(std::max(r.selectionEnd, 0))));
+  }
+}
+
 void RemoveBytes(KeyInputRecord& r, uint32_t from, uint32_t to) {
+  to = std::min(to, r.length);
+  if (from >= to) return;
   memmove(r.text + from, r.text + to, r.length - to + 1);
   r.length -= to - from;
 }
@@ -117,18 +138,23 @@ bool AcceptedInNumberField(const KeyInputRecord& r, const char* bytes, int count
 }
 
 void TypeCharacter(KeyInputRecord& r, const char* bytes, int count) {
+  // A NUL is no character: in the text it would end it early, and as the
+  // second byte of a lead byte it would leave a lead byte alone, which the
+  // next character typed after it would join.
+  if (bytes[count - 1] == '\0') return;
   if (HasSelection(r)) DeleteSelection(r);
   if (r.numbersOnly && !AcceptedInNumberField(r, bytes, count)) return;
   if (r.singleByteOnly && count == 2) return;
   uint32_t n = static_cast<uint32_t>(count);
   // A character longer than the whole field never fits, however much is dropped.
   if (n > r.maxLength) return;
-  // Whole characters are dropped from the end until this one fits.
+  // Whole characters are dropped from the end until this one fits; a cursor
+  // that stood at the end, or in what was dropped, comes back to the end.
   while (r.length + n > r.maxLength) {
-    bool atEnd = r.cursor == r.length;
+    bool atEnd = r.cursor >= r.length;
     r.length = PreviousCharStart(r, r.length);
     r.text[r.length] = '\0';
-    if (atEnd) r.cursor = r.length;
+    if (atEnd || r.cursor > r.length) r.cursor = r.length;
   }
   memmove(r.text + r.cursor + n, r.text + r.cursor, r.length - r.cursor + 1);
   memcpy(r.text + r.cursor, bytes, n);
@@ -137,6 +163,7 @@ void TypeCharacter(KeyInputRecord& r, const char* bytes, int count) {
 }
 
 void HandleCode(KeyInputRecord& r, const char* bytes, int count) {
+  KeepOnBoundaries(r);
   int code = count == 1 ? static_cast<uint8_t>(bytes[0]) : -1;
   switch (code) {
     case kCodeCopy:
@@ -315,5 +342,6 @@ int UpdateKeyInputs() {
     RestartCaretBlink();
     HandleCode(*r, bytes, count);
   }
+  KeepOnBoundaries(*r);
   return 0;
 }

@@ -7,8 +7,11 @@
 //
 // The device keeps its resources and states in memory and records each draw
 // with the states in force (d3d9_control.h); the adapter's answers, its
-// capabilities and formats are set there too. Reached through
-// LoadLibraryA("d3d9.dll") and GetProcAddress, as the library loads it.
+// capabilities and formats are set there too. A device of the default
+// adapter also carries its work out through OpenGL on the device window
+// (d3d9_executor.h); it is made only where that window takes an OpenGL 3.3
+// core context. Reached through LoadLibraryA("d3d9.dll") and GetProcAddress,
+// as the library loads it.
 #pragma once
 
 #include "platform/com/com.h"

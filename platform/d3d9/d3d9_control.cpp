@@ -26,11 +26,7 @@ const char* const kCallNames[] = {
     "SwapChainGetBackBuffer", "SwapChainGetRasterStatus"};
 static_assert(sizeof kCallNames / sizeof kCallNames[0] == static_cast<size_t>(D3D9Call::Count));
 
-D3D9AdapterSetup DefaultAdapter() {
-  D3D9AdapterSetup setup = D3D9FullAdapter();
-  setup.deviceCreation = false;
-  return setup;
-}
+D3D9AdapterSetup DefaultAdapter() { return D3D9OpenGLAdapter(); }
 
 }  // namespace
 
@@ -225,6 +221,14 @@ D3D9AdapterSetup D3D9FullAdapter() {
   return s;
 }
 
+D3D9AdapterSetup D3D9OpenGLAdapter() {
+  D3D9AdapterSetup s = D3D9FullAdapter();
+  s.executor = D3D9Executor::OpenGL;
+  s.driver = "OpenGL";
+  s.description = "OpenGL 3.3 core";
+  return s;
+}
+
 void D3D9SetAdapter(const D3D9AdapterSetup& setup) {
   State& s = Global();
   s.adapter = setup;
@@ -233,6 +237,8 @@ void D3D9SetAdapter(const D3D9AdapterSetup& setup) {
   s.lost = false;
   s.needsReset = false;
   s.presents = 0;
+  s.executorError.clear();
+  s.shaderLog.clear();
   D3D9ClearRecords();
 }
 
@@ -288,3 +294,8 @@ std::vector<D3D9CallRecord> D3D9JournalOf(D3D9Call call) {
 uint32_t D3D9ObjectId(const IUnknown* object) { return IdOf(object); }
 int D3D9LiveObjectCount() { return Global().live; }
 int D3D9PresentCount() { return Global().presents; }
+
+std::string D3D9ExecutorError() { return Global().executorError; }
+std::string D3D9RendererString() { return Global().renderer; }
+std::string D3D9RendererVersion() { return Global().version; }
+std::string D3D9ShaderLog() { return Global().shaderLog; }

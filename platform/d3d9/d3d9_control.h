@@ -1,11 +1,13 @@
-// The Direct3D 9 stand-in's controls, for tests (and for whatever later draws
-// the recorded work): the adapter's answers, capabilities and formats; calls
-// made to fail; the journal of device calls and the record of every draw with
-// the states in force; objects alive.
+// The Direct3D 9 stand-in's controls, for tests: the adapter's answers,
+// capabilities and formats; calls made to fail; the journal of device calls
+// and the record of every draw with the states in force; objects alive; the
+// OpenGL executor's context.
 //
 // The program runs with the default adapter, which offers every format the
-// library asks for but makes no device: nothing draws the recorded work yet,
-// so the library takes its software path.
+// library asks for and makes a device that draws through OpenGL 3.3 core on
+// the device window, when that window takes such a context (an X display
+// with OpenGL); elsewhere (SDL's dummy driver) no device can be made and the
+// library takes its software path.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +18,15 @@
 
 // ---------------------------------------------------------------- the adapter
 
+// What carries a device's work out: nothing (the device keeps its states and
+// pixels in memory and records), or OpenGL on the device window.
+enum class D3D9Executor { Recording, OpenGL };
+
 struct D3D9AdapterSetup {
+  D3D9Executor executor = D3D9Executor::Recording;
+  // The OpenGL executor takes S3TC for the compressed formats where the
+  // context has it; false: it always decodes them on upload.
+  bool useS3tc = true;
   bool libraryPresent = true;   // LoadLibraryA("d3d9.dll") finds the module
   bool create9Ex = true;        // Direct3DCreate9Ex succeeds
   bool create9 = true;          // Direct3DCreate9 gives an object
@@ -39,12 +49,17 @@ struct D3D9AdapterSetup {
 
 // An adapter with every format the library tries, shader model 3.0, the
 // temporary-register and blend-operation capabilities, 4096 x 4096 textures,
-// and device creation on.
+// and device creation on; its devices record.
 D3D9AdapterSetup D3D9FullAdapter();
+// The same adapter whose devices draw through OpenGL (the default adapter):
+// a device is made only when the window takes an OpenGL 3.3 core context,
+// and the adapter identifier then gives the context's version as the driver
+// and its renderer string as the description.
+D3D9AdapterSetup D3D9OpenGLAdapter();
 // The adapter the next Direct3D object answers for.
 void D3D9SetAdapter(const D3D9AdapterSetup& setup);
-// Back to the default adapter (D3D9FullAdapter with device creation off);
-// also clears the failures, the records and the lost state.
+// Back to the default adapter (D3D9OpenGLAdapter); also clears the
+// failures, the records and the lost state.
 void D3D9ResetAdapter();
 const D3D9AdapterSetup& D3D9CurrentAdapter();
 
@@ -217,6 +232,23 @@ std::vector<D3DVERTEXELEMENT9> D3D9DeclarationElements(const IUnknown* declarati
 bool D3D9DescribeObject(const IUnknown* object, D3DSURFACE_DESC* desc, UINT* depth, UINT* levels);
 // The number of successful presents since the adapter was set.
 int D3D9PresentCount();
+
+// ---------------------------------------------------------------- the OpenGL executor
+
+// Why the last OpenGL device could not be made ("" when it could).
+std::string D3D9ExecutorError();
+// The renderer string and version of the last context made ("" before one).
+std::string D3D9RendererString();
+std::string D3D9RendererVersion();
+// The compiler's log of the last shader text a drawing device refused.
+std::string D3D9ShaderLog();
+// The current device's context is lost, as its reset status would report:
+// draws and presents stop, and the device waits to be made again.
+void D3D9LoseContext();
+// Whether the current device draws through OpenGL, and takes compressed
+// textures as they are (S3TC) rather than decoding them.
+bool D3D9DeviceExecutes();
+bool D3D9DeviceTakesS3tc();
 
 // "d3d9.dll"'s export table, for the module loader of the win32 layer.
 bool D3D9ModuleAvailable();

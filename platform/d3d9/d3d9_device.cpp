@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <type_traits>
 
 namespace d3d9 {
 
@@ -64,8 +66,8 @@ bool IsRenderTarget(Surface* s) { return (s->info().usage & D3DUSAGE_RENDERTARGE
 
 // ---------------------------------------------------------------- life
 
-Device::Device(const D3DPRESENT_PARAMETERS& parameters, DWORD behaviour, bool ex)
-    : parameters_(parameters), behaviour_(behaviour), ex_(ex) {}
+Device::Device(const D3DPRESENT_PARAMETERS& parameters, DWORD behaviour, bool ex, std::unique_ptr<Executor> executor)
+    : executor_(std::move(executor)), parameters_(parameters), behaviour_(behaviour), ex_(ex) {}
 
 bool Device::Start() {
   backBuffer_ = new Surface(this, false, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET,
@@ -83,6 +85,8 @@ bool Device::Start() {
 Device::~Device() {
   ReleaseBindings();
   for (ResourceInfo* info : resources) info->device = nullptr;
+  // The GPU's copies go with the context, before the back buffer they copy.
+  executor_.reset();
   if (swapChain_ != nullptr) {
     swapChain_->Detach();
     swapChain_->Release();
@@ -170,6 +174,7 @@ void Device::SetDefaults() {
 
 HRESULT Device::TestCooperativeLevel() {
   HRESULT r = Enter(D3D9Call::TestCooperativeLevel);
+  CheckContext();
   if (r == D3D_OK) r = Global().lost ? D3DERR_DEVICELOST : Global().needsReset ? D3DERR_DEVICENOTRESET : D3D_OK;
   return Record(D3D9Call::TestCooperativeLevel, r);
 }
@@ -181,6 +186,11 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
       r = D3DERR_INVALIDCALL;
     else
       *caps = Adapter().caps;
+    // No larger textures than the context takes.
+    if (caps != nullptr && executor_ != nullptr) {
+      caps->MaxTextureWidth = std::min<DWORD>(caps->MaxTextureWidth, executor_->maxTextureSize());
+      caps->MaxTextureHeight = std::min<DWORD>(caps->MaxTextureHeight, executor_->maxTextureSize());
+    }
   }
   return Record(D3D9Call::DeviceGetDeviceCaps, r);
 }
@@ -215,6 +225,15 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* parameters) {
       if (!fresh.Allocate(p.BackBufferFormat, p.BackBufferWidth, p.BackBufferHeight)) {
         r = D3DERR_INVALIDCALL;
       } else {
+        std::string error;
+        if (executor_ != nullptr) {
+          Forget(&backBuffer_->pixels());
+          // A lost context is made anew: whatever it held is gone.
+          if (executor_->Lost() && !executor_->Reopen(&error)) {
+            Global().lost = true;
+            return Record(D3D9Call::Reset, D3DERR_DEVICELOST);
+          }
+        }
         parameters_ = p;
         backBuffer_->pixels() = std::move(fresh);
         SetDefaults();
@@ -231,7 +250,10 @@ HRESULT Device::Present(const RECT* source, const RECT* dest, HWND, const void*)
     const RECT whole = WholeOf(backBuffer_->pixels());
     if (inScene_ || (source != nullptr && !Inside(*source, backBuffer_->pixels())))
       r = D3DERR_INVALIDCALL;
-    else if (Blocked())
+    else if (Blocked() || CheckContext())
+      r = D3DERR_DEVICELOST;
+    else if (executor_ != nullptr && !executor_->Present(&backBuffer_->pixels(), source, dest, parameters_.PresentationInterval) &&
+             CheckContext())
       r = D3DERR_DEVICELOST;
     else
       ++Global().presents;
@@ -419,10 +441,14 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
       const RECT s = sourceRect != nullptr ? *sourceRect : WholeOf(from->pixels());
       const LONG x = destPoint != nullptr ? destPoint->x : 0, y = destPoint != nullptr ? destPoint->y : 0;
       const RECT d = {x, y, x + s.right - s.left, y + s.bottom - s.top};
-      if (!from->pixels().ValidRect(&s) || !to->pixels().ValidRect(&d))
+      if (!from->pixels().ValidRect(&s) || !to->pixels().ValidRect(&d)) {
         r = D3DERR_INVALIDCALL;
-      else
+      } else {
+        PrepareMemory(&from->pixels());
+        PrepareMemory(&to->pixels());
         CopyRect(from->pixels(), s, to->pixels(), x, y);
+        to->pixels().newest = Newest::Memory;
+      }
     }
   }
   return Record(D3D9Call::UpdateSurface, r, {IdOf(from), IdOf(to)});
@@ -448,7 +474,11 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTextur
     if (!ok) {
       r = D3DERR_INVALIDCALL;
     } else {
-      for (size_t i = 0; i < b->size(); ++i) (*b)[i].bytes = (*a)[i].bytes;
+      for (size_t i = 0; i < b->size(); ++i) {
+        PrepareMemory(&(*a)[i]);
+        (*b)[i].bytes = (*a)[i].bytes;
+        (*b)[i].newest = Newest::Memory;
+      }
     }
   }
   return Record(D3D9Call::UpdateTexture, r, {IdOf(source), IdOf(dest)});
@@ -464,7 +494,7 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSu
         from->pixels().height != to->pixels().height)
       r = D3DERR_INVALIDCALL;
     else
-      to->pixels().bytes = from->pixels().bytes;
+      PrepareMemory(&from->pixels()), to->pixels().bytes = from->pixels().bytes, to->pixels().newest = Newest::Memory;
   }
   return Record(D3D9Call::GetRenderTargetData, r, {IdOf(from), IdOf(to)});
 }
@@ -485,6 +515,8 @@ HRESULT Device::StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, I
       const RECT d = destRect != nullptr ? *destRect : WholeOf(b);
       if (!Inside(s, a) || !Inside(d, b)) {
         r = D3DERR_INVALIDCALL;
+      } else if (executor_ != nullptr) {
+        if (!Blocked() && !executor_->Blit(&a, s, &b, d, filter == D3DTEXF_LINEAR)) r = D3DERR_INVALIDCALL;
       } else {
         const UINT n = LayoutOf(a.format).bytes;
         const int64_t sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
@@ -506,8 +538,12 @@ HRESULT Device::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR
     if (s == nullptr || s->info().pool != D3DPOOL_DEFAULT || !PackColor(s->pixels().format, color, value) ||
         (rect != nullptr && !Inside(*rect, s->pixels())))
       r = D3DERR_INVALIDCALL;
+    else if (executor_ != nullptr && IsRenderTarget(s))
+      r = Blocked() || executor_->Fill(&s->pixels(), rect != nullptr ? *rect : WholeOf(s->pixels()), color)
+              ? D3D_OK
+              : D3DERR_INVALIDCALL;
     else
-      s->pixels().Fill(rect, value);
+      PrepareMemory(&s->pixels()), s->pixels().Fill(rect, value), s->pixels().newest = Newest::Memory;
   }
   return Record(D3D9Call::ColorFill, r, {IdOf(s), color});
 }
@@ -605,8 +641,9 @@ HRESULT Device::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR colo
           depthStencil_->pixels().Fill(&area, value);
         }
       };
+      std::vector<RECT> areas;
       if (count == 0) {
-        clear(view);
+        areas.push_back(view);
       } else {
         for (DWORD i = 0; i < count; ++i) {
           RECT a = rects[i];
@@ -614,8 +651,15 @@ HRESULT Device::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR colo
           a.top = std::max(a.top, view.top);
           a.right = std::min(a.right, view.right);
           a.bottom = std::min(a.bottom, view.bottom);
-          clear(a);
+          areas.push_back(a);
         }
+      }
+      if (executor_ != nullptr) {
+        if (!executor_->Clear(&renderTarget_->pixels(), depthStencil_ != nullptr ? &depthStencil_->pixels() : nullptr,
+                              areas, flags, color, z))
+          r = D3DERR_INVALIDCALL;
+      } else {
+        for (const RECT& a : areas) clear(a);
       }
     }
   }
@@ -782,14 +826,53 @@ HRESULT Device::RecordDraw(D3D9Call call, D3DPRIMITIVETYPE type, UINT primitiveC
   return D3D_OK;
 }
 
+void Device::Execute(D3DPRIMITIVETYPE type, UINT vertexCount, const void* vertices, UINT stride,
+                     const void* indices, UINT indexCount, D3DFORMAT indexFormat) {
+  if (executor_ == nullptr || Blocked()) return;
+  ExecutorDraw d{};
+  d.state = &state_;
+  for (UINT s = 0; s < D3D9SamplerCount; ++s) {
+    auto* t = dynamic_cast<Texture*>(textures_[s]);
+    d.textures[s] = t != nullptr ? &t->levels()[0] : nullptr;
+  }
+  d.target = &renderTarget_->pixels();
+  d.depth = depthStencil_ != nullptr ? &depthStencil_->pixels() : nullptr;
+  d.type = type;
+  d.vertices = vertices;
+  d.vertexCount = vertexCount;
+  d.stride = stride;
+  d.indices = indices;
+  d.indexCount = indexCount;
+  d.indexFormat = indexFormat;
+  const auto* vs = dynamic_cast<VertexShader*>(vertexShader_);
+  const auto* ps = dynamic_cast<PixelShader*>(pixelShader_);
+  if (vs != nullptr && ps != nullptr) {
+    d.vertexShader = &vs->text();
+    d.pixelShader = &ps->text();
+    d.vertexConstants = &vsFloat_[0][0];
+    d.vertexBools = vsBool_;
+    d.pixelConstants = &psFloat_[0][0];
+  }
+  executor_->Draw(d);
+}
+
+bool Device::CheckContext() {
+  if (executor_ == nullptr || !executor_->Lost()) return false;
+  // A context can be had again at once: the device waits to be made anew.
+  if (!Global().lost) Global().needsReset = true;
+  return true;
+}
+
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
   HRESULT r = Enter(D3D9Call::DrawPrimitiveUP);
   const UINT count = VerticesOf(type, primitiveCount);
   if (r == D3D_OK) {
-    if (!inScene_ || count == 0 || primitiveCount == 0 || vertices == nullptr || stride == 0)
+    if (!inScene_ || count == 0 || primitiveCount == 0 || vertices == nullptr || stride == 0) {
       r = D3DERR_INVALIDCALL;
-    else
+    } else {
       r = RecordDraw(D3D9Call::DrawPrimitiveUP, type, primitiveCount, count, vertices, stride, nullptr, 0, 0);
+      Execute(type, count, vertices, stride, nullptr, 0, 0);
+    }
   }
   return Record(D3D9Call::DrawPrimitiveUP, r, {type, primitiveCount, stride, state_.fvf});
 }
@@ -804,7 +887,8 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
       r = D3DERR_INVALIDCALL;
     else
       r = RecordDraw(D3D9Call::DrawIndexedPrimitiveUP, type, primitiveCount, minIndex + vertexCount, vertices, stride,
-                     indices, indexCount, indexFormat);
+                     indices, indexCount, indexFormat),
+      Execute(type, minIndex + vertexCount, vertices, stride, indices, indexCount, indexFormat);
   }
   return Record(D3D9Call::DrawIndexedPrimitiveUP, r, {type, primitiveCount, stride, vertexCount});
 }
@@ -837,6 +921,10 @@ HRESULT MakeShader(Device* device, const DWORD* code, I** out) {
   if (code == nullptr || out == nullptr) return D3DERR_INVALIDCALL;
   std::string text(reinterpret_cast<const char*>(code));
   if (text.empty()) return D3DERR_INVALIDCALL;
+  // Drawing devices take only code that compiles as GLSL of its stage.
+  constexpr bool pixel = std::is_same_v<I, IDirect3DPixelShader9>;
+  if (device->executor() != nullptr && !device->executor()->CompileCheck(pixel, text, &Global().shaderLog))
+    return D3DERR_INVALIDCALL;
   *out = new S(device, std::move(text));
   return D3D_OK;
 }

@@ -2,15 +2,18 @@
 // made on it, the scene and the recorded draws.
 #pragma once
 
+#include <memory>
 #include <set>
 
+#include "platform/d3d9/d3d9_executor.h"
 #include "platform/d3d9/d3d9_objects.h"
 
 namespace d3d9 {
 
 class Device final : public Com<IDirect3DDevice9Ex> {
  public:
-  Device(const D3DPRESENT_PARAMETERS& parameters, DWORD behaviour, bool ex);
+  // With an executor the device draws through it; without, it only records.
+  Device(const D3DPRESENT_PARAMETERS& parameters, DWORD behaviour, bool ex, std::unique_ptr<Executor> executor);
   // False when the back buffer cannot be made.
   bool Start();
 
@@ -89,6 +92,16 @@ class Device final : public Com<IDirect3DDevice9Ex> {
   int defaultPoolObjects = 0;
   std::set<ResourceInfo*> resources;
 
+  Executor* executor() const { return executor_.get(); }
+  // The newest pixels of a store brought into memory before the CPU reads
+  // or writes them.
+  void PrepareMemory(PixelStore* store) {
+    if (executor_ != nullptr) executor_->PrepareMemory(store);
+  }
+  // A resource's pixels go away.
+  void Forget(PixelStore* first) {
+    if (executor_ != nullptr) executor_->Forget(first);
+  }
   const D3D9DeviceState& state() const { return state_; }
   const D3DPRESENT_PARAMETERS& parameters() const { return parameters_; }
   DWORD behaviour() const { return behaviour_; }
@@ -105,6 +118,13 @@ class Device final : public Com<IDirect3DDevice9Ex> {
   HRESULT RecordDraw(D3D9Call call, D3DPRIMITIVETYPE type, UINT primitiveCount, UINT vertexCount,
                      const void* vertices, UINT stride, const void* indices, UINT indexCount, D3DFORMAT indexFormat);
 
+  // The draw of the executor, with the states, textures and targets in force.
+  void Execute(D3DPRIMITIVETYPE type, UINT vertexCount, const void* vertices, UINT stride,
+               const void* indices, UINT indexCount, D3DFORMAT indexFormat);
+  // Whether the executor's context was lost: the device then waits to be made again.
+  bool CheckContext();
+
+  std::unique_ptr<Executor> executor_;
   D3DPRESENT_PARAMETERS parameters_;
   DWORD behaviour_;
   bool ex_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "platform/d3d9/d3d9_control.h"
@@ -62,6 +63,10 @@ bool IsDepthFormat(D3DFORMAT format);
 // format has no such form.
 bool PackColor(D3DFORMAT format, D3DCOLOR color, uint8_t out[4]);
 
+// Where the newest pixels of a store are while an executor draws: in its
+// bytes, in the executor's copy, or alike in both.
+enum class Newest : uint8_t { Memory, Gpu, Both };
+
 // The pixels of one surface or level: rows of blocks, slices for volumes.
 struct PixelStore {
   D3DFORMAT format = D3DFMT_UNKNOWN;
@@ -69,6 +74,12 @@ struct PixelStore {
   UINT pitch = 0, rows = 0, slicePitch = 0;
   std::vector<uint8_t> bytes;
   bool locked = false;
+  bool lockedReadOnly = false;
+  Newest newest = Newest::Memory;
+  // Its place among a texture's levels, which lie one after the other (a
+  // store of its own is level 0 of 1).
+  UINT level = 0, levelCount = 1;
+  PixelStore* First() { return this - level; }
 
   // False for a format without a layout or a size of 0.
   bool Allocate(D3DFORMAT f, UINT w, UINT h, UINT d = 1);
@@ -105,6 +116,9 @@ struct State {
   int live = 0;
   int presents = 0;
   Device* device = nullptr;
+  // The executor's words: why no context could be made, the renderer and
+  // version of the last one made, the last compiler log.
+  std::string executorError, renderer, version, shaderLog;
 };
 State& Global();
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/d3d9/d3d9_device.h"
+#include "platform/win32/sdl_window.h"
 
 namespace d3d9 {
 
@@ -60,8 +61,10 @@ class Direct3D final : public Com<IDirect3D9Ex> {
         r = D3DERR_INVALIDCALL;
       } else {
         std::memset(id, 0, sizeof *id);
-        CopyText(id->Driver, sizeof id->Driver, Adapter().driver);
-        CopyText(id->Description, sizeof id->Description, Adapter().description);
+        // A drawing adapter names the context it draws with.
+        const bool gl = Adapter().executor == D3D9Executor::OpenGL && !Global().renderer.empty();
+        CopyText(id->Driver, sizeof id->Driver, gl ? "OpenGL " + Global().version : Adapter().driver);
+        CopyText(id->Description, sizeof id->Description, gl ? Global().renderer : Adapter().description);
         CopyText(id->DeviceName, sizeof id->DeviceName, "\\\\.\\DISPLAY1");
       }
     }
@@ -130,7 +133,7 @@ class Direct3D final : public Com<IDirect3D9Ex> {
  private:
   ~Direct3D() override = default;
 
-  HRESULT Make(UINT adapter, D3DDEVTYPE type, HWND, DWORD behaviour, D3DPRESENT_PARAMETERS* p,
+  HRESULT Make(UINT adapter, D3DDEVTYPE type, HWND focus, DWORD behaviour, D3DPRESENT_PARAMETERS* p,
                const D3DDISPLAYMODEEX* mode, Device** out) {
     const DWORD processing = behaviour & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
                                           D3DCREATE_MIXED_VERTEXPROCESSING);
@@ -151,8 +154,22 @@ class Direct3D final : public Com<IDirect3D9Ex> {
         parameters.MultiSampleType != D3DMULTISAMPLE_NONE || parameters.EnableAutoDepthStencil)
       return D3DERR_INVALIDCALL;
     if (parameters.BackBufferCount == 0) parameters.BackBufferCount = 1;
+    // A drawing device needs its context on the device window.
+    std::unique_ptr<Executor> executor;
+    if (Adapter().executor == D3D9Executor::OpenGL) {
+      HWND window = parameters.hDeviceWindow != nullptr ? parameters.hDeviceWindow : focus;
+      std::string error;
+      executor = Executor::Open(PlatformSdlWindow(window), Adapter().useS3tc, &error);
+      if (executor == nullptr) {
+        Global().executorError = error.empty() ? "no OpenGL context" : error;
+        return D3DERR_NOTAVAILABLE;
+      }
+      Global().executorError.clear();
+      Global().renderer = executor->renderer();
+      Global().version = executor->version();
+    }
     *p = parameters;
-    auto* device = new Device(parameters, behaviour, ex_);
+    auto* device = new Device(parameters, behaviour, ex_, std::move(executor));
     if (!device->Start()) {
       device->Release();
       return D3DERR_OUTOFVIDEOMEMORY;
@@ -257,4 +274,14 @@ bool D3D9DescribeObject(const IUnknown* object, D3DSURFACE_DESC* desc, UINT* dep
   if (depth != nullptr) *depth = p->depth;
   if (levels != nullptr) *levels = count;
   return true;
+}
+
+void D3D9LoseContext() {
+  if (Global().device != nullptr && Global().device->executor() != nullptr) Global().device->executor()->LoseContext();
+}
+
+bool D3D9DeviceExecutes() { return Global().device != nullptr && Global().device->executor() != nullptr; }
+
+bool D3D9DeviceTakesS3tc() {
+  return D3D9DeviceExecutes() && Global().device->executor()->compressedUpload();
 }

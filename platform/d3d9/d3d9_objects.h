@@ -44,6 +44,8 @@ class Surface final : public Com<IDirect3DSurface9> {
   bool lockable() const { return lockable_; }
   // The texture whose level this is, or null.
   IUnknown* container() const { return container_; }
+  // The device it was made on (its texture's, for a level), null once detached.
+  Device* device() const;
   // Unhooks the surface from a device that goes away first.
   void Detach() { info_.device = nullptr; }
 

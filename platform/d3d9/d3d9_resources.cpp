@@ -35,8 +35,11 @@ void Describe(const PixelStore& p, D3DRESOURCETYPE type, const ResourceInfo& inf
   desc->Height = p.height;
 }
 
-HRESULT LockStore(PixelStore* p, D3DLOCKED_RECT* locked, const RECT* rect) {
+// The device (null: detached) brings the newest pixels into memory first.
+HRESULT LockStore(Device* device, PixelStore* p, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
   if (locked == nullptr || p->locked || !p->ValidRect(rect)) return D3DERR_INVALIDCALL;
+  if (device != nullptr) device->PrepareMemory(p);
+  p->lockedReadOnly = (flags & D3DLOCK_READONLY) != 0;
   locked->Pitch = static_cast<int>(p->pitch);
   locked->pBits = rect != nullptr ? p->At(static_cast<UINT>(rect->left), static_cast<UINT>(rect->top)) : p->bytes.data();
   p->locked = true;
@@ -46,6 +49,7 @@ HRESULT LockStore(PixelStore* p, D3DLOCKED_RECT* locked, const RECT* rect) {
 HRESULT UnlockStore(PixelStore* p) {
   if (!p->locked) return D3DERR_INVALIDCALL;
   p->locked = false;
+  if (!p->lockedReadOnly) p->newest = Newest::Memory;
   return D3D_OK;
 }
 
@@ -83,7 +87,18 @@ Surface::Surface(IUnknown* container, PixelStore* level, D3DPOOL pool, DWORD usa
   lockable_ = (usage & D3DUSAGE_RENDERTARGET) == 0 && (pool != D3DPOOL_DEFAULT || (usage & D3DUSAGE_DYNAMIC) != 0);
 }
 
-Surface::~Surface() { DropDevice(&info_); }
+Surface::~Surface() {
+  if (container_ == nullptr && info_.device != nullptr) info_.device->Forget(&own_);
+  DropDevice(&info_);
+}
+
+Device* Surface::device() const {
+  if (container_ != nullptr) {
+    const auto* t = dynamic_cast<const Texture*>(container_);
+    return t != nullptr ? t->info().device : nullptr;
+  }
+  return info_.device;
+}
 
 ULONG Surface::AddRef() { return container_ != nullptr ? container_->AddRef() : Com::AddRef(); }
 ULONG Surface::Release() { return container_ != nullptr ? container_->Release() : Com::Release(); }
@@ -101,7 +116,7 @@ HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc) {
 
 HRESULT Surface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
   HRESULT r = Enter(D3D9Call::SurfaceLockRect);
-  if (r == D3D_OK) r = lockable_ ? LockStore(level_, locked, rect) : D3DERR_INVALIDCALL;
+  if (r == D3D_OK) r = lockable_ ? LockStore(device(), level_, locked, rect, flags) : D3DERR_INVALIDCALL;
   return Record(D3D9Call::SurfaceLockRect, r, {id(), flags});
 }
 
@@ -125,6 +140,8 @@ bool Texture::Allocate(UINT width, UINT height, UINT levels, D3DFORMAT format) {
   levels_.resize(levels);
   for (UINT i = 0; i < levels; ++i) {
     if (!levels_[i].Allocate(format, width, height)) return false;
+    levels_[i].level = i;
+    levels_[i].levelCount = levels;
     width = Half(width);
     height = Half(height);
   }
@@ -135,6 +152,7 @@ bool Texture::Allocate(UINT width, UINT height, UINT levels, D3DFORMAT format) {
 Texture::~Texture() {
   // The level surfaces share the texture's count: delete them directly.
   for (Surface* s : surfaces_) delete static_cast<ObjectBase*>(s);
+  if (info_.device != nullptr && !levels_.empty()) info_.device->Forget(&levels_[0]);
   DropDevice(&info_);
 }
 
@@ -168,7 +186,7 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, 
     if (level >= levels_.size() || !surfaces_[level]->lockable())
       r = D3DERR_INVALIDCALL;
     else
-      r = LockStore(&levels_[level], locked, rect);
+      r = LockStore(info_.device, &levels_[level], locked, rect, flags);
   }
   return Record(D3D9Call::TextureLockRect, r, {id(), level, flags});
 }

@@ -147,13 +147,28 @@ const uint8_t* RowOf(const DibLayout& d, const uint8_t* bits, int32_t visualRow)
   return bits + memoryRow * d.rowBytes;
 }
 
+uint32_t RgbOf(const RGBQUAD& q) { return static_cast<uint32_t>(q.rgbRed) << 16 | q.rgbGreen << 8 | q.rgbBlue; }
+
+// The colour-table index of a pixel of 1, 4 or 8 bits.
+uint32_t ReadDibIndex(const DibLayout& d, const uint8_t* row, int32_t x) {
+  switch (d.bits) {
+    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15u;
+    default: return row[x];
+  }
+}
+
+// The colour of a table index; indices past the table are black.
+uint32_t IndexColor(const DibLayout& d, uint32_t index) {
+  return static_cast<int32_t>(index) < d.colorCount ? RgbOf(d.colors[index]) : 0;
+}
+
 // The pixel as 0x00RRGGBB.
 uint32_t ReadDibPixel(const DibLayout& d, const uint8_t* row, int32_t x) {
-  uint32_t index;
   switch (d.bits) {
-    case 1: index = (row[x >> 3] >> (7 - (x & 7))) & 1u; break;
-    case 4: index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15u; break;
-    case 8: index = row[x]; break;
+    case 1:
+    case 4:
+    case 8: return IndexColor(d, ReadDibIndex(d, row, x));
     case 24: return static_cast<uint32_t>(row[3 * x]) | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
     default: {
       uint32_t v = d.bits == 16 ? static_cast<uint32_t>(row[2 * x] | row[2 * x + 1] << 8)
@@ -162,9 +177,6 @@ uint32_t ReadDibPixel(const DibLayout& d, const uint8_t* row, int32_t x) {
       return ChannelTo8(v, d.channel[0]) << 16 | ChannelTo8(v, d.channel[1]) << 8 | ChannelTo8(v, d.channel[2]);
     }
   }
-  if (static_cast<int32_t>(index) >= d.colorCount) return 0;
-  const RGBQUAD& q = d.colors[index];
-  return static_cast<uint32_t>(q.rgbRed) << 16 | q.rgbGreen << 8 | q.rgbBlue;
 }
 
 // The entry of the table nearest to the colour, the first of equals.
@@ -200,6 +212,31 @@ void WriteDibPixel(const DibLayout& d, uint8_t* row, int32_t x, uint32_t rgb) {
   }
 }
 
+// How the indices of a source with a colour table become entries of an 8-bit
+// target's table, worked out once a blit: an index whose entry holds the same
+// colour in both tables stays as it is (so a source drawn into a section of
+// its own palette is copied by index), any other goes to the nearest entry.
+struct IndexMap {
+  bool active = false;    // a source with a colour table into an 8-bit target
+  bool identity = false;  // every index stays
+  uint8_t entry[256] = {};
+};
+
+IndexMap MakeIndexMap(const DibLayout& src, const DibLayout& dest) {
+  IndexMap map;
+  if (dest.bits != 8 || src.bits > 8) return map;
+  map.active = true;
+  map.identity = true;
+  const uint32_t indices = 1u << src.bits;
+  for (uint32_t i = 0; i < indices; ++i) {
+    const uint32_t rgb = IndexColor(src, i);
+    const bool same = static_cast<int32_t>(i) < dest.colorCount && RgbOf(dest.colors[i]) == rgb;
+    map.entry[i] = static_cast<uint8_t>(same ? i : NearestIndex(dest, rgb));
+    map.identity = map.identity && map.entry[i] == i;
+  }
+  return map;
+}
+
 // One axis of a blit: source and destination start (already the lowest
 // coordinate), their lengths and whether the axis is mirrored.
 struct Axis {
@@ -228,14 +265,16 @@ int64_t SourceOffset(const Axis& a, int64_t i) {
   return a.flip ? a.srcLength - 1 - j : j;
 }
 
-// Rows of the same 32-bit layout in both images, unscaled and unmirrored, are copied whole.
-bool SameWholePixels(const DibLayout& src, const DibLayout& dest, const Axis& x, const Axis& y) {
-  if (src.bits != 32 || dest.bits != 32 || x.flip || y.flip || x.srcLength != x.destLength ||
-      y.srcLength != y.destLength)
-    return false;
+// Rows that hold the same pixels in both images, unscaled and unmirrored, are
+// copied whole: the bytes of a pixel (32 bits of the same layout, or 8 bits
+// whose indices stay), else 0.
+int WholePixelBytes(const DibLayout& src, const DibLayout& dest, const Axis& x, const Axis& y, const IndexMap& map) {
+  if (x.flip || y.flip || x.srcLength != x.destLength || y.srcLength != y.destLength) return 0;
+  if (src.bits == 8 && dest.bits == 8) return map.identity ? 1 : 0;
+  if (src.bits != 32 || dest.bits != 32) return 0;
   for (int i = 0; i < 3; ++i)
-    if (src.channel[i].mask != dest.channel[i].mask) return false;
-  return true;
+    if (src.channel[i].mask != dest.channel[i].mask) return 0;
+  return 4;
 }
 
 // Draws into the target rows (dest describes them, top-down rows when not
@@ -244,7 +283,8 @@ int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, co
              uint8_t* destBits, const Axis& x, const Axis& y, RECT* written) {
   // Source rows are counted up from the bottom: the rectangle's top row.
   int64_t srcTop = src.height - (y.src + y.srcLength);
-  const bool whole = SameWholePixels(src, dest, x, y);
+  const IndexMap map = MakeIndexMap(src, dest);
+  const int whole = WholePixelBytes(src, dest, x, y, map);
   int drawn = 0;
   *written = RECT{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
   for (int64_t i = 0; i < y.destLength; ++i) {
@@ -263,7 +303,14 @@ int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, co
       if (x.src + first < 0) first = -x.src;
       if (x.src + last > src.width) last = src.width - x.src;
       if (first < last)
-        std::memcpy(destRow + 4 * (x.dest + first), srcRow + 4 * (x.src + first), static_cast<size_t>(4 * (last - first)));
+        std::memcpy(destRow + whole * (x.dest + first), srcRow + whole * (x.src + first),
+                    static_cast<size_t>(whole * (last - first)));
+    } else if (map.active) {
+      for (int64_t k = first; k < last; ++k) {
+        int64_t sx = x.src + SourceOffset(x, k);
+        if (sx < 0 || sx >= src.width) continue;
+        destRow[x.dest + k] = map.entry[ReadDibIndex(src, srcRow, static_cast<int32_t>(sx))];
+      }
     } else {
       for (int64_t k = first; k < last; ++k) {
         int64_t sx = x.src + SourceOffset(x, k);

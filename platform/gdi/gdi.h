@@ -7,7 +7,8 @@
 // (BI_RGB, or BI_BITFIELDS with three masks behind the header), 24 bits. The
 // colour table or the masks follow the first 40 bytes of the header whatever
 // its size field says. Sections: the same layouts from 8 bits up; an 8-bit
-// section takes the nearest entry of its own colour table. Rows of every DIB
+// section takes the nearest entry of its own colour table (a source index
+// whose entry holds the same colour in both tables is kept). Rows of every DIB
 // are padded to 4 bytes; a positive height means the rows are stored
 // bottom-up, a negative one top-down.
 #pragma once

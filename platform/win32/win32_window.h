@@ -481,6 +481,10 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 void PlatformSetWindowScope(const char* scope);
 // SDL's id of the window, for tests that push SDL events.
 uint32_t PlatformSdlWindowId(HWND window);
+// Ends SDL's video when no window is left, so that the next window starts it
+// again under the environment of that time (SDL_VIDEODRIVER, DISPLAY); false
+// while windows remain.
+bool PlatformRestartVideo();
 // The desktop depth GetDeviceCaps reports (0: the real one).
 void PlatformSetDesktopColorBits(int bits);
 // Whether the SDL cursor is currently shown.

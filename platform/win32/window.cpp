@@ -17,6 +17,7 @@
 
 #include "platform/win32/input_sources.h"
 #include "platform/win32/message_source.h"
+#include "platform/win32/sdl_window.h"
 #include "platform/win32/sjis.h"
 #include "platform/win32/win32_file.h"
 #include "platform/win32/win32_misc.h"
@@ -812,8 +813,14 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if ((style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
     if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-    w->sdl = SDL_CreateWindow(ToUtf8(w->text).c_str(), c.left, c.top, std::max<LONG>(1, c.right - c.left),
-                              std::max<LONG>(1, c.bottom - c.top), flags);
+    // An OpenGL window where the display offers OpenGL, so that a Direct3D
+    // device can draw into it; a plain one elsewhere.
+    auto create = [&](Uint32 f) {
+      return SDL_CreateWindow(ToUtf8(w->text).c_str(), c.left, c.top, std::max<LONG>(1, c.right - c.left),
+                              std::max<LONG>(1, c.bottom - c.top), f);
+    };
+    w->sdl = create(flags | SDL_WINDOW_OPENGL);
+    if (w->sdl == nullptr) w->sdl = create(flags);
     if (w->sdl == nullptr) {
       fprintf(stderr, "SDL window: %s\n", SDL_GetError());
       delete w;
@@ -1641,6 +1648,17 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 void PlatformSetWindowScope(const char* scope) { windowScope = scope != nullptr ? scope : ""; }
 
 uint32_t PlatformSdlWindowId(HWND window) { return IsLive(window) ? window->sdlId : 0; }
+
+SDL_Window* PlatformSdlWindow(HWND window) { return IsLive(window) ? window->sdl : nullptr; }
+
+bool PlatformRestartVideo() {
+  {
+    std::lock_guard<std::mutex> lock(registryMutex);
+    if (!windows.empty()) return false;
+  }
+  QuitVideo();
+  return true;
+}
 
 int PlatformScancodeOfKeyCode(int keyCode) {
   for (const KeyCode& k : kKeyCodes)

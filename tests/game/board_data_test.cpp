@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "game/board/board_map.h"
+#include "game/board/landing_effects.h"
+#include "game/board/magic_square_slot.h"
 #include "game/board/party_scene.h"
+#include "game/board/turn_machine.h"
 #include "game/shell/item_table.h"
 #include "game/shell/minigame_table.h"
-#include "game/shell/pending_steps.h"
 #include "game/shell/player_table.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"

@@ -13,9 +13,10 @@
 
 #include "game/board/board_map.h"
 #include "game/board/board_pictures.h"
+#include "game/board/dice_movement.h"
+#include "game/board/magic_square_slot.h"
 #include "game/board/party_scene.h"
 #include "game/shell/game_main.h"
-#include "game/shell/pending_steps.h"
 #include "game/shell/player_table.h"
 #include "game/shell/shared_media.h"
 #include "library/graphics/graph_handle.h"

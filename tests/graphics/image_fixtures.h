@@ -279,8 +279,10 @@ inline Bytes MakePng(const PngLayout& layout) {
 // ---------------------------------------------------------------- JPEG
 
 // A baseline JPEG of 1 (grey), 3 (RGB) or 4 (CMYK, with the Adobe marker
-// libjpeg writes for it) components, samples interleaved.
-inline Bytes MakeJpeg(int width, int height, int components, const Bytes& samples, int quality = 100) {
+// libjpeg writes for it) components, samples interleaved; progressive with
+// libjpeg's standard scans when asked.
+inline Bytes MakeJpeg(int width, int height, int components, const Bytes& samples, int quality = 100,
+                      bool progressive = false) {
   jpeg_compress_struct object{};
   jpeg_error_mgr error{};
   object.err = jpeg_std_error(&error);
@@ -298,6 +300,7 @@ inline Bytes MakeJpeg(int width, int height, int components, const Bytes& sample
     object.comp_info[i].h_samp_factor = 1;
     object.comp_info[i].v_samp_factor = 1;
   }
+  if (progressive) jpeg_simple_progression(&object);
   jpeg_start_compress(&object, TRUE);
   while (object.next_scanline < object.image_height) {
     JSAMPROW row = const_cast<JSAMPLE*>(samples.data()) + object.next_scanline * width * components;

@@ -205,4 +205,58 @@ TEST(JpegDecoder, CutAndEmptyStreams) {
   EXPECT_EQ(TrackedBlockCount(), blocks);
 }
 
+// The JPEG's frame size set to width x height, and the file cut right after
+// the header of its first scan: no coded data at all.
+Bytes DeclareAndCutAtScan(Bytes jpeg, uint16_t width, uint16_t height) {
+  for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+    if (jpeg[i] != 0xFF) continue;
+    const uint8_t marker = jpeg[i + 1];
+    const size_t length = static_cast<size_t>(jpeg[i + 2] << 8 | jpeg[i + 3]);
+    if (marker == 0xC0 || marker == 0xC2) {
+      jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+      jpeg[i + 6] = static_cast<uint8_t>(height);
+      jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+      jpeg[i + 8] = static_cast<uint8_t>(width);
+    } else if (marker == 0xDA) {
+      jpeg.resize(i + 2 + length);
+      return jpeg;
+    }
+    i += 1 + length;
+  }
+  ADD_FAILURE() << "no scan";
+  return jpeg;
+}
+
+// A few hundred bytes declaring 65283 x 962 pixels with no coded data used to
+// be accepted as a 188 MB picture after seconds of inserted end markers. A
+// file whose data ends early is decoded on as if it ended there only while
+// the picture is small beside the file (4 MB, or 64 bytes a file byte);
+// otherwise it is refused as soon as its data runs out, having held memory
+// only for the rows its data reached.
+TEST(JpegDecoder, AFileEndingEarlyNeverStandsForAHugePicture) {
+  Bytes rgb(16 * 16 * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(Hash(static_cast<int>(i), 1, 2));
+  const Bytes cut = DeclareAndCutAtScan(MakeJpeg(16, 16, 3, rgb, 50), 65283, 962);
+  EXPECT_LT(cut.size(), 700u);
+  const int32_t blocks = TrackedBlockCount();
+  const int32_t bytes = TrackedTotalSize();
+  GraphImage image;
+  EXPECT_EQ(DecodeBytes(ReadJpegImage, cut, &image), -1);
+  EXPECT_EQ(TrackedBlockCount(), blocks);
+  EXPECT_EQ(TrackedTotalSize(), bytes);
+
+  // The same cut with a picture small beside it still yields its picture.
+  const Bytes small = DeclareAndCutAtScan(MakeJpeg(16, 16, 3, rgb, 50), 200, 120);
+  ASSERT_EQ(DecodeBytes(ReadJpegImage, small, &image), 0);
+  EXPECT_EQ(image.width, 200);
+  EXPECT_EQ(image.height, 120);
+  ReleaseGraphImage(&image);
+
+  // A progressive picture keeps every coefficient until its last scan: the
+  // whole-picture buffers are bounded too.
+  const Bytes progressive = MakeJpeg(16, 16, 3, rgb, 50, true);
+  EXPECT_EQ(DecodeBytes(ReadJpegImage, DeclareAndCutAtScan(progressive, 65283, 962), &image), -1);
+  EXPECT_EQ(TrackedBlockCount(), blocks);
+}
+
 }  // namespace

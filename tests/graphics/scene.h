@@ -38,19 +38,10 @@ inline void PatternImage(GraphImage* image, int width, int height, uint32_t seed
     }
 }
 
-// Graphs of the screen's depth: two plain ones with transparent pixels and
-// one with an alpha channel. On the software renderer their images are
-// painted directly; on Direct3D they are made from pattern images.
-inline SceneGraphs MakeSceneGraphs() {
+// The scene's graphs made from pattern images, as on Direct3D; on either
+// renderer they then hold the same pixels.
+inline SceneGraphs MakeSceneGraphsFromImages() {
   SceneGraphs g;
-  if (!HardwareActive) {
-    g.plain = PatternGraph(48, 32, 1);
-    g.small = PatternGraph(19, 13, 2);
-    SetEmptyGraphAlphaFlag(1);
-    g.alpha = PatternGraph(24, 24, 3);
-    SetEmptyGraphAlphaFlag(0);
-    return g;
-  }
   auto make = [](int w, int h, uint32_t seed, bool alpha) {
     GraphImage image{};
     PatternImage(&image, w, h, seed, alpha);
@@ -61,6 +52,20 @@ inline SceneGraphs MakeSceneGraphs() {
   g.plain = make(48, 32, 1, false);
   g.small = make(19, 13, 2, false);
   g.alpha = make(24, 24, 3, true);
+  return g;
+}
+
+// Graphs of the screen's depth: two plain ones with transparent pixels and
+// one with an alpha channel. On the software renderer their images are
+// painted directly; on Direct3D they are made from pattern images.
+inline SceneGraphs MakeSceneGraphs() {
+  if (HardwareActive) return MakeSceneGraphsFromImages();
+  SceneGraphs g;
+  g.plain = PatternGraph(48, 32, 1);
+  g.small = PatternGraph(19, 13, 2);
+  SetEmptyGraphAlphaFlag(1);
+  g.alpha = PatternGraph(24, 24, 3);
+  SetEmptyGraphAlphaFlag(0);
   return g;
 }
 

@@ -164,6 +164,50 @@ TEST_F(KeyInputTest, EditingCases) {
   }
 }
 
+// A lead byte with a NUL as its second byte (PutCharCode(0) is public) once
+// went into the text as two one-byte characters; Backspace on the NUL then
+// joined the lead byte with the next byte around the cursor, and a full
+// field dropping that character left the cursor past the text, so the next
+// character moved some 4 GB. NULs are not typed, and the cursor stays on a
+// character boundary within the text at every step.
+TEST_F(KeyInputTest, TheCursorStaysOnACharacterBoundaryWithinTheText) {
+  struct Case {
+    const char* what;
+    int maxLength;
+    std::string bytes;
+    std::string text;
+    uint32_t cursor;
+  };
+  const Case cases[] = {
+      {"a lead byte and a NUL, Backspace, then a full field", 3,
+       std::string("\x81\x00", 2) + "a" + kLeft + kBackspace + "あcd", "あd", 3},
+      {"a NUL alone is not typed", 4, std::string("a\x00" "b", 3), "ab", 2},
+      {"a NUL second byte is not typed either", 4, std::string("x\x82\x00y", 4), "xy", 2},
+  };
+  for (const Case& c : cases) {
+    int handle = MakeActive(c.maxLength);
+    Type(c.bytes);
+    const KeyInputRecord* r = GetKeyInputRecord(handle);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(std::string(r->text), c.text) << c.what;
+    EXPECT_EQ(r->length, c.text.size()) << c.what;
+    EXPECT_EQ(r->cursor, c.cursor) << c.what;
+    EXPECT_EQ(DeleteKeyInputHandle(handle), 0);
+  }
+
+  // The character set changes under a field: the byte pair around the cursor
+  // becomes one character, and the next key puts the cursor before it.
+  int handle = MakeActive(3);
+  Type("\xA4" "A" + kLeft);  // a half-width katakana and A, cursor between them
+  LibraryCharSet = CharSetBig5;
+  Type("z");
+  LibraryCharSet = CharSetShiftJis;
+  const KeyInputRecord* r = GetKeyInputRecord(handle);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(std::string(r->text), "z\xA4" "A");
+  EXPECT_EQ(r->cursor, 1u);
+}
+
 TEST_F(KeyInputTest, EnterFinishesAndEscCancelsWhenAllowed) {
   int handle = MakeActive(10);
   Type("ab" + kEscape + kEnter + "cd");

@@ -2,6 +2,8 @@
 // squares, the party-wide state and the set-up's and the party's steps.
 #include "game/board/board_map.h"
 #include "game/board/board_pictures.h"
+#include "game/board/dice_movement.h"
+#include "game/board/magic_square_slot.h"
 #include "game/board/party_scene.h"
 #include "game/shell/item_table.h"
 #include "game/shell/minigame_table.h"

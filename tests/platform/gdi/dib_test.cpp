@@ -152,6 +152,48 @@ TEST(Dib, BlitsConvertEverySourceLayout) {
   EXPECT_EQ(t.Pixel24(0, 1, 12), 0x030201u);
 }
 
+// A source with a colour table drawn into an 8-bit section: an index whose
+// entry holds the same colour in both tables stays (duplicate entries
+// included), any other takes the section's nearest entry. The map is made
+// once a blit; a picture drawn into a section of its own palette used to
+// search the table for every pixel (seconds for a wide run-length picture).
+TEST(Dib, PalettedSourcesKeepTheirIndicesOrTakeTheNearestEntry) {
+  Info pal(4, -2, 8);
+  pal.header.biClrUsed = 6;
+  const RGBQUAD table[6] = {{0, 0, 0, 0}, {0, 0, 200, 0}, {0, 200, 0, 0}, {0, 0, 0, 0}, {200, 0, 0, 0}, {9, 9, 9, 0}};
+  std::memcpy(pal.colors, table, sizeof table);
+  // Index 3 repeats black; 7 lies past the table and reads as black.
+  const uint8_t indices[8] = {0, 1, 3, 5, 4, 7, 2, 3};
+  {
+    Target t(pal);
+    ASSERT_EQ(SetDIBitsToDevice(t.dc, 0, 0, 4, 2, 0, 0, 0, 2, indices, pal.get(), DIB_RGB_COLORS), 2);
+    EXPECT_EQ(std::vector<uint8_t>(t.bits, t.bits + 8), (std::vector<uint8_t>{0, 1, 3, 5, 4, 0, 2, 3}));
+    // Mirrored: pixel by pixel through the same map.
+    ASSERT_EQ(StretchDIBits(t.dc, 0, 0, 4, 2, 3, 0, -4, 2, indices, pal.get(), DIB_RGB_COLORS, SRCCOPY), 2);
+    EXPECT_EQ(std::vector<uint8_t>(t.bits, t.bits + 8), (std::vector<uint8_t>{5, 3, 1, 0, 3, 2, 0, 4}));
+  }
+  // Another table: every index to the nearest entry of the section's.
+  Info other(4, -2, 8);
+  other.header.biClrUsed = 3;
+  const RGBQUAD near[3] = {{10, 10, 10, 0}, {0, 0, 180, 0}, {190, 0, 0, 0}};
+  std::memcpy(other.colors, near, sizeof near);
+  {
+    Target t(other);
+    ASSERT_EQ(SetDIBitsToDevice(t.dc, 0, 0, 4, 2, 0, 0, 0, 2, indices, pal.get(), DIB_RGB_COLORS), 2);
+    EXPECT_EQ(std::vector<uint8_t>(t.bits, t.bits + 8), (std::vector<uint8_t>{0, 1, 0, 0, 2, 0, 0, 0}));
+  }
+  // A 4-bit source into a section of the same colours.
+  Info nibbles(4, -1, 4);
+  nibbles.header.biClrUsed = 6;
+  std::memcpy(nibbles.colors, table, sizeof table);
+  const uint8_t packed[4] = {0x14, 0x52, 0, 0};
+  {
+    Target t(pal);
+    ASSERT_EQ(SetDIBitsToDevice(t.dc, 0, 0, 4, 1, 0, 0, 0, 1, packed, nibbles.get(), DIB_RGB_COLORS), 1);
+    EXPECT_EQ(std::vector<uint8_t>(t.bits, t.bits + 4), (std::vector<uint8_t>{1, 4, 5, 2}));
+  }
+}
+
 TEST(Dib, SectionLayoutsRectanglesAndStretches) {
   // 2 x 2 top-down 24-bit source: a b / c d.
   Info source(2, -2, 24);

@@ -1,0 +1,9 @@
+// BMP pictures (through GDI for the layouts it draws): the input is the file.
+// Refused with nothing left allocated, or decoded into a picture whose pixels
+// lie within its allocation.
+#include "fuzz/support/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzImageDecoder(ReadBmpImage, data, size);
+  return 0;
+}

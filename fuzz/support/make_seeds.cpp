@@ -1,0 +1,331 @@
+// Writes the seed corpora of the fuzz targets: small valid files of every
+// layout each parser reads, and a few damaged ones. Run from the source
+// root after changing it; the output is committed.
+//
+//   fuzz_make_seeds [FUZZ_FOLDER]   (default: fuzz)
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "library/file/archive.h"
+#include "tests/file/archive_fixture.h"
+#include "tests/graphics/image_fixtures.h"  // brings libjpeg
+#include "tools/archive/lz_encoder.h"
+
+namespace {
+
+std::string gRoot = "fuzz";
+
+void Seed(const std::string& target, const std::string& name, const Bytes& bytes) {
+  const std::filesystem::path folder = std::filesystem::path(gRoot) / target / "seeds";
+  std::filesystem::create_directories(folder);
+  std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) Append(out, p);
+  return out;
+}
+
+Bytes Str(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes Samples(size_t n, uint32_t seed) {
+  Bytes out(n);
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(Hash(static_cast<int>(i), 3, seed));
+  return out;
+}
+
+void LzSeeds() {
+  const Bytes text = TextBytes(700);
+  const Bytes block = LzEncode(text.data(), text.size());
+  Seed("lz", "text", Join({{0, 0}, block}));
+  Seed("lz", "text_short_destination", Join({{0, 0xFF}, block}));
+  const Bytes runs(300, 'a');
+  Seed("lz", "runs", Join({{0, 0}, LzEncode(runs.data(), runs.size())}));
+  const Bytes noise = PatternBytes(200, 4);
+  LzEncodeOptions escape;
+  escape.escape = noise[0];
+  Seed("lz", "escapes", Join({{0, 0}, LzEncode(noise.data(), noise.size(), escape)}));
+  Bytes cut = block;
+  cut.resize(cut.size() - 3);
+  Seed("lz", "cut", Join({{0, 0}, cut}));
+  Seed("lz", "round_trip", Join({{1, 0, 1, 0, 0, 0xFF, 0x1F, 0, 8}, text}));
+  Seed("lz", "round_trip_near", Join({{1, 0x40, 0, 0, 0, 4, 0, 0x81, 2}, TextBytes(300)}));
+}
+
+ArchiveNode SeedTree() {
+  return FolderNode("", {
+      FolderNode("x", {FileNode("y.png", PatternBytes(90, 1)), FileNode("Text.txt", TextBytes(400))}),
+      FolderNode("表示", {FileNode("画像.bmp", TextBytes(120)), FolderNode("深い", {FileNode("z.dat", {0x5A})})}),
+      FileNode("a.bin", {}),
+      FileNode("odd.bin", PatternBytes(31, 2)),
+  });
+}
+
+void ArchiveSeeds() {
+  for (uint16_t version = 0; version <= 4; ++version) {
+    for (ArchivePacking packing : {ArchivePacking::Store, ArchivePacking::Always}) {
+      if (version < 2 && packing != ArchivePacking::Store) continue;
+      ArchiveWriteOptions options;
+      options.version = version;
+      options.packing = packing;
+      Bytes image = BuildImage(SeedTree(), options);
+      uint8_t key[ArchiveKeySize];
+      MakeArchiveKey(nullptr, key);
+      ScrambleArchiveBytes(static_cast<uint32_t>(image.size()), image.data(), 0, key);  // back to plain
+      const std::string name = "v" + std::to_string(version) + (packing == ArchivePacking::Store ? "_stored" : "_packed");
+      for (uint8_t mode = 0; mode < 3; ++mode)
+        Seed("archive", name + "_mode" + std::to_string(mode), Join({{mode, static_cast<uint8_t>(mode * 40)}, image}));
+    }
+  }
+  ArchiveWriteOptions second;
+  second.key = ArchiveKeyKind::Second;
+  Seed("archive", "second_key", Join({{8, 3}, BuildImage(SeedTree(), second)}));
+  ArchiveWriteOptions keyed;
+  keyed.key = ArchiveKeyKind::String;
+  keyed.keyString = "fuzz key";
+  Bytes image = BuildImage(SeedTree(), keyed);
+  uint8_t key[ArchiveKeySize];
+  MakeArchiveKey("fuzz key", key);
+  ScrambleArchiveBytes(static_cast<uint32_t>(image.size()), image.data(), 0, key);
+  Seed("archive", "key_string", Join({{4, 7}, image}));
+}
+
+Bytes Pixels8(int width, int height) {
+  return PackRows(width, height, 8, false, [](int x, int y) { return static_cast<uint32_t>((x * 7 + y * 3) & 255); });
+}
+
+std::vector<uint32_t> Palette(int n) {
+  std::vector<uint32_t> colors;
+  for (int i = 0; i < n; ++i) colors.push_back(Hash(i, 0, 5) & 0xFFFFFF);
+  return colors;
+}
+
+std::vector<std::pair<std::string, Bytes>> BmpFiles() {
+  std::vector<std::pair<std::string, Bytes>> files;
+  auto bmp = [&](const std::string& name, int width, int height, uint16_t bits, uint32_t compression,
+                 std::vector<uint32_t> colors, std::vector<uint32_t> masks, Bytes pixels) {
+    BmpLayout l;
+    l.width = width;
+    l.height = height;
+    l.bits = bits;
+    l.compression = compression;
+    l.colors = std::move(colors);
+    l.masks = std::move(masks);
+    l.pixels = std::move(pixels);
+    files.push_back({name, MakeBmp(l)});
+  };
+  auto rows = [](int width, int height, int bits, bool topDown) {
+    return PackRows(width, height, bits, topDown, [bits](int x, int y) { return Hash(x, y, 7) & ((bits >= 32) ? 0xFFFFFFFFu : (1u << bits) - 1); });
+  };
+  bmp("1bit", 13, 5, 1, 0, Palette(2), {}, rows(13, 5, 1, false));
+  bmp("4bit", 7, 6, 4, 0, Palette(16), {}, rows(7, 6, 4, false));
+  bmp("8bit", 9, 4, 8, 0, Palette(256), {}, Pixels8(9, 4));
+  bmp("8bit_topdown", 5, -3, 8, 0, Palette(20), {}, rows(5, 3, 8, true));
+  bmp("16bit", 6, 5, 16, 0, {}, {}, rows(6, 5, 16, false));
+  bmp("16bit_565", 6, 5, 16, 3, {}, {0xF800, 0x7E0, 0x1F}, rows(6, 5, 16, false));
+  bmp("24bit", 5, 5, 24, 0, {}, {}, rows(5, 5, 24, false));
+  bmp("32bit", 4, 3, 32, 0, {}, {}, rows(4, 3, 32, false));
+  bmp("32bit_fields", 4, 3, 32, 3, {}, {0xFF00, 0xFF0000, 0xFF000000}, rows(4, 3, 32, false));
+  bmp("rle8", 8, 4, 8, 1, Palette(256), {}, {3, 1, 0, 3, 5, 6, 7, 0, 0, 0, 2, 1, 1, 8, 9, 0, 0, 0, 1});
+  bmp("rle4", 8, 4, 4, 2, Palette(16), {}, {4, 0x12, 0, 4, 0x34, 0x56, 0, 0, 5, 0x78, 0, 1});
+  return files;
+}
+
+std::vector<std::pair<std::string, Bytes>> PngFiles() {
+  std::vector<std::pair<std::string, Bytes>> files;
+  auto png = [&](const std::string& name, uint32_t w, uint32_t h, uint8_t depth, uint8_t type, Bytes palette,
+                 Bytes trns) {
+    static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+    PngLayout l;
+    l.width = w;
+    l.height = h;
+    l.bitDepth = depth;
+    l.colorType = type;
+    l.rows = Samples((w * kChannels[type] * depth + 7) / 8 * h, 11);
+    if (type == 3)
+      for (auto& b : l.rows) b = static_cast<uint8_t>(b % (palette.size() / 3));
+    l.palette = std::move(palette);
+    l.trns = std::move(trns);
+    files.push_back({name, MakePng(l)});
+  };
+  png("rgb", 5, 4, 8, 2, {}, {});
+  png("rgb16", 3, 3, 16, 2, {}, {});
+  png("rgba", 4, 4, 8, 6, {}, {});
+  png("grey2", 9, 3, 2, 0, {}, {});
+  png("grey_alpha", 3, 5, 8, 4, {}, {});
+  png("palette", 6, 3, 8, 3, Samples(3 * 7, 2), {});
+  png("palette_trns", 6, 3, 8, 3, Samples(3 * 7, 2), {0, 128, 255});
+  return files;
+}
+
+std::vector<std::pair<std::string, Bytes>> JpegFiles() {
+  std::vector<std::pair<std::string, Bytes>> files;
+  files.push_back({"grey", MakeJpeg(9, 7, 1, Samples(9 * 7, 1), 75)});
+  files.push_back({"rgb", MakeJpeg(16, 8, 3, Samples(16 * 8 * 3, 2), 75)});
+  files.push_back({"cmyk", MakeJpeg(8, 8, 4, Samples(8 * 8 * 4, 3), 75)});
+  files.push_back({"progressive", MakeJpeg(24, 16, 3, Samples(24 * 16 * 3, 9), 75, true)});
+  Bytes cut = MakeJpeg(32, 32, 3, Samples(32 * 32 * 3, 4), 90);
+  cut.resize(cut.size() * 2 / 3);
+  files.push_back({"cut", cut});
+  return files;
+}
+
+std::vector<std::pair<std::string, Bytes>> TgaFiles() {
+  std::vector<std::pair<std::string, Bytes>> files;
+  auto tga = [&](const std::string& name, uint8_t type, uint8_t bits, uint8_t descriptor, Bytes colorMap,
+                 uint8_t mapBits, Bytes data) {
+    TgaLayout l;
+    l.type = type;
+    l.pixelBits = bits;
+    l.descriptor = descriptor;
+    l.width = 3;
+    l.height = 2;
+    l.colorMap = std::move(colorMap);
+    l.mapEntryBits = mapBits;
+    l.data = std::move(data);
+    files.push_back({name, MakeTga(l)});
+  };
+  tga("rgb24", 2, 24, 0x20, {}, 0, Samples(3 * 2 * 3, 1));
+  tga("rgb32_bottom_up", 2, 32, 0x08, {}, 0, Samples(3 * 2 * 4, 2));
+  tga("rgb16", 2, 16, 0x20, {}, 0, Samples(3 * 2 * 2, 3));
+  tga("grey", 3, 8, 0x20, {}, 0, Samples(3 * 2, 4));
+  tga("mapped", 1, 8, 0x20, Samples(4 * 3, 5), 24, {0, 1, 2, 3, 2, 1});
+  tga("rle_rgb", 10, 24, 0x20, {}, 0, {0x82, 1, 2, 3, 0x02, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+  tga("rle_grey", 11, 8, 0x20, {}, 0, {0x85, 9});
+  tga("rle_mapped", 9, 8, 0x20, Samples(4 * 3, 6), 24, {0x85, 2});
+  return files;
+}
+
+std::vector<std::pair<std::string, Bytes>> DdsFiles() {
+  std::vector<std::pair<std::string, Bytes>> files;
+  DdsLayout dxt1;
+  dxt1.data = Samples(8, 1);
+  files.push_back({"dxt1", MakeDds(dxt1)});
+  DdsLayout dxt3 = dxt1;
+  dxt3.fourCC = "DXT3";
+  dxt3.data = Samples(16, 2);
+  files.push_back({"dxt3", MakeDds(dxt3)});
+  DdsLayout dxt5 = dxt3;
+  dxt5.fourCC = "DXT5";
+  dxt5.width = dxt5.height = 8;
+  dxt5.mipCount = 4;
+  dxt5.flags |= 0x20000;
+  dxt5.caps |= 0x400008;
+  dxt5.data = Samples(16 * 4 + 16 + 16 + 16, 3);
+  files.push_back({"dxt5_mips", MakeDds(dxt5)});
+  DdsLayout argb;
+  argb.fourCC = "\0\0\0\0";
+  argb.pixelFlags = 0x41;
+  argb.rgbBits = 32;
+  argb.masks[0] = 0xFF0000;
+  argb.masks[1] = 0xFF00;
+  argb.masks[2] = 0xFF;
+  argb.masks[3] = 0xFF000000;
+  argb.width = 3;
+  argb.height = 2;
+  argb.data = Samples(3 * 2 * 4, 4);
+  files.push_back({"argb32", MakeDds(argb)});
+  DdsLayout rgb16 = argb;
+  rgb16.pixelFlags = 0x40;
+  rgb16.rgbBits = 16;
+  rgb16.masks[0] = 0xF800;
+  rgb16.masks[1] = 0x7E0;
+  rgb16.masks[2] = 0x1F;
+  rgb16.masks[3] = 0;
+  rgb16.data = Samples(3 * 2 * 2, 5);
+  files.push_back({"rgb565", MakeDds(rgb16)});
+  return files;
+}
+
+std::vector<std::pair<std::string, Bytes>> BgraFiles() {
+  return {{"depth32", MakeBgra(0x08080808, 3, 2, Samples(3 * 2 * 4, 1))},
+          {"depth16", MakeBgra(0x04040404, 2, 2, Samples(2 * 2 * 2, 2))},
+          {"depth24", MakeBgra(0x00080808, 2, 3, Samples(2 * 3 * 3, 3))}};
+}
+
+void ImageSeeds() {
+  const struct {
+    const char* target;
+    std::vector<std::pair<std::string, Bytes>> files;
+  } sets[] = {{"bmp", BmpFiles()}, {"png", PngFiles()}, {"jpeg", JpegFiles()},
+              {"tga", TgaFiles()}, {"dds", DdsFiles()}, {"bgra", BgraFiles()}};
+  for (const auto& set : sets) {
+    for (const auto& [name, bytes] : set.files) Seed(set.target, name, bytes);
+    // The loader: one picture of each kind, as it is, mirrored, with an alpha
+    // image and in each section layout.
+    const Bytes& first = set.files.front().second;
+    const Bytes& alpha = set.files.back().second;
+    for (uint8_t flags : {0, 1, 2, 4, 6, 9}) {
+      Seed("image_load", std::string(set.target) + "_" + std::to_string(flags),
+           Join({{flags, 0xFF, 0xFF}, first}));
+    }
+    const auto alphaLength = static_cast<uint16_t>(alpha.size());
+    Seed("image_load", std::string(set.target) + "_alpha",
+         Join({{0, static_cast<uint8_t>(alphaLength), static_cast<uint8_t>(alphaLength >> 8)}, first, alpha}));
+  }
+}
+
+void KeyInputSeeds() {
+  auto script = [](uint8_t maxLength, uint8_t kind, std::initializer_list<std::pair<bool, std::string>> batches) {
+    Bytes out = {maxLength, kind};
+    for (const auto& [shift, bytes] : batches) {
+      out.push_back(static_cast<uint8_t>(bytes.size() | (shift ? 0x80 : 0)));
+      Append(out, Str(bytes));
+    }
+    return out;
+  };
+  Seed("key_input", "typing", script(10, 0, {{false, "abc\x1D\x1DX"}, {false, "\x1A" "Y\x19Z"}}));
+  Seed("key_input", "double_byte", script(8, 0, {{false, "aあい\x1D\x08x"}, {false, "\x1C\x10"}}));
+  Seed("key_input", "selection", script(10, 0, {{false, "abcd"}, {true, "\x1D\x1D"}, {false, "\x08"}, {true, "\x1A"}, {false, "z"}}));
+  Seed("key_input", "full_field", script(5, 0, {{false, "abcdef"}, {false, "\x1Dあ"}}));
+  Seed("key_input", "numbers", script(10, 1, {{false, "-12.5.3a"}}));
+  Seed("key_input", "single_byte", script(10, 2, {{false, "aあb"}}));
+  Seed("key_input", "enter_escape", script(10, 4, {{false, "ab\r"}, {false, "c\x1B"}}));
+  Seed("key_input", "copy_cut_paste", script(20, 0, {{false, "hello"}, {true, "\x1A"}, {false, "\x03\x19\x16\x16"}, {true, "\x1D"}, {false, "\x18\x16"}}));
+}
+
+void NetworkSeeds() {
+  auto framed = [](std::initializer_list<std::string> bodies) {
+    Bytes out;
+    for (const std::string& b : bodies) {
+      Put32(out, static_cast<uint32_t>(b.size()));
+      Append(out, Str(b));
+    }
+    return out;
+  };
+  Seed("network", "raw_messages", Join({{0, 3, 0, 0}, framed({"hello", "", "world!", std::string(300, 'x')})}));
+  Seed("network", "raw_cut_off", Join({{4, 1, 0, 0}, framed({"first", "second"}), {9, 0, 0, 0, 'a'}}));
+  Seed("network", "raw_too_long", Join({{0, 16, 0, 0}, framed({"ok"}), {0xFF, 0xFF, 0xFF, 0x7F, 1, 2}}));
+  // A message, then a length the ring cannot hold beside it while it waits.
+  Seed("network", "raw_near_limit", Join({{4, 1, 0, 0}, framed({"afr"}), {0xFF, 0xFF, 0xFF, 0, 1, 2}}));
+  Seed("network", "framed", {7, 5, 0, 1, 3, 'a', 'b', 'c', 0x81, 0, 5, 'h', 'e', 'l', 'l', 'o'});
+  Seed("network", "framed_large_cut", {255, 0xFF, 0xFF, 3, 0x90, 2, 'x', 'y', 0x84});
+}
+
+void TextSeeds() {
+  Seed("text", "path", Join({{1, 200}, Str("..\\a\\.\\b\\..\\c.png"), {0}, Str("C:\\game\\media")}));
+  Seed("text", "unc", Join({{1, 40}, Str("\\\\server\\share\\x"), {0}, Str("D:\\")}));
+  Seed("text", "drive", Join({{0, 10}, Str("E:dir/sub/../file.bmp")}));
+  Seed("text", "sjis", Join({{1, 7}, Str("表示\\画像.bmp"), {0}, Str("C:\\ゲーム\\")}));
+  Seed("text", "number", Join({{1, 5}, Str("  -2147483649.75e3")}));
+  Seed("text", "big5", Join({{3, 9}, {0xA4, 0x5C, 0x5C, 'a', 0x81, 0}, Str("C:\\x")}));
+  Seed("text", "long", Join({{2, 255}, Bytes(300, 'n'), Str("/.."), {0}, Str("C:\\b")}));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) gRoot = argv[1];
+  LzSeeds();
+  ArchiveSeeds();
+  ImageSeeds();
+  KeyInputSeeds();
+  NetworkSeeds();
+  TextSeeds();
+  std::printf("seeds written under %s\n", gRoot.c_str());
+  return 0;
+}
