@@ -49,6 +49,8 @@ void SetUpBestShot() {
   // The course circle is redrawn at every turn; each game starts on the
   // same one.
   BestShotCircleRadius = kStartRadius;
+  // No seconds shown before play starts.
+  BestShotCountdown = 0;
   BestShotDraw();
 }
 
