@@ -22,6 +22,7 @@
 #include "library/graphics/graph_handle.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
+#include "tests/game/opening_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -248,7 +249,7 @@ struct PartyRun {
 PartyRun PlayParty(GameHarness& h, const std::function<void(int round)>& beforeRound = nullptr) {
   PartyRun run;
   const std::string file = h.workDir() + "/backup.dat";
-  for (int guard = 0; guard < 2000 && SceneState == 8; ++guard) {
+  for (int guard = 0; guard < 4000 && SceneState == 8; ++guard) {
     int32_t before = PartySceneState;
     if (before == 3 && beforeRound) beforeRound(static_cast<int>(run.files.size()));
     if (before == 3) {
@@ -282,6 +283,7 @@ TEST(PartyScene, AutosavesEveryRoundAndRestoresIt) {
   RunGame({.seed = 5}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     ASSERT_TRUE(h.Frame());  // boot: the tables
+    PressThroughOpening(h);
     StartParty(2, 10);
     int32_t firstPictures[4];
     memcpy(firstPictures, &BoardPictures[1], sizeof firstPictures);
@@ -331,6 +333,7 @@ TEST(PartyScene, RoundStartRules) {
   RunGame({.seed = 9}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     ASSERT_TRUE(h.Frame());
+    PressThroughOpening(h);
     // 15 turns on map 3: the slot runs with 11, 6 and 1 rounds left.
     StartParty(3, 15);
     SquareRecord swapped[100];
@@ -386,9 +389,10 @@ TEST(PartyScene, WriteFailuresKeepThePreviousFileAndPlayGoesOn) {
   RunGame({.files = {{"backup.dat", previous}}}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     ASSERT_TRUE(h.Frame());
+    PressThroughOpening(h);
     std::filesystem::create_directory(h.workDir() + "/backup.dat.tmp");  // the temporary file cannot be made
     StartParty(1, 10);
-    for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
+    for (int guard = 0; guard < 1500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     EXPECT_EQ(SceneState, 2) << "the party went on to its end";
     ASSERT_EQ(h.messageBoxes().size(), 10u) << "one message a round";
     EXPECT_EQ(h.messageBoxes()[0].text, "バックアップ生成失敗");
@@ -398,9 +402,10 @@ TEST(PartyScene, WriteFailuresKeepThePreviousFileAndPlayGoesOn) {
   RunGame({}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     ASSERT_TRUE(h.Frame());
+    PressThroughOpening(h);
     std::filesystem::create_directory(h.workDir() + "/backup.dat");  // nothing can be renamed over it
     StartParty(1, 10);
-    for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
+    for (int guard = 0; guard < 1500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     EXPECT_EQ(h.messageBoxes().size(), 10u);
     EXPECT_FALSE(std::filesystem::exists(h.workDir() + "/backup.dat.tmp")) << "the temporary file is removed";
   });
@@ -411,13 +416,14 @@ TEST(PartyScene, BoardMusicPerPartyAndWithoutIt) {
   RunGame({}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     ASSERT_TRUE(h.Frame());
+    PressThroughOpening(h);
     StartParty(1, 10);
     ASSERT_TRUE(h.Frame());
     int32_t first = BoardMusic;
     EXPECT_EQ(CheckSoundHandle(first), 0) << "loaded, not yet playing";
-    ASSERT_TRUE(h.Frames(2));
+    ASSERT_TRUE(h.RunUntil([] { return PartySceneState >= 3; }, 1500));
     EXPECT_EQ(CheckSoundHandle(first), 1) << "started after the opening";
-    for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
+    for (int guard = 0; guard < 1500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     StartParty(3, 10);
     ASSERT_TRUE(h.Frame());
     EXPECT_EQ(CheckSoundHandle(first), -1) << "the previous party's music is deleted";
@@ -426,12 +432,13 @@ TEST(PartyScene, BoardMusicPerPartyAndWithoutIt) {
   RunGame({.hiddenMedia = {"sound/BGM/蒼ノ月-AoNoTuki-.ogg"}}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     ASSERT_TRUE(h.Frame());
+    PressThroughOpening(h);
     StartParty(2, 10);
     ASSERT_TRUE(h.Frame());
     EXPECT_EQ(BoardMusic, -1);
     EXPECT_EQ(SceneState, 8);
     EXPECT_EQ(GetSoundLoadType(), 0) << "later sounds load whole again";
-    for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
+    for (int guard = 0; guard < 1500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     EXPECT_EQ(SceneState, 2) << "the party ran without music";
   });
 }
