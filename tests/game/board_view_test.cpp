@@ -20,6 +20,7 @@
 #include "game/shell/shared_media.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
+#include "tests/game/party_support.h"
 
 namespace {
 
@@ -99,22 +100,13 @@ TEST(BoardView, TheCameraStaysOnTheBoard) {
 // Four players set up on the map as a new party is, with turn order 2, 4,
 // 1, 3, a few coins, stars and items.
 void SetUpParty(int32_t map) {
-  const char* names[4] = {"タヴィシャ", "クェンドリ", "ファリッセ", "ジュレール"};
-  const int32_t characters[4] = {0, 2, 3, 5};
-  const int32_t order[4] = {2, 4, 1, 3};
-  memset(PlayerTable, 0, sizeof PlayerTable);
-  for (int p = 0; p < 4; ++p) {
-    StrCopy(PlayerTable[p].name, names[p]);
-    PlayerTable[p].character = characters[p];
-    PlayerTable[p].cpuFlag = p >= 2;
-  }
+  PokePlayers();
   CurrentMapId = map;
   LoadBoardImages();
   while (SetUpBoard() != 1) {
   }
   for (int p = 0; p < 4; ++p) {
     PlayerRecord& r = PlayerTable[p];
-    r.turnOrder = order[p];
     r.coins = 5 + 7 * p;
     r.stars = p % 2;
     r.items[0] = p + 1;

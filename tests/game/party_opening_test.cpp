@@ -23,7 +23,7 @@
 #include "game/shell/shared_media.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
-#include "tests/game/opening_support.h"
+#include "tests/game/party_support.h"
 
 namespace {
 
@@ -35,24 +35,9 @@ void Shot(GameHarness& h, const std::string& name) {
   if (const char* dir = getenv("ZR_OPENING_SHOTS")) h.SaveScreen(std::string(dir) + "/" + name + ".bmp");
 }
 
-// Four players as the set-up leaves them: players 1 and 2 human, 3 and 4 CPU.
-void PokePlayers(int32_t coins) {
-  const char* names[4] = {"タヴィシャ", "クェンドリ", "ファリッセ", "ジュレール"};
-  const int32_t characters[4] = {0, 2, 3, 5};
-  memset(PlayerTable, 0, sizeof PlayerTable);
-  for (int p = 0; p < 4; ++p) {
-    PlayerRecord& r = PlayerTable[p];
-    StrCopy(r.name, names[p]);
-    r.cpuFlag = p >= 2 ? 1 : 0;
-    r.cpuLevel = p >= 2 ? 1 : 0;
-    r.character = characters[p];
-    r.coins = coins;
-  }
-}
-
 // A new party on the map, entered as the set-up scene enters it.
 void StartParty(int32_t map) {
-  PokePlayers(0);
+  PokePlayers();
   CurrentMapId = map;
   LoadBoardImages();
   TotalTurns = 10;
@@ -257,12 +242,6 @@ TEST(PartyOpening, TurnOrderDrawWithAFixedSeed) {
 
 TEST(PartyOpening, MapsWithoutAnIntroduction) {
   for (int32_t map : {0, 8, -1, 100}) EXPECT_EQ(RunMapIntroduction(map), 1) << map;
-  char buffer[16] = "unchanged";
-  EXPECT_FALSE(GetBoardFolderName(8, buffer));
-  EXPECT_FALSE(GetBoardFolderName(-1, buffer));
-  EXPECT_STREQ(buffer, "unchanged");
-  EXPECT_TRUE(GetBoardFolderName(7, buffer));
-  EXPECT_STREQ(buffer, "cardomina");
 }
 
 std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }

@@ -22,7 +22,7 @@
 #include "library/graphics/graph_handle.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
-#include "tests/game/opening_support.h"
+#include "tests/game/party_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -99,22 +99,6 @@ int32_t IntAt(const Bytes& b, size_t at) {
   uint32_t v = 0;
   for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(b[at + i]) << (8 * i);
   return static_cast<int32_t>(v);
-}
-
-// A party of four as the set-up leaves it, without the set-up's screens.
-void PokePlayers() {
-  const char* names[4] = {"タヴィシャ", "クェンドリ", "ファリッセ", "ジュレール"};
-  const int32_t characters[4] = {0, 2, 3, 5};
-  const int32_t order[4] = {2, 4, 1, 3};
-  memset(PlayerTable, 0, sizeof PlayerTable);
-  for (int p = 0; p < 4; ++p) {
-    PlayerRecord& r = PlayerTable[p];
-    StrCopy(r.name, names[p]);
-    r.cpuFlag = p >= 2 ? 1 : 0;
-    r.cpuLevel = p >= 2 ? 1 : 0;
-    r.character = characters[p];
-    r.turnOrder = order[p];
-  }
 }
 
 // The deterministic state the golden file holds (no media needed).

@@ -21,7 +21,7 @@
 #include "library/graphics/graph_handle.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
-#include "tests/game/opening_support.h"
+#include "tests/game/party_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
