@@ -6,6 +6,7 @@
 
 #include "game/minigames/minigame_entries.h"
 #include "game/minigames/minigame_steps.h"
+#include "game/minigames/shooter_controls.h"
 #include "game/shell/game_helpers.h"
 #include "game/shell/input_mapping.h"
 #include "game/shell/shared_media.h"
@@ -102,8 +103,8 @@ void DrawEnemies() {
     for (ShootingWave& wave : field)
       for (ShootingEnemy& e : wave.enemies)
         if (e.active != 0)
-          DrawGraphRotated(static_cast<int32_t>(e.x), static_cast<int32_t>(e.y), 1.0,
-                           e.spinFrame * 0.20943951606750488, FuzzballPicture, 1, 0);
+          DrawGraphRotated(static_cast<int32_t>(e.x), static_cast<int32_t>(e.y), 1.0, e.spinFrame * 0.20943951606750488,
+                           FuzzballPicture, 1, 0);
 }
 
 void DrawExplosion(const ShootingExplosion& ex) {
@@ -145,32 +146,13 @@ void DrawStill() {
 // ---------------------------------------------------------------- play
 
 void HumanControls(int32_t p) {
-  ParticipantRecord& r = ParticipantTable[p];
-  r.reals[0] = r.reals[1] = 0.0f;
-  r.bytes[0] = 0;
-  if (IsParticipantButtonHeld(p, kButtonB)) {
-    r.bytes[0] = 1;
-    ShootingGlow(p) = ShootingGlow(p) + 15 > 255 ? 255 : ShootingGlow(p) + 15;
-  } else {
-    ShootingGlow(p) = ShootingGlow(p) - 15 < 0 ? 0 : ShootingGlow(p) - 15;
-  }
-  float speed = r.bytes[0] != 0 ? kFocusSpeed : kSpeed;
-  if (IsParticipantButtonHeld(p, kButtonUp)) r.reals[1] = -speed;
-  if (IsParticipantButtonHeld(p, kButtonDown)) r.reals[1] = speed;
-  if (IsParticipantButtonHeld(p, kButtonLeft)) r.reals[0] = -speed;
-  if (IsParticipantButtonHeld(p, kButtonRight)) r.reals[0] = speed;
+  ReadShooterControls(p, kSpeed, kFocusSpeed, ShootingGlow(p), ParticipantTable[p].bytes[0]);
   if (IsNewParticipantPress(p, kButtonA)) ShootingShotsLeft(p) = kBurstShots;
 }
 
 void LimitSpeed(int32_t p) {
   ParticipantRecord& r = ParticipantTable[p];
-  float limit = r.bytes[0] != 0 ? kFocusSpeed : kSpeed;
-  float length = std::sqrt(r.reals[0] * r.reals[0] + r.reals[1] * r.reals[1]);
-  if (length > limit + 0.00001f) {
-    Vector2f v = ScaleVector(limit / length, r.reals[0], r.reals[1]);
-    r.reals[0] = v.x;
-    r.reals[1] = v.y;
-  }
+  LimitShooterSpeed(p, r.bytes[0] != 0 ? kFocusSpeed : kSpeed);
   int32_t side = ShootingSide(p);
   if (r.x + r.reals[0] < kFieldLeft[side] || r.x + r.reals[0] > kFieldRight[side]) r.reals[0] = 0.0f;
   if (r.y + r.reals[1] < kFieldTop || r.y + r.reals[1] > kFieldBottom) r.reals[1] = 0.0f;
@@ -261,8 +243,8 @@ void PlayFrame() {
 
 struct PatternRule {
   float entryX[2], entryY;
-  float vx;          // patterns 1 to 4: a fixed velocity (vy 0)
-  float heading;     // patterns 5 to 8: heading and speed 2, turning
+  float vx;       // patterns 1 to 4: a fixed velocity (vy 0)
+  float heading;  // patterns 5 to 8: heading and speed 2, turning
   int32_t turnFrom, turnTo, period;
   float turn;
   int32_t ageLimit;  // 0 for the straight patterns
@@ -555,7 +537,8 @@ void ShootingExplosions() {
       if (ex.active == 0) continue;
       if (ex.frame < kExplosionFrames)
         for (ShootingBullet& b : EnemyBulletTable[side])
-          if (b.active != 0 && b.kind == 0 && GetDistanceSquared(ex.x, ex.y, b.x, b.y) <= kExplosionRadius * kExplosionRadius) {
+          if (b.active != 0 && b.kind == 0 &&
+              GetDistanceSquared(ex.x, ex.y, b.x, b.y) <= kExplosionRadius * kExplosionRadius) {
             b.active = 0;
             ShootingSendOrb(side, b.x, b.y);
           }

@@ -3,6 +3,8 @@
 // take two hits, the chain explosion, orbs that arrive and burst into
 // bullets, bullets that put ships down, the end when a team is down, the
 // awards by members up, and a game of four CPU players.
+#include "game/minigames/shooting.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "game/minigames/minigame_screens.h"
-#include "game/minigames/shooting.h"
 #include "game/shell/input_mapping.h"
 #include "tests/game/harness/game_harness.h"
 #include "tests/game/minigame_test_support.h"
@@ -131,7 +132,7 @@ TEST(Shooting, BurstsFocusWavesHitsOrbsAndTheEndWhenATeamIsDown) {
     ParticipantTable[1].y = 400.0f;
     ShootingEnemy& target = PlaceEnemy(0, 0, 100.0f, 200.0f);
     ShootingEnemy& near = PlaceEnemy(0, 1, 140.0f, 200.0f);  // 40 apart: circles of 15 and 35 meet
-    ShootingEnemy& far = PlaceEnemy(0, 2, 40.0f, 200.0f);     // 60 apart
+    ShootingEnemy& far = PlaceEnemy(0, 2, 40.0f, 200.0f);    // 60 apart
     h.Tap(1, kButtonA);
     int hitFrame = 0, killFrame = 0, chainFrame = 0;
     for (int i = 1; i <= 80 && chainFrame == 0; ++i) {
@@ -213,9 +214,9 @@ TEST(Shooting, TheTeamWithMoreMembersUpWinsAndFourCpuPlayersFinish) {
       std::vector<int32_t> award;
     };
     const std::vector<Case> cases = {
-        {{4}, {10, 0, 10, 0}},     // team 1 two up, team 2 one
-        {{1, 4}, {0, 0, 0, 0}},    // one each: a draw
-        {{}, {0, 0, 0, 0}},        // nobody down at the time-out: a draw
+        {{4}, {10, 0, 10, 0}},   // team 1 two up, team 2 one
+        {{1, 4}, {0, 0, 0, 0}},  // one each: a draw
+        {{}, {0, 0, 0, 0}},      // nobody down at the time-out: a draw
     };
     size_t game = 0;
     // Short games: the poked countdown ends each at its own time-out; CPU
@@ -259,8 +260,10 @@ TEST(Shooting, TheTeamWithMoreMembersUpWinsAndFourCpuPlayersFinish) {
       int side = ShootingSide(p);
       EXPECT_EQ(out.award[p], up[side] > up[1 - side] ? 10 : 0) << "participant " << p;
     }
-    fprintf(stderr, "%s\n", ("four CPU players: " + std::to_string(playFrames) + " play frames, up " + std::to_string(up[0]) + ":" +
-             std::to_string(up[1])).c_str());
+    fprintf(stderr, "%s\n",
+            ("four CPU players: " + std::to_string(playFrames) + " play frames, up " + std::to_string(up[0]) + ":" +
+             std::to_string(up[1]))
+                .c_str());
   });
 }
 
