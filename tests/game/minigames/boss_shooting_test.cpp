@@ -14,17 +14,9 @@
 #include "game/shell/input_mapping.h"
 #include "tests/game/harness/game_harness.h"
 #include "tests/game/minigame_test_support.h"
+#include "tests/game/minigames/shooter_test_support.h"
 
 namespace {
-
-#define START_GAME(h)                                                   \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
-  ASSERT_EQ((h).StartUp(), 0)
-
-void Hold(FrameInput& in, int record, int button) {
-  GameHarness::PadButton b = GameHarness::ButtonOf(record, button);
-  in.pads[b.pad - 1] |= b.mask;
-}
 
 int ActiveShots(int p) {
   int n = 0;
@@ -38,7 +30,7 @@ bool InField(const ParticipantRecord& r) {
 
 TEST(BossShooting, ChallengersFireFocusStayInTheFieldAndShootTheBossDown) {
   RunGame({.seed = 20}, [](GameHarness& h) {
-    START_GAME(h);
+    START_SHOOTER_GAME(h);
     MinigameSeats seats = HumanSeats({1, 2, 3, 4});
     seats.team[0] = seats.team[2] = seats.team[3] = 2;
     seats.team[1] = 1;  // participant 2 is the boss
@@ -63,18 +55,18 @@ TEST(BossShooting, ChallengersFireFocusStayInTheFieldAndShootTheBossDown) {
       int next = frame + 1;
       if (BossShootingPlayStep != 2 || next > 300) return;
       if (next <= 30) {
-        Hold(in, 1, kButtonA);
-        Hold(in, 3, kButtonA);
+        HoldInFrame(in, 1, kButtonA);
+        HoldInFrame(in, 3, kButtonA);
       }
       if (next <= 20) {
-        Hold(in, 4, kButtonB);
-        Hold(in, 4, kButtonRight);
+        HoldInFrame(in, 4, kButtonB);
+        HoldInFrame(in, 4, kButtonRight);
       } else {
-        Hold(in, 4, kButtonDown);
-        Hold(in, 4, kButtonRight);
+        HoldInFrame(in, 4, kButtonDown);
+        HoldInFrame(in, 4, kButtonRight);
       }
-      Hold(in, 2, kButtonUp);
-      Hold(in, 2, kButtonLeft);
+      HoldInFrame(in, 2, kButtonUp);
+      HoldInFrame(in, 2, kButtonLeft);
     });
     std::vector<int> shotFrames, focus;
     std::vector<float> x4;
@@ -116,7 +108,7 @@ TEST(BossShooting, ChallengersFireFocusStayInTheFieldAndShootTheBossDown) {
     ParticipantTable[1].y = ParticipantTable[2].y + 100.0f;
     BossShootingHitPoints = 3;
     h.AddInputRule([](FrameInput& in) {
-      if (BossShootingPlayStep == 2) Hold(in, 1, kButtonA);
+      if (BossShootingPlayStep == 2) HoldInFrame(in, 1, kButtonA);
     });
     bool winnerText = false;
     h.AddFrameHook([&winnerText](GameHarness&) { winnerText = winnerText || WinnerTextStep == 4; });
@@ -142,7 +134,7 @@ TEST(BossShooting, TheBossAimsAndWinsWhenEveryChallengerIsDownOrTimeRunsOut) {
     humans.team[2] = 1;
     int cut = 40;
     h.AddInputRule([](FrameInput& in) {
-      if (BossShootingPlayStep == 2) Hold(in, 3, kButtonA);
+      if (BossShootingPlayStep == 2) HoldInFrame(in, 3, kButtonA);
     });
     int playFrames = 0;
     std::vector<int> bulletFrames;

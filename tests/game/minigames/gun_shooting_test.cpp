@@ -19,17 +19,9 @@
 #include "game/shell/input_mapping.h"
 #include "tests/game/harness/game_harness.h"
 #include "tests/game/minigame_test_support.h"
+#include "tests/game/minigames/shooter_test_support.h"
 
 namespace {
-
-#define START_GAME(h)                                                   \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
-  ASSERT_EQ((h).StartUp(), 0)
-
-void Hold(FrameInput& in, int record, int button) {
-  GameHarness::PadButton b = GameHarness::ButtonOf(record, button);
-  in.pads[b.pad - 1] |= b.mask;
-}
 
 // Buttons held per record from the next frame on (tests change them between frames).
 struct Held {
@@ -43,14 +35,14 @@ constexpr float kOnLedge17 = 16 * 17 - 17, kOnLedge23 = 16 * 23 - 17, kOnFloor =
 
 TEST(GunShooting, DropsShotsBombsAndTheEndWhenTheLastRunnerIsDown) {
   RunGame({.seed = 17}, [](GameHarness& h) {
-    START_GAME(h);
+    START_SHOOTER_GAME(h);
     MinigameSeats seats = HumanSeats({1, 2, 3, 4});
     seats.team[0] = 1;  // participant 1 holds the sight
     seats.team[1] = seats.team[2] = seats.team[3] = 2;
     Held held;
     h.AddInputRule([&held](FrameInput& in) {
       for (int p = 1; p <= 4; ++p)
-        for (int b : held.buttons[p]) Hold(in, p, b);
+        for (int b : held.buttons[p]) HoldInFrame(in, p, b);
     });
     EnterMinigame(h, 17, seats);
     PressStartOnExplanation(h);

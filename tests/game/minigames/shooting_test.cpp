@@ -17,17 +17,9 @@
 #include "game/shell/input_mapping.h"
 #include "tests/game/harness/game_harness.h"
 #include "tests/game/minigame_test_support.h"
+#include "tests/game/minigames/shooter_test_support.h"
 
 namespace {
-
-#define START_GAME(h)                                                   \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
-  ASSERT_EQ((h).StartUp(), 0)
-
-void Hold(FrameInput& in, int record, int button) {
-  GameHarness::PadButton b = GameHarness::ButtonOf(record, button);
-  in.pads[b.pad - 1] |= b.mask;
-}
 
 int ActiveShots(int p) {
   int n = 0;
@@ -59,7 +51,7 @@ void ClearField() {
 
 TEST(Shooting, BurstsFocusWavesHitsOrbsAndTheEndWhenATeamIsDown) {
   RunGame({.seed = 25}, [](GameHarness& h) {
-    START_GAME(h);
+    START_SHOOTER_GAME(h);
     MinigameSeats seats = HumanSeats({1, 2, 3, 4});
     seats.team[0] = seats.team[1] = 1;
     seats.team[2] = seats.team[3] = 2;
@@ -82,11 +74,11 @@ TEST(Shooting, BurstsFocusWavesHitsOrbsAndTheEndWhenATeamIsDown) {
     h.AddInputRule([&frame](FrameInput& in) {
       if (ShootingPlayStep != 2) return;
       int next = frame + 1;
-      if (next <= 20) Hold(in, 1, kButtonB);
-      if (next >= 3 && next <= 20) Hold(in, 1, kButtonRight);
-      if (next >= 5 && next <= 20) Hold(in, 1, kButtonUp);
-      if (next <= 20) Hold(in, 3, kButtonRight);
-      if (next == 1 || next == 10) Hold(in, 2, kButtonA);
+      if (next <= 20) HoldInFrame(in, 1, kButtonB);
+      if (next >= 3 && next <= 20) HoldInFrame(in, 1, kButtonRight);
+      if (next >= 5 && next <= 20) HoldInFrame(in, 1, kButtonUp);
+      if (next <= 20) HoldInFrame(in, 3, kButtonRight);
+      if (next == 1 || next == 10) HoldInFrame(in, 2, kButtonA);
     });
     std::vector<int> shotFrames, glow;
     std::vector<float> x1, y1, x3;
