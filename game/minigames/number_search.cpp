@@ -459,7 +459,10 @@ void DrawNumberSearch() {
       DrawGraphRotated(x, y, 1.5, 0.0, WrongMarkPicture, 1, 0);
       SetDrawBlend(0, 255);
     }
-    DrawFormatTextToHandle(x + 25, y + 128, MakeScreenColor(0, 0, 0), NumberSearchFont, "%dまい",
+    // The points stand centred under the face, inside the participant's own
+    // frame.
+    const int32_t width = GetFormatTextWidthToHandle(NumberSearchFont, "%dまい", NumberSearchPoints(p));
+    DrawFormatTextToHandle(x - width / 2, y + 36, MakeScreenColor(0, 0, 0), NumberSearchFont, "%dまい",
                            NumberSearchPoints(p));
   }
 

@@ -199,7 +199,11 @@ void LetGo(int32_t p, RiverRescueRecord& rescue) {
   rescue.phase = 2;
 }
 
-// Carries the participant back one pixel a frame towards the stone behind.
+// Carries the participant back one pixel a frame towards the stone behind,
+// and lets go once strictly before that stone's end: a participant let go
+// on the end itself (a carry from a whole-pixel x, as after jumps at the
+// powers 1.5, 3.0 and 4.5) would come down on the edge, which is no landing,
+// and fall straight back in.
 void CarryBack(int32_t p, RiverRescueRecord& rescue) {
   const RiverStone* stones = CurrentStones(p);
   const float base = static_cast<float>(RiverPiece(p) * kRiverPieceWidth);
@@ -218,7 +222,7 @@ void CarryBack(int32_t p, RiverRescueRecord& rescue) {
       LetGo(p, rescue);  // nothing behind to carry to
       return;
     }
-    if (rescue.x <= static_cast<float>(previous[last].end + (RiverPiece(p) - 1) * kRiverPieceWidth)) {
+    if (rescue.x < static_cast<float>(previous[last].end + (RiverPiece(p) - 1) * kRiverPieceWidth)) {
       --RiverPiece(p);
       RiverRows[p][2] = RiverRows[p][1];
       RiverRows[p][1] = RiverRows[p][0];
@@ -229,7 +233,7 @@ void CarryBack(int32_t p, RiverRescueRecord& rescue) {
   int32_t behind = i - 1;
   if (i == kRiverStonesPerRow)
     while (behind > 0 && stones[behind].end == 0) --behind;
-  if (rescue.x <= static_cast<float>(stones[behind].end) + base) LetGo(p, rescue);
+  if (rescue.x < static_cast<float>(stones[behind].end) + base) LetGo(p, rescue);
 }
 
 int32_t StandingPicture(float power) {

@@ -241,8 +241,8 @@ TEST(MegnosMemory, ChallengersWinWhileOneIsInElseTheLoneParticipant) {
   });
 }
 
-// Four CPU players: the lone CPU enters a symbol every 31 frames and the
-// game ends within its bound.
+// Four CPU players, one of each level: the lone CPU (level 4) enters a
+// symbol every 31 frames and the game ends within its bound.
 TEST(MegnosMemory, FourCpuPlayersFinish) {
   RunGame({.seed = 21}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
@@ -254,7 +254,9 @@ TEST(MegnosMemory, FourCpuPlayersFinish) {
         entered.push_back(g.frame());
       lastPosition = MegnosMemoryEntryPosition;
     });
-    MinigameOutcome out = PlayMinigame(h, kMegnosMemory, OneAgainstThree(4, {}), 5200);
+    MinigameSeats seats = OneAgainstThree(4, {});
+    for (int p = 0; p < 4; ++p) seats.cpuLevel[p] = p + 1;
+    MinigameOutcome out = PlayMinigame(h, kMegnosMemory, seats, 5200);
     ASSERT_TRUE(out.ended);
     EXPECT_EQ(h.stall(), "");
     ASSERT_GE(entered.size(), 4u);

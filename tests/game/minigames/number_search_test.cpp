@@ -298,8 +298,25 @@ TEST(NumberSearch, FontFallsBackToTheSharedOne) {
   });
 }
 
-// Four CPU players find every number within the bound; their thinking
-// lengths are held to 10..45 steps.
+// A picture that does not load ends the minigame at once, nobody having
+// won, with the picture loaded before it freed and the file named in the log.
+TEST(NumberSearch, MissingPictureEndsTheMinigame) {
+  RunGame({.hiddenMedia = {"mini/numbersearch/宝塔.png"}}, [](GameHarness& h) {
+    ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    MinigameOutcome out = PlayMinigame(h, kNumberSearch, HumanSeats({1}));
+    ASSERT_TRUE(out.ended);
+    EXPECT_EQ(Awards(out), (std::vector<int32_t>{0, 0, 0, 0}));
+    EXPECT_EQ(NumberSearchStep, 1) << "the next start loads again";
+    EXPECT_EQ(NumberSearchSparklePicture, -1) << "freed";
+    EXPECT_EQ(NumberSearchFont, -1) << "no font made";
+    bool logged = false;
+    for (const std::string& line : h.LogLines()) logged |= line.find("宝塔.png") != std::string::npos;
+    EXPECT_TRUE(logged);
+  });
+}
+
+// Four CPU players, one of each level, find every number within the bound;
+// their thinking lengths are held to 10..45 steps.
 TEST(NumberSearch, FourCpuPlayersFinish) {
   RunGame({.seed = 29}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
@@ -313,7 +330,7 @@ TEST(NumberSearch, FourCpuPlayersFinish) {
         highest = std::max(highest, NumberSearchThinkSteps[p]);
       }
     });
-    MinigameOutcome out = PlayMinigame(h, kNumberSearch, {}, 14000);
+    MinigameOutcome out = PlayMinigame(h, kNumberSearch, {.cpuLevel = {1, 2, 3, 4}}, 14000);
     ASSERT_TRUE(out.ended);
     EXPECT_EQ(h.stall(), "");
     EXPECT_EQ(scored, 20);
