@@ -104,6 +104,10 @@ void SetUpRiver() {
     RiverRows[p][2] = 1;
   }
   for (RiverRescueRecord& rescue : RiverRescues) rescue = {0, 0.0f, 0.0f, 0, 1};
+  // Piece 0 is row 0 and piece 1 row 1 (the rows above); each piece entered
+  // takes the order's entry of its own index as the row after it, so pieces
+  // 2 to 8 are entries 1 to 7, and entry 8 only becomes the next row in the
+  // frame that passes the goal.
   RiverCourseOrder[0] = 0;
   for (int32_t i = 1; i < kRiverOrderEntries; ++i) RiverCourseOrder[i] = GetRandomNumber(kRiverRowsDrawn - 1);
   RiverIntroStep = 0;

@@ -66,8 +66,8 @@ TEST(River, WindUpLastsByThePower) {
 }
 
 // Coming down at or below the ground line over a stone's inside lands; on a
-// stone's edge or between stones is the water; beyond the last stone the
-// fall goes on.
+// stone's edge or between stones is the water; past the piece's last stone
+// the fall goes on (below the water) until the next piece's first stone.
 TEST(River, LandingIsStrictlyInsideAStone) {
   struct Case {
     int32_t piece;
@@ -101,6 +101,38 @@ TEST(River, LandingIsStrictlyInsideAStone) {
     EXPECT_EQ(RiverHorizontalSpeed(1), 0.0f);
     EXPECT_EQ(RiverPower(1), 0.0f);
     EXPECT_EQ(RiverVerticalSpeed(1), c.motion == kRiverInTheWater ? 0.4f : 4.0f);
+  }
+}
+
+// The rescue lets go strictly before the end of the stone behind (one let
+// go on the end itself would come down on the edge and fall straight back
+// in), and the participant dropped there stands.
+TEST(River, RescueLetsGoOverTheStoneBehind) {
+  struct Case {
+    int32_t piece;
+    float from, letGo;  // x within the piece
+  };
+  const Case cases[] = {
+      {0, 140.0f, 99.0f}, {0, 300.5f, 279.5f}, {2, 450.0f, 407.0f}, {1, 100.0f, 99.0f},
+  };
+  for (int i = 0; i < 5; ++i) RiverCourse.stones[3][i] = kRow0[i];
+  for (const Case& c : cases) {
+    const float base = static_cast<float>(c.piece * 640);
+    RiverRows[1][0] = RiverRows[1][1] = 3;
+    RiverPiece(1) = c.piece;
+    ParticipantTable[1].x = base + c.from;
+    RiverRescues[1] = {1, base + c.from, 0.0f, 60, 1};
+    int frames = 0;
+    while (RiverRescues[1].phase == 1 && frames++ < 1000) RiverRescue();
+    EXPECT_EQ(RiverRescues[1].phase, 2);
+    EXPECT_EQ(ParticipantTable[1].x, base + c.letGo) << "carried from " << c.from << " in piece " << c.piece;
+    EXPECT_EQ(RiverPiece(1), c.piece);
+    ParticipantTable[1].y = 70.0f;
+    RiverGround(1) = 65;
+    RiverMotion(1) = kRiverInTheAir;
+    for (int p = 2; p <= 4; ++p) RiverMotion(p) = kRiverStanding;
+    RiverLanding();
+    EXPECT_EQ(RiverMotion(1), kRiverStanding) << "dropped after a carry from " << c.from;
   }
 }
 
