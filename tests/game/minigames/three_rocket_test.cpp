@@ -104,7 +104,9 @@ TEST(ThreeRocket, ChallengerOrdersWithFewerThanThreeChallengersEnd) {
       EXPECT_EQ(distinct.size(), c.challengers);
       for (int k = 0; k < 3; ++k) {
         EXPECT_NE(c.teams[right.order[k] - 1], 1);
-        if (k >= static_cast<int>(c.challengers)) EXPECT_EQ(right.order[k], right.order[k % c.challengers]);
+        if (k >= static_cast<int>(c.challengers)) {
+          EXPECT_EQ(right.order[k], right.order[k % c.challengers]);
+        }
       }
       int32_t lone = 0;
       for (int p = 4; p >= 1; --p)
@@ -257,7 +259,6 @@ TEST(ThreeRocket, AFourCpuGameEnds) {
     MinigameOutcome out = PlayMinigame(h, 18, OneAgainstThree(false), 6000);
     ASSERT_TRUE(out.ended);
     EXPECT_TRUE(h.stall().empty()) << h.stall();
-    printf("frames %d heights %d %d\n", out.frames, Left().bestHeight, Right().bestHeight);
     EXPECT_EQ(Left().stage, Left().active == 1 ? 3 : Left().stage);
     int winner = Left().active == 1 && Left().bestHeight > 0 ? 1 : 0;
     if (Right().active == 1 && Right().bestHeight > (winner == 1 ? Left().bestHeight : 0)) winner = 2;
