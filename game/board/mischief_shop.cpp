@@ -43,25 +43,6 @@ constexpr int32_t kPortrait = 11;
 const char* const kMenuLabels[4] = {"コインを悪戯", "スターをイタズラ", "アイテムをいたずら", "アイテムをプレゼント"};
 const char* const kYesLabels[2] = {"はい", "いいえ"};
 
-// The states of both shops.
-enum MischiefStep : int32_t {
-  kIdle = 0,
-  kOpen = 1,
-  kGreeting = 2,     // a CPU player's greeting, after which it decides
-  kMenu = 3,
-  kMenuRefused = 4,  // "nobody to do it to", back to the menu
-  kTarget = 5,
-  kTargetRefused = 6,  // an unfit target, back to the target choice
-  kPresentItem = 7,
-  kPresentRefused = 8,  // the target cannot take the item, back to the item choice
-  kFee = 9,
-  kShortOfCoins = 10,  // back to the menu
-  kAway = 11,          // paid: the trio is away for 51 frames
-  kResult = 12,
-  kFarewell = 13,
-  kClose = 14,
-};
-
 PlayerRecord& Player(int32_t p) { return PlayerTable[p - 1]; }
 
 bool IsProtected(int32_t p) { return Player(p).items[2] == kMischiefGuard; }
@@ -217,12 +198,12 @@ int RunFeeQuestion(int32_t player) {
 void AnswerFee(int32_t* state, int32_t player, int choice) {
   PlayerRecord& buyer = Player(player);
   if (choice == 0 && buyer.coins < MischiefFee) {
-    GoTo(state, kShortOfCoins);
+    GoTo(state, kMischiefShortOfCoins);
   } else if (choice == 0) {
     buyer.coins -= MischiefFee;
     PlayShopSound(kSoundPaid);
     MischiefDeparture = 255;
-    GoTo(state, kAway);
+    GoTo(state, kMischiefAway);
   }
 }
 
@@ -254,7 +235,7 @@ void ComposeResult(int32_t value) {
 // result, the window closing. 1 on the frame the shop ends.
 int RunPaidSteps(int32_t* state, int32_t player) {
   switch (*state) {
-    case kAway:
+    case kMischiefAway:
       MischiefPage(Say(kAgreed, player), player);
       MischiefDeparture -= 5;
       if (MischiefDeparture <= 0) {
@@ -267,20 +248,20 @@ int RunPaidSteps(int32_t* state, int32_t player) {
         }
         ComposeResult(value);
         AssignPlacements();
-        GoTo(state, kResult);
+        GoTo(state, kMischiefResult);
       }
       return 0;
-    case kResult: {
+    case kMischiefResult: {
       DrawWideChoiceWindow(2, kPortrait);
       uint32_t white = MakeScreenColor(255, 255, 255);
       DrawTextToHandle(358, 150, ResultLines[0], white, FontHandlesBySize[15], 0, 0);
       DrawTextToHandle(358, 166, ResultLines[1], white, FontHandlesBySize[15], 0, 0);
-      if (IsPageOver(player, -1, &MischiefWaitFrames, kCpuPageFrames)) GoTo(state, kClose);
+      if (IsPageOver(player, -1, &MischiefWaitFrames, kCpuPageFrames)) GoTo(state, kMischiefClose);
       return 0;
     }
-    case kClose:
+    case kMischiefClose:
       if (DrawWideChoiceWindow(3, kPortrait) == 1) {
-        *state = kIdle;
+        *state = kMischiefIdle;
         MischiefEntry = -1;
         MischiefTarget = 0;
         return 1;
@@ -307,7 +288,7 @@ void StartVisit(int32_t* state) {
   StartShopText(MischiefTextId);
   MischiefWaitFrames = 0;
   MischiefCpuFrames = 0;
-  *state = kOpen;
+  *state = kMischiefOpen;
 }
 
 // The target choice's cursor index of a player.
@@ -440,41 +421,41 @@ int32_t ApplyMischief(int32_t entry, int32_t buyer, int32_t target, int32_t pres
 int RunMischiefShop(int32_t player) {
   int32_t* state = &MischiefShopState;
   if (GetPlayer(player) == nullptr) {
-    *state = kIdle;
+    *state = kMischiefIdle;
     return 1;
   }
   switch (*state) {
-    case kIdle:
+    case kMischiefIdle:
       StartVisit(state);
       DrawWideChoiceWindow(1, kPortrait);
       return 0;
-    case kOpen:
-      if (DrawWideChoiceWindow(1, kPortrait) == 1) GoTo(state, kMenu);
+    case kMischiefOpen:
+      if (DrawWideChoiceWindow(1, kPortrait) == 1) GoTo(state, kMischiefMenu);
       return 0;
-    case kMenu: {
+    case kMischiefMenu: {
       DrawWideChoiceWindow(2, kPortrait);
       DrawMischiefText(kHello.human, player);
       DrawHelpLine("Ａ：決定　Ｂ：バイバイ");
       int choice = RunChoiceList(MenuList(), player, &MischiefMenuCursor, -1, &MischiefCpuFrames, 1);
       if (choice == kChoiceBack) {
-        GoTo(state, kFarewell);
+        GoTo(state, kMischiefFarewell);
       } else if (choice >= 0) {
         PlayShopSound(kSoundConfirm);
         if (IsEntryOpen(choice, player)) {
           MischiefEntry = choice;
           MischiefFee = kMischiefFees[choice];
           MischiefTargetCursor = 0;
-          GoTo(state, kTarget);
+          GoTo(state, kMischiefTarget);
         } else {
-          GoTo(state, kMenuRefused);
+          GoTo(state, kMischiefMenuRefused);
         }
       }
       return 0;
     }
-    case kMenuRefused:
-      if (MischiefPage(kNobody.human, player)) GoTo(state, kMenu);
+    case kMischiefMenuRefused:
+      if (MischiefPage(kNobody.human, player)) GoTo(state, kMischiefMenu);
       return 0;
-    case kTarget: {
+    case kMischiefTarget: {
       DrawWideChoiceWindow(2, kPortrait);
       DrawMischiefText(kWhom.human, player);
       DrawHelpLine("Ａ：決定　Ｂ：戻る　Ｃ：ランダム");
@@ -483,66 +464,66 @@ int RunMischiefShop(int32_t player) {
       bool random = IsNewButtonPress(player, kButtonC);
       int choice = RunChoiceList(TargetList(player), player, &MischiefTargetCursor, -1, &MischiefCpuFrames, 1);
       if (choice == kChoiceBack) {
-        GoTo(state, kMenu);
+        GoTo(state, kMischiefMenu);
         return 0;
       }
       if (choice < 0 && !random) return 0;
       MischiefTarget = random ? RandomTarget(MischiefEntry, player) : others[choice];
       if (!IsMischiefTargetFit(MischiefEntry, player, MischiefTarget)) {
-        GoTo(state, kTargetRefused);
+        GoTo(state, kMischiefTargetRefused);
       } else if (MischiefEntry == kMischiefPresent) {
         MischiefItemCursor = 0;
-        GoTo(state, kPresentItem);
+        GoTo(state, kMischiefPresentItem);
       } else {
         MischiefYesNo = 0;
-        GoTo(state, kFee);
+        GoTo(state, kMischiefFee);
       }
       return 0;
     }
-    case kTargetRefused:
-      if (MischiefPage(kCannot.human, player)) GoTo(state, kTarget);
+    case kMischiefTargetRefused:
+      if (MischiefPage(kCannot.human, player)) GoTo(state, kMischiefTarget);
       return 0;
-    case kPresentItem: {
+    case kMischiefPresentItem: {
       DrawWideChoiceWindow(2, kPortrait);
       DrawMischiefText(kWhichItem.human, player);
       int32_t slots[3];
       int choice = RunChoiceList(PresentList(player, slots), player, &MischiefItemCursor, -1, &MischiefCpuFrames, 1);
       if (choice == kChoiceBack) {
-        GoTo(state, kTarget);
+        GoTo(state, kMischiefTarget);
       } else if (choice >= 0) {
         MischiefItemSlot = slots[choice];
         // A usable item needs a free usable slot of the target's.
         if (MischiefItemSlot < 2 && AreFirstTwoItemSlotsFull(MischiefTarget)) {
-          GoTo(state, kPresentRefused);
+          GoTo(state, kMischiefPresentRefused);
         } else {
           MischiefYesNo = 0;
-          GoTo(state, kFee);
+          GoTo(state, kMischiefFee);
         }
       }
       return 0;
     }
-    case kPresentRefused:
-      if (MischiefPage(kWhatGift.human, player)) GoTo(state, kPresentItem);
+    case kMischiefPresentRefused:
+      if (MischiefPage(kWhatGift.human, player)) GoTo(state, kMischiefPresentItem);
       return 0;
-    case kFee: {
+    case kMischiefFee: {
       int choice = RunFeeQuestion(player);
       if (choice == kChoiceBack) {
-        GoTo(state, kTarget);
+        GoTo(state, kMischiefTarget);
       } else if (choice == 1) {
-        GoTo(state, kMenu);
+        GoTo(state, kMischiefMenu);
       } else if (choice == 0) {
         AnswerFee(state, player, choice);
       }
       return 0;
     }
-    case kShortOfCoins:
-      if (MischiefPage(kShort.human, player)) GoTo(state, kMenu);
+    case kMischiefShortOfCoins:
+      if (MischiefPage(kShort.human, player)) GoTo(state, kMischiefMenu);
       return 0;
-    case kFarewell:
+    case kMischiefFarewell:
       // A last new press of A on the menu record closes the window.
       DrawWideChoiceWindow(2, kPortrait);
       DrawMischiefText(kBye.human, player);
-      if (IsNewButtonPress(1, kButtonA)) GoTo(state, kClose);
+      if (IsNewButtonPress(1, kButtonA)) GoTo(state, kMischiefClose);
       return 0;
     default:
       return RunPaidSteps(state, player);
@@ -554,31 +535,31 @@ int RunMischiefShop(int32_t player) {
 int RunCpuMischiefShop(int32_t player) {
   int32_t* state = &CpuMischiefShopState;
   if (GetPlayer(player) == nullptr) {
-    *state = kIdle;
+    *state = kMischiefIdle;
     return 1;
   }
   switch (*state) {
-    case kIdle:
+    case kMischiefIdle:
       StartVisit(state);
       DrawWideChoiceWindow(1, kPortrait);
       return 0;
-    case kOpen:
-      if (DrawWideChoiceWindow(1, kPortrait) == 1) GoTo(state, kGreeting);
+    case kMischiefOpen:
+      if (DrawWideChoiceWindow(1, kPortrait) == 1) GoTo(state, kMischiefGreeting);
       return 0;
-    case kGreeting:
+    case kMischiefGreeting:
       if (MischiefPage(kHi.cpu, player)) {
         int32_t entry = -1, target = 0;
         if (ChooseCpuMischief(player, &entry, &target)) {
           MischiefEntry = entry;
           MischiefTarget = target;
           MischiefFee = kMischiefFees[entry];
-          GoTo(state, kMenu);
+          GoTo(state, kMischiefMenu);
         } else {
-          GoTo(state, kFarewell);
+          GoTo(state, kMischiefFarewell);
         }
       }
       return 0;
-    case kMenu: {
+    case kMischiefMenu: {
       DrawWideChoiceWindow(2, kPortrait);
       DrawMischiefText(kHello.cpu, player);
       int choice = RunChoiceList(MenuList(), player, &MischiefMenuCursor, MischiefEntry, &MischiefCpuFrames,
@@ -586,11 +567,11 @@ int RunCpuMischiefShop(int32_t player) {
       if (choice >= 0) {
         PlayShopSound(kSoundConfirm);
         MischiefTargetCursor = 0;
-        GoTo(state, kTarget);
+        GoTo(state, kMischiefTarget);
       }
       return 0;
     }
-    case kTarget: {
+    case kMischiefTarget: {
       DrawWideChoiceWindow(2, kPortrait);
       DrawMischiefText(kWhom.cpu, player);
       int choice = RunChoiceList(TargetList(player), player, &MischiefTargetCursor, TargetIndex(player, MischiefTarget),
@@ -598,14 +579,14 @@ int RunCpuMischiefShop(int32_t player) {
       if (choice < 0) return 0;
       if (IsMischiefTargetFit(MischiefEntry, player, MischiefTarget)) {
         MischiefYesNo = 0;
-        GoTo(state, kFee);
+        GoTo(state, kMischiefFee);
       } else {
         MischiefRefused = MischiefTarget;
-        GoTo(state, kTargetRefused);
+        GoTo(state, kMischiefTargetRefused);
       }
       return 0;
     }
-    case kTargetRefused: {
+    case kMischiefTargetRefused: {
       const Line& line = IsProtected(MischiefRefused) ? kCannot : kNoStar;
       if (!MischiefPage(line.cpu, player)) return 0;
       // Another target at random, when some other player would fit; else
@@ -613,25 +594,25 @@ int RunCpuMischiefShop(int32_t player) {
       bool any = false;
       for (int32_t q = 1; q <= 4; ++q) any = any || IsMischiefTargetFit(MischiefEntry, player, q);
       if (!any) {
-        GoTo(state, kFarewell);
+        GoTo(state, kMischiefFarewell);
         return 0;
       }
       int32_t q = 1 + GetRandomNumber(3);
       while (q == player || q == MischiefRefused) q = 1 + GetRandomNumber(3);
       MischiefTarget = q;
-      GoTo(state, kTarget);
+      GoTo(state, kMischiefTarget);
       return 0;
     }
-    case kFee: {
+    case kMischiefFee: {
       int choice = RunFeeQuestion(player);
       if (choice >= 0) AnswerFee(state, player, choice);
       return 0;
     }
-    case kShortOfCoins:
-      if (MischiefPage(kShort.cpu, player)) GoTo(state, kFarewell);
+    case kMischiefShortOfCoins:
+      if (MischiefPage(kShort.cpu, player)) GoTo(state, kMischiefFarewell);
       return 0;
-    case kFarewell:
-      if (MischiefPage(kBye.cpu, player)) GoTo(state, kClose);
+    case kMischiefFarewell:
+      if (MischiefPage(kBye.cpu, player)) GoTo(state, kMischiefClose);
       return 0;
     default:
       return RunPaidSteps(state, player);

@@ -16,6 +16,25 @@ constexpr int32_t kMischiefFees[4] = {3, 50, 10, 5};
 // Item 26 in slot 3 protects its holder from all four.
 constexpr int32_t kMischiefGuard = 26;
 
+// The steps of both shops (MischiefShopState, CpuMischiefShopState).
+enum MischiefStep : int32_t {
+  kMischiefIdle = 0,
+  kMischiefOpen = 1,
+  kMischiefGreeting = 2,     // a CPU player's greeting, after which it decides
+  kMischiefMenu = 3,
+  kMischiefMenuRefused = 4,  // "nobody to do it to", back to the menu
+  kMischiefTarget = 5,
+  kMischiefTargetRefused = 6,  // an unfit target, back to the target choice
+  kMischiefPresentItem = 7,
+  kMischiefPresentRefused = 8,  // the target cannot take the item, back to the item choice
+  kMischiefFee = 9,
+  kMischiefShortOfCoins = 10,  // back to the menu
+  kMischiefAway = 11,          // paid: the trio is away for 51 frames
+  kMischiefResult = 12,
+  kMischiefFarewell = 13,
+  kMischiefClose = 14,
+};
+
 extern int32_t MischiefShopState;     // 0 idle
 extern int32_t CpuMischiefShopState;  // 0 idle
 // The working state of the visit that runs (only one runs at a time).

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "game/board/board_map.h"
@@ -67,6 +68,19 @@ inline void PokeParty(bool cpu1, bool cpu2, bool cpu3, bool cpu4) {
     r.square = 1;
     r.prevSquare = 24;
   }
+}
+
+// From now on, on every other frame, the button that decide() names (-1:
+// none) is pressed on the record, so that every press is a new one.
+inline void Autopilot(GameHarness& h, int record, std::function<int()> decide) {
+  auto frames = std::make_shared<int>(0);
+  h.AddInputRule([=](FrameInput& in) {
+    if ((*frames)++ % 2 != 0) return;
+    int button = decide();
+    if (button < 0) return;
+    GameHarness::PadButton b = GameHarness::ButtonOf(record, button);
+    if (b.pad > 0) in.pads[b.pad - 1] |= b.mask;
+  });
 }
 
 inline int CountSquares(int32_t kind) {
