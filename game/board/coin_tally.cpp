@@ -43,7 +43,7 @@ void DrawWinnerBackgrounds() {
     int32_t left = i * columnWidth;
     int32_t x = left + columnWidth / 2 - kCharacterFocusX[character];
     if (x + width < left + columnWidth) x = left + columnWidth - width;  // no gap past its right edge
-    if (x > left) x = left;                                             // nor past its left edge
+    if (x > left) x = left;                                              // nor past its left edge
     SetDrawClipArea(left, 0, left + columnWidth, 480);
     DrawGraphAt(x, 0, picture, 1);
   }

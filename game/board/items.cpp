@@ -141,9 +141,7 @@ constexpr DiePlace kTwoDice[2] = {{256, 160}, {384, 160}};
 constexpr DiePlace kThreeDice[3] = {{256, 160}, {384, 160}, {320, 96}};
 constexpr DiePlace kFourDice[4] = {{256, 160}, {384, 160}, {278, 96}, {362, 96}};
 
-const DiePlace* DicePlaces(int32_t count) {
-  return count == 2 ? kTwoDice : count == 3 ? kThreeDice : kFourDice;
-}
+const DiePlace* DicePlaces(int32_t count) { return count == 2 ? kTwoDice : count == 3 ? kThreeDice : kFourDice; }
 
 // The dice rolled one after another with the action menu's die, then drawn
 // together while they merge into their sum.
@@ -443,8 +441,8 @@ int SwapPlacesThroughGap(int32_t player) {
       DrawGap(self->x, self->y, kGapFrames - 1);
       if (partner != nullptr) {
         DrawGap(partner->x, partner->y, kGapFrames - 1);
-        DrawPieceAt(SwapPartner, partner->x, partner->y, 1.0 - 0.00625 * SwapSinkFrames,
-                    SwapSinkFrames * kPi / 30.0, SwapAlpha);
+        DrawPieceAt(SwapPartner, partner->x, partner->y, 1.0 - 0.00625 * SwapSinkFrames, SwapSinkFrames * kPi / 30.0,
+                    SwapAlpha);
       }
       DrawPieceAt(player, self->x, self->y + SwapHopOffset, 1.2, 0.0, SwapAlpha);
       SwapHopOffset += SwapHopSpeed;

@@ -184,13 +184,12 @@ int32_t RandomTarget(int32_t entry, int32_t buyer) {
   return others[MischiefTargetCursor];
 }
 
-// The fee question, as a text and a yes/no choice. kChoiceRunning,
+// The fee question, written at once, and its yes/no choice. kChoiceRunning,
 // kChoiceBack, 0 yes or 1 no.
 int RunFeeQuestion(int32_t player) {
-  static char question[64];
-  snprintf(question, sizeof question, "%s%d点頂戴しちゃうよ@N", IsCpuPlayer(player) ? "@A" : "", MischiefFee);
   DrawWideChoiceWindow(2, kPortrait);
-  DrawMischiefText(question, player);
+  DrawFormatTextToHandle(358, 150, MakeScreenColor(255, 255, 255), FontHandlesBySize[15], "%d点頂戴しちゃうよ",
+                         MischiefFee);
   return RunChoiceList(FeeList(), player, &MischiefYesNo, 0, &MischiefCpuFrames, kCpuCursorFrames);
 }
 
@@ -562,8 +561,8 @@ int RunCpuMischiefShop(int32_t player) {
     case kMischiefMenu: {
       DrawWideChoiceWindow(2, kPortrait);
       DrawMischiefText(kHello.cpu, player);
-      int choice = RunChoiceList(MenuList(), player, &MischiefMenuCursor, MischiefEntry, &MischiefCpuFrames,
-                                 kCpuCursorFrames);
+      int choice =
+          RunChoiceList(MenuList(), player, &MischiefMenuCursor, MischiefEntry, &MischiefCpuFrames, kCpuCursorFrames);
       if (choice >= 0) {
         PlayShopSound(kSoundConfirm);
         MischiefTargetCursor = 0;

@@ -187,8 +187,8 @@ int RunSale(const StarSaleKind& kind, int32_t player) {
       DrawSaleWindow(kind, 2);
       DrawShopText(StarSaleTextId, SaleLine(kind, 3), player);
       if (kind.questionHelp != nullptr) DrawHelpLine(kind.questionHelp);
-      int choice = RunChoiceList(YesNoList(kBuyLabels), player, &StarSaleCursor, StarSaleDecision,
-                                 &StarSaleCpuFrames, kCpuChoiceFrames);
+      int choice = RunChoiceList(YesNoList(kBuyLabels), player, &StarSaleCursor, StarSaleDecision, &StarSaleCpuFrames,
+                                 kCpuChoiceFrames);
       int32_t price = GetStarPrice(player);
       if (choice == 1 || (choice == 0 && record->coins < price)) {
         NextSaleLine();
@@ -431,8 +431,7 @@ int RunStarShop(int32_t player) {
 
 int RunCpuStarShop(int32_t player) {
   return RunSale(
-      StarSaleKind{&CpuStarShopState, -1, kCpuStarShopLines, kCpuStarShopPageFrames, "Ａ：購入　Ｂ：ｻﾗﾀﾞﾊﾞｰ"},
-      player);
+      StarSaleKind{&CpuStarShopState, -1, kCpuStarShopLines, kCpuStarShopPageFrames, "Ａ：購入　Ｂ：ｻﾗﾀﾞﾊﾞｰ"}, player);
 }
 
 void MoveStarShop() {
@@ -470,7 +469,10 @@ void DrawItemShop() {
   DrawChoiceWindow(2, kItemShopPortrait);
   ItemShopPhaseStep();
   ItemShopPulseScale = 0.5f * TriangleWave() + 1.0f;
-  for (int32_t k = 0; k < 4; ++k) {
+  // The stock stands where the texts and the yes/no choice are written, so
+  // it is shown while the menu waits for a choice, and the texts have the
+  // window to themselves.
+  for (int32_t k = 0; k < 4 && ItemShopState == 7; ++k) {
     int32_t item = ItemShopStock[k];
     if (item < 1 || item > kItemTableRows) continue;
     double scale = k == ItemShopCursor ? ItemShopPulseScale : 1.0;
@@ -480,8 +482,8 @@ void DrawItemShop() {
   DrawWindowFrame(128, 326, 512, 366);
   int32_t item = ItemShopStock[ItemShopCursor & 3];
   if (item >= 1 && item < kItemTableRows)
-    DrawTextToHandle(136, 334, ItemTable[item].description, MakeScreenColor(255, 255, 255), FontHandlesBySize[15],
-                     0, 0);
+    DrawTextToHandle(136, 334, ItemTable[item].description, MakeScreenColor(255, 255, 255), FontHandlesBySize[15], 0,
+                     0);
   DrawHelpLine(ItemShopState == 10 ? "Ａ：決定　Ｂ：戻る" : "Ａ：アイテムを購入する　Ｂ：店を出る");
 }
 

@@ -1,12 +1,13 @@
 // The coin tally: the awards changed by the passive items and added to the
 // coins, the standings sliding in row by row, the victory music loaded once
 // (and the tally going on without it when it is missing).
+#include "game/board/coin_tally.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "game/board/coin_tally.h"
 #include "game/minigames/participants.h"
 #include "game/shell/game_helpers.h"
 #include "game/shell/player_table.h"

@@ -1,13 +1,14 @@
 // The item menu and the item effects: the slots a human and a CPU player
 // take from, the items that cannot be used, the dice items with their
 // modifiers and digit keys, the random dice item and the place swap.
+#include "game/board/items.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "game/board/board_map.h"
 #include "game/board/dice_movement.h"
-#include "game/board/items.h"
 #include "game/board/magic_square_slot.h"
 #include "game/board/turn_machine.h"
 #include "game/shell/player_table.h"
@@ -90,7 +91,8 @@ TEST(ItemMenu, ACpuTakesItsChosenSlotOrNothing) {
     // Slot 2: the cursor moves there on the 47th frame and takes it on the 94th.
     SetItems(2, 3, 7, 0);
     CpuItemSlot = 1;
-    int frames = RunToEnd(h, [] { return RunItemMenu(2) == 7 ? 1 : 0; }, 200);
+    int frames = RunToEnd(
+        h, [] { return RunItemMenu(2) == 7 ? 1 : 0; }, 200);
     EXPECT_GE(frames, 2 * 47);
     EXPECT_LE(frames, 2 * 47 + 4);
     EXPECT_EQ(PlayerTable[1].items[0], 3);
@@ -102,7 +104,10 @@ TEST(ItemMenu, ACpuTakesItsChosenSlotOrNothing) {
     for (Case c : {Case{-1, 3, 7}, Case{1, 3, 0}, Case{0, 9, 7}, Case{1, 5, 31}, Case{0, 10, 0}}) {
       SetItems(2, c.a, c.b, 0);
       CpuItemSlot = c.slot;
-      EXPECT_LE(RunToEnd(h, [] { return RunItemMenu(2) == -1 ? 1 : 0; }, 5), 3) << c.slot << " " << c.a << " " << c.b;
+      EXPECT_LE(RunToEnd(
+                    h, [] { return RunItemMenu(2) == -1 ? 1 : 0; }, 5),
+                3)
+          << c.slot << " " << c.a << " " << c.b;
       EXPECT_EQ(PlayerTable[1].items[0], c.a);
       EXPECT_EQ(PlayerTable[1].items[1], c.b);
     }
@@ -122,7 +127,9 @@ TEST(ItemStep, UsesTheItemTaken) {
       PlayerTable[2].moveCount = 5;
       CpuItemSlot = 0;
       int got = 0;
-      ASSERT_GT(RunToEnd(h, [&got] { return (got = RunItemStep(3)) != 0 ? 1 : 0; }, 200), 0);
+      ASSERT_GT(RunToEnd(
+                    h, [&got] { return (got = RunItemStep(3)) != 0 ? 1 : 0; }, 200),
+                0);
       EXPECT_EQ(got, result) << item;
       EXPECT_EQ(PlayerTable[2].itemInUse, item);
       EXPECT_EQ(PlayerTable[2].moveCount, moves);
@@ -133,7 +140,8 @@ TEST(ItemStep, UsesTheItemTaken) {
     SetItems(3, 1, 0, 0);
     CpuItemSlot = -1;
     int got = 0;
-    RunToEnd(h, [&got] { return (got = RunItemStep(3)) != 0 ? 1 : 0; }, 5);
+    RunToEnd(
+        h, [&got] { return (got = RunItemStep(3)) != 0 ? 1 : 0; }, 5);
     EXPECT_EQ(got, -1);
     EXPECT_EQ(PlayerTable[2].items[0], 1);
     // An id without a use ends at once without settling the move.
@@ -157,10 +165,14 @@ TEST(DiceItems, HowManyDiceAndTheirSum) {
     for (Case c : {Case{1, 0, 2}, Case{1, 1, 3}, Case{1, 4, 3}, Case{2, 0, 3}, Case{2, 1, 4}, Case{2, 4, 4}}) {
       RoundEffect = c.effect;
       int32_t most = 0;
-      ASSERT_GT(RunToEnd(h, [&] {
-        most = std::max(most, MultiDiceCount);
-        return UseItem(c.item, 2);
-      }, 600), 0);
+      ASSERT_GT(RunToEnd(
+                    h,
+                    [&] {
+                      most = std::max(most, MultiDiceCount);
+                      return UseItem(c.item, 2);
+                    },
+                    600),
+                0);
       EXPECT_EQ(most, c.dice) << "item " << c.item << " effect " << c.effect;
       EXPECT_EQ(PlayerTable[1].moveCount, c.dice);
       EXPECT_EQ(MultiDiceState, 0);
@@ -169,10 +181,13 @@ TEST(DiceItems, HowManyDiceAndTheirSum) {
     FatedOneCountdown[2] = 0;
     // The merge: 51 frames of fading once the dice are rolled.
     int merging = 0;
-    RunToEnd(h, [&] {
-      if (MultiDiceState == 2) ++merging;
-      return RollTwoDice(2);
-    }, 600);
+    RunToEnd(
+        h,
+        [&] {
+          if (MultiDiceState == 2) ++merging;
+          return RollTwoDice(2);
+        },
+        600);
     EXPECT_EQ(merging, 51);
   });
 }
@@ -189,7 +204,7 @@ TEST(DiceItems, SingleDiceWithPassiveItemsAndDigitKeys) {
       int32_t item, slot3, effect, low, high;
     };
     const Case cases[] = {
-        {7, 0, 0, 1, 3},  {7, 25, 0, 1, 1},  {7, 25, 4, 1, 1},  {7, 24, 0, 3, 5},  {7, 24, 4, 4, 6},
+        {7, 0, 0, 1, 3},  {7, 25, 0, 1, 1},   {7, 25, 4, 1, 1}, {7, 24, 0, 3, 5}, {7, 24, 4, 4, 6},
         {6, 0, 0, 8, 10}, {6, 24, 4, 11, 13}, {6, 25, 0, 6, 8}, {6, 25, 4, 5, 7},
     };
     for (const Case& c : cases) {
@@ -197,7 +212,9 @@ TEST(DiceItems, SingleDiceWithPassiveItemsAndDigitKeys) {
       RoundEffect = c.effect;
       std::set<int32_t> seen;
       for (int use = 0; use < 12; ++use) {
-        ASSERT_GT(RunToEnd(h, [&c] { return UseItem(c.item, 1); }, 100), 0);
+        ASSERT_GT(RunToEnd(
+                      h, [&c] { return UseItem(c.item, 1); }, 100),
+                  0);
         seen.insert(PlayerTable[0].moveCount);
       }
       EXPECT_GE(*seen.begin(), c.low) << c.item << " " << c.slot3 << " " << c.effect;
@@ -207,7 +224,8 @@ TEST(DiceItems, SingleDiceWithPassiveItemsAndDigitKeys) {
     // The fated one rolls 1 on the big die.
     SetItems(1, 0, 0, 24);
     FatedOneCountdown[1] = 1;
-    RunToEnd(h, [] { return RollBigDie(1); }, 100);
+    RunToEnd(
+        h, [] { return RollBigDie(1); }, 100);
     EXPECT_EQ(PlayerTable[0].moveCount, 1);
     FatedOneCountdown[1] = 0;
     // A digit key sets the die as it is, without the item's change.
@@ -220,7 +238,8 @@ TEST(DiceItems, SingleDiceWithPassiveItemsAndDigitKeys) {
     ASSERT_TRUE(h.RunUntil([] { return LastResult == 1; }, 5));
     EXPECT_EQ(PlayerTable[0].moveCount, 7);
     // A CPU player stops the die on its 46th frame.
-    int frames = RunToEnd(h, [] { return RollSmallDie(2); }, 100);
+    int frames = RunToEnd(
+        h, [] { return RollSmallDie(2); }, 100);
     EXPECT_GE(frames, 47);
     EXPECT_LE(frames, 49);
   });
@@ -235,11 +254,15 @@ TEST(DiceItems, TheRandomDiceItemRunsOneOfFour) {
     std::set<int32_t> choices;
     for (int use = 0; use < 16; ++use) {
       int32_t choice = -1;
-      ASSERT_GT(RunToEnd(h, [&choice] {
-        int r = RunRandomDiceItem(2);
-        if (RandomDiceChoice >= 0) choice = RandomDiceChoice;
-        return r;
-      }, 400), 0);
+      ASSERT_GT(RunToEnd(
+                    h,
+                    [&choice] {
+                      int r = RunRandomDiceItem(2);
+                      if (RandomDiceChoice >= 0) choice = RandomDiceChoice;
+                      return r;
+                    },
+                    400),
+                0);
       // Only "stay" ends on its first call, before its choice could be seen.
       if (choice == -1) choice = 3;
       choices.insert(choice);
@@ -280,7 +303,9 @@ TEST(PlaceSwap, NeverPicksTheUserAndExchangesTheSquares) {
       memcpy(before, PlayerTable, sizeof before);
       PlayerTable[p - 1].moveCount = 6;
       PlayerTable[p - 1].facing = 8;
-      ASSERT_GT(RunToEnd(h, [p] { return UseItem(4, p); }, 400), 0);
+      ASSERT_GT(RunToEnd(
+                    h, [p] { return UseItem(4, p); }, 400),
+                0);
       int32_t q = 0;
       for (int k = 1; k <= 4; ++k)
         if (k != p && PlayerTable[k - 1].square != before[k - 1].square) q = k;

@@ -2,11 +2,12 @@
 // thresholds, what each mischief moves (never more coins than held, items
 // between slots of their own kind), every CPU path within its budget, and a
 // human's visits.
+#include "game/board/mischief_shop.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "game/board/mischief_shop.h"
 #include "game/shell/player_table.h"
 #include "library/zrlib.h"
 #include "tests/game/shop_fixture.h"
@@ -174,7 +175,8 @@ TEST(MischiefShop, EveryCpuPathEndsWithinItsBudget) {
       for (int p = 1; p <= 4; ++p) Items(p, 0, 0, (c.guards >> (p - 1)) & 1 ? kMischiefGuard : 0);
       PlayerRecord before[4];
       memcpy(before, PlayerTable, sizeof before);
-      int frames = RunToEnd(h, [] { return RunCpuMischiefShop(1); }, 2500);
+      int frames = RunToEnd(
+          h, [] { return RunCpuMischiefShop(1); }, 2500);
       ASSERT_GT(frames, 0);
       int32_t total = 0, totalBefore = 0, stars = 0, starsBefore = 0;
       for (int p = 0; p < 4; ++p) {
@@ -259,7 +261,8 @@ TEST(MischiefShop, AHumanVisits) {
     auto visit = [&h](HumanPlan p) {
       plan = p;
       refusedOnce = false;
-      return RunToEnd(h, [] { return RunMischiefShop(1); }, 3000);
+      return RunToEnd(
+          h, [] { return RunMischiefShop(1); }, 3000);
     };
     // Coins from player 3, the second in the target list.
     PokeParty(false, true, true, true);

@@ -1,6 +1,8 @@
 // The star sale, the star shops of the item, the moving star shop and the
 // item shop: prices and coupons, the stock draws, a human's purchases, and
 // every CPU path through each shop within its frame budget.
+#include "game/board/shops.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -9,7 +11,6 @@
 
 #include "game/board/board_map.h"
 #include "game/board/magic_square_slot.h"
-#include "game/board/shops.h"
 #include "game/shell/item_table.h"
 #include "game/shell/message_text.h"
 #include "game/shell/player_table.h"
@@ -21,8 +22,8 @@ namespace {
 using namespace shop_fixture;
 
 // The prices of the generated item table (ids 1 to 39).
-constexpr int32_t kPrices[40] = {0,  10, 20, 5,  25, 8,  15, 5,  0,  0,  0,  20, 10, 30, 10, 0,  0,  0,  0, 0,
-                                 0,  10, 10, 15, 15, 10, 20, 20, 10, 0,  0,  15, 15, 15, 15, 15, 0,  0,  0, 0};
+constexpr int32_t kPrices[40] = {0, 10, 20, 5,  25, 8,  15, 5,  0,  0, 0, 20, 10, 30, 10, 0,  0, 0, 0, 0,
+                                 0, 10, 10, 15, 15, 10, 20, 20, 10, 0, 0, 15, 15, 15, 15, 15, 0, 0, 0, 0};
 
 void SetPrices(const int32_t* prices) {
   for (int id = 0; id < kItemTableRows; ++id) ItemTable[id].price = prices[id];
@@ -38,8 +39,8 @@ TEST(ShopPrices, StarPricesAndTheCpuRule) {
   struct Case {
     int32_t slot3, effect, price, cpuPrice;
   };
-  for (Case c : {Case{0, 0, 20, 20}, Case{0, 4, 20, 20}, Case{27, 0, 15, 15}, Case{27, 4, 10, 15},
-                 Case{28, 4, 20, 20}}) {
+  for (Case c :
+       {Case{0, 0, 20, 20}, Case{0, 4, 20, 20}, Case{27, 0, 15, 15}, Case{27, 4, 10, 15}, Case{28, 4, 20, 20}}) {
     ResetPlayer(0, c.slot3);
     RoundEffect = c.effect;
     EXPECT_EQ(GetStarPrice(1), c.price) << c.slot3 << " " << c.effect;
@@ -157,8 +158,8 @@ TEST(StarSale, AHumanBuysWithTheCoinsAndCouponsOfTheTable) {
       bool buys;
       int32_t left;
     };
-    const Case cases[] = {{20, 0, 0, true, 0},   {19, 0, 0, false, 19}, {15, 27, 0, true, 0},
-                          {14, 27, 0, false, 14}, {10, 27, 4, true, 0}, {12, 0, 4, false, 12}};
+    const Case cases[] = {{20, 0, 0, true, 0},    {19, 0, 0, false, 19}, {15, 27, 0, true, 0},
+                          {14, 27, 0, false, 14}, {10, 27, 4, true, 0},  {12, 0, 4, false, 12}};
     for (bool itemShop : {false, true}) {
       for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.coins << " coins, slot 3 " << c.slot3 << ", effect " << c.effect
@@ -170,7 +171,8 @@ TEST(StarSale, AHumanBuysWithTheCoinsAndCouponsOfTheTable) {
         int32_t shopBefore = 0;
         for (int s = 1; s < kSquareCount; ++s)
           if (SquareTable[s].kind == kSquareStarShop) shopBefore = s;
-        int frames = RunToEnd(h, [itemShop] { return itemShop ? RunStarShop(1) : RunStarSale(1, 1); }, 800);
+        int frames = RunToEnd(
+            h, [itemShop] { return itemShop ? RunStarShop(1) : RunStarSale(1, 1); }, 800);
         EXPECT_GT(frames, 0);
         EXPECT_EQ(PlayerTable[0].stars, c.buys ? 3 : 2);
         EXPECT_EQ(PlayerTable[0].coins, c.left);
@@ -196,7 +198,9 @@ TEST(StarSale, AHumanCanDecline) {
       if (StarSaleState == 9 && StarSaleCursor == 0) return static_cast<int>(kButtonDown);
       return static_cast<int>(kButtonA);
     });
-    EXPECT_GT(RunToEnd(h, [] { return RunStarSale(1, 1); }, 800), 0);
+    EXPECT_GT(RunToEnd(
+                  h, [] { return RunStarSale(1, 1); }, 800),
+              0);
     EXPECT_EQ(PlayerTable[0].coins, 40);
     EXPECT_EQ(PlayerTable[0].stars, 0);
   });
@@ -227,10 +231,9 @@ TEST(StarSale, EveryCpuPathEndsWithinItsBudget) {
         cpu.items[2] = c.slot3;
         RoundEffect = c.effect;
         int frames = RunToEnd(
-            h,
-            [kind] {
-              return kind == 0 ? RunStarSale(4, 3) : kind == 1 ? RunCpuStarShop(3) : RunStarSale(1, 3);
-            },
+            h, [kind] { return kind == 0   ? RunStarSale(4, 3)
+                               : kind == 1 ? RunCpuStarShop(3)
+                                           : RunStarSale(1, 3); },
             700);
         ASSERT_GT(frames, 0);
         EXPECT_EQ(cpu.stars, c.buys ? 1 : 0);
