@@ -31,119 +31,125 @@ void Wealth(std::initializer_list<int32_t> stars, std::initializer_list<int32_t>
 }
 
 TEST(MischiefRules, WhoIsAFitTarget) {
-  PokeParty(false, true, true, true);
-  Wealth({0, 2, 0, 1}, {10, 10, 10, 10});
-  Items(2, 5, 0, 0);
-  Items(4, 0, 0, 23);
-  for (int entry = 0; entry < 4; ++entry) EXPECT_FALSE(IsMischiefTargetFit(entry, 1, 1)) << "never the buyer";
-  EXPECT_TRUE(IsMischiefTargetFit(kMischiefCoins, 1, 3));
-  EXPECT_TRUE(IsMischiefTargetFit(kMischiefStar, 1, 2));
-  EXPECT_FALSE(IsMischiefTargetFit(kMischiefStar, 1, 3)) << "no star";
-  EXPECT_TRUE(IsMischiefTargetFit(kMischiefItem, 1, 2));
-  EXPECT_FALSE(IsMischiefTargetFit(kMischiefItem, 1, 3)) << "no item";
-  EXPECT_TRUE(IsMischiefTargetFit(kMischiefPresent, 1, 3));
-  // With both usable slots full, only a slot-3 item can be stolen.
-  Items(1, 1, 2, 0);
-  EXPECT_FALSE(IsMischiefTargetFit(kMischiefItem, 1, 2));
-  EXPECT_TRUE(IsMischiefTargetFit(kMischiefItem, 1, 4));
-  // Item 26 protects from everything.
-  Items(2, 5, 0, kMischiefGuard);
-  for (int entry = 0; entry < 4; ++entry) EXPECT_FALSE(IsMischiefTargetFit(entry, 1, 2)) << entry;
-  EXPECT_FALSE(IsMischiefTargetFit(kMischiefCoins, 1, 0));
-  EXPECT_FALSE(IsMischiefTargetFit(kMischiefCoins, 1, 5));
+  InOwnProcess([] {
+    PokeParty(false, true, true, true);
+    Wealth({0, 2, 0, 1}, {10, 10, 10, 10});
+    Items(2, 5, 0, 0);
+    Items(4, 0, 0, 23);
+    for (int entry = 0; entry < 4; ++entry) EXPECT_FALSE(IsMischiefTargetFit(entry, 1, 1)) << "never the buyer";
+    EXPECT_TRUE(IsMischiefTargetFit(kMischiefCoins, 1, 3));
+    EXPECT_TRUE(IsMischiefTargetFit(kMischiefStar, 1, 2));
+    EXPECT_FALSE(IsMischiefTargetFit(kMischiefStar, 1, 3)) << "no star";
+    EXPECT_TRUE(IsMischiefTargetFit(kMischiefItem, 1, 2));
+    EXPECT_FALSE(IsMischiefTargetFit(kMischiefItem, 1, 3)) << "no item";
+    EXPECT_TRUE(IsMischiefTargetFit(kMischiefPresent, 1, 3));
+    // With both usable slots full, only a slot-3 item can be stolen.
+    Items(1, 1, 2, 0);
+    EXPECT_FALSE(IsMischiefTargetFit(kMischiefItem, 1, 2));
+    EXPECT_TRUE(IsMischiefTargetFit(kMischiefItem, 1, 4));
+    // Item 26 protects from everything.
+    Items(2, 5, 0, kMischiefGuard);
+    for (int entry = 0; entry < 4; ++entry) EXPECT_FALSE(IsMischiefTargetFit(entry, 1, 2)) << entry;
+    EXPECT_FALSE(IsMischiefTargetFit(kMischiefCoins, 1, 0));
+    EXPECT_FALSE(IsMischiefTargetFit(kMischiefCoins, 1, 5));
+  });
 }
 
 TEST(MischiefRules, TheCpuThresholds) {
-  SeedRandom(7);
-  PokeParty(true, true, true, true);
-  int32_t entry = -1, target = 0;
-  // More than 50 coins: a star from one of those with the most stars.
-  Wealth({0, 3, 1, 3}, {51, 5, 80, 0});
-  std::set<int32_t> targets;
-  for (int i = 0; i < 30; ++i) {
-    ASSERT_TRUE(ChooseCpuMischief(1, &entry, &target));
-    EXPECT_EQ(entry, kMischiefStar);
-    targets.insert(target);
-  }
-  EXPECT_EQ(targets, (std::set<int32_t>{2, 4}));
-  // Exactly 50: coins, from the richest.
-  Wealth({0, 3, 1, 3}, {50, 5, 80, 0});
-  ASSERT_TRUE(ChooseCpuMischief(1, &entry, &target));
-  EXPECT_EQ(entry, kMischiefCoins);
-  EXPECT_EQ(target, 3);
-  // Rich, but nobody else has a star: coins.
-  Wealth({5, 0, 0, 0}, {90, 7, 7, 2});
-  targets.clear();
-  for (int i = 0; i < 30; ++i) {
+  InOwnProcess([] {
+    SeedRandom(7);
+    PokeParty(true, true, true, true);
+    int32_t entry = -1, target = 0;
+    // More than 50 coins: a star from one of those with the most stars.
+    Wealth({0, 3, 1, 3}, {51, 5, 80, 0});
+    std::set<int32_t> targets;
+    for (int i = 0; i < 30; ++i) {
+      ASSERT_TRUE(ChooseCpuMischief(1, &entry, &target));
+      EXPECT_EQ(entry, kMischiefStar);
+      targets.insert(target);
+    }
+    EXPECT_EQ(targets, (std::set<int32_t>{2, 4}));
+    // Exactly 50: coins, from the richest.
+    Wealth({0, 3, 1, 3}, {50, 5, 80, 0});
     ASSERT_TRUE(ChooseCpuMischief(1, &entry, &target));
     EXPECT_EQ(entry, kMischiefCoins);
-    targets.insert(target);
-  }
-  EXPECT_EQ(targets, (std::set<int32_t>{2, 3})) << "ties at the most coins";
-  // 4 coins: coins, even from players who hold none.
-  Wealth({0, 0, 0, 0}, {4, 0, 0, 0});
-  ASSERT_TRUE(ChooseCpuMischief(1, &entry, &target));
-  EXPECT_EQ(entry, kMischiefCoins);
-  EXPECT_NE(target, 1);
-  // 3 coins: nothing.
-  Wealth({0, 9, 9, 9}, {3, 50, 50, 50});
-  EXPECT_FALSE(ChooseCpuMischief(1, &entry, &target));
+    EXPECT_EQ(target, 3);
+    // Rich, but nobody else has a star: coins.
+    Wealth({5, 0, 0, 0}, {90, 7, 7, 2});
+    targets.clear();
+    for (int i = 0; i < 30; ++i) {
+      ASSERT_TRUE(ChooseCpuMischief(1, &entry, &target));
+      EXPECT_EQ(entry, kMischiefCoins);
+      targets.insert(target);
+    }
+    EXPECT_EQ(targets, (std::set<int32_t>{2, 3})) << "ties at the most coins";
+    // 4 coins: coins, even from players who hold none.
+    Wealth({0, 0, 0, 0}, {4, 0, 0, 0});
+    ASSERT_TRUE(ChooseCpuMischief(1, &entry, &target));
+    EXPECT_EQ(entry, kMischiefCoins);
+    EXPECT_NE(target, 1);
+    // 3 coins: nothing.
+    Wealth({0, 9, 9, 9}, {3, 50, 50, 50});
+    EXPECT_FALSE(ChooseCpuMischief(1, &entry, &target));
+  });
 }
 
 TEST(MischiefRules, WhatEachMischiefMoves) {
-  SeedRandom(11);
-  PokeParty(false, true, true, true);
-  // Coins: 3 to 6, but never more than the target holds.
-  for (int32_t held : {0, 2, 20}) {
-    Wealth({0, 0, 0, 0}, {0, held, 0, 0});
-    int32_t taken = ApplyMischief(kMischiefCoins, 1, 2, 0);
-    EXPECT_GE(taken, held < 3 ? held : 3);
-    EXPECT_LE(taken, held < 6 ? held : 6);
-    EXPECT_EQ(PlayerTable[0].coins, taken);
-    EXPECT_EQ(PlayerTable[1].coins, held - taken);
-    EXPECT_GE(PlayerTable[1].coins, 0);
-  }
-  // A star.
-  Wealth({1, 2, 0, 0}, {0, 0, 0, 0});
-  EXPECT_EQ(ApplyMischief(kMischiefStar, 1, 2, 0), 1);
-  EXPECT_EQ(PlayerTable[0].stars, 2);
-  EXPECT_EQ(PlayerTable[1].stars, 1);
-  // An item from a usable slot: slot 2 moves up when slot 1 is taken.
-  for (int round = 0; round < 12; ++round) {
-    Items(1, 0, 0, 0);
-    Items(2, 5, 6, 0);
-    int32_t item = ApplyMischief(kMischiefItem, 1, 2, 0);
-    ASSERT_TRUE(item == 5 || item == 6);
-    EXPECT_EQ(PlayerTable[0].items[0], item);
-    EXPECT_EQ(PlayerTable[1].items[0], item == 5 ? 6 : 5) << "what is left stands in slot 1";
-    EXPECT_EQ(PlayerTable[1].items[1], 0);
-  }
-  // An impossible-request item keeps to the usable slots.
-  Items(1, 7, 0, 24);
-  Items(2, 33, 0, 0);
-  EXPECT_EQ(ApplyMischief(kMischiefItem, 1, 2, 0), 33);
-  EXPECT_EQ(PlayerTable[0].items[1], 33);
-  EXPECT_EQ(PlayerTable[0].items[2], 24) << "the buyer's slot-3 item stays";
-  // A full buyer takes only the target's slot 3.
-  Items(1, 1, 2, 0);
-  Items(2, 5, 6, 27);
-  EXPECT_EQ(ApplyMischief(kMischiefItem, 1, 2, 0), 27);
-  EXPECT_EQ(PlayerTable[0].items[2], 27);
-  EXPECT_EQ(PlayerTable[1].items[2], 0);
-  EXPECT_EQ(PlayerTable[1].items[0], 5);
-  // Presents: a usable item to the first free usable slot, the giver's slot 2 moving up.
-  Items(1, 31, 4, 22);
-  Items(3, 7, 0, 21);
-  EXPECT_EQ(ApplyMischief(kMischiefPresent, 1, 3, 0), 31);
-  EXPECT_EQ(PlayerTable[2].items[1], 31);
-  EXPECT_EQ(PlayerTable[2].items[2], 21) << "not over the target's slot 3";
-  EXPECT_EQ(PlayerTable[0].items[0], 4);
-  EXPECT_EQ(PlayerTable[0].items[1], 0);
-  EXPECT_EQ(PlayerTable[0].items[2], 22) << "the giver's slot 3 stays";
-  // A held item replaces the target's slot 3.
-  EXPECT_EQ(ApplyMischief(kMischiefPresent, 1, 3, 2), 22);
-  EXPECT_EQ(PlayerTable[2].items[2], 22);
-  EXPECT_EQ(PlayerTable[0].items[2], 0);
+  InOwnProcess([] {
+    SeedRandom(11);
+    PokeParty(false, true, true, true);
+    // Coins: 3 to 6, but never more than the target holds.
+    for (int32_t held : {0, 2, 20}) {
+      Wealth({0, 0, 0, 0}, {0, held, 0, 0});
+      int32_t taken = ApplyMischief(kMischiefCoins, 1, 2, 0);
+      EXPECT_GE(taken, held < 3 ? held : 3);
+      EXPECT_LE(taken, held < 6 ? held : 6);
+      EXPECT_EQ(PlayerTable[0].coins, taken);
+      EXPECT_EQ(PlayerTable[1].coins, held - taken);
+      EXPECT_GE(PlayerTable[1].coins, 0);
+    }
+    // A star.
+    Wealth({1, 2, 0, 0}, {0, 0, 0, 0});
+    EXPECT_EQ(ApplyMischief(kMischiefStar, 1, 2, 0), 1);
+    EXPECT_EQ(PlayerTable[0].stars, 2);
+    EXPECT_EQ(PlayerTable[1].stars, 1);
+    // An item from a usable slot: slot 2 moves up when slot 1 is taken.
+    for (int round = 0; round < 12; ++round) {
+      Items(1, 0, 0, 0);
+      Items(2, 5, 6, 0);
+      int32_t item = ApplyMischief(kMischiefItem, 1, 2, 0);
+      ASSERT_TRUE(item == 5 || item == 6);
+      EXPECT_EQ(PlayerTable[0].items[0], item);
+      EXPECT_EQ(PlayerTable[1].items[0], item == 5 ? 6 : 5) << "what is left stands in slot 1";
+      EXPECT_EQ(PlayerTable[1].items[1], 0);
+    }
+    // An impossible-request item keeps to the usable slots.
+    Items(1, 7, 0, 24);
+    Items(2, 33, 0, 0);
+    EXPECT_EQ(ApplyMischief(kMischiefItem, 1, 2, 0), 33);
+    EXPECT_EQ(PlayerTable[0].items[1], 33);
+    EXPECT_EQ(PlayerTable[0].items[2], 24) << "the buyer's slot-3 item stays";
+    // A full buyer takes only the target's slot 3.
+    Items(1, 1, 2, 0);
+    Items(2, 5, 6, 27);
+    EXPECT_EQ(ApplyMischief(kMischiefItem, 1, 2, 0), 27);
+    EXPECT_EQ(PlayerTable[0].items[2], 27);
+    EXPECT_EQ(PlayerTable[1].items[2], 0);
+    EXPECT_EQ(PlayerTable[1].items[0], 5);
+    // Presents: a usable item to the first free usable slot, the giver's slot 2 moving up.
+    Items(1, 31, 4, 22);
+    Items(3, 7, 0, 21);
+    EXPECT_EQ(ApplyMischief(kMischiefPresent, 1, 3, 0), 31);
+    EXPECT_EQ(PlayerTable[2].items[1], 31);
+    EXPECT_EQ(PlayerTable[2].items[2], 21) << "not over the target's slot 3";
+    EXPECT_EQ(PlayerTable[0].items[0], 4);
+    EXPECT_EQ(PlayerTable[0].items[1], 0);
+    EXPECT_EQ(PlayerTable[0].items[2], 22) << "the giver's slot 3 stays";
+    // A held item replaces the target's slot 3.
+    EXPECT_EQ(ApplyMischief(kMischiefPresent, 1, 3, 2), 22);
+    EXPECT_EQ(PlayerTable[2].items[2], 22);
+    EXPECT_EQ(PlayerTable[0].items[2], 0);
+  });
 }
 
 TEST(MischiefShop, EveryCpuPathEndsWithinItsBudget) {

@@ -117,55 +117,57 @@ TEST(RoundSlot, TheConfirmingPressAppliesEffectsFiveAndSix) {
 }
 
 TEST(CoinAveraging, SharesTheTotalAndTheRemainderGoesToTheRichest) {
-  SeedRandom(17);
-  int32_t even[4] = {10, 7, 7, 0};
-  AverageCoins(even);
-  for (int32_t c : even) EXPECT_EQ(c, 6);
-  int32_t odd[4] = {5, 3, 3, 0};
-  AverageCoins(odd);
-  EXPECT_EQ(odd[0], 3);
-  EXPECT_EQ(odd[1], 3);
-  EXPECT_EQ(odd[2], 3);
-  EXPECT_EQ(odd[3], 2);
-  // Ties: one of the three players with 3 gets the one coin left over, by
-  // the seeded order; each of them gets it for some seed.
-  std::map<int, int> winners;
-  for (uint32_t seed = 1; seed <= 60; ++seed) {
-    SeedRandom(seed);
-    int32_t tied[4] = {3, 0, 3, 3};
-    AverageCoins(tied);
-    EXPECT_EQ(tied[1], 2) << "the poorest gets no extra coin";
-    int rich = 0;
-    for (int p : {0, 2, 3}) {
-      EXPECT_TRUE(tied[p] == 2 || tied[p] == 3);
-      if (tied[p] == 3) {
-        ++rich;
-        ++winners[p];
+  InOwnProcess([] {
+    SeedRandom(17);
+    int32_t even[4] = {10, 7, 7, 0};
+    AverageCoins(even);
+    for (int32_t c : even) EXPECT_EQ(c, 6);
+    int32_t odd[4] = {5, 3, 3, 0};
+    AverageCoins(odd);
+    EXPECT_EQ(odd[0], 3);
+    EXPECT_EQ(odd[1], 3);
+    EXPECT_EQ(odd[2], 3);
+    EXPECT_EQ(odd[3], 2);
+    // Ties: one of the three players with 3 gets the one coin left over, by
+    // the seeded order; each of them gets it for some seed.
+    std::map<int, int> winners;
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+      SeedRandom(seed);
+      int32_t tied[4] = {3, 0, 3, 3};
+      AverageCoins(tied);
+      EXPECT_EQ(tied[1], 2) << "the poorest gets no extra coin";
+      int rich = 0;
+      for (int p : {0, 2, 3}) {
+        EXPECT_TRUE(tied[p] == 2 || tied[p] == 3);
+        if (tied[p] == 3) {
+          ++rich;
+          ++winners[p];
+        }
       }
+      EXPECT_EQ(rich, 1) << "seed " << seed;
     }
-    EXPECT_EQ(rich, 1) << "seed " << seed;
-  }
-  EXPECT_EQ(winners.size(), 3u) << "every tied player can be first";
-  // The total never changes.
-  SeedRandom(5);
-  for (int round = 0; round < 200; ++round) {
-    int32_t c[4];
-    int32_t total = 0;
-    for (int32_t& v : c) total += v = GetRandomNumber(120);
-    int32_t before[4] = {c[0], c[1], c[2], c[3]};
-    AverageCoins(c);
-    EXPECT_EQ(c[0] + c[1] + c[2] + c[3], total);
-    for (int p = 0; p < 4; ++p) {
-      EXPECT_GE(c[p], total / 4);
-      EXPECT_LE(c[p], total / 4 + 1);
-      // A player with fewer coins never gets the extra coin over a richer one.
-      for (int q = 0; q < 4; ++q) {
-        if (before[p] > before[q]) {
-          EXPECT_GE(c[p], c[q]);
+    EXPECT_EQ(winners.size(), 3u) << "every tied player can be first";
+    // The total never changes.
+    SeedRandom(5);
+    for (int round = 0; round < 200; ++round) {
+      int32_t c[4];
+      int32_t total = 0;
+      for (int32_t& v : c) total += v = GetRandomNumber(120);
+      int32_t before[4] = {c[0], c[1], c[2], c[3]};
+      AverageCoins(c);
+      EXPECT_EQ(c[0] + c[1] + c[2] + c[3], total);
+      for (int p = 0; p < 4; ++p) {
+        EXPECT_GE(c[p], total / 4);
+        EXPECT_LE(c[p], total / 4 + 1);
+        // A player with fewer coins never gets the extra coin over a richer one.
+        for (int q = 0; q < 4; ++q) {
+          if (before[p] > before[q]) {
+            EXPECT_GE(c[p], c[q]);
+          }
         }
       }
     }
-  }
+  });
 }
 
 }  // namespace

@@ -50,6 +50,13 @@ inline int RunToEnd(GameHarness& h, std::function<int()> step, int budget, int d
   return h.frame() - start;
 }
 
+// A test of the game's globals that needs no game: run in a process of its
+// own, so that the test program's globals (and its count of random draws)
+// stay as a program start leaves them for the games of later tests.
+inline void InOwnProcess(const std::function<void()>& body) {
+  RunGame({.media = ""}, [&body](GameHarness&) { body(); });
+}
+
 // Four players on square 1 of map 1, the given ones CPU players, with
 // characters 0 to 3 and turn order 1 to 4; 10 coins each, no stars, no items.
 inline void PokeParty(bool cpu1, bool cpu2, bool cpu3, bool cpu4) {

@@ -36,105 +36,115 @@ void ResetPlayer(int32_t coins, int32_t slot3) {
 }
 
 TEST(ShopPrices, StarPricesAndTheCpuRule) {
-  struct Case {
-    int32_t slot3, effect, price, cpuPrice;
-  };
-  for (Case c :
-       {Case{0, 0, 20, 20}, Case{0, 4, 20, 20}, Case{27, 0, 15, 15}, Case{27, 4, 10, 15}, Case{28, 4, 20, 20}}) {
-    ResetPlayer(0, c.slot3);
-    RoundEffect = c.effect;
-    EXPECT_EQ(GetStarPrice(1), c.price) << c.slot3 << " " << c.effect;
-    EXPECT_EQ(GetCpuStarPrice(1), c.cpuPrice) << c.slot3 << " " << c.effect;
-  }
-  RoundEffect = 0;
+  InOwnProcess([] {
+    struct Case {
+      int32_t slot3, effect, price, cpuPrice;
+    };
+    for (Case c :
+         {Case{0, 0, 20, 20}, Case{0, 4, 20, 20}, Case{27, 0, 15, 15}, Case{27, 4, 10, 15}, Case{28, 4, 20, 20}}) {
+      ResetPlayer(0, c.slot3);
+      RoundEffect = c.effect;
+      EXPECT_EQ(GetStarPrice(1), c.price) << c.slot3 << " " << c.effect;
+      EXPECT_EQ(GetCpuStarPrice(1), c.cpuPrice) << c.slot3 << " " << c.effect;
+    }
+    RoundEffect = 0;
+  });
 }
 
 TEST(ShopPrices, TheItemShopCoupon) {
-  SetPrices(kPrices);
-  struct Case {
-    int32_t item, slot3, effect, price;
-  };
-  for (Case c : {Case{2, 0, 0, 20}, Case{1, 28, 0, 8}, Case{1, 28, 4, 6}, Case{4, 28, 0, 22}, Case{4, 28, 4, 17},
-                 Case{1, 27, 4, 10}, Case{9, 28, 0, 0}}) {
-    ResetPlayer(0, c.slot3);
-    RoundEffect = c.effect;
-    EXPECT_EQ(GetItemShopPrice(1, c.item), c.price) << c.item << " " << c.slot3 << " " << c.effect;
-  }
-  RoundEffect = 0;
+  InOwnProcess([] {
+    SetPrices(kPrices);
+    struct Case {
+      int32_t item, slot3, effect, price;
+    };
+    for (Case c : {Case{2, 0, 0, 20}, Case{1, 28, 0, 8}, Case{1, 28, 4, 6}, Case{4, 28, 0, 22}, Case{4, 28, 4, 17},
+                   Case{1, 27, 4, 10}, Case{9, 28, 0, 0}}) {
+      ResetPlayer(0, c.slot3);
+      RoundEffect = c.effect;
+      EXPECT_EQ(GetItemShopPrice(1, c.item), c.price) << c.item << " " << c.slot3 << " " << c.effect;
+    }
+    RoundEffect = 0;
+  });
 }
 
 TEST(ItemShopStock, NeverItemTenOrTwentyFiveAndNoRepeats) {
-  SetPrices(kPrices);
-  SeedRandom(41);
-  memset(ItemShopStock, 0, sizeof ItemShopStock);
-  std::set<int32_t> offered;
-  for (int visit = 0; visit < 400; ++visit) {
-    int32_t before[4];
-    memcpy(before, ItemShopStock, sizeof before);
-    DrawItemShopStock();
-    for (int k = 0; k < 3; ++k) {
-      int32_t v = ItemShopStock[k];
-      offered.insert(v);
-      EXPECT_TRUE(v >= 1 && v <= 19 && v != 10 && kPrices[v] != 0) << v;
-      for (int j = k + 1; j < 3; ++j) EXPECT_NE(v, before[j]) << "not yet redrawn entries count too";
-      for (int j = 0; j < k; ++j) EXPECT_NE(v, ItemShopStock[j]);
+  InOwnProcess([] {
+    SetPrices(kPrices);
+    SeedRandom(41);
+    memset(ItemShopStock, 0, sizeof ItemShopStock);
+    std::set<int32_t> offered;
+    for (int visit = 0; visit < 400; ++visit) {
+      int32_t before[4];
+      memcpy(before, ItemShopStock, sizeof before);
+      DrawItemShopStock();
+      for (int k = 0; k < 3; ++k) {
+        int32_t v = ItemShopStock[k];
+        offered.insert(v);
+        EXPECT_TRUE(v >= 1 && v <= 19 && v != 10 && kPrices[v] != 0) << v;
+        for (int j = k + 1; j < 3; ++j) EXPECT_NE(v, before[j]) << "not yet redrawn entries count too";
+        for (int j = 0; j < k; ++j) EXPECT_NE(v, ItemShopStock[j]);
+      }
+      int32_t held = ItemShopStock[3];
+      offered.insert(held);
+      EXPECT_TRUE(held >= 21 && held <= 29 && held != 25 && kPrices[held] != 0) << held;
     }
-    int32_t held = ItemShopStock[3];
-    offered.insert(held);
-    EXPECT_TRUE(held >= 21 && held <= 29 && held != 25 && kPrices[held] != 0) << held;
-  }
-  EXPECT_EQ(offered.size(), 11u + 7u) << "every item with a price is offered in time";
+    EXPECT_EQ(offered.size(), 11u + 7u) << "every item with a price is offered in time";
+  });
 }
 
 TEST(ItemShopStock, AnEntryWithNothingLeftStaysEmpty) {
-  // Only items 3 and 7 sold among 1 to 19, nothing among 21 to 29.
-  int32_t prices[40] = {};
-  prices[3] = 5;
-  prices[7] = 5;
-  SetPrices(prices);
-  SeedRandom(3);
-  const int32_t previous[4] = {3, 12, 7, 22};
-  memcpy(ItemShopStock, previous, sizeof previous);
-  uint64_t draws = RandomDrawCount;
-  DrawItemShopStock();
-  EXPECT_EQ(ItemShopStock[0], 0) << "3 and 7 both stand in the stock";
-  EXPECT_TRUE(ItemShopStock[1] == 3 || ItemShopStock[1] == 7);
-  EXPECT_EQ(ItemShopStock[2], 0) << "the other one stands in entry 1";
-  EXPECT_EQ(ItemShopStock[3], 0);
-  EXPECT_LT(RandomDrawCount - draws, 1000u);
-  SetPrices(kPrices);
+  InOwnProcess([] {
+    // Only items 3 and 7 sold among 1 to 19, nothing among 21 to 29.
+    int32_t prices[40] = {};
+    prices[3] = 5;
+    prices[7] = 5;
+    SetPrices(prices);
+    SeedRandom(3);
+    const int32_t previous[4] = {3, 12, 7, 22};
+    memcpy(ItemShopStock, previous, sizeof previous);
+    uint64_t draws = RandomDrawCount;
+    DrawItemShopStock();
+    EXPECT_EQ(ItemShopStock[0], 0) << "3 and 7 both stand in the stock";
+    EXPECT_TRUE(ItemShopStock[1] == 3 || ItemShopStock[1] == 7);
+    EXPECT_EQ(ItemShopStock[2], 0) << "the other one stands in entry 1";
+    EXPECT_EQ(ItemShopStock[3], 0);
+    EXPECT_LT(RandomDrawCount - draws, 1000u);
+    SetPrices(kPrices);
+  });
 }
 
 TEST(MoveStarShop, OneStarShopOnABlueSquareOrNoChange) {
-  SeedRandom(9);
-  std::set<int> landed;
-  for (int round = 0; round < 60; ++round) {
-    memset(SquareTable, 0, sizeof SquareTable);
-    for (int s = 1; s <= 30; ++s) SquareTable[s].kind = s % 3 == 0 ? kSquareBlue : kSquareRed;
-    SquareTable[7].kind = kSquareStarShop;
-    MoveStarShop();
-    EXPECT_EQ(CountSquares(kSquareStarShop), 1);
-    EXPECT_EQ(CountSquares(kSquareBlue), 10) << "the old shop became blue, a blue square the shop";
-    for (int s = 1; s < kSquareCount; ++s) {
-      if (SquareTable[s].kind == kSquareStarShop) landed.insert(s);
+  InOwnProcess([] {
+    SeedRandom(9);
+    std::set<int> landed;
+    for (int round = 0; round < 60; ++round) {
+      memset(SquareTable, 0, sizeof SquareTable);
+      for (int s = 1; s <= 30; ++s) SquareTable[s].kind = s % 3 == 0 ? kSquareBlue : kSquareRed;
+      SquareTable[7].kind = kSquareStarShop;
+      MoveStarShop();
+      EXPECT_EQ(CountSquares(kSquareStarShop), 1);
+      EXPECT_EQ(CountSquares(kSquareBlue), 10) << "the old shop became blue, a blue square the shop";
+      for (int s = 1; s < kSquareCount; ++s) {
+        if (SquareTable[s].kind == kSquareStarShop) landed.insert(s);
+      }
     }
-  }
-  EXPECT_TRUE(landed.count(7)) << "it can land back where it was";
-  EXPECT_GE(landed.size(), 8u);
-  // The only blue square is the old shop's: it stays there.
-  memset(SquareTable, 0, sizeof SquareTable);
-  SquareTable[40].kind = kSquareStarShop;
-  SquareTable[41].kind = kSquareRed;
-  MoveStarShop();
-  EXPECT_EQ(SquareTable[40].kind, kSquareStarShop);
-  // No shop and no blue square: nothing to move, nothing drawn.
-  memset(SquareTable, 0, sizeof SquareTable);
-  SquareTable[5].kind = kSquareRed;
-  uint64_t draws = RandomDrawCount;
-  MoveStarShop();
-  EXPECT_EQ(RandomDrawCount, draws);
-  EXPECT_EQ(CountSquares(kSquareStarShop), 0);
-  EXPECT_EQ(SquareTable[5].kind, kSquareRed);
+    EXPECT_TRUE(landed.count(7)) << "it can land back where it was";
+    EXPECT_GE(landed.size(), 8u);
+    // The only blue square is the old shop's: it stays there.
+    memset(SquareTable, 0, sizeof SquareTable);
+    SquareTable[40].kind = kSquareStarShop;
+    SquareTable[41].kind = kSquareRed;
+    MoveStarShop();
+    EXPECT_EQ(SquareTable[40].kind, kSquareStarShop);
+    // No shop and no blue square: nothing to move, nothing drawn.
+    memset(SquareTable, 0, sizeof SquareTable);
+    SquareTable[5].kind = kSquareRed;
+    uint64_t draws = RandomDrawCount;
+    MoveStarShop();
+    EXPECT_EQ(RandomDrawCount, draws);
+    EXPECT_EQ(CountSquares(kSquareStarShop), 0);
+    EXPECT_EQ(SquareTable[5].kind, kSquareRed);
+  });
 }
 
 // A game on map 1 (its star shop and blue squares) with a human player 1
