@@ -88,6 +88,27 @@ void CloseUsableGap(PlayerRecord& r) {
   }
 }
 
+// Moves the item of from's slot (0 to 2) to the other player, keeping to
+// its kind of slot: slot 3 over the other's slot 3, a usable slot into the
+// other's first empty usable slot (slot 2 of from moving up). The item
+// moved, or 0 when there is none or no room for it.
+int32_t MoveItem(PlayerRecord& from, int32_t slot, PlayerRecord& to) {
+  if (slot < 0 || slot > 2) return 0;
+  int32_t item = from.items[slot];
+  if (item == 0) return 0;
+  if (slot == 2) {
+    to.items[2] = item;
+    from.items[2] = 0;
+    return item;
+  }
+  int32_t into = FirstEmptyUsableSlot(to);
+  if (into < 0) return 0;
+  to.items[into] = item;
+  from.items[slot] = 0;
+  CloseUsableGap(from);
+  return item;
+}
+
 // ---------------------------------------------------------------- texts and pages
 
 void NextText() { StartShopText(++MischiefTextId); }
@@ -290,6 +311,19 @@ void StartVisit(int32_t* state) {
   *state = kMischiefOpen;
 }
 
+// The window opening, the same for both shops: true when the step was one
+// of the opening's.
+bool RunOpeningSteps(int32_t* state, int32_t next) {
+  if (*state == kMischiefIdle) {
+    StartVisit(state);
+    DrawWideChoiceWindow(1, kPortrait);
+    return true;
+  }
+  if (*state != kMischiefOpen) return false;
+  if (DrawWideChoiceWindow(1, kPortrait) == 1) GoTo(state, next);
+  return true;
+}
+
 // The target choice's cursor index of a player.
 int32_t TargetIndex(int32_t buyer, int32_t target) {
   int32_t others[3];
@@ -380,38 +414,10 @@ int32_t ApplyMischief(int32_t entry, int32_t buyer, int32_t target, int32_t pres
         slot = GetRandomNumber(2);
         while (t.items[slot] == 0) slot = GetRandomNumber(2);
       }
-      int32_t item = t.items[slot];
-      if (item == 0) return 0;
-      // An item keeps to its kind of slot: slot 3 to slot 3, a usable slot
-      // to the buyer's first empty usable slot.
-      if (slot == 2) {
-        p.items[2] = item;
-        t.items[2] = 0;
-      } else {
-        int32_t into = FirstEmptyUsableSlot(p);
-        if (into < 0) return 0;
-        p.items[into] = item;
-        t.items[slot] = 0;
-        CloseUsableGap(t);
-      }
-      return item;
+      return MoveItem(t, slot, p);
     }
-    default: {  // the present
-      if (presentSlot < 0 || presentSlot > 2) return 0;
-      int32_t item = p.items[presentSlot];
-      if (item == 0) return 0;
-      if (presentSlot == 2) {
-        t.items[2] = item;
-        p.items[2] = 0;
-      } else {
-        int32_t into = FirstEmptyUsableSlot(t);
-        if (into < 0) return 0;
-        t.items[into] = item;
-        p.items[presentSlot] = 0;
-        CloseUsableGap(p);
-      }
-      return item;
-    }
+    default:  // the present
+      return MoveItem(p, presentSlot, t);
   }
 }
 
@@ -423,14 +429,8 @@ int RunMischiefShop(int32_t player) {
     *state = kMischiefIdle;
     return 1;
   }
+  if (RunOpeningSteps(state, kMischiefMenu)) return 0;
   switch (*state) {
-    case kMischiefIdle:
-      StartVisit(state);
-      DrawWideChoiceWindow(1, kPortrait);
-      return 0;
-    case kMischiefOpen:
-      if (DrawWideChoiceWindow(1, kPortrait) == 1) GoTo(state, kMischiefMenu);
-      return 0;
     case kMischiefMenu: {
       DrawWideChoiceWindow(2, kPortrait);
       DrawMischiefText(kHello.human, player);
@@ -537,14 +537,8 @@ int RunCpuMischiefShop(int32_t player) {
     *state = kMischiefIdle;
     return 1;
   }
+  if (RunOpeningSteps(state, kMischiefGreeting)) return 0;
   switch (*state) {
-    case kMischiefIdle:
-      StartVisit(state);
-      DrawWideChoiceWindow(1, kPortrait);
-      return 0;
-    case kMischiefOpen:
-      if (DrawWideChoiceWindow(1, kPortrait) == 1) GoTo(state, kMischiefGreeting);
-      return 0;
     case kMischiefGreeting:
       if (MischiefPage(kHi.cpu, player)) {
         int32_t entry = -1, target = 0;
