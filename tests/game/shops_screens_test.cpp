@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "game/board/board_view.h"
 #include "game/board/coin_tally.h"
 #include "game/board/items.h"
 #include "game/board/magic_square_slot.h"
@@ -34,6 +35,14 @@ void ShotWhen(GameHarness& h, const std::string& name, const std::function<bool(
   ASSERT_TRUE(h.RunUntil(condition, budget)) << name;
   ASSERT_TRUE(h.Frames(3));
   Shot(h, name);
+}
+
+// The board and the four panels of the turn, and the step over them.
+int OverBoard(const std::function<int()>& step) {
+  CenterCameraOnPlayer(1);
+  DrawBoard(1);
+  for (int32_t k = 1; k <= 4; ++k) DrawStatusPanel(k);
+  return step();
 }
 
 // The text of that id has been typed to its end.
@@ -74,11 +83,18 @@ TEST(ShopScreens, WhatThePlayerSees) {
     ASSERT_TRUE(h.RunUntil([] { return LastResult == 1; }, 200));
 
     // The item menu over player 1's panel, the two dice.
-    Install([] { return RunItemMenu(1); });
+    PlayerTable[0].items[1] = 3;
+    PlayerTable[0].placement = 4;
+    Install([] { return OverBoard([] { return RunItemMenu(1); }); });
     ShotWhen(h, "item_menu", [] { return ItemMenuState == 3; });
+    h.Tap(1, kButtonRight);
+    ASSERT_TRUE(h.Frames(3));
+    Shot(h, "item_menu_right");
+    EXPECT_EQ(ItemMenuCursor, 1);
     h.Tap(1, kButtonB);
     ASSERT_TRUE(h.RunUntil([] { return LastResult == -1; }, 10));
-    Install([] { return RollTwoDice(1); });
+    PlayerTable[0].items[1] = 0;
+    Install([] { return OverBoard([] { return RollTwoDice(1); }); });
     ShotWhen(
         h, "dice_merge", [] { return MultiDiceState == 2 && MultiDiceAlpha < 130; }, 300);
     ASSERT_TRUE(h.RunUntil([] { return LastResult == 1; }, 100));
