@@ -64,18 +64,6 @@ bool IsCpu(int32_t player) {
 
 bool HoldsPassive(const PlayerRecord& record, int32_t item) { return record.items[2] == item; }
 
-// Takes the item of the usable slot (0 or 1) out: the slot empties, and the
-// item of slot 2 moves up when slot 1 is left empty.
-int32_t TakeItemFromSlot(PlayerRecord& record, int32_t slot) {
-  int32_t item = record.items[slot];
-  record.items[slot] = 0;
-  if (record.items[0] == 0) {
-    record.items[0] = record.items[1];
-    record.items[1] = 0;
-  }
-  return item;
-}
-
 void EndItemMenu() {
   ItemMenuState = 0;
   ItemMenuCpuFrames = 0;
@@ -245,6 +233,17 @@ void ExchangePlaces(int32_t p, int32_t q) {
 }
 
 }  // namespace
+
+int32_t TakeItemFromSlot(PlayerRecord& record, int32_t slot) {
+  if (slot < 0 || slot > 1) return 0;
+  int32_t item = record.items[slot];
+  record.items[slot] = 0;
+  if (record.items[0] == 0) {
+    record.items[0] = record.items[1];
+    record.items[1] = 0;
+  }
+  return item;
+}
 
 bool ItemHasUseEffect(int32_t item) { return (item >= 1 && item <= 7) || (item >= 11 && item <= 14); }
 

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+struct PlayerRecord;
+
 extern int32_t ItemMenuCursor;  // the usable slot under the cursor, 0 or 1
 extern int32_t ItemStepState;   // 0 idle, 2 the menu, 4 the item's effect
 extern int32_t ItemMenuState;   // 1 start, 2 a CPU's choice, 3 choosing, 4 taken
@@ -51,6 +53,9 @@ int RunItemMenu(int32_t player);
 // One frame of item id's effect: 0 running, 1 done with moveCount set, 2
 // done without settling the move (also at once for an id without a use).
 int UseItem(int32_t item, int32_t player);
+// Takes the item of the usable slot (0 or 1) out and returns it: the slot
+// empties, and the item of slot 2 moves up when slot 1 is left empty.
+int32_t TakeItemFromSlot(PlayerRecord& record, int32_t slot);
 // True for the items that do something when used: 1 to 7 and 11 to 14. The
 // menu refuses the others (a human's A does nothing on them, a CPU's
 // choice of one ends its menu).

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "game/board/items.h"
 #include "game/board/shop_talk.h"
 #include "game/board/turn_machine.h"
 #include "game/shell/input_mapping.h"
@@ -81,13 +82,6 @@ const char* ItemName(int32_t item) { return item >= 1 && item < kItemTableRows ?
 // The first empty one of slots 1 and 2 (0 or 1), or -1.
 int32_t FirstEmptyUsableSlot(const PlayerRecord& r) { return r.items[0] == 0 ? 0 : r.items[1] == 0 ? 1 : -1; }
 
-void CloseUsableGap(PlayerRecord& r) {
-  if (r.items[0] == 0) {
-    r.items[0] = r.items[1];
-    r.items[1] = 0;
-  }
-}
-
 // Moves the item of from's slot (0 to 2) to the other player, keeping to
 // its kind of slot: slot 3 over the other's slot 3, a usable slot into the
 // other's first empty usable slot (slot 2 of from moving up). The item
@@ -103,9 +97,7 @@ int32_t MoveItem(PlayerRecord& from, int32_t slot, PlayerRecord& to) {
   }
   int32_t into = FirstEmptyUsableSlot(to);
   if (into < 0) return 0;
-  to.items[into] = item;
-  from.items[slot] = 0;
-  CloseUsableGap(from);
+  to.items[into] = TakeItemFromSlot(from, slot);
   return item;
 }
 
