@@ -16,6 +16,7 @@
 #include "game/board/dice_movement.h"
 #include "game/board/magic_square_slot.h"
 #include "game/board/party_scene.h"
+#include "game/board/turn_machine.h"
 #include "game/shell/game_main.h"
 #include "game/shell/player_table.h"
 #include "game/shell/shared_media.h"
@@ -267,6 +268,17 @@ PartyRun PlayParty(GameHarness& h, const std::function<void(int round)>& beforeR
   return run;
 }
 
+// The board part of every round ends at once with minigame 1: these tests
+// look at the round starts, not at the turns.
+void EndBoardRoundsAtOnce(GameHarness& h) {
+  h.AddFrameHook([](GameHarness&) {
+    if (SceneState == 8 && PartySceneState == 5 && TurnState == 0) {
+      RoundMinigameRow = 1;
+      TurnState = 10;
+    }
+  });
+}
+
 void StartParty(int32_t map, int32_t turns) {
   PokePlayers();
   CurrentMapId = map;
@@ -281,6 +293,7 @@ TEST(PartyScene, AutosavesEveryRoundAndRestoresIt) {
   REQUIRE_MEDIA();
   RunGame({.seed = 5}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());  // boot: the tables
     StartParty(2, 10);
     int32_t firstPictures[4];
@@ -330,6 +343,7 @@ TEST(PartyScene, RoundStartRules) {
   REQUIRE_MEDIA();
   RunGame({.seed = 9}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
     // 15 turns on map 3: the slot runs with 11, 6 and 1 rounds left.
     StartParty(3, 15);
@@ -385,6 +399,7 @@ TEST(PartyScene, WriteFailuresKeepThePreviousFileAndPlayGoesOn) {
   const Bytes previous(4140, 7);
   RunGame({.files = {{"backup.dat", previous}}}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
     std::filesystem::create_directory(h.workDir() + "/backup.dat.tmp");  // the temporary file cannot be made
     StartParty(1, 10);
@@ -397,6 +412,7 @@ TEST(PartyScene, WriteFailuresKeepThePreviousFileAndPlayGoesOn) {
   });
   RunGame({}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
     std::filesystem::create_directory(h.workDir() + "/backup.dat");  // nothing can be renamed over it
     StartParty(1, 10);
@@ -410,6 +426,7 @@ TEST(PartyScene, BoardMusicPerPartyAndWithoutIt) {
   REQUIRE_MEDIA();
   RunGame({}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
     StartParty(1, 10);
     ASSERT_TRUE(h.Frame());
@@ -425,6 +442,7 @@ TEST(PartyScene, BoardMusicPerPartyAndWithoutIt) {
   });
   RunGame({.hiddenMedia = {"sound/BGM/蒼ノ月-AoNoTuki-.ogg"}}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
     StartParty(2, 10);
     ASSERT_TRUE(h.Frame());
