@@ -17,6 +17,8 @@ namespace {
 using namespace turns_fixture;
 
 TEST(TurnBanner, TheTextsOfATwentyTurnParty) {
+  // In the test process itself: the games that later tests fork start from its globals.
+  const int32_t savedTotal = TotalTurns, savedLeft = TurnsLeft;
   TotalTurns = 20;
   const struct {
     int32_t left;
@@ -30,6 +32,8 @@ TEST(TurnBanner, TheTextsOfATwentyTurnParty) {
     FormatTurnBanner(text, sizeof text);
     EXPECT_STREQ(text, c.text) << c.left << " turns left";
   }
+  TotalTurns = savedTotal;
+  TurnsLeft = savedLeft;
 }
 
 // Runs DecideMinigameType with the players' landing colours until it gives
