@@ -268,18 +268,18 @@ PartyRun PlayParty(GameHarness& h, const std::function<void(int round)>& beforeR
   return run;
 }
 
-// The board part of every round ends at once with minigame 1: these tests
-// look at the round starts, not at the turns.
-void EndBoardRoundsAtOnce(GameHarness& h) {
+// The board part of every round ends at once with minigame 1 and the
+// round's minigame is passed over: these tests look at the round starts
+// (the turns and the minigames have tests of their own).
+void StartParty(GameHarness& h, int32_t map, int32_t turns) {
   h.AddFrameHook([](GameHarness&) {
-    if (SceneState == 8 && PartySceneState == 5 && TurnState == 0) {
+    if (SceneState != 8) return;
+    if (PartySceneState == 5 && TurnState == 0) {
       RoundMinigameRow = 1;
       TurnState = 10;
     }
+    if (PartySceneState == 6) PartySceneState = 7;
   });
-}
-
-void StartParty(int32_t map, int32_t turns) {
   PokePlayers();
   CurrentMapId = map;
   LoadBoardImages();
@@ -293,9 +293,8 @@ TEST(PartyScene, AutosavesEveryRoundAndRestoresIt) {
   REQUIRE_MEDIA();
   RunGame({.seed = 5}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
-    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());  // boot: the tables
-    StartParty(2, 10);
+    StartParty(h, 2, 10);
     int32_t firstPictures[4];
     memcpy(firstPictures, &BoardPictures[1], sizeof firstPictures);
     PartyRun run = PlayParty(h);
@@ -343,10 +342,9 @@ TEST(PartyScene, RoundStartRules) {
   REQUIRE_MEDIA();
   RunGame({.seed = 9}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
-    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
     // 15 turns on map 3: the slot runs with 11, 6 and 1 rounds left.
-    StartParty(3, 15);
+    StartParty(h, 3, 15);
     SquareRecord swapped[100];
     PartyRun run = PlayParty(h, [&](int round) {
       if (round == 0) {
@@ -399,10 +397,9 @@ TEST(PartyScene, WriteFailuresKeepThePreviousFileAndPlayGoesOn) {
   const Bytes previous(4140, 7);
   RunGame({.files = {{"backup.dat", previous}}}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
-    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
     std::filesystem::create_directory(h.workDir() + "/backup.dat.tmp");  // the temporary file cannot be made
-    StartParty(1, 10);
+    StartParty(h, 1, 10);
     for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     EXPECT_EQ(SceneState, 2) << "the party went on to its end";
     ASSERT_EQ(h.messageBoxes().size(), 10u) << "one message a round";
@@ -412,10 +409,9 @@ TEST(PartyScene, WriteFailuresKeepThePreviousFileAndPlayGoesOn) {
   });
   RunGame({}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
-    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
     std::filesystem::create_directory(h.workDir() + "/backup.dat");  // nothing can be renamed over it
-    StartParty(1, 10);
+    StartParty(h, 1, 10);
     for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     EXPECT_EQ(h.messageBoxes().size(), 10u);
     EXPECT_FALSE(std::filesystem::exists(h.workDir() + "/backup.dat.tmp")) << "the temporary file is removed";
@@ -426,25 +422,23 @@ TEST(PartyScene, BoardMusicPerPartyAndWithoutIt) {
   REQUIRE_MEDIA();
   RunGame({}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
-    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
-    StartParty(1, 10);
+    StartParty(h, 1, 10);
     ASSERT_TRUE(h.Frame());
     int32_t first = BoardMusic;
     EXPECT_EQ(CheckSoundHandle(first), 0) << "loaded, not yet playing";
     ASSERT_TRUE(h.Frames(2));
     EXPECT_EQ(CheckSoundHandle(first), 1) << "started after the opening";
     for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
-    StartParty(3, 10);
+    StartParty(h, 3, 10);
     ASSERT_TRUE(h.Frame());
     EXPECT_EQ(CheckSoundHandle(first), -1) << "the previous party's music is deleted";
     EXPECT_EQ(CheckSoundHandle(BoardMusic), 0);
   });
   RunGame({.hiddenMedia = {"sound/BGM/蒼ノ月-AoNoTuki-.ogg"}}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
-    EndBoardRoundsAtOnce(h);
     ASSERT_TRUE(h.Frame());
-    StartParty(2, 10);
+    StartParty(h, 2, 10);
     ASSERT_TRUE(h.Frame());
     EXPECT_EQ(BoardMusic, -1);
     EXPECT_EQ(SceneState, 8);
