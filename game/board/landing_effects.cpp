@@ -251,7 +251,25 @@ struct MessageEvent {
   void (*work)(int32_t player);
 };
 
+// The window's sides for the message: as given, widened about the middle of
+// the screen when the text would not fit between its frames.
+void MessageWindowSides(const MessageEvent& event, int32_t width, int32_t& left, int32_t& right) {
+  constexpr int32_t kFrameMargin = 16;
+  left = event.left;
+  right = event.right;
+  if (width + 2 * kFrameMargin <= right - left) return;
+  int32_t half = (width + 1) / 2 + kFrameMargin;
+  left = 320 - half;
+  right = 320 + half;
+}
+
 int RunMessageEvent(int32_t& state, int32_t player, const MessageEvent& event) {
+  int32_t font = Font(16);
+  int32_t width = GetTextWidthToHandle(event.text, static_cast<int32_t>(strlen(event.text)), font, 0);
+  int32_t left, right;
+  MessageWindowSides(event, width, left, right);
+  // A text the given window cannot hold is centred in the widened one.
+  bool centred = event.centred || left != event.left;
   switch (state) {
     case 0:
     case 1:
@@ -264,19 +282,19 @@ int RunMessageEvent(int32_t& state, int32_t player, const MessageEvent& event) {
       state = 4;
       [[fallthrough]];
     case 4:
-      if (DrawAnimatedWindow(198, 262, event.left, event.right, 20, 1) == 1) state = 5;
+      if (DrawAnimatedWindow(198, 262, left, right, 20, 1) == 1) state = 5;
       return 0;
     case 5:
-      DrawAnimatedWindow(198, 262, event.left, event.right, 20, 2);
-      if (event.centred) {
-        DrawCentredText(320, 222, event.text, Font(16));
+      DrawAnimatedWindow(198, 262, left, right, 20, 2);
+      if (centred) {
+        DrawCentredText(320, 222, event.text, font);
       } else {
-        DrawTextToHandle(192, 222, event.text, White(), Font(16), 0, 0);
+        DrawTextToHandle(event.left, 222, event.text, White(), font, 0, 0);
       }
       if (PageWaitDone(player, EventMessageWait)) state = 6;
       return 0;
     case 6:
-      if (DrawAnimatedWindow(198, 262, event.left, event.right, 20, 3) == 1) {
+      if (DrawAnimatedWindow(198, 262, left, right, 20, 3) == 1) {
         state = 2;
         return 1;
       }

@@ -13,6 +13,8 @@
 #include "game/board/turn_machine.h"
 #include "game/shell/input_mapping.h"
 #include "game/shell/item_table.h"
+#include "game/shell/shared_media.h"
+#include "library/graphics/draw_api.h"
 #include "tests/game/turns_fixture.h"
 
 namespace {
@@ -254,6 +256,55 @@ TEST(EventSquare, EachMapsEvent) {
     EXPECT_EQ(PassageClosedRounds, 2);
     EXPECT_EQ(SquareTable[6].link[1], 9);
     EXPECT_EQ(PassageClosing.character, -1) << "its pictures are freed";
+  });
+}
+
+// The one-line messages of the event square stay inside their windows (a
+// text wider than the window given widens it). Over a grey screen the
+// window is the darker band; no white text pixel may stand outside it.
+TEST(EventSquare, MessagesStayInsideTheirWindows) {
+  REQUIRE_MEDIA();
+  RunGame({.seed = 16}, [](GameHarness& h) {
+    StartBoard(h, 1, true);
+    CreateGameFonts();
+    struct Case {
+      int32_t map;
+      int32_t* state;
+    };
+    for (const Case& c : {Case{1, &NothingHappensState}, Case{2, &StoneColourEventState}, Case{4, &LostEventState}}) {
+      LoadMap(c.map);
+      Place(1, 1, 0);
+      RunInScene([] {
+        DrawRectangleShape(0, 0, 640, 480, MakeScreenColor(128, 128, 128), 1);
+        RunEventSquare(1, kSquareEvent);
+        return 0;
+      });
+      ASSERT_TRUE(h.RunUntil([&] { return *c.state == 5; }, 200)) << c.map;
+      ASSERT_TRUE(h.Frames(3));
+      // The window's sides on a row above the text.
+      int darkLeft = 640, darkRight = -1;
+      for (int x = 0; x < 640; ++x) {
+        uint32_t blue = h.Pixel(x, 212) & 0xff;
+        if (blue > 30 && blue < 90) {
+          darkLeft = std::min(darkLeft, x);
+          darkRight = std::max(darkRight, x);
+        }
+      }
+      ASSERT_LT(darkLeft, darkRight) << "map " << c.map << ": the window is open";
+      int white = 0;
+      for (int y = 214; y < 246; ++y) {
+        for (int x = 0; x < 640; ++x) {
+          uint32_t pixel = h.Pixel(x, y);
+          if ((pixel & 0xff) < 220 || (pixel >> 8 & 0xff) < 220 || (pixel >> 16 & 0xff) < 220) continue;
+          ++white;
+          EXPECT_TRUE(x > darkLeft + 6 && x < darkRight - 6) << "map " << c.map << ": text at " << x << "," << y;
+        }
+      }
+      EXPECT_GT(white, 100) << "map " << c.map << ": the message is drawn";
+      h.Tap(1, kButtonA);
+      ASSERT_TRUE(h.RunUntil([&] { return *c.state == 2; }, 100)) << c.map;
+      SceneStep() = nullptr;
+    }
   });
 }
 
