@@ -188,6 +188,8 @@ TEST(Autosave, DamagedFilesAreNotValid) {
       {"12 turns", 468, 12},
       {"no turns left", 472, 0},
       {"more turns left than turns", 472, 21},
+      {"a human of a CPU level", p2 + 12, 1},
+      {"a CPU player of level 0", p2 + 92 + 12, 0},
       {"character 6", p2 + 16, 6},
       {"character -1", p2 + 16, -1},
       {"turn order 5", p2 + 20, 5},
