@@ -450,12 +450,8 @@ int ChooseForkDirection(int32_t player) {
         }
         if (IsNewButtonPress(player, kButtonA) && ForkChoice >= 0) {
           chosen = TakeForkChoice();
-        } else if (CurrentMapId != 4 && IsNewButtonPress(player, kButtonC)) {
-          MapViewSavedCamera[0] = CameraX;
-          MapViewSavedCamera[1] = CameraY;
-          ForkState = 3;
-        } else if (CurrentMapId != 4 && IsNewButtonPress(player, kButtonD)) {
-          ForkState = 4;
+        } else if (int key = MapViewKeyPressed(player); key != 0) {
+          ForkState = key == 1 ? 3 : 4;
         }
       }
       DrawForkArrows(*record);

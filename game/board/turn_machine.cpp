@@ -126,12 +126,8 @@ void RunActionMenu(int32_t player, PlayerRecord& record, bool cpu) {
   if (!cpu && TurnMenuState == 5) {
     if (IsNewButtonPress(player, kButtonB) && record.items[0] != 0 && record.itemInUse == 0) {
       TurnMenuState = 7;
-    } else if (CurrentMapId != 4 && IsNewButtonPress(player, kButtonC)) {
-      MapViewSavedCamera[0] = CameraX;
-      MapViewSavedCamera[1] = CameraY;
-      TurnMenuState = 8;
-    } else if (CurrentMapId != 4 && IsNewButtonPress(player, kButtonD)) {
-      TurnMenuState = 9;
+    } else if (int key = MapViewKeyPressed(player); key != 0) {
+      TurnMenuState = key == 1 ? 8 : 9;
     }
   }
   DrawHelpLine(CurrentMapId == 4 ? "Ａ：サイコロ　Ｂ：アイテム"
@@ -221,6 +217,16 @@ void DrawTurnBoard(int32_t player, bool die, bool placements) {
   if (die && record != nullptr && record->moveCount != 0) DrawDieNumber(record->moveCount, 320, 160);
   if (placements) AssignPlacements();
   for (int32_t k = 1; k <= 4; ++k) DrawStatusPanel(k);
+}
+
+int MapViewKeyPressed(int32_t player) {
+  if (CurrentMapId == 4) return 0;
+  if (IsNewButtonPress(player, kButtonC)) {
+    MapViewSavedCamera[0] = CameraX;
+    MapViewSavedCamera[1] = CameraY;
+    return 1;
+  }
+  return IsNewButtonPress(player, kButtonD) ? 2 : 0;
 }
 
 void DrawHelpLine(const char* text) {

@@ -62,6 +62,10 @@ int RunTurnMenu();
 int ChooseCpuItem(int32_t player);
 // The help band at the bottom of the screen.
 void DrawHelpLine(const char* text);
+// The map keys of the action menu and the fork (none on map 4): 1 for a new
+// press of C (the map view; the camera position is saved for it), 2 for D
+// (the whole map), else 0.
+int MapViewKeyPressed(int32_t player);
 // The first line of the turn banner ("%d Turn!!", "Last %d Turn!!" or
 // "Last Turn!!") for the turns left.
 void FormatTurnBanner(char* buffer, size_t size);

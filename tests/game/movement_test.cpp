@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "game/board/board_view.h"
 #include "game/board/dice_movement.h"
 #include "game/board/magic_square_slot.h"
 #include "game/board/turn_machine.h"
@@ -88,6 +89,14 @@ TEST(Movement, AHumanChoosesAtAForkWithTheDirectionKeys) {
     ASSERT_TRUE(h.Frames(3));
     EXPECT_EQ(ForkState, 2) << "A without a direction chosen does nothing";
     EXPECT_EQ(ForkChoice, -1);
+    // C held: the map view, with the camera saved; the fork comes back.
+    const float camera[2] = {CameraX, CameraY};
+    h.HoldButton(1, kButtonC, 4);
+    ASSERT_TRUE(h.Frames(2));
+    EXPECT_EQ(ForkState, 3);
+    EXPECT_EQ(MapViewSavedCamera[0], camera[0]);
+    EXPECT_EQ(MapViewSavedCamera[1], camera[1]);
+    ASSERT_TRUE(h.RunUntil([] { return ForkState == 2; }, 100));
     h.HoldPad(1, ButtonWord(KeyConfigTable, 1, kButtonDown)[0], 2);
     ASSERT_TRUE(h.Frames(3));
     EXPECT_EQ(ForkChoice, 1) << "down points at square 25";

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -169,6 +170,8 @@ struct MapCase {
   int32_t map;
   std::set<int32_t> effects;  // the landing kinds of the map that have an effect
 };
+
+void PrintTo(const MapCase& c, std::ostream* out) { *out << "map " << c.map; }
 
 class TurnsReplay : public ::testing::TestWithParam<MapCase> {};
 
