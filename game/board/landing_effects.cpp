@@ -40,16 +40,10 @@ namespace {
 constexpr int32_t kTextBufferBytes = kTextFileLines * kTextFileLineBytes;
 
 uint32_t White() { return MakeScreenColor(255, 255, 255); }
-int32_t Font(int32_t size) { return FontHandlesBySize[size < 1 ? 0 : size > 24 ? 23 : size - 1]; }
 void PlayEffect(int32_t slot) { PlaySoundHandle(SoundEffectHandles[slot], 1, 1); }
 bool IsCpu(int32_t player) {
   const PlayerRecord* record = GetPlayer(player);
   return record != nullptr && record->cpuFlag != 0;
-}
-
-void DrawCentredText(int32_t x, int32_t y, const char* text, int32_t font) {
-  int32_t width = GetTextWidthToHandle(text, static_cast<int32_t>(strlen(text)), font, 0);
-  DrawTextToHandle(x - width / 2, y, text, White(), font, 0, 0);
 }
 
 // The page wait of the board events: a human's page ends on a new press of
@@ -122,10 +116,10 @@ int RunCoinSquare(CoinSquareRecord& square, int32_t player, bool blue) {
       int32_t y = static_cast<int32_t>(record->y - CameraY);
       if (blue) {
         DrawGraphRotated(x - 16, y - square.counter, 1.0, 0.0, CoinIconPicture, 1, 0);
-        DrawFormatTextToHandle(x - 8, y - 8 - square.counter, White(), Font(16), "＋%d", square.amount);
+        DrawFormatTextToHandle(x - 8, y - 8 - square.counter, White(), FontOfSize(16), "＋%d", square.amount);
       } else {
         DrawGraphRotated(x - 16, y - 60 + square.counter, 1.0, 0.0, CoinIconPicture, 1, 0);
-        DrawFormatTextToHandle(x - 8, y - 68 + square.counter, White(), Font(16), "%d", square.amount);
+        DrawFormatTextToHandle(x - 8, y - 68 + square.counter, White(), FontOfSize(16), "%d", square.amount);
       }
       return 0;
     }
@@ -185,7 +179,7 @@ void DrawItemReel() {
     if (size <= 8) continue;
     int32_t item = ItemSquare.reel[(ItemSquare.index + 3 + k) % 5];
     if (item < 0 || item >= kItemTableRows) continue;
-    DrawCentredText(320, base - size / 2 + ItemSquare.offset + 122, ItemTable[item].name, Font(size));
+    DrawCentredText(320, base - size / 2 + ItemSquare.offset + 122, ItemTable[item].name, FontOfSize(size));
   }
 }
 
@@ -264,7 +258,7 @@ void MessageWindowSides(const MessageEvent& event, int32_t width, int32_t& left,
 }
 
 int RunMessageEvent(int32_t& state, int32_t player, const MessageEvent& event) {
-  int32_t font = Font(16);
+  int32_t font = FontOfSize(16);
   int32_t width = GetTextWidthToHandle(event.text, static_cast<int32_t>(strlen(event.text)), font, 0);
   int32_t left, right;
   MessageWindowSides(event, width, left, right);
@@ -605,13 +599,13 @@ int RunPassageClosingEvent(int32_t player, int32_t) {
     case 5:
       event.fade += 3;
       DrawAnimatedWindow(198, 262, 176, 464, 20, 2);
-      DrawCentredText(320, 222, kMessage, Font(16));
+      DrawCentredText(320, 222, kMessage, FontOfSize(16));
       if (PageWaitDone(player, event.pageWait)) event.state = 6;
       return 0;
     case 6:
       event.fade -= 10;
       DrawAnimatedWindow(198, 262, 176, 464, 20, 2);
-      DrawCentredText(320, 222, kMessage, Font(16));
+      DrawCentredText(320, 222, kMessage, FontOfSize(16));
       if (event.slide >= 210 && event.fade <= 0) event.state = 7;
       return 0;
     case 7:
@@ -802,10 +796,10 @@ int RunRabbitDuel(int32_t player) {
       break;
     }
     case 5: {
-      DrawCentredText(320, 168 - 8, "どのアイテムを『破棄』しますか？", Font(16));
-      DrawCentredText(320, 198, ItemName(record->items[0]), Font(20));
-      DrawCentredText(320, 238, ItemName(record->items[1]), Font(20));
-      DrawCentredText(320, 278, "難題アイテム", Font(20));
+      DrawCentredText(320, 168 - 8, "どのアイテムを『破棄』しますか？", FontOfSize(16));
+      DrawCentredText(320, 198, ItemName(record->items[0]), FontOfSize(20));
+      DrawCentredText(320, 238, ItemName(record->items[1]), FontOfSize(20));
+      DrawCentredText(320, 278, "難題アイテム", FontOfSize(20));
       DrawWindowFrame(224, 188 + 40 * duel.cursor, 416, 228 + 40 * duel.cursor);
       bool confirm = false;
       if (cpu) {
@@ -853,7 +847,7 @@ int RunRabbitDuel(int32_t player) {
       break;
     }
     case 7:
-      DrawCentredText(320, 304, "難題のアイテムを入手しました", Font(16));
+      DrawCentredText(320, 304, "難題のアイテムを入手しました", FontOfSize(16));
       if (PageWaitDone(player, duel.pageWait)) {
         GiveImpossibleRequest(*record);
         duel.coinFlag = 2;
@@ -861,7 +855,7 @@ int RunRabbitDuel(int32_t player) {
       }
       break;
     case 8:
-      DrawCentredText(320, 304, "うさぎだけに脱兎の如く逃げ出した", Font(16));
+      DrawCentredText(320, 304, "うさぎだけに脱兎の如く逃げ出した", FontOfSize(16));
       if (PageWaitDone(player, duel.pageWait)) {
         duel.coinFlag = 2;
         duel.state = 9;
@@ -879,7 +873,7 @@ int RunRabbitDuel(int32_t player) {
       break;
   }
   if (shownState == 3 || shownState == 4 || shownState == 7 || shownState == 8) {
-    int32_t font = Font(16);
+    int32_t font = FontOfSize(16);
     DrawCentredText(256, 176, "Player", font);
     DrawCentredText(384, 176, "Rabbit", font);
     DrawDieNumber(duel.playerRoll != 0 ? duel.playerRoll : duel.playerFace, 256, 240);

@@ -58,15 +58,9 @@ constexpr float kBannerSpinStep = 0.049087387f;  // 2 pi / 128
 
 uint32_t White() { return MakeScreenColor(255, 255, 255); }
 uint32_t Black() { return MakeScreenColor(0, 0, 0); }
-int32_t Font(int32_t size) { return FontHandlesBySize[size < 1 ? 0 : size > 24 ? 23 : size - 1]; }
 
 void PlayEffect(int32_t slot) { PlaySoundHandle(SoundEffectHandles[slot], 1, 1); }
 
-// The text centred on x with the font.
-void DrawCentredText(int32_t x, int32_t y, const char* text, int32_t font) {
-  int32_t width = GetTextWidthToHandle(text, static_cast<int32_t>(strlen(text)), font, 0);
-  DrawTextToHandle(x - width / 2, y, text, White(), font, 0, 0);
-}
 
 // ---------------------------------------------------------------- the banner and the action menu
 
@@ -184,7 +178,7 @@ void DrawMinigameReel() {
     if (size < 8) continue;
     int32_t row = ReelSlots[(ReelSelected + 3 + k) % 5];
     if (row < 0 || row >= kMinigameInfoRows) continue;
-    DrawCentredText(320, base - size / 2 + 122 + ReelOffset, MinigameInfoTable[row].name, Font(size));
+    DrawCentredText(320, base - size / 2 + 122 + ReelOffset, MinigameInfoTable[row].name, FontOfSize(size));
   }
 }
 
@@ -219,6 +213,13 @@ void DrawTurnBoard(int32_t player, bool die, bool placements) {
   for (int32_t k = 1; k <= 4; ++k) DrawStatusPanel(k);
 }
 
+int32_t FontOfSize(int32_t size) { return FontHandlesBySize[size < 1 ? 0 : size > 24 ? 23 : size - 1]; }
+
+void DrawCentredText(int32_t x, int32_t y, const char* text, int32_t font) {
+  int32_t width = GetTextWidthToHandle(text, static_cast<int32_t>(strlen(text)), font, 0);
+  DrawTextToHandle(x - width / 2, y, text, White(), font, 0, 0);
+}
+
 int MapViewKeyPressed(int32_t player) {
   if (CurrentMapId == 4) return 0;
   if (IsNewButtonPress(player, kButtonC)) {
@@ -231,14 +232,14 @@ int MapViewKeyPressed(int32_t player) {
 
 void DrawHelpLine(const char* text) {
   DrawAlphaBox(80, 0, 450, 640, 480, Black());
-  DrawTextToHandle(10, 460, text, White(), Font(16), 0, 0);
+  DrawTextToHandle(10, 460, text, White(), FontOfSize(16), 0, 0);
 }
 
 int RunTurnMachine() {
   if (UpdateFade() == 1) TurnState = 10;
   if (PausedFlag == 1) {
     if (IsNewButtonPress(PausingPlayer, kButtonStart)) PausedFlag = 0;
-    DrawCentredText(320, 262, "PAUSE", Font(21));
+    DrawCentredText(320, 262, "PAUSE", FontOfSize(21));
     return 0;
   }
   int32_t first = GetPlayerByTurnOrder(1);

@@ -62,6 +62,10 @@ int RunTurnMenu();
 int ChooseCpuItem(int32_t player);
 // The help band at the bottom of the screen.
 void DrawHelpLine(const char* text);
+// The font of the size (1 to 24; sizes beyond are clamped).
+int32_t FontOfSize(int32_t size);
+// The text in white, centred on x, its top at y.
+void DrawCentredText(int32_t x, int32_t y, const char* text, int32_t font);
 // The map keys of the action menu and the fork (none on map 4): 1 for a new
 // press of C (the map view; the camera position is saved for it), 2 for D
 // (the whole map), else 0.
