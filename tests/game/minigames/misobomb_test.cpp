@@ -89,7 +89,9 @@ TEST(Misobomb, BeamsFairiesStunsAndADraw) {
       ASSERT_TRUE(h.Frame());
       if (free == 0 && MisobombStateOf(2) == kMisobombFree) free = f;
       if (open == 0 && MisobombOpen(2) == 1) open = f;
-      if (f == 30) EXPECT_EQ(ParticipantTable[2].y, 240.0f);
+      if (f == 30) {
+        EXPECT_EQ(ParticipantTable[2].y, 240.0f);
+      }
       if (f == 35) h.Tap(2, kButtonA);  // charge 34: no beam
     }
     EXPECT_EQ(free, 31);
