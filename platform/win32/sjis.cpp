@@ -5,7 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <time.h>
+
+#include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -64,32 +69,88 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
+std::string FoldAsciiCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return folded;
 }
 
-// The entry of dir whose name equals name without regard to ASCII case.
-bool FindEntryIgnoringCase(const std::string& dir, std::string_view name, std::string& found) {
-  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+// Listings of the directories that case-blind look-ups have read. A listing
+// is used again while the directory is the same one (device and inode) with
+// the same modification and change times. A listing is kept only when the
+// directory's last modification lies in an earlier tick of the clock that
+// file systems stamp times with than the moment the listing was begun:
+// every later change then moves the modification time off the kept one (a
+// change within the same tick would not). A file system that keeps whole
+// seconds needs two of them. The program's own creations and deletions
+// forget every listing.
+struct DirectoryListing {
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec modified{};
+  timespec changed{};
+  std::unordered_map<std::string, std::string> byFoldedName;  // the first entry of each folded name
+};
+
+std::mutex listingMutex;
+std::unordered_map<std::string, DirectoryListing> listings;
+std::atomic<int64_t> directoryReads{0};
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+bool Settled(const timespec& modified, const timespec& begun) {
+  if (modified.tv_nsec == 0) return Nanoseconds(modified) + 2'000'000'000 <= Nanoseconds(begun);
+  return Nanoseconds(modified) < Nanoseconds(begun);
+}
+
+// Reads dir into listing (when given), or looks for name alone.
+bool ReadDirectory(const std::string& dir, DirectoryListing* listing, std::string_view name, std::string* found) {
+  DIR* d = opendir(dir.c_str());
   if (d == nullptr) return false;
-  bool ok = false;
+  ++directoryReads;
+  bool hit = false;
   while (dirent* e = readdir(d)) {
-    if (EqualIgnoringAsciiCase(e->d_name, name)) {
-      found = e->d_name;
-      ok = true;
+    if (listing != nullptr) {
+      listing->byFoldedName.emplace(FoldAsciiCase(e->d_name), e->d_name);
+    } else if (FoldAsciiCase(e->d_name) == name) {
+      *found = e->d_name;
+      hit = true;
       break;
     }
   }
   closedir(d);
-  return ok;
+  return listing != nullptr || hit;
+}
+
+// The entry of dir whose name equals name without regard to ASCII case.
+bool FindEntryIgnoringCase(const std::string& dirAsked, std::string_view name, std::string& found) {
+  const std::string dir = dirAsked.empty() ? "." : dirAsked;
+  timespec begun;
+  clock_gettime(CLOCK_REALTIME_COARSE, &begun);
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  const std::string key = FoldAsciiCase(name);
+  std::lock_guard<std::mutex> lock(listingMutex);
+  auto cached = listings.find(dir);
+  if (cached == listings.end() || cached->second.device != st.st_dev || cached->second.inode != st.st_ino ||
+      !SameTime(cached->second.modified, st.st_mtim) || !SameTime(cached->second.changed, st.st_ctim)) {
+    if (cached != listings.end()) listings.erase(cached);
+    if (!Settled(st.st_mtim, begun)) return ReadDirectory(dir, nullptr, key, &found);
+    DirectoryListing listing;
+    listing.device = st.st_dev;
+    listing.inode = st.st_ino;
+    listing.modified = st.st_mtim;
+    listing.changed = st.st_ctim;
+    if (!ReadDirectory(dir, &listing, key, nullptr)) return false;
+    cached = listings.emplace(dir, std::move(listing)).first;
+  }
+  auto hit = cached->second.byFoldedName.find(key);
+  if (hit == cached->second.byFoldedName.end()) return false;
+  found = hit->second;
+  return true;
 }
 
 }  // namespace
@@ -168,6 +229,13 @@ std::string MapUtf8PathToHost(std::string_view utf8Path) {
   }
   return out;
 }
+
+void ForgetDirectoryListings() {
+  std::lock_guard<std::mutex> lock(listingMutex);
+  listings.clear();
+}
+
+int64_t PlatformDirectoryReadCount() { return directoryReads.load(); }
 
 std::string HostPathToWindows(std::string_view hostPath) {
   std::string windows = "C:";

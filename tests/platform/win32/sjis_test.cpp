@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +61,51 @@ TEST(Paths, MappingBackslashesDrivesJapaneseNamesAndCase) {
   EXPECT_EQ(std::string(cwd, n), root + "\\Media");
   EXPECT_EQ(GetCurrentDirectoryA(3, cwd), n + 1);  // too small: the size needed
   ASSERT_EQ(chdir(saved), 0);
+}
+
+// Sets a directory's last change an hour back, as media that lie unchanged.
+void AgeDirectory(const std::string& path) {
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  timespec times[2] = {st.st_atim, st.st_mtim};
+  times[0].tv_sec -= 3600;
+  times[1].tv_sec -= 3600;
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(Paths, CaseBlindLookUpsReadEachUnchangedDirectoryOnce) {
+  TempDir dir;
+  WriteFileText(dir.Make("Media/Image.PNG"), "x");
+  AgeDirectory(dir.path() + "/Media");
+  AgeDirectory(dir.path());
+  const std::string root = HostPathToWindows(dir.path());
+
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\IMAGE.PNG"), dir.path() + "/Media/Image.PNG");
+  const int64_t reads = PlatformDirectoryReadCount();
+  // Names that are there, and names that are not (an alpha image, an
+  // archive beside its folder), come from the kept listings.
+  EXPECT_EQ(MapPathToHost(root + "\\media\\image.png"), dir.path() + "/Media/Image.PNG");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\IMAGE_a.PNG"), dir.path() + "/Media/IMAGE_a.PNG");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA.dat"), dir.path() + "/MEDIA.dat");
+  EXPECT_EQ(PlatformDirectoryReadCount(), reads);
+
+  // A file made beside the program is found at once.
+  WriteFileText(dir.path() + "/Media/Image_a.png", "a");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\IMAGE_A.PNG"), dir.path() + "/Media/Image_a.png");
+  EXPECT_GT(PlatformDirectoryReadCount(), reads);
+
+  // And so are the files the program makes and removes itself.
+  AgeDirectory(dir.path() + "/Media");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/NEW.TXT");
+  HANDLE file = CreateFileA((root + "\\Media\\New.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/New.txt");
+  AgeDirectory(dir.path() + "/Media");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/New.txt");
+  ASSERT_TRUE(DeleteFileA((root + "\\MEDIA\\NEW.TXT").c_str()));
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/NEW.TXT");
 }
 
 }  // namespace
