@@ -239,6 +239,7 @@ int SetupMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t pitch, uint
   b->alpha = alpha;
   b->hasPremultiplied = 0;
   b->hasRunTable = 0;
+  b->extrasPending = 0;
 
   auto fail = [&]() {
     if (newRecord) {
@@ -305,6 +306,7 @@ int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage
                              int32_t transFlag) {
   if (!IsMemImgValid(view) || rgb == nullptr) return -1;
   MemImgBuffer* b = view->buffer;
+  SettleMemImgExtras(b);
   const PixelRect rect = {srcX, srcY, static_cast<int32_t>(static_cast<int64_t>(srcX) + width),
                           static_cast<int32_t>(static_cast<int64_t>(srcY) + height)};
   const PixelRect target = {destX, destY, static_cast<int32_t>(static_cast<int64_t>(destX) + width),
@@ -340,16 +342,49 @@ int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage
   b->hasPremultiplied = 0;
   b->hasRunTable = 0;
   if (width == view->width && height == view->height) {
+    // Both are built from these pixels when first asked for (most images
+    // are drawn without either).
+    int32_t pending = 0;
     if (b->alpha && view->premultipliedPixels != nullptr) {
-      BuildPremultiplied(view);
+      pending |= MemImgPendingPremultiplied;
       b->hasPremultiplied = 1;
     }
     if ((b->depthKind == MemImgDepth16 || b->depthKind == MemImgDepth32) && b->runTable != nullptr) {
-      BuildRunTable(view);
+      pending |= MemImgPendingRunTable;
       b->hasRunTable = 1;
     }
+    b->extrasPending = pending;
+    b->pendingOffset = view->pixels - b->pixels;
+    b->pendingWidth = view->width;
+    b->pendingHeight = view->height;
   }
   return 0;
+}
+
+void SettleMemImgExtras(MemImgBuffer* b) {
+  if (b == nullptr || b->extrasPending == 0) return;
+  MEMIMG filled{};
+  filled.magic = MemImgMagic;
+  filled.width = b->pendingWidth;
+  filled.height = b->pendingHeight;
+  filled.pixels = b->pixels + b->pendingOffset;
+  filled.premultipliedPixels = b->premultipliedPixels != nullptr ? b->premultipliedPixels + b->pendingOffset : nullptr;
+  filled.buffer = b;
+  if ((b->extrasPending & MemImgPendingPremultiplied) != 0) BuildPremultiplied(&filled);
+  if ((b->extrasPending & MemImgPendingRunTable) != 0) BuildRunTable(&filled);
+  b->extrasPending = 0;
+}
+
+const uint8_t* MemImgRunTable(const MEMIMG* view) {
+  if (!IsMemImgValid(view)) return nullptr;
+  SettleMemImgExtras(view->buffer);
+  return view->buffer->runTable;
+}
+
+const uint8_t* MemImgPremultipliedPixels(const MEMIMG* view) {
+  if (!IsMemImgValid(view)) return nullptr;
+  SettleMemImgExtras(view->buffer);
+  return view->premultipliedPixels;
 }
 
 int CreateMemImgView(MEMIMG* view, const MEMIMG* source, int32_t x, int32_t y, int32_t width,
@@ -395,6 +430,7 @@ int ReleaseMemImg(MEMIMG* view) {
 
 int FillMemImgRect(MEMIMG* view, const PixelRect* rect, uint32_t value) {
   if (!IsMemImgValid(view)) return -1;
+  SettleMemImgExtras(view->buffer);
   const PixelRect whole = {0, 0, view->width, view->height};
   PixelRect r = rect != nullptr ? *rect : whole;
   ClipRectToArea(&r, &whole);
@@ -422,6 +458,7 @@ int FillMemImgRect(MEMIMG* view, const PixelRect* rect, uint32_t value) {
 
 int CopyMemImgRect(MEMIMG* dest, const MEMIMG* source, const PixelRect* rect, int32_t x, int32_t y) {
   if (!IsMemImgValid(dest) || !IsMemImgValid(source)) return -1;
+  SettleMemImgExtras(dest->buffer);
   const PixelRect whole = {0, 0, source->width, source->height};
   const PixelRect r = rect != nullptr ? *rect : whole;
   const PixelRect target = {x, y, static_cast<int32_t>(static_cast<int64_t>(x) + r.right - r.left),

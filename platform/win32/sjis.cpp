@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -90,6 +91,7 @@ struct DirectoryListing {
   ino_t inode = 0;
   timespec modified{};
   timespec changed{};
+  std::unordered_set<std::string> names;
   std::unordered_map<std::string, std::string> byFoldedName;  // the first entry of each folded name
 };
 
@@ -114,6 +116,7 @@ bool ReadDirectory(const std::string& dir, DirectoryListing* listing, std::strin
   bool hit = false;
   while (dirent* e = readdir(d)) {
     if (listing != nullptr) {
+      listing->names.emplace(e->d_name);
       listing->byFoldedName.emplace(FoldAsciiCase(e->d_name), e->d_name);
     } else if (FoldAsciiCase(e->d_name) == name) {
       *found = e->d_name;
@@ -125,19 +128,31 @@ bool ReadDirectory(const std::string& dir, DirectoryListing* listing, std::strin
   return listing != nullptr || hit;
 }
 
-// The entry of dir whose name equals name without regard to ASCII case.
-bool FindEntryIgnoringCase(const std::string& dirAsked, std::string_view name, std::string& found) {
+// The entry of dir named name (dir ends in '/', or is empty for the current
+// directory): the name itself when it exists as written, else the entry
+// whose name equals it without regard to ASCII case. A kept listing answers
+// both questions without asking the file system.
+bool FindEntry(const std::string& dirAsked, std::string_view name, std::string& found) {
   const std::string dir = dirAsked.empty() ? "." : dirAsked;
+  const std::string asWritten = dirAsked + std::string(name);
   timespec begun;
   clock_gettime(CLOCK_REALTIME_COARSE, &begun);
   struct stat st;
-  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (!Exists(asWritten)) return false;
+    found = name;
+    return true;
+  }
   const std::string key = FoldAsciiCase(name);
   std::lock_guard<std::mutex> lock(listingMutex);
   auto cached = listings.find(dir);
   if (cached == listings.end() || cached->second.device != st.st_dev || cached->second.inode != st.st_ino ||
       !SameTime(cached->second.modified, st.st_mtim) || !SameTime(cached->second.changed, st.st_ctim)) {
     if (cached != listings.end()) listings.erase(cached);
+    if (Exists(asWritten)) {
+      found = name;
+      return true;
+    }
     if (!Settled(st.st_mtim, begun)) return ReadDirectory(dir, nullptr, key, &found);
     DirectoryListing listing;
     listing.device = st.st_dev;
@@ -146,6 +161,10 @@ bool FindEntryIgnoringCase(const std::string& dirAsked, std::string_view name, s
     listing.changed = st.st_ctim;
     if (!ReadDirectory(dir, &listing, key, nullptr)) return false;
     cached = listings.emplace(dir, std::move(listing)).first;
+  }
+  if (cached->second.names.count(std::string(name)) != 0) {
+    found = name;
+    return true;
   }
   auto hit = cached->second.byFoldedName.find(key);
   if (hit == cached->second.byFoldedName.end()) return false;
@@ -213,9 +232,9 @@ std::string MapUtf8PathToHost(std::string_view utf8Path) {
     bool last = end == path.size();
     if (!component.empty()) {
       std::string candidate = out + std::string(component);
-      if (!missing && component != "." && component != ".." && !Exists(candidate)) {
+      if (!missing && component != "." && component != "..") {
         std::string found;
-        if (FindEntryIgnoringCase(out, component, found))
+        if (FindEntry(out, component, found))
           candidate = out + found;
         else
           missing = true;

@@ -113,7 +113,7 @@ TEST(MemImg, FillFromAnImageBuildsTheRunTable) {
   ASSERT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 100, 2, 0, 0, 0), 0);
   EXPECT_EQ(view.buffer->hasRunTable, 1);
   const uint8_t expected[] = {0x3F, 0x05, 0x5D, 0xC0, 0x7F, 0x63, 0xC0};
-  EXPECT_EQ(std::memcmp(view.buffer->runTable, expected, sizeof expected), 0);
+  EXPECT_EQ(std::memcmp(MemImgRunTable(&view), expected, sizeof expected), 0);
   EXPECT_EQ(Pixel32(view, 70, 0), 0x00123456u);
 
   // A partial fill leaves the table and clears its flag.
@@ -123,6 +123,15 @@ TEST(MemImg, FillFromAnImageBuildsTheRunTable) {
   // Rectangles outside either image are refused.
   EXPECT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 95, 0, 10, 1, 0, 0, 0), -1);
   EXPECT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 10, 1, 95, 0, 0), -1);
+  ReleaseMemImg(&view);
+
+  // The table is made when first asked for, but always of the filled
+  // pixels: writes after the fill do not show in it.
+  ASSERT_EQ(SetupMemImg(&view, 100, 2, -1, 0x00FF00FF, MemImgDepth32, 0, 0, 1, nullptr), 0);
+  ASSERT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 100, 2, 0, 0, 0), 0);
+  ASSERT_EQ(FillMemImgRect(&view, nullptr, 0x00FF00FF), 0);
+  EXPECT_EQ(view.buffer->hasRunTable, 1);
+  EXPECT_EQ(std::memcmp(MemImgRunTable(&view), expected, sizeof expected), 0);
   ReleaseGraphImage(&image);
   ReleaseMemImg(&view);
 }
@@ -137,12 +146,12 @@ TEST(MemImg, AlphaImagesGetPremultipliedCopiesAndAlphaRuns) {
   ASSERT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 3, 1, 0, 0, 0), 0);
   EXPECT_EQ(view.buffer->hasPremultiplied, 1);
   uint32_t premultiplied[3];
-  std::memcpy(premultiplied, view.premultipliedPixels, sizeof premultiplied);
+  std::memcpy(premultiplied, MemImgPremultipliedPixels(&view), sizeof premultiplied);
   EXPECT_EQ(premultiplied[0], 0x807F4020u);
   EXPECT_EQ(premultiplied[1], 0x00000000u);
   EXPECT_EQ(premultiplied[2], 0xFF0F1F2Fu);
   const uint8_t runs[] = {0x80, 0x00, 0x40, 0xC0};
-  EXPECT_EQ(std::memcmp(view.buffer->runTable, runs, sizeof runs), 0);
+  EXPECT_EQ(std::memcmp(MemImgRunTable(&view), runs, sizeof runs), 0);
   ReleaseGraphImage(&image);
   ReleaseMemImg(&view);
 
@@ -156,7 +165,7 @@ TEST(MemImg, AlphaImagesGetPremultipliedCopiesAndAlphaRuns) {
   ASSERT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 1, 1, 0, 0, 0), 0);
   uint32_t stored, premultiplied16;
   std::memcpy(&stored, view.pixels, 4);
-  std::memcpy(&premultiplied16, view.premultipliedPixels, 4);
+  std::memcpy(&premultiplied16, MemImgPremultipliedPixels(&view), 4);
   EXPECT_EQ(stored & 0x00FFFFFF, 0x0080FFFFu);
   EXPECT_EQ(premultiplied16 & 0x00FFFFFF, 0x00807BEFu);  // 31 -> 15, 63 -> 31
   ReleaseGraphImage(&image);
@@ -246,7 +255,8 @@ TEST(MemImg, RunTablesAndPremultipliedCopiesFollowTheRuleForEveryLayout) {
         ASSERT_EQ(std::memcmp(view.pixels + y * b->pitch, &pixels[y * b->pitch], width * bytes), 0);
       ASSERT_EQ(b->hasRunTable, 1);
       const std::vector<uint8_t> table = ReferenceRunTable(view);
-      EXPECT_EQ(std::vector<uint8_t>(b->runTable, b->runTable + table.size()), table)
+      const uint8_t* runs = MemImgRunTable(&view);
+      EXPECT_EQ(std::vector<uint8_t>(runs, runs + table.size()), table)
           << "kind " << l.kind << " alpha " << l.alpha << " paletted " << l.paletted << " width " << width;
       if (l.alpha) {
         ASSERT_EQ(b->hasPremultiplied, 1);
@@ -254,7 +264,7 @@ TEST(MemImg, RunTablesAndPremultipliedCopiesFollowTheRuleForEveryLayout) {
           for (int x = 0; x < width; ++x) {
             uint32_t v, p;
             std::memcpy(&v, view.pixels + y * b->pitch + x * 4, 4);
-            std::memcpy(&p, view.premultipliedPixels + y * b->pitch + x * 4, 4);
+            std::memcpy(&p, MemImgPremultipliedPixels(&view) + y * b->pitch + x * 4, 4);
             ASSERT_EQ(p, ReferencePremultiplied(v, l.kind)) << std::hex << v << " kind " << l.kind;
           }
       }
