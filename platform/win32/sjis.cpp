@@ -67,6 +67,44 @@ class Converter {
   iconv_t cd_;
 };
 
+// Set when the calling thread's converters have been closed: a trivially
+// destructible flag, still readable from the exit handlers that run after
+// the main thread's thread-local objects are gone.
+thread_local bool threadConvertersClosed = false;
+
+// The calling thread's converters, one per pair of encodings, opened at
+// their first use and closed when the thread ends.
+class ThreadConverters {
+ public:
+  ThreadConverters() = default;
+  ThreadConverters(const ThreadConverters&) = delete;
+  ThreadConverters& operator=(const ThreadConverters&) = delete;
+  ~ThreadConverters() { threadConvertersClosed = true; }
+
+  Converter& Get(const char* to, const char* from) {
+    for (Entry& e : entries_)
+      if (e.to == to && e.from == from) return *e.converter;
+    entries_.push_back({to, from, std::make_unique<Converter>(to, from)});
+    return *entries_.back().converter;
+  }
+
+ private:
+  struct Entry {
+    std::string to, from;
+    std::unique_ptr<Converter> converter;
+  };
+  std::vector<Entry> entries_;
+};
+
+// Converts in from one encoding to another with this thread's converter,
+// or, once the thread's converters are closed, with one opened for the call.
+bool ConvertText(const char* to, const char* from, std::string_view in, std::string& out,
+                 std::string_view replacement = {}) {
+  if (threadConvertersClosed) return Converter(to, from).Convert(in, out, replacement);
+  thread_local ThreadConverters converters;
+  return converters.Get(to, from).Convert(in, out, replacement);
+}
+
 bool IsAscii(std::string_view text) {
   for (unsigned char c : text)
     if (c >= 0x80) return false;
@@ -187,8 +225,7 @@ bool SjisToUtf8(std::string_view sjis, std::string& utf8) {
     utf8.assign(sjis);
     return true;
   }
-  thread_local Converter converter("UTF-8", "CP932");
-  return converter.Convert(sjis, utf8);
+  return ConvertText("UTF-8", "CP932", sjis, utf8);
 }
 
 bool Utf8ToSjis(std::string_view utf8, std::string& sjis) {
@@ -196,8 +233,7 @@ bool Utf8ToSjis(std::string_view utf8, std::string& sjis) {
     sjis.assign(utf8);
     return true;
   }
-  thread_local Converter converter("CP932", "UTF-8");
-  return converter.Convert(utf8, sjis);
+  return ConvertText("CP932", "UTF-8", utf8, sjis);
 }
 
 std::string MapPathToHost(std::string_view sjisPath) {
@@ -293,21 +329,6 @@ const char* CodePageName(UINT codePage) {
   }
 }
 
-// The converter of one code page and direction for this thread.
-Converter& CodePageConverter(const char* page, bool toWide) {
-  struct Entry {
-    std::string page;
-    bool toWide;
-    std::unique_ptr<Converter> converter;
-  };
-  thread_local std::vector<Entry> converters;
-  for (Entry& e : converters)
-    if (e.page == page && e.toWide == toWide) return *e.converter;
-  converters.push_back({page, toWide,
-                        std::make_unique<Converter>(toWide ? "UTF-16LE" : page, toWide ? page : "UTF-16LE")});
-  return *converters.back().converter;
-}
-
 size_t WideLength(LPCWSTR text) {
   size_t n = 0;
   while (text[n] != 0) ++n;
@@ -322,7 +343,7 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int bytes, LPWSTR out
   const size_t length = bytes < 0 ? strlen(text) + 1 : static_cast<size_t>(bytes);
   std::string wide;
   static const char kReplacement[2] = {'\xFD', '\xFF'};  // U+FFFD, little-endian
-  CodePageConverter(page, true).Convert(std::string_view(text, length), wide, std::string_view(kReplacement, 2));
+  ConvertText("UTF-16LE", page, std::string_view(text, length), wide, std::string_view(kReplacement, 2));
   const size_t count = wide.size() / 2;
   if (chars == 0) return static_cast<int>(count);
   if (out == nullptr || count > static_cast<size_t>(chars)) return 0;
@@ -336,8 +357,8 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR text, int chars, LPSTR out
   if (page == nullptr || text == nullptr || bytes < 0) return 0;
   const size_t length = chars < 0 ? WideLength(text) + 1 : static_cast<size_t>(chars);
   std::string narrow;
-  const bool clean = CodePageConverter(page, false)
-                         .Convert(std::string_view(reinterpret_cast<const char*>(text), length * 2), narrow, "?");
+  const bool clean =
+      ConvertText(page, "UTF-16LE", std::string_view(reinterpret_cast<const char*>(text), length * 2), narrow, "?");
   if (usedDefault != nullptr) *usedDefault = clean ? FALSE : TRUE;
   if (bytes == 0) return static_cast<int>(narrow.size());
   if (out == nullptr || narrow.size() > static_cast<size_t>(bytes)) return 0;
@@ -348,7 +369,7 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR text, int chars, LPSTR out
 std::string WideToUtf8(LPCWSTR text) {
   std::string utf8;
   if (text == nullptr) return utf8;
-  thread_local Converter converter("UTF-8", "UTF-16LE");
-  converter.Convert(std::string_view(reinterpret_cast<const char*>(text), WideLength(text) * 2), utf8, "?");
+  ConvertText("UTF-8", "UTF-16LE", std::string_view(reinterpret_cast<const char*>(text), WideLength(text) * 2), utf8,
+              "?");
   return utf8;
 }

@@ -5,9 +5,11 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/win32/sjis.h"
 #include "platform/win32/win32.h"
+#include "platform/win32/win32_wide.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -31,6 +33,35 @@ TEST(ShiftJis, RoundTripKeepsTrailByte5C) {
   // A cut-off lead byte does not convert, and is kept rather than dropped.
   EXPECT_FALSE(SjisToUtf8("a\x95", utf8));
   EXPECT_EQ(utf8.size(), 2u);
+}
+
+// Conversions still work in a thread's last moments, after its converters
+// are gone: the main thread's exit handlers (the library's shut-down among
+// them) run after its thread-local objects were destroyed.
+TEST(ShiftJis, ConversionsWorkAfterTheThreadsConvertersAreGone) {
+  struct Results {
+    std::string utf8, sjis, wide;
+  } results;
+  std::thread([&results] {
+    // Destroyed after the converters, which are made after it.
+    struct Last {
+      Results* results;
+      ~Last() {
+        SjisToUtf8("表示", results->utf8);
+        Utf8ToSjis(U8(u8"表示"), results->sjis);
+        WCHAR wide[4] = {};
+        MultiByteToWideChar(932, 0, "表示", -1, wide, 4);
+        results->wide = WideToUtf8(wide);
+      }
+    };
+    thread_local Last last{nullptr};
+    last.results = &results;
+    std::string unused;
+    SjisToUtf8("表", unused);
+  }).join();
+  EXPECT_EQ(results.utf8, U8(u8"表示"));
+  EXPECT_EQ(results.sjis, "表示");
+  EXPECT_EQ(results.wide, U8(u8"表示"));
 }
 
 TEST(Paths, MappingBackslashesDrivesJapaneseNamesAndCase) {
