@@ -70,6 +70,9 @@ TEST(QuarterAction, StepsWalkingOwnersAndTheAward) {
       for (int p = 1; p <= 4; ++p)
         if (held.button[p] >= 0) HoldInFrame(in, p, held.button[p]);
     });
+    // Owners and walks a previous game left are cleared at the set-up.
+    for (QuarterActionTile& t : QuarterActionTiles) t = {3, 0};
+    for (QuarterActionWalker& w : QuarterActionWalkers) w.target = 55;
     EnterMinigame(h, 12, HumanSeats({1, 2, 3, 4}));
     PressStartOnExplanation(h);
     ASSERT_TRUE(h.RunUntil([] { return QuarterActionPlayStep == 2; }, 600));
@@ -77,6 +80,7 @@ TEST(QuarterAction, StepsWalkingOwnersAndTheAward) {
     for (int p = 1; p <= 4; ++p) {
       EXPECT_EQ(TileOf(p), 0);
       EXPECT_EQ(QuarterActionWalkers[p].facing, 2);
+      EXPECT_EQ(QuarterActionTileCount(p), 0);
     }
 
     // Up and left lead off the board: refused, but the walker turns.

@@ -50,9 +50,18 @@ TEST(QuarterJump, JumpsStunsObstaclesAndTheTimeOut) {
       for (int p = 1; p <= 4; ++p)
         if (holdA[p]) HoldInFrame(in, p, kButtonA);
     });
+    for (QuarterJumpBody& b : QuarterJumpBodies) b = {2, 0, 0, 0, 0, 0, 0, 0, 30, 4, 0, 1, 0, 0, 3};
+    for (QuarterJumpObstacle& o : QuarterJumpObstacles) o.active = 1;
     EnterPlay(h, OneAgainstThree());
     ASSERT_TRUE(h.Frames(2));
     EXPECT_EQ(QuarterJumpTimer, 2698);
+    for (const QuarterJumpObstacle& o : QuarterJumpObstacles) EXPECT_EQ(o.active, 0);
+    for (int p = 1; p <= 4; ++p) {
+      const QuarterJumpBody& b = QuarterJumpBodies[p];
+      EXPECT_EQ(b.stance, 1);
+      EXPECT_EQ(b.stun | b.jumping | b.stuns, 0);
+      EXPECT_EQ(b.facing, p == 1 ? 2 : 8);
+    }
     // The lone participant at the back, the challengers one per lane.
     EXPECT_NEAR(QuarterJumpBodies[1].x, 2.5f * QuarterJumpCellA, 1e-3);
     for (int p = 2; p <= 4; ++p) {
@@ -128,6 +137,9 @@ TEST(QuarterJump, JumpsStunsObstaclesAndTheTimeOut) {
     h.PressWhile([] { return QuarterJumpEntryStep == 7; }, 1, kButtonA);
     ASSERT_TRUE(h.RunUntil(MinigameEnded, 600));
     MinigameOutcome out = ReadMinigameOutcome();
+    // Every picture is freed, character 0's figure too.
+    EXPECT_EQ(QuarterGroundPicture, -1);
+    for (const auto& cells : QuarterCharacterCells) EXPECT_EQ(cells[0] & cells[1], -1);
     EXPECT_EQ(out.award[1] | out.won[1], 0);
     for (int p = 2; p <= 4; ++p) {
       EXPECT_EQ(out.award[p], 10) << p;
