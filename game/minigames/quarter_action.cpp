@@ -243,9 +243,11 @@ void DrawQuarterAction() {
     int32_t turn = facing == 6 || facing == 4 ? 1 : 0;
     int32_t cw = 0, ch = 0;
     QueryGraphSize(QuarterCharacterCells[character][cell], &cw, &ch);
-    // A ring in the participant's colour at its feet, the colour of its tiles.
+    // A disc in the participant's colour at its feet, the colour of its tiles.
     const uint8_t* c = kOwnerColours[p];
-    DrawEllipseShape(static_cast<int32_t>(r.x), static_cast<int32_t>(r.y) + 4, 14, 7, MakeScreenColor(c[0], c[1], c[2]),
+    DrawEllipseShape(static_cast<int32_t>(r.x), static_cast<int32_t>(r.y) + 4, 16, 8, MakeScreenColor(c[0], c[1], c[2]),
+                     1);
+    DrawEllipseShape(static_cast<int32_t>(r.x), static_cast<int32_t>(r.y) + 4, 16, 8, MakeScreenColor(255, 255, 255),
                      0);
     DrawGraphRotated(static_cast<int32_t>(r.x), static_cast<int32_t>(r.y) - ch / 2 + 8, 1.0, 0.0,
                      QuarterCharacterCells[character][cell], 1, turn);
