@@ -217,4 +217,23 @@ TEST(FallClimb, ShovesStopAtTheWalls) {
   }
 }
 
+// With every creature slot in use a spawn starts nothing: the five keep
+// their kinds and the spawn delay is never restarted.
+TEST(FallClimb, AFullCreaturePoolStartsNothing) {
+  for (int p = 1; p <= 4; ++p) Place(p, 300.0f, 1872.0f);
+  FallClimbViewTop() = 0.0f;
+  for (int i = 0; i < kFallClimbCreatures; ++i)
+    FallClimbCreatureTable[i] = {1, static_cast<int16_t>(i % 2 == 0 ? 1 : 5), -5000.0f, 100.0f * i, 1, 0, 0.0f};
+  for (int frame = 0; frame < 400; ++frame) {
+    FallClimbSpawnDelay = -1;
+    FallClimbCreatures();
+    ASSERT_EQ(FallClimbSpawnDelay, -2) << "frame " << frame;
+  }
+  for (int i = 0; i < kFallClimbCreatures; ++i) {
+    EXPECT_EQ(FallClimbCreatureTable[i].active, 1);
+    EXPECT_EQ(FallClimbCreatureTable[i].kind, i % 2 == 0 ? 1 : 5);
+    EXPECT_EQ(FallClimbCreatureTable[i].y, 100.0f * i);
+  }
+}
+
 }  // namespace
