@@ -14,7 +14,7 @@
 int32_t FallClimbStep = 0;
 int32_t FallClimbTopFrames = 0;
 uint8_t FallClimbGrid[kFallClimbRows][kFallClimbColumns] = {};
-FallClimbShot FallClimbShots[4] = {};
+FallClimbShot FallClimbShotTable[4] = {};
 FallClimbCreature FallClimbCreatureTable[kFallClimbCreatures] = {};
 int32_t FallClimbSpawnDelay = 0;
 
@@ -73,11 +73,6 @@ bool BlocksColumn(int32_t column, int32_t top, int32_t bottom) {
   return false;
 }
 
-// Two boxes given by centre and half sizes overlap.
-bool BoxesTouch(float ax, float ay, float ahw, float ahh, float bx, float by, float bhw, float bhh) {
-  return std::fabs(ax - bx) < ahw + bhw && std::fabs(ay - by) < ahh + bhh;
-}
-
 void SetUpFallClimb() {
   FallClimbBuildShaft();
   for (int32_t p = 1; p <= 4; ++p) {
@@ -95,7 +90,7 @@ void SetUpFallClimb() {
   }
   FallClimbViewTop() = kViewStart;
   FallClimbTopFrames = 0;
-  for (FallClimbShot& s : FallClimbShots) s = {};
+  for (FallClimbShot& s : FallClimbShotTable) s = {};
   for (FallClimbCreature& c : FallClimbCreatureTable) c = {};
   FallClimbSpawnDelay = 0;
 }
@@ -165,7 +160,7 @@ int32_t PushMoveOne(int32_t p) {
   for (int32_t q = 1; q <= 4; ++q) {
     if (q == p) continue;
     ParticipantRecord& o = ParticipantTable[q];
-    if (!BoxesTouch(m.x, m.y, kHalf, kHalf - 1.0f, o.x, o.y, kHalf, kHalf)) continue;
+    if (!FallClimbBoxesTouch(m.x, m.y, kHalf, kHalf - 1.0f, o.x, o.y, kHalf, kHalf)) continue;
     float side = static_cast<float>(ShoveSide(m.x, o.x, p, q));
     o.x = m.x + kShoveDistance * side;
     if (o.x < kLeftmost || o.x > kRightmost) {
@@ -308,6 +303,10 @@ void FallClimbMoveBody(float& x, float& y, float vy, float vx, float& fallSpeed,
   airborne = standing ? 0 : 1;
 }
 
+bool FallClimbBoxesTouch(float ax, float ay, float ahw, float ahh, float bx, float by, float bhw, float bhh) {
+  return std::fabs(ax - bx) < ahw + bhw && std::fabs(ay - by) < ahh + bhh;
+}
+
 void FallClimbKnock(int32_t p) {
   if (FallClimbBodyState(p) == kFallClimbKnocked) return;
   FallClimbBodyState(p) = kFallClimbKnocked;
@@ -352,7 +351,7 @@ void FallClimbCreatures() {
     ++c.counter;
     for (int32_t p = 1; p <= 4; ++p) {
       const ParticipantRecord& r = ParticipantTable[p];
-      if (BoxesTouch(c.x, c.y, kHalf, kHalf, r.x, r.y, kHalf, kHalf)) {
+      if (FallClimbBoxesTouch(c.x, c.y, kHalf, kHalf, r.x, r.y, kHalf, kHalf)) {
         FallClimbKnock(p);
         break;
       }
@@ -361,9 +360,9 @@ void FallClimbCreatures() {
   }
 }
 
-void FallClimbShotsMove() {
+void FallClimbShots() {
   for (int32_t p = 1; p <= 4; ++p) {
-    FallClimbShot& s = FallClimbShots[p - 1];
+    FallClimbShot& s = FallClimbShotTable[p - 1];
     if (s.active == 0 && IsHumanParticipant(p) && IsNewParticipantPress(p, kButtonA)) {
       s.active = 1;
       s.x = ParticipantTable[p].x;
@@ -372,7 +371,7 @@ void FallClimbShotsMove() {
     }
   }
   for (int32_t p = 1; p <= 4; ++p) {
-    FallClimbShot& s = FallClimbShots[p - 1];
+    FallClimbShot& s = FallClimbShotTable[p - 1];
     if (s.active == 0) continue;
     s.x += s.direction == 1 ? kShotSpeed : -kShotSpeed;
     for (int32_t q = 1; q <= 4; ++q) {
@@ -427,7 +426,7 @@ void FallClimbDraw() {
   }
   for (int32_t p = 1; p <= 4; ++p) DrawBody(p, viewTop);
   uint32_t cyan = MakeScreenColor(0, 255, 255);
-  for (const FallClimbShot& s : FallClimbShots) {
+  for (const FallClimbShot& s : FallClimbShotTable) {
     if (s.active == 0) continue;
     int32_t x = static_cast<int32_t>(s.x), y = static_cast<int32_t>(s.y) - viewTop;
     DrawRectangleShape(x - 4, y - 4, x + 4, y + 4, cyan, 1);
@@ -438,7 +437,7 @@ int FallClimbPlay() {
   FallClimbCreatures();
   for (int32_t p = 1; p <= 4; ++p) Control(p);
   FallClimbMoveAll();
-  FallClimbShotsMove();
+  FallClimbShots();
   if (FallClimbViewTop() > 0.0f)
     FallClimbViewTop() = std::fmax(FallClimbViewTop() - 1.0f, 0.0f);
   else

@@ -12,7 +12,6 @@
 
 // The entry's step (numbering A; the game loads nothing).
 extern int32_t FallClimbStep;
-
 // Frames of play since the view reached the top of the shaft.
 extern int32_t FallClimbTopFrames;
 
@@ -29,7 +28,7 @@ struct FallClimbShot {
   float x, y;
   uint8_t direction;  // 1 right, 0 left
 };
-extern FallClimbShot FallClimbShots[4];
+extern FallClimbShot FallClimbShotTable[4];
 
 // A creature crossing the shaft (kind 1 to 6 picks its path).
 struct FallClimbCreature {
@@ -73,7 +72,7 @@ int FallClimbPlay();
 // Spawns, moves the creatures and knocks the participants they touch.
 void FallClimbCreatures();
 // Fires and moves the shots and knocks the participants they reach.
-void FallClimbShotsMove();
+void FallClimbShots();
 // Moves the four bodies through the shaft, each shoving the others aside.
 void FallClimbMoveAll();
 // One body's move of (vx, vy) through the shaft: the vertical move first
@@ -81,6 +80,8 @@ void FallClimbMoveAll();
 // head bump clears fallSpeed), then the horizontal one (walls stop it). The
 // in-air flag tells whether it now stands on nothing.
 void FallClimbMoveBody(float& x, float& y, float vy, float vx, float& fallSpeed, uint8_t& airborne);
+// Two boxes, given by their centres and half sizes, overlap.
+bool FallClimbBoxesTouch(float ax, float ay, float ahw, float ahh, float bx, float by, float bhw, float bhh);
 // Knocks participant p (a knocked one stays as it is).
 void FallClimbKnock(int32_t p);
 // The awards: 4, 3, 2, 1 by height; the highest win.

@@ -7,6 +7,6 @@ GAME_REGISTRY(fall_climb) {
   GAME_VALUE(FallClimbTopFrames);
   GAME_VALUE(FallClimbSpawnDelay);
   GAME_TABLE(FallClimbGrid);
-  GAME_TABLE(FallClimbShots);
+  GAME_TABLE(FallClimbShotTable);
   GAME_TABLE(FallClimbCreatureTable);
 }
