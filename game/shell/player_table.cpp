@@ -69,6 +69,8 @@ int StepCoinAnimation(int32_t amount, PlayerRecord* record, int32_t& counter, in
 
 }  // namespace
 
+PlayerRecord* GetPlayer(int32_t player) { return Player(player); }
+
 bool HasAnyItem(int32_t player) {
   const PlayerRecord* record = Player(player);
   return record != nullptr && (record->items[0] != 0 || record->items[1] != 0 || record->items[2] != 0);
