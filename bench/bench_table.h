@@ -3,14 +3,22 @@
 // the run. Every benchmark is named "row/implementation" and reports its
 // pixels in the counter "px"; the table gives each row's nanoseconds per
 // pixel (best of the repetitions) and our ratio to the best peer.
+//
+// A peer may run a row in several set-ups, named "peer set-up" (such as
+// "sdl2 rle"): its column shows the fastest of them. With --isa=sse2 the
+// program runs with our AVX2 loops off and pixman's AVX2 implementation off,
+// so that every column draws with 128-bit vectors.
 #pragma once
 
 #include <SDL2/SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
@@ -19,6 +27,7 @@
 #include "library/graphics/color_format.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/mem_img.h"
+#include "library/softrender/blit_kernels.h"
 
 namespace benchtable {
 
@@ -143,9 +152,17 @@ inline void PrintTable(const TableReporter& reporter, const std::vector<std::str
   if (framePixels > 0) std::printf(" %10s", "ms / frame");
   std::printf("\n");
   for (const Row& row : Rows()) {
-    auto get = [&](const std::string& impl) {
-      auto it = reporter.best.find(row.name + "/" + impl);
-      return it == reporter.best.end() ? -1.0 : it->second;
+    // The fastest set-up of an implementation; its name in *setup.
+    auto get = [&](const std::string& impl, std::string* setup = nullptr) {
+      double best = -1.0;
+      for (const std::string& i : row.impls) {
+        if (i != impl && i.rfind(impl + " ", 0) != 0) continue;
+        auto it = reporter.best.find(row.name + "/" + i);
+        if (it == reporter.best.end() || (best >= 0 && it->second >= best)) continue;
+        best = it->second;
+        if (setup != nullptr) *setup = i;
+      }
+      return best;
     };
     const double ours = get("ours");
     if (ours < 0) continue;
@@ -171,16 +188,44 @@ inline void PrintTable(const TableReporter& reporter, const std::vector<std::str
       const double v = get(r);
       if (v > 0) std::printf("   (%s x%.2f)", r.c_str(), ours / v);
     }
+    for (const std::string& p : peers) {
+      std::string setup;
+      if (get(p, &setup) > 0 && setup != p) std::printf("   [%s]", setup.c_str());
+    }
     std::printf("\n");
   }
+}
+
+// --isa=sse2: our AVX2 loops off, and the program run again with pixman's
+// AVX2 implementation off (pixman chooses its implementation when loaded).
+// Returns the instruction set's name for the table.
+inline const char* ChooseInstructionSet(int argc, char** argv) {
+  bool sse2 = false;
+  for (int i = 1; i < argc; ++i) sse2 = sse2 || std::strcmp(argv[i], "--isa=sse2") == 0;
+  if (!sse2) return BlitUseAvx2 ? "AVX2" : "SSE2 (no AVX2 on this processor)";
+  if (std::getenv("PIXMAN_DISABLE") == nullptr) {
+    setenv("PIXMAN_DISABLE", "avx2", 1);
+    execv("/proc/self/exe", argv);
+    std::perror("execv");
+    std::exit(1);
+  }
+  BlitUseAvx2 = false;
+  return "SSE2 only (our AVX2 loops and pixman's off)";
 }
 
 // Runs the registered benchmarks and prints the table.
 inline int RunAndPrint(int argc, char** argv, const std::vector<std::string>& peers,
                        const std::vector<std::string>& references = {}, int64_t framePixels = 0) {
-  benchmark::Initialize(&argc, argv);
+  const char* isa = ChooseInstructionSet(argc, argv);
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i)
+    if (std::strcmp(argv[i], "--isa=sse2") != 0) args.push_back(argv[i]);
+  int count = static_cast<int>(args.size());
+  args.push_back(nullptr);
+  benchmark::Initialize(&count, args.data());
   TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\ninstruction set: %s", isa);
   PrintTable(reporter, peers, references, framePixels);
   benchmark::Shutdown();
   return 0;

@@ -1,10 +1,17 @@
-// Nanoseconds per pixel of the converter on a 640 x 480 frame: each shortcut
-// beside the pixel-by-pixel rule for the same pair of formats.
+// Nanoseconds per pixel of the converter on a 640 x 480 frame beside the
+// nearest conversions of pixman (a SRC composite between the two formats)
+// and of SDL2 (a blit between surfaces of the two formats), with the
+// pixel-by-pixel rule and memcpy for scale.
+#include <SDL2/SDL.h>
 #include <benchmark/benchmark.h>
+#include <pixman.h>
 
+#include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "bench/bench_table.h"
 #include "library/graphics/color_convert.h"
 
 namespace {
@@ -21,7 +28,8 @@ struct Frame {
   ColorFormat format;
   std::vector<uint8_t> bytes;
   int32_t pitch;
-  explicit Frame(const ColorFormat& f) : format(f), bytes(kWidth * kHeight * f.bytesPerPixel), pitch(kWidth * f.bytesPerPixel) {
+  explicit Frame(const ColorFormat& f)
+      : format(f), bytes(kWidth * kHeight * f.bytesPerPixel), pitch(kWidth * f.bytesPerPixel) {
     std::mt19937 random(1);
     for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
     for (auto& entry : format.palette) {
@@ -30,55 +38,115 @@ struct Frame {
   }
 };
 
-void Run(benchmark::State& state, const ColorFormat& from, const ColorFormat& to, bool general, int32_t keyToAlpha) {
-  Frame src(from), dest(to);
+// How a row runs on each side: our formats and options, the peers' formats
+// (0: no such peer).
+struct ConvertRow {
+  ColorFormat from, to;
+  int32_t keyToAlpha;
+  pixman_format_code_t pixFrom, pixTo;
+  Uint32 sdlFrom, sdlTo;
+};
+
+void Run(benchmark::State& state, const std::string& impl, const ConvertRow& row) {
+  Frame src(row.from), dest(row.to);
   PixelRect rect{0, 0, kWidth, kHeight};
+  pixman_image_t* pixSrc = nullptr;
+  pixman_image_t* pixDest = nullptr;
+  SDL_Surface* sdlSrc = nullptr;
+  SDL_Surface* sdlDest = nullptr;
+  if (impl == "pixman") {
+    pixSrc = pixman_image_create_bits(row.pixFrom, kWidth, kHeight, reinterpret_cast<uint32_t*>(src.bytes.data()),
+                                      src.pitch);
+    pixDest = pixman_image_create_bits(row.pixTo, kWidth, kHeight, reinterpret_cast<uint32_t*>(dest.bytes.data()),
+                                       dest.pitch);
+  } else if (impl == "sdl2") {
+    sdlSrc = SDL_CreateRGBSurfaceWithFormatFrom(src.bytes.data(), kWidth, kHeight, 32, src.pitch, row.sdlFrom);
+    sdlDest = SDL_CreateRGBSurfaceWithFormatFrom(dest.bytes.data(), kWidth, kHeight, 32, dest.pitch, row.sdlTo);
+    if (SDL_ISPIXELFORMAT_INDEXED(row.sdlFrom)) {
+      std::vector<SDL_Color> colours(256);
+      for (int i = 0; i < 256; ++i)
+        colours[i] = {src.format.palette[i][2], src.format.palette[i][1], src.format.palette[i][0], 255};
+      SDL_SetPaletteColors(sdlSrc->format->palette, colours.data(), 0, 256);
+    }
+    SDL_SetSurfaceBlendMode(sdlSrc, SDL_BLENDMODE_NONE);
+  }
   for (auto _ : state) {
-    int r = general ? ConvertPixelRectGeneral(dest.bytes.data(), dest.pitch, &dest.format, src.bytes.data(), src.pitch,
-                                              &src.format, nullptr, 0, nullptr, 0, 0, &rect, 0, keyToAlpha, 0xFF00FF,
-                                              0, 0, 0, 0)
-                    : ConvertPixelRect(dest.bytes.data(), dest.pitch, &dest.format, src.bytes.data(), src.pitch,
-                                       &src.format, nullptr, 0, nullptr, 0, 0, &rect, 0, keyToAlpha, 0xFF00FF, 0, 0, 0,
-                                       0, 0);
+    int r = 0;
+    if (impl == "ours") {
+      r = ConvertPixelRect(dest.bytes.data(), dest.pitch, &dest.format, src.bytes.data(), src.pitch, &src.format,
+                           nullptr, 0, nullptr, 0, 0, &rect, 0, row.keyToAlpha, 0xFF00FF, 0, 0, 0, 0, 0);
+    } else if (impl == "rule") {
+      r = ConvertPixelRectGeneral(dest.bytes.data(), dest.pitch, &dest.format, src.bytes.data(), src.pitch,
+                                  &src.format, nullptr, 0, nullptr, 0, 0, &rect, 0, row.keyToAlpha, 0xFF00FF, 0, 0,
+                                  0, 0);
+    } else if (impl == "memcpy") {
+      std::memcpy(dest.bytes.data(), src.bytes.data(), dest.bytes.size());
+    } else if (impl == "pixman") {
+      pixman_image_composite32(PIXMAN_OP_SRC, pixSrc, nullptr, pixDest, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
+    } else {
+      r = SDL_BlitSurface(sdlSrc, nullptr, sdlDest, nullptr);
+    }
     benchmark::DoNotOptimize(r);
     benchmark::ClobberMemory();
   }
-  state.counters["ns/pixel"] = benchmark::Counter(static_cast<double>(state.iterations()) * kWidth * kHeight,
-                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  if (pixSrc) pixman_image_unref(pixSrc);
+  if (pixDest) pixman_image_unref(pixDest);
+  if (sdlSrc) SDL_FreeSurface(sdlSrc);
+  if (sdlDest) SDL_FreeSurface(sdlDest);
+  benchtable::SetPixels(state, int64_t{kWidth} * kHeight);
 }
 
 const ColorFormat kRgb565 = Format(16, 0xF800, 0x7E0, 0x1F, 0);
 const ColorFormat kRgb24 = Format(24, 0xFF0000, 0xFF00, 0xFF, 0);
 const ColorFormat kXrgb32 = Format(32, 0xFF0000, 0xFF00, 0xFF, 0);
 const ColorFormat kArgb32 = Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+// The 16-bit memory image with alpha: RGB565 in bits 0-15, alpha in 16-23.
+const ColorFormat kRgb565A8 = Format(32, 0xF800, 0x7E0, 0x1F, 0xFF0000);
 const ColorFormat kPal8 = [] {
   ColorFormat f{};
   SetColorFormatPal8(&f);
   return f;
 }();
 
-void BM_SameLayout(benchmark::State& s) { Run(s, kXrgb32, kXrgb32, false, 0); }
-void BM_KeyToAlphaSameColours(benchmark::State& s) { Run(s, kXrgb32, kArgb32, false, 1); }
-void BM_KeyToAlphaSameColours_Rule(benchmark::State& s) { Run(s, kXrgb32, kArgb32, true, 1); }
-void BM_Xrgb32To565(benchmark::State& s) { Run(s, kXrgb32, kRgb565, false, 0); }
-void BM_Xrgb32To565_Rule(benchmark::State& s) { Run(s, kXrgb32, kRgb565, true, 0); }
-void BM_Rgb24ToXrgb32(benchmark::State& s) { Run(s, kRgb24, kXrgb32, false, 0); }
-void BM_Rgb24ToXrgb32_Rule(benchmark::State& s) { Run(s, kRgb24, kXrgb32, true, 0); }
-void BM_Rgb565ToXrgb32(benchmark::State& s) { Run(s, kRgb565, kXrgb32, false, 0); }
-void BM_Pal8To565(benchmark::State& s) { Run(s, kPal8, kRgb565, false, 0); }
-void BM_Pal8To565_Rule(benchmark::State& s) { Run(s, kPal8, kRgb565, true, 0); }
-
-BENCHMARK(BM_SameLayout);
-BENCHMARK(BM_KeyToAlphaSameColours);
-BENCHMARK(BM_KeyToAlphaSameColours_Rule);
-BENCHMARK(BM_Xrgb32To565);
-BENCHMARK(BM_Xrgb32To565_Rule);
-BENCHMARK(BM_Rgb24ToXrgb32);
-BENCHMARK(BM_Rgb24ToXrgb32_Rule);
-BENCHMARK(BM_Rgb565ToXrgb32);
-BENCHMARK(BM_Pal8To565);
-BENCHMARK(BM_Pal8To565_Rule);
+void RegisterAll() {
+  using benchtable::Register;
+  auto row = [](ConvertRow r) {
+    return [r](benchmark::State& s, const std::string& impl) { Run(s, impl, r); };
+  };
+  const std::vector<std::string> all = {"ours", "rule", "pixman", "sdl2"};
+  const pixman_format_code_t none = static_cast<pixman_format_code_t>(0);
+  Register("XRGB8888 to XRGB8888", {"ours", "memcpy", "pixman", "sdl2"},
+           row({kXrgb32, kXrgb32, 0, PIXMAN_x8r8g8b8, PIXMAN_x8r8g8b8, SDL_PIXELFORMAT_XRGB8888,
+                SDL_PIXELFORMAT_XRGB8888}));
+  Register("XRGB8888 to RGB565", all,
+           row({kXrgb32, kRgb565, 0, PIXMAN_x8r8g8b8, PIXMAN_r5g6b5, SDL_PIXELFORMAT_XRGB8888,
+                SDL_PIXELFORMAT_RGB565}));
+  Register("ARGB8888 to RGB565", all,
+           row({kArgb32, kRgb565, 0, PIXMAN_a8r8g8b8, PIXMAN_r5g6b5, SDL_PIXELFORMAT_ARGB8888,
+                SDL_PIXELFORMAT_RGB565}));
+  Register("RGB565 to XRGB8888", all,
+           row({kRgb565, kXrgb32, 0, PIXMAN_r5g6b5, PIXMAN_x8r8g8b8, SDL_PIXELFORMAT_RGB565,
+                SDL_PIXELFORMAT_XRGB8888}));
+  // With a colour key the peers have no such conversion: their nearest is
+  // the plain one into the format with alpha.
+  Register("RGB565 to ARGB8888, key to alpha", all,
+           row({kRgb565, kArgb32, 1, PIXMAN_r5g6b5, PIXMAN_a8r8g8b8, SDL_PIXELFORMAT_RGB565,
+                SDL_PIXELFORMAT_ARGB8888}));
+  Register("XRGB8888 to ARGB8888, key to alpha", all,
+           row({kXrgb32, kArgb32, 1, PIXMAN_x8r8g8b8, PIXMAN_a8r8g8b8, SDL_PIXELFORMAT_XRGB8888,
+                SDL_PIXELFORMAT_ARGB8888}));
+  Register("ARGB8888 to 565 + A8", {"ours", "rule"}, row({kArgb32, kRgb565A8, 0, none, none, 0, 0}));
+  Register("XRGB8888 to 565 + A8, key to alpha", {"ours", "rule"}, row({kXrgb32, kRgb565A8, 1, none, none, 0, 0}));
+  Register("RGB888 to XRGB8888", all,
+           row({kRgb24, kXrgb32, 0, PIXMAN_r8g8b8, PIXMAN_x8r8g8b8, SDL_PIXELFORMAT_RGB24,
+                SDL_PIXELFORMAT_XRGB8888}));
+  Register("8-bit palette to RGB565", {"ours", "rule", "sdl2"},
+           row({kPal8, kRgb565, 0, none, none, SDL_PIXELFORMAT_INDEX8, SDL_PIXELFORMAT_RGB565}));
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  RegisterAll();
+  return benchtable::RunAndPrint(argc, argv, {"pixman", "sdl2"}, {"memcpy", "rule"});
+}

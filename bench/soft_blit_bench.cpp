@@ -76,6 +76,26 @@ SDL_Surface* SdlCopyOf(OurImage& img, Uint32 format) {
   return s;
 }
 
+// An ARGB copy of a 32-bit source without alpha for the peers' alpha set-ups:
+// pixels of the key (keyed) alpha 0, all others opaque.
+void OpaqueArgbCopy(OurImage& from, OurImage& to, bool keyed) {
+  for (int y = 0; y < from.buffer.height; ++y)
+    for (int x = 0; x < from.buffer.width; ++x) {
+      uint32_t v;
+      std::memcpy(&v, from.Row(y) + 4 * x, 4);
+      v &= 0x00FFFFFF;
+      if (!keyed || v != from.buffer.transColor) v |= 0xFF000000u;
+      std::memcpy(to.Row(y) + 4 * x, &v, 4);
+    }
+}
+
+// The set-up part of an implementation's name ("sdl2 rle" -> "rle").
+bool HasSetup(const std::string& impl, const char* setup) {
+  const size_t space = impl.find(' ');
+  return space != std::string::npos && impl.compare(space + 1, std::string::npos, setup) == 0;
+}
+bool IsImpl(const std::string& impl, const char* name) { return impl.rfind(name, 0) == 0; }
+
 pixman_image_t* SolidMask(uint16_t alpha, uint16_t red = 0xFFFF, uint16_t green = 0xFFFF,
                           uint16_t blue = 0xFFFF) {
   pixman_color_t c = {red, green, blue, alpha};
@@ -137,10 +157,15 @@ struct SpriteRow {
 void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
   std::mt19937 rng(2);
   OurImage src(kSprite, kSprite, MemImgDepth32, false, row.alpha), dst(kFrameW, kFrameH, MemImgDepth32);
+  OurImage argb(kSprite, kSprite, MemImgDepth32, false, true);
   FillSprite32(src, rng, row.alpha);
   FillRandom(dst, rng);
+  // Set-ups: "a8r8g8b8" gives pixman the source as ARGB (keyed pixels alpha 0,
+  // all others opaque), "rle" gives SDL2 its run-length encoded source.
+  const bool asArgb = HasSetup(impl, "a8r8g8b8");
+  if (asArgb) OpaqueArgbCopy(src, argb, row.trans != 0);
   Peers peers;
-  if (impl == "sdl2") {
+  if (IsImpl(impl, "sdl2")) {
     peers.sdlSrc = SdlCopyOf(src, row.alpha ? SDL_PIXELFORMAT_ARGB8888 : SDL_PIXELFORMAT_XRGB8888);
     peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
     SDL_SetSurfaceBlendMode(peers.sdlSrc, row.sdlBlend);
@@ -149,8 +174,10 @@ void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
       SDL_SetSurfaceColorMod(peers.sdlSrc, static_cast<Uint8>(row.sdlColorMod[0]),
                              static_cast<Uint8>(row.sdlColorMod[1]), static_cast<Uint8>(row.sdlColorMod[2]));
     if (row.trans && !row.alpha) SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, kKey32);
-  } else if (impl == "pixman") {
-    peers.pixSrc = PixmanView(src, row.alpha ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8);
+    if (HasSetup(impl, "rle")) SDL_SetSurfaceRLE(peers.sdlSrc, 1);
+  } else if (IsImpl(impl, "pixman")) {
+    peers.pixSrc = asArgb ? PixmanView(argb, PIXMAN_a8r8g8b8)
+                          : PixmanView(src, row.alpha ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8);
     peers.pixDst = PixmanView(dst, PIXMAN_x8r8g8b8);
     if (row.pixComponentMask) {
       peers.pixMask =
@@ -163,10 +190,14 @@ void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
   }
   SetDrawState(row.mode, row.param, row.bright[0], row.bright[1], row.bright[2]);
   SDL_Rect at = {kSpriteX, kSpriteY, kSprite, kSprite};
+  if (peers.sdlSrc != nullptr) {  // the run-length encoding is made at the first blit
+    SDL_Rect d = at;
+    SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+  }
   for (auto _ : state) {
     if (impl == "ours") {
       SoftBlit(&dst.view, &src.view, kSpriteX, kSpriteY, row.trans, nullptr);
-    } else if (impl == "sdl2") {
+    } else if (peers.sdlSrc != nullptr) {
       SDL_Rect d = at;
       SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
     } else {
@@ -178,23 +209,27 @@ void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
   SetPixels(state, int64_t{kSprite} * kSprite);
 }
 
+// Colour-keyed glyphs (pixman: the same glyph as ARGB, the key at alpha 0).
 void Glyphs32(benchmark::State& state, const std::string& impl) {
   std::mt19937 rng(3);
-  OurImage src(kGlyph, kGlyph, MemImgDepth32), srcAlpha(kGlyph, kGlyph, MemImgDepth32, false, true);
+  OurImage src(kGlyph, kGlyph, MemImgDepth32), argb(kGlyph, kGlyph, MemImgDepth32, false, true);
   OurImage dst(kFrameW, kFrameH, MemImgDepth32);
   FillSprite32(src, rng, false);
-  FillSprite32(srcAlpha, rng, true);
+  OpaqueArgbCopy(src, argb, true);
   FillRandom(dst, rng);
   std::vector<std::pair<int, int>> places(kGlyphCount);
   for (auto& p : places)
     p = {static_cast<int>(rng() % (kFrameW - kGlyph)), static_cast<int>(rng() % (kFrameH - kGlyph))};
   Peers peers;
-  if (impl == "sdl2") {
+  if (IsImpl(impl, "sdl2")) {
     peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_XRGB8888);
     peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
     SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, kKey32);
-  } else if (impl == "pixman") {
-    peers.pixSrc = PixmanView(srcAlpha, PIXMAN_a8r8g8b8);
+    if (HasSetup(impl, "rle")) SDL_SetSurfaceRLE(peers.sdlSrc, 1);
+    SDL_Rect d = {0, 0, kGlyph, kGlyph};
+    SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+  } else if (IsImpl(impl, "pixman")) {
+    peers.pixSrc = PixmanView(argb, PIXMAN_a8r8g8b8);
     peers.pixDst = PixmanView(dst, PIXMAN_x8r8g8b8);
   }
   SetDrawState(0, 0);
@@ -202,7 +237,7 @@ void Glyphs32(benchmark::State& state, const std::string& impl) {
     for (const auto& p : places) {
       if (impl == "ours") {
         SoftBlit(&dst.view, &src.view, p.first, p.second, 1, nullptr);
-      } else if (impl == "sdl2") {
+      } else if (peers.sdlSrc != nullptr) {
         SDL_Rect d = {p.first, p.second, kGlyph, kGlyph};
         SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
       } else {
@@ -247,11 +282,14 @@ void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, in
   src.buffer.transColor = kKey16;
   FillRandom(dst, rng);
   Peers peers;
-  if (impl == "sdl2") {
+  if (IsImpl(impl, "sdl2")) {
     peers.sdlSrc = alpha ? SdlCopyOf(argb, SDL_PIXELFORMAT_ARGB8888) : SdlCopyOf(src, SDL_PIXELFORMAT_RGB565);
     peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_RGB565);
     SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_BLEND);
     if (!alpha) SDL_SetSurfaceAlphaMod(peers.sdlSrc, static_cast<Uint8>(param));
+    if (HasSetup(impl, "rle")) SDL_SetSurfaceRLE(peers.sdlSrc, 1);
+    SDL_Rect d = {kSpriteX, kSpriteY, kSprite, kSprite};
+    SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
   } else if (impl == "pixman") {
     peers.pixSrc = alpha ? PixmanView(argb, PIXMAN_a8r8g8b8) : PixmanView(src, PIXMAN_r5g6b5);
     peers.pixDst = PixmanView(dst, PIXMAN_r5g6b5);
@@ -261,7 +299,7 @@ void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, in
   for (auto _ : state) {
     if (impl == "ours") {
       SoftBlit(&dst.view, &src.view, kSpriteX, kSpriteY, alpha ? 1 : 0, nullptr);
-    } else if (impl == "sdl2") {
+    } else if (peers.sdlSrc != nullptr) {
       SDL_Rect d = {kSpriteX, kSpriteY, kSprite, kSprite};
       SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
     } else {
@@ -295,12 +333,15 @@ void Paletted(benchmark::State& state, const std::string& impl, int32_t depthKin
   src.buffer.transColor = 0;
   const Uint32 dstFormat = depthKind == MemImgDepth16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_XRGB8888;
   Peers peers;
-  if (impl == "sdl2") {
+  if (IsImpl(impl, "sdl2")) {
     peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_INDEX8);
     SDL_SetPaletteColors(peers.sdlSrc->format->palette, colours.data(), 0, 256);
     peers.sdlDst = SdlCopyOf(dst, dstFormat);
     SDL_SetSurfaceBlendMode(peers.sdlSrc, SDL_BLENDMODE_NONE);
     if (trans) SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, 0);
+    if (HasSetup(impl, "rle")) SDL_SetSurfaceRLE(peers.sdlSrc, 1);
+    SDL_Rect d = {kSpriteX, kSpriteY, kSprite, kSprite};
+    SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
   }
   SetDrawState(0, 0);
   for (auto _ : state) {
@@ -319,19 +360,31 @@ void Paletted(benchmark::State& state, const std::string& impl, int32_t depthKin
 
 // A source of srcW x srcH drawn nearest-neighbour into destW x destH at the
 // top-left of a frame, in mode 0 or in mode 1 at 128.
+// A source of srcW x srcH drawn nearest-neighbour into destW x destH at the
+// top-left of a frame, in mode 0 or in mode 1 at 128. The peers' "two-step"
+// set-up scales into an image of the destination's size, then blends that.
 void Stretch32(benchmark::State& state, const std::string& impl, int srcW, int srcH, int destW, int destH,
                int frameW, int frameH, int32_t mode) {
   std::mt19937 rng(7);
   OurImage src(srcW, srcH, MemImgDepth32), dst(frameW, frameH, MemImgDepth32);
+  OurImage scaled(destW, destH, MemImgDepth32);
   FillRandom(src, rng);
   FillRandom(dst, rng);
+  const bool twoStep = HasSetup(impl, "two-step");
   Peers peers;
-  if (impl == "sdl2") {
+  SDL_Surface* sdlScaled = nullptr;
+  pixman_image_t* pixScaled = nullptr;
+  if (IsImpl(impl, "sdl2")) {
     peers.sdlSrc = SdlCopyOf(src, SDL_PIXELFORMAT_XRGB8888);
     peers.sdlDst = SdlCopyOf(dst, SDL_PIXELFORMAT_XRGB8888);
-    SDL_SetSurfaceBlendMode(peers.sdlSrc, mode == 0 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
-    if (mode == 1) SDL_SetSurfaceAlphaMod(peers.sdlSrc, 128);
-  } else if (impl == "pixman") {
+    SDL_SetSurfaceBlendMode(peers.sdlSrc, mode == 0 || twoStep ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+    if (mode == 1 && !twoStep) SDL_SetSurfaceAlphaMod(peers.sdlSrc, 128);
+    if (twoStep) {
+      sdlScaled = SdlCopyOf(scaled, SDL_PIXELFORMAT_XRGB8888);
+      SDL_SetSurfaceBlendMode(sdlScaled, SDL_BLENDMODE_BLEND);
+      SDL_SetSurfaceAlphaMod(sdlScaled, 128);
+    }
+  } else if (IsImpl(impl, "pixman")) {
     peers.pixSrc = PixmanView(src, PIXMAN_x8r8g8b8);
     peers.pixDst = PixmanView(dst, PIXMAN_x8r8g8b8);
     pixman_transform_t t;
@@ -340,6 +393,7 @@ void Stretch32(benchmark::State& state, const std::string& impl, int srcW, int s
     pixman_image_set_transform(peers.pixSrc, &t);
     pixman_image_set_filter(peers.pixSrc, PIXMAN_FILTER_NEAREST, nullptr, 0);
     if (mode == 1) peers.pixMask = SolidMask(128 * 257);
+    if (twoStep) pixScaled = PixmanView(scaled, PIXMAN_x8r8g8b8);
   }
   SetDrawState(mode, 128);
   DrawClipRect = {0, 0, frameW, frameH};
@@ -347,15 +401,26 @@ void Stretch32(benchmark::State& state, const std::string& impl, int srcW, int s
   for (auto _ : state) {
     if (impl == "ours") {
       SoftBlitStretch(&dst.view, &src.view, rect, 0, nullptr);
-    } else if (impl == "sdl2") {
+    } else if (IsImpl(impl, "sdl2")) {
       SDL_Rect d = {0, 0, destW, destH};
-      SDL_BlitScaled(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+      if (twoStep) {
+        SDL_BlitScaled(peers.sdlSrc, nullptr, sdlScaled, nullptr);
+        SDL_BlitSurface(sdlScaled, nullptr, peers.sdlDst, &d);
+      } else {
+        SDL_BlitScaled(peers.sdlSrc, nullptr, peers.sdlDst, &d);
+      }
+    } else if (twoStep) {
+      pixman_image_composite32(PIXMAN_OP_SRC, peers.pixSrc, nullptr, pixScaled, 0, 0, 0, 0, 0, 0, destW, destH);
+      pixman_image_composite32(PIXMAN_OP_OVER, pixScaled, peers.pixMask, peers.pixDst, 0, 0, 0, 0, 0, 0, destW,
+                               destH);
     } else {
       pixman_image_composite32(mode == 0 ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, peers.pixSrc, peers.pixMask,
                                peers.pixDst, 0, 0, 0, 0, 0, 0, destW, destH);
     }
     benchmark::ClobberMemory();
   }
+  if (sdlScaled != nullptr) SDL_FreeSurface(sdlScaled);
+  if (pixScaled != nullptr) pixman_image_unref(pixScaled);
   SetPixels(state, int64_t{destW} * destH);
 }
 
@@ -369,12 +434,18 @@ const SpriteRow kAdd255 = {2,  255,          {255, 255, 255}, false, 0,    SDL_B
                            -1, {-1, -1, -1}, PIXMAN_OP_ADD,   -1,    false};
 const SpriteRow kAdd100 = {2,   100,          {255, 255, 255}, false, 0,    SDL_BLENDMODE_ADD,
                            100, {-1, -1, -1}, PIXMAN_OP_ADD,   100,   false};
+const SpriteRow kPixelAlphaAdd = {
+    2, 255, {255, 255, 255}, true, 1, SDL_BLENDMODE_ADD, -1, {-1, -1, -1}, PIXMAN_OP_ADD, -1, false};
+const SpriteRow kKeyed = {
+    0, 0, {255, 255, 255}, false, 1, SDL_BLENDMODE_NONE, -1, {-1, -1, -1}, PIXMAN_OP_OVER, -1, false};
 const SpriteRow kBright = {
     0, 0, {100, 150, 200}, false, 0, SDL_BLENDMODE_NONE, -1, {200, 150, 100}, PIXMAN_OP_SRC, -1, true};
 
 void RegisterAll() {
   using benchtable::Register;
-  const std::vector<std::string> all = {"ours", "sdl2", "pixman"};
+  // Each peer in every set-up that can draw the row; the table keeps its fastest.
+  const std::vector<std::string> opaque = {"ours", "sdl2", "pixman", "pixman a8r8g8b8"};
+  const std::vector<std::string> pixelAlpha = {"ours", "sdl2", "sdl2 rle", "pixman"};
   auto copy = [](int32_t depthKind) {
     return [=](benchmark::State& s, const std::string& impl) { CopyFrame(s, impl, depthKind); };
   };
@@ -382,39 +453,44 @@ void RegisterAll() {
   auto sprite = [](SpriteRow row) {
     return [row](benchmark::State& s, const std::string& impl) { Sprite32(s, impl, row); };
   };
-  Register("alpha 128, 256x256", all, sprite(kAlpha128));
-  Register("alpha 100, 256x256", all, sprite(kAlpha100));
-  Register("pixel alpha + trans, 256x256", all, sprite(kPixelAlpha));
-  Register("add 255, 256x256", all, sprite(kAdd255));
-  Register("add 100, 256x256", all, sprite(kAdd100));
-  Register("brightness, 256x256", all, sprite(kBright));
-  Register("2000 glyphs 16x16", all, Glyphs32);
+  // (pixman's keyed set-up: an x8r8g8b8 source would draw the key colour.)
+  Register("keyed copy, 256x256", {"ours", "sdl2", "sdl2 rle", "pixman a8r8g8b8"}, sprite(kKeyed));
+  Register("alpha 128, 256x256", opaque, sprite(kAlpha128));
+  Register("alpha 100, 256x256", opaque, sprite(kAlpha100));
+  Register("pixel alpha + trans, 256x256", pixelAlpha, sprite(kPixelAlpha));
+  Register("pixel alpha add + trans, 256x256", pixelAlpha, sprite(kPixelAlphaAdd));
+  Register("add 255, 256x256", opaque, sprite(kAdd255));
+  Register("add 100, 256x256", opaque, sprite(kAdd100));
+  Register("brightness, 256x256", opaque, sprite(kBright));
+  Register("2000 keyed glyphs 16x16", {"ours", "sdl2", "sdl2 rle", "pixman"}, Glyphs32);
 
   Register("565 copy 640x480", {"ours", "memcpy", "sdl2", "pixman"}, copy(MemImgDepth16));
   auto sprite16 = [](int32_t mode, int32_t param, bool alpha) {
     return [=](benchmark::State& s, const std::string& impl) { Sprite16(s, impl, mode, param, alpha); };
   };
-  Register("565 alpha 128, 256x256", all, sprite16(1, 128, false));
-  Register("565 alpha 100, 256x256", all, sprite16(1, 100, false));
-  Register("565 pixel alpha + trans, 256x256", all, sprite16(0, 0, true));
+  Register("565 alpha 128, 256x256", {"ours", "sdl2", "pixman"}, sprite16(1, 128, false));
+  Register("565 alpha 100, 256x256", {"ours", "sdl2", "pixman"}, sprite16(1, 100, false));
+  Register("565 pixel alpha + trans, 256x256", pixelAlpha, sprite16(0, 0, true));
   auto paletted = [](int32_t depthKind, bool trans) {
     return [=](benchmark::State& s, const std::string& impl) { Paletted(s, impl, depthKind, trans); };
   };
   Register("paletted to 565, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth16, false));
-  Register("paletted to 565 + trans, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth16, true));
+  Register("paletted to 565 + trans, 256x256", {"ours", "sdl2", "sdl2 rle"}, paletted(MemImgDepth16, true));
   Register("paletted to 8888, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth32, false));
-  Register("paletted to 8888 + trans, 256x256", {"ours", "sdl2"}, paletted(MemImgDepth32, true));
+  Register("paletted to 8888 + trans, 256x256", {"ours", "sdl2", "sdl2 rle"}, paletted(MemImgDepth32, true));
 
   auto stretch = [](int srcW, int srcH, int destW, int destH, int frameW, int frameH, int32_t mode) {
     return [=](benchmark::State& s, const std::string& impl) {
       Stretch32(s, impl, srcW, srcH, destW, destH, frameW, frameH, mode);
     };
   };
-  Register("stretch 320x240 to 640x480", all, stretch(320, 240, 640, 480, 640, 480, 0));
-  Register("stretch 256x256 x2, mode 0", all, stretch(256, 256, 512, 512, 640, 640, 0));
-  Register("stretch 256x256 x2, mode 1", all, stretch(256, 256, 512, 512, 640, 640, 1));
-  Register("stretch 256x256 x0.5, mode 0", all, stretch(256, 256, 128, 128, 640, 640, 0));
-  Register("stretch 256x256 x0.5, mode 1", all, stretch(256, 256, 128, 128, 640, 640, 1));
+  const std::vector<std::string> stretched = {"ours", "sdl2", "pixman"};
+  const std::vector<std::string> stretchedBlend = {"ours", "sdl2", "sdl2 two-step", "pixman", "pixman two-step"};
+  Register("stretch 320x240 to 640x480", stretched, stretch(320, 240, 640, 480, 640, 480, 0));
+  Register("stretch 256x256 x2, mode 0", stretched, stretch(256, 256, 512, 512, 640, 640, 0));
+  Register("stretch 256x256 x2, mode 1", stretchedBlend, stretch(256, 256, 512, 512, 640, 640, 1));
+  Register("stretch 256x256 x0.5, mode 0", stretched, stretch(256, 256, 128, 128, 640, 640, 0));
+  Register("stretch 256x256 x0.5, mode 1", stretchedBlend, stretch(256, 256, 128, 128, 640, 640, 1));
 }
 
 }  // namespace

@@ -36,6 +36,16 @@ void FillRandom(OurImage& img, uint32_t seed) {
   }
 }
 
+// A sprite with alpha: a quarter transparent, half opaque, the rest partly.
+void FillSprite(OurImage& img, uint32_t seed) {
+  std::mt19937 rng(seed);
+  for (size_t i = 0; i < img.Bytes(); i += 4) {
+    const uint32_t colour = rng() & 0x00FFFFFF, pick = rng() % 4;
+    const uint32_t v = pick == 0 ? colour : pick == 3 ? colour | (rng() % 254 + 1) << 24 : colour | 0xFF000000u;
+    std::memcpy(img.pixels + i, &v, 4);
+  }
+}
+
 // A frame and a source of ours, and the peers' views of them.
 struct Scene {
   OurImage frame{kFrameW, kFrameH, MemImgDepth32};
@@ -47,19 +57,24 @@ struct Scene {
   pixman_image_t* pixFrame = nullptr;
   pixman_image_t* pixSource = nullptr;
 
-  Scene(int sourceSize, const std::string& impl) : source(sourceSize, sourceSize, MemImgDepth32) {
+  // alpha: a source whose pixels carry alpha, drawn blended.
+  Scene(int sourceSize, const std::string& impl, bool alpha = false)
+      : source(sourceSize, sourceSize, MemImgDepth32, false, alpha) {
     FillRandom(frame, 1);
-    FillRandom(source, 2);
+    if (alpha)
+      FillSprite(source, 2);
+    else
+      FillRandom(source, 2);
     if (impl == "sdl2") {
       frameSurface = benchtable::SdlView(frame, SDL_PIXELFORMAT_XRGB8888);
-      sourceSurface = benchtable::SdlView(source, SDL_PIXELFORMAT_XRGB8888);
+      sourceSurface = benchtable::SdlView(source, alpha ? SDL_PIXELFORMAT_ARGB8888 : SDL_PIXELFORMAT_XRGB8888);
       SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
       renderer = SDL_CreateSoftwareRenderer(frameSurface);
       texture = SDL_CreateTextureFromSurface(renderer, sourceSurface);
-      SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+      SDL_SetTextureBlendMode(texture, alpha ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
     } else if (impl == "pixman") {
       pixFrame = benchtable::PixmanView(frame, PIXMAN_x8r8g8b8);
-      pixSource = benchtable::PixmanView(source, PIXMAN_x8r8g8b8);
+      pixSource = benchtable::PixmanView(source, alpha ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8);
       pixman_image_set_filter(pixSource, PIXMAN_FILTER_NEAREST, nullptr, 0);
     }
   }
@@ -108,14 +123,15 @@ void SdlPlace(Scene& s, const Placement& p, int size) {
   SDL_RenderCopyExF(s.renderer, s.texture, nullptr, &rect, p.angle * 180 / kPi, nullptr, SDL_FLIP_NONE);
 }
 
-void Rotation(benchmark::State& state, const std::string& impl, double scale) {
-  Scene s(kSource, impl);
+// alpha: the source's alpha blends it (ours: mode 0 with the transparent flag).
+void Rotation(benchmark::State& state, const std::string& impl, double scale, bool alpha = false) {
+  Scene s(kSource, impl, alpha);
   SetDrawState(0, 255);
   const Placement p = {kFrameW / 2, kFrameH / 2, kPi / 6, scale};
   for (auto _ : state) {
     if (impl == "ours")
       SoftBlitRotate(&s.frame.view, &s.source.view, kFrameW / 2, kFrameH / 2, static_cast<float>(p.angle),
-                     static_cast<float>(scale), 0, 0, nullptr);
+                     static_cast<float>(scale), alpha ? 1 : 0, 0, nullptr);
     else if (impl == "sdl2")
       SdlPlace(s, p, kSource);
     else
@@ -204,6 +220,8 @@ void RegisterAll() {
            [](benchmark::State& s, const std::string& impl) { Rotation(s, impl, 1.0); });
   Register("256x256 turned 30 deg, scale 1.5", all,
            [](benchmark::State& s, const std::string& impl) { Rotation(s, impl, 1.5); });
+  Register("256x256 alpha turned 30 deg", all,
+           [](benchmark::State& s, const std::string& impl) { Rotation(s, impl, 1.0, true); });
   Register("100 textured quads 64x64", all, Quads);
 }
 

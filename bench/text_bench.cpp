@@ -2,8 +2,9 @@
 // - glyph rendering into the glyph cache (glyphs per second), every glyph
 //   rendered anew, beside SDL2_ttf rendering the same glyphs into surfaces;
 // - a 40-character Japanese line drawn at 16 pixels with its glyphs cached
-//   (microseconds per line) beside SDL2_ttf rendering the line and blitting
-//   it onto a screen surface of the same depth.
+//   (microseconds per line), on 16- and 32-bit screens, beside SDL2_ttf
+//   rendering the line and blitting it onto a screen surface of the same
+//   depth.
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_ttf.h>
 #include <benchmark/benchmark.h>
@@ -107,10 +108,22 @@ void GlyphRendering(benchmark::State& state, int size, int type, bool ours) {
 // "ベルノーラパーティへようこそ。サイコロを振ってマスを進み、星とコインを集めよう！"
 constexpr const char8_t* kLineUtf8 = u8"ベルノーラパーティへようこそ。サイコロを振ってマスを進み、星とコインを集めよう！";
 
-void LineDrawing(benchmark::State& state, int type, bool ours) {
+// Graphics started at the depth (made again when it differs).
+bool UseScreenDepth(int bits) {
+  if (ScreenColorBits == bits) return true;
+  EndGraphicsSystem();
+  ScreenColorBits = bits;
+  return InitGraphicsSystem() == 0;
+}
+
+void LineDrawing(benchmark::State& state, int type, int bits, bool ours) {
   std::string utf8 = reinterpret_cast<const char*>(kLineUtf8), sjis;
   Utf8ToSjis(utf8, sjis);
   if (ours) {
+    if (!UseScreenDepth(bits)) {
+      state.SkipWithError("graphics did not start");
+      return;
+    }
     const ObjectHandle font = CreateFontToHandle(nullptr, 16, 4, type, -1, -1, -1, -1, -1);
     const uint32_t white = MakeScreenColor(255, 255, 255), black = MakeScreenColor(0, 0, 0);
     DrawTextToHandle(0, 0, sjis.c_str(), white, font, black, 0);  // glyphs cached
@@ -126,8 +139,8 @@ void LineDrawing(benchmark::State& state, int type, bool ours) {
       state.SkipWithError("no font");
       return;
     }
-    benchtable::OurImage frame(640, 480, MemImgDepth16);
-    SDL_Surface* screen = benchtable::SdlView(frame, SDL_PIXELFORMAT_RGB565);
+    benchtable::OurImage frame(640, 480, bits == 32 ? MemImgDepth32 : MemImgDepth16);
+    SDL_Surface* screen = benchtable::SdlView(frame, bits == 32 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565);
     const SDL_Color white = {255, 255, 255, 255};
     int y = 0;
     for (auto _ : state) {
@@ -187,9 +200,12 @@ int main(int argc, char** argv) {
         GlyphRendering(s, size, type, impl == "ours");
       });
     }
-  for (int type : {0, 2, 3})
-    Register("line 16px type " + std::to_string(type) + ", 16-bit screen", {"ours", "sdl2_ttf"},
-             [type](benchmark::State& s, const std::string& impl) { LineDrawing(s, type, impl == "ours"); });
+  for (int bits : {16, 32})
+    for (int type : {0, 1, 2, 3})
+      Register("line 16px type " + std::to_string(type) + ", " + std::to_string(bits) + "-bit screen",
+               {"ours", "sdl2_ttf"}, [type, bits](benchmark::State& s, const std::string& impl) {
+                 LineDrawing(s, type, bits, impl == "ours");
+               });
 
   benchmark::Initialize(&argc, argv);
   benchtable::TableReporter reporter;

@@ -8,8 +8,8 @@
 #include "game/board/party_opening.h"
 #include "game/board/party_results.h"
 #include "game/board/turn_machine.h"
+#include "game/minigames/minigame_runner.h"
 #include "game/shell/game_helpers.h"
-#include "game/shell/pending_steps.h"
 #include "game/shell/shared_media.h"
 #include "library/zrlib.h"
 

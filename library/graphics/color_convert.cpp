@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "library/graphics/color_convert_simd.h"
 #include "library/graphics/pixel_bytes.h"
 
 namespace {
@@ -82,6 +83,12 @@ struct Conversion {
   // With mirroring the row's pixels are written from its right end leftward.
   uint8_t* DestRowStart(int32_t row) const { return DestPixel(row, 0); }
   intptr_t DestStep() const { return mirror ? -df->bytesPerPixel : df->bytesPerPixel; }
+  // Rows that follow each other without a gap in both images, not mirrored:
+  // one long row.
+  bool Gapless() const {
+    return !mirror && srcPitch == width * sf->bytesPerPixel && destPitch == width * df->bytesPerPixel &&
+           static_cast<int64_t>(width) * height <= INT32_MAX;
+  }
 };
 
 int Prepare(Conversion* c, void* destPixels, int32_t destPitch, const ColorFormat* destFormat,
@@ -288,6 +295,10 @@ int RunSameLayout(const Conversion& c) {
   size_t rowBytes = static_cast<size_t>(c.width) * bytes;
   uint32_t keyMask = bytes == 4 ? ColourMasks(*c.sf) : static_cast<uint32_t>(LowBits(8 * bytes));
   intptr_t step = c.DestStep();
+  if (!c.mirror && !c.skipKey && c.Gapless()) {
+    std::memmove(c.DestRowStart(0), c.SrcRow(0), rowBytes * c.height);
+    return 0;
+  }
   for (int32_t row = 0; row < c.height; ++row) {
     const uint8_t* s = c.SrcRow(row);
     uint8_t* d = c.DestRowStart(row);
@@ -323,15 +334,85 @@ void RunKeyToAlphaSameColours(const Conversion& c) {
   }
 }
 
-// RGB565 widened by shifting alone into 24-bit RGB, 32-bit XRGB and (key to
-// alpha) 32-bit ARGB, and narrowed into 1555 with the key's alpha bit clear.
-enum class Rgb565Target { Rgb24, Xrgb32, Argb32Key, Argb1555Key };
+// A conversion whose destination bits are shifted source bits, by the
+// vector loops (AVX2 when the processor has it). Without mirroring.
+void RunShift(const Conversion& c, const ShiftConversion& k) {
+  const ShiftConvertFn run = BlitUseAvx2 ? ShiftConvertLoopAvx2(k) : ShiftConvertLoop<Sse2Ops>(k);
+  if (c.Gapless())
+    run(k, c.DestRowStart(0), 0, c.SrcRow(0), 0, c.width * c.height, 1);
+  else
+    run(k, c.DestRowStart(0), c.destPitch, c.SrcRow(0), c.srcPitch, c.width, c.height);
+}
+
+// Adds a channel narrowed (or kept) from a contiguous source field to a
+// contiguous destination field: the kept high bits moved in one shift.
+// False when the source field is wider than 8 bits or narrower than the
+// destination's (the widening rule is no shift).
+bool AddShiftChannel(ShiftConversion* k, uint32_t srcMask, int32_t srcShift, int32_t srcWidth, int32_t destWidth,
+                     int32_t destShift, uint32_t destMask) {
+  if (srcMask == 0 || destMask == 0 || destWidth == 0) return true;  // the channel adds no bits
+  if (srcWidth > 8 || srcWidth < destWidth) return false;
+  if (srcMask != static_cast<uint32_t>(LowBits(srcWidth) << srcShift) ||
+      destMask != static_cast<uint32_t>(LowBits(destWidth) << destShift))
+    return false;
+  k->shift[k->channels] = srcShift + (srcWidth - destWidth) - destShift;
+  k->mask[k->channels] = destMask;
+  ++k->channels;
+  return true;
+}
+
+// The table conversion of a 24 or 32-bit source into a 16 or 32-bit destination
+// as shifts, when every channel narrows or keeps its width.
+bool MakeShiftTablePlan(const Conversion& c, ShiftConversion* k) {
+  const ColorFormat& s = *c.sf;
+  const ColorFormat& d = *c.df;
+  if (s.bytesPerPixel < 3 || (d.bytesPerPixel != 2 && d.bytesPerPixel != 4)) return false;
+  *k = ShiftConversion{};
+  k->srcBytes = s.bytesPerPixel;
+  k->destBytes = d.bytesPerPixel;
+  k->constant = d.unusedMask;
+  if (d.alphaWidth != 0) {
+    if (c.keyToAlpha) {
+      k->keyed = true;
+      k->keyMask = ColourMasks(s);
+      k->keyValue = SourceKeyValue(c) & k->keyMask;
+      k->keyAlpha = d.alphaMask;
+    } else if (s.alphaWidth != 0) {
+      if (!AddShiftChannel(k, s.alphaMask, s.alphaShift, s.alphaWidth, d.alphaWidth, d.alphaShift, d.alphaMask))
+        return false;
+    } else {
+      k->constant |= d.alphaMask;
+    }
+  }
+  if (!AddShiftChannel(k, s.redMask, s.redShift, s.redWidth, d.redWidth, d.redShift, d.redMask) ||
+      !AddShiftChannel(k, s.greenMask, s.greenShift, s.greenWidth, d.greenWidth, d.greenShift, d.greenMask) ||
+      !AddShiftChannel(k, s.blueMask, s.blueShift, s.blueWidth, d.blueWidth, d.blueShift, d.blueMask))
+    return false;
+  // Channels moved by the same shift move together.
+  int32_t kept = 0;
+  for (int32_t i = 0; i < k->channels; ++i) {
+    const int32_t shift = k->shift[i];
+    const uint32_t mask = k->mask[i];
+    int32_t j = 0;
+    while (j < kept && k->shift[j] != shift) ++j;
+    if (j == kept) {
+      k->shift[kept] = shift;
+      k->mask[kept++] = 0;
+    }
+    k->mask[j] |= mask;
+  }
+  k->channels = kept;
+  return true;
+}
+
+// RGB565 widened by shifting alone into 24-bit RGB (32-bit XRGB and ARGB
+// go through RunShift), and narrowed into 1555 with the key's alpha bit clear.
+enum class Rgb565Target { Rgb24, Argb1555Key };
 
 template <Rgb565Target Target>
 void Run565(const Conversion& c) {
-  constexpr int kDestBytes = Target == Rgb565Target::Rgb24 ? 3 : Target == Rgb565Target::Argb1555Key ? 2 : 4;
+  constexpr int kDestBytes = Target == Rgb565Target::Rgb24 ? 3 : 2;
   uint32_t kr = c.key >> 16 & 0xFF, kg = c.key >> 8 & 0xFF, kb = c.key & 0xFF;
-  uint32_t key565 = (kr >> 3) << 11 | (kg >> 2) << 5 | kb >> 3;
   uint32_t key555 = (kr >> 3) << 10 | (kg >> 3) << 5 | kb >> 3;
   for (int32_t row = 0; row < c.height; ++row) {
     const uint8_t* s = c.SrcRow(row);
@@ -344,7 +425,6 @@ void Run565(const Conversion& c) {
         out = n == key555 ? n : n | 0x8000u;
       } else {
         out = (p & 0xF800u) << 8 | (p & 0x7E0u) << 5 | (p & 0x1Fu) << 3;
-        if (Target == Rgb565Target::Argb32Key && p != key565) out |= 0xFF000000u;
       }
       StorePixel<kDestBytes>(d, out);
     }
@@ -356,10 +436,28 @@ bool TryRun565(const Conversion& c) {
   const ColorFormat& d = *c.df;
   if (HasMasks(d, 24, 0xFF0000u, 0xFF00u, 0xFFu, 0)) {
     Run565<Rgb565Target::Rgb24>(c);
-  } else if (HasMasks(d, 32, 0xFF0000u, 0xFF00u, 0xFFu, 0)) {
-    Run565<Rgb565Target::Xrgb32>(c);
-  } else if (c.keyToAlpha && HasMasks(d, 32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u)) {
-    Run565<Rgb565Target::Argb32Key>(c);
+  } else if (HasMasks(d, 32, 0xFF0000u, 0xFF00u, 0xFFu, 0) ||
+             (c.keyToAlpha && HasMasks(d, 32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u))) {
+    // Into 32-bit XRGB, or ARGB with the key's alpha clear: by shifts, as
+    // Run565 does them.
+    ShiftConversion k{};
+    k.srcBytes = 2;
+    k.destBytes = 4;
+    k.channels = 3;
+    k.shift[0] = -8;
+    k.mask[0] = 0xF80000u;
+    k.shift[1] = -5;
+    k.mask[1] = 0xFC00u;
+    k.shift[2] = -3;
+    k.mask[2] = 0xF8u;
+    if (d.alphaMask != 0) {
+      const uint32_t kr = c.key >> 16 & 0xFF, kg = c.key >> 8 & 0xFF, kb = c.key & 0xFF;
+      k.keyed = true;
+      k.keyMask = 0xFFFFu;
+      k.keyValue = (kr >> 3) << 11 | (kg >> 2) << 5 | kb >> 3;
+      k.keyAlpha = 0xFF000000u;
+    }
+    RunShift(c, k);
   } else if (c.keyToAlpha && HasMasks(d, 16, 0x7C00u, 0x3E0u, 0x1Fu, 0x8000u)) {
     Run565<Rgb565Target::Argb1555Key>(c);
   } else {
@@ -418,6 +516,11 @@ bool TryRunTables(const Conversion& c) {
   const ColorFormat& s = *c.sf;
   const ColorFormat& d = *c.df;
   if (s.bytesPerPixel < 2 || d.bytesPerPixel < 2) return false;
+  ShiftConversion k;
+  if (MakeShiftTablePlan(c, &k)) {  // the same results by shifts
+    RunShift(c, k);
+    return true;
+  }
   if (s.redWidth > 8 || s.greenWidth > 8 || s.blueWidth > 8) return false;
   TableAlpha alpha = TableAlpha::None;
   TablePlan t{};
@@ -451,6 +554,20 @@ bool TryRunPaletteTable(const Conversion& c) {
   GeneralPlan plan = MakeGeneralPlan(c);
   uint32_t table[256];
   for (int i = 0; i < 256; ++i) table[i] = GeneralPixel(c, plan, PaletteValue(*c.sf, static_cast<uint8_t>(i)), 0, 0, 0);
+  if (c.df->bytesPerPixel == 2) {
+    // The entries as 16-bit values: one load and one store a pixel.
+    uint16_t narrow[256];
+    for (int i = 0; i < 256; ++i) narrow[i] = static_cast<uint16_t>(table[i]);
+    const bool gapless = c.Gapless();
+    const int32_t rows = gapless ? 1 : c.height, width = gapless ? c.width * c.height : c.width;
+    for (int32_t row = 0; row < rows; ++row) {
+      const uint8_t* s = c.SrcRow(row);
+      uint8_t* d = c.DestRowStart(row);
+#pragma GCC unroll 8
+      for (int32_t col = 0; col < width; ++col) std::memcpy(d + 2 * col, &narrow[s[col]], 2);
+    }
+    return true;
+  }
   WithPixelBytes(c.df->bytesPerPixel, [&](auto bytes) {
     for (int32_t row = 0; row < c.height; ++row) {
       const uint8_t* s = c.SrcRow(row);
@@ -514,6 +631,26 @@ int ConvertPixelRect(void* destPixels, int32_t destPitch, const ColorFormat* des
     return RunSameLayout(c);
   }
 
+  if (c.keyToAlpha && !c.colorOff && s.colorBits == d.colorBits && s.bytesPerPixel == d.bytesPerPixel &&
+      SameMasks(s, d, false) && d.bytesPerPixel == 4 && !c.mirror) {
+    // The key's pixels keep their colour with the alpha bits clear, all
+    // others get them set (bits outside the colour masks set first).
+    const uint32_t colourMask = ColourMasks(d);
+    ShiftConversion k{};
+    k.srcBytes = 4;
+    k.destBytes = 4;
+    k.channels = 1;
+    k.shift[0] = 0;
+    k.mask[0] = ~d.alphaMask;
+    k.constant = ~colourMask & ~d.alphaMask;
+    k.keyed = true;
+    k.keyMask = colourMask;
+    k.keyValue = MakeFormatColor(&d, static_cast<int32_t>(c.key >> 16), static_cast<int32_t>(c.key >> 8),
+                                 static_cast<int32_t>(c.key), 255) & colourMask;
+    k.keyAlpha = d.alphaMask;
+    RunShift(c, k);
+    return 0;
+  }
   if (c.keyToAlpha && !c.colorOff && s.colorBits == d.colorBits && s.bytesPerPixel == d.bytesPerPixel &&
       SameMasks(s, d, false)) {
     WithPixelBytes(d.bytesPerPixel, [&](auto bytes) { RunKeyToAlphaSameColours<bytes.value>(c); });

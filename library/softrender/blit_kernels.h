@@ -13,6 +13,7 @@
 
 #include "library/graphics/blend_tables.h"
 #include "library/softrender/blend_rules.h"
+#include "library/softrender/simd_ops.h"
 
 enum class BlitSource : uint8_t { Plain, Alpha, Palette };
 // Parameter values with loops of their own.
@@ -30,9 +31,11 @@ struct BlitVariant {
 };
 
 struct BlendContext;
-// A loop of wider vectors that draws the first pixels of a row and returns
-// how many it drew.
-using BlitWideFn = int32_t (*)(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c);
+// The vector loop of a variant over a block of rows (rows of n pixels, each
+// pointer moved on by its pitch after a row), the last pixels of each row
+// included.
+using BlitRectFn = void (*)(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
+                            int32_t rows, const BlendContext& c);
 
 // What a pixel loop reads besides the pixels: fixed once per call.
 struct BlendContext {
@@ -45,22 +48,20 @@ struct BlendContext {
   uint32_t transColor;
   uint32_t transWide;      // key repeated for whole-word compares
   const uint8_t* palette;  // the source palette's copy (paletted sources)
-  BlitWideFn wide;         // AVX2 loop of the variant, or null
+  BlitRectFn rect;         // the vector loop of the variant (AVX2 or SSE2), or null
 };
 
 // One row: n destination pixels from n source pixels (and n mask bytes).
 using BlitRowFn = void (*)(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n,
                            const BlendContext& c);
 
-// The row loop of a variant; also sets context->wide.
+// The row loop of a variant; also sets context->rect.
 BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context);
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context);
 
 // The AVX2 loops, from a file compiled for AVX2; called only when BlitUseAvx2.
-BlitWideFn WideRow32At(int32_t variantIndex);
-BlitWideFn WideRow16At(int32_t variantIndex);
-// True when the processor has AVX2 (tests may clear it to run the SSE2 loops).
-extern bool BlitUseAvx2;
+BlitRectFn WideRect32At(int32_t variantIndex);
+BlitRectFn WideRect16At(int32_t variantIndex);
 
 // Position of a variant in the selection tables.
 constexpr int32_t kBlitModeSlots[7] = {0, 1, 2, 3, 4, 10, 11};
@@ -163,7 +164,10 @@ constexpr bool KeyLowByte16(const BlitVariant& v) {
 constexpr BlitVariant Canonical32(BlitVariant v) {
   // (The paletted subtract at 255 draws like the general one but compares
   // the key's low byte.)
-  const bool ownFull = AddFormB32(v) || (v.mode == 3 && KeyLowByte32(v));
+  // (The add and subtract of an alpha source at 255 take the source itself
+  // for its opaque pixels in their vector loops.)
+  const bool ownFull = AddFormB32(v) || (v.mode == 3 && KeyLowByte32(v)) ||
+                       (IsMode(v, 2, 3) && v.src == BlitSource::Alpha && !v.masked);
   if ((v.param == BlitParam::Half && !HalfSum32(v)) || (v.param == BlitParam::Full && !ownFull))
     v.param = BlitParam::General;
   return v;

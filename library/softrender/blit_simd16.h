@@ -19,8 +19,10 @@ namespace blit_detail {
 
 template <BlitVariant V>
 constexpr bool HasSimd16() {
-  if (V.masked || (IsCopy(V) && V.src == BlitSource::Palette)) return false;
-  if (V.src == BlitSource::Alpha) return V.mode == 0;
+  // (Copies of whole rows are block copies.)
+  if (V.masked || (IsCopy(V) && (V.src == BlitSource::Palette || (!V.trans && V.src == BlitSource::Plain))))
+    return false;
+  if (V.src == BlitSource::Alpha) return true;
   return V.mode == 0 || V.mode == 1 || V.mode == 10;
 }
 
@@ -67,6 +69,101 @@ inline Vec SourceField(Vec s, Vec max, int field, const Simd16Consts<Ops>& k) {
   return s;
 }
 
+// d + trunc((x - d) * p / 255): the magnitude divided and the sign put back.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdDiffMix16(Vec x, Vec d, Vec p) {
+  const Vec diff = Ops::Sub16(x, d);
+  const Vec sign = Ops::template Sra16<15>(diff);
+  const Vec magnitude = Ops::Sub16(Ops::Xor(diff, sign), sign);
+  const Vec share = SimdDiv255<Ops>(Ops::MulLo16(magnitude, p));
+  return Ops::Add16(d, Ops::Sub16(Ops::Xor(share, sign), sign));
+}
+
+// The guard-bit add (form A) and subtract of RGB565 terms t, on 16-bit lanes:
+// the carry out of red (bit 16 of the wide sum) is the unsigned overflow of
+// the lane, the subtract's red keeps its bits unless the lane borrows.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdAdd16A(Vec d, Vec t) {
+  const Vec m = Ops::Set16(0xF7DF), carries = Ops::Set16(0x0820);
+  const Vec dm = Ops::And(d, m), tm = Ops::And(t, m);
+  const Vec u = Ops::Add16(dm, tm);
+  const Vec noCarry = Ops::CmpEq16(Ops::AddSatU16(dm, tm), u);
+  const Vec q = Ops::And(u, carries);
+  const Vec b = Ops::Or(Ops::Or(u, Ops::Sub16(q, Ops::template Srl16<5>(q))), Ops::AndNot(noCarry, Ops::Set16(0xF800)));
+  return Ops::Or(b, Ops::And(Ops::Or(d, t), carries));
+}
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdSub16(Vec d, Vec t) {
+  const Vec carries = Ops::Set16(0x0820);
+  const Vec minuend = Ops::Or(d, carries), subtrahend = Ops::And(t, Ops::Set16(0xF7DF));
+  const Vec v = Ops::Sub16(minuend, subtrahend);
+  const Vec noBorrow = Ops::CmpEq16(Ops::SubSatU16(subtrahend, minuend), Ops::Zero());
+  const Vec k = Ops::And(v, carries);
+  return Ops::And(v, Ops::Or(Ops::Sub16(k, Ops::template Srl16<5>(k)), Ops::And(noBorrow, Ops::Set16(0xF800))));
+}
+
+// The blend modes other than the copy of a source with alpha a (16-bit
+// lanes). Under trans, alpha 255 draws as a source without alpha
+// (the table blend of the parameter; the multiply by 256); alpha 0 leaves
+// the pixel in the modes that skip it.
+template <BlitVariant V, class Ops, class Vec = typename Ops::V>
+inline Vec CombineAlpha16Vec(Vec s, Vec a, Vec d, const Simd16Consts<Ops>& k) {
+  const Vec m5 = Ops::Set16(31), m6 = Ops::Set16(63);
+  const Vec sf[3] = {Ops::template Srl16<11>(s), Ops::And(Ops::template Srl16<5>(s), m6), Ops::And(s, m5)};
+  const Vec df[3] = {Ops::template Srl16<11>(d), Ops::And(Ops::template Srl16<5>(d), m6), Ops::And(d, m5)};
+  Vec full = Ops::Zero();
+  if constexpr (V.trans) full = Ops::CmpEq16(a, Ops::Set16(255));
+  if constexpr (V.mode == 2 || V.mode == 3) {
+    // Each field's share (s a) >> 8, brightened, then the parameter's table
+    // share of it; at alpha 255 under trans the brightened field's.
+    Vec t[3];
+    for (int f = 0; f < 3; ++f) {
+      Vec y = Ops::template Srl16<8>(Ops::MulLo16(sf[f], a));
+      if constexpr (!V.white) y = SimdDiv255<Ops>(Ops::MulLo16(y, k.bright[f]));
+      if constexpr (V.trans) y = SimdSelect<Ops>(full, SourceField<V, Ops>(sf[f], f == 1 ? m6 : m5, f, k), y);
+      t[f] = SimdDiv255<Ops>(Ops::MulLo16(y, k.param));
+    }
+    const Vec term = Ops::Or(Ops::Or(Ops::template Sll16<11>(t[0]), Ops::template Sll16<5>(t[1])), t[2]);
+    Vec r = V.mode == 2 ? SimdAdd16A<Ops>(d, term) : SimdSub16<Ops>(d, term);
+    if constexpr (V.trans) r = SimdSelect<Ops>(Ops::CmpEq16(a, Ops::Zero()), d, r);
+    return r;
+  }
+  const Vec ap = Ops::MulLo16(a, k.param);  // up to 65025: unsigned
+  Vec out[3];
+  for (int f = 0; f < 3; ++f) {
+    const Vec x = SourceField<V, Ops>(sf[f], f == 1 ? m6 : m5, f, k);
+    Vec r;
+    if constexpr (V.mode == 4) {
+      // (d x a) >> (bits + 8), and (d x) >> bits at alpha 255 under trans.
+      const Vec w = V.trans ? SimdSelect<Ops>(full, Ops::Set16(256), a) : a;
+      const Vec product = Ops::MulLo16(df[f], x);
+      r = Ops::MulHiU16(f == 1 ? Ops::template Sll16<2>(product) : Ops::template Sll16<3>(product), w);
+    } else {
+      Vec m = x;
+      if constexpr (V.mode == 11) {
+        const Vec product = Ops::MulLo16(x, df[f]);
+        m = f == 1 ? Ops::template Srl16<6>(product) : Ops::template Srl16<5>(product);
+      }
+      if constexpr (V.mode == 11 && V.white) {
+        if (f == 1) {  // green from the product with five more bits
+          const Vec diff = Ops::Sub16(Ops::template Srl16<1>(Ops::MulLo16(x, df[f])), Ops::template Sll16<5>(df[f]));
+          const Vec high = Ops::Add16(Ops::MulHi16(diff, ap), Ops::And(diff, Ops::template Sra16<15>(ap)));
+          r = Ops::Add16(df[f], Ops::template Sra16<5>(high));
+        } else {
+          r = SimdMixWide16<Ops>(m, df[f], ap);
+        }
+      } else {
+        r = SimdMixWide16<Ops>(m, df[f], ap);
+      }
+      if constexpr (V.trans) r = SimdSelect<Ops>(full, SimdDiffMix16<Ops>(m, df[f], k.param), r);
+    }
+    out[f] = r;
+  }
+  Vec r = Ops::Or(Ops::Or(Ops::template Sll16<11>(out[0]), Ops::template Sll16<5>(out[1])), out[2]);
+  if constexpr (V.trans && SkipsAlphaZero16(V)) r = SimdSelect<Ops>(Ops::CmpEq16(a, Ops::Zero()), d, r);
+  return r;
+}
+
 // A vector of RGB565 source colours (a: their alphas, alpha sources) over
 // destination pixels.
 template <BlitVariant V, class Ops, class Vec = typename Ops::V>
@@ -76,6 +173,8 @@ inline Vec Combine16Vec(Vec s, Vec a, Vec d, const Simd16Consts<Ops>& k) {
   } else if constexpr (HalfSum16(V)) {
     const Vec m = Ops::Set16(0x7BEF);
     return Ops::Add16(Ops::And(Ops::template Srl16<1>(s), m), Ops::And(Ops::template Srl16<1>(d), m));
+  } else if constexpr (V.src == BlitSource::Alpha && V.mode != 0) {
+    return CombineAlpha16Vec<V, Ops>(s, a, d, k);
   } else {
     const Vec m5 = Ops::Set16(31), m6 = Ops::Set16(63);
     const Vec sf[3] = {Ops::template Srl16<11>(s), Ops::And(Ops::template Srl16<5>(s), m6), Ops::And(s, m5)};
@@ -94,11 +193,7 @@ inline Vec Combine16Vec(Vec s, Vec a, Vec d, const Simd16Consts<Ops>& k) {
       } else if constexpr (SixBit16(V)) {
         out[f] = SimdDiv63<Ops>(Ops::Add16(Ops::MulLo16(x, k.sixA), Ops::MulLo16(df[f], k.sixB)));
       } else {
-        const Vec diff = Ops::Sub16(x, df[f]);
-        const Vec sign = Ops::template Sra16<15>(diff);
-        const Vec magnitude = Ops::Sub16(Ops::Xor(diff, sign), sign);
-        const Vec share = SimdDiv255<Ops>(Ops::MulLo16(magnitude, k.param));
-        out[f] = Ops::Add16(df[f], Ops::Sub16(Ops::Xor(share, sign), sign));
+        out[f] = SimdDiffMix16<Ops>(x, df[f], k.param);
       }
     }
     const Vec r = Ops::Or(Ops::Or(Ops::template Sll16<11>(out[0]), Ops::template Sll16<5>(out[1])), out[2]);
@@ -118,39 +213,56 @@ inline Vec Combine16Vec(Vec s, Vec a, Vec d, const Simd16Consts<Ops>& k) {
   }
 }
 
-// Draws the first pixels of a row, a whole vector at a time; returns how many.
+// One vector of pixels; a keyed source passes over a vector without a pixel
+// to draw, and a copy stores a vector without a transparent pixel whole.
 template <BlitVariant V, class Ops>
-inline int32_t SimdRow16(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
+inline void SimdStep16(uint8_t* out, const uint8_t* dst, const uint8_t* src, const BlendContext& c,
+                       const Simd16Consts<Ops>& k) {
   using Vec = typename Ops::V;
   constexpr int32_t lanes = Ops::kBytes / 2;
-  const Simd16Consts<Ops> k = MakeSimd16Consts<V, Ops>(c);
-  int32_t i = 0;
-  for (; i + lanes <= n; i += lanes) {
-    Vec s, a = Ops::Zero(), transparent = Ops::Zero();
-    if constexpr (V.src == BlitSource::Palette) {
-      alignas(32) uint16_t entries[lanes], indices[lanes];
-      for (int32_t j = 0; j < lanes; ++j) {
-        indices[j] = src[i + j];
-        std::memcpy(&entries[j], c.palette + 2 * indices[j], 2);
-      }
-      s = Ops::Load(entries);
-      if (V.trans && k.keyOn) transparent = Ops::CmpEq16(Ops::Load(indices), k.key);
-    } else if constexpr (V.src == BlitSource::Alpha) {
-      const Vec lo = Ops::Load(src + 4 * i), hi = Ops::Load(src + 4 * i + Ops::kBytes);
-      s = Ops::PackLow16(lo, hi);
-      const Vec byte = Ops::Set32(0xFF);
-      a = Ops::PackLow16(Ops::And(Ops::template Srl32<16>(lo), byte),
-                         Ops::And(Ops::template Srl32<16>(hi), byte));
-    } else {
-      s = Ops::Load(src + 2 * i);
-      if (V.trans && k.keyOn) transparent = Ops::CmpEq16(s, k.key);
+  Vec s, a = Ops::Zero(), transparent = Ops::Zero();
+  if constexpr (V.src == BlitSource::Palette) {
+    alignas(32) uint16_t entries[lanes], indices[lanes];
+    for (int32_t j = 0; j < lanes; ++j) {
+      indices[j] = src[j];
+      std::memcpy(&entries[j], c.palette + 2 * indices[j], 2);
     }
-    const Vec d = Ops::Load(dst + 2 * i);
-    Vec r = Combine16Vec<V, Ops>(s, a, d, k);
-    if constexpr (V.trans && V.src != BlitSource::Alpha) r = SimdSelect<Ops>(transparent, d, r);
-    Ops::Store(dst + 2 * i, r);
+    s = Ops::Load(entries);
+    if (V.trans && k.keyOn) transparent = Ops::CmpEq16(Ops::Load(indices), k.key);
+  } else if constexpr (V.src == BlitSource::Alpha) {
+    const Vec lo = Ops::Load(src), hi = Ops::Load(src + Ops::kBytes);
+    s = Ops::PackLow16(lo, hi);
+    const Vec byte = Ops::Set32(0xFF);
+    a = Ops::PackLow16(Ops::And(Ops::template Srl32<16>(lo), byte), Ops::And(Ops::template Srl32<16>(hi), byte));
+  } else {
+    s = Ops::Load(src);
+    if (V.trans && k.keyOn) transparent = Ops::CmpEq16(s, k.key);
   }
-  return i;
+  if constexpr (V.trans && V.src != BlitSource::Alpha) {
+    const uint32_t bits = Ops::MoveMask8(transparent);
+    if (bits == Ops::kAllBytes) return;
+    if constexpr (V.mode == 0 && V.white) {
+      if (bits == 0) {
+        Ops::Store(out, s);
+        return;
+      }
+    }
+  }
+  const Vec d = Ops::Load(dst);
+  Vec r = Combine16Vec<V, Ops>(s, a, d, k);
+  if constexpr (V.trans && V.src != BlitSource::Alpha) r = SimdSelect<Ops>(transparent, d, r);
+  Ops::Store(out, r);
+}
+
+// Draws rows of n pixels a vector at a time (SimdRows).
+template <BlitVariant V, class Ops>
+inline void SimdRect16(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
+                       int32_t rows, const BlendContext& c) {
+  const Simd16Consts<Ops> k = MakeSimd16Consts<V, Ops>(c);
+  SimdRows<Ops, 2, BlitSourceBytes(V.src, false)>(dst, dstPitch, src, srcPitch, n, rows,
+                                         [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
+                                           SimdStep16<V, Ops>(out, d, s, c, k);
+                                         });
 }
 
 }  // namespace blit_detail

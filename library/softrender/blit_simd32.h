@@ -2,7 +2,7 @@
 // vector operations of simd_ops.h (4 pixels a step with SSE2, 8 with AVX2).
 // Every result equals the one-pixel rules bit for bit. Each pixel is split
 // into two words of 16-bit lanes, blue and red (s & 0x00FF00FF) and green
-// and byte 3 ((s >> 8) & 0x00FF00FF); the weights of the byte-3 lane are 0,
+// and byte 3 (the 16-bit lanes of s shifted right 8); the weights of the byte-3 lane are 0,
 // so that lane keeps the destination's byte 3.
 // The mix and the division by 255 are those of simd_ops.h.
 // Only the vector operations and the built-in memcpy are used here, so the
@@ -18,8 +18,9 @@ namespace blit_detail {
 
 template <BlitVariant V>
 constexpr bool HasSimd32() {
-  if (V.masked || (IsCopy(V) && V.src == BlitSource::Palette)) return false;
-  if (V.src == BlitSource::Alpha) return V.mode == 0 && !IgnoresAlpha(V);
+  // (Copies of whole rows are block copies.)
+  if (V.masked || (IsCopy(V) && (V.src == BlitSource::Palette || !V.trans))) return false;
+  if (V.src == BlitSource::Alpha) return !IgnoresAlpha(V);
   return true;
 }
 
@@ -31,6 +32,9 @@ struct Simd32Consts {
   Vec paramRB, paramGA;    // the parameter; 0 in the byte-3 lane
   Vec brightRB, brightGA;  // blue and red; green and 0
   Vec key, low24, high8;
+  Vec alphaFull;   // 255
+  Vec paramWide;   // the parameter shifted left 8: the weight of alpha 255
+  Vec weightFull;  // 256
 };
 
 template <BlitVariant V, class Ops>
@@ -49,6 +53,9 @@ inline Simd32Consts<Ops> MakeSimd32Consts(const BlendContext& c) {
   k.key = Ops::Set32(key);
   k.low24 = Ops::Set32(0x00FFFFFF);
   k.high8 = Ops::Set32(0xFF000000u);
+  k.alphaFull = Ops::Set32(255);
+  k.paramWide = Ops::Set32(p << 8);
+  k.weightFull = Ops::Set32(256);
   return k;
 }
 
@@ -104,6 +111,60 @@ inline Vec CombineHalf(Vec s, Vec d, Vec bright, Vec weight, Vec param, const Si
   }
 }
 
+// Blend modes other than the copy from a source with alpha a: weights of
+// up to 16 bits in the low 16-bit lane of each pixel (0 in byte 3's lane).
+// Under trans, alpha 255 draws as a source without alpha: the weight of the
+// one-factor rules (the parameter times 256, or 256 for the multiply), and
+// the add and subtract take the parameter's table share; alpha 0 leaves the
+// pixel in the modes that skip it.
+template <BlitVariant V, class Ops, class Vec = typename Ops::V>
+inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
+  const Vec a = Ops::template Srl32<24>(s);
+  Vec full = Ops::Zero();
+  if constexpr (V.trans) full = Ops::CmpEq32(a, k.alphaFull);
+  const Vec sRB = Ops::And(s, k.lowBytes), sGA = Ops::template Srl16<8>(s);
+  const Vec dRB = Ops::And(d, k.lowBytes), dGA = Ops::template Srl16<8>(d);
+  const Vec xRB = SourceHalf<V, Ops>(sRB, k.brightRB, k), xGA = SourceHalf<V, Ops>(sGA, k.brightGA, k);
+  Vec r;
+  if constexpr (V.mode == 4) {
+    Vec w = a;
+    if constexpr (V.trans) w = SimdSelect<Ops>(full, k.weightFull, w);
+    const Vec wRB = Ops::Or(w, Ops::template Sll32<16>(w));
+    const Vec rb = Ops::MulHiU16(Ops::MulLo16(dRB, xRB), wRB);
+    const Vec ga = Ops::MulHiU16(Ops::MulLo16(dGA, xGA), w);
+    r = SimdKeepByte3<Ops>(Ops::Or(rb, Ops::template Sll16<8>(ga)), d, k);
+  } else {
+    Vec w = Ops::MulLo16(a, k.paramGA);
+    if constexpr (V.trans && V.mode != 2 && V.mode != 3) w = SimdSelect<Ops>(full, k.paramWide, w);
+    const Vec wRB = Ops::Or(w, Ops::template Sll32<16>(w));
+    if constexpr (V.mode == 2 || V.mode == 3) {
+      // (Byte 3 of the term is not read by the add and subtract.)
+      Vec t = Ops::Or(Ops::MulHiU16(xRB, wRB), Ops::template Sll16<8>(Ops::MulHiU16(xGA, w)));
+      if constexpr (V.trans && V.param == BlitParam::Full && V.white) {  // x * 255 / 255: the source
+        t = SimdSelect<Ops>(full, s, t);
+      } else if constexpr (V.trans) {
+        const Vec shareRB = SimdDiv255<Ops>(Ops::MulLo16(xRB, k.paramRB));
+        const Vec shareGA = SimdDiv255<Ops>(Ops::MulLo16(xGA, k.paramGA));
+        t = SimdSelect<Ops>(full, Ops::Or(shareRB, Ops::template Sll16<8>(shareGA)), t);
+      }
+      if constexpr (V.mode == 2)
+        r = SimdAddFormA32<Ops>(d, t);
+      else
+        r = SimdSub32<Ops>(d, t);
+    } else {
+      Vec mRB = xRB, mGA = xGA;
+      if constexpr (V.mode == 11) {
+        mRB = Ops::template Srl16<8>(Ops::MulLo16(xRB, dRB));
+        mGA = Ops::template Srl16<8>(Ops::MulLo16(xGA, dGA));
+      }
+      const Vec rb = SimdMixWide16<Ops>(mRB, dRB, wRB), ga = SimdMixWide16<Ops>(mGA, dGA, w);
+      r = Ops::Or(rb, Ops::template Sll16<8>(ga));
+    }
+  }
+  if constexpr (V.trans && SkipsAlphaZero32(V)) r = SimdSelect<Ops>(Ops::CmpEq32(a, Ops::Zero()), d, r);
+  return r;
+}
+
 // A vector of source pixels (palette entries) over a vector of destination pixels.
 template <BlitVariant V, class Ops, class Vec = typename Ops::V>
 inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
@@ -113,10 +174,12 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     const Vec m = Ops::Set32(0x007F7F7F);
     return Ops::Add32(Ops::And(Ops::template Srl32<1>(s), m), Ops::And(Ops::template Srl32<1>(d), m));
   } else if constexpr (AddFormB32(V)) {
-    return SimdAddFormB32<Ops>(d, Ops::And(s, k.low24));
+    return SimdAddFormB32<Ops>(d, s);  // (the add masks byte 3 of the term off)
+  } else if constexpr (V.src == BlitSource::Alpha && V.mode != 0) {
+    return CombineAlpha32Vec<V, Ops>(s, d, k);
   } else {
-    const Vec sRB = Ops::And(s, k.lowBytes), sGA = Ops::And(Ops::template Srl16<8>(s), k.lowBytes);
-    const Vec dRB = Ops::And(d, k.lowBytes), dGA = Ops::And(Ops::template Srl16<8>(d), k.lowBytes);
+    const Vec sRB = Ops::And(s, k.lowBytes), sGA = Ops::template Srl16<8>(s);
+    const Vec dRB = Ops::And(d, k.lowBytes), dGA = Ops::template Srl16<8>(d);
     Vec weightRB = k.weightRB, weightGA = k.weightGA;
     if constexpr (V.src == BlitSource::Alpha) {
       weightGA = Ops::template Sll32<1>(Ops::template Srl32<24>(s));  // 2a; 0 in the byte-3 lane
@@ -125,10 +188,11 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     const Vec rb = CombineHalf<V, Ops>(sRB, dRB, k.brightRB, weightRB, k.paramRB, k);
     const Vec ga = CombineHalf<V, Ops>(sGA, dGA, k.brightGA, weightGA, k.paramGA, k);
     const Vec r = Ops::Or(rb, Ops::template Sll16<8>(ga));
+    // (The add and subtract shares have 0 in byte 3: its parameter lane is 0.)
     if constexpr (V.mode == 2) {
-      return SimdAddFormA32<Ops>(d, Ops::And(r, k.low24));
+      return SimdAddFormA32<Ops>(d, r);
     } else if constexpr (V.mode == 3) {
-      return SimdSub32<Ops>(d, Ops::And(r, k.low24));
+      return SimdSub32<Ops>(d, r);
     } else if constexpr (V.src == BlitSource::Alpha && V.trans) {
       // Alpha 255 takes the unweighted copy: the pixel whole when white, the
       // scaled channels otherwise. (Alpha 0 mixes to the destination.)
@@ -140,7 +204,14 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
         unweighted = SimdKeepByte3<Ops>(unweighted, d, k);
       }
       return SimdSelect<Ops>(full, unweighted, r);
-    } else if constexpr (V.mode == 0 || V.mode == 4) {
+    } else if constexpr (V.mode == 0) {
+      // Byte 3's lane holds the destination's byte 3 after the alpha mix
+      // (weight 0) and 0 after the brightness (its brightness lane is 0).
+      if constexpr (V.src == BlitSource::Alpha)
+        return r;
+      else
+        return Ops::Or(r, Ops::And(d, k.high8));
+    } else if constexpr (V.mode == 4) {
       return SimdKeepByte3<Ops>(r, d, k);
     } else {
       return r;
@@ -148,34 +219,69 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
   }
 }
 
-// Draws the first pixels of a row, a whole vector at a time; returns how many.
+// One vector of pixels. A keyed source passes over a vector without a pixel
+// to draw, and a copy stores only the pixels drawn; an alpha source passes
+// over a vector that alpha 0 leaves alone, and its white copy stores an
+// opaque vector whole.
 template <BlitVariant V, class Ops>
-inline int32_t SimdRow32(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
+inline void SimdStep32(uint8_t* out, const uint8_t* dst, const uint8_t* src, const BlendContext& c,
+                       const Simd32Consts<Ops>& k) {
   using Vec = typename Ops::V;
   constexpr int32_t lanes = Ops::kBytes / 4;
-  const Simd32Consts<Ops> k = MakeSimd32Consts<V, Ops>(c);
-  int32_t i = 0;
-  for (; i + lanes <= n; i += lanes) {
-    Vec s;
-    Vec transparent;
-    if constexpr (V.src == BlitSource::Palette) {
-      alignas(32) uint32_t entries[lanes], indices[lanes];
-      for (int32_t j = 0; j < lanes; ++j) {
-        indices[j] = src[i + j];
-        std::memcpy(&entries[j], c.palette + 4 * indices[j], 4);
-      }
-      s = Ops::Load(entries);
-      if constexpr (V.trans) transparent = Ops::CmpEq32(Ops::Load(indices), k.key);
-    } else {
-      s = Ops::Load(src + 4 * i);
-      if constexpr (V.trans && V.src == BlitSource::Plain) transparent = Ops::CmpEq32(s, k.key);
+  Vec s;
+  Vec transparent;
+  if constexpr (V.src == BlitSource::Palette) {
+    alignas(32) uint32_t entries[lanes], indices[lanes];
+    for (int32_t j = 0; j < lanes; ++j) {
+      indices[j] = src[j];
+      std::memcpy(&entries[j], c.palette + 4 * indices[j], 4);
     }
-    const Vec d = Ops::Load(dst + 4 * i);
-    Vec r = Combine32Vec<V, Ops>(s, d, k);
-    if constexpr (V.trans && V.src != BlitSource::Alpha) r = SimdSelect<Ops>(transparent, d, r);
-    Ops::Store(dst + 4 * i, r);
+    s = Ops::Load(entries);
+    if constexpr (V.trans) transparent = Ops::CmpEq32(Ops::Load(indices), k.key);
+  } else {
+    s = Ops::Load(src);
+    if constexpr (V.trans && V.src == BlitSource::Plain) transparent = Ops::CmpEq32(s, k.key);
   }
-  return i;
+  constexpr bool copies = V.mode == 0 && V.white && V.src != BlitSource::Alpha;
+  if constexpr (V.trans && V.src != BlitSource::Alpha) {
+    const uint32_t bits = Ops::MoveMask8(transparent);
+    if (bits == Ops::kAllBytes) return;
+    if constexpr (copies) {
+      if (bits == 0) {
+        Ops::Store(out, s);
+        return;
+      }
+    }
+  }
+  if constexpr (V.src == BlitSource::Alpha && V.trans) {
+    // The top bits of the alphas first: all clear or all set leaves the
+    // exact test to a few vectors.
+    const uint32_t top = Ops::MoveMask32(s);
+    if constexpr (SkipsAlphaZero32(V)) {
+      if (top == 0 && Ops::MoveMask8(Ops::CmpEq32(Ops::And(s, k.high8), Ops::Zero())) == Ops::kAllBytes) return;
+    }
+    if constexpr (V.mode == 0 && V.white) {
+      if (top == Ops::kAllLanes && Ops::MoveMask8(Ops::CmpEq32(Ops::And(s, k.high8), k.high8)) == Ops::kAllBytes) {
+        Ops::Store(out, s);
+        return;
+      }
+    }
+  }
+  const Vec d = Ops::Load(dst);
+  Vec r = Combine32Vec<V, Ops>(s, d, k);
+  if constexpr (V.trans && V.src != BlitSource::Alpha) r = SimdSelect<Ops>(transparent, d, r);
+  Ops::Store(out, r);
+}
+
+// Draws rows of n pixels a vector at a time (SimdRows).
+template <BlitVariant V, class Ops>
+inline void SimdRect32(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
+                       int32_t rows, const BlendContext& c) {
+  const Simd32Consts<Ops> k = MakeSimd32Consts<V, Ops>(c);
+  SimdRows<Ops, 4, BlitSourceBytes(V.src, true)>(dst, dstPitch, src, srcPitch, n, rows,
+                                         [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
+                                           SimdStep32<V, Ops>(out, d, s, c, k);
+                                         });
 }
 
 }  // namespace blit_detail

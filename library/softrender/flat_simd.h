@@ -21,14 +21,42 @@
 
 namespace flat_detail {
 
+// Runs of at least this many pixels are filled by the string store.
+constexpr int32_t kFlatStringFill = 128;
+
+// The copy rule: a first vector where the run starts, then vectors from
+// the first vector-aligned address on, and a last vector ending where the
+// run ends (the overlapping pixels get the same colour again).
+template <class Ops, int32_t Bytes>
+inline int32_t FlatCopySimd(uint8_t* dst, int32_t n, typename Ops::V c, uint32_t colour) {
+  constexpr int32_t lanes = Ops::kBytes / Bytes;
+  if (n >= kFlatStringFill) {
+    // Long runs: the processor's string store, faster than vector stores.
+    void* at = dst;
+    size_t count = static_cast<size_t>(n);
+    if constexpr (Bytes == 4)
+      asm volatile("rep stosl" : "+D"(at), "+c"(count) : "a"(colour) : "memory");
+    else
+      asm volatile("rep stosw" : "+D"(at), "+c"(count) : "a"(static_cast<uint16_t>(colour)) : "memory");
+    return n;
+  }
+  if (n < lanes) return 0;
+  Ops::Store(dst, c);
+  const uintptr_t misaligned = reinterpret_cast<uintptr_t>(dst) & (Ops::kBytes - 1);
+  int32_t i = misaligned % Bytes == 0 ? static_cast<int32_t>((Ops::kBytes - misaligned) & (Ops::kBytes - 1)) / Bytes
+                                      : lanes;
+  for (; i + lanes <= n; i += lanes) Ops::Store(dst + Bytes * i, c);
+  Ops::Store(dst + Bytes * (n - lanes), c);
+  return n;
+}
+
 template <FlatRule R, class Ops>
 inline int32_t FlatSpanSimd32(uint8_t* dst, int32_t n, const FlatColor& f) {
   using Vec = typename Ops::V;
   constexpr int32_t lanes = Ops::kBytes / 4;
   int32_t i = 0;
   if constexpr (R == FlatRule::Copy) {
-    const Vec c = Ops::Set32(f.colour);
-    for (; i + lanes <= n; i += lanes) Ops::Store(dst + 4 * i, c);
+    return FlatCopySimd<Ops, 4>(dst, n, Ops::Set32(f.colour), f.colour);
   } else if constexpr (R == FlatRule::Add || R == FlatRule::Subtract) {
     const Vec t = Ops::Set32(f.term);
     for (; i + lanes <= n; i += lanes) {
@@ -83,14 +111,9 @@ inline int32_t FlatSpanSimd32(uint8_t* dst, int32_t n, const FlatColor& f) {
 // 16-bit runs: the copy only.
 template <FlatRule R, class Ops>
 inline int32_t FlatSpanSimd16(uint8_t* dst, int32_t n, const FlatColor& f) {
-  using Vec = typename Ops::V;
-  constexpr int32_t lanes = Ops::kBytes / 2;
-  int32_t i = 0;
-  if constexpr (R == FlatRule::Copy) {
-    const Vec c = Ops::Set16(static_cast<uint16_t>(f.colour));
-    for (; i + lanes <= n; i += lanes) Ops::Store(dst + 2 * i, c);
-  }
-  return i;
+  if constexpr (R == FlatRule::Copy)
+    return FlatCopySimd<Ops, 2>(dst, n, Ops::Set16(static_cast<uint16_t>(f.colour)), f.colour);
+  return 0;
 }
 
 }  // namespace flat_detail

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "library/softrender/blit_kernels.h"
-#include "library/softrender/blit_simd16.h"
+#include "library/softrender/blit_rect_table.h"
 #include "library/softrender/simd_ops.h"
 
 using namespace blit_detail;
@@ -63,12 +63,11 @@ void Row16(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, con
   } else if constexpr (PairOp16(V)) {
     PairRow16<V>(dst, src, n, c);
   } else {
-    int32_t i = 0;
     if constexpr (HasSimd16<V>()) {
-      if (c.wide != nullptr) i = c.wide(dst, src, n, c);
-      i += SimdRow16<V, Sse2Ops>(dst + 2 * i, src + srcBytes * i, n - i, c);
+      c.rect(dst, 0, src, 0, n, 1, c);
+    } else {
+      for (int32_t i = 0; i < n; ++i) Pixel16<V>(dst + 2 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
     }
-    for (; i < n; ++i) Pixel16<V>(dst + 2 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
   }
 }
 
@@ -83,6 +82,6 @@ constexpr auto kTable = MakeTable(std::make_index_sequence<kBlitVariantCount>())
 
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context) {
   const int32_t index = BlitVariantIndex(v);
-  context->wide = BlitUseAvx2 ? WideRow16At(index) : nullptr;
+  context->rect = BlitUseAvx2 ? WideRect16At(index) : kRectTable<Sse2Ops, false>[index];
   return kTable[index];
 }

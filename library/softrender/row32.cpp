@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "library/softrender/blit_kernels.h"
-#include "library/softrender/blit_simd32.h"
+#include "library/softrender/blit_rect_table.h"
 #include "library/softrender/simd_ops.h"
 
 using namespace blit_detail;
@@ -19,12 +19,11 @@ void Row32(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, con
   } else if constexpr (IsCopy(V) && V.src == BlitSource::Palette) {
     PaletteCopyRow<V, 4>(dst, src, n, c);
   } else {
-    int32_t i = 0;
     if constexpr (HasSimd32<V>()) {
-      if (c.wide != nullptr) i = c.wide(dst, src, n, c);
-      i += SimdRow32<V, Sse2Ops>(dst + 4 * i, src + srcBytes * i, n - i, c);
+      c.rect(dst, 0, src, 0, n, 1, c);
+    } else {
+      for (int32_t i = 0; i < n; ++i) Pixel32<V>(dst + 4 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
     }
-    for (; i < n; ++i) Pixel32<V>(dst + 4 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
   }
 }
 
@@ -46,6 +45,6 @@ bool BlitUseAvx2 = DetectAvx2();
 
 BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context) {
   const int32_t index = BlitVariantIndex(v);
-  context->wide = BlitUseAvx2 ? WideRow32At(index) : nullptr;
+  context->rect = BlitUseAvx2 ? WideRect32At(index) : kRectTable<Sse2Ops, true>[index];
   return kTable[index];
 }

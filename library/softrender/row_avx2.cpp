@@ -2,43 +2,9 @@
 // its loops run only when the processor has it). Only constant evaluation
 // and the vector operations are used here, so no shared inline function is
 // compiled for AVX2 on behalf of the rest of the program.
-#include <array>
-#include <utility>
-
-#include "library/softrender/blit_simd16.h"
-#include "library/softrender/blit_simd32.h"
-#include "library/softrender/simd_ops.h"
+#include "library/softrender/blit_rect_table.h"
 
 using namespace blit_detail;
 
-namespace {
-
-template <bool Depth32, BlitVariant V>
-int32_t WideRow(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
-  if constexpr (Depth32)
-    return SimdRow32<V, Avx2Ops>(dst, src, n, c);
-  else
-    return SimdRow16<V, Avx2Ops>(dst, src, n, c);
-}
-
-template <bool Depth32, int32_t I>
-constexpr BlitWideFn WideEntry() {
-  constexpr BlitVariant v = Depth32 ? Canonical32(BlitVariantAt(I)) : Canonical16(BlitVariantAt(I));
-  if constexpr (Depth32 ? HasSimd32<v>() : HasSimd16<v>())
-    return &WideRow<Depth32, v>;
-  else
-    return nullptr;
-}
-
-template <bool Depth32, size_t... I>
-constexpr std::array<BlitWideFn, sizeof...(I)> MakeTable(std::index_sequence<I...>) {
-  return {WideEntry<Depth32, static_cast<int32_t>(I)>()...};
-}
-
-constexpr auto kTable16 = MakeTable<false>(std::make_index_sequence<kBlitVariantCount>());
-constexpr auto kTable32 = MakeTable<true>(std::make_index_sequence<kBlitVariantCount>());
-
-}  // namespace
-
-BlitWideFn WideRow16At(int32_t variantIndex) { return kTable16.data()[variantIndex]; }
-BlitWideFn WideRow32At(int32_t variantIndex) { return kTable32.data()[variantIndex]; }
+BlitRectFn WideRect16At(int32_t variantIndex) { return kRectTable<Avx2Ops, false>.data()[variantIndex]; }
+BlitRectFn WideRect32At(int32_t variantIndex) { return kRectTable<Avx2Ops, true>.data()[variantIndex]; }

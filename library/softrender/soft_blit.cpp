@@ -166,6 +166,10 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
     s.height = 1;
   }
 
+  if (context.rect != nullptr) {  // the vector loops take every row at once
+    context.rect(s.dstStart, s.dstPitch, s.srcStart, s.srcPitch, s.width, s.height, context);
+    return;
+  }
   uint8_t* d = s.dstStart;
   const uint8_t* p = s.srcStart;
   const uint8_t* m = s.maskStart;

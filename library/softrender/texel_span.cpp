@@ -3,6 +3,7 @@
 #include "library/softrender/texel_span.h"
 
 #include <array>
+#include <cstring>
 #include <utility>
 
 #include "library/graphics/blend_tables.h"
@@ -91,16 +92,26 @@ inline void TexelPixel(uint8_t* dp, const uint8_t* sp, const uint8_t* mp, const 
 
 // ---- The run ----
 
+// The pixels of a run of n whose positions lie inside the source: false
+// when none; else the first one's index and position, and the last one's index.
+bool InsideRun(int32_t n, int64_t* u, int64_t* v, int64_t du, int64_t dv, const TexelContext& c, int64_t* first,
+               int64_t* last) {
+  *first = 0;
+  *last = static_cast<int64_t>(n) - 1;
+  KeepInside(*u, du, c.uLimit, first, last);
+  KeepInside(*v, dv, c.vLimit, first, last);
+  if (*first > *last) return false;
+  *u += *first * du;
+  *v += *first * dv;
+  return true;
+}
+
 template <BlitVariant V, bool Depth32>
 void TexelSpan(uint8_t* dst, int32_t n, int64_t u, int64_t v, int64_t du, int64_t dv, const TexelContext& c) {
-  int64_t first = 0, last = static_cast<int64_t>(n) - 1;
-  KeepInside(u, du, c.uLimit, &first, &last);
-  KeepInside(v, dv, c.vLimit, &first, &last);
-  if (first > last) return;
+  int64_t first, last;
+  if (!InsideRun(n, &u, &v, du, dv, c, &first, &last)) return;
   constexpr int32_t srcBytes = BlitSourceBytes(V.src, Depth32);
   constexpr int32_t dstBytes = Depth32 ? 4 : 2;
-  u += first * du;
-  v += first * dv;
   uint8_t* dp = dst + first * dstBytes;
   for (int64_t i = first; i <= last; ++i, dp += dstBytes, u += du, v += dv) {
     // Both positions are inside, so not negative: the shift is the division.
@@ -108,6 +119,54 @@ void TexelSpan(uint8_t* dst, int32_t n, int64_t u, int64_t v, int64_t du, int64_
     const uint8_t* mp = V.masked ? c.mask + tv * c.maskPitch + tu : nullptr;
     TexelPixel<V, Depth32>(dp, c.src + tv * c.srcPitch + tu * srcBytes, mp, c.blend);
   }
+}
+
+// ---- Runs through the blits' vector loops ----
+
+// The texels of a run gathered into a row, a block at a time, and drawn by
+// the vector loop of the variant (context.blend.rect), which gives each
+// pixel what TexelPixel gives it.
+constexpr int32_t kGatherBlock = 256;
+
+template <int32_t SrcBytes, int32_t DstBytes>
+void GatheredSpan(uint8_t* dst, int32_t n, int64_t u, int64_t v, int64_t du, int64_t dv, const TexelContext& c) {
+  int64_t first, last;
+  if (!InsideRun(n, &u, &v, du, dv, c, &first, &last)) return;
+  uint8_t* dp = dst + first * DstBytes;
+  alignas(32) uint8_t texels[kGatherBlock * SrcBytes];
+  for (int64_t left = last - first + 1; left > 0;) {
+    const int32_t count = left < kGatherBlock ? static_cast<int32_t>(left) : kGatherBlock;
+    for (int32_t i = 0; i < count; ++i, u += du, v += dv)
+      std::memcpy(texels + SrcBytes * i, c.src + (v >> 18) * c.srcPitch + (u >> 18) * SrcBytes, SrcBytes);
+    c.blend.rect(dp, 0, texels, 0, count, 1, c.blend);
+    dp += static_cast<int64_t>(count) * DstBytes;
+    left -= count;
+  }
+}
+
+// The blit variant whose vector loop draws a textured run as TexelPixel
+// does: a stretched one, but the multiply of an alpha source weighs
+// alpha 0 (as the unscaled blit does) instead of passing over it. Null when
+// the variant has no vector loop, is a plain copy (the run loop is already
+// a gather), or compares a 16-bit key on its low half only.
+BlitRectFn TexelRect(const BlitVariant& texel, bool depth32, uint32_t transColor, BlendContext* blend) {
+  if (IsCopy(texel) && !texel.trans) return nullptr;
+  BlitVariant v = texel;
+  if (v.mode == 4 && v.src == BlitSource::Alpha) v.stretched = false;
+  if (!depth32 && v.trans && KeyLow16(v) && transColor > 0xFFFF) return nullptr;
+  BlendContext probe = *blend;
+  if (depth32)
+    SelectRow32(v, &probe);
+  else
+    SelectRow16(v, &probe);
+  blend->rect = probe.rect;
+  return probe.rect;
+}
+
+TexelSpanFn GatheredSpanFor(bool depth32, BlitSource src) {
+  if (depth32) return src == BlitSource::Palette ? &GatheredSpan<1, 4> : &GatheredSpan<4, 4>;
+  return src == BlitSource::Palette ? &GatheredSpan<1, 2> : src == BlitSource::Alpha ? &GatheredSpan<4, 2>
+                                                                                     : &GatheredSpan<2, 2>;
 }
 
 // ---- Selection ----
@@ -159,7 +218,7 @@ TexelSpanFn PrepareTexelSpan(const MEMIMG* dst, const MEMIMG* src, int32_t trans
   const int32_t mode = EffectiveBlendMode(paletted);
   if (mode < 0) return nullptr;
   context->blend = MakeBlendContext(sb, paletteCopy);
-  context->blend.wide = nullptr;
+  context->blend.rect = nullptr;
   context->src = src->pixels;
   context->srcPitch = sb->pitch;
   context->mask = mask != nullptr ? mask->pixels : nullptr;
@@ -168,5 +227,8 @@ TexelSpanFn PrepareTexelSpan(const MEMIMG* dst, const MEMIMG* src, int32_t trans
   context->vLimit = static_cast<int64_t>(src->height) * kFixedOne;
   const int32_t index =
       TexelVariantIndex(mode, mask != nullptr, IsDrawBrightWhite(), trans != 0, SourceKindOf(sb));
-  return sb->depthKind == MemImgDepth32 ? kSpans32[index] : kSpans16[index];
+  const bool depth32 = sb->depthKind == MemImgDepth32;
+  if (TexelRect(TexelVariantAt(index), depth32, sb->transColor, &context->blend) != nullptr)
+    return GatheredSpanFor(depth32, SourceKindOf(sb));
+  return depth32 ? kSpans32[index] : kSpans16[index];
 }

@@ -167,7 +167,10 @@ GlyphCacheLayout ComputeGlyphCacheLayout(int32_t maxCharWidth, int32_t textHeigh
 }
 
 void GlyphCellOrigin(const FontHandleRecord* font, int32_t cellIndex, int32_t* x, int32_t* y) {
-  const int32_t column = cellIndex / font->cellsPerColumn, row = cellIndex % font->cellsPerColumn;
+  // (The memory cache is one column.)
+  const bool first = cellIndex >= 0 && cellIndex < font->cellsPerColumn;
+  const int32_t column = first ? 0 : cellIndex / font->cellsPerColumn;
+  const int32_t row = first ? cellIndex : cellIndex % font->cellsPerColumn;
   *x = column * font->cellSize + (font->textureCache ? 1 : 0);
   *y = row * font->cellSize + (font->textureCache ? 1 : 0);
 }
@@ -307,6 +310,7 @@ int DeleteFontHandle(ObjectHandle handle) {
   if (f == nullptr) return -1;
   if (f->font != nullptr) DeleteObject(f->font);
   TrackedFree(f->cachePixels);
+  TrackedFree(f->inkPixels);
   // The part first: it shares the glyph graph's pixels.
   if (f->edgeGraph != -1) FreeGraph(f->edgeGraph);
   if (f->glyphGraph != -1) FreeGraph(f->glyphGraph);

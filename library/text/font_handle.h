@@ -26,6 +26,17 @@ constexpr int32_t kMinTextureGlyphSlots = 10;
 
 struct GlyphCodeEntry;
 
+// Inked glyphs: the software path keeps the glyphs of an edged anti-aliased
+// font that it has coloured for a text and edge colour and a screen depth,
+// for the next draws in those colours. Entry e holds one of the slots whose
+// number is e modulo the entry count (a power of two).
+constexpr int32_t kMaxGlyphInks = 64;
+struct GlyphInkEntry {
+  int32_t slot;  // the slot inked
+  int32_t bits;  // the screen depth it was inked for (16, 32); 0 while the entry holds nothing
+  uint32_t text, edge;
+};
+
 // One cache cell and the metrics of the glyph in it.
 struct GlyphSlot {
   uint8_t inUse;
@@ -79,7 +90,17 @@ struct FontHandleRecord {
   int32_t baseWidth, baseHeight, basePitch;
   uint8_t* basePixels;
   int32_t textureCache;  // 1 texture cache, 0 memory cache
+  // The inked glyphs: inkCount entries of kInkBytesPerPixel x cellSize x
+  // cellSize bytes (made by the text draw when first needed; null before).
+  uint8_t* inkPixels;
+  int32_t inkCount;
+  GlyphInkEntry inks[kMaxGlyphInks];
 };
+
+// An inked glyph's pixels, cellSize a row: its cell's colours (RGB565 on
+// 16-bit screens, work-image pixels with the alpha in byte 3 on 32-bit
+// ones), then their weights (2 x alpha, 512 for alpha 255), two bytes each.
+constexpr int32_t kInkBytesPerPixel = 6;
 
 using FontHandleTableType = HandleTable<FontHandleRecord, HandleKindFont, kMaxFontHandles>;
 extern FontHandleTableType FontHandleTable;

@@ -91,6 +91,11 @@ int32_t EdgeMaskHalfWidth(int32_t edgeSize, int32_t dy) {
 int32_t GlyphCellRoom(const FontHandleRecord* font) { return font->textureCache ? font->cellSize - 1 : font->cellSize; }
 
 void ClearGlyphCell(FontHandleRecord* font, int32_t cellIndex) {
+  // The glyph inked from the cell goes with it.
+  if (font->inkCount > 0 && cellIndex >= 0) {
+    GlyphInkEntry& ink = font->inks[cellIndex & (font->inkCount - 1)];
+    if (ink.slot == cellIndex) ink.bits = 0;
+  }
   const int32_t column = cellIndex / font->cellsPerColumn, row = cellIndex % font->cellsPerColumn;
   const int32_t x = column * font->cellSize, y = row * font->cellSize, side = font->cellSize;
   if (font->textureCache) {

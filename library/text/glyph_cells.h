@@ -31,7 +31,8 @@ void WriteMemoryCacheGlyph(FontHandleRecord* font, int32_t cellIndex, const Glyp
 // half for an edged font), in the cache's colour format: white, opaque for
 // plain glyphs, with the coverage as alpha for anti-aliased ones.
 void WriteTextureCacheGlyph(FontHandleRecord* font, int32_t cellIndex, const GlyphBitmap& glyph);
-// Clears the cell-size square of the cell (and its edge twin).
+// Clears the cell-size square of the cell (and its edge twin) and drops the
+// glyph inked from it.
 void ClearGlyphCell(FontHandleRecord* font, int32_t cellIndex);
 // The room for a glyph in one cell: the cell size, one pixel less in the
 // texture cache (whose glyphs sit one pixel in).

@@ -11,9 +11,11 @@
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graph_create.h"
 #include "library/graphics/mem_img.h"
+#include "library/softrender/blit_entry.h"
 #include "library/softrender/simd_ops.h"
 #include "library/softrender/soft_blit.h"
 #include "library/text/font_handle.h"
+#include "library/text/glyph_blend.h"
 
 namespace {
 
@@ -120,6 +122,7 @@ bool CellPixel(uint32_t type, uint32_t value, const GlyphColours& c, uint32_t* p
 struct CellPixelTable {
   uint32_t pixel[256];
   uint8_t set[256];
+  uint32_t word[256];  // the pixel where set, else 0
 };
 
 const CellPixelTable& CellPixelsFor(uint32_t type, const GlyphColours& c) {
@@ -128,7 +131,10 @@ const CellPixelTable& CellPixelsFor(uint32_t type, const GlyphColours& c) {
   static bool valid[4] = {};
   CellPixelTable& t = tables[type];
   if (!valid[type] || made[type].text != c.text || made[type].edge != c.edge || made[type].wide != c.wide) {
-    for (uint32_t v = 0; v < 256; ++v) t.set[v] = CellPixel(type, v, c, &t.pixel[v]) ? 1 : 0;
+    for (uint32_t v = 0; v < 256; ++v) {
+      t.set[v] = CellPixel(type, v, c, &t.pixel[v]) ? 1 : 0;
+      t.word[v] = t.set[v] ? t.pixel[v] : 0;
+    }
     made[type] = c;
     valid[type] = true;
   }
@@ -278,6 +284,30 @@ void WriteGlyphPixels(const FontHandleRecord* font, const GlyphSlot& slot, int32
   }
 }
 
+// The destination side of a glyph box: the part r of dest.
+void PlaceBox(const PixelRect& r, MEMIMG* dest, GlyphBox* box) {
+  box->destPitch = dest->buffer->pitch;
+  box->dest = dest->pixels + static_cast<int64_t>(r.top) * box->destPitch +
+              static_cast<int64_t>(r.left) * dest->buffer->format->bytesPerPixel;
+  box->destLeft = r.left;
+  box->destRowPixels = dest->width;
+  box->width = r.right - r.left;
+  box->height = r.bottom - r.top;
+}
+
+// The cells of a glyph box: those of the part r of the horizontal glyph at
+// (left, top) in the memory cache.
+void CellBox(const FontHandleRecord* font, const GlyphSlot& slot, int32_t left, int32_t top, const PixelRect& r,
+             GlyphBox* box) {
+  int32_t cellX = 0, cellY = 0;
+  GlyphCellOrigin(font, slot.cellIndex, &cellX, &cellY);
+  box->cellBytes = 1;
+  box->cellPitch = font->cachePitch;
+  box->cells = font->cachePixels + static_cast<int64_t>(cellY + r.top - top) * box->cellPitch + cellX + (r.left - left);
+  box->cellsEnd = font->cachePixels + static_cast<int64_t>(font->cacheHeight) * box->cellPitch;
+  box->colours = nullptr;
+}
+
 // Draws a glyph of the memory cache at its box (left, top) of w x h
 // (vertical: h x w, the cell turned a quarter turn clockwise).
 void DrawGlyphSoft(const FontHandleRecord* font, const GlyphSlot& slot, int32_t left, int32_t top, bool vertical,
@@ -293,6 +323,13 @@ void DrawGlyphSoft(const FontHandleRecord* font, const GlyphSlot& slot, int32_t 
   // The destination must have the pixel size this type writes.
   const int32_t bytes = type >= 2 || colours.wide ? 4 : 2;
   if (dest->buffer == nullptr || dest->buffer->format->bytesPerPixel != bytes) return;
+  if (type == 1 && transparent && !vertical) {
+    GlyphBox box;
+    PlaceBox(r, dest, &box);
+    CellBox(font, slot, left, top, r, &box);
+    WriteEdgedGlyphBox(box, bytes, colours.text, colours.edge);
+    return;
+  }
   const CellPixelTable& table = CellPixelsFor(type, colours);
   const int32_t levelShift = type == 2 ? (colours.wide ? 28 : 20) : -1;
   if (bytes == 2)
@@ -364,6 +401,162 @@ void DrawGlyphTexture(const FontHandleRecord* font, const GlyphSlot& slot, int32
   SelectBlendGraph(savedBlend.handle, savedBlend.borderParam, savedBlend.borderRange);
   SetDrawBrightnessPacked(static_cast<uint32_t>(savedBright.red) << 16 | static_cast<uint32_t>(savedBright.green) << 8 |
                           savedBright.blue);
+}
+
+// ---------------------------------------------------------------- anti-aliased text without the work image
+
+// A glyph of a string placed on the destination.
+struct PlacedGlyph {
+  const GlyphSlot* slot;
+  int32_t left, top;
+};
+PlacedGlyph StaticPlaced[kStaticTextBytes];
+GlyphBox StaticBoxes[kStaticTextBytes];
+
+int32_t ClampedSum(int32_t a, int64_t b) {
+  const int64_t sum = a + b;
+  return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
+}
+
+// Makes the font's room for inked glyphs when it has none. False without it.
+bool PrepareGlyphInks(FontHandleRecord* f) {
+  if (f->inkPixels != nullptr) return true;
+  // A power of two, so that a slot's entry is its number's low bits.
+  int32_t count = kMaxGlyphInks;
+  while (count > f->slotCount) count /= 2;
+  // (Colours are read as far past a row's end as weights are, and 32-bit
+  // ones take twice the bytes: for the smallest cells that can pass the
+  // last entry's end.)
+  const int64_t bytes = int64_t{kInkBytesPerPixel} * f->cellSize * f->cellSize * count + 64;
+  if (count <= 0 || bytes > 0x7FFFFFFF) return false;
+  f->inkPixels = static_cast<uint8_t*>(TrackedCalloc(static_cast<size_t>(bytes), __FILE__, __LINE__));
+  if (f->inkPixels == nullptr) return false;
+  f->inkCount = count;
+  for (GlyphInkEntry& entry : f->inks) entry.bits = 0;
+  return true;
+}
+
+// The cells of a glyph box: those of the glyph at (left, top) inked for the
+// colours (its part r), inked now when its entry holds another slot or
+// other colours.
+void InkBox(FontHandleRecord* f, const GlyphSlot& slot, int32_t left, int32_t top, const PixelRect& r,
+            const GlyphColours& c, const uint32_t* words, GlyphBox* box) {
+  const int32_t side = f->cellSize, bits = c.wide ? 32 : 16, colourBytes = c.wide ? 4 : 2;
+  const int64_t area = static_cast<int64_t>(side) * side;
+  const int32_t index = slot.cellIndex & (f->inkCount - 1);
+  GlyphInkEntry& entry = f->inks[index];
+  uint8_t* colours = f->inkPixels + kInkBytesPerPixel * area * index;
+  uint8_t* weights = colours + colourBytes * area;
+  if (entry.bits != bits || entry.slot != slot.cellIndex || entry.text != c.text || entry.edge != c.edge) {
+    int32_t cellX = 0, cellY = 0;
+    GlyphCellOrigin(f, slot.cellIndex, &cellX, &cellY);
+    for (int32_t y = 0; y < slot.height; ++y) {
+      const uint8_t* cells = f->cachePixels + static_cast<int64_t>(cellY + y) * f->cachePitch + cellX;
+      for (int32_t x = 0; x < slot.width; ++x) {
+        const uint32_t word = words[cells[x]];
+        const int64_t at = static_cast<int64_t>(y) * side + x;
+        const uint16_t weight = InkWeight(c.wide ? word >> 24 : word >> 16 & 0xFF);
+        std::memcpy(colours + at * colourBytes, &word, static_cast<size_t>(colourBytes));
+        std::memcpy(weights + 2 * at, &weight, 2);
+      }
+    }
+    entry = {slot.cellIndex, bits, c.text, c.edge};
+  }
+  const int64_t at = static_cast<int64_t>(r.top - top) * side + (r.left - left);
+  box->cellBytes = 2;
+  box->cellPitch = side;
+  box->cellsEnd = f->inkPixels + kInkBytesPerPixel * area * f->inkCount;
+  box->cells = weights + 2 * at;
+  box->colours = colours + colourBytes * at;
+}
+
+// Anti-aliased horizontal text in copy mode without a blend mask, laid onto
+// the destination glyph by glyph. The work image would hold, inside the
+// measured rectangle, each glyph's pixels over alpha 0, and the blit lays
+// every pixel of it over the destination on its own, leaving those of
+// alpha 0. So when no two glyph boxes meet inside the drawn area, each
+// destination pixel is laid under the pixel of at most one glyph, exactly
+// as the blit of the work image would lay it. False (nothing drawn) when
+// the text must go through the work image: another draw state, vertical
+// or long text, glyphs not all cached, overlapping boxes.
+bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x, int32_t y, const char* text,
+                               uint32_t colour, uint32_t edgeColour, MEMIMG* work) {
+  if (DrawSuppressed || f->textureCache || text == nullptr || text[0] == '\0' || BlendMaskMemImg != nullptr ||
+      EffectiveBlendMode(false) != 0)
+    return false;
+  const int32_t bits = GetScreenColorBits();
+  MEMIMG* dest = SoftDrawDest();
+  if ((bits != 16 && bits != 32) || !IsMemImgValid(work) || !BlitRecordsFit(dest, work, nullptr) ||
+      SourceKindOf(work->buffer) != BlitSource::Alpha ||
+      work->buffer->depthKind != (bits == 32 ? MemImgDepth32 : MemImgDepth16) ||
+      work->buffer->format->bytesPerPixel != 4)
+    return false;
+  const int32_t bytes = TextBytes(text, -1);
+  if (bytes > kStaticTextBytes) return false;
+  int32_t count = 0;
+  if (PrepareFontText(-1, text, font, StaticRecords, &count) != 0) return false;
+
+  // The walk of the measure: the glyphs' places and the advance.
+  double pen = 0.0;
+  int32_t placed = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t* record = StaticRecords + i * 3;
+    const GlyphCodeEntry& entry = f->codes[CodeOf(record)];
+    if (!entry.cached) return false;
+    const GlyphSlot& slot = *entry.slot;
+    if (!IsBlank(record) && slot.width > 0 && slot.height > 0) {
+      PlacedGlyph& g = StaticPlaced[placed++];
+      g.slot = &slot;
+      // (The pen is truncated as DoubleToIntTrunc does.)
+      const int32_t penInt = pen > -2147483649.0 && pen < 2147483648.0 ? static_cast<int32_t>(pen) : INT32_MIN;
+      g.left = ClampedSum(x, static_cast<int64_t>(penInt) + slot.originX);
+      g.top = ClampedSum(y, slot.topOffset);
+    }
+    pen += slot.advance + f->spacing;
+  }
+  // The measured rectangle, cut to the work image, at (x, y) within the
+  // draw area: what the blit would draw.
+  const int32_t width = std::min(DoubleToIntTrunc(pen), work->width), height = std::min(f->lineHeight, work->height);
+  work->buffer->transColor = 0;
+  if (width <= 0 || height <= 0) return true;
+  PixelRect area = {x, y, ClampedSum(x, width), ClampedSum(y, height)};
+  const PixelRect destRect = {0, 0, dest->width, dest->height};
+  ClipRectToArea(&area, &DrawClipRect);
+  ClipRectToArea(&area, &destRect);
+  if (area.left >= area.right || area.top >= area.bottom) return true;
+
+  uint32_t textScreen = 0, edgeScreen = 0, unused = 0;
+  BrightColour(colour, &textScreen, &unused);
+  BrightColour(edgeColour, &edgeScreen, &unused);
+  const uint32_t black = MakeScreenColor(0, 0, 0);
+  const GlyphColours colours = {textScreen & ~black, edgeScreen & ~black, bits == 32};
+  const uint32_t type = f->type & 3;
+  const CellPixelTable& table = CellPixelsFor(type, colours);
+  // Coverage levels give their pixels without a look-up while the colour
+  // leaves the alpha bits clear; a glyph over its edge is inked.
+  GlyphInk ink = {GlyphInkKind::Table, table.word};
+  if (type == 2 && (colours.text & (bits == 32 ? 0xFF000000u : 0xFFFF0000u)) == 0) ink.kind = GlyphInkKind::Levels;
+  if (type == 3 && PrepareGlyphInks(f)) ink.kind = GlyphInkKind::Inked;
+
+  // The boxes cut to the area, each wholly right of the ones before it.
+  int32_t right = INT32_MIN, drawn = 0;
+  for (int32_t i = 0; i < placed; ++i) {
+    const PlacedGlyph& g = StaticPlaced[i];
+    PixelRect r = {std::max(g.left, area.left), std::max(g.top, area.top),
+                   std::min(ClampedSum(g.left, g.slot->width), area.right),
+                   std::min(ClampedSum(g.top, g.slot->height), area.bottom)};
+    if (r.left >= r.right || r.top >= r.bottom) continue;
+    if (r.left < right) return false;
+    right = r.right;
+    GlyphBox* box = &StaticBoxes[drawn++];
+    PlaceBox(r, dest, box);
+    if (ink.kind == GlyphInkKind::Inked)
+      InkBox(f, *g.slot, g.left, g.top, r, colours, table.word, box);
+    else
+      CellBox(f, *g.slot, g.left, g.top, r, box);
+  }
+  BlendGlyphBoxes(StaticBoxes, drawn, bits == 32 ? 4 : 2, ink);
+  return true;
 }
 
 }  // namespace
@@ -476,7 +669,7 @@ int G_D3D_DrawFontText(ObjectHandle font, int32_t x, int32_t y, const char* text
 
 int G_Soft_DrawFontText(ObjectHandle font, int32_t x, int32_t y, const char* text, uint32_t colour,
                         uint32_t edgeColour, int32_t vertical) {
-  const FontHandleRecord* f = GetFontHandleRecord(font);
+  FontHandleRecord* f = GetFontHandleRecord(font);
   if (f == nullptr) return 0;
   const bool antialiased = (f->type & FontTypeAntialiased) != 0;
   if (!antialiased && (DrawBlendMode == 0 || (DrawBlendMode == 1 && DrawBlendParam == 255))) {
@@ -485,9 +678,10 @@ int G_Soft_DrawFontText(ObjectHandle font, int32_t x, int32_t y, const char* tex
                      vertical, nullptr);
     return 0;
   }
+  MEMIMG* work = &GlyphWorkMemImg[antialiased ? 1 : 0];
+  if (antialiased && !vertical && DrawAntialiasedTextDirect(f, font, x, y, text, colour, edgeColour, work)) return 0;
   int32_t size[2] = {0, 0};
   DrawFontTextCore(0, 0, 0, 0, 1.0, 1.0, text, colour, nullptr, nullptr, 0, font, edgeColour, -1, vertical, size);
-  MEMIMG* work = &GlyphWorkMemImg[antialiased ? 1 : 0];
   if (!IsMemImgValid(work)) return 0;
   // The work image is screen-sized: text beyond it is cut there.
   const PixelRect measured = {0, 0, std::min(size[0], work->width), std::min(size[1], work->height)};

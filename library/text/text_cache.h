@@ -40,6 +40,9 @@ int G_D3D_DrawFontText(ObjectHandle font, int32_t x, int32_t y, const char* text
                        uint32_t edgeColour, int32_t vertical);
 // The text into the software renderer's destination: written directly for
 // a plain font in blend mode 0 (or 1 at 255), else drawn into a glyph work
-// image and blitted from there as one image under the draw state. 0.
+// image and blitted from there as one image under the draw state. In copy
+// mode without a blend mask, horizontal anti-aliased text whose glyph boxes
+// do not meet is laid glyph by glyph straight onto the destination, which
+// gives the same pixels as that blit. 0.
 int G_Soft_DrawFontText(ObjectHandle font, int32_t x, int32_t y, const char* text, uint32_t colour,
                         uint32_t edgeColour, int32_t vertical);

@@ -557,6 +557,18 @@ TEST(LanLobby, AFloodOfDatagramsKeepsTheFramesBounded) {
     ASSERT_TRUE(peer.ok() && udp.ok());
     ASSERT_EQ(LinkTestStep, 3);
 
+    // A backlog of 100 waiting datagrams: one frame takes exactly 32 of them.
+    {
+      Socket fromPeer = Bound(SOCK_DGRAM, kPeerIp, 0);
+      for (int i = 0; i < 100; ++i) ASSERT_TRUE(SendTo(fromPeer, kGameIp, port, LinkBytes(7, 1, 5, 0, 0)));
+      usleep(20000);  // loopback delivery
+      uint32_t before = RefusedLinkDatagrams;
+      ASSERT_TRUE(h.Frame());
+      EXPECT_EQ(RefusedLinkDatagrams - before, 32u);
+      for (int i = 0; i < 3; ++i) ASSERT_TRUE(h.Frame());
+      EXPECT_EQ(RefusedLinkDatagrams - before, 100u);
+    }
+
     std::atomic<bool> flooding{true};
     std::thread flood([port, &flooding] {
       Socket fromPeer = Bound(SOCK_DGRAM, kPeerIp, 0);
@@ -585,7 +597,8 @@ TEST(LanLobby, AFloodOfDatagramsKeepsTheFramesBounded) {
     }
     flood.join();
     EXPECT_FALSE(flooding.load());
-    EXPECT_EQ(mostInAFrame, 32u);
+    // How many wait in a frame depends on the flooding thread's pace; never more than 32 are taken.
+    EXPECT_LE(mostInAFrame, 32u);
     EXPECT_LT(longest, 1000);
     EXPECT_EQ(h.stall(), "");
     EXPECT_EQ(ReceiveFrom(udp, 20), "");  // nothing was answered

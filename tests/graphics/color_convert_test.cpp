@@ -7,6 +7,7 @@
 
 #include "library/core/memory.h"
 #include "library/graphics/color_convert.h"
+#include "library/softrender/simd_ops.h"
 
 namespace {
 
@@ -275,6 +276,62 @@ TEST(ConvertPixelRect, Rgb565ShortcutsShiftOnly) {
       EXPECT_EQ(argb1555.Get(x, y), n | (n == 0x7C1F ? 0 : 0x8000u));
     }
   }
+}
+
+// The vector loops over rows long enough for whole vectors and an aligned
+// destination, and over gapless images drawn as one long row, on both
+// instruction sets: the rule's results (565 sources: widened by shifts).
+TEST(ConvertPixelRect, VectorLoopsOnLongAndGaplessRows) {
+  const ColorFormat pal = Palette(3);
+  struct Pair {
+    ColorFormat from, to;
+    int32_t keyToAlpha;
+  } pairs[] = {
+      {kXrgb32, kRgb565, 0}, {kArgb32, kRgb565, 0},  {kArgb32, kAlpha565, 0}, {kXrgb32, kAlpha565, 1},
+      {kXrgb32, kArgb32, 1}, {kRgb24, kXrgb32, 0},   {kRgb24, kRgb565, 0},    {kRgb24, kArgb32, 1},
+      {pal, kRgb565, 0},     {kRgb565, kXrgb32, 0}, {kRgb565, kArgb32, 1},
+  };
+  auto shifted = [](uint32_t p) { return (p & 0xF800) << 8 | (p & 0x7E0) << 5 | (p & 0x1F) << 3; };
+  const bool hadAvx2 = BlitUseAvx2;
+  std::mt19937 random(77);
+  for (bool avx2 : {false, true}) {
+    BlitUseAvx2 = avx2 && hadAvx2;
+    for (const Pair& p : pairs)
+      for (int32_t width : {1, 9, 70, 301})
+        for (int32_t pad : {0, 5}) {
+          SCOPED_TRACE(testing::Message() << p.from.colorBits << "/" << std::hex << p.from.redMask << " -> "
+                                          << p.to.colorBits << "/" << p.to.redMask << std::dec << " width "
+                                          << width << " pad " << pad << " avx2 " << BlitUseAvx2);
+          const int32_t height = 3, sb = p.from.bytesPerPixel, db = p.to.bytesPerPixel;
+          const int32_t srcPitch = width * sb + pad, destPitch = width * db + pad;
+          // One byte more than the rows, so that a read past the last pixel shows.
+          std::vector<uint8_t> src(static_cast<size_t>(srcPitch) * height), fast(destPitch * height + 1, 0x5A),
+              rule(destPitch * height + 1, 0x5A);
+          for (uint8_t& b : src) b = static_cast<uint8_t>(random());
+          const uint32_t keyPixel = MakeFormatColor(&p.from, 0xFF, 0, 0xFF, 0);
+          for (int i = 0; i < width / 3 + 1; ++i)
+            Store(&src[(random() % height) * srcPitch + (random() % width) * sb], sb, keyPixel);
+          PixelRect rect{0, 0, width, height};
+          ASSERT_EQ(ConvertPixelRect(fast.data(), destPitch, &p.to, src.data(), srcPitch, &p.from, nullptr, 0,
+                                     nullptr, 0, 0, &rect, 0, p.keyToAlpha, 0xFF00FF, 0, 0, 0, 0, 0),
+                    0);
+          if (p.from.colorBits == 16) {
+            for (int32_t y = 0; y < height; ++y)
+              for (int32_t x = 0; x < width; ++x) {
+                const uint32_t v = Load(&src[y * srcPitch + x * 2], 2);
+                const uint32_t alpha = p.keyToAlpha && v != 0xF81F ? 0xFF000000u : 0;
+                Store(&rule[y * destPitch + x * 4], 4, shifted(v) | alpha);
+              }
+          } else {
+            ASSERT_EQ(ConvertPixelRectGeneral(rule.data(), destPitch, &p.to, src.data(), srcPitch, &p.from,
+                                              nullptr, 0, nullptr, 0, 0, &rect, 0, p.keyToAlpha, 0xFF00FF, 0, 0,
+                                              0, 0),
+                      0);
+          }
+          EXPECT_EQ(fast, rule);
+        }
+  }
+  BlitUseAvx2 = hadAvx2;
 }
 
 TEST(ConvertPixelRect, DitheringSpreadsTheDroppedBitsAndStaysInsideTheMask) {

@@ -2,11 +2,13 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "library/core/text_helpers.h"
 #include "library/graphics/draw_api.h"
 #include "library/graphics/mask_screen.h"
+#include "library/softrender/blit_kernels.h"
 #include "library/softrender/soft_blit.h"
 #include "library/text/text_cache.h"
 #include "library/text/text_draw.h"
@@ -180,17 +182,37 @@ void ComposeReference(const TextSample& s, const FontHandleRecord* f, MEMIMG* ex
   }
 }
 
+// A background that shows every blend.
+void PaintBackground() {
+  for (int y = 0; y < ScreenMemImg.height; ++y)
+    for (int x = 0; x < ScreenMemImg.width; ++x) {
+      const PixelRect one = {x, y, x + 1, y + 1};
+      FillMemImgRect(&ScreenMemImg, &one, MakeScreenColor(x, y * 2, (x + y) & 0xFF));
+    }
+}
+
+// Draws a sample with its own font and compares the screen with the
+// reference.
+void ExpectSampleDrawn(const TextSample& s, ObjectHandle font) {
+  const FontHandleRecord* f = GetFontHandleRecord(font);
+  SetDrawBlend(s.mode, s.param);
+  SetDrawBrightness(s.bright[0], s.bright[1], s.bright[2]);
+  ImageCopy expected(&ScreenMemImg);
+  ComposeReference(s, f, &expected.image);
+  const uint32_t colour = MakeScreenColor(s.colour[0], s.colour[1], s.colour[2]);
+  const uint32_t edge = MakeScreenColor(s.edgeRgb[0], s.edgeRgb[1], s.edgeRgb[2]);
+  EXPECT_EQ(DrawTextToHandle(s.x, s.y, s.text, colour, font, edge, s.vertical), 0);
+  ExpectSameImage(&ScreenMemImg, &expected.image, s.text);
+  SetDrawBlend(0, 255);
+  SetDrawBrightness(255, 255, 255);
+}
+
 class TextSceneTest : public GraphicsTest, public testing::WithParamInterface<int> {};
 
 TEST_P(TextSceneTest, TheGamesKindsOfTextMatchAGlyphByGlyphReference) {
   StartGraphics(GetParam(), 256, 120);
   SetDrawBlend(0, 255);
-  // A background that shows every blend.
-  for (int y = 0; y < 120; ++y)
-    for (int x = 0; x < 256; ++x) {
-      const PixelRect one = {x, y, x + 1, y + 1};
-      FillMemImgRect(&ScreenMemImg, &one, MakeScreenColor(x, y * 2, (x + y) & 0xFF));
-    }
+  PaintBackground();
   const TextSample samples[] = {
       // Half- and full-width characters, a half-width katakana, a code the
       // face lacks, a line break (drawn as a character: nothing breaks the
@@ -209,14 +231,7 @@ TEST_P(TextSceneTest, TheGamesKindsOfTextMatchAGlyphByGlyphReference) {
     ASSERT_NE(font, -1);
     SetFontSpacingToHandle(s.spacing, font);
     const FontHandleRecord* f = GetFontHandleRecord(font);
-    SetDrawBlend(s.mode, s.param);
-    SetDrawBrightness(s.bright[0], s.bright[1], s.bright[2]);
-    ImageCopy expected(&ScreenMemImg);
-    ComposeReference(s, f, &expected.image);
-    const uint32_t colour = MakeScreenColor(s.colour[0], s.colour[1], s.colour[2]);
-    const uint32_t edge = MakeScreenColor(s.edgeRgb[0], s.edgeRgb[1], s.edgeRgb[2]);
-    EXPECT_EQ(DrawTextToHandle(s.x, s.y, s.text, colour, font, edge, s.vertical), 0);
-    ExpectSameImage(&ScreenMemImg, &expected.image, s.text);
+    ExpectSampleDrawn(s, font);
 
     // The width is the advances with the spacing; the drawn pixels lie
     // within it (and the line's height) give or take the glyphs' bearings.
@@ -237,6 +252,85 @@ TEST_P(TextSceneTest, TheGamesKindsOfTextMatchAGlyphByGlyphReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, TextSceneTest, testing::Values(16, 32));
+
+// Anti-aliased text in copy mode is laid straight onto the screen glyph by
+// glyph, and edged plain text is written many pixels at a time: both still
+// give the reference's picture, with glyphs cut by the screen's edges and by
+// the draw area, narrow glyphs at the right edge, several sizes, and glyphs
+// coloured anew after they were drawn in other colours or their slots were
+// given to other characters. Run with the processor's widest loops and with
+// the SSE2 ones.
+class DirectTextTest : public GraphicsTest, public testing::WithParamInterface<std::tuple<int, bool>> {};
+
+TEST_P(DirectTextTest, GlyphsLaidStraightOntoTheScreenMatchTheReference) {
+  const auto [bits, avx2] = GetParam();
+  const bool hasAvx2 = BlitUseAvx2;
+  if (avx2 && !hasAvx2) GTEST_SKIP() << "no AVX2";
+  BlitUseAvx2 = avx2;
+  StartGraphics(bits, 200, 64);
+  PaintBackground();
+  struct Place {
+    const char* text;
+    int32_t x, y, size;
+    PixelRect area;
+  };
+  const Place places[] = {
+      {"Aあ漢字 ﾃｷｽﾄ", 3, 2, 16, {0, 0, 200, 64}},
+      {"右端で切れる", 130, 20, 16, {0, 0, 200, 64}},  // past the screen's right edge
+      {"左と下へ", -13, 50, 24, {0, 0, 200, 64}},      // past its left and bottom edges
+      {".|'ｰ、i!", 2, 40, 16, {0, 0, 200, 64}},        // narrow glyphs
+      {".|'i!:;", 176, 40, 12, {0, 0, 200, 64}},       // narrow glyphs without room beside them
+      {"切り取り", 60, 2, 24, {70, 8, 118, 20}},       // cut by the draw area on every side
+      {"Wide幅のある行 text", 4, 24, 12, {0, 0, 200, 64}},
+      // Wider than the screen-sized work image: cut where the image ends.
+      {"この行は作業画像より長いので途中で切れる", -40, 8, 16, {0, 0, 200, 64}},
+  };
+  struct Ink {
+    uint8_t bright[3], colour[3], edge[3];
+  };
+  const Ink inks[] = {{{255, 255, 255}, {255, 255, 255}, {0, 0, 0}}, {{200, 150, 100}, {250, 40, 40}, {20, 60, 200}}};
+  // Copy mode draws straight onto the screen; half-transparent text goes
+  // through the work image (plain text too).
+  for (int mode : {0, 1})
+    for (int type : {2, 3, 1})
+      for (const Place& p : places)
+        for (const Ink& ink : inks) {
+          const ObjectHandle font = CreateFontToHandle(nullptr, p.size, 4, type, -1, -1, -1, -1, -1);
+          ASSERT_NE(font, -1);
+          SetDrawClipArea(p.area.left, p.area.top, p.area.right, p.area.bottom);
+          TextSample s = {p.text, p.x, p.y, p.size, type, 4, -1, 0, mode, mode == 0 ? 255 : 128, {}, {}, {}, 0};
+          std::memcpy(s.bright, ink.bright, 3);
+          std::memcpy(s.colour, ink.colour, 3);
+          std::memcpy(s.edgeRgb, ink.edge, 3);
+          ExpectSampleDrawn(s, font);
+          SetDrawClipArea(0, 0, 200, 64);
+          DeleteFontHandle(font);
+        }
+
+  // A big edged anti-aliased font has 20 slots. "AB" is drawn white on
+  // black, then in another text colour, then with another edge colour; then
+  // twenty other characters take every slot, the first two of them drawn
+  // white on black where "AB" was; then "AB" again, white on black, in the
+  // slots of those two.
+  const ObjectHandle big = CreateFontToHandle(nullptr, 130, 4, 3, -1, -1, -1, -1, -1);
+  ASSERT_EQ(GetFontHandleRecord(big)->slotCount, 20);
+  const TextSample white = {"AB", -20, -40, 130, 3, 4, -1, 0, 0, 255, {255, 255, 255}, {255, 255, 255}, {0, 0, 0}, 0};
+  TextSample s = white;
+  ExpectSampleDrawn(s, big);
+  s.colour[1] = 90;
+  ExpectSampleDrawn(s, big);
+  s.edgeRgb[2] = 120;
+  ExpectSampleDrawn(s, big);
+  TextSample others = white;
+  others.text = "CDEFGHIJKLMNOPQRSTUV";
+  ExpectSampleDrawn(others, big);
+  ExpectSampleDrawn(white, big);
+  DeleteFontHandle(big);
+  BlitUseAvx2 = hasAvx2;
+}
+
+INSTANTIATE_TEST_SUITE_P(DepthsAndLoops, DirectTextTest,
+                         testing::Combine(testing::Values(16, 32), testing::Values(true, false)));
 
 // ---------------------------------------------------------------- the text calls
 
