@@ -3,11 +3,11 @@
 
 #include <cstring>
 
+#include "game/minigames/minigame_runner.h"
 #include "game/shell/game_helpers.h"
 #include "game/shell/game_main.h"
 #include "game/shell/input_mapping.h"
 #include "game/shell/message_text.h"
-#include "game/shell/pending_steps.h"
 #include "game/shell/player_table.h"
 #include "game/shell/shared_media.h"
 #include "library/zrlib.h"

@@ -12,6 +12,7 @@
 #include "game/shell/minigame_table.h"
 #include "game/shell/shared_media.h"
 #include "tests/game/board_event_support.h"
+#include "tests/game/minigame_test_support.h"
 
 namespace {
 
@@ -104,6 +105,7 @@ TEST(MinigameMode, APageHoldsTwelveAndRowsWithoutAMinigameAreLeftOut) {
 TEST(MinigameMode, TeamScreensSetTheTeamsOfTheMinigame) {
   RunGame({.seed = 17}, [](GameHarness& h) {
     EnterMinigameMode(h);
+    PressStartOnExplanation(h);
     // Four each alone: no teams, whatever an earlier team game left.
     for (PlayerRecord& r : PlayerTable) r.team = 2;
     Press(h, kButtonDown);
@@ -167,6 +169,24 @@ TEST(MinigameMode, TeamScreensSetTheTeamsOfTheMinigame) {
     Press(h, kButtonA);
     for (int p = 1; p <= 4; ++p) EXPECT_EQ(PlayerTable[p - 1].team, p == 1 || p == partner ? 1 : 2);
     EXPECT_EQ(PickerChosenNumber, 25);
+  });
+}
+
+TEST(MinigameMode, AfterTheMinigameThePickerComesBackToTheTitleMusic) {
+  RunGame({.seed = 18}, [](GameHarness& h) {
+    EnterMinigameMode(h, true);
+    PressStartOnExplanation(h);
+    PlayBgmLooped(3);
+    Press(h, kButtonDown);
+    Press(h, kButtonA);
+    ASSERT_TRUE(h.RunUntil([] { return MinigameModeStep == 3; }, 30));
+    ASSERT_TRUE(h.RunUntil([] { return MinigameModeStep == 2; }, 600));
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[0]), 1);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[3]), 0);
+    EXPECT_EQ(CheckSoundHandle(MusicHandles[5]), 0) << "the minigame's music stopped";
+    ASSERT_TRUE(h.RunUntil([] { return MinigamePickerStep == 5 && FadeInDone == 1; }, 40));
+    EXPECT_EQ(PickerEntryCursor, 1) << "the picker keeps its cursors";
+    EXPECT_EQ(SceneState, 3);
   });
 }
 

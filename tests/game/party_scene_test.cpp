@@ -267,10 +267,12 @@ PartyRun PlayParty(GameHarness& h, const std::function<void(int round)>& beforeR
   return run;
 }
 
-// The round's minigame is passed over (the minigames have tests of their own).
+// The round's minigame and the results are passed over (they have tests of
+// their own).
 void StartParty(GameHarness& h, int32_t map, int32_t turns) {
   h.AddFrameHook([](GameHarness&) {
     if (SceneState == 8 && PartySceneState == 6) PartySceneState = 7;
+    if (SceneState == 8 && PartySceneState == 8) PartySceneState = 10;
   });
   PokePlayers();
   CurrentMapId = map;
