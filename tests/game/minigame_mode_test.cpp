@@ -106,6 +106,7 @@ TEST(MinigameMode, TeamScreensSetTheTeamsOfTheMinigame) {
   RunGame({.seed = 17}, [](GameHarness& h) {
     EnterMinigameMode(h);
     PressStartOnExplanation(h);
+    PlayerTable[3].character = -1;  // no face on the team screens
     // Four each alone: no teams, whatever an earlier team game left.
     for (PlayerRecord& r : PlayerTable) r.team = 2;
     Press(h, kButtonDown);

@@ -103,7 +103,9 @@ TEST(PartyResults, ATieForFirstNamesTheHigherPlayerAndTheTitleMusicEndsThem) {
     EXPECT_EQ(RankingRowAlpha, nullptr);
     EXPECT_EQ(StagingPictures[0], 0);
 
-    // The next party's results load everything again.
+    // The next party's results load everything again; a player without a
+    // character (a set-up left unfinished) has no piece and no face.
+    PlayerTable[3].character = -1;
     StartEvent(RankingEvent, 1);
     ASSERT_TRUE(h.RunUntil([] { return RankingStep == 3; }, 10));
     EXPECT_GT(RankingPictures[0], 0);
