@@ -1,6 +1,7 @@
 // Running one board event in a game test: the event is called once a frame
-// by a scene of its own (scene 5, which the game leaves empty) with the
-// board drawn under it, until it reports its end, as the movement runs it.
+// by a scene of its own (scene 5, which the game leaves empty), with the
+// board drawn under it when the media are loaded, until it reports its end,
+// as the movement runs it.
 //
 //   RunGame({.seed = 3}, [](GameHarness& h) {
 //     EnterEventScene(h);
@@ -29,13 +30,14 @@
 
 // The event the scene runs, its player, and what it gave back.
 inline int (*EventUnderTest)(int32_t) = nullptr;
+inline bool EventDrawsBoard = false;  // the board under the event (with the media)
 inline int32_t EventPlayer = 1;
 inline int32_t EventResult = 0;
 inline int EventCalls = 0;
 
 inline int EventTestScene() {
   if (EventUnderTest == nullptr || EventResult != 0) return 0;
-  DrawBoard(EventPlayer);
+  if (EventDrawsBoard) DrawBoard(EventPlayer);
   ++EventCalls;
   EventResult = EventUnderTest(EventPlayer);
   return 0;
@@ -52,6 +54,7 @@ inline void EnterEventScene(GameHarness& h, bool withMedia = false) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
   }
   for (int guard = 0; guard < 10 && SceneState == 0; ++guard) ASSERT_TRUE(h.Frame());
+  EventDrawsBoard = withMedia;
   SceneHandlers[5] = EventTestScene;
   SceneState = 5;
   FadeOutRequest = 0;

@@ -74,14 +74,14 @@ TEST(StoneColourShop, TakesFiveCoinsOnlyWhenPaidForAndEnough) {
     EXPECT_EQ(StoneShopState, 2) << "later visits skip the idle frames";
 
     // A CPU with exactly 5 coins never pays.
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 2; ++i) {
       StartEvent(RunCpuStoneColourShop, 2);
       ASSERT_TRUE(h.RunUntil(EventEnded, 1000));
       EXPECT_EQ(Coins(2), 5);
     }
     // A CPU with more pays when the draw of 0 to 10 is below 2.
     int paid = 0, visits = 0;
-    while (visits < 14) {
+    while (visits < 11) {
       StartEvent(RunCpuStoneColourShop, 3);
       int before = Coins(3);
       bool predicted = false;
@@ -292,7 +292,7 @@ TEST(StarDestruction, ThirtyCoinsDestroyAStarAndTheBurstMarksTheVictimsPanel) {
     EXPECT_EQ(Stars(3), 1);
 
     // A CPU needs 30 coins to order one.
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 3; ++i) {
       StartEvent(RunCpuStarDestruction, 3);
       ASSERT_TRUE(h.RunUntil(EventEnded, 2000));
       EXPECT_EQ(Coins(3), 29);

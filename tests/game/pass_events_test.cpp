@@ -241,7 +241,7 @@ TEST(Banquet, EndsForEveryoneAtAPlayerWithFewerThanTenCoins) {
     // or lost, and nobody goes below 0.
     SeatPlayers({1, 1, 1, 1}, {45, 35, 25, 12});
     SetUpBanquetMap();
-    for (int round = 0; round < 10; ++round) {
+    for (int round = 0; round < 6; ++round) {
       int host = round % 4 + 1;
       int before = Coins(1) + Coins(2) + Coins(3) + Coins(4);
       int hostBefore = Coins(host);
