@@ -9,6 +9,7 @@ packages=(
   libsdl2-dev libpng-dev libjpeg-dev zlib1g-dev
   libogg-dev libvorbis-dev libtheora-dev
   libfreetype-dev fonts-ipafont-gothic libmpg123-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   lame vorbis-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev libsdl2-ttf-dev

@@ -15,6 +15,15 @@ extern int32_t PartyOpeningState;  // 0 start, 2 introduction, 3 line-up and tur
 extern int32_t PrincessIntroState;  // map 4
 extern int32_t GemGuideIntroState;  // maps 1, 2, 5, 6, 7
 extern int32_t BanquetHostIntroState;  // map 3
+// The running introduction's values (one introduction runs at a time): the
+// text shown, the black cover's alpha (the gem guide's overlay), the gem
+// guide's second alpha (overview 2) and its two flags (the overlay clears,
+// overview 2 comes in).
+extern int32_t IntroTextIndex;
+extern int32_t IntroAlpha;
+extern int32_t IntroSecondAlpha;
+extern int32_t IntroOverlayClearing;
+extern int32_t IntroSecondShowing;
 
 extern int32_t TurnOrderDrawStep;  // 0 to 8
 // The order text: five lines of 60 bytes, allocated (zeroed) at the start
@@ -40,8 +49,9 @@ extern char OrderAnnouncement[64];
 
 // One frame of the opening: 1 on the call that finishes, else 0.
 int RunPartyOpening();
-// The introduction of the map: 1 when it has finished, else 0 (0 for a map
-// without a host).
+// The introduction of the map: 1 when it has finished, else 0. A map
+// without a host (map 0, or a number outside 0..7) has no introduction and
+// returns 1 at once.
 int RunMapIntroduction(int32_t map);
 int RunPrincessRequestIntro();
 int RunGemGuideIntro();
@@ -50,5 +60,7 @@ int RunBanquetHostIntro();
 int RunTurnOrderDraw(int32_t map);
 // The final result picture and the four players' pieces in a row.
 void DrawOpeningLineUp();
-// Reads "media\text\order\<key>.txt" of the map into OrderTextLines.
+// Reads "media\text\order\<key>.txt" of the map into OrderTextLines (at
+// most 59 bytes a line). A file that does not open ends the program after a
+// message box.
 void LoadOrderText(int32_t map);

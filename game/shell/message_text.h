@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "library/zrlib.h"
+
 // ---------------------------------------------------------------- message lines
 
 constexpr int kMessageLineCount = 10;
@@ -57,6 +59,12 @@ void ClearMessageLines();
 constexpr int kTextFileLines = 5;
 constexpr int kTextFileLineBytes = 100;
 void LoadTextFile(const char* path, char* buffer);
+// The line reader of the text files: up to `lines` lines of the open file
+// into buffer, line k at buffer + lineBytes k, at most lineBytes - 1 bytes
+// of it (the rest of a longer line is skipped), NUL-terminated; '\n' ends a
+// line, a byte 0xFF (the file's end) ends the reading. work holds lineBytes
+// bytes. True when a line was cut.
+bool ReadTextLines(FileId file, char* buffer, int32_t lines, int32_t lineBytes, char* work);
 
 // ---------------------------------------------------------------- windows
 

@@ -3,7 +3,3 @@
 
 #include "platform/win32/win32.h"
 
-// ---------------------------------------------------------------- sound
-
-int ConvertMp3ToPcm(SoundDecoder*) { return -1; }
-

@@ -13,10 +13,3 @@
 #include "library/graphics/mask_screen.h"
 #include "library/graphics/texture_tables.h"
 
-// ---------------------------------------------------------------- sound
-
-struct SoundDecoder;
-// MP3 to PCM through DirectShow, the sound decoder's last format: -1 (the
-// conversion is not built, so the format is refused).
-int ConvertMp3ToPcm(SoundDecoder* decoder);
-

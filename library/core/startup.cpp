@@ -17,6 +17,7 @@
 #include "library/file/file_table.h"
 #include "library/input/input_devices.h"
 #include "library/input/key_input.h"
+#include "library/movie/movie_handle.h"
 #include "library/movie/yuv_tables.h"
 #include "library/net/network.h"
 #include "library/sound/sound_handle.h"
@@ -78,6 +79,8 @@ int ShutDown() {
   EndNetWorkSystem();
   ReleaseGraphicsTables();
   EndGraphicsSystem();
+  // Movies without a graph: their threads, graphs and temporary files.
+  CloseAllMovieHandles();
   EndInputSystem();
   EndSoundSystem();
   DestroyMainWindow();

@@ -70,12 +70,22 @@ void WriteBackThroughMask(MEMIMG* target, const PixelRect& r) {
     const uint8_t* mask = MaskBytes.bytes + static_cast<int64_t>(y) * MaskBytes.pitch;
     const uint8_t* src = MaskScreenMemImg.pixels + static_cast<int64_t>(y) * from->pitch;
     uint8_t* dst = target->pixels + static_cast<int64_t>(y) * to->pitch;
+    if (same) {
+      // Runs of open mask bytes are copied whole.
+      for (int32_t x = r.left; x < r.right;) {
+        if (mask[x] != 0) {
+          ++x;
+          continue;
+        }
+        int32_t end = x + 1;
+        while (end < r.right && mask[end] == 0) ++end;
+        std::memcpy(dst + x * toBytes, src + x * fromBytes, static_cast<size_t>(end - x) * toBytes);
+        x = end;
+      }
+      continue;
+    }
     for (int32_t x = r.left; x < r.right; ++x) {
       if (mask[x] != 0) continue;
-      if (same) {
-        std::memcpy(dst + x * toBytes, src + x * fromBytes, static_cast<size_t>(toBytes));
-        continue;
-      }
       uint32_t value = 0;
       std::memcpy(&value, src + x * fromBytes, static_cast<size_t>(fromBytes));
       int32_t red, green, blue;

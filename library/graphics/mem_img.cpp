@@ -294,6 +294,8 @@ int FillMemImgRect(MEMIMG* view, const PixelRect* rect, uint32_t value) {
     } else if (bytes == 2) {
       const uint16_t v = static_cast<uint16_t>(value);
       for (int32_t x = 0; x < n; ++x) std::memcpy(p + x * 2, &v, 2);
+    } else if (bytes == 4) {
+      for (int32_t x = 0; x < n; ++x) std::memcpy(p + static_cast<int64_t>(x) * 4, &value, 4);
     } else {
       for (int32_t x = 0; x < n; ++x) std::memcpy(p + static_cast<int64_t>(x) * bytes, &value, static_cast<size_t>(bytes));
     }

@@ -3,6 +3,7 @@
 #include "library/core/log.h"
 #include "library/core/memory.h"
 #include "library/core/timer.h"
+#include "library/movie/dshow_movie.h"
 #include "library/movie/theora_player.h"
 #include "library/sound/sound.h"
 #include "library/sound/sound_decoder.h"
@@ -34,18 +35,6 @@ ObjectHandle LoadMovieSound(const char* fileName) {
   SetSoundLoadType(loadType);
   return sound;
 }
-
-// ---------------------------------------------------------------- DirectShow steps
-
-// The DirectShow player opens every file the Theora player declines here:
-// fills the record's DirectShow fields and the movie's size; -1 when the
-// file cannot be played.
-int OpenDirectShowMovie(MovieHandleRecord*, const char*, int32_t*, int32_t*) { return -1; }
-// Hands a new frame of the renderer to the callback, loops or ends the movie.
-void RefreshDirectShowMovie(MovieHandleRecord*) {}
-void CloseDirectShowMovie(MovieHandleRecord*) {}
-void PauseDirectShowMovie(MovieHandleRecord*) {}
-void RunDirectShowMovie(MovieHandleRecord*) {}
 
 // ---------------------------------------------------------------- Theora
 
@@ -222,3 +211,10 @@ int ResumeMoviesAfterActivate() {
 }
 
 int UpdateMovieOverlays() { return 0; }
+
+int CloseAllMovieHandles() {
+  for (uint32_t slot = 0; slot < MovieHandleTable.top; ++slot) {
+    if (MovieHandleTable.records[slot] != nullptr) CloseMovieHandle(MovieHandleTable.HandleAt(slot));
+  }
+  return 0;
+}

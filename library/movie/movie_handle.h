@@ -10,9 +10,15 @@
 #include "library/file/file_table.h"
 #include "library/graphics/color_format.h"
 #include "library/graphics/object_handle.h"
+#include "platform/win32/win32_types.h"
 
 struct TheoraMovieState;
 struct MovieHandleRecord;
+struct IGraphBuilder;
+struct IMediaControl;
+struct IMediaSeeking;
+struct IBasicAudio;
+class MovieFrameRenderer;
 
 // Called with each new frame: the record (its current frame image holds the
 // frame) and the value given with the callback.
@@ -20,6 +26,9 @@ using MovieFrameCallback = void (*)(MovieHandleRecord* record, void* userValue);
 
 // Bit of the play type that loops the movie.
 constexpr int32_t MoviePlayLoopBit = 2;
+
+// Wide characters of a movie's path or temporary file name.
+constexpr int MovieTempNameLength = 260;
 
 struct MovieHandleRecord {
   uint32_t checkNumber;
@@ -29,7 +38,20 @@ struct MovieHandleRecord {
   int64_t startTime;         // microseconds: when frame 0 would have been shown
   FileId file;               // the Theora file
   ObjectHandle audio;        // the Theora file's sound, -1 for none
-  // The DirectShow player keeps its interfaces and state here.
+  // DirectShow (every other file): the graph and its interfaces, the
+  // library's renderer at the end of the video chain (with a reference of
+  // the movie's own), times in 100-nanosecond units, and the temporary
+  // copy of a file the graph could not open by name. tempName holds the
+  // wide form of the movie's path until a temporary file is made.
+  IGraphBuilder* graph;
+  IMediaControl* control;
+  IMediaSeeking* seeking;
+  IBasicAudio* basicAudio;
+  MovieFrameRenderer* renderer;
+  int64_t duration;
+  int64_t stopPosition;
+  int32_t tempFile;
+  WCHAR tempName[MovieTempNameLength];
   int32_t position;          // milliseconds: the play time of the last frame picked
   int32_t width, height;
   int32_t playing;           // 1 while the movie is meant to play (kept through a pause on deactivation)
@@ -60,3 +82,6 @@ int PauseMoviesOnDeactivate();
 int ResumeMoviesAfterActivate();
 // No movie is ever shown as an overlay: nothing to do.
 int UpdateMovieOverlays();
+// Closes every movie (library shut-down): their threads, graphs and
+// temporary files go with them.
+int CloseAllMovieHandles();

@@ -5,7 +5,6 @@
 
 #include "library/core/log.h"
 #include "library/core/memory.h"
-#include "library/core/pending_modules.h"
 
 int32_t SoundMovieSwitch = 0;
 

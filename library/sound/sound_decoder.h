@@ -110,6 +110,10 @@ int ReadStreamToMemory(const StreamInterface* stream, uintptr_t streamHandle, vo
 int SetSoundDecoderSkipMask(uint32_t mask);
 uint32_t GetSoundDecoderSkipMask();
 
+// MP3 through DirectShow (mp3_graph.cpp), the last format tried: 0 with the
+// decoder filled as PCM in memory, or -1 after one log line.
+int ConvertMp3ToPcm(SoundDecoder* decoder);
+
 // The whole stream read into a tracked block: 0, -1 when its size cannot
 // be had or it reads short, -2 when the block cannot be allocated.
 int ReadWholeStream(const StreamInterface* stream, uintptr_t streamHandle, void** data, uint32_t* size);

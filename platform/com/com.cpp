@@ -1,7 +1,10 @@
 #include "platform/com/com.h"
 
+#include <cstdlib>
+
 #include "platform/ddraw/ddraw.h"
 #include "platform/dinput/dinput_classes.h"
+#include "platform/dshow/dshow.h"
 #include "platform/dsound/dsound.h"
 
 const IID IID_IUnknown = {0x5A520000, 0x0000, 0x0000, {'Z', 'R', 'C', 'O', 'M', 0, 0, 1}};
@@ -19,6 +22,7 @@ const ComClass kClasses[] = {
     {CreateDirectInputClassObject},
     {CreateDirectDrawClassObject},
     {CreateDirectSoundClassObject},
+    {CreateDirectShowClassObject},
 };
 
 }  // namespace
@@ -40,3 +44,7 @@ HRESULT CoCreateInstance(const CLSID& classId, IUnknown* outer, DWORD, const IID
   }
   return REGDB_E_CLASSNOTREG;
 }
+
+void* CoTaskMemAlloc(size_t size) { return malloc(size == 0 ? 1 : size); }
+
+void CoTaskMemFree(void* block) { free(block); }

@@ -54,8 +54,14 @@ HRESULT CoInitialize(void* reserved);
 void CoUninitialize();
 
 // Creates an object of a class this system provides (the DirectInput
-// objects, the DirectDraw object, the DirectSound object). Fails with
+// objects, the DirectDraw object, the DirectSound object, the DirectShow
+// filter graph and null renderer). Fails with
 // CO_E_NOTINITIALIZED on a thread without COM, with REGDB_E_CLASSNOTREG for
 // an unknown class and E_NOINTERFACE when the class does not offer the
 // interface.
 HRESULT CoCreateInstance(const CLSID& classId, IUnknown* outer, DWORD context, const IID& iid, void** out);
+
+// The task allocator: blocks that COM calls hand between caller and callee
+// (media type formats, pin names). CoTaskMemFree(null) does nothing.
+void* CoTaskMemAlloc(size_t size);
+void CoTaskMemFree(void* block);

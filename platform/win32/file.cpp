@@ -11,6 +11,7 @@
 #include "platform/win32/sjis.h"
 #include "platform/win32/win32_file.h"
 #include "platform/win32/win32_misc.h"
+#include "platform/win32/win32_wide.h"
 
 namespace {
 
@@ -242,12 +243,24 @@ UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefix, UINT unique, LPSTR tempFil
   return number == 0 ? 1 : number;
 }
 
-BOOL DeleteFileA(LPCSTR path) {
-  if (path == nullptr) return FALSE;
-  std::string host = MapPathToHost(path);
+namespace {
+
+BOOL DeleteHostFile(const std::string& host) {
   if (unlink(host.c_str()) != 0) {
     SetLastError(ErrorFromErrno(errno));
     return FALSE;
   }
   return TRUE;
+}
+
+}  // namespace
+
+BOOL DeleteFileA(LPCSTR path) {
+  if (path == nullptr) return FALSE;
+  return DeleteHostFile(MapPathToHost(path));
+}
+
+BOOL DeleteFileW(LPCWSTR path) {
+  if (path == nullptr) return FALSE;
+  return DeleteHostFile(MapUtf8PathToHost(WideToUtf8(path)));
 }

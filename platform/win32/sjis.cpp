@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <vector>
+
+#include "platform/win32/win32_wide.h"
 
 namespace {
 
@@ -20,8 +24,9 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts in; bytes that do not convert are copied through unchanged.
-  bool Convert(std::string_view in, std::string& out) {
+  // Converts in; bytes that do not convert are copied through unchanged, or
+  // each replaced by `replacement` when one is given.
+  bool Convert(std::string_view in, std::string& out, std::string_view replacement = {}) {
     out.clear();
     if (cd_ == reinterpret_cast<iconv_t>(-1)) {
       out.assign(in);
@@ -41,7 +46,10 @@ class Converter {
       if (errno == E2BIG) continue;
       // An invalid or incomplete sequence: pass one byte through and go on.
       clean = false;
-      out.push_back(*src);
+      if (replacement.empty())
+        out.push_back(*src);
+      else
+        out.append(replacement);
       ++src;
       --srcLeft;
       iconv(cd_, nullptr, nullptr, nullptr, nullptr);
@@ -176,4 +184,84 @@ std::string HostPathToWindows(std::string_view hostPath) {
   std::string sjis;
   Utf8ToSjis(windows, sjis);
   return sjis;
+}
+
+// ---------------------------------------------------------------- wide text
+
+namespace {
+
+const char* CodePageName(UINT codePage) {
+  switch (codePage) {
+    case CP_ACP:
+    case 932:
+      return "CP932";
+    case 936:
+      return "CP936";
+    case 949:
+      return "CP949";
+    case 950:
+      return "CP950";
+    default:
+      return nullptr;
+  }
+}
+
+// The converter of one code page and direction for this thread.
+Converter& CodePageConverter(const char* page, bool toWide) {
+  struct Entry {
+    std::string page;
+    bool toWide;
+    std::unique_ptr<Converter> converter;
+  };
+  thread_local std::vector<Entry> converters;
+  for (Entry& e : converters)
+    if (e.page == page && e.toWide == toWide) return *e.converter;
+  converters.push_back({page, toWide,
+                        std::make_unique<Converter>(toWide ? "UTF-16LE" : page, toWide ? page : "UTF-16LE")});
+  return *converters.back().converter;
+}
+
+size_t WideLength(LPCWSTR text) {
+  size_t n = 0;
+  while (text[n] != 0) ++n;
+  return n;
+}
+
+}  // namespace
+
+int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int bytes, LPWSTR out, int chars) {
+  const char* page = CodePageName(codePage);
+  if (page == nullptr || text == nullptr || chars < 0) return 0;
+  const size_t length = bytes < 0 ? strlen(text) + 1 : static_cast<size_t>(bytes);
+  std::string wide;
+  static const char kReplacement[2] = {'\xFD', '\xFF'};  // U+FFFD, little-endian
+  CodePageConverter(page, true).Convert(std::string_view(text, length), wide, std::string_view(kReplacement, 2));
+  const size_t count = wide.size() / 2;
+  if (chars == 0) return static_cast<int>(count);
+  if (out == nullptr || count > static_cast<size_t>(chars)) return 0;
+  memcpy(out, wide.data(), count * 2);
+  return static_cast<int>(count);
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR text, int chars, LPSTR out, int bytes, LPCSTR,
+                        BOOL* usedDefault) {
+  const char* page = CodePageName(codePage);
+  if (page == nullptr || text == nullptr || bytes < 0) return 0;
+  const size_t length = chars < 0 ? WideLength(text) + 1 : static_cast<size_t>(chars);
+  std::string narrow;
+  const bool clean = CodePageConverter(page, false)
+                         .Convert(std::string_view(reinterpret_cast<const char*>(text), length * 2), narrow, "?");
+  if (usedDefault != nullptr) *usedDefault = clean ? FALSE : TRUE;
+  if (bytes == 0) return static_cast<int>(narrow.size());
+  if (out == nullptr || narrow.size() > static_cast<size_t>(bytes)) return 0;
+  memcpy(out, narrow.data(), narrow.size());
+  return static_cast<int>(narrow.size());
+}
+
+std::string WideToUtf8(LPCWSTR text) {
+  std::string utf8;
+  if (text == nullptr) return utf8;
+  thread_local Converter converter("UTF-8", "UTF-16LE");
+  converter.Convert(std::string_view(reinterpret_cast<const char*>(text), WideLength(text) * 2), utf8, "?");
+  return utf8;
 }

@@ -9,3 +9,4 @@
 #include "platform/win32/win32_window.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_joystick.h"
+#include "platform/win32/win32_wide.h"

@@ -17,6 +17,10 @@ typedef void* HANDLE;
 typedef void* LPVOID;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
+// Wide characters are UTF-16 code units, as on Windows.
+typedef char16_t WCHAR;
+typedef const WCHAR* LPCWSTR;
+typedef WCHAR* LPWSTR;
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;

@@ -22,6 +22,7 @@
 #include "library/graphics/graph_handle.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
+#include "tests/game/party_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -98,22 +99,6 @@ int32_t IntAt(const Bytes& b, size_t at) {
   uint32_t v = 0;
   for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(b[at + i]) << (8 * i);
   return static_cast<int32_t>(v);
-}
-
-// A party of four as the set-up leaves it, without the set-up's screens.
-void PokePlayers() {
-  const char* names[4] = {"タヴィシャ", "クェンドリ", "ファリッセ", "ジュレール"};
-  const int32_t characters[4] = {0, 2, 3, 5};
-  const int32_t order[4] = {2, 4, 1, 3};
-  memset(PlayerTable, 0, sizeof PlayerTable);
-  for (int p = 0; p < 4; ++p) {
-    PlayerRecord& r = PlayerTable[p];
-    StrCopy(r.name, names[p]);
-    r.cpuFlag = p >= 2 ? 1 : 0;
-    r.cpuLevel = p >= 2 ? 1 : 0;
-    r.character = characters[p];
-    r.turnOrder = order[p];
-  }
 }
 
 // The deterministic state the golden file holds (no media needed).
@@ -248,7 +233,7 @@ struct PartyRun {
 PartyRun PlayParty(GameHarness& h, const std::function<void(int round)>& beforeRound = nullptr) {
   PartyRun run;
   const std::string file = h.workDir() + "/backup.dat";
-  for (int guard = 0; guard < 2000 && SceneState == 8; ++guard) {
+  for (int guard = 0; guard < 4000 && SceneState == 8; ++guard) {
     int32_t before = PartySceneState;
     if (before == 3 && beforeRound) beforeRound(static_cast<int>(run.files.size()));
     if (before == 3) {
@@ -268,12 +253,13 @@ PartyRun PlayParty(GameHarness& h, const std::function<void(int round)>& beforeR
 }
 
 // The round's minigame and the results are passed over (they have tests of
-// their own).
+// their own); the opening is played through by presses of A.
 void StartParty(GameHarness& h, int32_t map, int32_t turns) {
   h.AddFrameHook([](GameHarness&) {
     if (SceneState == 8 && PartySceneState == 6) PartySceneState = 7;
     if (SceneState == 8 && PartySceneState == 8) PartySceneState = 10;
   });
+  PressThroughOpening(h);
   PokePlayers();
   CurrentMapId = map;
   LoadBoardImages();
@@ -394,7 +380,7 @@ TEST(PartyScene, WriteFailuresKeepThePreviousFileAndPlayGoesOn) {
     ASSERT_TRUE(h.Frame());
     std::filesystem::create_directory(h.workDir() + "/backup.dat.tmp");  // the temporary file cannot be made
     StartParty(h, 1, 10);
-    for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
+    for (int guard = 0; guard < 1500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     EXPECT_EQ(SceneState, 2) << "the party went on to its end";
     ASSERT_EQ(h.messageBoxes().size(), 10u) << "one message a round";
     EXPECT_EQ(h.messageBoxes()[0].text, "バックアップ生成失敗");
@@ -406,7 +392,7 @@ TEST(PartyScene, WriteFailuresKeepThePreviousFileAndPlayGoesOn) {
     ASSERT_TRUE(h.Frame());
     std::filesystem::create_directory(h.workDir() + "/backup.dat");  // nothing can be renamed over it
     StartParty(h, 1, 10);
-    for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
+    for (int guard = 0; guard < 1500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     EXPECT_EQ(h.messageBoxes().size(), 10u);
     EXPECT_FALSE(std::filesystem::exists(h.workDir() + "/backup.dat.tmp")) << "the temporary file is removed";
   });
@@ -421,9 +407,9 @@ TEST(PartyScene, BoardMusicPerPartyAndWithoutIt) {
     ASSERT_TRUE(h.Frame());
     int32_t first = BoardMusic;
     EXPECT_EQ(CheckSoundHandle(first), 0) << "loaded, not yet playing";
-    ASSERT_TRUE(h.Frames(2));
+    ASSERT_TRUE(h.RunUntil([] { return PartySceneState >= 3; }, 1500));
     EXPECT_EQ(CheckSoundHandle(first), 1) << "started after the opening";
-    for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
+    for (int guard = 0; guard < 1500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     StartParty(h, 3, 10);
     ASSERT_TRUE(h.Frame());
     EXPECT_EQ(CheckSoundHandle(first), -1) << "the previous party's music is deleted";
@@ -437,7 +423,7 @@ TEST(PartyScene, BoardMusicPerPartyAndWithoutIt) {
     EXPECT_EQ(BoardMusic, -1);
     EXPECT_EQ(SceneState, 8);
     EXPECT_EQ(GetSoundLoadType(), 0) << "later sounds load whole again";
-    for (int guard = 0; guard < 500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
+    for (int guard = 0; guard < 1500 && SceneState == 8; ++guard) ASSERT_TRUE(h.Frame());
     EXPECT_EQ(SceneState, 2) << "the party ran without music";
   });
 }

@@ -21,6 +21,7 @@
 #include "library/graphics/graph_handle.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
+#include "tests/game/party_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -135,7 +136,8 @@ TEST(PartySetup, AScriptedSetUpReachesTheParty) {
     EXPECT_TRUE(IsGraphHandleValid(BoardPictures[1])) << "map 2's pictures";
     EXPECT_EQ(SquareTable[59].kind == kSquareWarp, true);
     // The party scene takes over: the board set up, the first autosave.
-    ASSERT_TRUE(WaitFor(h, [] { return PartySceneState >= 5; }));
+    PressThroughOpening(h);
+    ASSERT_TRUE(h.RunUntil([] { return PartySceneState >= 5; }, 1500));
     EXPECT_EQ(PlayerTable[0].square, 1);
     EXPECT_NE(WarpPairs[0], 0);
     EXPECT_EQ(ReadFileBytes(h.workDir() + "/backup.dat").size(), 4140u);

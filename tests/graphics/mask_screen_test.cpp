@@ -179,4 +179,28 @@ TEST_F(MaskScreenTest, TargetsLargerThanTheMask) {
   EXPECT_EQ(RawPixel(target, 70, 60), RawPixel(&before.image, 70, 60));
 }
 
+
+// The write-back copies exactly the pixels whose mask byte is 0: runs of
+// open bytes of every length, at the rectangle's edges and between closed
+// ones.
+TEST_F(MaskScreenTest, WriteBackFollowsTheMaskByteForByte) {
+  MakeMaskScreen();
+  PaintMaskScreen(0);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x)
+      MaskBytes.bytes[y * MaskBytes.pitch + x] = ((x * 7 + y * 3) % 11 < 4 || x == 5) ? 0xFF : 0;
+  ImageCopy before(&ScreenMemImg);
+  const PixelRect rect = {3, 2, 61, 45};
+  BeginMaskScreenDraw(rect);
+  FillMemImgRect(&MaskScreenMemImg, nullptr, 0x5A5A);
+  EndMaskScreenDraw(rect);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+      bool open = MaskAt(x, y) == 0;
+      uint32_t want = inside && open ? 0x5A5Au : RawPixel(&before.image, x, y);
+      ASSERT_EQ(RawPixel(&ScreenMemImg, x, y), want) << x << ", " << y;
+    }
+}
+
 }  // namespace

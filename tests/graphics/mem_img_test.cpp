@@ -205,6 +205,13 @@ TEST(MemImg, FillAndCopyRectangles) {
   EXPECT_EQ(Pixel32(a, 5, 2), 0x11111111u);
   const PixelRect outside = {7, 0, 9, 4};
   ASSERT_EQ(FillMemImgRect(&a, &outside, 0x33333333), 0);
+  // A value whose bytes differ is written pixel by pixel.
+  const PixelRect corner = {0, 3, 2, 4};
+  ASSERT_EQ(FillMemImgRect(&a, &corner, 0xFF102030), 0);
+  EXPECT_EQ(Pixel32(a, 0, 3), 0xFF102030u);
+  EXPECT_EQ(Pixel32(a, 1, 3), 0xFF102030u);
+  EXPECT_EQ(Pixel32(a, 2, 3), 0x11111111u);
+  EXPECT_EQ(Pixel32(a, 1, 2), 0x11111111u);
 
   const PixelRect part = {3, 0, 6, 2};
   EXPECT_EQ(CopyMemImgRect(&b, &a, &part, 1, 1), 0);
