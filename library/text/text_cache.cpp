@@ -539,7 +539,12 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
   if (type == 3 && PrepareGlyphInks(f)) ink.kind = GlyphInkKind::Inked;
 
   // The boxes cut to the area, each wholly right of the ones before it.
+  // Inked glyphs share their entries by the slot's low bits: two slots of
+  // one entry in the same text would leave the first box with the second
+  // glyph's pixels, so such a text goes through the work image.
   int32_t right = INT32_MIN, drawn = 0;
+  uint64_t inksTaken = 0;
+  int32_t inkSlots[kMaxGlyphInks];
   for (int32_t i = 0; i < placed; ++i) {
     const PlacedGlyph& g = StaticPlaced[i];
     PixelRect r = {std::max(g.left, area.left), std::max(g.top, area.top),
@@ -547,6 +552,12 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
                    std::min(ClampedSum(g.top, g.slot->height), area.bottom)};
     if (r.left >= r.right || r.top >= r.bottom) continue;
     if (r.left < right) return false;
+    if (ink.kind == GlyphInkKind::Inked) {
+      const int32_t index = g.slot->cellIndex & (f->inkCount - 1);
+      if ((inksTaken >> index & 1) != 0 && inkSlots[index] != g.slot->cellIndex) return false;
+      inksTaken |= uint64_t{1} << index;
+      inkSlots[index] = g.slot->cellIndex;
+    }
     right = r.right;
     GlyphBox* box = &StaticBoxes[drawn++];
     PlaceBox(r, dest, box);

@@ -326,6 +326,21 @@ TEST_P(DirectTextTest, GlyphsLaidStraightOntoTheScreenMatchTheReference) {
   ExpectSampleDrawn(others, big);
   ExpectSampleDrawn(white, big);
   DeleteFontHandle(big);
+
+  // Inked glyphs share an entry when their slots are 64 apart: "A" in slot
+  // 0, other characters up to slot 63, then "AB" puts B in slot 64; both
+  // letters keep their own pixels.
+  const ObjectHandle small = CreateFontToHandle(nullptr, 16, 4, 3, -1, -1, -1, -1, -1);
+  ASSERT_GT(GetFontHandleRecord(small)->slotCount, 64);
+  TextSample letters = {"A", 3, 2, 16, 3, 4, -1, 0, 0, 255, {255, 255, 255}, {255, 255, 255}, {0, 0, 0}, 0};
+  ExpectSampleDrawn(letters, small);
+  for (int trail = 0x9F; GetFontHandleRecord(small)->nextSlot < 64; ++trail) {
+    const char kana[3] = {static_cast<char>(0x82), static_cast<char>(trail), 0};
+    DrawTextToHandle(3, 24, kana, MakeScreenColor(255, 255, 255), small, MakeScreenColor(0, 0, 0), 0);
+  }
+  letters.text = "AB";
+  ExpectSampleDrawn(letters, small);
+  DeleteFontHandle(small);
   BlitUseAvx2 = hasAvx2;
 }
 
