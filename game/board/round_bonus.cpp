@@ -44,27 +44,12 @@ void LoadRoundBonusText() {
     WaitAnyInputPress();
     ExitGame(-1, path);
   }
-  bool end = false;
-  bool cut = false;
-  for (int32_t n = 0; n < kRoundBonusTextLines && !end; ++n) {
-    char work[kRoundBonusLineBytes] = {};
-    size_t length = 0;
-    for (;;) {
-      char c = FileStreamGetChar(file);
-      if (c == '\n') break;
-      if (c == static_cast<char>(0xFF)) {
-        end = true;
-        break;
-      }
-      // A line keeps 59 bytes; the rest of a longer one is skipped.
-      if (length < kRoundBonusLineBytes - 1)
-        work[length++] = c;
-      else
-        cut = true;
-    }
-    // A character cut in two by the limit is left out whole.
-    work[WholeCharacterLength(work, length)] = '\0';
-    memcpy(RoundBonusText + kRoundBonusLineBytes * n, work, kRoundBonusLineBytes);
+  char work[kRoundBonusLineBytes];
+  bool cut = ReadTextLines(file, RoundBonusText, kRoundBonusTextLines, kRoundBonusLineBytes, work);
+  // A character cut in two by the limit is left out whole.
+  for (int32_t n = 0; n < kRoundBonusTextLines; ++n) {
+    char* line = RoundBonusText + kRoundBonusLineBytes * n;
+    line[WholeCharacterLength(line, strlen(line))] = '\0';
   }
   if (cut) WriteErrorLogFormat("%s: 59 バイトを超える行を切り詰めました", path);
   FileStreamClose(file);

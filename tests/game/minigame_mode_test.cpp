@@ -47,6 +47,17 @@ void EnterMinigameMode(GameHarness& h, bool withMedia = false) {
   ASSERT_TRUE(h.RunUntil([] { return MinigamePickerStep == 5 && FadeInDone == 1; }, 40));
 }
 
+// The presses that lead from the picker to the next team screen: left, down
+// and A; then, at step 3, right and A.
+void PressOnToNextTeamScreen(GameHarness& h) {
+  Press(h, kButtonLeft);
+  Press(h, kButtonDown);
+  Press(h, kButtonA);
+  ASSERT_TRUE(h.RunUntil([] { return MinigamePickerStep == 3; }, 60));
+  Press(h, kButtonRight);
+  Press(h, kButtonA);
+}
+
 std::vector<int> Teams() {
   std::vector<int> out;
   for (const PlayerRecord& r : PlayerTable) out.push_back(r.team);
@@ -119,12 +130,7 @@ TEST(MinigameMode, TeamScreensSetTheTeamsOfTheMinigame) {
 
     // One against three: right and left move the lone player; D draws
     // another every time.
-    Press(h, kButtonLeft);
-    Press(h, kButtonDown);
-    Press(h, kButtonA);
-    ASSERT_TRUE(h.RunUntil([] { return MinigamePickerStep == 3; }, 60));
-    Press(h, kButtonRight);
-    Press(h, kButtonA);
+    PressOnToNextTeamScreen(h);
     ASSERT_EQ(MinigamePickerStep, 6);
     EXPECT_EQ(PickerAlonePlayer, 1);
     Press(h, kButtonLeft);
@@ -146,12 +152,7 @@ TEST(MinigameMode, TeamScreensSetTheTeamsOfTheMinigame) {
     ASSERT_TRUE(h.RunUntil([] { return MinigamePickerStep == 5 && FadeInDone == 1; }, 200));
 
     // Two against two: D gives player 1 another partner every time.
-    Press(h, kButtonLeft);
-    Press(h, kButtonDown);
-    Press(h, kButtonA);
-    ASSERT_TRUE(h.RunUntil([] { return MinigamePickerStep == 3; }, 60));
-    Press(h, kButtonRight);
-    Press(h, kButtonA);
+    PressOnToNextTeamScreen(h);
     ASSERT_EQ(MinigamePickerStep, 7);
     EXPECT_EQ(std::vector<int>(PickerPairSlots + 1, PickerPairSlots + 5), (std::vector<int>{1, 2, 3, 4}));
     for (int i = 0; i < 12; ++i) {
