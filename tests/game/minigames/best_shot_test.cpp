@@ -50,7 +50,9 @@ TEST(BestShot, LegsSnapshotsAndTheFourthShotEndingPlay) {
         EXPECT_EQ(ParticipantTable[pressed].x, x) << frame << ": the snapshot is where the target was";
         EXPECT_EQ(ParticipantTable[pressed].y, y) << frame;
       }
-      if (frame == 39) EXPECT_EQ(BestShotState(1), 2) << "the first shot stays taken";
+      if (frame == 39) {
+        EXPECT_EQ(BestShotState(1), 2) << "the first shot stays taken";
+      }
       if (speeds.empty() || speeds.back() != BestShotTarget.speed) speeds.push_back(BestShotTarget.speed);
     }
     EXPECT_EQ(frame, 150) << "play ends in the frame of the fourth shot";
