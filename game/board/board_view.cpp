@@ -510,7 +510,9 @@ void DrawStatusPanel(int32_t turnPosition) {
   for (int32_t slot = 0; slot < 3; ++slot) {
     int32_t item = record.items[slot];
     if (item < 1 || item > 40) continue;
-    DrawGraphRotated(x + 86 + 32 * slot, y + 104, 0.75, 0.0, ItemIcons[item - 1], 1, 0);
+    // 24 pixels square, 34 apart, the third's corner at (x + 150, y + 104):
+    // each sits in the item menu's frame of its slot.
+    DrawGraphRotated(x + 94 + 34 * slot, y + 116, 0.75, 0.0, ItemIcons[item - 1], 1, 0);
   }
   SetDrawFilterMode(0);
   if (record.placement >= 1 && record.placement <= 4)

@@ -35,3 +35,7 @@ extern int32_t SlotCircleAlpha;
 int RunMagicSquareSlot();
 // The caption of SlotResult, centred under the card.
 void DrawRoundEffectCaption();
+// Effect 6 on four coin counts (players 1 to 4): each gets a quarter of the
+// total, and the remainder goes one coin each to those who held the most,
+// players with equal counts in a random order. The total stays the same.
+void AverageCoins(int32_t coins[4]);

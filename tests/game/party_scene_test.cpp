@@ -13,6 +13,7 @@
 
 #include "game/board/board_map.h"
 #include "game/board/board_pictures.h"
+#include "game/board/coin_tally.h"
 #include "game/board/dice_movement.h"
 #include "game/board/magic_square_slot.h"
 #include "game/board/party_scene.h"
@@ -252,12 +253,20 @@ PartyRun PlayParty(GameHarness& h, const std::function<void(int round)>& beforeR
   return run;
 }
 
-// The round's minigame and the results are passed over (they have tests of
-// their own); the opening is played through by presses of A.
+// The round's minigame and the results are passed over, and the slot and
+// the coin tally end at once (each has tests of its own): the slot with no
+// effect drawn. The opening is played through by presses of A.
 void StartParty(GameHarness& h, int32_t map, int32_t turns) {
   h.AddFrameHook([](GameHarness&) {
-    if (SceneState == 8 && PartySceneState == 6) PartySceneState = 7;
-    if (SceneState == 8 && PartySceneState == 8) PartySceneState = 10;
+    if (SceneState != 8) return;
+    if (PartySceneState == 6) PartySceneState = 7;
+    if (PartySceneState == 8) PartySceneState = 10;
+    if (PartySceneState == 4 && SlotState == 0) {
+      SlotResult = 0;
+      SlotDarkness = 0;
+      SlotState = 9;
+    }
+    if (PartySceneState == 7 && (TallyState == 0 || TallyState == 2)) TallyState = 9;
   });
   PressThroughOpening(h);
   PokePlayers();

@@ -105,6 +105,10 @@ GameHarness::GameHarness(const GameOptions& options) : options_(options) {
     WriteFileBytes(path.string(), bytes);
   }
 
+  // The game counts its random draws from its own start, whatever tests of
+  // the test process drew before the fork.
+  RandomDrawCount = 0;
+
   PlatformSetDebugOutput(options_.logToStderr);
   PlatformSkipWindowBlits(!options_.windowPictures);
   PlatformUseVirtualClock(true, 1000000);
