@@ -27,6 +27,7 @@ extern float StepSpeed;     // pixels a frame of the current step
 
 extern int32_t ForkState;   // 0 to 4
 extern int32_t ForkChoice;  // index of the highlighted candidate, -1 = none
+extern int32_t ForkLastChoice;  // the candidate highlighted the frame before (its sound plays on a change)
 
 extern int32_t PassEventState;  // 2 between events
 
@@ -50,8 +51,11 @@ int RollDie(int32_t player, int32_t x, int32_t y);
 int MovePiece();
 // 0 while choosing, else the square chosen.
 int ChooseForkDirection(int32_t player);
-// A CPU player's choice among the fork candidates, 0 for none.
+// A CPU player's choice among the fork candidates, 0 for none (the fork
+// then asks again).
 int FindCpuRoute(int32_t player);
+// Route walks give up after this many squares (a loop without a fork).
+constexpr int32_t kRouteWalkLimit = 99;
 // One frame of walking to MoveSquare: 0 walking, 1 move over, 2 one point
 // used and more to go, 3 an event square reached.
 int StepPiece(int32_t player);

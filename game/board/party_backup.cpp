@@ -120,8 +120,9 @@ bool PlayerValid(const unsigned char* p, bool orderSeen[5]) {
   if (memchr(p, 0, 11) == nullptr) return false;  // the name must end within its 11 bytes
   PlayerRecord r;
   DecodePlayer(p, r);
-  if (r.cpuFlag > 1 || !InRange(r.character, 0, 5) || !InRange(r.turnOrder, 1, 4) || orderSeen[r.turnOrder])
-    return false;
+  // A CPU player has a level (its fork routes ask for one), a human none.
+  if (r.cpuFlag > 1 || r.cpuLevel < 0 || (r.cpuFlag == 1) != (r.cpuLevel >= 1)) return false;
+  if (!InRange(r.character, 0, 5) || !InRange(r.turnOrder, 1, 4) || orderSeen[r.turnOrder]) return false;
   orderSeen[r.turnOrder] = true;
   if (r.coins < 0 || r.stars < 0) return false;
   for (int32_t item : r.items)

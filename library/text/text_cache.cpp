@@ -539,26 +539,36 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
   if (type == 3 && PrepareGlyphInks(f)) ink.kind = GlyphInkKind::Inked;
 
   // The boxes cut to the area, each wholly right of the ones before it.
-  // Inked glyphs share their entries by the slot's low bits: two slots of
-  // one entry in the same text would leave the first box with the second
-  // glyph's pixels, so such a text goes through the work image.
-  int32_t right = INT32_MIN, drawn = 0;
-  uint64_t inksTaken = 0;
-  int32_t inkSlots[kMaxGlyphInks];
+  auto boxOf = [&](const PlacedGlyph& g) {
+    return PixelRect{std::max(g.left, area.left), std::max(g.top, area.top),
+                     std::min(ClampedSum(g.left, g.slot->width), area.right),
+                     std::min(ClampedSum(g.top, g.slot->height), area.bottom)};
+  };
+  int32_t right = INT32_MIN;
   for (int32_t i = 0; i < placed; ++i) {
-    const PlacedGlyph& g = StaticPlaced[i];
-    PixelRect r = {std::max(g.left, area.left), std::max(g.top, area.top),
-                   std::min(ClampedSum(g.left, g.slot->width), area.right),
-                   std::min(ClampedSum(g.top, g.slot->height), area.bottom)};
+    const PixelRect r = boxOf(StaticPlaced[i]);
     if (r.left >= r.right || r.top >= r.bottom) continue;
     if (r.left < right) return false;
+    right = r.right;
+  }
+  // Glyphs of two slots may share an ink entry: the boxes that read the
+  // entry are laid before it is inked for the other slot.
+  static_assert(kMaxGlyphInks <= 64, "one bit an ink entry");
+  uint64_t inked = 0;  // the entries the boxes not yet laid read
+  int32_t drawn = 0;
+  for (int32_t i = 0; i < placed; ++i) {
+    const PlacedGlyph& g = StaticPlaced[i];
+    const PixelRect r = boxOf(g);
+    if (r.left >= r.right || r.top >= r.bottom) continue;
     if (ink.kind == GlyphInkKind::Inked) {
       const int32_t index = g.slot->cellIndex & (f->inkCount - 1);
-      if ((inksTaken >> index & 1) != 0 && inkSlots[index] != g.slot->cellIndex) return false;
-      inksTaken |= uint64_t{1} << index;
-      inkSlots[index] = g.slot->cellIndex;
+      if ((inked >> index & 1) != 0 && f->inks[index].slot != g.slot->cellIndex) {
+        BlendGlyphBoxes(StaticBoxes, drawn, bits == 32 ? 4 : 2, ink);
+        drawn = 0;
+        inked = 0;
+      }
+      inked |= uint64_t{1} << index;
     }
-    right = r.right;
     GlyphBox* box = &StaticBoxes[drawn++];
     PlaceBox(r, dest, box);
     if (ink.kind == GlyphInkKind::Inked)

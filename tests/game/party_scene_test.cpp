@@ -17,6 +17,7 @@
 #include "game/board/dice_movement.h"
 #include "game/board/magic_square_slot.h"
 #include "game/board/party_scene.h"
+#include "game/board/turn_machine.h"
 #include "game/shell/game_main.h"
 #include "game/shell/player_table.h"
 #include "game/shell/shared_media.h"
@@ -188,6 +189,8 @@ TEST(Autosave, DamagedFilesAreNotValid) {
       {"12 turns", 468, 12},
       {"no turns left", 472, 0},
       {"more turns left than turns", 472, 21},
+      {"a human of a CPU level", p2 + 12, 1},
+      {"a CPU player of level 0", p2 + 92 + 12, 0},
       {"character 6", p2 + 16, 6},
       {"character -1", p2 + 16, -1},
       {"turn order 5", p2 + 20, 5},
@@ -253,12 +256,17 @@ PartyRun PlayParty(GameHarness& h, const std::function<void(int round)>& beforeR
   return run;
 }
 
-// The round's minigame and the results are passed over, and the slot and
-// the coin tally end at once (each has tests of its own): the slot with no
-// effect drawn. The opening is played through by presses of A.
+// The board part of every round ends at once with minigame 1, the round's
+// minigame and the results are passed over, and the slot and the coin tally
+// end at once (each has tests of its own): the slot with no effect drawn.
+// The opening is played through by presses of A.
 void StartParty(GameHarness& h, int32_t map, int32_t turns) {
   h.AddFrameHook([](GameHarness&) {
     if (SceneState != 8) return;
+    if (PartySceneState == 5 && TurnState == 0) {
+      RoundMinigameRow = 1;
+      TurnState = 10;
+    }
     if (PartySceneState == 6) PartySceneState = 7;
     if (PartySceneState == 8) PartySceneState = 10;
     if (PartySceneState == 4 && SlotState == 0) {

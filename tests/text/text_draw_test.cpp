@@ -258,7 +258,8 @@ INSTANTIATE_TEST_SUITE_P(Depths, TextSceneTest, testing::Values(16, 32));
 // give the reference's picture, with glyphs cut by the screen's edges and by
 // the draw area, narrow glyphs at the right edge, several sizes, and glyphs
 // coloured anew after they were drawn in other colours or their slots were
-// given to other characters. Run with the processor's widest loops and with
+// given to other characters, and two glyphs of one text whose slots share an
+// ink entry. Run with the processor's widest loops and with
 // the SSE2 ones.
 class DirectTextTest : public GraphicsTest, public testing::WithParamInterface<std::tuple<int, bool>> {};
 
@@ -327,19 +328,14 @@ TEST_P(DirectTextTest, GlyphsLaidStraightOntoTheScreenMatchTheReference) {
   ExpectSampleDrawn(white, big);
   DeleteFontHandle(big);
 
-  // Inked glyphs share an entry when their slots are 64 apart: "A" in slot
-  // 0, other characters up to slot 63, then "AB" puts B in slot 64; both
-  // letters keep their own pixels.
+  // A size-16 edged font has more slots than ink entries: after 64 other
+  // characters, "A" (slot 0) and "漢" (slot 64) of one text share an entry.
   const ObjectHandle small = CreateFontToHandle(nullptr, 16, 4, 3, -1, -1, -1, -1, -1);
   ASSERT_GT(GetFontHandleRecord(small)->slotCount, 64);
-  TextSample letters = {"A", 3, 2, 16, 3, 4, -1, 0, 0, 255, {255, 255, 255}, {255, 255, 255}, {0, 0, 0}, 0};
-  ExpectSampleDrawn(letters, small);
-  for (int trail = 0x9F; GetFontHandleRecord(small)->nextSlot < 64; ++trail) {
-    const char kana[3] = {static_cast<char>(0x82), static_cast<char>(trail), 0};
-    DrawTextToHandle(3, 24, kana, MakeScreenColor(255, 255, 255), small, MakeScreenColor(0, 0, 0), 0);
-  }
-  letters.text = "AB";
-  ExpectSampleDrawn(letters, small);
+  const char* first64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+-";
+  GetTextWidthToHandle(first64, -1, small, 0);
+  TextSample shared = {"A漢", 10, 10, 16, 3, 4, -1, 0, 0, 255, {255, 255, 255}, {255, 255, 255}, {0, 0, 0}, 0};
+  ExpectSampleDrawn(shared, small);
   DeleteFontHandle(small);
   BlitUseAvx2 = hasAvx2;
 }
