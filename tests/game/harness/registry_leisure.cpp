@@ -7,7 +7,7 @@ GAME_REGISTRY(leisure) {
   GAME_MACHINE(LeisurePlay, LeisurePlayStep);
   // The outcome rests on step 1 once it has run (0 only before its first run).
   RegisterGameMachine("LeisureOutcome", "LeisureOutcomeStep",
-                      [] { return LeisureOutcomeStep < 1 ? 1 : LeisureOutcomeStep; }, 1);
+                      [] { return static_cast<int64_t>(LeisureOutcomeStep == 0 ? 1 : LeisureOutcomeStep); }, 1);
   GAME_TABLE(LeisureStones);
   GAME_VALUE(LeisureTurn);
   GAME_VALUE(LeisureChoiceTimer);
