@@ -57,7 +57,7 @@ std::string PlayParty(uint32_t seed, int32_t map) {
   GameRunResult run = RunGame({.seed = seed, .pads = 1, .stallFrames = kTurnFrameLimit}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     ASSERT_TRUE(h.Frame());  // boot: the tables
-    party_replay::StartCpuParty(h, map, 10);
+    party_replay::StartCpuParty(h, map, 10, /*draw=*/false);
     std::string dump, faults;
     const std::string file = h.workDir() + "/backup.dat";
     int turnFrames = 0, rounds = 0;
