@@ -66,7 +66,7 @@ std::string PlayParty(uint32_t seed, int32_t map) {
     int32_t lastPlayer = -1, lastTurn = -1;
     party_replay::PlayCpuParty(h, 200000, [&](int32_t before) {
       if (before >= 0 && before <= 10) ++phaseFrames[before];
-      if (before == 6) ++minigameFrames[BoardMinigameNumber];
+      if (before == 6 && BoardMinigameNumber >= 0 && BoardMinigameNumber < 40) ++minigameFrames[BoardMinigameNumber];
       for (int p = 0; p < 4; ++p) {
         if (PlayerTable[p].coins < 0 || PlayerTable[p].stars < 0)
           faults += "frame " + std::to_string(h.frame()) + ":" + Standings() + "\n";
