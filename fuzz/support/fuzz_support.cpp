@@ -40,6 +40,9 @@ std::string& ScratchFolder() {
 // campaign leaves it to the process's end, which a font module shutting
 // down after millions of inputs would only slow.
 void EndFuzzingLibrary() {
+  static bool ended = false;
+  if (ended) return;
+  ended = true;
 #ifdef ZR_FUZZ_REPLAY
   EndLibrary();
 #endif
@@ -71,6 +74,10 @@ void StartLibraryForFuzzing() {
     std::abort();
   }
   std::atexit(EndFuzzingLibrary);
+}
+
+void EndLibraryForFuzzing() {
+  if (!ScratchFolder().empty()) EndFuzzingLibrary();
 }
 
 void TrimScratchLog() {

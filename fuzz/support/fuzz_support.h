@@ -51,6 +51,10 @@ class FuzzInput {
 // at exit). Targets that need the started library call it from
 // LLVMFuzzerInitialize.
 void StartLibraryForFuzzing();
+// Ends the started library (if it was started) while the process still
+// runs whole: the replay calls it before main returns, since at exit the
+// threads' own objects (the text converters among them) are gone already.
+void EndLibraryForFuzzing();
 // Defines LLVMFuzzerInitialize for a target that only needs the started library.
 #define FUZZ_TARGET_STARTS_LIBRARY()                        \
   extern "C" int LLVMFuzzerInitialize(int*, char***) {     \
