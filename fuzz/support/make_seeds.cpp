@@ -14,6 +14,7 @@
 #include "tests/graphics/image_fixtures.h"  // brings libjpeg
 #include "tests/sound/sound_media.h"  // WAVE images, and lame and oggenc
 #include "tools/archive/lz_encoder.h"
+#include "tools/theoraclip/theora_clip.h"
 
 namespace {
 
@@ -359,6 +360,36 @@ void SoundSeeds() {
   }
 }
 
+// Small clips behind the Theora target's five control bytes: ring size,
+// then four steps (seek with the high bit, else advance).
+void TheoraSeeds() {
+  auto seed = [](const std::string& name, const Bytes& steps, const TheoraClipOptions& o, size_t cut = 0) {
+    Bytes clip = MakeTheoraClip(o);
+    if (clip.empty()) return;
+    if (cut > 0 && cut < clip.size()) clip.resize(cut);
+    Seed("theora", name, Join({steps, clip}));
+  };
+  TheoraClipOptions small;
+  small.width = 16;
+  small.height = 16;
+  small.frames = 6;
+  small.keyFrameInterval = 3;
+  small.quality = 8;
+  seed("small.ogv", {3, 0x84, 1, 0x80, 2}, small);
+  TheoraClipOptions offset = small;
+  offset.width = 18;
+  offset.height = 14;
+  offset.pictureX = 2;
+  offset.pictureY = 2;
+  offset.pageFill = 60;
+  seed("picture_offset_split_pages.ogv", {1, 2, 3, 0x85, 4}, offset);
+  TheoraClipOptions sound = small;
+  sound.audioRate = 8000;
+  sound.frames = 4;
+  seed("with_vorbis.ogv", {2, 0x83, 0x81, 1, 1}, sound);
+  seed("cut.ogv", {5, 0x85, 0, 0x82, 3}, small, 1500);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -370,6 +401,7 @@ int main(int argc, char** argv) {
   NetworkSeeds();
   TextSeeds();
   SoundSeeds();
+  TheoraSeeds();
   std::printf("seeds written under %s\n", gRoot.c_str());
   return 0;
 }
