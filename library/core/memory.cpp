@@ -113,9 +113,15 @@ void AfterChange(const char* what, const TrackedBlockHeader* header) {
 
 }  // namespace
 
-void* TrackedAlloc(size_t size, const char* name, int line) {
+namespace {
+
+// A block from malloc, or zeroed from calloc (which leaves fresh pages of a
+// large block untouched until they are used).
+void* AllocBlock(size_t size, const char* name, int line, bool zeroed) {
   std::lock_guard<std::recursive_mutex> lock(HeapMutex());
-  void* raw = size <= 0x7FFFFFFFu - kHeaderSize ? malloc(size + kHeaderSize) : nullptr;
+  void* raw = size > 0x7FFFFFFFu - kHeaderSize ? nullptr
+              : zeroed                         ? calloc(1, size + kHeaderSize)
+                                               : malloc(size + kHeaderSize);
   if (raw == nullptr) {
     DumpTrackedHeap();
     CheckTrackedHeap();
@@ -141,11 +147,11 @@ void* TrackedAlloc(size_t size, const char* name, int line) {
   return UserOf(header);
 }
 
-void* TrackedCalloc(size_t size, const char* name, int line) {
-  void* p = TrackedAlloc(size, name, line);
-  if (p != nullptr) memset(p, 0, size);
-  return p;
-}
+}  // namespace
+
+void* TrackedAlloc(size_t size, const char* name, int line) { return AllocBlock(size, name, line, false); }
+
+void* TrackedCalloc(size_t size, const char* name, int line) { return AllocBlock(size, name, line, true); }
 
 void* TrackedRealloc(void* pointer, size_t size, const char* name, int line) {
   if (pointer == nullptr) return TrackedAlloc(size, name, line);

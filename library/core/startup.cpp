@@ -117,6 +117,7 @@ int FailStartUp() {
 int InitLibrary_Unlocked() {
   if (LibraryInitialised) return 0;
   LibraryStarting = 1;
+  PlatformKeepFreedHeapMemory();
   if (!WindowedMode) CheckFullScreenMode();
   BuildYuvToRgbTables();
   CleanupArchives();

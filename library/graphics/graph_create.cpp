@@ -211,8 +211,9 @@ ObjectHandle NewGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, int32_t)
   const int32_t alphaChannel = alphaBits || alpha != nullptr ? 1 : 0;
   const int32_t palette = IsPaletted(rgb) && !alphaBits && alpha == nullptr ? 1 : 0;
   const int32_t mip = rgb->mipLevels != 0 ? static_cast<int32_t>(rgb->mipLevels) : -1;
+  // The whole image is transferred next (BuildGraphFromGraphImage).
   if (SetupGraphSurface(mip, graph, rgb->width, rgb->height, alphaChannel, palette,
-                        static_cast<int32_t>(rgb->format.compression)) != 0) {
+                        static_cast<int32_t>(rgb->format.compression), 1) != 0) {
     FreeGraph(graph);
     return -1;
   }
@@ -336,7 +337,7 @@ int AttachGraphPart(ObjectHandle handle, ObjectHandle source, int32_t x, int32_t
 // ---------------------------------------------------------------- surfaces
 
 int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, int32_t alpha, int32_t palette,
-                      int32_t compression) {
+                      int32_t compression, int32_t wholeFillNext) {
   GraphRecord* graph = GetGraphRecordChecked(handle);
   if (graph == nullptr || graph->surface != nullptr) return -1;
   const GraphCreateSettingsState& settings = GraphCreateSettings;
@@ -401,8 +402,9 @@ int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, in
   if (SetupMemImg(&surface->image, w, h, -1, transPixel, depthKind, paletted, withAlpha, extras, nullptr) != 0) {
     return WriteErrorLog("メモリイメージの作成に失敗しました\n");
   }
-  // Like the textures of the Direct3D path, a new surface starts cleared.
-  FillMemImgRect(&surface->image, nullptr, 0);
+  // Like the textures of the Direct3D path, a new surface starts cleared
+  // (unless every pixel is written next).
+  if (!wholeFillNext) FillMemImgRect(&surface->image, nullptr, 0);
   return BuildGraphDrawInfo(handle);
 }
 

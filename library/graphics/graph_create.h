@@ -75,8 +75,10 @@ ObjectHandle CreateEmptyGraph(int32_t w, int32_t h);
 // and h are cut at the source's edges.
 ObjectHandle CreateGraphPart(int32_t x, int32_t y, int32_t w, int32_t h, ObjectHandle source);
 // The surface and pixels of a graph whose record exists (mip -1: default).
+// A memory image starts cleared unless the caller fills it whole next
+// (wholeFillNext 1).
 int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, int32_t alpha, int32_t palette,
-                      int32_t compression);
+                      int32_t compression, int32_t wholeFillNext = 0);
 const ColorFormat* ChooseTextureColorFormat(const GraphFormatRequest* request);
 const ColorFormat* GetTextureColorFormat(uint8_t alpha, uint8_t transColor, int32_t use32bit, uint8_t drawable);
 // Index 0 to 13 of the texture colour formats, else null.

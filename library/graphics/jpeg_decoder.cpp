@@ -44,6 +44,10 @@ struct JpegErrorManager {
   bool dataRanOut;
 };
 
+// Decoders do not log: libjpeg's messages (warnings, and the reason for a
+// refusal) go nowhere.
+void JpegSilentOutput(j_common_ptr) {}
+
 void JpegErrorExit(j_common_ptr object) {
   (*object->err->output_message)(object);
   longjmp(reinterpret_cast<JpegErrorManager*>(object->err)->jump, 1);
@@ -168,10 +172,17 @@ bool ReserveRows(uint8_t** pixels, size_t* capacity, size_t rowLength, size_t ro
 }  // namespace
 
 int ReadJpegImage(DecoderStream* stream, GraphImage* image) {
+  // A JPEG file starts with the start-of-image marker (FF D8); other data is refused
+  // before libjpeg is made.
+  const int32_t start = stream->ops.Tell(stream->handle);
+  uint8_t marker[2] = {};
+  if (stream->ops.Read(marker, 1, 2, stream->handle) != 2 || marker[0] != 0xFF || marker[1] != 0xD8) return -1;
+  stream->ops.Seek(stream->handle, start, SeekFromStart);
   jpeg_decompress_struct object{};
   JpegErrorManager error{};
   object.err = jpeg_std_error(&error.pub);
   error.pub.error_exit = JpegErrorExit;
+  error.pub.output_message = JpegSilentOutput;
   error.standardEmit = error.pub.emit_message;
   error.pub.emit_message = JpegEmitMessage;
   uint8_t* volatile pixels = nullptr;

@@ -41,7 +41,16 @@ struct MemImgBuffer {
   uint8_t* pixels;
   uint8_t* premultipliedPixels;
   uint8_t* runTable;  // (width + 5) x height bytes
+  // The premultiplied copy and the run table of the last whole fill are
+  // built when first asked for, or before the pixels next change, from the
+  // view that was filled: its offset in the pixel block and its size.
+  int32_t extrasPending;  // MemImgPendingPremultiplied | MemImgPendingRunTable
+  int64_t pendingOffset;
+  int32_t pendingWidth, pendingHeight;
 };
+
+constexpr int32_t MemImgPendingPremultiplied = 1;
+constexpr int32_t MemImgPendingRunTable = 2;
 
 struct MEMIMG {
   uint32_t magic;
@@ -75,6 +84,14 @@ int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage
                              int32_t transFlag);
 // A view of a rectangle of another view, sharing its buffer. -1 (and the view
 // untouched) when the rectangle does not lie inside the source view.
+// Builds what the last whole fill left pending (see MemImgBuffer); every
+// write into a buffer's pixels calls it first, so the premultiplied copy and
+// the run table always describe the pixels of that fill.
+void SettleMemImgExtras(MemImgBuffer* buffer);
+// The buffer's run table and the view's premultiplied pixels (null when the
+// buffer has none), settled first.
+const uint8_t* MemImgRunTable(const MEMIMG* view);
+const uint8_t* MemImgPremultipliedPixels(const MEMIMG* view);
 int CreateMemImgView(MEMIMG* view, const MEMIMG* source, int32_t x, int32_t y, int32_t width, int32_t height);
 int IsMemImgValid(const MEMIMG* view);
 int ReleaseMemImg(MEMIMG* view);

@@ -88,6 +88,7 @@ void UpdateMovieGraphFrame(MovieHandleRecord* record, void* graphHandle) {
   const int32_t width = frame->width < image->width ? frame->width : image->width;
   const int32_t height = frame->height < image->height ? frame->height : image->height;
   if (SameLayout(frame->format, *image->buffer->format)) {
+    SettleMemImgExtras(image->buffer);
     const size_t rowBytes = static_cast<size_t>(width) * frame->format.bytesPerPixel;
     for (int32_t row = 0; row < height; ++row) {
       std::memcpy(image->pixels + static_cast<intptr_t>(row) * image->buffer->pitch,

@@ -10,6 +10,7 @@
 #include "library/core/message_pump.h"
 #include "library/core/timer.h"
 #include "library/net/network_internal.h"
+#include "platform/win32/win32_time.h"
 
 NetWorkState NetWork;
 NetWorkHandleTableType NetWorkHandleTable;
@@ -445,6 +446,7 @@ int HandleSocketEvent(intptr_t event, uintptr_t socket) {
       return AcceptNetWork();
     case FD_CONNECT:
       if (error == 0) r->connected = 1;
+      else r->connectFailed = 1;
       break;
     case FD_CLOSE:
       r->connected = 0;
@@ -522,9 +524,17 @@ int OpenNetWorkConnection_Unlocked(uint32_t address, int32_t port) {
         WSAGetLastError() != WSAEWOULDBLOCK) {
       LogConnectFailure(address);
     } else {
+      // Until the connect event comes (a refusal ends the wait at once) or
+      // the time-out has passed. A millisecond's sleep between the pumps
+      // lets the clock move also where it only moves while the program
+      // sleeps (the tests' virtual clock), so the wait always ends.
       int32_t timeOut = NetWork.connectTimeOut != 0 ? NetWork.connectTimeOut : kDefaultConnectTimeOut;
       int32_t start = GetMillisecondCount(0);
-      while (!r->connected && ElapsedSince(start) < timeOut) PumpNetWorkMessages(0);
+      for (;;) {
+        PumpNetWorkMessages(0);
+        if (r->connected || r->connectFailed || ElapsedSince(start) >= timeOut) break;
+        Sleep(1);
+      }
       ok = r->connected != 0;
       if (!ok) LogConnectFailure(address);
     }
@@ -587,15 +597,22 @@ int CloseNetWorkConnection(int handle) {
   // Each drain ends early once the main window is closed, or when nothing more
   // can move: the peer has gone or the handle is in error.
   auto drainable = [r] { return r->connected && !r->error && !MainWindowClosed; };
+  // A pass that moved nothing sleeps a millisecond, so that each drain ends
+  // on any clock (the tests' virtual clock only moves while the program
+  // sleeps).
   int32_t start = GetMillisecondCount(0);
   while (r->receiveMissing > 0 && drainable() && ElapsedSince(start) < kCloseDrainTime) {
+    const int32_t missing = r->receiveMissing;
     PumpNetWorkMessages(0);
     RecvSocketOf(r);
+    if (r->receiveMissing == missing) Sleep(1);
   }
   start = GetMillisecondCount(0);
   while (r->sendRing.dataLength > 0 && drainable() && ElapsedSince(start) < kCloseDrainTime) {
+    const auto waiting = r->sendRing.dataLength;
     PumpNetWorkMessages(0);
     SendSocketOf(r);
+    if (r->sendRing.dataLength == waiting) Sleep(1);
   }
   FreeRecord(r, SlotOf(handle));
   return 0;

@@ -38,6 +38,7 @@ struct NetWorkHandleRecord {
   uint32_t udpReadReady;
   uint32_t udpWriteReady;
   HandleListNode node;          // in the list of all network handles, in creation order
+  uint32_t connectFailed;       // 1 once the connect event reported an error (the peer refused)
 };
 
 // A record between its creation and its first check number (a connection

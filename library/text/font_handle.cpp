@@ -132,6 +132,14 @@ void SetDefaultSettings() {
   d.spacing = 0;
 }
 
+// Every slot its cell index, -1 after the last, the next slot the first: the
+// rest of a glyph cache empty is all zero.
+void NumberGlyphSlots(FontHandleRecord* f) {
+  for (int32_t i = 0; i < f->slotCount; ++i) f->slots[i].cellIndex = i;
+  f->slots[f->slotCount].cellIndex = -1;
+  f->nextSlot = 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- cache geometry
@@ -299,7 +307,10 @@ ObjectHandle CreateFontToHandle(const char* face, int32_t size, int32_t thicknes
       return fail("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle\n");
   }
 
-  ResetGlyphCache(handle);
+  // The record came zeroed: its code table (a megabyte, of which a font
+  // touches the few pages its characters fall in) and its slots are left
+  // untouched but for the slots' numbers.
+  NumberGlyphSlots(f);
   f->charSet = charSet;
   f->deletedFlag = nullptr;
   return handle;
@@ -376,9 +387,7 @@ int ResetGlyphCache(ObjectHandle handle) {
   if (f == nullptr) return -1;
   std::memset(f->codes, 0, sizeof f->codes);
   std::memset(f->slots, 0, sizeof f->slots);
-  for (int32_t i = 0; i < f->slotCount; ++i) f->slots[i].cellIndex = i;
-  f->slots[f->slotCount].cellIndex = -1;
-  f->nextSlot = 0;
+  NumberGlyphSlots(f);
   return 0;
 }
 

@@ -49,13 +49,16 @@ class DirectDraw final : public IDirectDraw7 {
     const int64_t now = PlatformCounterMicroseconds();
     const int64_t frame = now * kRefreshHz / 1000000 + 1;
     const int64_t next = (frame * 1000000 + kRefreshHz - 1) / kRefreshHz;
-    // Whole milliseconds asleep, the rest spent yielding, so the wait ends on
-    // the blank's microsecond; the virtual clock is moved there at once.
+    // Asleep until the blank's microsecond on the system's high-resolution
+    // timer (one wake-up, which a busy machine delays least; a wait that
+    // gave the processor away again and again near the end came back late by
+    // a varying share of a time slice); the virtual clock is moved there at
+    // once.
     if (PlatformVirtualClockActive()) {
       PlatformAdvanceVirtualClock(static_cast<uint64_t>(next - now));
       return DD_OK;
     }
-    for (int64_t t = now; t < next; t = PlatformCounterMicroseconds()) Sleep(next - t > 1500 ? static_cast<DWORD>((next - t) / 1000 - 1) : 0);
+    PlatformSleepUntilMicroseconds(next);
     return DD_OK;
   }
 

@@ -151,15 +151,31 @@ int CodePageOf(DWORD charSet) {
 constexpr uint32_t kUnknown = 0xFFFFFFFFu;
 constexpr uint32_t kNoCharacter = 0xFFFFFFFEu;
 
+// The characters of one code page as far as they were asked for, and the
+// converter that answers the others (open while fonts exist).
+struct CodeTable {
+  iconv_t converter = reinterpret_cast<iconv_t>(-1);
+  std::vector<uint32_t> characters = std::vector<uint32_t>(65536, kUnknown);
+};
+
+std::unordered_map<int, CodeTable>& CodeTables() {
+  static auto* tables = new std::unordered_map<int, CodeTable>();
+  return *tables;
+}
+
+// Closes the converters once the last font is gone (the characters stay
+// remembered; a later font opens its converter again).
+void CloseCodeConverters() {
+  for (auto& [codePage, table] : CodeTables()) {
+    if (table.converter != reinterpret_cast<iconv_t>(-1)) iconv_close(table.converter);
+    table.converter = reinterpret_cast<iconv_t>(-1);
+  }
+}
+
 // The character of a code of the code page, or kNoCharacter; remembered.
 uint32_t CodeToCharacter(int codePage, UINT code) {
-  struct Table {
-    iconv_t converter = reinterpret_cast<iconv_t>(-1);
-    std::vector<uint32_t> characters = std::vector<uint32_t>(65536, kUnknown);
-  };
-  static auto* tables = new std::unordered_map<int, Table>();
   if (code > 0xFFFF) return kNoCharacter;
-  Table& table = (*tables)[codePage];
+  CodeTable& table = CodeTables()[codePage];
   uint32_t& memo = table.characters[code];
   if (memo != kUnknown) return memo;
   memo = kNoCharacter;
@@ -381,6 +397,7 @@ BOOL DeleteObject(HFONT font) {
     if (found == LiveFonts().end()) return FALSE;
     object = std::move(found->second);
     LiveFonts().erase(found);
+    if (LiveFonts().empty()) CloseCodeConverters();
   }
   object.reset();  // freed here unless a context still holds it
   return TRUE;
@@ -474,6 +491,13 @@ long PlatformFontCharSize26_6(LPCSTR faceName, int height) {
   int32_t cell = 0;
   ScaleFor(*file, height, &em, &cell);
   return em;
+}
+
+int PlatformOpenCodeConverterCount() {
+  std::lock_guard<std::mutex> lock(FontMutex());
+  int open = 0;
+  for (const auto& [codePage, table] : CodeTables()) open += table.converter != reinterpret_cast<iconv_t>(-1);
+  return open;
 }
 
 int PlatformLiveFontCount() {

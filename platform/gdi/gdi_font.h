@@ -133,3 +133,6 @@ const char* PlatformFontFileForFace(LPCSTR faceName);
 long PlatformFontCharSize26_6(LPCSTR faceName, int height);
 // The number of live fonts.
 int PlatformLiveFontCount();
+// Code-page converters open for the fonts' characters; the last font's
+// deletion closes them.
+int PlatformOpenCodeConverterCount();

@@ -96,7 +96,10 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD
       SetLastError(ERROR_INVALID_PARAMETER);
       return INVALID_HANDLE_VALUE;
   }
+  struct stat before;
+  const bool existed = (flags & O_CREAT) == 0 || lstat(host.c_str(), &before) == 0;
   int fd = open(host.c_str(), flags, 0644);
+  if (!existed) ForgetDirectoryListings();
   if (fd < 0) {
     SetLastError(ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
@@ -225,6 +228,7 @@ UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefix, UINT unique, LPSTR tempFil
   if (!host.empty() && host.back() != '/') host += '/';
   host += std::string(prefix != nullptr ? prefix : "").substr(0, 3) + "XXXXXX.tmp";
   int fd = mkstemps(host.data(), 4);
+  ForgetDirectoryListings();
   if (fd < 0) {
     SetLastError(ErrorFromErrno(errno));
     return 0;
@@ -246,7 +250,9 @@ UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefix, UINT unique, LPSTR tempFil
 namespace {
 
 BOOL DeleteHostFile(const std::string& host) {
-  if (unlink(host.c_str()) != 0) {
+  const bool removed = unlink(host.c_str()) == 0;
+  ForgetDirectoryListings();
+  if (!removed) {
     SetLastError(ErrorFromErrno(errno));
     return FALSE;
   }

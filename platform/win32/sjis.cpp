@@ -5,9 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <time.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/win32/win32_wide.h"
@@ -61,6 +67,44 @@ class Converter {
   iconv_t cd_;
 };
 
+// Set when the calling thread's converters have been closed: a trivially
+// destructible flag, still readable from the exit handlers that run after
+// the main thread's thread-local objects are gone.
+thread_local bool threadConvertersClosed = false;
+
+// The calling thread's converters, one per pair of encodings, opened at
+// their first use and closed when the thread ends.
+class ThreadConverters {
+ public:
+  ThreadConverters() = default;
+  ThreadConverters(const ThreadConverters&) = delete;
+  ThreadConverters& operator=(const ThreadConverters&) = delete;
+  ~ThreadConverters() { threadConvertersClosed = true; }
+
+  Converter& Get(const char* to, const char* from) {
+    for (Entry& e : entries_)
+      if (e.to == to && e.from == from) return *e.converter;
+    entries_.push_back({to, from, std::make_unique<Converter>(to, from)});
+    return *entries_.back().converter;
+  }
+
+ private:
+  struct Entry {
+    std::string to, from;
+    std::unique_ptr<Converter> converter;
+  };
+  std::vector<Entry> entries_;
+};
+
+// Converts in from one encoding to another with this thread's converter,
+// or, once the thread's converters are closed, with one opened for the call.
+bool ConvertText(const char* to, const char* from, std::string_view in, std::string& out,
+                 std::string_view replacement = {}) {
+  if (threadConvertersClosed) return Converter(to, from).Convert(in, out, replacement);
+  thread_local ThreadConverters converters;
+  return converters.Get(to, from).Convert(in, out, replacement);
+}
+
 bool IsAscii(std::string_view text) {
   for (unsigned char c : text)
     if (c >= 0x80) return false;
@@ -72,32 +116,106 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
+std::string FoldAsciiCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return folded;
 }
 
-// The entry of dir whose name equals name without regard to ASCII case.
-bool FindEntryIgnoringCase(const std::string& dir, std::string_view name, std::string& found) {
-  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+// Listings of the directories that case-blind look-ups have read. A listing
+// is used again while the directory is the same one (device and inode) with
+// the same modification and change times. A listing is kept only when the
+// directory's last modification lies in an earlier tick of the clock that
+// file systems stamp times with than the moment the listing was begun:
+// every later change then moves the modification time off the kept one (a
+// change within the same tick would not). A file system that keeps whole
+// seconds needs two of them. The program's own creations and deletions
+// forget every listing.
+struct DirectoryListing {
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec modified{};
+  timespec changed{};
+  std::unordered_set<std::string> names;
+  std::unordered_map<std::string, std::string> byFoldedName;  // the first entry of each folded name
+};
+
+std::mutex listingMutex;
+std::unordered_map<std::string, DirectoryListing> listings;
+std::atomic<int64_t> directoryReads{0};
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+bool Settled(const timespec& modified, const timespec& begun) {
+  if (modified.tv_nsec == 0) return Nanoseconds(modified) + 2'000'000'000 <= Nanoseconds(begun);
+  return Nanoseconds(modified) < Nanoseconds(begun);
+}
+
+// Reads dir into listing (when given), or looks for name alone.
+bool ReadDirectory(const std::string& dir, DirectoryListing* listing, std::string_view name, std::string* found) {
+  DIR* d = opendir(dir.c_str());
   if (d == nullptr) return false;
-  bool ok = false;
+  ++directoryReads;
+  bool hit = false;
   while (dirent* e = readdir(d)) {
-    if (EqualIgnoringAsciiCase(e->d_name, name)) {
-      found = e->d_name;
-      ok = true;
+    if (listing != nullptr) {
+      listing->names.emplace(e->d_name);
+      listing->byFoldedName.emplace(FoldAsciiCase(e->d_name), e->d_name);
+    } else if (FoldAsciiCase(e->d_name) == name) {
+      *found = e->d_name;
+      hit = true;
       break;
     }
   }
   closedir(d);
-  return ok;
+  return listing != nullptr || hit;
+}
+
+// The entry of dir named name (dir ends in '/', or is empty for the current
+// directory): the name itself when it exists as written, else the entry
+// whose name equals it without regard to ASCII case. A kept listing answers
+// both questions without asking the file system.
+bool FindEntry(const std::string& dirAsked, std::string_view name, std::string& found) {
+  const std::string dir = dirAsked.empty() ? "." : dirAsked;
+  const std::string asWritten = dirAsked + std::string(name);
+  timespec begun;
+  clock_gettime(CLOCK_REALTIME_COARSE, &begun);
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (!Exists(asWritten)) return false;
+    found = name;
+    return true;
+  }
+  const std::string key = FoldAsciiCase(name);
+  std::lock_guard<std::mutex> lock(listingMutex);
+  auto cached = listings.find(dir);
+  if (cached == listings.end() || cached->second.device != st.st_dev || cached->second.inode != st.st_ino ||
+      !SameTime(cached->second.modified, st.st_mtim) || !SameTime(cached->second.changed, st.st_ctim)) {
+    if (cached != listings.end()) listings.erase(cached);
+    if (Exists(asWritten)) {
+      found = name;
+      return true;
+    }
+    if (!Settled(st.st_mtim, begun)) return ReadDirectory(dir, nullptr, key, &found);
+    DirectoryListing listing;
+    listing.device = st.st_dev;
+    listing.inode = st.st_ino;
+    listing.modified = st.st_mtim;
+    listing.changed = st.st_ctim;
+    if (!ReadDirectory(dir, &listing, key, nullptr)) return false;
+    cached = listings.emplace(dir, std::move(listing)).first;
+  }
+  if (cached->second.names.count(std::string(name)) != 0) {
+    found = name;
+    return true;
+  }
+  auto hit = cached->second.byFoldedName.find(key);
+  if (hit == cached->second.byFoldedName.end()) return false;
+  found = hit->second;
+  return true;
 }
 
 }  // namespace
@@ -107,8 +225,7 @@ bool SjisToUtf8(std::string_view sjis, std::string& utf8) {
     utf8.assign(sjis);
     return true;
   }
-  thread_local Converter converter("UTF-8", "CP932");
-  return converter.Convert(sjis, utf8);
+  return ConvertText("UTF-8", "CP932", sjis, utf8);
 }
 
 bool Utf8ToSjis(std::string_view utf8, std::string& sjis) {
@@ -116,8 +233,7 @@ bool Utf8ToSjis(std::string_view utf8, std::string& sjis) {
     sjis.assign(utf8);
     return true;
   }
-  thread_local Converter converter("CP932", "UTF-8");
-  return converter.Convert(utf8, sjis);
+  return ConvertText("CP932", "UTF-8", utf8, sjis);
 }
 
 std::string MapPathToHost(std::string_view sjisPath) {
@@ -160,9 +276,9 @@ std::string MapUtf8PathToHost(std::string_view utf8Path) {
     bool last = end == path.size();
     if (!component.empty()) {
       std::string candidate = out + std::string(component);
-      if (!missing && component != "." && component != ".." && !Exists(candidate)) {
+      if (!missing && component != "." && component != "..") {
         std::string found;
-        if (FindEntryIgnoringCase(out, component, found))
+        if (FindEntry(out, component, found))
           candidate = out + found;
         else
           missing = true;
@@ -176,6 +292,13 @@ std::string MapUtf8PathToHost(std::string_view utf8Path) {
   }
   return out;
 }
+
+void ForgetDirectoryListings() {
+  std::lock_guard<std::mutex> lock(listingMutex);
+  listings.clear();
+}
+
+int64_t PlatformDirectoryReadCount() { return directoryReads.load(); }
 
 std::string HostPathToWindows(std::string_view hostPath) {
   std::string windows = "C:";
@@ -206,21 +329,6 @@ const char* CodePageName(UINT codePage) {
   }
 }
 
-// The converter of one code page and direction for this thread.
-Converter& CodePageConverter(const char* page, bool toWide) {
-  struct Entry {
-    std::string page;
-    bool toWide;
-    std::unique_ptr<Converter> converter;
-  };
-  thread_local std::vector<Entry> converters;
-  for (Entry& e : converters)
-    if (e.page == page && e.toWide == toWide) return *e.converter;
-  converters.push_back({page, toWide,
-                        std::make_unique<Converter>(toWide ? "UTF-16LE" : page, toWide ? page : "UTF-16LE")});
-  return *converters.back().converter;
-}
-
 size_t WideLength(LPCWSTR text) {
   size_t n = 0;
   while (text[n] != 0) ++n;
@@ -235,7 +343,7 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int bytes, LPWSTR out
   const size_t length = bytes < 0 ? strlen(text) + 1 : static_cast<size_t>(bytes);
   std::string wide;
   static const char kReplacement[2] = {'\xFD', '\xFF'};  // U+FFFD, little-endian
-  CodePageConverter(page, true).Convert(std::string_view(text, length), wide, std::string_view(kReplacement, 2));
+  ConvertText("UTF-16LE", page, std::string_view(text, length), wide, std::string_view(kReplacement, 2));
   const size_t count = wide.size() / 2;
   if (chars == 0) return static_cast<int>(count);
   if (out == nullptr || count > static_cast<size_t>(chars)) return 0;
@@ -249,8 +357,8 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR text, int chars, LPSTR out
   if (page == nullptr || text == nullptr || bytes < 0) return 0;
   const size_t length = chars < 0 ? WideLength(text) + 1 : static_cast<size_t>(chars);
   std::string narrow;
-  const bool clean = CodePageConverter(page, false)
-                         .Convert(std::string_view(reinterpret_cast<const char*>(text), length * 2), narrow, "?");
+  const bool clean =
+      ConvertText(page, "UTF-16LE", std::string_view(reinterpret_cast<const char*>(text), length * 2), narrow, "?");
   if (usedDefault != nullptr) *usedDefault = clean ? FALSE : TRUE;
   if (bytes == 0) return static_cast<int>(narrow.size());
   if (out == nullptr || narrow.size() > static_cast<size_t>(bytes)) return 0;
@@ -261,7 +369,7 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR text, int chars, LPSTR out
 std::string WideToUtf8(LPCWSTR text) {
   std::string utf8;
   if (text == nullptr) return utf8;
-  thread_local Converter converter("UTF-8", "UTF-16LE");
-  converter.Convert(std::string_view(reinterpret_cast<const char*>(text), WideLength(text) * 2), utf8, "?");
+  ConvertText("UTF-8", "UTF-16LE", std::string_view(reinterpret_cast<const char*>(text), WideLength(text) * 2), utf8,
+              "?");
   return utf8;
 }

@@ -1,6 +1,7 @@
 // Shift-JIS (code page 932) text and Windows-form paths on the host.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,13 @@ bool Utf8ToSjis(std::string_view utf8, std::string& sjis);
 std::string MapPathToHost(std::string_view sjisPath);
 // The same for a path already converted to UTF-8.
 std::string MapUtf8PathToHost(std::string_view utf8Path);
+
+// Case-blind look-ups keep the listings of the directories they read and use
+// them again while a directory's change times stay as they were. Files the
+// program creates or deletes forget every listing.
+void ForgetDirectoryListings();
+// Directories read by case-blind look-ups since the process started.
+int64_t PlatformDirectoryReadCount();
 
 // The Windows form of a host path (see GetCurrentDirectoryA).
 std::string HostPathToWindows(std::string_view hostPath);

@@ -1,6 +1,7 @@
 #include <unistd.h>
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
+#include <malloc.h>
 #endif
 
 #include <atomic>
@@ -12,6 +13,11 @@
 #include "platform/d3d9/d3d9_control.h"
 #include "platform/dsound/dsound.h"
 #include "platform/win32/win32_system.h"
+
+void PlatformKeepFreedHeapMemory() {
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
 
 void GetSystemInfo(SYSTEM_INFO* info) {
   memset(info, 0, sizeof *info);

@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <time.h>
 
 #include <atomic>
@@ -25,6 +26,15 @@ uint64_t NowNanos() { return virtualOn.load() ? virtualNanos.load() : MonotonicN
 }  // namespace
 
 int64_t PlatformCounterMicroseconds() { return static_cast<int64_t>(NowNanos() / 1000u); }
+
+void PlatformSleepUntilMicroseconds(int64_t microseconds) {
+  if (microseconds <= 0) return;
+  timespec until;
+  until.tv_sec = static_cast<time_t>(microseconds / 1000000);
+  until.tv_nsec = static_cast<long>(microseconds % 1000000 * 1000);
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+  }
+}
 
 DWORD timeGetTime() { return static_cast<DWORD>(NowNanos() / 1000000u); }
 

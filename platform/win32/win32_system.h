@@ -56,6 +56,13 @@ struct MEMORYSTATUSEX {
 };
 typedef BOOL (*GlobalMemoryStatusExProc)(MEMORYSTATUSEX* status);
 
+// Freed memory stays with the process for reuse, as the Windows process
+// heap keeps it, instead of going back to the system block by block: large
+// blocks (the pictures that start-up decodes, converts and frees one after
+// another) then reuse pages that are already there. Blocks of 32 MB or more
+// still come from the system on their own.
+void PlatformKeepFreedHeapMemory();
+
 // Logical processors online.
 void GetSystemInfo(SYSTEM_INFO* info);
 // The system answers as the newest Windows the library knows: NT 6.1

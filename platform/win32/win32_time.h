@@ -26,6 +26,9 @@ void Sleep(DWORD milliseconds);
 // The performance counter's time in microseconds (the virtual time while the
 // virtual clock is on), for the stand-ins that keep time by it.
 int64_t PlatformCounterMicroseconds();
+// Sleeps until PlatformCounterMicroseconds() reaches the given time, on the
+// real clock (the caller moves the virtual clock itself).
+void PlatformSleepUntilMicroseconds(int64_t microseconds);
 
 // The processor's time-stamp counter (ticks of an unspecified rate; one tick
 // per nanosecond under the virtual clock).

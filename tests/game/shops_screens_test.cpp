@@ -8,6 +8,7 @@
 
 #include "game/board/board_view.h"
 #include "game/board/coin_tally.h"
+#include "game/board/dice_movement.h"
 #include "game/board/items.h"
 #include "game/board/magic_square_slot.h"
 #include "game/board/mischief_shop.h"
@@ -95,6 +96,12 @@ TEST(ShopScreens, WhatThePlayerSees) {
     ASSERT_TRUE(h.RunUntil([] { return LastResult == -1; }, 10));
     PlayerTable[0].items[1] = 0;
     Install([] { return OverBoard([] { return RollTwoDice(1); }); });
+    for (int32_t die = 1; die <= 2; ++die) {  // a human stops each die with A
+      ASSERT_TRUE(h.RunUntil([] { return DieState == 2; }, 10));
+      ASSERT_TRUE(h.Frames(1));  // A seen released by the rolling die
+      h.Tap(1, kButtonA);
+      ASSERT_TRUE(h.RunUntil([die] { return MultiDiceRolled == die; }, 10));
+    }
     ShotWhen(
         h, "dice_merge", [] { return MultiDiceState == 2 && MultiDiceAlpha < 130; }, 300);
     ASSERT_TRUE(h.RunUntil([] { return LastResult == 1; }, 100));

@@ -29,6 +29,9 @@ class GraphicsTest : public FileTest {
     CoInitialize(nullptr);
     SetFileFunctionTable(nullptr);
     ArchiveSetExtension("dat");
+    // The graph-creation settings as a process starts with them, whatever
+    // an earlier test of the process left.
+    GraphCreateSettings = GraphCreateSettingsState{0, 0, 1, 0, 0, 0, 0, 0};
     blocks_ = TrackedBlockCount();
   }
   void TearDown() override {
@@ -41,8 +44,11 @@ class GraphicsTest : public FileTest {
   }
 
   // Graphics started as the library starts them, without a window; the
-  // library counts as started so that every draw call draws.
+  // library counts as started so that every draw call draws (also after an
+  // earlier test of the process closed its main window).
   static void StartGraphics(int bits, int width = 64, int height = 48) {
+    MainWindowClosed = 0;
+    MainWindowDestroyed = 0;
     ScreenWidth = width;
     ScreenHeight = height;
     ScreenColorBits = bits;

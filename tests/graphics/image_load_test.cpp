@@ -135,6 +135,38 @@ TEST_F(ImageLoadTest, DecoderTableOrder) {
   EXPECT_EQ(DecodeStream(Bytes{}, &image), -1);
 }
 
+// The decoders say nothing on the way through the table: neither while the
+// others refuse a file, nor about a damaged file of their own, nor about a
+// movie tried as a picture.
+TEST_F(ImageLoadTest, DecodersKeepTheirMessagesToThemselves) {
+  Bytes png = GreyPng(5, 4, 9);
+  Bytes cutPng(png.begin(), png.begin() + 40);
+  Bytes damagedPng = png;
+  damagedPng[damagedPng.size() - 20] ^= 0x55;
+  Bytes jpeg = MakeJpeg(3, 2, 1, Bytes(6, 50));
+  Bytes cutJpeg(jpeg.begin(), jpeg.begin() + jpeg.size() / 2);
+  Bytes movie = {'O', 'g', 'g', 'S', 0, 2};
+  movie.resize(300, 0x41);
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    int result;
+  } cases[] = {
+      {"PNG", png, 0},           {"cut PNG", cutPng, -1}, {"damaged PNG", damagedPng, -1},
+      {"JPEG", jpeg, 0},         {"cut JPEG", cutJpeg, -1}, {"movie", movie, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GraphImage image;
+    testing::internal::CaptureStderr();
+    const int result = DecodeStream(c.bytes, &image);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(said, "");
+    if (result == 0) ReleaseGraphImage(&image);
+  }
+}
+
 TEST_F(ImageLoadTest, AlphaImagesBesideFilesAndInMemory) {
   WriteFileBytes("face.png", Bmp24(3, 2, 1));  // the content decides, not the name
   WriteFileBytes("face_a.png", GreyPng(3, 2, 99));

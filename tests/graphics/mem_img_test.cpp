@@ -113,7 +113,7 @@ TEST(MemImg, FillFromAnImageBuildsTheRunTable) {
   ASSERT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 100, 2, 0, 0, 0), 0);
   EXPECT_EQ(view.buffer->hasRunTable, 1);
   const uint8_t expected[] = {0x3F, 0x05, 0x5D, 0xC0, 0x7F, 0x63, 0xC0};
-  EXPECT_EQ(std::memcmp(view.buffer->runTable, expected, sizeof expected), 0);
+  EXPECT_EQ(std::memcmp(MemImgRunTable(&view), expected, sizeof expected), 0);
   EXPECT_EQ(Pixel32(view, 70, 0), 0x00123456u);
 
   // A partial fill leaves the table and clears its flag.
@@ -123,6 +123,15 @@ TEST(MemImg, FillFromAnImageBuildsTheRunTable) {
   // Rectangles outside either image are refused.
   EXPECT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 95, 0, 10, 1, 0, 0, 0), -1);
   EXPECT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 10, 1, 95, 0, 0), -1);
+  ReleaseMemImg(&view);
+
+  // The table is made when first asked for, but always of the filled
+  // pixels: writes after the fill do not show in it.
+  ASSERT_EQ(SetupMemImg(&view, 100, 2, -1, 0x00FF00FF, MemImgDepth32, 0, 0, 1, nullptr), 0);
+  ASSERT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 100, 2, 0, 0, 0), 0);
+  ASSERT_EQ(FillMemImgRect(&view, nullptr, 0x00FF00FF), 0);
+  EXPECT_EQ(view.buffer->hasRunTable, 1);
+  EXPECT_EQ(std::memcmp(MemImgRunTable(&view), expected, sizeof expected), 0);
   ReleaseGraphImage(&image);
   ReleaseMemImg(&view);
 }
@@ -137,12 +146,12 @@ TEST(MemImg, AlphaImagesGetPremultipliedCopiesAndAlphaRuns) {
   ASSERT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 3, 1, 0, 0, 0), 0);
   EXPECT_EQ(view.buffer->hasPremultiplied, 1);
   uint32_t premultiplied[3];
-  std::memcpy(premultiplied, view.premultipliedPixels, sizeof premultiplied);
+  std::memcpy(premultiplied, MemImgPremultipliedPixels(&view), sizeof premultiplied);
   EXPECT_EQ(premultiplied[0], 0x807F4020u);
   EXPECT_EQ(premultiplied[1], 0x00000000u);
   EXPECT_EQ(premultiplied[2], 0xFF0F1F2Fu);
   const uint8_t runs[] = {0x80, 0x00, 0x40, 0xC0};
-  EXPECT_EQ(std::memcmp(view.buffer->runTable, runs, sizeof runs), 0);
+  EXPECT_EQ(std::memcmp(MemImgRunTable(&view), runs, sizeof runs), 0);
   ReleaseGraphImage(&image);
   ReleaseMemImg(&view);
 
@@ -156,11 +165,112 @@ TEST(MemImg, AlphaImagesGetPremultipliedCopiesAndAlphaRuns) {
   ASSERT_EQ(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, 1, 1, 0, 0, 0), 0);
   uint32_t stored, premultiplied16;
   std::memcpy(&stored, view.pixels, 4);
-  std::memcpy(&premultiplied16, view.premultipliedPixels, 4);
+  std::memcpy(&premultiplied16, MemImgPremultipliedPixels(&view), 4);
   EXPECT_EQ(stored & 0x00FFFFFF, 0x0080FFFFu);
   EXPECT_EQ(premultiplied16 & 0x00FFFFFF, 0x00807BEFu);  // 31 -> 15, 63 -> 31
   ReleaseGraphImage(&image);
   ReleaseMemImg(&view);
+}
+
+// The run table of a filled buffer, written from the rule: each pixel classed
+// by its alpha byte (alpha buffers) or by the transparent colour, runs of one
+// class of at most 64 pixels, 0xC0 after each row.
+std::vector<uint8_t> ReferenceRunTable(const MEMIMG& view) {
+  const MemImgBuffer* b = view.buffer;
+  const int bytes = b->format->bytesPerPixel;
+  std::vector<uint8_t> table;
+  for (int y = 0; y < view.height; ++y) {
+    std::vector<int> kinds;
+    for (int x = 0; x < view.width; ++x) {
+      uint32_t v = 0;
+      std::memcpy(&v, view.pixels + y * b->pitch + x * bytes, bytes);
+      if (b->alpha) {
+        const uint32_t a = b->depthKind == MemImgDepth16 ? (v >> 16) & 0xFF : v >> 24;
+        kinds.push_back(a == 0 ? 0 : a == 255 ? 1 : 2);
+      } else {
+        kinds.push_back(v == b->transColor ? 0 : 1);
+      }
+    }
+    for (size_t x = 0; x < kinds.size();) {
+      size_t n = 1;
+      while (n < 64 && x + n < kinds.size() && kinds[x + n] == kinds[x]) ++n;
+      table.push_back(static_cast<uint8_t>(kinds[x] << 6 | (n - 1)));
+      x += n;
+    }
+    table.push_back(0xC0);
+  }
+  return table;
+}
+
+uint32_t ReferencePremultiplied(uint32_t v, int32_t kind) {
+  if (kind == MemImgDepth16) {
+    const uint32_t a = (v >> 16) & 0xFF;
+    return ((v & 0xF800) * a >> 8 & 0xF800) | ((v & 0x07E0) * a >> 8 & 0x07E0) | ((v & 0x001F) * a >> 8) |
+           (v & 0x00FF0000);
+  }
+  const uint32_t a = v >> 24;
+  uint32_t out = v & 0xFF000000;
+  for (int shift = 0; shift < 24; shift += 8) out |= (((v >> shift) & 0xFF) * a >> 8) << shift;
+  return out;
+}
+
+TEST(MemImg, RunTablesAndPremultipliedCopiesFollowTheRuleForEveryLayout) {
+  struct Layout {
+    int32_t kind, paletted, alpha;
+    uint32_t key;
+  } layouts[] = {
+      {MemImgDepth16, 0, 0, 0xF81F},     {MemImgDepth16, 0, 1, 0},  {MemImgDepth32, 0, 0, 0x00FF00FF},
+      {MemImgDepth32, 0, 1, 0},          {MemImgDepth32, 1, 0, 7},  {MemImgDepth16, 0, 0, 0x10000},
+  };
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  for (const Layout& l : layouts) {
+    for (int width : {1, 3, 15, 16, 17, 63, 64, 65, 130, 301}) {
+      const int height = 3;
+      MEMIMG view{};
+      ASSERT_EQ(SetupMemImg(&view, width, height, -1, l.key, l.kind, l.paletted, l.alpha, 1, nullptr), 0);
+      const MemImgBuffer* b = view.buffer;
+      const int bytes = b->format->bytesPerPixel;
+      // Pixels in runs of random lengths: the key, alpha 0 or 255, or anything.
+      GraphImage image{};
+      image.format = *b->format;
+      image.width = width;
+      image.height = height;
+      image.pitch = b->pitch;
+      std::vector<uint8_t> pixels(static_cast<size_t>(b->pitch) * height);
+      image.pixels = pixels.data();
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width;) {
+          const uint32_t choice = next() % 4;
+          uint32_t v = next() | next() << 24;
+          if (choice == 0) v = l.alpha ? v & (l.kind == MemImgDepth16 ? 0xFF00FFFFu : 0x00FFFFFFu) : l.key;
+          if (choice == 1 && l.alpha) v |= l.kind == MemImgDepth16 ? 0x00FF0000u : 0xFF000000u;
+          if (l.kind == MemImgDepth16 && l.alpha) v &= 0x00FFFFFF;
+          const int run = 1 + static_cast<int>(next() % (next() % 2 ? 4 : 90));
+          for (int i = 0; i < run && x < width; ++i, ++x) std::memcpy(&pixels[y * b->pitch + x * bytes], &v, bytes);
+        }
+      }
+      ASSERT_GE(FillMemImgFromGraphImage(&image, nullptr, &view, 0, 0, width, height, 0, 0, 0), 0);
+      for (int y = 0; y < height; ++y)
+        ASSERT_EQ(std::memcmp(view.pixels + y * b->pitch, &pixels[y * b->pitch], width * bytes), 0);
+      ASSERT_EQ(b->hasRunTable, 1);
+      const std::vector<uint8_t> table = ReferenceRunTable(view);
+      const uint8_t* runs = MemImgRunTable(&view);
+      EXPECT_EQ(std::vector<uint8_t>(runs, runs + table.size()), table)
+          << "kind " << l.kind << " alpha " << l.alpha << " paletted " << l.paletted << " width " << width;
+      if (l.alpha) {
+        ASSERT_EQ(b->hasPremultiplied, 1);
+        for (int y = 0; y < height; ++y)
+          for (int x = 0; x < width; ++x) {
+            uint32_t v, p;
+            std::memcpy(&v, view.pixels + y * b->pitch + x * 4, 4);
+            std::memcpy(&p, MemImgPremultipliedPixels(&view) + y * b->pitch + x * 4, 4);
+            ASSERT_EQ(p, ReferencePremultiplied(v, l.kind)) << std::hex << v << " kind " << l.kind;
+          }
+      }
+      ReleaseMemImg(&view);
+    }
+  }
 }
 
 TEST(MemImg, PalettedFillCountsTheIndicesAndConvertsThePalette) {

@@ -26,6 +26,7 @@ class InputTest : public LibraryTest {
   }
 
   void TearDown() override {
+    ReleaseHeldKeys();
     LibraryTest::TearDown();
     EndInputSystem();  // input started without the library
     for (SDL_Joystick* pad : pads_) SDL_JoystickClose(pad);
@@ -51,6 +52,19 @@ class InputTest : public LibraryTest {
     e.key.windowID = PlatformSdlWindowId(MainHwnd);
     e.key.keysym.scancode = code;
     SDL_PushEvent(&e);
+  }
+
+  // The keyboard state belongs to the process: a key a test left held would
+  // still be down in the next test of the same program.
+  static void ReleaseHeldKeys() {
+    if (MainHwnd == nullptr || !IsWindow(MainHwnd)) return;
+    BYTE state[256];
+    if (!GetKeyboardState(state)) return;
+    bool held = false;
+    for (BYTE s : state) held = held || (s & 0x80) != 0;
+    if (!held) return;
+    for (int code = SDL_SCANCODE_A; code < SDL_NUM_SCANCODES; ++code) PushKey(static_cast<SDL_Scancode>(code), false);
+    Frame();
   }
 
   static void PushMouseButton(uint8_t button, bool down, int x = 10, int y = 10) {

@@ -63,8 +63,12 @@ TEST_F(RotateTest, UnturnedUnscaledDrawMatchesTheBlit) {
       }
 }
 
-// Half and whole turns and scales 2 and 0.5 map every pixel onto an exact
-// texel, also where the drawing area cuts the image.
+// Quarter, half and whole turns and scales 2 and 0.5 map every pixel onto an
+// exact texel, also where the drawing area cuts the image. The destination
+// pixel's integer position is mapped with no half-pixel offset, so a turned
+// image of even size lies one pixel to the right of the unturned one after
+// a quarter turn, one pixel lower after three quarters, and both after half
+// a turn (the window frame's right, left and bottom tiles).
 TEST_F(RotateTest, TurnsAndScalesGiveExactSourceMaps) {
   TestImage src(10, 6, MemImgDepth32);
   FillCoordinates(src);
@@ -80,6 +84,10 @@ TEST_F(RotateTest, TurnsAndScalesGiveExactSourceMaps) {
        [](int32_t px, int32_t py) { return std::make_pair(5 + px - x, 3 + py - y); }},
       {"a half turn", kPi, 1.0f,
        [](int32_t px, int32_t py) { return std::make_pair(5 - (px - x), 3 - (py - y)); }},
+      {"a quarter turn", kPi / 2, 1.0f,
+       [](int32_t px, int32_t py) { return std::make_pair(5 + py - y, 3 - (px - x)); }},
+      {"three quarter turns", 3 * kPi / 2, 1.0f,
+       [](int32_t px, int32_t py) { return std::make_pair(5 - (py - y), 3 + px - x); }},
       {"scale 2", 0.0f, 2.0f,
        [](int32_t px, int32_t py) { return std::make_pair(5 + Floor(px - x, 2), 3 + Floor(py - y, 2)); }},
       {"scale 0.5", 0.0f, 0.5f,

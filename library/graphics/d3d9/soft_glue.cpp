@@ -57,6 +57,7 @@ void SetDrawBrightnessPacked(uint32_t rgb) {
 
 void DropMemImgDerivedData(MEMIMG* image) {
   if (image != nullptr && image->buffer != nullptr) {
+    SettleMemImgExtras(image->buffer);
     image->buffer->hasRunTable = 0;
     image->buffer->hasPremultiplied = 0;
   }

@@ -204,12 +204,19 @@ TEST(GdiFontTest, SelectionDeletionAndBadCalls) {
   std::vector<uint8_t> small(size - 1);
   EXPECT_EQ(GetGlyphOutlineA(dc, 'A', GGO_BITMAP, &gm, size - 1, small.data(), &kIdentity), GDI_ERROR);
 
+  // A character met for the first time opens the code page's converter.
+  GetGlyphOutlineA(dc, 0x9A40, GGO_BITMAP, &gm, 0, nullptr, &kIdentity);
+  EXPECT_GE(PlatformOpenCodeConverterCount(), 1);
+
   // Deleted while selected: the font serves the context until it is selected out.
+  // The last font gone, its character converter is closed.
   EXPECT_TRUE(DeleteObject(font));
   EXPECT_FALSE(DeleteObject(font));
   EXPECT_EQ(PlatformLiveFontCount(), 0);
+  EXPECT_EQ(PlatformOpenCodeConverterCount(), 0);
   EXPECT_TRUE(GetTextMetricsA(dc, &tm));
   EXPECT_EQ(tm.tmHeight, 16);
+  EXPECT_EQ(GetGlyphOutlineA(dc, 'A', GGO_BITMAP, &gm, 0, nullptr, &kIdentity), size);
   EXPECT_EQ(SelectObject(dc, stock), font);
   EXPECT_FALSE(GetTextMetricsA(dc, &tm));
   EXPECT_EQ(SelectObject(dc, font), nullptr);  // gone now

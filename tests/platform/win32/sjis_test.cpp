@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/win32/sjis.h"
 #include "platform/win32/win32.h"
+#include "platform/win32/win32_wide.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -30,6 +33,35 @@ TEST(ShiftJis, RoundTripKeepsTrailByte5C) {
   // A cut-off lead byte does not convert, and is kept rather than dropped.
   EXPECT_FALSE(SjisToUtf8("a\x95", utf8));
   EXPECT_EQ(utf8.size(), 2u);
+}
+
+// Conversions still work in a thread's last moments, after its converters
+// are gone: the main thread's exit handlers (the library's shut-down among
+// them) run after its thread-local objects were destroyed.
+TEST(ShiftJis, ConversionsWorkAfterTheThreadsConvertersAreGone) {
+  struct Results {
+    std::string utf8, sjis, wide;
+  } results;
+  std::thread([&results] {
+    // Destroyed after the converters, which are made after it.
+    struct Last {
+      Results* results;
+      ~Last() {
+        SjisToUtf8("表示", results->utf8);
+        Utf8ToSjis(U8(u8"表示"), results->sjis);
+        WCHAR wide[4] = {};
+        MultiByteToWideChar(932, 0, "表示", -1, wide, 4);
+        results->wide = WideToUtf8(wide);
+      }
+    };
+    thread_local Last last{nullptr};
+    last.results = &results;
+    std::string unused;
+    SjisToUtf8("表", unused);
+  }).join();
+  EXPECT_EQ(results.utf8, U8(u8"表示"));
+  EXPECT_EQ(results.sjis, "表示");
+  EXPECT_EQ(results.wide, U8(u8"表示"));
 }
 
 TEST(Paths, MappingBackslashesDrivesJapaneseNamesAndCase) {
@@ -60,6 +92,51 @@ TEST(Paths, MappingBackslashesDrivesJapaneseNamesAndCase) {
   EXPECT_EQ(std::string(cwd, n), root + "\\Media");
   EXPECT_EQ(GetCurrentDirectoryA(3, cwd), n + 1);  // too small: the size needed
   ASSERT_EQ(chdir(saved), 0);
+}
+
+// Sets a directory's last change an hour back, as media that lie unchanged.
+void AgeDirectory(const std::string& path) {
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  timespec times[2] = {st.st_atim, st.st_mtim};
+  times[0].tv_sec -= 3600;
+  times[1].tv_sec -= 3600;
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(Paths, CaseBlindLookUpsReadEachUnchangedDirectoryOnce) {
+  TempDir dir;
+  WriteFileText(dir.Make("Media/Image.PNG"), "x");
+  AgeDirectory(dir.path() + "/Media");
+  AgeDirectory(dir.path());
+  const std::string root = HostPathToWindows(dir.path());
+
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\IMAGE.PNG"), dir.path() + "/Media/Image.PNG");
+  const int64_t reads = PlatformDirectoryReadCount();
+  // Names that are there, and names that are not (an alpha image, an
+  // archive beside its folder), come from the kept listings.
+  EXPECT_EQ(MapPathToHost(root + "\\media\\image.png"), dir.path() + "/Media/Image.PNG");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\IMAGE_a.PNG"), dir.path() + "/Media/IMAGE_a.PNG");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA.dat"), dir.path() + "/MEDIA.dat");
+  EXPECT_EQ(PlatformDirectoryReadCount(), reads);
+
+  // A file made beside the program is found at once.
+  WriteFileText(dir.path() + "/Media/Image_a.png", "a");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\IMAGE_A.PNG"), dir.path() + "/Media/Image_a.png");
+  EXPECT_GT(PlatformDirectoryReadCount(), reads);
+
+  // And so are the files the program makes and removes itself.
+  AgeDirectory(dir.path() + "/Media");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/NEW.TXT");
+  HANDLE file = CreateFileA((root + "\\Media\\New.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/New.txt");
+  AgeDirectory(dir.path() + "/Media");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/New.txt");
+  ASSERT_TRUE(DeleteFileA((root + "\\MEDIA\\NEW.TXT").c_str()));
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/NEW.TXT");
 }
 
 }  // namespace

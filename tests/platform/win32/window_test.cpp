@@ -119,6 +119,11 @@ TEST_F(WindowTest, KeysBecomeKeyDownsAndCharacters) {
   // The Delete key's scan code and extended bit ride in lParam.
   EXPECT_EQ((static_cast<uint32_t>(taken[0].lParam) >> 16) & 0x1FF, 0x153u);
   EXPECT_EQ(static_cast<uint32_t>(taken[1].lParam) >> 30, 3u);  // up: previous state and transition
+
+  // The keyboard state is the process's: nothing stays held for later tests.
+  for (SDL_Scancode code : {SDL_SCANCODE_RETURN, SDL_SCANCODE_C, SDL_SCANCODE_BACKSPACE, SDL_SCANCODE_ESCAPE})
+    PushKey(code, false);
+  Pump();
 }
 
 TEST_F(WindowTest, KeyboardStateFollowsTheMessagesTaken) {
