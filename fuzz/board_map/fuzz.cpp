@@ -25,14 +25,6 @@ FUZZ_TARGET_STARTS_LIBRARY()
 
 namespace {
 
-void WriteInput(const std::string& name, const std::vector<uint8_t>& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(name).parent_path());
-  FILE* f = fopen(name.c_str(), "wb");
-  FUZZ_CHECK(f != nullptr, "the scratch folder takes no file");
-  if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
 bool KnownKind(int32_t kind) {
   static const int32_t kKinds[] = {0, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
   for (int32_t k : kKinds)
@@ -48,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t which = in.Byte();
   const std::vector<uint8_t> file = in.Rest();
   if ((which & 1) == 0) {
-    WriteInput("media/data/mapdata.csv", file);
+    WriteScratchFile("media/data/mapdata.csv", file);
     memset(MapInfoTable, 0x5A, sizeof MapInfoTable);
     LoadMapData();
     for (const MapInfoRecord& map : MapInfoTable)
@@ -58,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t map = (which >> 1) % 8;
   char key[16] = "";
   FUZZ_CHECK(GetBoardFolderName(map, key), "a map 0 to 7 without its folder key");
-  WriteInput(std::string("media/data/map/") + key + ".csv", file);
+  WriteScratchFile(std::string("media/data/map/") + key + ".csv", file);
   memset(SquareTable, 0x5A, sizeof SquareTable);
   LoadBoardSquares(map);
   // Data rows start on the second line; each line holds one at most.

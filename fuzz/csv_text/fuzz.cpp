@@ -36,13 +36,6 @@ namespace {
 
 bool IsLead(int c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
-void WriteInput(const char* name, const std::vector<uint8_t>& bytes) {
-  FILE* f = fopen(name, "wb");
-  FUZZ_CHECK(f != nullptr, "the scratch folder takes no file");
-  if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
 // The file up to its first 0xFF.
 std::vector<uint8_t> Content(const std::vector<uint8_t>& file) {
   std::vector<uint8_t> out;
@@ -84,7 +77,7 @@ int32_t PlainNumber(const std::string& text) {
 }
 
 void CheckCsv(size_t room, const std::vector<uint8_t>& file) {
-  WriteInput("table.csv", file);
+  WriteScratchFile("table.csv", file);
   const std::vector<uint8_t> content = Content(file);
   // Past the header line.
   size_t at = 0;
@@ -131,7 +124,7 @@ void CheckCsv(size_t room, const std::vector<uint8_t>& file) {
 }
 
 void CheckTextLines(int32_t lines, int32_t lineBytes, const std::vector<uint8_t>& file) {
-  WriteInput("text.txt", file);
+  WriteScratchFile("text.txt", file);
   const std::vector<uint8_t> content = Content(file);
   FileId f = FileStreamOpenRead("text.txt", 0);
   FUZZ_CHECK(f != 0, "a text in the working folder does not open");

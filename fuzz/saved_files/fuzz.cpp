@@ -34,19 +34,12 @@ FUZZ_TARGET_STARTS_LIBRARY()
 
 namespace {
 
-void WriteInput(const char* name, const std::vector<uint8_t>& bytes) {
-  FILE* f = fopen(name, "wb");
-  FUZZ_CHECK(f != nullptr, "the scratch folder takes no file");
-  if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
 uint32_t Word(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
 void CheckOptions(const std::vector<uint8_t>& file) {
-  WriteInput("option.dat", file);
+  WriteScratchFile("option.dat", file);
   OptionRecord = {7, 7, 7};
   ReadOptionFile();
   LogOptionFileNote();
@@ -69,7 +62,7 @@ void CheckOptions(const std::vector<uint8_t>& file) {
 }
 
 void CheckKeyConfig(const std::vector<uint8_t>& file) {
-  WriteInput("keyconfig.dat", file);
+  WriteScratchFile("keyconfig.dat", file);
   memset(KeyConfigTable, 0x5A, sizeof KeyConfigTable);
   ReadKeyConfigFile();
   const bool whole = file.size() == sizeof KeyConfigTable;
@@ -91,7 +84,7 @@ void CheckKeyConfig(const std::vector<uint8_t>& file) {
 }
 
 void CheckBackup(const std::vector<uint8_t>& file) {
-  WriteInput("backup.dat", file);
+  WriteScratchFile("backup.dat", file);
   unsigned char bytes[kBackupFileSize];
   const bool read = ReadBackupFile(bytes);
   const bool valid = IsBackupValid(file.data(), file.size());

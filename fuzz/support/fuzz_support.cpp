@@ -86,6 +86,15 @@ void TrimScratchLog() {
   if (std::filesystem::file_size(log, error) > (1u << 20)) std::filesystem::remove(log, error);
 }
 
+void WriteScratchFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+  const std::filesystem::path path(name);
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+  FILE* f = std::fopen(name.c_str(), "wb");
+  FUZZ_CHECK(f != nullptr, "the scratch folder takes no file " + name);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
 std::string ScratchPath(const std::string& name) {
   return ScratchFolder().empty() ? name : ScratchFolder() + "/" + name;
 }

@@ -65,6 +65,9 @@ void EndLibraryForFuzzing();
 // Keeps the scratch folder's "Log.txt" small over a long campaign: call it
 // once an input.
 void TrimScratchLog();
+// Writes the bytes as a file of the working folder (its folders made as
+// needed), for targets of readers that open files by name.
+void WriteScratchFile(const std::string& name, const std::vector<uint8_t>& bytes);
 // Puts the working folder (the scratch folder) in front of a file name.
 std::string ScratchPath(const std::string& name);
 
