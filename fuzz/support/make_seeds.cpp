@@ -351,6 +351,11 @@ void SoundSeeds() {
     half.resize(half.size() / 2);
     seed("frames_cut.mp3", 0, half);
   }
+  // MPEG-2 frames (the 8 kbit/s file above is MPEG-2.5, which only
+  // DirectShow takes): through the compression manager.
+  const Bytes mpeg2 = sound_media::EncodeMp3(MakeWave(1, 22050, 16, sound_media::Bytes(Tone(3000, 1, 22050))),
+                                             {"-t", "-b", "32"});
+  if (!mpeg2.empty()) seed("mpeg2_frames.mp3", SoundSkipDirectShowMp3, mpeg2);
   const Bytes ogg = sound_media::EncodeOgg(wave, {"-q", "-1"});
   if (!ogg.empty()) {
     seed("vorbis.ogg", 0, ogg);
