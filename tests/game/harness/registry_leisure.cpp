@@ -5,7 +5,9 @@
 GAME_REGISTRY(leisure) {
   GAME_MACHINE(LeisureMain, LeisureStep);
   GAME_MACHINE(LeisurePlay, LeisurePlayStep);
-  GAME_MACHINE(LeisureOutcome, LeisureOutcomeStep);
+  // The outcome rests on step 1 once it has run (0 only before its first run).
+  RegisterGameMachine("LeisureOutcome", "LeisureOutcomeStep",
+                      [] { return static_cast<int64_t>(LeisureOutcomeStep == 0 ? 1 : LeisureOutcomeStep); }, 1);
   GAME_TABLE(LeisureStones);
   GAME_VALUE(LeisureTurn);
   GAME_VALUE(LeisureChoiceTimer);

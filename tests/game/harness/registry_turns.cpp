@@ -51,6 +51,7 @@ GAME_REGISTRY(turns) {
   GAME_MACHINE(ChooseForkDirection, ForkState);
   GAME_VALUE(ForkChoice);
   GAME_TABLE(ForkCandidates);
+  GAME_VALUE(PassEventKind);
   // State 1 is left after a path square until the next event square.
   RegisterGameMachine("RunPassThroughEvent", "PassEventState", [] { return AtLeast<&PassEventState>(2); }, 2);
   GAME_TABLE(CoinPopups);
