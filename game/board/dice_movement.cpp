@@ -35,6 +35,7 @@ int32_t ForkChoice = -1;
 int32_t ForkLastChoice = -1;
 
 int32_t PassEventState = 2;
+int32_t PassEventKind = -1;
 
 CoinPopupRecord CoinPopups[kCoinPopupCount] = {};
 
@@ -550,8 +551,12 @@ int RunPassThroughEvent(int32_t player) {
   }
   const PlayerRecord* record = GetPlayer(player);
   bool cpu = record != nullptr && record->cpuFlag != 0;
+  // The event keeps the kind its square had when it started (the star sale
+  // moves the star shop away, the warp changes the square).
+  if (PassEventKind < 0) PassEventKind = KindOf(MoveSquare);
+  const int32_t kind = PassEventKind;
   bool done;
-  switch (KindOf(MoveSquare)) {
+  switch (kind) {
     case kSquareStarShop:
       done = RunStarSale(CurrentMapId, player) == 1;
       break;
@@ -580,16 +585,24 @@ int RunPassThroughEvent(int32_t player) {
       done = RunBanquet(player) == 1;
       break;
     case kSquarePitfall:
-      return RunPitfall(player) == 1 ? -1 : 0;
+      done = RunPitfall(player) == 1;
+      if (done) PassEventKind = -1;
+      return done ? -1 : 0;
     case kSquareZanberi:
       done = RunZanberiCoinEvent(player) == 1;
       break;
     case kSquareFalse:
-      return RunFalseSquare(player) == 1 ? 1 : 0;
+      done = RunFalseSquare(player) == 1;
+      if (done) PassEventKind = -1;
+      return done ? 1 : 0;
     default:  // a path square: on at once, and the next event starts a frame later
+      PassEventKind = -1;
       PassEventState = 1;
       return 1;
   }
-  if (done) PassEventState = 3;
+  if (done) {
+    PassEventKind = -1;
+    PassEventState = 3;
+  }
   return 0;
 }

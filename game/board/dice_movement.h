@@ -30,6 +30,7 @@ extern int32_t ForkChoice;  // index of the highlighted candidate, -1 = none
 extern int32_t ForkLastChoice;  // the candidate highlighted the frame before (its sound plays on a change)
 
 extern int32_t PassEventState;  // 2 between events
+extern int32_t PassEventKind;   // the running event's square kind; -1 between events
 
 // A running coin transfer, animated on its own counter and state.
 struct CoinPopupRecord {

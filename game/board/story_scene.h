@@ -27,6 +27,9 @@ extern SpotlightBeam SpotlightBeams[3];
 int RunSpotlightScene();
 // One frame of beam i's motion (i = 0, 1, 2 sets its speeds).
 void MoveSpotlightBeam(SpotlightBeam* beam, int32_t index);
+// Player p's board piece (the first picture facing down) centred at (x, y);
+// nothing for a player without a character (a set-up left unfinished).
+void DrawPlayerPiece(int32_t player, int32_t x, int32_t y);
 // The beam over the stage: the wide picture at additive 80, then the narrow
 // one at additive 200.
 void DrawSpotlightBeam(const SpotlightBeam& beam, int32_t widePicture, int32_t narrowPicture);

@@ -36,12 +36,6 @@ int KeyInputsInUse() {
                                         [](const KeyInputRecord& r) { return r.inUse != 0; }));
 }
 
-bool LogHas(const GameHarness& h, const std::string& text) {
-  for (const std::string& line : h.LogLines())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 // The game as the machine 127.0.0.1, started without pictures or fonts.
 bool StartLobbyGame(GameHarness& h, uint32_t ownIp = kGameIp) {
   PlatformSetLocalAddress(ownIp);
@@ -274,7 +268,7 @@ TEST(LanLobby, HostNumbersItsClientAndRunsTheLinkTest) {
     TypeNumber(h, std::to_string(LocalPort(taken)));
     EXPECT_EQ(LanHostStep, 2);
     EXPECT_NE(LanNotice, nullptr);
-    EXPECT_TRUE(LogHas(h, "で接続を待てません"));
+    EXPECT_TRUE(h.LogHas("で接続を待てません"));
     for (const char* refused : {"0", "70000", "-80"}) {
       TypeNumber(h, refused);
       EXPECT_EQ(LanHostStep, 2) << refused;
@@ -405,7 +399,7 @@ TEST(LanLobby, ClientReadsItsNumberAndTheListFromWholeRecords) {
     EXPECT_EQ(Octets(PeerAddresses[3]), Octets(kNoAddress));
     EXPECT_EQ(Octets(PeerAddresses[4]), Octets(kNoAddress));
     EXPECT_EQ(RefusedLobbyRecords, 4u);
-    EXPECT_TRUE(LogHas(h, "のプレイヤー番号 1 は使えません"));
+    EXPECT_TRUE(h.LogHas("のプレイヤー番号 1 は使えません"));
 
     h.HoldButton(1, kButtonC, 2);
     h.Frames(4);
@@ -418,7 +412,7 @@ TEST(LanLobby, ClientReadsItsNumberAndTheListFromWholeRecords) {
 
     ASSERT_TRUE(LeaveWithB(h));
     EXPECT_TRUE(ClosedByGame(host, 2000));
-    EXPECT_TRUE(LogHas(h, "LANロビー: 捨てた記録 4 個、データグラム 0 個"));
+    EXPECT_TRUE(h.LogHas("LANロビー: 捨てた記録 4 個、データグラム 0 個"));
   });
 }
 
@@ -481,7 +475,7 @@ TEST(LanLobby, TheClientCanAlwaysLeave) {
       EXPECT_TRUE(reachesMainMenu());
       EXPECT_EQ(PeerHandles[1], 0);
       if (round >= 2) {
-        EXPECT_TRUE(LogHas(h, "ホストとの接続が切れました"));
+        EXPECT_TRUE(h.LogHas("ホストとの接続が切れました"));
       } else {
         EXPECT_TRUE(ClosedByGame(host, 2000));
       }
@@ -526,7 +520,7 @@ TEST(LanLobby, OnlyThePeersRecordsAreHandled) {
     EXPECT_EQ(RefusedLinkDatagrams, std::size(refused) + 1);
     EXPECT_EQ(ReceiveFrom(udp, 20), "");
     EXPECT_EQ(ReceiveFrom(stranger, 20), "");
-    EXPECT_TRUE(LogHas(h, "リンクテスト: データグラムを捨てます (長さ 3)"));
+    EXPECT_TRUE(h.LogHas("リンクテスト: データグラムを捨てます (長さ 3)"));
 
     // A reply to no ping changes nothing; a button record is taken without effect.
     ASSERT_TRUE(SendTo(udp, kGameIp, port, LinkBytes(2, 1, 6, 1, 0)));
@@ -608,7 +602,7 @@ TEST(LanLobby, AFloodOfDatagramsKeepsTheFramesBounded) {
     h.Frame();
     EXPECT_EQ(ReceiveFrom(udp, 1000), LinkBytes(1, 2, 5, 1, 0));
     ASSERT_TRUE(LeaveWithB(h));
-    EXPECT_TRUE(LogHas(h, "LANロビー: 捨てた記録 0 個、データグラム"));
+    EXPECT_TRUE(h.LogHas("LANロビー: 捨てた記録 0 個、データグラム"));
   });
 }
 
@@ -621,7 +615,7 @@ TEST(LanLobby, AFailedUdpSocketShowsAnErrorAndLeaves) {
     ASSERT_TRUE(peer.ok());
     ASSERT_TRUE(h.RunUntil([] { return LinkTestStep == 6; }, 10));
     EXPECT_EQ(LinkUdpHandle, -1);
-    EXPECT_TRUE(LogHas(h, "のUDPソケットを作れません"));
+    EXPECT_TRUE(h.LogHas("のUDPソケットを作れません"));
     ASSERT_TRUE(h.RunUntil([] { return SceneState == 2; }, 160));
     EXPECT_GE(h.frame(), 120);
     EXPECT_TRUE(ClosedByGame(peer, 2000));

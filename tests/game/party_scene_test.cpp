@@ -257,9 +257,9 @@ PartyRun PlayParty(GameHarness& h, const std::function<void(int round)>& beforeR
 }
 
 // The board part of every round ends at once with minigame 1, the round's
-// minigame is passed over, and the slot and the coin tally end at once (each
-// has tests of its own): the slot with no effect drawn. The opening is played
-// through by presses of A.
+// minigame and the results are passed over, and the slot and the coin tally
+// end at once (each has tests of its own): the slot with no effect drawn.
+// The opening is played through by presses of A.
 void StartParty(GameHarness& h, int32_t map, int32_t turns) {
   h.AddFrameHook([](GameHarness&) {
     if (SceneState != 8) return;
@@ -268,6 +268,7 @@ void StartParty(GameHarness& h, int32_t map, int32_t turns) {
       TurnState = 10;
     }
     if (PartySceneState == 6) PartySceneState = 7;
+    if (PartySceneState == 8) PartySceneState = 10;
     if (PartySceneState == 4 && SlotState == 0) {
       SlotResult = 0;
       SlotDarkness = 0;

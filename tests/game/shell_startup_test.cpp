@@ -19,12 +19,6 @@ namespace {
 #define REQUIRE_MEDIA() \
   if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
 
-bool LogHas(const GameHarness& h, const std::string& line) {
-  for (const std::string& l : h.LogLines())
-    if (l.find(line) != std::string::npos) return true;
-  return false;
-}
-
 // Some pixel of the rectangle is not white.
 bool DrawnIn(const GameHarness& h, int x1, int y1, int x2, int y2) {
   for (int y = y1; y < y2; y += 2)
@@ -97,16 +91,16 @@ TEST(GameStartUp, EachFailingLoadEndsStartUpWithALogLineNamingTheFile) {
       EXPECT_EQ(h.StartUp(), c.result) << c.hidden;
       EXPECT_FALSE(h.exited()) << "start-up returns; it does not exit";
       if (c.logLine != nullptr) {
-        EXPECT_TRUE(LogHas(h, c.logLine)) << c.hidden;
+        EXPECT_TRUE(h.LogHas(c.logLine)) << c.hidden;
       }
       if (c.result == -1) {
-        EXPECT_TRUE(LogHas(h, "に失敗しました")) << c.hidden;
+        EXPECT_TRUE(h.LogHas("に失敗しました")) << c.hidden;
       }
     });
   }
   RunGame({.hiddenMedia = {"background/chara/odwyna.png"}}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUp(), 0);
-    EXPECT_TRUE(LogHas(h, "media\\background\\chara\\odwyna.png の読み込みに失敗しました"));
+    EXPECT_TRUE(h.LogHas("media\\background\\chara\\odwyna.png の読み込みに失敗しました"));
     EXPECT_TRUE(IsGraphHandleValid(CharacterBackgroundPictures[3]));
     EXPECT_EQ(CharacterBackgroundPictures[4], -1);
     EXPECT_EQ(CharacterBackgroundPictures[5], 0) << "the later ones stay unloaded";
@@ -131,7 +125,7 @@ TEST(GameStartUp, LoadsTheSoundsAndBootPlaysTheTitleMusic) {
   for (const char* hidden : {"sound/SE/coin03.wav", "sound/BGM/Very Xmas.ogg"}) {
     RunGame({.hiddenMedia = {hidden}}, [&](GameHarness& h) {
       EXPECT_EQ(h.StartUp(), -1) << hidden;
-      EXPECT_TRUE(LogHas(h, "LoadSounds に失敗しました")) << hidden;
+      EXPECT_TRUE(h.LogHas("LoadSounds に失敗しました")) << hidden;
     });
   }
 }
@@ -141,7 +135,7 @@ TEST(GameStartUp, ADamagedOptionFileIsNotedInTheLogAndGivesWindowMode) {
   RunGame({.files = {{"option.dat", {1, 2, 3}}}}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUp(), 0);
     EXPECT_EQ(WindowModeFlag, 1u);
-    EXPECT_TRUE(LogHas(h, "option.dat が壊れています 初期設定を使います"));
+    EXPECT_TRUE(h.LogHas("option.dat が壊れています 初期設定を使います"));
   });
 }
 

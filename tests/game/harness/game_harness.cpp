@@ -452,6 +452,12 @@ void GameHarness::ApplyInput(const FrameInput& in) {
 
 std::vector<std::string> GameHarness::LogLines() const { return ReadLogLines(workDir_ + "/Log.txt"); }
 
+bool GameHarness::LogHas(const std::string& text) const {
+  for (const std::string& line : LogLines())
+    if (line.find(text) != std::string::npos) return true;
+  return false;
+}
+
 std::string GameHarness::Dump() const {
   std::string out = "scene " + std::to_string(SceneState) + "\n";
   out += "frame " + std::to_string(frame_) + "\n";

@@ -169,6 +169,8 @@ class GameHarness {
   void SetWaitAnyInputAnswer(int value) { waitAnyInputAnswer_ = value; }
   // The library log so far (Shift-JIS lines, without time prefixes).
   std::vector<std::string> LogLines() const;
+  // Whether a line of the game's log holds the text.
+  bool LogHas(const std::string& text) const;
   // The working folder (files the game wrote are read from here).
   const std::string& workDir() const { return workDir_; }
 

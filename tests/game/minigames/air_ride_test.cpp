@@ -51,12 +51,6 @@ void Hold(FrameInput& in, int record, int button) {
   in.pads[b.pad - 1] |= b.mask;
 }
 
-bool LogHas(const GameHarness& h, const std::string& text) {
-  for (const std::string& line : h.LogLines())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 bool Overlapping(int p, int q) {
   return std::fabs(ParticipantTable[p].x - ParticipantTable[q].x) < 30.0f &&
          std::fabs(ParticipantTable[p].y - ParticipantTable[q].y) < 30.0f;
@@ -317,7 +311,7 @@ TEST(AirRide, AMissingOrMisshapenCourseShowsItsMessageAndEnds) {
       ASSERT_EQ(h.messageBoxes().size(), 1u);
       EXPECT_EQ(h.messageBoxes()[0].text, "多分存在しないかも");
       EXPECT_EQ(h.messageBoxes()[0].caption, "err");
-      EXPECT_TRUE(LogHas(h, "airridetest.mdt"));
+      EXPECT_TRUE(h.LogHas("airridetest.mdt"));
       EXPECT_EQ(AirRideStep, 1) << "the next start reads the course again";
     });
   }
@@ -327,7 +321,7 @@ TEST(AirRide, AMissingOrMisshapenCourseShowsItsMessageAndEnds) {
     MinigameOutcome out = PlayMinigame(h, 7, HumanSeats({1}), 300);
     ASSERT_TRUE(out.ended);
     EXPECT_EQ(AirRideRiderPictures[0], -1);
-    EXPECT_TRUE(LogHas(h, "矢印.png"));
+    EXPECT_TRUE(h.LogHas("矢印.png"));
   });
 }
 

@@ -376,12 +376,6 @@ TEST(FallingBlock, PieceFilesAreCheckedAtLoad) {
   }
 }
 
-bool LogHas(const GameHarness& h, const std::string& text) {
-  for (const std::string& line : h.LogLines())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 TEST(FallingBlock, ARefusedPieceFileFailsTheLoad) {
   const std::string bad = std::string(700, '0');
   GameOptions options;
@@ -392,7 +386,7 @@ TEST(FallingBlock, ARefusedPieceFileFailsTheLoad) {
     ASSERT_TRUE(out.ended);
     EXPECT_EQ(WinnerTextStep, 0) << "no winner text";
     EXPECT_EQ(FallingBlockMainStep, 1) << "the next start loads again";
-    EXPECT_TRUE(LogHas(h, "media\\mini\\tumbrick\\block.csv"));
+    EXPECT_TRUE(h.LogHas("media\\mini\\tumbrick\\block.csv"));
     EXPECT_EQ(std::vector<int32_t>(out.award + 1, out.award + 5), (std::vector<int32_t>{0, 0, 0, 0}));
   });
 }

@@ -194,12 +194,6 @@ TEST(HighShot, FourCpuPlayersRunOutTheTimeAndTeamOneWins) {
   });
 }
 
-bool LogHas(const GameHarness& h, const std::string& text) {
-  for (const std::string& line : h.LogLines())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 TEST(HighShot, AFailedLoadEndsAtTheLoadStepWithALogLine) {
   RunGame({.hiddenMedia = {"mini/shootingboss/花シュー2.png"}}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
@@ -208,7 +202,7 @@ TEST(HighShot, AFailedLoadEndsAtTheLoadStepWithALogLine) {
     EXPECT_EQ(WinnerTextStep, 0) << "no winner text";
     EXPECT_EQ(HighShotStep, 1) << "the next start loads again";
     EXPECT_EQ(HighShotPicture, -1);
-    EXPECT_TRUE(LogHas(h, "media\\mini\\shootingboss\\花シュー2.png"));
+    EXPECT_TRUE(h.LogHas("media\\mini\\shootingboss\\花シュー2.png"));
     EXPECT_EQ(std::vector<int32_t>(out.award + 1, out.award + 5), (std::vector<int32_t>{0, 0, 0, 0}));
   });
 }

@@ -38,12 +38,6 @@ void Hold(FrameInput& in, int record, int button) {
 int RightLetter() { return kLetters[QuizRightSlot - 1]; }
 int WrongLetter() { return kLetters[QuizRightSlot % 4]; }
 
-bool LogHas(const GameHarness& h, const std::string& text) {
-  for (const std::string& line : h.LogLines())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 // The question lines of a question file: fields by line (line 0 the header).
 std::vector<std::vector<std::string>> ReadLines(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -379,7 +373,7 @@ TEST(Quiz, AFailedSoundLoadEndsWithNobodyWinning) {
     EXPECT_EQ(QuizStep, 1);
     EXPECT_EQ(QuizJingleSound, -1);
     EXPECT_EQ(QuizRightSound, -1);
-    EXPECT_TRUE(LogHas(h, "cursor33.wav"));
+    EXPECT_TRUE(h.LogHas("cursor33.wav"));
   });
 }
 

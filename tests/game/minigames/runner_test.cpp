@@ -44,12 +44,6 @@ namespace {
   if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
   ASSERT_EQ((h).StartUp(), 0)
 
-bool LogHas(const GameHarness& h, const std::string& text) {
-  for (const std::string& line : h.LogLines())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 // Button mashing, cut short: ten frames of play, and A on record 1 leaves
 // its result screen.
 void ShortenRenda(GameHarness& h) {
@@ -174,12 +168,12 @@ TEST(MinigameRunner, ExplanationTextsAreReadWithoutLineBreaksAndWithinTheBuffer)
             EXPECT_EQ(crlf, "abcd@N");
             EXPECT_EQ(path, "media\\t1\\explain.txt") << "the folder buffer receives the path";
             EXPECT_EQ(read("media\\t2").first, std::string(299, 'x'));
-            EXPECT_TRUE(LogHas(h, "media\\t2\\explain.txt")) << "the cut is logged";
+            EXPECT_TRUE(h.LogHas("media\\t2\\explain.txt")) << "the cut is logged";
             EXPECT_EQ(read("media\\t3").first, exact) << "299 bytes fit";
-            EXPECT_FALSE(LogHas(h, "media\\t3\\explain.txt"));
+            EXPECT_FALSE(h.LogHas("media\\t3\\explain.txt"));
             EXPECT_EQ(read("media\\t4").first, "one") << "a zero byte ends the text";
             EXPECT_EQ(read("media\\none").first, "") << "a missing file is an empty text";
-            EXPECT_TRUE(LogHas(h, "media\\none\\explain.txt"));
+            EXPECT_TRUE(h.LogHas("media\\none\\explain.txt"));
 
             char folder[kMinigameFolderBytes] = "untouched";
             for (int32_t n : {0, 15, 23, 30, 32, -1}) {
@@ -210,7 +204,7 @@ TEST(MinigameRunner, NumbersWithoutAnEntryEndAtOnceWithNoWinners) {
       EXPECT_EQ(ExplanationStep, 0) << "no explanation screen";
       EXPECT_EQ(MinigameRunnerStep, 2);
       for (int p = 1; p <= 4; ++p) EXPECT_EQ(ParticipantTable[p].won | ParticipantTable[p].award, 0);
-      EXPECT_TRUE(LogHas(h, "ミニゲーム " + std::to_string(n) + " はありません")) << n;
+      EXPECT_TRUE(h.LogHas("ミニゲーム " + std::to_string(n) + " はありません")) << n;
     }
   });
 }
@@ -223,7 +217,7 @@ TEST(MinigameRunner, AMissingScreenshotEndsTheProgram) {
     }
     EXPECT_TRUE(h.exited());
     EXPECT_EQ(h.exitCode(), 1);
-    EXPECT_TRUE(LogHas(h, "media\\mini\\renda\\screenshot.png"));
+    EXPECT_TRUE(h.LogHas("media\\mini\\renda\\screenshot.png"));
   });
 }
 
@@ -242,7 +236,7 @@ TEST(MinigameRunner, WithoutItsMusicTheMinigameStillRuns) {
     EXPECT_TRUE(results.empty()) << "never -1";
     EXPECT_EQ(MusicHandles[5], -1);
     EXPECT_EQ(WinnerTextStep, 2) << "the minigame ran to its winner text";
-    EXPECT_TRUE(LogHas(h, "media\\sound\\BGM\\楓-Remake.Ver-.ogg"));
+    EXPECT_TRUE(h.LogHas("media\\sound\\BGM\\楓-Remake.Ver-.ogg"));
   });
 }
 
@@ -268,7 +262,7 @@ TEST(MinigameRunner, AMinigameWhoseLoadFailsFreesWhatItLoadedAndEndsWithNobodyWi
       EXPECT_EQ(WinnerTextStep, 0) << "no winner text";
       for (int p = 1; p <= 4; ++p) EXPECT_EQ(ParticipantTable[p].won | ParticipantTable[p].award, 0);
     }
-    EXPECT_TRUE(LogHas(h, "media\\mini\\renda\\ライト.png"));
+    EXPECT_TRUE(h.LogHas("media\\mini\\renda\\ライト.png"));
   });
 }
 

@@ -37,12 +37,6 @@ std::vector<int32_t> Clashes() {
   return flags;
 }
 
-bool LogHas(const GameHarness& h, const std::string& text) {
-  for (const std::string& line : h.LogLines())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 TEST(Stair, ClashTestKeepsEqualAndMissingChoicesDown) {
   struct Case {
     std::vector<int32_t> choices, clashes;
@@ -233,7 +227,7 @@ TEST(Stair, AFailedLoadEndsWithNobodyWinning) {
     EXPECT_EQ(StairStep, 1) << "the next start loads again";
     EXPECT_EQ(StairBackground, -1);
     EXPECT_EQ(StairSpirit, -1);
-    EXPECT_TRUE(LogHas(h, "階段 桜吹雪.png"));
+    EXPECT_TRUE(h.LogHas("階段 桜吹雪.png"));
   });
 }
 

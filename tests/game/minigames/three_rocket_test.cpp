@@ -38,12 +38,6 @@ MinigameSeats OneAgainstThree(bool humans) {
 ThreeRocketRecord& Left() { return ThreeRocketRockets[1]; }
 ThreeRocketRecord& Right() { return ThreeRocketRockets[2]; }
 
-bool LogHas(const GameHarness& h, const std::string& text) {
-  for (const std::string& line : h.LogLines())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 TEST(ThreeRocket, WinnersByHeight) {
   struct Case {
     int32_t active1, height1, active2, height2;
@@ -278,7 +272,7 @@ TEST(ThreeRocket, AFailedLoadEndsWithNobodyWinning) {
     EXPECT_EQ(ThreeRocketStep, 1) << "the next start loads again";
     EXPECT_EQ(ThreeRocketBlueStar, -1);
     EXPECT_EQ(ThreeRocketFlames[1], -1);
-    EXPECT_TRUE(LogHas(h, "bom11.wav"));
+    EXPECT_TRUE(h.LogHas("bom11.wav"));
   });
 }
 

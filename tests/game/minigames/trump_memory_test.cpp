@@ -283,12 +283,6 @@ TEST(TrumpMemory, CpuPicksAmongTheCardsItDoesNotKnow) {
   EXPECT_EQ(TrumpTurn(4), 0);
 }
 
-bool LogHas(const GameHarness& h, const std::string& text) {
-  for (const std::string& line : h.LogLines())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 TEST(TrumpMemory, AFailedLoadFreesThePicturesWithALogLine) {
   RunGame({.hiddenMedia = {"mini/trumpmemory/矢印_green.png"}}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
@@ -298,7 +292,7 @@ TEST(TrumpMemory, AFailedLoadFreesThePicturesWithALogLine) {
     EXPECT_EQ(TrumpMemoryStep, 1) << "the next start loads again";
     EXPECT_EQ(TrumpBackPicture, -1);
     EXPECT_EQ(TrumpCursorPictures[2], -1);
-    EXPECT_TRUE(LogHas(h, "media\\mini\\trumpmemory\\矢印_green.png"));
+    EXPECT_TRUE(h.LogHas("media\\mini\\trumpmemory\\矢印_green.png"));
     EXPECT_EQ(std::vector<int32_t>(out.award + 1, out.award + 5), (std::vector<int32_t>{0, 0, 0, 0}));
   });
 }
