@@ -2,11 +2,11 @@
 // vector operations of simd_ops.h (4 pixels a step with SSE2, 8 with AVX2).
 // Every result equals the one-pixel rules bit for bit. Each pixel is split
 // into two words of 16-bit lanes, blue and red (s & 0x00FF00FF) and green
-// and byte 3 (the 16-bit lanes of s shifted right 8); the weights of the byte-3
-// lane are 0, so that lane keeps the destination's byte 3. The mix and the
-// division by 255 are those of simd_ops.h. Only the vector operations and the
-// built-in memcpy are used here, so the file can be compiled for several
-// instruction sets in one program.
+// and byte 3 (the 16-bit lanes of s shifted right 8); the weights of the byte-3 lane are 0,
+// so that lane keeps the destination's byte 3.
+// The mix and the division by 255 are those of simd_ops.h.
+// Only the vector operations and the built-in memcpy are used here, so the
+// file can be compiled for several instruction sets in one program.
 #pragma once
 
 #include <cstring>
@@ -191,8 +191,7 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
   return r;
 }
 
-// A vector of source pixels (palette entries) over a vector of destination
-// pixels.
+// A vector of source pixels (palette entries) over a vector of destination pixels.
 template <BlitVariant V, class Ops, class Vec = typename Ops::V>
 inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
   if constexpr (V.mode == 0 && V.white && V.src != BlitSource::Alpha) {
@@ -302,12 +301,13 @@ inline void SimdStep32(uint8_t* out, const uint8_t* dst, const uint8_t* src, con
 
 // Draws rows of n pixels a vector at a time (SimdRows).
 template <BlitVariant V, class Ops>
-inline void SimdRect32(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n, int32_t rows,
-                       const BlendContext& c) {
+inline void SimdRect32(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
+                       int32_t rows, const BlendContext& c) {
   const Simd32Consts<Ops> k = MakeSimd32Consts<V, Ops>(c);
-  SimdRows<Ops, 4, BlitSourceBytes(V.src, true)>(
-      dst, dstPitch, src, srcPitch, n, rows,
-      [&](uint8_t* out, const uint8_t* d, const uint8_t* s) { SimdStep32<V, Ops>(out, d, s, c, k); });
+  SimdRows<Ops, 4, BlitSourceBytes(V.src, true)>(dst, dstPitch, src, srcPitch, n, rows,
+                                         [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
+                                           SimdStep32<V, Ops>(out, d, s, c, k);
+                                         });
 }
 
 }  // namespace blit_detail

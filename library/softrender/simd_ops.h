@@ -65,8 +65,7 @@ struct Sse2Ops {
     return _mm_unpacklo_epi16(_mm_loadl_epi64(static_cast<const V*>(p)), _mm_setzero_si128());
   }
   static void StoreNarrow16(void* p, V a) { _mm_storel_epi64(static_cast<V*>(p), PackLow16(a, a)); }
-  // 3-byte values a 32-bit lane (zero-extended); reads up to 4 bytes beyond
-  // them.
+  // 3-byte values a 32-bit lane (zero-extended); reads up to 4 bytes beyond them.
   static V Load24(const uint8_t* p) {
     const V v = _mm_loadu_si128(reinterpret_cast<const V*>(p));
     const V low = _mm_unpacklo_epi32(v, _mm_srli_si128(v, 3));
@@ -101,7 +100,8 @@ struct Sse2Ops {
   }
   // The low 16 bits of each 32-bit lane of a, then of b, in order.
   static V PackLow16(V a, V b) {
-    return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+    return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16),
+                           _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
   }
   // The same for lanes that already hold sign-extended 16-bit values.
   static V PackSigned32(V a, V b) { return _mm_packs_epi32(a, b); }
@@ -184,8 +184,7 @@ struct Avx2Ops {
   static V PackLow16(V a, V b) {
     const V packed = _mm256_packs_epi32(_mm256_srai_epi32(_mm256_slli_epi32(a, 16), 16),
                                         _mm256_srai_epi32(_mm256_slli_epi32(b, 16), 16));
-    return _mm256_permute4x64_epi64(packed,
-                                    0xD8);  // the packs work per 128-bit half
+    return _mm256_permute4x64_epi64(packed, 0xD8);  // the packs work per 128-bit half
   }
   static V PackSigned32(V a, V b) { return _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8); }
 };
@@ -229,8 +228,8 @@ inline Vec SimdMix16(Vec x, Vec d, Vec w2) {
 // written twice with the same value. Shorter rows go through copies on the
 // stack. Each pointer moves on by its pitch after a row.
 template <class Ops, int32_t DstBytes, int32_t SrcBytes, class Step>
-inline void SimdRows(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n, int32_t rows,
-                     Step step) {
+inline void SimdRows(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
+                     int32_t rows, Step step) {
   using Vec = typename Ops::V;
   constexpr int32_t lanes = Ops::kBytes / DstBytes;
   alignas(32) uint8_t first[Ops::kBytes] = {}, last[Ops::kBytes] = {};
@@ -248,8 +247,7 @@ inline void SimdRows(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t
     int32_t head = 0;
     if (n >= 4 * lanes) {
       const uintptr_t misaligned = reinterpret_cast<uintptr_t>(dst) & (Ops::kBytes - 1);
-      if (misaligned % DstBytes == 0)
-        head = static_cast<int32_t>((Ops::kBytes - misaligned) & (Ops::kBytes - 1)) / DstBytes;
+      if (misaligned % DstBytes == 0) head = static_cast<int32_t>((Ops::kBytes - misaligned) & (Ops::kBytes - 1)) / DstBytes;
     }
     const int32_t rest = (n - head) % lanes, end = n - rest;
     if (head != 0) Ops::Store(first, Ops::Load(dst));
