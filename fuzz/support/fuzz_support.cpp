@@ -40,6 +40,9 @@ std::string& ScratchFolder() {
 // campaign leaves it to the process's end, which a font module shutting
 // down after millions of inputs would only slow.
 void EndFuzzingLibrary() {
+  static bool ended = false;
+  if (ended) return;
+  ended = true;
 #ifdef ZR_FUZZ_REPLAY
   EndLibrary();
 #endif
@@ -73,10 +76,23 @@ void StartLibraryForFuzzing() {
   std::atexit(EndFuzzingLibrary);
 }
 
+void EndLibraryForFuzzing() {
+  if (!ScratchFolder().empty()) EndFuzzingLibrary();
+}
+
 void TrimScratchLog() {
   std::error_code error;
   const auto log = std::filesystem::path(ScratchPath("Log.txt"));
   if (std::filesystem::file_size(log, error) > (1u << 20)) std::filesystem::remove(log, error);
+}
+
+void WriteScratchFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+  const std::filesystem::path path(name);
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+  FILE* f = std::fopen(name.c_str(), "wb");
+  FUZZ_CHECK(f != nullptr, "the scratch folder takes no file " + name);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
 }
 
 std::string ScratchPath(const std::string& name) {

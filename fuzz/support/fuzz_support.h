@@ -51,6 +51,10 @@ class FuzzInput {
 // at exit). Targets that need the started library call it from
 // LLVMFuzzerInitialize.
 void StartLibraryForFuzzing();
+// Ends the started library (if it was started) while the process still
+// runs whole: the replay calls it before main returns, since at exit the
+// threads' own objects (the text converters among them) are gone already.
+void EndLibraryForFuzzing();
 // Defines LLVMFuzzerInitialize for a target that only needs the started library.
 #define FUZZ_TARGET_STARTS_LIBRARY()                        \
   extern "C" int LLVMFuzzerInitialize(int*, char***) {     \
@@ -61,6 +65,9 @@ void StartLibraryForFuzzing();
 // Keeps the scratch folder's "Log.txt" small over a long campaign: call it
 // once an input.
 void TrimScratchLog();
+// Writes the bytes as a file of the working folder (its folders made as
+// needed), for targets of readers that open files by name.
+void WriteScratchFile(const std::string& name, const std::vector<uint8_t>& bytes);
 // Puts the working folder (the scratch folder) in front of a file name.
 std::string ScratchPath(const std::string& name);
 

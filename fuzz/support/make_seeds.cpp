@@ -9,9 +9,12 @@
 #include <string>
 
 #include "library/file/archive.h"
+#include "library/sound/sound_decoder.h"
 #include "tests/file/archive_fixture.h"
 #include "tests/graphics/image_fixtures.h"  // brings libjpeg
+#include "tests/sound/sound_media.h"  // WAVE images, and lame and oggenc
 #include "tools/archive/lz_encoder.h"
+#include "tools/theoraclip/theora_clip.h"
 
 namespace {
 
@@ -316,6 +319,82 @@ void TextSeeds() {
   Seed("text", "long", Join({{2, 255}, Bytes(300, 'n'), Str("/.."), {0}, Str("C:\\b")}));
 }
 
+// Sound files behind the sound target's four control bytes: formats to pass
+// over, piece size, a sample to seek to.
+void SoundSeeds() {
+  using sound_media::Chunk;
+  using sound_media::FormatBody;
+  using sound_media::MakeWave;
+  using sound_media::Riff;
+  using sound_media::Tone;
+  auto seed = [](const std::string& name, uint8_t skip, const Bytes& file) {
+    Seed("sound", name, Join({{skip, 3, 0x40, 0x01}, file}));
+  };
+  const Bytes tone16 = sound_media::Bytes(Tone(600, 2, 8000));
+  const Bytes wave16 = MakeWave(2, 8000, 16, tone16);
+  seed("pcm16_stereo.wav", 0, wave16);
+  seed("pcm8_mono.wav", 0, MakeWave(1, 11025, 8, Bytes(300, 0x70), 18));
+  Bytes cut = wave16;
+  cut.resize(cut.size() - 333);
+  seed("pcm_cut.wav", 0, cut);
+  const Bytes wave = MakeWave(1, 16000, 16, sound_media::Bytes(Tone(4800, 1, 16000)));
+  const Bytes mp3 = sound_media::EncodeMp3(wave, {"-t", "-b", "8"});
+  if (!mp3.empty()) {
+    seed("frames.mp3", 0, mp3);
+    seed("frames_directshow.mp3", SoundSkipAcmMp3, mp3);
+    Bytes fmt = FormatBody(0x55, 1, 16000, 0, 1, 30);
+    fmt[18] = 1;  // MPEG
+    fmt[24] = 36;  // block size: one 8 kbit/s frame at 16 kHz
+    fmt[26] = 1;
+    seed("mpeg_in.wav", 0, Riff({Chunk("fmt ", fmt), Chunk("fact", {1, 2, 3, 4}), Chunk("data", mp3)}));
+    Bytes half = mp3;
+    half.resize(half.size() / 2);
+    seed("frames_cut.mp3", 0, half);
+  }
+  // MPEG-2 frames (the 8 kbit/s file above is MPEG-2.5, which only
+  // DirectShow takes): through the compression manager.
+  const Bytes mpeg2 = sound_media::EncodeMp3(MakeWave(1, 22050, 16, sound_media::Bytes(Tone(3000, 1, 22050))),
+                                             {"-t", "-b", "32"});
+  if (!mpeg2.empty()) seed("mpeg2_frames.mp3", SoundSkipDirectShowMp3, mpeg2);
+  const Bytes ogg = sound_media::EncodeOgg(wave, {"-q", "-1"});
+  if (!ogg.empty()) {
+    seed("vorbis.ogg", 0, ogg);
+    Bytes half = ogg;
+    half.resize(half.size() * 3 / 4);
+    seed("vorbis_cut.ogg", 0, half);
+  }
+}
+
+// Small clips behind the Theora target's five control bytes: ring size,
+// then four steps (seek with the high bit, else advance).
+void TheoraSeeds() {
+  auto seed = [](const std::string& name, const Bytes& steps, const TheoraClipOptions& o, size_t cut = 0) {
+    Bytes clip = MakeTheoraClip(o);
+    if (clip.empty()) return;
+    if (cut > 0 && cut < clip.size()) clip.resize(cut);
+    Seed("theora", name, Join({steps, clip}));
+  };
+  TheoraClipOptions small;
+  small.width = 16;
+  small.height = 16;
+  small.frames = 6;
+  small.keyFrameInterval = 3;
+  small.quality = 8;
+  seed("small.ogv", {3, 0x84, 1, 0x80, 2}, small);
+  TheoraClipOptions offset = small;
+  offset.width = 18;
+  offset.height = 14;
+  offset.pictureX = 2;
+  offset.pictureY = 2;
+  offset.pageFill = 60;
+  seed("picture_offset_split_pages.ogv", {1, 2, 3, 0x85, 4}, offset);
+  TheoraClipOptions sound = small;
+  sound.audioRate = 8000;
+  sound.frames = 4;
+  seed("with_vorbis.ogv", {2, 0x83, 0x81, 1, 1}, sound);
+  seed("cut.ogv", {5, 0x85, 0, 0x82, 3}, small, 1500);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -326,6 +405,8 @@ int main(int argc, char** argv) {
   KeyInputSeeds();
   NetworkSeeds();
   TextSeeds();
+  SoundSeeds();
+  TheoraSeeds();
   std::printf("seeds written under %s\n", gRoot.c_str());
   return 0;
 }

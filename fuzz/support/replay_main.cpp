@@ -12,6 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
+void EndLibraryForFuzzing();
 
 int main(int argc, char** argv) {
   // Paths first: a target may change the working folder as it starts.
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "replaying %s (%zu bytes)\n", p.string().c_str(), bytes.size());
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
   }
+  EndLibraryForFuzzing();
   std::printf("%zu inputs replayed\n", inputs.size());
   return inputs.empty() ? 1 : 0;
 }

@@ -280,30 +280,6 @@ int DrawMessageText(int32_t right, int32_t textId, int32_t left, int32_t top, in
   }
 }
 
-bool ReadTextLines(FileId file, char* buffer, int32_t lines, int32_t lineBytes, char* work) {
-  bool end = false;
-  bool cut = false;
-  for (int32_t k = 0; k < lines && !end; ++k) {
-    memset(work, 0, static_cast<size_t>(lineBytes));
-    int32_t length = 0;
-    for (;;) {
-      char c = FileStreamGetChar(file);
-      if (c == '\n') break;
-      if (c == static_cast<char>(0xFF)) {
-        end = true;
-        break;
-      }
-      // A longer line keeps its first lineBytes - 1 bytes; the rest is skipped.
-      if (length < lineBytes - 1)
-        work[length++] = c;
-      else
-        cut = true;
-    }
-    memcpy(buffer + static_cast<size_t>(lineBytes) * k, work, strlen(work) + 1);
-  }
-  return cut;
-}
-
 void LoadTextFile(const char* path, char* buffer) {
   FileId file = FileStreamOpenRead(path, 0);
   if (file == 0) {

@@ -150,7 +150,7 @@ TEST(River, CourseFilesAcceptedAndRefused) {
         {"no_final_line_feed.csv", 14}, {"twenty_two_rows.csv", 20}, {"long_label.csv", 16},
         {"shift_jis_label.csv", 16}, {"twelve_rows.csv", 0},     {"trailing_commas.csv", 0},
         {"truncated_inside_a_row.csv", 0}, {"first_stone_short.csv", 0}, {"overlap.csv", 0},
-        {"stone_after_gap.csv", 0},  {"huge_numbers.csv", 0},    {"beyond_piece.csv", 0},
+        {"stone_after_gap.csv", 0},  {"huge_numbers.csv", 0},    {"stone_past_the_edge.csv", 0},
         {"empty.csv", 0},
     };
     RiverCourseTable generated = {};

@@ -1,0 +1,75 @@
+// The board's map files: the map list "media\data\mapdata.csv" and a square
+// file "media\data\map\<key>.csv", read as the game reads them.
+//
+// Input: a byte choosing the file (even: the map list; odd: the square file
+// of map (byte >> 1) % 8), then the file's bytes, written to the working
+// folder.
+//
+// Besides memory safety: every map name is NUL-terminated within its 12
+// bytes; square 0 is never filled, no square lies past the file's lines,
+// every kind is one a keyword names (or 0), and every link is 0 or a square
+// the file filled (1 to the rows read).
+//
+// The game library is not built for fuzzing (only the library is): the
+// reader is compiled into the target from its source (game_sources.cpp).
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fuzz/support/fuzz_support.h"
+#include "game/board/board_map.h"
+
+FUZZ_TARGET_STARTS_LIBRARY()
+
+namespace {
+
+bool KnownKind(int32_t kind) {
+  static const int32_t kKinds[] = {0, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
+  for (int32_t k : kKinds)
+    if (k == kind) return true;
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TrimScratchLog();
+  FuzzInput in(data, size);
+  const uint8_t which = in.Byte();
+  const std::vector<uint8_t> file = in.Rest();
+  if ((which & 1) == 0) {
+    WriteScratchFile("media/data/mapdata.csv", file);
+    memset(MapInfoTable, 0x5A, sizeof MapInfoTable);
+    LoadMapData();
+    for (const MapInfoRecord& map : MapInfoTable)
+      FUZZ_CHECK(memchr(map.name, 0, sizeof map.name) != nullptr, "a map name without its end");
+    return 0;
+  }
+  const int32_t map = (which >> 1) % 8;
+  char key[16] = "";
+  FUZZ_CHECK(GetBoardFolderName(map, key), "a map 0 to 7 without its folder key");
+  WriteScratchFile(std::string("media/data/map/") + key + ".csv", file);
+  memset(SquareTable, 0x5A, sizeof SquareTable);
+  LoadBoardSquares(map);
+  // Data rows start on the second line; each line holds one at most.
+  int32_t lines = 1;
+  for (uint8_t b : file) {
+    if (b == 0xFF) break;
+    lines += b == '\n';
+  }
+  const int32_t rows = std::min(lines - 1, kSquareCount - 1);
+  const SquareRecord zero{};
+  FUZZ_CHECK(memcmp(&SquareTable[0], &zero, sizeof zero) == 0, "square 0 filled");
+  for (int32_t s = 1; s < kSquareCount; ++s) {
+    const SquareRecord& square = SquareTable[s];
+    if (s > rows) {
+      FUZZ_CHECK(memcmp(&square, &zero, sizeof zero) == 0, "a square past the file's lines");
+      continue;
+    }
+    FUZZ_CHECK(KnownKind(square.kind), "a kind no keyword names");
+    for (int32_t link : square.link) FUZZ_CHECK(link >= 0 && link <= rows, "a link to a square the file has not");
+  }
+  return 0;
+}

@@ -1,0 +1,143 @@
+// Sound data decoding: a sound file in memory through the whole decoder
+// (plain PCM WAVE, compressed WAVE, Ogg Vorbis, MP3 frames through the
+// compression manager and through DirectShow), read in pieces, decoded
+// whole, and read again after a seek; and the MPEG frame-header parser.
+//
+// Input: a byte of formats to pass over (the decoder's skip mask), a byte
+// choosing the piece size, two bytes of a sample to seek to, then the file.
+//
+// Besides memory safety: an open decoder delivers 8- or 16-bit PCM whose
+// block is its channels' samples; reads are whole blocks of that format, no
+// more than asked; the whole decode is never more than the PCM size the
+// decoder announces and is the start of what the pieces read (all of it for
+// PCM kept plain or in memory); after a seek, plain PCM reads from exactly
+// the block sought; a refused file and a closed decoder leave no memory; a
+// frame header that parses names a frame of its layer's size.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "fuzz/support/fuzz_support.h"
+#include "library/core/memory.h"
+#include "library/file/memory_stream.h"
+#include "library/sound/sound_decoder.h"
+
+FUZZ_TARGET_STARTS_LIBRARY()
+
+namespace {
+
+// Reads past this many bytes are stopped (a few hundred bytes of Vorbis can
+// stand for much PCM); the comparisons then hold for what was read.
+constexpr size_t kReadCap = 8u << 20;
+
+void CheckFrameHeaders(const std::vector<uint8_t>& file) {
+  for (size_t i = 0; i + 4 <= file.size() && i < 64; ++i) {
+    MpegFrameHeader h{};
+    const int r = ParseMpegFrameHeader(file.data() + i, &h);
+    FUZZ_CHECK(r == 0 || r == -1 || r == -2, "a frame header result outside 0, -1, -2");
+    if (r == -2) FUZZ_CHECK(file[i] != 0xFF || (file[i + 1] & 0xF0) != 0xF0, "a frame sync refused as missing");
+    if (r != 0) continue;
+    FUZZ_CHECK(h.layer <= 2 && h.channels >= 1 && h.channels <= 2, "a frame header with an impossible layer or channels");
+    FUZZ_CHECK(h.sampleRate >= 16000 && h.sampleRate <= 48000 && h.bitRate >= 8 && h.bitRate <= 448,
+               "a frame header outside the tables");
+    FUZZ_CHECK(h.frameSize >= 4 && h.frameSize < 8192, "a frame size no frame has");
+    FUZZ_CHECK(h.samplesPerFrame == 384 || h.samplesPerFrame == 576 || h.samplesPerFrame == 1152,
+               "samples per frame no layer has");
+  }
+}
+
+std::vector<uint8_t> ReadPieces(SoundDecoder* d, uint32_t piece, bool* capped) {
+  std::vector<uint8_t> pcm;
+  std::vector<uint8_t> block(piece + 16, 0xA5);
+  *capped = false;
+  for (;;) {
+    const int n = ReadSoundDecoder(d, block.data(), piece);
+    FUZZ_CHECK(n >= 0 && static_cast<uint32_t>(n) <= piece, "a read of more than asked or failing while open");
+    for (size_t i = piece; i < block.size(); ++i) FUZZ_CHECK(block[i] == 0xA5, "a read wrote past its room");
+    pcm.insert(pcm.end(), block.begin(), block.begin() + n);
+    if (static_cast<uint32_t>(n) < piece) break;
+    if (pcm.size() >= kReadCap) {
+      *capped = true;
+      break;
+    }
+  }
+  return pcm;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TrimScratchLog();
+  FuzzInput in(data, size);
+  const uint32_t mask = in.Byte() & 0x1F;
+  static const uint32_t kPieces[] = {1, 3, 4, 100, 1024, 4096, 65536, 1000003};
+  const uint32_t piece = kPieces[in.Byte() % 8];
+  const uint32_t seekSample = in.U16();
+  const std::vector<uint8_t> file = in.Rest();
+  CheckFrameHeaders(file);
+
+  const uint32_t oldMask = GetSoundDecoderSkipMask();
+  SetSoundDecoderSkipMask(mask);
+  const int32_t blocks = TrackedBlockCount();
+  MemoryStream* stream = OpenMemoryStream(file.data(), static_cast<uint32_t>(file.size()));
+  const uintptr_t handle = reinterpret_cast<uintptr_t>(stream);
+  SoundDecoder d{};
+  if (OpenSoundDecoder(GetMemoryStreamInterface(), handle, &d) != 0) {
+    CloseMemoryStream(handle);
+    SetSoundDecoderSkipMask(oldMask);
+    FUZZ_CHECK(TrackedBlockCount() == blocks, "a refused file left memory behind");
+    return 0;
+  }
+  WAVEFORMATEX f{};
+  GetSoundDecoderFormat(&d, &f);
+  FUZZ_CHECK(f.wFormatTag == WAVE_FORMAT_PCM && (f.wBitsPerSample == 8 || f.wBitsPerSample == 16),
+             "an open decoder delivering other than 8- or 16-bit PCM");
+  FUZZ_CHECK(f.nChannels >= 1 && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8,
+             "a PCM block that is not its channels' samples");
+  const bool exact = d.kind == SoundDecoderPcmWave || d.kind == SoundDecoderPcmMemory;
+
+  bool capped = false;
+  const std::vector<uint8_t> pieces = ReadPieces(&d, piece, &capped);
+  if (exact && !capped) FUZZ_CHECK(pieces.size() % f.nBlockAlign == 0, "plain PCM read in part blocks");
+
+  const uint32_t pcmSize = GetSoundDecoderPcmSize(&d);
+  if (pcmSize <= (64u << 20)) {
+    WAVEFORMATEX wholeFormat{};
+    void* whole = nullptr;
+    uint32_t wholeSize = 0;
+    if (DecodeWholeSound(&d, &wholeFormat, &whole, &wholeSize) == 0) {
+      FUZZ_CHECK(wholeSize <= pcmSize, "a whole decode longer than the PCM size announced");
+      FUZZ_CHECK(memcmp(&wholeFormat, &f, sizeof f) == 0, "the whole decode in another format");
+      TouchBytes(whole, wholeSize);
+      const size_t common = std::min<size_t>(wholeSize, pieces.size());
+      FUZZ_CHECK(common == 0 || memcmp(whole, pieces.data(), common) == 0,
+                 "the whole decode differs from the pieces read");
+      if (!capped) {
+        FUZZ_CHECK(wholeSize <= pieces.size(), "the whole decode longer than the pieces read");
+        if (exact) FUZZ_CHECK(wholeSize == pieces.size(), "plain PCM decoded whole to another length");
+      }
+      TrackedFree(whole);
+    }
+  }
+
+  const uint32_t before = d.pcmPosition;
+  FUZZ_CHECK(SeekSoundDecoder(&d, seekSample) == 0, "a seek on an open decoder failed");
+  std::vector<uint8_t> after(4096);
+  const int n = ReadSoundDecoder(&d, after.data(), 4096);
+  FUZZ_CHECK(n >= 0 && n <= 4096, "a read after a seek out of range");
+  const uint64_t target = static_cast<uint64_t>(seekSample) * f.nBlockAlign;
+  // A seek under 16 bytes away leaves the decoder where it stands.
+  const bool moved = (target > before ? target - before : before - target) >= 16;
+  if (exact && !capped && moved) {
+    const size_t at = std::min<size_t>(target, pieces.size());
+    FUZZ_CHECK(static_cast<size_t>(n) == std::min<size_t>(4096, pieces.size() - at),
+               "a read after a seek of the wrong length");
+    FUZZ_CHECK(n == 0 || memcmp(after.data(), pieces.data() + at, static_cast<size_t>(n)) == 0,
+               "a read after a seek from the wrong place");
+  }
+  FUZZ_CHECK(CloseSoundDecoder(&d) == 0, "closing an open decoder failed");
+  CloseMemoryStream(handle);
+  SetSoundDecoderSkipMask(oldMask);
+  FUZZ_CHECK(TrackedBlockCount() == blocks, "a closed decoder left memory behind");
+  return 0;
+}
