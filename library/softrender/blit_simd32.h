@@ -64,16 +64,29 @@ inline Vec SimdKeepByte3(Vec r, Vec d, const Simd32Consts<Ops>& k) {
   return Ops::Or(Ops::And(r, k.low24), Ops::And(d, k.high8));
 }
 
+// The guard-bit add as byte-wise saturating adds of the masked operands:
+// a channel that saturates is 255 either way, and one that does not takes
+// the carry of the channel below as its lowest bit (the masked sums of green
+// and red are even), which the word-wide add leaves there. dMask is the mask
+// of d: 0x00FEFEFF, or all ones for a pixel whose term is 0 and which keeps
+// the destination whole.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdAddFormB32(Vec d, Vec t, Vec dMask) {
+  const Vec m = Ops::Set32(0x00FEFEFF);
+  const Vec dm = Ops::And(d, dMask), tm = Ops::And(t, m);
+  return Ops::Or(Ops::AddSatU8(dm, tm), Ops::And(Ops::Add32(dm, tm), Ops::Set32(0x01010100)));
+}
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdAddFormB32(Vec d, Vec t) {
-  const Vec m = Ops::Set32(0x00FEFEFF);
-  const Vec u = Ops::Add32(Ops::And(d, m), Ops::And(t, m));
-  const Vec q = Ops::And(u, Ops::Set32(0x01010100));
-  return Ops::Or(u, Ops::Sub32(q, Ops::template Srl32<8>(q)));
+  return SimdAddFormB32<Ops>(d, t, Ops::Set32(0x00FEFEFF));
+}
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdAddFormA32(Vec d, Vec t, Vec dMask) {
+  return Ops::Or(SimdAddFormB32<Ops>(d, t, dMask), Ops::And(Ops::Or(d, t), Ops::Set32(0x00010100)));
 }
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdAddFormA32(Vec d, Vec t) {
-  return Ops::Or(SimdAddFormB32<Ops>(d, t), Ops::And(Ops::Or(d, t), Ops::Set32(0x00010100)));
+  return SimdAddFormA32<Ops>(d, t, Ops::Set32(0x00FEFEFF));
 }
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdSub32(Vec d, Vec t) {
@@ -133,33 +146,46 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     const Vec rb = Ops::MulHiU16(Ops::MulLo16(dRB, xRB), wRB);
     const Vec ga = Ops::MulHiU16(Ops::MulLo16(dGA, xGA), w);
     r = SimdKeepByte3<Ops>(Ops::Or(rb, Ops::template Sll16<8>(ga)), d, k);
+  } else if constexpr (V.mode == 2 || V.mode == 3) {
+    // The weight a * parameter in both 16-bit halves of a lane; the
+    // product of the byte-3 half lands in byte 3 of the term, which the
+    // add and subtract do not read.
+    const Vec aPair = Ops::HighBytePair(s);
+    const Vec w = Ops::MulLo16(aPair, k.paramRB);
+    Vec t = Ops::Or(Ops::MulHiU16(xRB, w), Ops::template Sll16<8>(Ops::MulHiU16(xGA, w)));
+    const Vec allSet = Ops::CmpEq32(s, s);
+    const Vec opaque = Ops::CmpEq32(Ops::template Sra32<24>(s), allSet);  // alpha 255
+    if constexpr (V.trans && V.param == BlitParam::Full && V.white) {  // x * 255 / 255: the source
+      t = SimdSelect<Ops>(opaque, s, t);
+    } else if constexpr (V.trans) {
+      const Vec shareRB = SimdDiv255<Ops>(Ops::MulLo16(xRB, k.paramRB));
+      const Vec shareGA = SimdDiv255<Ops>(Ops::MulLo16(xGA, k.paramGA));
+      t = SimdSelect<Ops>(opaque, Ops::Or(shareRB, Ops::template Sll16<8>(shareGA)), t);
+    }
+    const Vec clear = Ops::CmpEq32(aPair, Ops::Zero());
+    if constexpr (V.mode == 2) {
+      // Alpha 0 adds a term of 0: under trans the destination's byte 3
+      // is kept too, by adding to the whole destination pixel.
+      if constexpr (V.trans)
+        return SimdAddFormA32<Ops>(d, t, Ops::Or(clear, Ops::Set32(0x00FEFEFF)));
+      else
+        return SimdAddFormA32<Ops>(d, t);
+    } else {
+      r = SimdSub32<Ops>(d, t);
+      if constexpr (V.trans) r = SimdSelect<Ops>(clear, d, r);
+      return r;
+    }
   } else {
     Vec w = Ops::MulLo16(a, k.paramGA);
-    if constexpr (V.trans && V.mode != 2 && V.mode != 3) w = SimdSelect<Ops>(full, k.paramWide, w);
+    if constexpr (V.trans) w = SimdSelect<Ops>(full, k.paramWide, w);
     const Vec wRB = Ops::Or(w, Ops::template Sll32<16>(w));
-    if constexpr (V.mode == 2 || V.mode == 3) {
-      // (Byte 3 of the term is not read by the add and subtract.)
-      Vec t = Ops::Or(Ops::MulHiU16(xRB, wRB), Ops::template Sll16<8>(Ops::MulHiU16(xGA, w)));
-      if constexpr (V.trans && V.param == BlitParam::Full && V.white) {  // x * 255 / 255: the source
-        t = SimdSelect<Ops>(full, s, t);
-      } else if constexpr (V.trans) {
-        const Vec shareRB = SimdDiv255<Ops>(Ops::MulLo16(xRB, k.paramRB));
-        const Vec shareGA = SimdDiv255<Ops>(Ops::MulLo16(xGA, k.paramGA));
-        t = SimdSelect<Ops>(full, Ops::Or(shareRB, Ops::template Sll16<8>(shareGA)), t);
-      }
-      if constexpr (V.mode == 2)
-        r = SimdAddFormA32<Ops>(d, t);
-      else
-        r = SimdSub32<Ops>(d, t);
-    } else {
-      Vec mRB = xRB, mGA = xGA;
-      if constexpr (V.mode == 11) {
-        mRB = Ops::template Srl16<8>(Ops::MulLo16(xRB, dRB));
-        mGA = Ops::template Srl16<8>(Ops::MulLo16(xGA, dGA));
-      }
-      const Vec rb = SimdMixWide16<Ops>(mRB, dRB, wRB), ga = SimdMixWide16<Ops>(mGA, dGA, w);
-      r = Ops::Or(rb, Ops::template Sll16<8>(ga));
+    Vec mRB = xRB, mGA = xGA;
+    if constexpr (V.mode == 11) {
+      mRB = Ops::template Srl16<8>(Ops::MulLo16(xRB, dRB));
+      mGA = Ops::template Srl16<8>(Ops::MulLo16(xGA, dGA));
     }
+    const Vec rb = SimdMixWide16<Ops>(mRB, dRB, wRB), ga = SimdMixWide16<Ops>(mGA, dGA, w);
+    r = Ops::Or(rb, Ops::template Sll16<8>(ga));
   }
   if constexpr (V.trans && SkipsAlphaZero32(V)) r = SimdSelect<Ops>(Ops::CmpEq32(a, Ops::Zero()), d, r);
   return r;
