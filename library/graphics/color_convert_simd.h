@@ -25,7 +25,9 @@ struct ShiftConversion {
 };
 
 // The shapes with loops of their own (their shifts and masks fixed).
-enum class ShiftShape { General, To565, From565, SameColours };
+// SetAlpha: SameColours where every bit outside the colour bits is an alpha
+// bit (XRGB8888 to ARGB8888 with the key to alpha).
+enum class ShiftShape { General, To565, From565, SameColours, SetAlpha };
 
 // (A template, as everything here, so that no copy compiled for AVX2 stands
 // in for the others.)
@@ -39,7 +41,8 @@ ShiftShape ShapeOf(const ShiftConversion& k) {
     return ShiftShape::From565;
   if (k.srcBytes == 4 && k.destBytes == 4 && k.channels == 1 && k.shift[0] == 0 && k.constant == 0 && k.keyed &&
       k.keyMask == k.mask[0] && (k.keyValue & ~k.keyMask) == 0)
-    return ShiftShape::SameColours;
+    return (k.mask[0] | k.keyAlpha) == 0xFFFFFFFFu && (k.mask[0] & k.keyAlpha) == 0 ? ShiftShape::SetAlpha
+                                                                                       : ShiftShape::SameColours;
   return ShiftShape::General;
 }
 
@@ -92,8 +95,33 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
       return Ops::LoadWiden16(in);
   };
   auto step = [&](uint8_t* out, const uint8_t* in) {
-    if constexpr (DestBytes == 4) {
-      for (int32_t j = 0; j < 4; ++j) Ops::Store(out + Ops::kBytes * j, convert(load(in + SrcBytes * lanes * j)));
+    if constexpr (Shape == ShiftShape::SetAlpha) {
+      // Source OR alpha is the pixel, unless it is the key: the key's pixels
+      // (rare in most pictures) lose the alpha again. Four vectors are
+      // tested at once, and only those with a key pixel pay for the fix.
+      const Vec keyed = Ops::Or(keyValue, keyAlpha);
+      Vec v0 = Ops::Or(load(in), keyAlpha), v1 = Ops::Or(load(in + 4 * lanes), keyAlpha);
+      Vec v2 = Ops::Or(load(in + 8 * lanes), keyAlpha), v3 = Ops::Or(load(in + 12 * lanes), keyAlpha);
+      const Vec any = Ops::Or(Ops::Or(Ops::CmpEq32(v0, keyed), Ops::CmpEq32(v1, keyed)),
+                              Ops::Or(Ops::CmpEq32(v2, keyed), Ops::CmpEq32(v3, keyed)));
+      if (Ops::MoveMask8(any) != 0) [[unlikely]] {
+        v0 = Ops::Xor(v0, Ops::And(Ops::CmpEq32(v0, keyed), keyAlpha));
+        v1 = Ops::Xor(v1, Ops::And(Ops::CmpEq32(v1, keyed), keyAlpha));
+        v2 = Ops::Xor(v2, Ops::And(Ops::CmpEq32(v2, keyed), keyAlpha));
+        v3 = Ops::Xor(v3, Ops::And(Ops::CmpEq32(v3, keyed), keyAlpha));
+      }
+      Ops::Store(out, v0);
+      Ops::Store(out + Ops::kBytes, v1);
+      Ops::Store(out + 2 * Ops::kBytes, v2);
+      Ops::Store(out + 3 * Ops::kBytes, v3);
+    } else if constexpr (DestBytes == 4) {
+      // All four loads before the first store.
+      const Vec v0 = load(in), v1 = load(in + SrcBytes * lanes), v2 = load(in + 2 * SrcBytes * lanes),
+                v3 = load(in + 3 * SrcBytes * lanes);
+      Ops::Store(out, convert(v0));
+      Ops::Store(out + Ops::kBytes, convert(v1));
+      Ops::Store(out + 2 * Ops::kBytes, convert(v2));
+      Ops::Store(out + 3 * Ops::kBytes, convert(v3));
     } else if constexpr (Shape == ShiftShape::To565) {  // already sign-extended
       Ops::Store(out, Ops::PackSigned32(convert(load(in)), convert(load(in + SrcBytes * lanes))));
     } else {
@@ -136,6 +164,7 @@ ShiftConvertFn ShiftConvertLoop(const ShiftConversion& k) {
     case ShiftShape::To565: return &ShiftConvertRows<Ops, 4, 2, ShiftShape::To565>;
     case ShiftShape::From565: return &ShiftConvertRows<Ops, 2, 4, ShiftShape::From565>;
     case ShiftShape::SameColours: return &ShiftConvertRows<Ops, 4, 4, ShiftShape::SameColours>;
+    case ShiftShape::SetAlpha: return &ShiftConvertRows<Ops, 4, 4, ShiftShape::SetAlpha>;
     default: break;
   }
   constexpr ShiftShape g = ShiftShape::General;
