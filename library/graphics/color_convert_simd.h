@@ -96,19 +96,20 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
   };
   auto step = [&](uint8_t* out, const uint8_t* in) {
     if constexpr (Shape == ShiftShape::SetAlpha) {
-      // Source OR alpha is the pixel, unless it is the key: the key's pixels
-      // (rare in most pictures) lose the alpha again. Four vectors are
-      // tested at once, and only those with a key pixel pay for the fix.
+      // Source OR alpha is the pixel, unless it is the key. Four vectors
+      // are tested at once; those with a key pixel (rare in most pictures)
+      // go through the kept-bits rule of SameColours.
       const Vec keyed = Ops::Or(keyValue, keyAlpha);
-      Vec v0 = Ops::Or(load(in), keyAlpha), v1 = Ops::Or(load(in + 4 * lanes), keyAlpha);
-      Vec v2 = Ops::Or(load(in + 8 * lanes), keyAlpha), v3 = Ops::Or(load(in + 12 * lanes), keyAlpha);
+      const Vec v0 = Ops::Or(load(in), keyAlpha), v1 = Ops::Or(load(in + 4 * lanes), keyAlpha);
+      const Vec v2 = Ops::Or(load(in + 8 * lanes), keyAlpha), v3 = Ops::Or(load(in + 12 * lanes), keyAlpha);
       const Vec any = Ops::Or(Ops::Or(Ops::CmpEq32(v0, keyed), Ops::CmpEq32(v1, keyed)),
                               Ops::Or(Ops::CmpEq32(v2, keyed), Ops::CmpEq32(v3, keyed)));
       if (Ops::MoveMask8(any) != 0) [[unlikely]] {
-        v0 = Ops::Xor(v0, Ops::And(Ops::CmpEq32(v0, keyed), keyAlpha));
-        v1 = Ops::Xor(v1, Ops::And(Ops::CmpEq32(v1, keyed), keyAlpha));
-        v2 = Ops::Xor(v2, Ops::And(Ops::CmpEq32(v2, keyed), keyAlpha));
-        v3 = Ops::Xor(v3, Ops::And(Ops::CmpEq32(v3, keyed), keyAlpha));
+        for (int32_t j = 0; j < 4; ++j) {
+          const Vec kept = Ops::And(load(in + 4 * lanes * j), masks[0]);
+          Ops::Store(out + Ops::kBytes * j, Ops::Or(kept, Ops::AndNot(Ops::CmpEq32(kept, keyValue), keyAlpha)));
+        }
+        return;
       }
       Ops::Store(out, v0);
       Ops::Store(out + Ops::kBytes, v1);
