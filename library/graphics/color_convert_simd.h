@@ -7,6 +7,7 @@
 // are used here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -150,7 +151,12 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
       if (head != 0) copied(dest, src, head);
     }
     const int32_t stop = end - (end - head) % stepPixels;
-    for (int32_t i = head; i < stop; i += stepPixels) step(dest + DestBytes * i, src + SrcBytes * i);
+    // (Pointers stepped on, not an index multiplied out each step.)
+    uint8_t* to = dest + DestBytes * static_cast<ptrdiff_t>(head);
+    const uint8_t* from = src + SrcBytes * static_cast<ptrdiff_t>(head);
+    for (uint8_t* const toEnd = dest + DestBytes * static_cast<ptrdiff_t>(stop); to < toEnd;
+         to += DestBytes * stepPixels, from += SrcBytes * stepPixels)
+      step(to, from);
     for (int32_t i = stop; i < n; i += stepPixels)
       copied(dest + DestBytes * i, src + SrcBytes * i, n - i < stepPixels ? n - i : stepPixels);
   }
