@@ -117,7 +117,23 @@ void WriteEdgedGlyphBox(const GlyphBox& box, int32_t pixelBytes, uint32_t text, 
 #endif
 }
 
+namespace {
+
+bool DetectAvx512() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vl");
+}
+
+}  // namespace
+
+bool GlyphUseAvx512 = DetectAvx512();
+
 void BlendGlyphBoxes(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, const GlyphInk& ink) {
+  if (GlyphUseAvx512 && pixelBytes == 4 && ink.kind == GlyphInkKind::Inked) {
+    BlendInkedGlyphBoxes32Avx512(boxes, count);
+    return;
+  }
 #if defined(__SSE2__)
   if (BlitUseAvx2) {
     BlendGlyphBoxesAvx2(boxes, count, pixelBytes, ink);
