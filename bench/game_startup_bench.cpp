@@ -164,7 +164,7 @@ void BM_StartUpToTitle(benchmark::State& state) {
 BENCHMARK(BM_StartUpToTitle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // The share of the library's start-up in the row above (its processor-clock
-// and vertical-blank measurements wait about 80 ms by themselves).
+// and vertical-blank measurements wait about 40 ms by themselves).
 void BM_LibraryStartUpAlone(benchmark::State& state) {
   long rss = 0;
   double cpu = 0.0;
