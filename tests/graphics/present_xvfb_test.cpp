@@ -48,6 +48,10 @@ bool ReadAll(int fd, void* data, size_t size) {
   setenv("DISPLAY", display.c_str(), 1);
   unsetenv("SDL_VIDEODRIVER");
   SetMainWindowTitle(kTitle);
+  // The screen this test reads back is 640 x 480, whatever tests ran before
+  // in this process left behind.
+  ScreenWidth = 640;
+  ScreenHeight = 480;
   ScreenColorBits = bits;
   // The software renderer's present is what this test looks at; the X
   // server would otherwise give the library an OpenGL device.

@@ -65,8 +65,9 @@ Painter Backdrop(Rgba top, Rgba bottom, const std::string& title, int pattern) {
     }
     for (int i = 0; i < c.width() + c.height(); i += 48)
       c.Line(i, 0, i - c.height(), c.height(), 10, WithAlpha(kWhite, 14));
-    c.Text(c.width() - 12, c.height() - 30, title, 18, WithAlpha(kWhite, 170), Align::Right, 1,
-           WithAlpha(kBlack, 90));
+    if (!title.empty())
+      c.Text(c.width() - 12, c.height() - 30, title, 18, WithAlpha(kWhite, 170), Align::Right, 1,
+             WithAlpha(kBlack, 90));
   };
 }
 
@@ -330,15 +331,11 @@ void MansionFloor(Canvas& c, int floor, double scale) {
   }
   c.StrokeRect(0, 0, c.width(), c.height(), 30 * scale + 1, {60, 30, 20, 255});
   Roads(c, 2, scale, floor == 1 ? Rgba{170, 30, 50, 255} : Rgba{30, 60, 150, 255}, 70, floor == 1 ? Floor1 : Floor2);
-  c.Text(40 * scale + 4, 40 * scale + 4, floor == 1 ? "zarvie 1F" : "zarvie 2F", std::max(12, static_cast<int>(60 * scale)),
-         kWhite, Align::Left, 2, kBlack);
 }
 
 void CherryGarden(Canvas& c, double scale) {
   Ground(c, scale, {150, 200, 110, 255}, {110, 170, 90, 255}, 33, {235, 170, 200, 120});
   Roads(c, 3, scale, {200, 170, 120, 255}, 80, Any);
-  c.Text(40 * scale + 4, 40 * scale + 4, "cadris", std::max(12, static_cast<int>(60 * scale)), kWhite, Align::Left,
-         2, kBlack);
 }
 
 void CherryCanopies(Canvas& c) {
@@ -364,8 +361,6 @@ void Meadow(Canvas& c, double scale) {
     c.FillCircle(x, y, 30 * scale, {50, 130, 50, 255});
     c.FillCircle(x - 8 * scale, y - 8 * scale, 14 * scale, {90, 170, 80, 255});
   }
-  c.Text(30 * scale + 4, 20 * scale + 4, "thornyle", std::max(12, static_cast<int>(48 * scale)), kWhite, Align::Left, 2,
-         kBlack);
 }
 
 void Bamboo(Canvas& c, int layer) {
@@ -483,11 +478,12 @@ void AddPictures(std::vector<MediaFile>& m) {
       [](Canvas& c, int i) {
         static const Rgba medal[4] = {{245, 200, 40, 255}, {200, 205, 215, 255}, {205, 130, 60, 255}, {120, 120, 140, 255}};
         static const char* const text[4] = {"1st", "2nd", "3rd", "4th"};
-        c.FillPolygon({{30, 0}, {45, 0}, {55, 30}, {40, 30}}, {200, 40, 40, 255});
-        c.FillPolygon({{70, 0}, {55, 0}, {45, 30}, {60, 30}}, {40, 60, 200, 255});
-        c.FillCircle(50, 58, 40, Shade(medal[i], -0.4));
-        c.FillCircle(50, 58, 35, medal[i]);
-        c.TextCentred(50, 60, text[i], 30, kWhite, 70, 2, Shade(medal[i], -0.55));
+        // The standings rows are 80 pixels apart: the medal keeps to rows 10 to 86.
+        c.FillPolygon({{32, 10}, {45, 10}, {54, 34}, {41, 34}}, {200, 40, 40, 255});
+        c.FillPolygon({{68, 10}, {55, 10}, {46, 34}, {59, 34}}, {40, 60, 200, 255});
+        c.FillCircle(50, 56, 30, Shade(medal[i], -0.4));
+        c.FillCircle(50, 56, 26, medal[i]);
+        c.TextCentred(50, 57, text[i], 24, kWhite, 50, 2, Shade(medal[i], -0.55));
       },
       true);
   Sheet(m, "other/キャラ選択ver0.2.png", {4, 4, 1, 64, 64}, true, [](Canvas& c, int i) {
@@ -572,9 +568,10 @@ void AddPictures(std::vector<MediaFile>& m) {
   Sheet(m, "other/数値_小.png", {10, 10, 1, 20, 32}, true,
         [](Canvas& c, int i) { c.TextCentred(10, 16, Num(i), 28, kWhite, 19, 2, {20, 20, 60, 255}); }, true);
   Screen(m, "other/final result.png", [](Canvas& c) {
-    Backdrop({40, 20, 90, 255}, {200, 120, 40, 255}, "final result", 1)(c);
-    c.FillRoundRect(120, 24, 520, 96, 20, WithAlpha(kBlack, 120));
-    c.TextCentred(320, 60, "FINAL RESULT", 44, {255, 230, 120, 255}, 380, 3, {90, 40, 0, 255});
+    // The opening, the results and the story all stand on this picture, so it
+    // carries no heading of its own: a stage under its lights.
+    Backdrop({40, 20, 90, 255}, {200, 120, 40, 255}, "", 1)(c);
+    c.FillEllipse(320, 470, 360, 70, WithAlpha(kBlack, 70));
   }, true);
   Sheet(
       m, "other/STARTver0.2.png", {5, 5, 1, 80, 80}, true,
