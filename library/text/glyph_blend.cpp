@@ -89,6 +89,10 @@ struct Sse2Isa {
     *wl = _mm_and_si128(_mm_unpacklo_epi32(pairs, pairs), keep);
     *wh = _mm_and_si128(_mm_unpackhi_epi32(pairs, pairs), keep);
   }
+  static V OrderWeights(V w) { return w; }
+  // The weights of pixels 4 half to 4 half + 3 in both 16-bit halves of
+  // their 32 bits.
+  static V PairWeights(V w, int half) { return half == 0 ? _mm_unpacklo_epi16(w, w) : _mm_unpackhi_epi16(w, w); }
   // words[values[i]] for the eight values, put together in registers (a
   // vector loaded from words just stored one by one would wait for the
   // stores).
