@@ -89,6 +89,7 @@ struct Sse2Isa {
     *wl = _mm_and_si128(_mm_unpacklo_epi32(pairs, pairs), keep);
     *wh = _mm_and_si128(_mm_unpackhi_epi32(pairs, pairs), keep);
   }
+  // The chunk's weights ordered for PairWeights (as they come).
   static V OrderWeights(V w) { return w; }
   // The weights of pixels 4 half to 4 half + 3 in both 16-bit halves of
   // their 32 bits.
