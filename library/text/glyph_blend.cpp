@@ -89,6 +89,11 @@ struct Sse2Isa {
     *wl = _mm_and_si128(_mm_unpacklo_epi32(pairs, pairs), keep);
     *wh = _mm_and_si128(_mm_unpackhi_epi32(pairs, pairs), keep);
   }
+  // The chunk's weights ordered for PairWeights (as they come).
+  static V OrderWeights(V w) { return w; }
+  // The weights of pixels 4 half to 4 half + 3 in both 16-bit halves of
+  // their 32 bits.
+  static V PairWeights(V w, int half) { return half == 0 ? _mm_unpacklo_epi16(w, w) : _mm_unpackhi_epi16(w, w); }
   // words[values[i]] for the eight values, put together in registers (a
   // vector loaded from words just stored one by one would wait for the
   // stores).
@@ -117,7 +122,23 @@ void WriteEdgedGlyphBox(const GlyphBox& box, int32_t pixelBytes, uint32_t text, 
 #endif
 }
 
+namespace {
+
+bool DetectAvx512() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vl");
+}
+
+}  // namespace
+
+bool GlyphUseAvx512 = DetectAvx512();
+
 void BlendGlyphBoxes(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, const GlyphInk& ink) {
+  if (GlyphUseAvx512 && pixelBytes == 4 && ink.kind == GlyphInkKind::Inked) {
+    BlendInkedGlyphBoxes32Avx512(boxes, count);
+    return;
+  }
 #if defined(__SSE2__)
   if (BlitUseAvx2) {
     BlendGlyphBoxesAvx2(boxes, count, pixelBytes, ink);

@@ -65,3 +65,10 @@ void WriteEdgedGlyphPixel(uint8_t* at, int32_t pixelBytes, uint8_t value, uint32
 // processor has it (BlitUseAvx2).
 void WriteEdgedGlyphBoxAvx2(const GlyphBox& box, int32_t pixelBytes, uint32_t text, uint32_t edge);
 void BlendGlyphBoxesAvx2(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, const GlyphInk& ink);
+
+// True when the processor has AVX-512 (F, BW and VL) and inked glyphs are
+// laid onto 32-bit pixels with it (tests and benchmarks may clear it to run
+// the other loops).
+extern bool GlyphUseAvx512;
+// Inked glyphs over 32-bit pixels, from a file compiled for AVX-512.
+void BlendInkedGlyphBoxes32Avx512(const GlyphBox* boxes, int32_t count);

@@ -49,6 +49,12 @@ struct Avx2Isa {
     *wl = _mm256_and_si256(_mm256_shuffle_epi8(eight, lo), keep);
     *wh = _mm256_and_si256(_mm256_shuffle_epi8(eight, hi), keep);
   }
+  // The chunk's sixteen weights ordered for PairWeights: pixels 0 to 3 and
+  // 8 to 11 in the low 128-bit lane, 4 to 7 and 12 to 15 in the high one.
+  static V OrderWeights(V w) { return _mm256_permute4x64_epi64(w, 0xD8); }
+  // The weights of pixels 8 half to 8 half + 7 (w from OrderWeights) in
+  // both 16-bit halves of their 32 bits.
+  static V PairWeights(V w, int half) { return half == 0 ? _mm256_unpacklo_epi16(w, w) : _mm256_unpackhi_epi16(w, w); }
   // words[values[i]] for the sixteen values, put together in registers.
   static void Gather(const uint16_t* values, const uint32_t* words, V* w) {
     for (int k = 0; k < 2; ++k) {

@@ -174,15 +174,21 @@ inline void BlendInked(const GlyphBox& box, int32_t pixelBytes) {
     ForEachChunk<N>(box, 2, prepare, chunk, single);
     return;
   }
+  // Each 16-bit half of a pixel is mixed whole (as in the AVX-512 form):
+  // bytes 0 and 2 with the weight, bytes 1 and 3 with it and 512 or 0.
+  const V lowBytes = Ops::Set16(0x00FF), keepTop = Ops::Set32(0x0200FFFFu);
   auto chunk = [&](uint8_t* dest, int64_t at, bool partial) {
     V w;
     if (!weights(at, partial, &w)) return;
+    const V ordered = Isa::OrderWeights(w);
     for (int half = 0; half < 2; ++half) {
       const V s = Ops::Load(box.colours + 4 * at + Ops::kBytes * half);
-      V wl, wh;
-      Isa::ChannelWeights(w, half, &wl, &wh);
       uint8_t* to = dest + Ops::kBytes * half;
-      Ops::Store(to, Mix8888<Isa>(Isa::UnpackLo8(s), Isa::UnpackHi8(s), wl, wh, Ops::Load(to)));
+      const V d = Ops::Load(to), wEven = Isa::PairWeights(ordered, half), wOdd = Ops::And(wEven, keepTop);
+      const V dEven = Ops::And(d, lowBytes), dOdd = Ops::template Srl16<8>(d);
+      const V even = Ops::MulHi16(Ops::template Sll16<7>(Ops::Sub16(Ops::And(s, lowBytes), dEven)), wEven);
+      const V odd = Ops::MulHi16(Ops::template Sll16<7>(Ops::Sub16(Ops::template Srl16<8>(s), dOdd)), wOdd);
+      Ops::Store(to, Ops::Add16(Ops::Add16(d, even), Ops::template Sll16<8>(odd)));
     }
   };
   ForEachChunk<N>(box, 4, prepare, chunk, single);

@@ -409,6 +409,7 @@ void DrawGlyphTexture(const FontHandleRecord* font, const GlyphSlot& slot, int32
 struct PlacedGlyph {
   const GlyphSlot* slot;
   int32_t left, top;
+  PixelRect box;  // cut to the drawn area
 };
 PlacedGlyph StaticPlaced[kStaticTextBytes];
 GlyphBox StaticBoxes[kStaticTextBytes];
@@ -539,14 +540,13 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
   if (type == 3 && PrepareGlyphInks(f)) ink.kind = GlyphInkKind::Inked;
 
   // The boxes cut to the area, each wholly right of the ones before it.
-  auto boxOf = [&](const PlacedGlyph& g) {
-    return PixelRect{std::max(g.left, area.left), std::max(g.top, area.top),
-                     std::min(ClampedSum(g.left, g.slot->width), area.right),
-                     std::min(ClampedSum(g.top, g.slot->height), area.bottom)};
-  };
   int32_t right = INT32_MIN;
   for (int32_t i = 0; i < placed; ++i) {
-    const PixelRect r = boxOf(StaticPlaced[i]);
+    PlacedGlyph& g = StaticPlaced[i];
+    const PixelRect r = {std::max(g.left, area.left), std::max(g.top, area.top),
+                         std::min(ClampedSum(g.left, g.slot->width), area.right),
+                         std::min(ClampedSum(g.top, g.slot->height), area.bottom)};
+    g.box = r;
     if (r.left >= r.right || r.top >= r.bottom) continue;
     if (r.left < right) return false;
     right = r.right;
@@ -558,7 +558,7 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
   int32_t drawn = 0;
   for (int32_t i = 0; i < placed; ++i) {
     const PlacedGlyph& g = StaticPlaced[i];
-    const PixelRect r = boxOf(g);
+    const PixelRect& r = g.box;
     if (r.left >= r.right || r.top >= r.bottom) continue;
     if (ink.kind == GlyphInkKind::Inked) {
       const int32_t index = g.slot->cellIndex & (f->inkCount - 1);

@@ -167,8 +167,11 @@ SoundMixer::SoundMixer() {
   output.nAvgBytesPerSec = 44100;
 }
 
+// Never destroyed: when the program exits without closing the device (an X
+// connection that breaks ends the process from inside Xlib), SDL's audio
+// thread may still be mixing while the exit handlers run.
 SoundMixer& Mixer() {
-  static SoundMixer mixer;
+  static SoundMixer& mixer = *new SoundMixer;
   return mixer;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -277,6 +278,58 @@ int WholePixelBytes(const DibLayout& src, const DibLayout& dest, const Axis& x, 
   return 4;
 }
 
+// The per-pixel colour work of a blit between 16- and 32-bit layouts with
+// contiguous masks, done once a blit into tables from the same routines a
+// single pixel uses (so every pixel comes out as it would one by one): each
+// source channel value to 8 bits, and each 8-bit value to the target's bits
+// in place.
+struct PixelTables {
+  uint32_t to8[3][1u << 12];
+  uint32_t from8[3][256];
+};
+
+bool TableChannel(const Channel& c) {
+  return c.width > 0 && c.width <= 12 && c.mask == ((1u << c.width) - 1u) << c.shift;
+}
+
+std::unique_ptr<PixelTables> MakePixelTables(const DibLayout& src, const DibLayout& dest) {
+  if ((src.bits != 16 && src.bits != 32) || (dest.bits != 16 && dest.bits != 32)) return nullptr;
+  for (int i = 0; i < 3; ++i)
+    if (!TableChannel(src.channel[i]) || !TableChannel(dest.channel[i])) return nullptr;
+  auto t = std::make_unique<PixelTables>();
+  for (int i = 0; i < 3; ++i) {
+    const Channel& c = src.channel[i];
+    for (uint32_t v = 0; v < (1u << c.width); ++v) t->to8[i][v] = ChannelTo8(v << c.shift, c);
+    for (uint32_t v = 0; v < 256; ++v) t->from8[i][v] = ChannelFrom8(v, dest.channel[i]);
+  }
+  return t;
+}
+
+// Columns first .. last-1 of an unscaled, unmirrored row through the tables.
+void ConvertRowByTables(const DibLayout& src, const uint8_t* srcRow, int64_t srcX, const DibLayout& dest,
+                        uint8_t* destRow, int64_t destX, int64_t count, const PixelTables& t) {
+  const Channel* sc = src.channel;
+  for (int64_t k = 0; k < count; ++k) {
+    uint32_t v;
+    if (src.bits == 16) {
+      uint16_t p;
+      std::memcpy(&p, srcRow + 2 * (srcX + k), 2);
+      v = p;
+    } else {
+      std::memcpy(&v, srcRow + 4 * (srcX + k), 4);
+    }
+    const uint32_t out = t.from8[0][t.to8[0][(v & sc[0].mask) >> sc[0].shift]] |
+                         t.from8[1][t.to8[1][(v & sc[1].mask) >> sc[1].shift]] |
+                         t.from8[2][t.to8[2][(v & sc[2].mask) >> sc[2].shift]];
+    if (dest.bits == 16) {
+      const uint16_t p = static_cast<uint16_t>(out);
+      std::memcpy(destRow + 2 * (destX + k), &p, 2);
+    } else {
+      std::memcpy(destRow + 4 * (destX + k), &out, 4);
+    }
+  }
+}
+
 // Draws into the target rows (dest describes them, top-down rows when not
 // bottomUp); returns the rows drawn and the rectangle written.
 int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, const DibLayout& dest,
@@ -285,6 +338,10 @@ int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, co
   int64_t srcTop = src.height - (y.src + y.srcLength);
   const IndexMap map = MakeIndexMap(src, dest);
   const int whole = WholePixelBytes(src, dest, x, y, map);
+  // Tables pay off over a few thousand pixels.
+  std::unique_ptr<PixelTables> tables;
+  if (!whole && !map.active && !x.flip && x.srcLength == x.destLength && x.destLength * y.destLength >= 4096)
+    tables = MakePixelTables(src, dest);
   int drawn = 0;
   *written = RECT{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
   for (int64_t i = 0; i < y.destLength; ++i) {
@@ -305,6 +362,10 @@ int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, co
       if (first < last)
         std::memcpy(destRow + whole * (x.dest + first), srcRow + whole * (x.src + first),
                     static_cast<size_t>(whole * (last - first)));
+    } else if (tables != nullptr) {
+      // The columns whose source lies inside the source image.
+      const int64_t from = std::max(first, -x.src), to = std::min(last, src.width - x.src);
+      if (from < to) ConvertRowByTables(src, srcRow, x.src + from, dest, destRow, x.dest + from, to - from, *tables);
     } else if (map.active) {
       for (int64_t k = first; k < last; ++k) {
         int64_t sx = x.src + SourceOffset(x, k);

@@ -10,6 +10,7 @@
 #include "library/graphics/mask_screen.h"
 #include "library/softrender/blit_kernels.h"
 #include "library/softrender/soft_blit.h"
+#include "library/text/glyph_blend.h"
 #include "library/text/text_cache.h"
 #include "library/text/text_draw.h"
 #include "platform/win32/sjis.h"
@@ -259,15 +260,24 @@ INSTANTIATE_TEST_SUITE_P(Depths, TextSceneTest, testing::Values(16, 32));
 // the draw area, narrow glyphs at the right edge, several sizes, and glyphs
 // coloured anew after they were drawn in other colours or their slots were
 // given to other characters, and two glyphs of one text whose slots share an
-// ink entry. Run with the processor's widest loops and with
-// the SSE2 ones.
-class DirectTextTest : public GraphicsTest, public testing::WithParamInterface<std::tuple<int, bool>> {};
+// ink entry. Run with each set of loops the processor has: AVX-512 (inked
+// glyphs on 32-bit screens), AVX2 and SSE2.
+class DirectTextTest : public GraphicsTest, public testing::WithParamInterface<std::tuple<int, int>> {};
 
 TEST_P(DirectTextTest, GlyphsLaidStraightOntoTheScreenMatchTheReference) {
-  const auto [bits, avx2] = GetParam();
-  const bool hasAvx2 = BlitUseAvx2;
-  if (avx2 && !hasAvx2) GTEST_SKIP() << "no AVX2";
-  BlitUseAvx2 = avx2;
+  const auto [bits, loops] = GetParam();  // 2 AVX-512, 1 AVX2, 0 SSE2
+  // The processor's loops again when the test ends.
+  struct Restored {
+    bool avx2 = BlitUseAvx2, avx512 = GlyphUseAvx512;
+    ~Restored() {
+      BlitUseAvx2 = avx2;
+      GlyphUseAvx512 = avx512;
+    }
+  } restored;
+  if (loops == 2 && !restored.avx512) GTEST_SKIP() << "no AVX-512";
+  if (loops == 1 && !restored.avx2) GTEST_SKIP() << "no AVX2";
+  GlyphUseAvx512 = loops == 2;
+  BlitUseAvx2 = loops >= 1;
   StartGraphics(bits, 200, 64);
   PaintBackground();
   struct Place {
@@ -337,11 +347,10 @@ TEST_P(DirectTextTest, GlyphsLaidStraightOntoTheScreenMatchTheReference) {
   TextSample shared = {"A漢", 10, 10, 16, 3, 4, -1, 0, 0, 255, {255, 255, 255}, {255, 255, 255}, {0, 0, 0}, 0};
   ExpectSampleDrawn(shared, small);
   DeleteFontHandle(small);
-  BlitUseAvx2 = hasAvx2;
 }
 
 INSTANTIATE_TEST_SUITE_P(DepthsAndLoops, DirectTextTest,
-                         testing::Combine(testing::Values(16, 32), testing::Values(true, false)));
+                         testing::Combine(testing::Values(16, 32), testing::Values(2, 1, 0)));
 
 // ---------------------------------------------------------------- the text calls
 

@@ -427,8 +427,12 @@ std::vector<uint8_t> EncodePng(const Canvas& canvas, bool forceAlpha) {
   bool alpha = forceAlpha || !canvas.Opaque();
   png_set_IHDR(png, info, canvas.width(), canvas.height(), 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // Unfiltered rows at level 3: the drawn pictures (flat fills, outlines,
+  // text) compress as small this way as with the row filters, and a reader
+  // skips the per-byte undoing of a filter on every row, which took a third
+  // of the program's decoding time.
   png_set_compression_level(png, 3);
-  png_set_filter(png, 0, PNG_FILTER_SUB | PNG_FILTER_UP);
+  png_set_filter(png, 0, PNG_FILTER_NONE);
   png_write_info(png, info);
   int channels = alpha ? 4 : 3;
   std::vector<uint8_t> row(static_cast<size_t>(canvas.width()) * channels);

@@ -160,13 +160,15 @@ int ChangeScreenDisplayMode() {
 
 // The display's period is the mean of this many consecutive intervals
 // between vertical blanks that each differ from the one before by less than
-// a millisecond. Two such intervals settle a display's period as well as ten
-// would, in a quarter of the wait (a start-up spends about 70 ms here rather
-// than 200, and fewer of its tries fail on a busy machine).
-constexpr int32_t kStableIntervals = 2;
+// a millisecond. The period only places the wait before a present's blank 3
+// ms early, so one interval that agrees with the one before it settles it
+// closely enough (jitter of a wake-up is a tenth of a millisecond), in half
+// the wait that two would take and a sixth of what ten would.
+constexpr int32_t kStableIntervals = 1;
 
 int MeasureVSyncPeriod() {
   VSyncPeriodMicroseconds = -1;
+  bool measured = false;
   if (DirectDrawObject != nullptr) {
     DirectDrawObject->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
     int64_t previousTime = GetMicrosecondCount(0), previousInterval = 0, sum = 0;
@@ -182,6 +184,10 @@ int MeasureVSyncPeriod() {
         sum += interval;
         if (++stable == kStableIntervals) {
           VSyncPeriodMicroseconds = sum / kStableIntervals;
+          // The measurement ended on a blank that has just begun: it is the
+          // last blank waited for, as a further wait would make the next one.
+          LastVBlankTime = now;
+          measured = true;
           break;
         }
       } else {
@@ -191,7 +197,7 @@ int MeasureVSyncPeriod() {
       Sleep(5);
     }
   }
-  WaitVerticalBlank();
+  if (!measured) WaitVerticalBlank();
   return 0;
 }
 

@@ -1,9 +1,11 @@
 #include "platform/dsound/dsound.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -591,3 +593,41 @@ TEST(DirectSoundSdlDevice, PlaysThroughSdlsAudioCallback) {
 }
 
 }  // namespace
+
+// A program that exits with its device still open (an X connection that
+// breaks ends it from inside Xlib) must not crash on the way out while the
+// device's thread mixes: the exit handlers run beside the audio thread.
+TEST(DirectSoundDevice, ExitingWithTheDeviceOpenWhileItMixes) {
+  for (int run = 0; run < 8; ++run) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      setenv("SDL_AUDIODRIVER", "disk", 1);
+      setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+      setenv("SDL_DISKAUDIODELAY", "0", 1);
+      auto* device = new DeviceSound(Pcm(44100, 2, 16), 17640);
+      device->buffer->Play(0, 0, DSBPLAY_LOOPING);
+      DWORD play = 0;
+      for (int i = 0; i < 400 && play == 0; ++i) {
+        usleep(1000);
+        device->buffer->GetCurrentPosition(&play, nullptr);
+      }
+      exit(play != 0 ? 0 : 3);
+    }
+    // A child stuck on the way out counts as a failure, not a hang.
+    int status = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 2000 && done == 0; ++i) {
+      done = waitpid(child, &status, WNOHANG);
+      if (done == 0) usleep(5000);
+    }
+    if (done == 0) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      FAIL() << "the program did not end in 10 s";
+    }
+    ASSERT_EQ(done, child);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << run;
+  }
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/gdi/gdi.h"
@@ -150,6 +151,57 @@ TEST(Dib, BlitsConvertEverySourceLayout) {
   EXPECT_EQ(t.Pixel24(1, 0, 12), 0x030201u);
   EXPECT_EQ(t.Pixel24(0, 0, 12), 0u);
   EXPECT_EQ(t.Pixel24(0, 1, 12), 0x030201u);
+}
+
+// Wide blits between 16- and 32-bit layouts convert through tables made once
+// a blit; every pixel must come out as the narrow blits (pixel by pixel) make
+// it: every 16-bit value, and 32-bit values across every channel level, into
+// sections of the other size, whole and in strips of 8 columns, with the
+// source partly outside the target.
+TEST(Dib, WideBlitsConvertEveryValueAsNarrowOnesDo) {
+  struct Layout {
+    const char* name;
+    uint16_t bits;
+    uint32_t masks[3];  // all zero: BI_RGB
+  };
+  const Layout layouts[] = {{"555", 16, {}},
+                            {"565", 16, {0xF800, 0x7E0, 0x1F}},
+                            {"xrgb", 32, {}},
+                            {"xbgr", 32, {0xFF, 0xFF00, 0xFF0000}},
+                            {"10-bit", 32, {0x3FF00000, 0xFFC00, 0x3FF}}};
+  auto infoOf = [](const Layout& l, int32_t width, int32_t height) {
+    Info info(width, height, l.bits, l.masks[0] != 0 ? BI_BITFIELDS : BI_RGB);
+    if (l.masks[0] != 0) info.SetMasks(l.masks[0], l.masks[1], l.masks[2]);
+    return info;
+  };
+  constexpr int kSize = 256;
+  for (const Layout& from : layouts) {
+    // Every 16-bit value once; 32-bit pixels spread over all bits.
+    std::vector<uint8_t> source(static_cast<size_t>(kSize) * kSize * from.bits / 8);
+    for (uint32_t i = 0; i < kSize * kSize; ++i) {
+      const uint32_t v = from.bits == 16 ? i : i * 0x9E3779B1u;
+      std::memcpy(&source[static_cast<size_t>(i) * from.bits / 8], &v, from.bits / 8);
+    }
+    const Info sourceInfo = infoOf(from, kSize, kSize);
+    for (const Layout& to : layouts) {
+      if (to.bits == from.bits) continue;
+      SCOPED_TRACE(std::string(from.name) + " to " + to.name);
+      const Info sectionInfo = infoOf(to, kSize, -kSize);
+      Target wide(sectionInfo), narrow(sectionInfo);
+      ASSERT_EQ(SetDIBitsToDevice(wide.dc, -3, 0, kSize, kSize, 0, 0, 0, kSize, source.data(), sourceInfo.get(),
+                                  DIB_RGB_COLORS),
+                kSize);
+      for (int x = 0; x < kSize; x += 8)
+        ASSERT_EQ(SetDIBitsToDevice(narrow.dc, x - 3, 0, 8, kSize, x, 0, 0, kSize, source.data(), sourceInfo.get(),
+                                    DIB_RGB_COLORS),
+                  kSize);
+      const size_t bytes = static_cast<size_t>(kSize) * kSize * to.bits / 8;
+      EXPECT_EQ(std::memcmp(wide.bits, narrow.bits, bytes), 0);
+      // The three columns left of the target stay out; the last three stay black.
+      const uint8_t* lastColumns = wide.bits + (kSize - 3) * to.bits / 8;
+      for (int i = 0; i < 3 * to.bits / 8; ++i) EXPECT_EQ(lastColumns[i], 0) << i;
+    }
+  }
 }
 
 // A source with a colour table drawn into an 8-bit section: an index whose
