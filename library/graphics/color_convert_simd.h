@@ -117,13 +117,7 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
       Ops::Store(out + 2 * Ops::kBytes, v2);
       Ops::Store(out + 3 * Ops::kBytes, v3);
     } else if constexpr (DestBytes == 4) {
-      // All four loads before the first store.
-      const Vec v0 = load(in), v1 = load(in + SrcBytes * lanes), v2 = load(in + 2 * SrcBytes * lanes),
-                v3 = load(in + 3 * SrcBytes * lanes);
-      Ops::Store(out, convert(v0));
-      Ops::Store(out + Ops::kBytes, convert(v1));
-      Ops::Store(out + 2 * Ops::kBytes, convert(v2));
-      Ops::Store(out + 3 * Ops::kBytes, convert(v3));
+      for (int32_t j = 0; j < 4; ++j) Ops::Store(out + Ops::kBytes * j, convert(load(in + SrcBytes * lanes * j)));
     } else if constexpr (Shape == ShiftShape::To565) {  // already sign-extended
       Ops::Store(out, Ops::PackSigned32(convert(load(in)), convert(load(in + SrcBytes * lanes))));
     } else {
