@@ -494,30 +494,51 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
     return false;
   const int32_t bytes = TextBytes(text, -1);
   if (bytes > kStaticTextBytes) return false;
-  int32_t count = 0;
-  if (PrepareFontText(-1, text, font, StaticRecords, &count) != 0) return false;
 
-  // The walk of the measure: the glyphs' places and the advance.
-  double pen = 0.0;
+  // The walk of the measure, read straight from the text: the glyphs'
+  // places and the advance. The advances are whole pixels, so the pen is
+  // kept in an integer (the measure's sum of them in a double is exact).
+  // When a glyph is not cached, the text's glyphs are cached and the walk
+  // made again; false when one still is not.
+  int64_t pen = 0;
   int32_t placed = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    const uint8_t* record = StaticRecords + i * 3;
-    const GlyphCodeEntry& entry = f->codes[CodeOf(record)];
-    if (!entry.cached) return false;
-    const GlyphSlot& slot = *entry.slot;
-    if (!IsBlank(record) && slot.width > 0 && slot.height > 0) {
-      PlacedGlyph& g = StaticPlaced[placed++];
-      g.slot = &slot;
-      // (The pen is truncated as DoubleToIntTrunc does.)
-      const int32_t penInt = pen > -2147483649.0 && pen < 2147483648.0 ? static_cast<int32_t>(pen) : INT32_MIN;
-      g.left = ClampedSum(x, static_cast<int64_t>(penInt) + slot.originX);
-      g.top = ClampedSum(y, slot.topOffset);
+  for (int pass = 0;; ++pass) {
+    bool cached = true;
+    pen = 0;
+    placed = 0;
+    for (int32_t i = 0; i < bytes;) {
+      uint8_t record[2] = {static_cast<uint8_t>(text[i]), 0};
+      if (CheckDoubleByteLead(text + i, f->charSet)) {
+        // A lead byte without its trail byte ends the text.
+        if (i + 1 >= bytes) break;
+        record[1] = static_cast<uint8_t>(text[i + 1]);
+        i += 2;
+      } else {
+        i += 1;
+      }
+      const GlyphCodeEntry& entry = f->codes[CodeOf(record)];
+      if (!entry.cached) {
+        cached = false;
+        break;
+      }
+      const GlyphSlot& slot = *entry.slot;
+      if (!IsBlank(record) && slot.width > 0 && slot.height > 0) {
+        PlacedGlyph& g = StaticPlaced[placed++];
+        g.slot = &slot;
+        // (The pen is truncated as DoubleToIntTrunc does.)
+        const int32_t penInt = pen >= INT32_MIN && pen <= INT32_MAX ? static_cast<int32_t>(pen) : INT32_MIN;
+        g.left = ClampedSum(x, static_cast<int64_t>(penInt) + slot.originX);
+        g.top = ClampedSum(y, slot.topOffset);
+      }
+      pen += slot.advance + f->spacing;
     }
-    pen += slot.advance + f->spacing;
+    if (cached) break;
+    if (pass > 0 || PrepareFontText(-1, text, font, nullptr, nullptr) != 0) return false;
   }
   // The measured rectangle, cut to the work image, at (x, y) within the
   // draw area: what the blit would draw.
-  const int32_t width = std::min(DoubleToIntTrunc(pen), work->width), height = std::min(f->lineHeight, work->height);
+  const int32_t penWidth = pen >= INT32_MIN && pen <= INT32_MAX ? static_cast<int32_t>(pen) : INT32_MIN;
+  const int32_t width = std::min(penWidth, work->width), height = std::min(f->lineHeight, work->height);
   work->buffer->transColor = 0;
   if (width <= 0 || height <= 0) return true;
   PixelRect area = {x, y, ClampedSum(x, width), ClampedSum(y, height)};
