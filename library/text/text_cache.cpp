@@ -284,13 +284,23 @@ void WriteGlyphPixels(const FontHandleRecord* font, const GlyphSlot& slot, int32
   }
 }
 
+// What glyph boxes need of their destination image (read once for a text).
+struct BoxDest {
+  uint8_t* pixels;
+  int32_t pitch, pixelBytes, width;
+  explicit BoxDest(const MEMIMG* dest)
+      : pixels(dest->pixels),
+        pitch(dest->buffer->pitch),
+        pixelBytes(dest->buffer->format->bytesPerPixel),
+        width(dest->width) {}
+};
+
 // The destination side of a glyph box: the part r of dest.
-void PlaceBox(const PixelRect& r, MEMIMG* dest, GlyphBox* box) {
-  box->destPitch = dest->buffer->pitch;
-  box->dest = dest->pixels + static_cast<int64_t>(r.top) * box->destPitch +
-              static_cast<int64_t>(r.left) * dest->buffer->format->bytesPerPixel;
+void PlaceBox(const PixelRect& r, const BoxDest& dest, GlyphBox* box) {
+  box->destPitch = dest.pitch;
+  box->dest = dest.pixels + static_cast<int64_t>(r.top) * dest.pitch + static_cast<int64_t>(r.left) * dest.pixelBytes;
   box->destLeft = r.left;
-  box->destRowPixels = dest->width;
+  box->destRowPixels = dest.width;
   box->width = r.right - r.left;
   box->height = r.bottom - r.top;
 }
@@ -325,7 +335,7 @@ void DrawGlyphSoft(const FontHandleRecord* font, const GlyphSlot& slot, int32_t 
   if (dest->buffer == nullptr || dest->buffer->format->bytesPerPixel != bytes) return;
   if (type == 1 && transparent && !vertical) {
     GlyphBox box;
-    PlaceBox(r, dest, &box);
+    PlaceBox(r, BoxDest(dest), &box);
     CellBox(font, slot, left, top, r, &box);
     WriteEdgedGlyphBox(box, bytes, colours.text, colours.edge);
     return;
@@ -560,27 +570,30 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
   if (type == 2 && (colours.text & (bits == 32 ? 0xFF000000u : 0xFFFF0000u)) == 0) ink.kind = GlyphInkKind::Levels;
   if (type == 3 && PrepareGlyphInks(f)) ink.kind = GlyphInkKind::Inked;
 
-  // The boxes cut to the area, each wholly right of the ones before it.
-  int32_t right = INT32_MIN;
+  // The boxes cut to the area, each wholly right of the ones before it;
+  // the glyphs with nothing inside the area are dropped from the list.
+  int32_t right = INT32_MIN, kept = 0;
   for (int32_t i = 0; i < placed; ++i) {
-    PlacedGlyph& g = StaticPlaced[i];
+    const PlacedGlyph& g = StaticPlaced[i];
     const PixelRect r = {std::max(g.left, area.left), std::max(g.top, area.top),
                          std::min(ClampedSum(g.left, g.slot->width), area.right),
                          std::min(ClampedSum(g.top, g.slot->height), area.bottom)};
-    g.box = r;
     if (r.left >= r.right || r.top >= r.bottom) continue;
     if (r.left < right) return false;
     right = r.right;
+    PlacedGlyph& out = StaticPlaced[kept++];
+    out = g;
+    out.box = r;
   }
   // Glyphs of two slots may share an ink entry: the boxes that read the
   // entry are laid before it is inked for the other slot.
   static_assert(kMaxGlyphInks <= 64, "one bit an ink entry");
   uint64_t inked = 0;  // the entries the boxes not yet laid read
   int32_t drawn = 0;
-  for (int32_t i = 0; i < placed; ++i) {
+  const BoxDest boxDest(dest);
+  for (int32_t i = 0; i < kept; ++i) {
     const PlacedGlyph& g = StaticPlaced[i];
     const PixelRect& r = g.box;
-    if (r.left >= r.right || r.top >= r.bottom) continue;
     if (ink.kind == GlyphInkKind::Inked) {
       const int32_t index = g.slot->cellIndex & (f->inkCount - 1);
       if ((inked >> index & 1) != 0 && f->inks[index].slot != g.slot->cellIndex) {
@@ -591,7 +604,7 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
       inked |= uint64_t{1} << index;
     }
     GlyphBox* box = &StaticBoxes[drawn++];
-    PlaceBox(r, dest, box);
+    PlaceBox(r, boxDest, box);
     if (ink.kind == GlyphInkKind::Inked)
       InkBox(f, *g.slot, g.left, g.top, r, colours, table.word, box);
     else
