@@ -55,6 +55,18 @@ bool IsBlank(const uint8_t* record) {
 
 uint32_t CodeOf(const uint8_t* record) { return static_cast<uint32_t>(record[0]) | static_cast<uint32_t>(record[1]) << 8; }
 
+// Reads the character at text[i] (of bytes) into record[0] and record[1]
+// (0 for a single byte): the index past it, or -1 when the text ends there
+// (a lead byte without its trail byte ends the text).
+int32_t ReadCharacter(const char* text, int32_t i, int32_t bytes, int32_t charSet, uint8_t* record) {
+  record[0] = static_cast<uint8_t>(text[i]);
+  record[1] = 0;
+  if (!CheckDoubleByteLead(text + i, charSet)) return i + 1;
+  if (i + 1 >= bytes) return -1;
+  record[1] = static_cast<uint8_t>(text[i + 1]);
+  return i + 2;
+}
+
 // The colour scaled by the draw brightness: the screen colour value and
 // 0xFFRRGGBB.
 void BrightColour(uint32_t colour, uint32_t* screen, uint32_t* packed) {
@@ -517,15 +529,9 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
     pen = 0;
     placed = 0;
     for (int32_t i = 0; i < bytes;) {
-      uint8_t record[2] = {static_cast<uint8_t>(text[i]), 0};
-      if (CheckDoubleByteLead(text + i, f->charSet)) {
-        // A lead byte without its trail byte ends the text.
-        if (i + 1 >= bytes) break;
-        record[1] = static_cast<uint8_t>(text[i + 1]);
-        i += 2;
-      } else {
-        i += 1;
-      }
+      uint8_t record[2];
+      i = ReadCharacter(text, i, bytes, f->charSet, record);
+      if (i < 0) break;
       const GlyphCodeEntry& entry = f->codes[CodeOf(record)];
       if (!entry.cached) {
         cached = false;
@@ -627,15 +633,9 @@ int PrepareFontText(int32_t maxLength, const char* text, ObjectHandle font, uint
   uint8_t* codes = work.bytes + static_cast<size_t>(bytes) * 3;  // 2 bytes a character
   int32_t n = 0, collected = 0;
   for (int32_t i = 0; i < bytes;) {
-    uint8_t record[3] = {static_cast<uint8_t>(text[i]), 0, 0};
-    if (CheckDoubleByteLead(text + i, f->charSet)) {
-      // A lead byte without its trail byte ends the text.
-      if (i + 1 >= bytes) break;
-      record[1] = static_cast<uint8_t>(text[i + 1]);
-      i += 2;
-    } else {
-      i += 1;
-    }
+    uint8_t record[3] = {0, 0, 0};
+    i = ReadCharacter(text, i, bytes, f->charSet, record);
+    if (i < 0) break;
     if (records != nullptr) std::memcpy(records + n * 3, record, 3);
     ++n;
     GlyphCodeEntry& entry = f->codes[CodeOf(record)];
