@@ -10,6 +10,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,7 +21,9 @@
 #include "library/graphics/d3d9/soft_glue.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/graphics_system.h"
+#include "library/softrender/simd_ops.h"
 #include "library/text/font_handle.h"
+#include "library/text/glyph_blend.h"
 #include "library/text/text_draw.h"
 #include "platform/com/com.h"
 #include "platform/win32/sjis.h"
@@ -193,6 +197,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   LibraryInitialised = 1;
+  // ZR_BENCH_GLYPH_AVX2=1 measures the AVX2 loops on a processor with AVX-512.
+  const char* forceAvx2 = std::getenv("ZR_BENCH_GLYPH_AVX2");
+  if (forceAvx2 != nullptr && std::strcmp(forceAvx2, "0") != 0) GlyphUseAvx512 = false;
+  std::printf("glyph loops: %s\n", GlyphUseAvx512 ? "AVX-512" : BlitUseAvx2 ? "AVX2" : "SSE2");
   for (int size : {16, 32})
     for (int type : {0, 3}) {
       const std::string row = "glyphs size " + std::to_string(size) + " type " + std::to_string(type);

@@ -66,6 +66,35 @@ struct Avx2Isa {
   }
 };
 
+// An inked glyph over 32-bit pixels, 8 pixels (one vector) at a time, so
+// that a box's last pixels take at most one vector more (each pixel mixed
+// as in the AVX-512 form).
+void BlendInked32(const GlyphBox& box) {
+  const __m256i lowBytes = _mm256_set1_epi16(0x00FF), keepTop = _mm256_set1_epi32(0x0200FFFF);
+  // (Locals: the stores to the pixels could alias the box.)
+  const uint8_t* const weights = box.cells;
+  const uint8_t* const colours = box.colours;
+  __m256i keep = _mm256_setzero_si256();
+  auto prepare = [&](const glyph_simd::ChunkPart& part) { keep = _mm256_cvtepi8_epi32(Avx2Isa::PartBytes(part)); };
+  auto chunk = [&](uint8_t* dest, int64_t at, bool partial) {
+    // Weight k in the low 16 bits of pixel k's lane.
+    __m256i w = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 2 * at)));
+    if (partial) w = _mm256_and_si256(w, keep);
+    if (_mm256_testz_si256(w, w)) return;  // every pixel keeps its value
+    const __m256i wEven = _mm256_or_si256(w, _mm256_slli_epi32(w, 16)), wOdd = _mm256_and_si256(wEven, keepTop);
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colours + 4 * at));
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dest));
+    const __m256i dEven = _mm256_and_si256(d, lowBytes), dOdd = _mm256_srli_epi16(d, 8);
+    const __m256i even =
+        _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(_mm256_and_si256(s, lowBytes), dEven), 7), wEven);
+    const __m256i odd = _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(_mm256_srli_epi16(s, 8), dOdd), 7), wOdd);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest),
+                        _mm256_add_epi16(_mm256_add_epi16(d, even), _mm256_slli_epi16(odd, 8)));
+  };
+  auto single = [&](uint8_t* to, int64_t at) { BlendGlyphPixel(to, 4, InkedGlyphWord(box, at, 4)); };
+  glyph_simd::ForEachChunk<8>(box, 4, prepare, chunk, single);
+}
+
 }  // namespace
 
 void WriteEdgedGlyphBoxAvx2(const GlyphBox& box, int32_t pixelBytes, uint32_t text, uint32_t edge) {
@@ -73,5 +102,9 @@ void WriteEdgedGlyphBoxAvx2(const GlyphBox& box, int32_t pixelBytes, uint32_t te
 }
 
 void BlendGlyphBoxesAvx2(const GlyphBox* boxes, int32_t count, int32_t pixelBytes, const GlyphInk& ink) {
+  if (pixelBytes == 4 && ink.kind == GlyphInkKind::Inked) {
+    for (int32_t i = 0; i < count; ++i) BlendInked32(boxes[i]);
+    return;
+  }
   glyph_simd::Blend<Avx2Isa>(boxes, count, pixelBytes, ink);
 }

@@ -55,6 +55,18 @@ bool IsBlank(const uint8_t* record) {
 
 uint32_t CodeOf(const uint8_t* record) { return static_cast<uint32_t>(record[0]) | static_cast<uint32_t>(record[1]) << 8; }
 
+// Reads the character at text[i] (of bytes) into record[0] and record[1]
+// (0 for a single byte): the index past it, or -1 when the text ends there
+// (a lead byte without its trail byte ends the text).
+int32_t ReadCharacter(const char* text, int32_t i, int32_t bytes, int32_t charSet, uint8_t* record) {
+  record[0] = static_cast<uint8_t>(text[i]);
+  record[1] = 0;
+  if (!CheckDoubleByteLead(text + i, charSet)) return i + 1;
+  if (i + 1 >= bytes) return -1;
+  record[1] = static_cast<uint8_t>(text[i + 1]);
+  return i + 2;
+}
+
 // The colour scaled by the draw brightness: the screen colour value and
 // 0xFFRRGGBB.
 void BrightColour(uint32_t colour, uint32_t* screen, uint32_t* packed) {
@@ -284,13 +296,23 @@ void WriteGlyphPixels(const FontHandleRecord* font, const GlyphSlot& slot, int32
   }
 }
 
+// What glyph boxes need of their destination image (read once for a text).
+struct BoxDest {
+  uint8_t* pixels;
+  int32_t pitch, pixelBytes, width;
+  explicit BoxDest(const MEMIMG* dest)
+      : pixels(dest->pixels),
+        pitch(dest->buffer->pitch),
+        pixelBytes(dest->buffer->format->bytesPerPixel),
+        width(dest->width) {}
+};
+
 // The destination side of a glyph box: the part r of dest.
-void PlaceBox(const PixelRect& r, MEMIMG* dest, GlyphBox* box) {
-  box->destPitch = dest->buffer->pitch;
-  box->dest = dest->pixels + static_cast<int64_t>(r.top) * box->destPitch +
-              static_cast<int64_t>(r.left) * dest->buffer->format->bytesPerPixel;
+void PlaceBox(const PixelRect& r, const BoxDest& dest, GlyphBox* box) {
+  box->destPitch = dest.pitch;
+  box->dest = dest.pixels + static_cast<int64_t>(r.top) * dest.pitch + static_cast<int64_t>(r.left) * dest.pixelBytes;
   box->destLeft = r.left;
-  box->destRowPixels = dest->width;
+  box->destRowPixels = dest.width;
   box->width = r.right - r.left;
   box->height = r.bottom - r.top;
 }
@@ -325,7 +347,7 @@ void DrawGlyphSoft(const FontHandleRecord* font, const GlyphSlot& slot, int32_t 
   if (dest->buffer == nullptr || dest->buffer->format->bytesPerPixel != bytes) return;
   if (type == 1 && transparent && !vertical) {
     GlyphBox box;
-    PlaceBox(r, dest, &box);
+    PlaceBox(r, BoxDest(dest), &box);
     CellBox(font, slot, left, top, r, &box);
     WriteEdgedGlyphBox(box, bytes, colours.text, colours.edge);
     return;
@@ -494,30 +516,45 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
     return false;
   const int32_t bytes = TextBytes(text, -1);
   if (bytes > kStaticTextBytes) return false;
-  int32_t count = 0;
-  if (PrepareFontText(-1, text, font, StaticRecords, &count) != 0) return false;
 
-  // The walk of the measure: the glyphs' places and the advance.
-  double pen = 0.0;
+  // The walk of the measure, read straight from the text: the glyphs'
+  // places and the advance. The advances are whole pixels, so the pen is
+  // kept in an integer (the measure's sum of them in a double is exact).
+  // When a glyph is not cached, the text's glyphs are cached and the walk
+  // made again; false when one still is not.
+  int64_t pen = 0;
   int32_t placed = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    const uint8_t* record = StaticRecords + i * 3;
-    const GlyphCodeEntry& entry = f->codes[CodeOf(record)];
-    if (!entry.cached) return false;
-    const GlyphSlot& slot = *entry.slot;
-    if (!IsBlank(record) && slot.width > 0 && slot.height > 0) {
-      PlacedGlyph& g = StaticPlaced[placed++];
-      g.slot = &slot;
-      // (The pen is truncated as DoubleToIntTrunc does.)
-      const int32_t penInt = pen > -2147483649.0 && pen < 2147483648.0 ? static_cast<int32_t>(pen) : INT32_MIN;
-      g.left = ClampedSum(x, static_cast<int64_t>(penInt) + slot.originX);
-      g.top = ClampedSum(y, slot.topOffset);
+  for (int pass = 0;; ++pass) {
+    bool cached = true;
+    pen = 0;
+    placed = 0;
+    for (int32_t i = 0; i < bytes;) {
+      uint8_t record[2];
+      i = ReadCharacter(text, i, bytes, f->charSet, record);
+      if (i < 0) break;
+      const GlyphCodeEntry& entry = f->codes[CodeOf(record)];
+      if (!entry.cached) {
+        cached = false;
+        break;
+      }
+      const GlyphSlot& slot = *entry.slot;
+      if (!IsBlank(record) && slot.width > 0 && slot.height > 0) {
+        PlacedGlyph& g = StaticPlaced[placed++];
+        g.slot = &slot;
+        // (The pen is truncated as DoubleToIntTrunc does.)
+        const int32_t penInt = pen >= INT32_MIN && pen <= INT32_MAX ? static_cast<int32_t>(pen) : INT32_MIN;
+        g.left = ClampedSum(x, static_cast<int64_t>(penInt) + slot.originX);
+        g.top = ClampedSum(y, slot.topOffset);
+      }
+      pen += slot.advance + f->spacing;
     }
-    pen += slot.advance + f->spacing;
+    if (cached) break;
+    if (pass > 0 || PrepareFontText(-1, text, font, nullptr, nullptr) != 0) return false;
   }
   // The measured rectangle, cut to the work image, at (x, y) within the
   // draw area: what the blit would draw.
-  const int32_t width = std::min(DoubleToIntTrunc(pen), work->width), height = std::min(f->lineHeight, work->height);
+  const int32_t penWidth = pen >= INT32_MIN && pen <= INT32_MAX ? static_cast<int32_t>(pen) : INT32_MIN;
+  const int32_t width = std::min(penWidth, work->width), height = std::min(f->lineHeight, work->height);
   work->buffer->transColor = 0;
   if (width <= 0 || height <= 0) return true;
   PixelRect area = {x, y, ClampedSum(x, width), ClampedSum(y, height)};
@@ -539,27 +576,30 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
   if (type == 2 && (colours.text & (bits == 32 ? 0xFF000000u : 0xFFFF0000u)) == 0) ink.kind = GlyphInkKind::Levels;
   if (type == 3 && PrepareGlyphInks(f)) ink.kind = GlyphInkKind::Inked;
 
-  // The boxes cut to the area, each wholly right of the ones before it.
-  int32_t right = INT32_MIN;
+  // The boxes cut to the area, each wholly right of the ones before it;
+  // the glyphs with nothing inside the area are dropped from the list.
+  int32_t right = INT32_MIN, kept = 0;
   for (int32_t i = 0; i < placed; ++i) {
-    PlacedGlyph& g = StaticPlaced[i];
+    const PlacedGlyph& g = StaticPlaced[i];
     const PixelRect r = {std::max(g.left, area.left), std::max(g.top, area.top),
                          std::min(ClampedSum(g.left, g.slot->width), area.right),
                          std::min(ClampedSum(g.top, g.slot->height), area.bottom)};
-    g.box = r;
     if (r.left >= r.right || r.top >= r.bottom) continue;
     if (r.left < right) return false;
     right = r.right;
+    PlacedGlyph& out = StaticPlaced[kept++];
+    out = g;
+    out.box = r;
   }
   // Glyphs of two slots may share an ink entry: the boxes that read the
   // entry are laid before it is inked for the other slot.
   static_assert(kMaxGlyphInks <= 64, "one bit an ink entry");
   uint64_t inked = 0;  // the entries the boxes not yet laid read
   int32_t drawn = 0;
-  for (int32_t i = 0; i < placed; ++i) {
+  const BoxDest boxDest(dest);
+  for (int32_t i = 0; i < kept; ++i) {
     const PlacedGlyph& g = StaticPlaced[i];
     const PixelRect& r = g.box;
-    if (r.left >= r.right || r.top >= r.bottom) continue;
     if (ink.kind == GlyphInkKind::Inked) {
       const int32_t index = g.slot->cellIndex & (f->inkCount - 1);
       if ((inked >> index & 1) != 0 && f->inks[index].slot != g.slot->cellIndex) {
@@ -570,7 +610,7 @@ bool DrawAntialiasedTextDirect(FontHandleRecord* f, ObjectHandle font, int32_t x
       inked |= uint64_t{1} << index;
     }
     GlyphBox* box = &StaticBoxes[drawn++];
-    PlaceBox(r, dest, box);
+    PlaceBox(r, boxDest, box);
     if (ink.kind == GlyphInkKind::Inked)
       InkBox(f, *g.slot, g.left, g.top, r, colours, table.word, box);
     else
@@ -593,15 +633,9 @@ int PrepareFontText(int32_t maxLength, const char* text, ObjectHandle font, uint
   uint8_t* codes = work.bytes + static_cast<size_t>(bytes) * 3;  // 2 bytes a character
   int32_t n = 0, collected = 0;
   for (int32_t i = 0; i < bytes;) {
-    uint8_t record[3] = {static_cast<uint8_t>(text[i]), 0, 0};
-    if (CheckDoubleByteLead(text + i, f->charSet)) {
-      // A lead byte without its trail byte ends the text.
-      if (i + 1 >= bytes) break;
-      record[1] = static_cast<uint8_t>(text[i + 1]);
-      i += 2;
-    } else {
-      i += 1;
-    }
+    uint8_t record[3] = {0, 0, 0};
+    i = ReadCharacter(text, i, bytes, f->charSet, record);
+    if (i < 0) break;
     if (records != nullptr) std::memcpy(records + n * 3, record, 3);
     ++n;
     GlyphCodeEntry& entry = f->codes[CodeOf(record)];
