@@ -7,6 +7,7 @@
 // are used here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -25,7 +26,9 @@ struct ShiftConversion {
 };
 
 // The shapes with loops of their own (their shifts and masks fixed).
-enum class ShiftShape { General, To565, From565, SameColours };
+// SetAlpha: SameColours where every bit outside the colour bits is an alpha
+// bit (XRGB8888 to ARGB8888 with the key to alpha).
+enum class ShiftShape { General, To565, From565, SameColours, SetAlpha };
 
 // (A template, as everything here, so that no copy compiled for AVX2 stands
 // in for the others.)
@@ -39,7 +42,8 @@ ShiftShape ShapeOf(const ShiftConversion& k) {
     return ShiftShape::From565;
   if (k.srcBytes == 4 && k.destBytes == 4 && k.channels == 1 && k.shift[0] == 0 && k.constant == 0 && k.keyed &&
       k.keyMask == k.mask[0] && (k.keyValue & ~k.keyMask) == 0)
-    return ShiftShape::SameColours;
+    return (k.mask[0] | k.keyAlpha) == 0xFFFFFFFFu && (k.mask[0] & k.keyAlpha) == 0 ? ShiftShape::SetAlpha
+                                                                                       : ShiftShape::SameColours;
   return ShiftShape::General;
 }
 
@@ -92,7 +96,27 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
       return Ops::LoadWiden16(in);
   };
   auto step = [&](uint8_t* out, const uint8_t* in) {
-    if constexpr (DestBytes == 4) {
+    if constexpr (Shape == ShiftShape::SetAlpha) {
+      // Source OR alpha is the pixel, unless it is the key. Four vectors
+      // are tested at once; those with a key pixel (rare in most pictures)
+      // go through the kept-bits rule of SameColours.
+      const Vec keyed = Ops::Or(keyValue, keyAlpha);
+      const Vec v0 = Ops::Or(load(in), keyAlpha), v1 = Ops::Or(load(in + 4 * lanes), keyAlpha);
+      const Vec v2 = Ops::Or(load(in + 8 * lanes), keyAlpha), v3 = Ops::Or(load(in + 12 * lanes), keyAlpha);
+      const Vec any = Ops::Or(Ops::Or(Ops::CmpEq32(v0, keyed), Ops::CmpEq32(v1, keyed)),
+                              Ops::Or(Ops::CmpEq32(v2, keyed), Ops::CmpEq32(v3, keyed)));
+      if (Ops::MoveMask8(any) != 0) [[unlikely]] {
+        for (int32_t j = 0; j < 4; ++j) {
+          const Vec kept = Ops::And(load(in + 4 * lanes * j), masks[0]);
+          Ops::Store(out + Ops::kBytes * j, Ops::Or(kept, Ops::AndNot(Ops::CmpEq32(kept, keyValue), keyAlpha)));
+        }
+        return;
+      }
+      Ops::Store(out, v0);
+      Ops::Store(out + Ops::kBytes, v1);
+      Ops::Store(out + 2 * Ops::kBytes, v2);
+      Ops::Store(out + 3 * Ops::kBytes, v3);
+    } else if constexpr (DestBytes == 4) {
       for (int32_t j = 0; j < 4; ++j) Ops::Store(out + Ops::kBytes * j, convert(load(in + SrcBytes * lanes * j)));
     } else if constexpr (Shape == ShiftShape::To565) {  // already sign-extended
       Ops::Store(out, Ops::PackSigned32(convert(load(in)), convert(load(in + SrcBytes * lanes))));
@@ -121,7 +145,12 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
       if (head != 0) copied(dest, src, head);
     }
     const int32_t stop = end - (end - head) % stepPixels;
-    for (int32_t i = head; i < stop; i += stepPixels) step(dest + DestBytes * i, src + SrcBytes * i);
+    // (Pointers stepped on, not an index multiplied out each step.)
+    uint8_t* to = dest + DestBytes * static_cast<ptrdiff_t>(head);
+    const uint8_t* from = src + SrcBytes * static_cast<ptrdiff_t>(head);
+    for (uint8_t* const toEnd = dest + DestBytes * static_cast<ptrdiff_t>(stop); to < toEnd;
+         to += DestBytes * stepPixels, from += SrcBytes * stepPixels)
+      step(to, from);
     for (int32_t i = stop; i < n; i += stepPixels)
       copied(dest + DestBytes * i, src + SrcBytes * i, n - i < stepPixels ? n - i : stepPixels);
   }
@@ -136,6 +165,7 @@ ShiftConvertFn ShiftConvertLoop(const ShiftConversion& k) {
     case ShiftShape::To565: return &ShiftConvertRows<Ops, 4, 2, ShiftShape::To565>;
     case ShiftShape::From565: return &ShiftConvertRows<Ops, 2, 4, ShiftShape::From565>;
     case ShiftShape::SameColours: return &ShiftConvertRows<Ops, 4, 4, ShiftShape::SameColours>;
+    case ShiftShape::SetAlpha: return &ShiftConvertRows<Ops, 4, 4, ShiftShape::SetAlpha>;
     default: break;
   }
   constexpr ShiftShape g = ShiftShape::General;

@@ -151,16 +151,31 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     // product of the byte-3 half lands in byte 3 of the term, which the
     // add and subtract do not read.
     const Vec aPair = Ops::HighBytePair(s);
-    const Vec w = Ops::MulLo16(aPair, k.paramRB);
-    Vec t = Ops::Or(Ops::MulHiU16(xRB, w), Ops::template Sll16<8>(Ops::MulHiU16(xGA, w)));
-    const Vec allSet = Ops::CmpEq32(s, s);
-    const Vec opaque = Ops::CmpEq32(Ops::template Sra32<24>(s), allSet);  // alpha 255
-    if constexpr (V.trans && V.param == BlitParam::Full && V.white) {  // x * 255 / 255: the source
-      t = SimdSelect<Ops>(opaque, s, t);
-    } else if constexpr (V.trans) {
-      const Vec shareRB = SimdDiv255<Ops>(Ops::MulLo16(xRB, k.paramRB));
-      const Vec shareGA = SimdDiv255<Ops>(Ops::MulLo16(xGA, k.paramGA));
-      t = SimdSelect<Ops>(opaque, Ops::Or(shareRB, Ops::template Sll16<8>(shareGA)), t);
+    // Under trans alpha 255 adds the source itself at parameter 255 when
+    // white (x * 255 / 255), the parameter's table share otherwise. With
+    // 128-bit vectors, where a select is three operations, the source's
+    // lanes rather take the weight 65535 and the channel plus 1:
+    // floor((x + 1) * 65535 / 65536) = x.
+    constexpr bool sourceAtFull = V.trans && V.param == BlitParam::Full && V.white;
+    constexpr bool plusOne = sourceAtFull && Ops::kBytes == 16;
+    Vec w = Ops::MulLo16(aPair, k.paramRB), tRB = xRB, tGA = xGA;
+    if constexpr (plusOne) {
+      const Vec opaque = Ops::CmpEq16(aPair, k.lowBytes);  // 255 in both halves
+      w = Ops::Or(w, opaque);
+      tRB = Ops::Sub16(tRB, opaque);
+      tGA = Ops::Sub16(tGA, opaque);
+    }
+    Vec t = Ops::Or(Ops::MulHiU16(tRB, w), Ops::template Sll16<8>(Ops::MulHiU16(tGA, w)));
+    if constexpr (V.trans && !plusOne) {
+      const Vec allSet = Ops::CmpEq32(s, s);
+      const Vec opaque = Ops::CmpEq32(Ops::template Sra32<24>(s), allSet);  // alpha 255
+      if constexpr (sourceAtFull) {
+        t = SimdSelect<Ops>(opaque, s, t);
+      } else {
+        const Vec shareRB = SimdDiv255<Ops>(Ops::MulLo16(xRB, k.paramRB));
+        const Vec shareGA = SimdDiv255<Ops>(Ops::MulLo16(xGA, k.paramGA));
+        t = SimdSelect<Ops>(opaque, Ops::Or(shareRB, Ops::template Sll16<8>(shareGA)), t);
+      }
     }
     const Vec clear = Ops::CmpEq32(aPair, Ops::Zero());
     if constexpr (V.mode == 2) {

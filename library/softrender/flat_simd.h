@@ -21,30 +21,44 @@
 
 namespace flat_detail {
 
-// Runs of at least this many pixels are filled by the string store.
+// With 128-bit vectors, runs of at least this many pixels are filled by the
+// string store, which then writes faster than the vector stores.
 constexpr int32_t kFlatStringFill = 128;
 
 // The copy rule: a first vector where the run starts, then vectors from
-// the first vector-aligned address on, and a last vector ending where the
-// run ends (the overlapping pixels get the same colour again).
+// the first vector-aligned address on (four a pass), and a last vector
+// ending where the run ends (the overlapping pixels get the same colour
+// again). With 128-bit vectors a long run is the string store from the first
+// 64-byte boundary on; 256-bit stores beat it at every length.
 template <class Ops, int32_t Bytes>
 inline int32_t FlatCopySimd(uint8_t* dst, int32_t n, typename Ops::V c, uint32_t colour) {
   constexpr int32_t lanes = Ops::kBytes / Bytes;
-  if (n >= kFlatStringFill) {
-    // Long runs: the processor's string store, faster than vector stores.
-    void* at = dst;
-    size_t count = static_cast<size_t>(n);
+  if (n < lanes) return 0;
+  const uintptr_t address = reinterpret_cast<uintptr_t>(dst);
+  if (Ops::kBytes == 16 && n >= kFlatStringFill) {
+    int32_t head = 0;
+    if (address % Bytes == 0) {
+      head = static_cast<int32_t>((64 - (address & 63)) & 63) / Bytes;
+      for (int32_t i = 0; i < head; i += lanes) Ops::Store(dst + Bytes * i, c);
+    }
+    void* at = dst + Bytes * head;
+    size_t count = static_cast<size_t>(n - head);
     if constexpr (Bytes == 4)
       asm volatile("rep stosl" : "+D"(at), "+c"(count) : "a"(colour) : "memory");
     else
       asm volatile("rep stosw" : "+D"(at), "+c"(count) : "a"(static_cast<uint16_t>(colour)) : "memory");
     return n;
   }
-  if (n < lanes) return 0;
   Ops::Store(dst, c);
-  const uintptr_t misaligned = reinterpret_cast<uintptr_t>(dst) & (Ops::kBytes - 1);
+  const uintptr_t misaligned = address & (Ops::kBytes - 1);
   int32_t i = misaligned % Bytes == 0 ? static_cast<int32_t>((Ops::kBytes - misaligned) & (Ops::kBytes - 1)) / Bytes
                                       : lanes;
+  for (; i + 4 * lanes <= n; i += 4 * lanes) {
+    Ops::Store(dst + Bytes * i, c);
+    Ops::Store(dst + Bytes * (i + lanes), c);
+    Ops::Store(dst + Bytes * (i + 2 * lanes), c);
+    Ops::Store(dst + Bytes * (i + 3 * lanes), c);
+  }
   for (; i + lanes <= n; i += lanes) Ops::Store(dst + Bytes * i, c);
   Ops::Store(dst + Bytes * (n - lanes), c);
   return n;
