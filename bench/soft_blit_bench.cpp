@@ -21,6 +21,7 @@ using benchtable::FillRandom;
 using benchtable::kFrameH;
 using benchtable::kFrameW;
 using benchtable::OurImage;
+using benchtable::PixmanStraightAlpha;
 using benchtable::PixmanView;
 using benchtable::SetDrawState;
 using benchtable::SetPixels;
@@ -77,14 +78,16 @@ SDL_Surface* SdlCopyOf(OurImage& img, Uint32 format) {
 }
 
 // An ARGB copy of a 32-bit source without alpha for the peers' alpha set-ups:
-// pixels of the key (keyed) alpha 0, all others opaque.
+// pixels of the key (keyed) wholly 0, all others opaque. pixman takes ARGB
+// as premultiplied, where a transparent pixel has no colour: a key pixel
+// kept at alpha 0 with its colour would be added onto the frame.
 void OpaqueArgbCopy(OurImage& from, OurImage& to, bool keyed) {
   for (int y = 0; y < from.buffer.height; ++y)
     for (int x = 0; x < from.buffer.width; ++x) {
       uint32_t v;
       std::memcpy(&v, from.Row(y) + 4 * x, 4);
       v &= 0x00FFFFFF;
-      if (!keyed || v != from.buffer.transColor) v |= 0xFF000000u;
+      v = !keyed || v != from.buffer.transColor ? v | 0xFF000000u : 0;
       std::memcpy(to.Row(y) + 4 * x, &v, 4);
     }
 }
@@ -160,15 +163,12 @@ void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
   OurImage argb(kSprite, kSprite, MemImgDepth32, false, true);
   FillSprite32(src, rng, row.alpha);
   FillRandom(dst, rng);
-  // Set-ups: "a8r8g8b8" gives pixman the source as ARGB (keyed pixels alpha 0,
-  // all others opaque), "rle" gives SDL2 its run-length encoded source.
+  // Set-ups: "a8r8g8b8" gives pixman the source as ARGB (keyed pixels 0, all
+  // others opaque), "rle" gives SDL2 its run-length encoded source.
+  // Sources with alpha: "pixman mask" and "premul" (PixmanStraightAlpha).
   const bool asArgb = HasSetup(impl, "a8r8g8b8");
-  // "pixman mask" gives pixman the pixels twice: as an x8r8g8b8 source and
-  // as its a8r8g8b8 mask, so that it weighs the straight colour by the
-  // pixel's alpha as ours does. "premul" is pixman taking the a8r8g8b8
-  // pixels as premultiplied: less work, and another picture.
   const bool maskedByAlpha = HasSetup(impl, "mask");
-  const bool premultiplied = impl == "premul";
+  const bool straightAlpha = maskedByAlpha || impl == "premul";
   if (asArgb) OpaqueArgbCopy(src, argb, row.trans != 0);
   Peers peers;
   if (IsImpl(impl, "sdl2")) {
@@ -181,14 +181,13 @@ void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
                              static_cast<Uint8>(row.sdlColorMod[1]), static_cast<Uint8>(row.sdlColorMod[2]));
     if (row.trans && !row.alpha) SDL_SetColorKey(peers.sdlSrc, SDL_TRUE, kKey32);
     if (HasSetup(impl, "rle")) SDL_SetSurfaceRLE(peers.sdlSrc, 1);
-  } else if (IsImpl(impl, "pixman") || premultiplied) {
-    peers.pixSrc = asArgb          ? PixmanView(argb, PIXMAN_a8r8g8b8)
-                   : maskedByAlpha ? PixmanView(src, PIXMAN_x8r8g8b8)
-                                   : PixmanView(src, row.alpha ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8);
+  } else if (straightAlpha) {
+    PixmanStraightAlpha(src, maskedByAlpha, &peers.pixSrc, &peers.pixMask);
     peers.pixDst = PixmanView(dst, PIXMAN_x8r8g8b8);
-    if (maskedByAlpha) {
-      peers.pixMask = PixmanView(src, PIXMAN_a8r8g8b8);
-    } else if (row.pixComponentMask) {
+  } else if (IsImpl(impl, "pixman")) {
+    peers.pixSrc = asArgb ? PixmanView(argb, PIXMAN_a8r8g8b8) : PixmanView(src, PIXMAN_x8r8g8b8);
+    peers.pixDst = PixmanView(dst, PIXMAN_x8r8g8b8);
+    if (row.pixComponentMask) {
       peers.pixMask =
           SolidMask(0xFFFF, static_cast<uint16_t>(row.bright[2] * 257),
                     static_cast<uint16_t>(row.bright[1] * 257), static_cast<uint16_t>(row.bright[0] * 257));
@@ -218,7 +217,7 @@ void Sprite32(benchmark::State& state, const std::string& impl, SpriteRow row) {
   SetPixels(state, int64_t{kSprite} * kSprite);
 }
 
-// Colour-keyed glyphs (pixman: the same glyph as ARGB, the key at alpha 0).
+// Colour-keyed glyphs (pixman: the same glyph as ARGB, the key pixels 0).
 void Glyphs32(benchmark::State& state, const std::string& impl) {
   std::mt19937 rng(3);
   OurImage src(kGlyph, kGlyph, MemImgDepth32), argb(kGlyph, kGlyph, MemImgDepth32, false, true);
@@ -266,11 +265,17 @@ uint16_t To565(uint32_t argb) {
 }
 
 // A 16-bit sprite: RGB565 with a constant alpha, or RGB565 with per-pixel
-// alpha (the peers draw the same colours from ARGB8888).
-void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, int32_t param, bool alpha) {
+// alpha (the peers draw the same colours from ARGB8888, straight alpha).
+struct Sprite16Scene {
+  OurImage src, dst, argb;
+  explicit Sprite16Scene(bool withAlpha);
+};
+
+Sprite16Scene::Sprite16Scene(bool withAlpha)
+    : src(kSprite, kSprite, MemImgDepth16, false, withAlpha),
+      dst(kFrameW, kFrameH, MemImgDepth16),
+      argb(kSprite, kSprite, MemImgDepth32, false, true) {
   std::mt19937 rng(5);
-  OurImage src(kSprite, kSprite, MemImgDepth16, false, alpha), dst(kFrameW, kFrameH, MemImgDepth16);
-  OurImage argb(kSprite, kSprite, MemImgDepth32, false, true);
   FillSprite32(argb, rng, true);
   for (int y = 0; y < kSprite; ++y)
     for (int x = 0; x < kSprite; ++x) {
@@ -281,7 +286,7 @@ void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, in
       const uint32_t wide = (v & 0xFF000000) | ((colour & 0xF800u) << 8) | ((colour & 0x07E0u) << 5) |
                             ((colour & 0x001Fu) << 3);
       std::memcpy(argb.Row(y) + 4 * x, &wide, 4);
-      if (alpha) {
+      if (withAlpha) {
         const uint32_t packed = colour | ((v >> 24) << 16);
         std::memcpy(src.Row(y) + 4 * x, &packed, 4);
       } else {
@@ -290,6 +295,11 @@ void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, in
     }
   src.buffer.transColor = kKey16;
   FillRandom(dst, rng);
+}
+
+void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, int32_t param, bool alpha) {
+  Sprite16Scene scene(alpha);
+  OurImage &src = scene.src, &dst = scene.dst, &argb = scene.argb;
   Peers peers;
   if (IsImpl(impl, "sdl2")) {
     peers.sdlSrc = alpha ? SdlCopyOf(argb, SDL_PIXELFORMAT_ARGB8888) : SdlCopyOf(src, SDL_PIXELFORMAT_RGB565);
@@ -299,10 +309,13 @@ void Sprite16(benchmark::State& state, const std::string& impl, int32_t mode, in
     if (HasSetup(impl, "rle")) SDL_SetSurfaceRLE(peers.sdlSrc, 1);
     SDL_Rect d = {kSpriteX, kSpriteY, kSprite, kSprite};
     SDL_BlitSurface(peers.sdlSrc, nullptr, peers.sdlDst, &d);
-  } else if (impl == "pixman") {
-    peers.pixSrc = alpha ? PixmanView(argb, PIXMAN_a8r8g8b8) : PixmanView(src, PIXMAN_r5g6b5);
+  } else if (alpha) {  // "pixman mask" or "premul" (PixmanStraightAlpha)
+    PixmanStraightAlpha(argb, HasSetup(impl, "mask"), &peers.pixSrc, &peers.pixMask);
     peers.pixDst = PixmanView(dst, PIXMAN_r5g6b5);
-    if (!alpha) peers.pixMask = SolidMask(static_cast<uint16_t>(param * 257));
+  } else if (impl == "pixman") {
+    peers.pixSrc = PixmanView(src, PIXMAN_r5g6b5);
+    peers.pixDst = PixmanView(dst, PIXMAN_r5g6b5);
+    peers.pixMask = SolidMask(static_cast<uint16_t>(param * 257));
   }
   SetDrawState(mode, param);
   for (auto _ : state) {
@@ -450,48 +463,48 @@ const SpriteRow kKeyed = {
 const SpriteRow kBright = {
     0, 0, {100, 150, 200}, false, 0, SDL_BLENDMODE_NONE, -1, {200, 150, 100}, PIXMAN_OP_SRC, -1, true};
 
-// The pixels that pixman's two set-ups of the per-pixel-alpha add draw
-// differently from ours (the colour channels; the frame has no alpha), from
-// the same sprite onto the same frame.
-void PrintAddDifferences() {
+// The pixels that pixman's two set-ups of a straight-alpha row draw
+// differently from ours, from the same sprite onto the same frame as the
+// row's benchmark.
+void PrintDifferences32(const char* name, const SpriteRow& row) {
   std::mt19937 rng(2);
   OurImage src(kSprite, kSprite, MemImgDepth32, false, true), dst(kFrameW, kFrameH, MemImgDepth32);
   FillSprite32(src, rng, true);
   FillRandom(dst, rng);
-  OurImage ours(kFrameW, kFrameH, MemImgDepth32), premul(kFrameW, kFrameH, MemImgDepth32),
-      masked(kFrameW, kFrameH, MemImgDepth32);
-  for (OurImage* img : {&ours, &premul, &masked}) std::memcpy(img->pixels, dst.pixels, dst.Bytes());
-  SetDrawState(kPixelAlphaAdd.mode, kPixelAlphaAdd.param);
-  SoftBlit(&ours.view, &src.view, kSpriteX, kSpriteY, kPixelAlphaAdd.trans, nullptr);
-  pixman_image_t* argbSrc = PixmanView(src, PIXMAN_a8r8g8b8);
-  pixman_image_t* xrgbSrc = PixmanView(src, PIXMAN_x8r8g8b8);
-  pixman_image_t* premulDst = PixmanView(premul, PIXMAN_x8r8g8b8);
-  pixman_image_t* maskedDst = PixmanView(masked, PIXMAN_x8r8g8b8);
-  pixman_image_composite32(PIXMAN_OP_ADD, argbSrc, nullptr, premulDst, 0, 0, 0, 0, kSpriteX, kSpriteY, kSprite,
-                           kSprite);
-  pixman_image_composite32(PIXMAN_OP_ADD, xrgbSrc, argbSrc, maskedDst, 0, 0, 0, 0, kSpriteX, kSpriteY, kSprite,
-                           kSprite);
-  for (pixman_image_t* img : {argbSrc, xrgbSrc, premulDst, maskedDst}) pixman_image_unref(img);
-  auto differing = [&](OurImage& other) {
-    int count = 0;
-    for (int i = 0; i < kFrameW * kFrameH; ++i) {
-      uint32_t a, b;
-      std::memcpy(&a, ours.pixels + 4 * i, 4);
-      std::memcpy(&b, other.pixels + 4 * i, 4);
-      count += ((a ^ b) & 0x00FFFFFF) != 0;
-    }
-    return count;
-  };
-  std::printf("\npixel alpha add: of the sprite's %d pixels, pixman's premultiplied ADD (\"premul\", not a peer)"
-              " draws %d differently from ours; its ADD with the alpha mask (\"pixman mask\") %d (rounding)\n",
-              kSprite * kSprite, differing(premul), differing(masked));
+  benchtable::PrintStraightAlphaDifferences(
+      name, src, dst, PIXMAN_x8r8g8b8, int64_t{kSprite} * kSprite,
+      [&](OurImage& target) {
+        SetDrawState(row.mode, row.param);
+        SoftBlit(&target.view, &src.view, kSpriteX, kSpriteY, row.trans, nullptr);
+      },
+      [&](pixman_image_t* source, pixman_image_t* mask, pixman_image_t* target) {
+        pixman_image_composite32(row.pixOp, source, mask, target, 0, 0, 0, 0, kSpriteX, kSpriteY, kSprite,
+                                 kSprite);
+      });
+}
+
+void PrintDifferences16(const char* name) {
+  Sprite16Scene scene(true);
+  benchtable::PrintStraightAlphaDifferences(
+      name, scene.argb, scene.dst, PIXMAN_r5g6b5, int64_t{kSprite} * kSprite,
+      [&](OurImage& target) {
+        SetDrawState(0, 0);
+        SoftBlit(&target.view, &scene.src.view, kSpriteX, kSpriteY, 1, nullptr);
+      },
+      [&](pixman_image_t* source, pixman_image_t* mask, pixman_image_t* target) {
+        pixman_image_composite32(PIXMAN_OP_OVER, source, mask, target, 0, 0, 0, 0, kSpriteX, kSpriteY, kSprite,
+                                 kSprite);
+      });
 }
 
 void RegisterAll() {
   using benchtable::Register;
   // Each peer in every set-up that can draw the row; the table keeps its fastest.
   const std::vector<std::string> opaque = {"ours", "sdl2", "pixman", "pixman a8r8g8b8"};
-  const std::vector<std::string> pixelAlpha = {"ours", "sdl2", "sdl2 rle", "pixman"};
+  // Sources with straight alpha: pixman's peer set-up weighs the straight
+  // colour by the alpha; "premul" (pixman taking the pixels as
+  // premultiplied, less work and another picture) is shown for scale only.
+  const std::vector<std::string> pixelAlpha = {"ours", "sdl2", "sdl2 rle", "pixman mask", "premul"};
   auto copy = [](int32_t depthKind) {
     return [=](benchmark::State& s, const std::string& impl) { CopyFrame(s, impl, depthKind); };
   };
@@ -504,11 +517,7 @@ void RegisterAll() {
   Register("alpha 128, 256x256", opaque, sprite(kAlpha128));
   Register("alpha 100, 256x256", opaque, sprite(kAlpha100));
   Register("pixel alpha + trans, 256x256", pixelAlpha, sprite(kPixelAlpha));
-  // pixman's peer set-up weighs the straight colour by the alpha; "premul"
-  // (pixman taking the pixels as premultiplied, a plain saturating add) is
-  // shown for scale only.
-  Register("pixel alpha add + trans, 256x256", {"ours", "sdl2", "sdl2 rle", "pixman mask", "premul"},
-           sprite(kPixelAlphaAdd));
+  Register("pixel alpha add + trans, 256x256", pixelAlpha, sprite(kPixelAlphaAdd));
   Register("add 255, 256x256", opaque, sprite(kAdd255));
   Register("add 100, 256x256", opaque, sprite(kAdd100));
   Register("brightness, 256x256", opaque, sprite(kBright));
@@ -549,10 +558,12 @@ int main(int argc, char** argv) {
   BuildBlendTables();
   BuildMaskRampTable(0, 255);
   RegisterAll();
-  // Beside the peers, memcpy and pixman's premultiplied add for scale, and
+  // Beside the peers, memcpy and pixman's premultiplied blends for scale, and
   // our milliseconds for a whole 640 x 480 frame of such pixels.
   const int result =
       benchtable::RunAndPrint(argc, argv, {"sdl2", "pixman"}, {"memcpy", "premul"}, int64_t{kFrameW} * kFrameH);
-  PrintAddDifferences();
+  PrintDifferences32("pixel alpha + trans", kPixelAlpha);
+  PrintDifferences32("pixel alpha add + trans", kPixelAlphaAdd);
+  PrintDifferences16("565 pixel alpha + trans");
   return result;
 }
