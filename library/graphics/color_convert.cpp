@@ -575,10 +575,11 @@ bool TryRunPaletteTable(const Conversion& c) {
       const uint8_t* s = c.SrcRow(row);
       uint8_t* d = c.DestRowStart(row);
       int32_t col = 0;
-      // Eight indices by one load, their pixels stored four at a time.
+      // Eight pixels a step, stored four at a time (the first pixel in the
+      // low bits). The first four indices are read one by one, the last four
+      // by one load and shifts: the work shared between the load and the
+      // arithmetic units.
       for (; col + 8 <= width; col += 8) {
-        // The first four indices read one by one, the last four by one load
-        // and shifts: the work shared between the load and arithmetic units.
         uint32_t i4;
         std::memcpy(&i4, s + col + 4, 4);
         // Kept in a general register: vectorised, the lookups become slow
