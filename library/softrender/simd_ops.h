@@ -37,6 +37,7 @@ struct Sse2Ops {
   static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
   static V AddSatU16(V a, V b) { return _mm_adds_epu16(a, b); }
   static V AddSatU8(V a, V b) { return _mm_adds_epu8(a, b); }
+  static V MaxU8(V a, V b) { return _mm_max_epu8(a, b); }
   static V SubSatU16(V a, V b) { return _mm_subs_epu16(a, b); }
   static V MulHi16(V a, V b) { return _mm_mulhi_epi16(a, b); }
   // Byte 3 of each 32-bit lane in both of its 16-bit halves.
@@ -126,6 +127,7 @@ struct Avx2Ops {
   static V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
   static V AddSatU16(V a, V b) { return _mm256_adds_epu16(a, b); }
   static V AddSatU8(V a, V b) { return _mm256_adds_epu8(a, b); }
+  static V MaxU8(V a, V b) { return _mm256_max_epu8(a, b); }
   static V SubSatU16(V a, V b) { return _mm256_subs_epu16(a, b); }
   static V HighBytePair(V a) {
     const V pick = _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1,  //
