@@ -141,6 +141,33 @@ inline Vec CombineHalf(Vec s, Vec d, Vec bright, Vec weight, Vec param, const Si
   }
 }
 
+// The add of a white source with alpha a at parameter 255 under trans, for
+// 128-bit vectors: the term floor(x * a * 255 / 65536), or x itself at
+// alpha 255, with byte 3 kept 0, so that the term enters the guard-bit add
+// whole (its lowest green and red bits included) and only its carries need
+// a masked copy; alpha 0 leaves the destination whole.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdAlphaAddFull(Vec s, Vec d, const Simd32Consts<Ops>& k) {
+  const Vec xRB = Ops::And(s, k.lowBytes), xGA = Ops::template Srl16<8>(s);
+  // a * 255 in the low half of each lane and 0 in the high (byte 3's lane
+  // takes no term), then in both halves for blue and red.
+  const Vec wGA = Ops::MAdd16(xGA, Ops::Set32(255u << 16));
+  const Vec wRB = Ops::DupLow16(wGA);
+  Vec t = Ops::Or(Ops::MulHiU16(xRB, wRB), Ops::template Sll16<8>(Ops::MulHiU16(xGA, wGA)));
+  // Bytes 0 to 2 all ones where a * 255 is 0xFE01 (alpha 255; byte 3 of the
+  // weights never reaches 0xFF): there the larger of each byte and the
+  // source's is the source's, floor(x * 255 * 255 / 65536) being at most x.
+  t = Ops::MaxU8(t, Ops::And(s, Ops::CmpEq8(wRB, Ops::Set32(0xFF01FE01u))));
+  const Vec clear = Ops::CmpEq32(wGA, Ops::Zero());
+  const Vec guard = Ops::Set32(0x00FEFEFF);
+  const Vec dm = Ops::And(d, Ops::Or(clear, guard));
+  // The carries of blue, green and red; the saturating add of the whole
+  // term gives each channel its sum, the term's lowest bit included
+  // (a sum of the upper seven bits is even and below 255 or saturates).
+  const Vec carries = Ops::And(Ops::Add32(dm, Ops::And(t, guard)), Ops::Set32(0x01010100));
+  return Ops::Or(Ops::Or(Ops::AddSatU8(dm, t), carries), Ops::And(d, Ops::Set32(0x00010100)));
+}
+
 // Blend modes other than the copy from a source with alpha a: weights of
 // up to 16 bits in the low 16-bit lane of each pixel (0 in byte 3's lane).
 // Under trans, alpha 255 draws as a source without alpha: the weight of the
@@ -163,6 +190,8 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     const Vec rb = Ops::MulHiU16(Ops::MulLo16(dRB, xRB), wRB);
     const Vec ga = Ops::MulHiU16(Ops::MulLo16(dGA, xGA), w);
     r = SimdKeepByte3<Ops>(Ops::Or(rb, Ops::template Sll16<8>(ga)), d, k);
+  } else if constexpr (V.mode == 2 && V.trans && V.param == BlitParam::Full && V.white && Ops::kBytes == 16) {
+    return SimdAlphaAddFull<Ops>(s, d, k);
   } else if constexpr (V.mode == 2 || V.mode == 3) {
     // The weight a * parameter in both 16-bit halves of a lane; the
     // product of the byte-3 half lands in byte 3 of the term, which the

@@ -46,7 +46,10 @@ struct Sse2Ops {
     return _mm_shufflehi_epi16(_mm_shufflelo_epi16(odd, 0xF5), 0xF5);
   }
   static V MulHiU16(V a, V b) { return _mm_mulhi_epu16(a, b); }
+  static V CmpEq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
   static V CmpEq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+  // The low 16-bit half of each 32-bit lane in both halves.
+  static V DupLow16(V a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xA0), 0xA0); }
   static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
@@ -136,7 +139,9 @@ struct Avx2Ops {
   }
   static V MulHi16(V a, V b) { return _mm256_mulhi_epi16(a, b); }
   static V MulHiU16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+  static V CmpEq8(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
   static V CmpEq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+  static V DupLow16(V a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xA0), 0xA0); }
   static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
