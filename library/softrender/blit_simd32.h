@@ -148,16 +148,17 @@ inline Vec CombineHalf(Vec s, Vec d, Vec bright, Vec weight, Vec param, const Si
 // a masked copy; alpha 0 leaves the destination whole.
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdAlphaAddFull(Vec s, Vec d, const Simd32Consts<Ops>& k) {
-  const Vec xRB = Ops::And(s, k.lowBytes), xGA = Ops::template Srl16<8>(s);
+  const Vec xGA = Ops::template Srl16<8>(s);
   // a * 255 in the low half of each lane and 0 in the high (byte 3's lane
   // takes no term), then in both halves for blue and red.
   const Vec wGA = Ops::MAdd16(xGA, Ops::Set32(255u << 16));
   const Vec wRB = Ops::DupLow16(wGA);
-  Vec t = Ops::Or(Ops::MulHiU16(xRB, wRB), Ops::template Sll16<8>(Ops::MulHiU16(xGA, wGA)));
+  const Vec tG = Ops::template Sll16<8>(Ops::MulHiU16(xGA, wGA));
   // Bytes 0 to 2 all ones where a * 255 is 0xFE01 (alpha 255; byte 3 of the
   // weights never reaches 0xFF): there the larger of each byte and the
   // source's is the source's, floor(x * 255 * 255 / 65536) being at most x.
-  t = Ops::MaxU8(t, Ops::And(s, Ops::CmpEq8(wRB, Ops::Set32(0xFF01FE01u))));
+  const Vec opaque = Ops::And(s, Ops::CmpEq8(wRB, Ops::Set32(0xFF01FE01u)));
+  const Vec t = Ops::MaxU8(Ops::Or(Ops::MulHiU16(Ops::And(s, k.lowBytes), wRB), tG), opaque);
   const Vec clear = Ops::CmpEq32(wGA, Ops::Zero());
   const Vec guard = Ops::Set32(0x00FEFEFF);
   const Vec dm = Ops::And(d, Ops::Or(clear, guard));
