@@ -76,6 +76,7 @@ GatherFn GatherFor(int32_t bytes) {
   return bytes == 1 ? &GatherRow<1> : bytes == 2 ? &GatherRow<2> : &GatherRow<4>;
 }
 
+#if defined(__SSE2__)
 // One vector of destination pixels from the source pixels Step apart that
 // start at in (Step of -2, -1 or 2; 16 bytes of 4 or 2-byte pixels). The
 // loads cover the pixels from the first to the last taken and, for a Step of
@@ -112,8 +113,8 @@ inline __m128i StridedVector(const uint8_t* in) {
 }
 
 // n destination pixels from the source pixels Step apart that start at in.
-// A vector is taken while a further pixel follows it, so that no load
-// reaches beyond the last pixel taken; the rest go one by one.
+// A vector is taken while a further pixel of the row follows it, so that no
+// load reaches beyond the row's last pixel; the rest go one by one.
 template <int32_t Bytes, int32_t Step>
 void StridedRow(uint8_t* out, const uint8_t* in, int32_t n) {
   constexpr int32_t lanes = 16 / Bytes;
@@ -124,6 +125,8 @@ void StridedRow(uint8_t* out, const uint8_t* in, int32_t n) {
   for (; i < n; ++i) std::memcpy(out + Bytes * i, in + static_cast<ptrdiff_t>(Bytes * Step) * i, Bytes);
 }
 
+#endif
+
 template <int32_t Bytes>
 void ForwardRow(uint8_t* out, const uint8_t* in, int32_t n) {
   std::memcpy(out, in, static_cast<size_t>(n) * Bytes);
@@ -132,6 +135,9 @@ void ForwardRow(uint8_t* out, const uint8_t* in, int32_t n) {
 // The copy of a row whose columns after the first are one, or two, source
 // pixels apart in either direction (pixel sizes of 2 and 4 bytes), or null.
 GatherFn StridedFor(int32_t bytes, int32_t step) {
+#if !defined(__SSE2__)
+  return nullptr;
+#else
   switch (bytes * 8 + step) {
     case 4 * 8 + 1:
       return &ForwardRow<4>;
@@ -152,6 +158,7 @@ GatherFn StridedFor(int32_t bytes, int32_t step) {
     default:
       return nullptr;
   }
+#endif
 }
 
 // The source pixels between the columns after the first when they are evenly
