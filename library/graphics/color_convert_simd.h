@@ -110,9 +110,9 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
         v[j] = Ops::Or(load(in + 4 * lanes * j), keyAlpha);
         hit[j] = Ops::CmpEq32(v[j], keyed);
       }
-      for (int32_t width = stepVectors / 2; width > 0; width /= 2)
-        for (int32_t j = 0; j < width; ++j) hit[j] = Ops::Or(hit[j], hit[j + width]);
-      if (Ops::MoveMask8(hit[0]) != 0) [[unlikely]] {
+      const Vec any = Ops::Or(Ops::Or(Ops::Or(hit[0], hit[1]), Ops::Or(hit[2], hit[3])),
+                              Ops::Or(Ops::Or(hit[4], hit[5]), Ops::Or(hit[6], hit[7])));
+      if (Ops::MoveMask8(any) != 0) [[unlikely]] {
         for (int32_t j = 0; j < stepVectors; ++j) {
           const Vec kept = Ops::And(load(in + 4 * lanes * j), masks[0]);
           Ops::Store(out + Ops::kBytes * j, Ops::Or(kept, Ops::AndNot(Ops::CmpEq32(kept, keyValue), keyAlpha)));
