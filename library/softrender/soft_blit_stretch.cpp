@@ -134,31 +134,26 @@ void ForwardRow(uint8_t* out, const uint8_t* in, int32_t n) {
 
 // The copy of a row whose columns after the first are one, or two, source
 // pixels apart in either direction (pixel sizes of 2 and 4 bytes), or null.
-GatherFn StridedFor(int32_t bytes, int32_t step) {
-#if !defined(__SSE2__)
-  return nullptr;
-#else
-  switch (bytes * 8 + step) {
-    case 4 * 8 + 1:
-      return &ForwardRow<4>;
-    case 4 * 8 + 2:
-      return &StridedRow<4, 2>;
-    case 4 * 8 - 1:
-      return &StridedRow<4, -1>;
-    case 4 * 8 - 2:
-      return &StridedRow<4, -2>;
-    case 2 * 8 + 1:
-      return &ForwardRow<2>;
-    case 2 * 8 + 2:
-      return &StridedRow<2, 2>;
-    case 2 * 8 - 1:
-      return &StridedRow<2, -1>;
-    case 2 * 8 - 2:
-      return &StridedRow<2, -2>;
-    default:
-      return nullptr;
+template <int32_t Bytes>
+GatherFn StridedForBytes(int32_t step) {
+#if defined(__SSE2__)
+  switch (step) {
+    case 1:
+      return &ForwardRow<Bytes>;
+    case 2:
+      return &StridedRow<Bytes, 2>;
+    case -1:
+      return &StridedRow<Bytes, -1>;
+    case -2:
+      return &StridedRow<Bytes, -2>;
   }
 #endif
+  (void)step;
+  return nullptr;
+}
+
+GatherFn StridedFor(int32_t bytes, int32_t step) {
+  return bytes == 4 ? StridedForBytes<4>(step) : bytes == 2 ? StridedForBytes<2>(step) : nullptr;
 }
 
 // The source pixels between the columns after the first when they are evenly
