@@ -48,15 +48,19 @@ ShiftShape ShapeOf(const ShiftConversion& k) {
 }
 
 // Converts rows of n pixels (each pointer moved on by its pitch after a row),
-// four vectors of pixels at a time (two into 16-bit pixels); a row's first pixels (up to an aligned
-// destination) and last pixels go through a copy.
+// four vectors of pixels at a time (two into 16-bit pixels, eight for the
+// alpha OR); a row's first pixels (up to an aligned destination) and last
+// pixels go through a copy.
 template <class Ops, int32_t SrcBytes, int32_t DestBytes, ShiftShape Shape>
 void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch, const uint8_t* src,
                       int32_t srcPitch, int32_t n, int32_t rows) {
   using Vec = typename Ops::V;
   constexpr int32_t lanes = Ops::kBytes / 4;
-  // Pixels of one step: four vectors of 32-bit lanes (two into 16-bit pixels).
-  constexpr int32_t stepPixels = (DestBytes == 4 ? 4 : 2) * lanes;
+  // Pixels of one step: four vectors of 32-bit lanes (two into 16-bit
+  // pixels; eight for the alpha OR, whose key test then costs one mask and
+  // one branch per eight vectors).
+  constexpr int32_t stepVectors = Shape == ShiftShape::SetAlpha ? 8 : DestBytes == 4 ? 4 : 2;
+  constexpr int32_t stepPixels = stepVectors * lanes;
   Vec masks[4];
   for (int32_t i = 0; i < k.channels; ++i) masks[i] = Ops::Set32(k.mask[i]);
   const Vec constant = Ops::Set32(k.constant), keyMask = Ops::Set32(k.keyMask);
@@ -97,25 +101,25 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
   };
   auto step = [&](uint8_t* out, const uint8_t* in) {
     if constexpr (Shape == ShiftShape::SetAlpha) {
-      // Source OR alpha is the pixel, unless it is the key. Four vectors
+      // Source OR alpha is the pixel, unless it is the key. Eight vectors
       // are tested at once; those with a key pixel (rare in most pictures)
       // go through the kept-bits rule of SameColours.
       const Vec keyed = Ops::Or(keyValue, keyAlpha);
-      const Vec v0 = Ops::Or(load(in), keyAlpha), v1 = Ops::Or(load(in + 4 * lanes), keyAlpha);
-      const Vec v2 = Ops::Or(load(in + 8 * lanes), keyAlpha), v3 = Ops::Or(load(in + 12 * lanes), keyAlpha);
-      const Vec any = Ops::Or(Ops::Or(Ops::CmpEq32(v0, keyed), Ops::CmpEq32(v1, keyed)),
-                              Ops::Or(Ops::CmpEq32(v2, keyed), Ops::CmpEq32(v3, keyed)));
+      Vec v[stepVectors], hit[stepVectors];
+      for (int32_t j = 0; j < stepVectors; ++j) {
+        v[j] = Ops::Or(load(in + 4 * lanes * j), keyAlpha);
+        hit[j] = Ops::CmpEq32(v[j], keyed);
+      }
+      const Vec any = Ops::Or(Ops::Or(Ops::Or(hit[0], hit[1]), Ops::Or(hit[2], hit[3])),
+                              Ops::Or(Ops::Or(hit[4], hit[5]), Ops::Or(hit[6], hit[7])));
       if (Ops::MoveMask8(any) != 0) [[unlikely]] {
-        for (int32_t j = 0; j < 4; ++j) {
+        for (int32_t j = 0; j < stepVectors; ++j) {
           const Vec kept = Ops::And(load(in + 4 * lanes * j), masks[0]);
           Ops::Store(out + Ops::kBytes * j, Ops::Or(kept, Ops::AndNot(Ops::CmpEq32(kept, keyValue), keyAlpha)));
         }
         return;
       }
-      Ops::Store(out, v0);
-      Ops::Store(out + Ops::kBytes, v1);
-      Ops::Store(out + 2 * Ops::kBytes, v2);
-      Ops::Store(out + 3 * Ops::kBytes, v3);
+      for (int32_t j = 0; j < stepVectors; ++j) Ops::Store(out + Ops::kBytes * j, v[j]);
     } else if constexpr (DestBytes == 4) {
       for (int32_t j = 0; j < 4; ++j) Ops::Store(out + Ops::kBytes * j, convert(load(in + SrcBytes * lanes * j)));
     } else if constexpr (Shape == ShiftShape::To565) {  // already sign-extended

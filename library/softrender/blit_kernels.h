@@ -458,11 +458,50 @@ struct PaletteWord<4> {
   typedef uint32_t __attribute__((may_alias, aligned(1))) Type;
 };
 
+// The entries of the eight indices at src stored at dst. The entries are
+// loaded into a vector register one by one and stored at once: a pixel costs
+// the one load of its entry and a share of a store. The first four indices
+// are read one by one, the last four by one load and shifts, which shares
+// the work between the load and the arithmetic units.
+template <int32_t EntryBytes>
+inline void PaletteCopy8(uint8_t* dst, const uint8_t* src, const typename PaletteWord<EntryBytes>::Type* palette) {
+  uint32_t high;
+  std::memcpy(&high, src + 4, 4);
+  // Kept in a general register: vectorised, the lookups become slow
+  // lane-by-lane gathers.
+  asm("" : "+r"(high));
+  const size_t idx[8] = {src[0],       src[1],           src[2],            src[3],
+                         high & 0xFFu, high >> 8 & 0xFFu, high >> 16 & 0xFFu, high >> 24};
+#if defined(__SSE2__)
+  if constexpr (EntryBytes == 4) {
+    __m128i e[8];
+    for (int32_t k = 0; k < 8; ++k) e[k] = _mm_cvtsi32_si128(static_cast<int32_t>(palette[idx[k]]));
+    const __m128i lo = _mm_unpacklo_epi64(_mm_unpacklo_epi32(e[0], e[1]), _mm_unpacklo_epi32(e[2], e[3]));
+    const __m128i hi = _mm_unpacklo_epi64(_mm_unpacklo_epi32(e[4], e[5]), _mm_unpacklo_epi32(e[6], e[7]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), lo);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), hi);
+  } else {
+    __m128i v = _mm_cvtsi32_si128(palette[idx[0]]);
+    v = _mm_insert_epi16(v, palette[idx[1]], 1);
+    v = _mm_insert_epi16(v, palette[idx[2]], 2);
+    v = _mm_insert_epi16(v, palette[idx[3]], 3);
+    v = _mm_insert_epi16(v, palette[idx[4]], 4);
+    v = _mm_insert_epi16(v, palette[idx[5]], 5);
+    v = _mm_insert_epi16(v, palette[idx[6]], 6);
+    v = _mm_insert_epi16(v, palette[idx[7]], 7);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v);
+  }
+#else
+  using Word = typename PaletteWord<EntryBytes>::Type;
+  for (int32_t k = 0; k < 8; ++k) reinterpret_cast<Word*>(dst)[k] = palette[idx[k]];
+#endif
+}
+
 // Mode 0, no mask, white: each index's entry stored, the whole entry (byte 3
-// included for 32-bit images). With trans set, indices are read eight and
-// then four at a time: a group without the transparent index is copied
-// whole, a group of transparent indices passed over at once, and in any
-// other group every index is tested on its own.
+// included for 32-bit images), eight at a time. With trans set, indices are
+// read eight and then four at a time: a group without the transparent index
+// is copied whole, a group of transparent indices passed over at once, and
+// in any other group every index is tested on its own.
 template <BlitVariant V, int32_t EntryBytes>
 inline void PaletteCopyRow(uint8_t* dst, const uint8_t* src, int32_t n, const BlendContext& c) {
   using Word = typename PaletteWord<EntryBytes>::Type;
@@ -474,8 +513,7 @@ inline void PaletteCopyRow(uint8_t* dst, const uint8_t* src, int32_t n, const Bl
   Word* const out = reinterpret_cast<Word*>(dst);
   int32_t i = 0;
   if (!keyed) {
-    for (; i + 8 <= n; i += 8)
-      for (int32_t j = i; j < i + 8; ++j) out[j] = palette[src[j]];
+    for (; i + 8 <= n; i += 8) PaletteCopy8<EntryBytes>(dst + EntryBytes * i, src + i, palette);
     for (; i < n; ++i) out[i] = palette[src[i]];
     return;
   }
@@ -487,7 +525,7 @@ inline void PaletteCopyRow(uint8_t* dst, const uint8_t* src, int32_t n, const Bl
     std::memcpy(&q, src + i, 8);
     const uint64_t x = q ^ keys;
     if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
-      for (int32_t j = i; j < i + 8; ++j) out[j] = palette[src[j]];
+      PaletteCopy8<EntryBytes>(dst + EntryBytes * i, src + i, palette);
     } else if (q != keys) {
       for (int32_t j = i; j < i + 8; ++j)
         if (src[j] != key) out[j] = palette[src[j]];

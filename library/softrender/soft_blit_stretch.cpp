@@ -4,6 +4,7 @@
 #include "library/graphics/draw_state.h"
 #include "library/graphics/mem_img.h"
 #include "library/softrender/blit_entry.h"
+#include "library/softrender/simd_ops.h"
 #include "library/softrender/soft_blit.h"
 
 alignas(16) uint8_t StretchPaletteCopy[1024];
@@ -73,6 +74,97 @@ using GatherFn = void (*)(uint8_t*, const uint8_t*, int32_t);
 
 GatherFn GatherFor(int32_t bytes) {
   return bytes == 1 ? &GatherRow<1> : bytes == 2 ? &GatherRow<2> : &GatherRow<4>;
+}
+
+#if defined(__SSE2__)
+// One vector of destination pixels from the source pixels Step apart that
+// start at in (Step of -2, -1 or 2; 16 bytes of 4 or 2-byte pixels). The
+// loads cover the pixels from the first to the last taken and, for a Step of
+// two, the one beyond the last.
+template <int32_t Bytes, int32_t Step>
+inline __m128i StridedVector(const uint8_t* in) {
+  constexpr int32_t lanes = 16 / Bytes;
+  const auto load = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  if constexpr (Step == 2) {
+    const __m128i a = load(in), b = load(in + 16);
+    if constexpr (Bytes == 4)
+      return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+    else  // the even 16-bit halves, sign-extended so that the pack keeps them whole
+      return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+  } else if constexpr (Step == -1) {
+    const __m128i a = load(in - Bytes * (lanes - 1));
+    if constexpr (Bytes == 4)
+      return _mm_shuffle_epi32(a, _MM_SHUFFLE(0, 1, 2, 3));
+    else
+      return _mm_shuffle_epi32(
+          _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, _MM_SHUFFLE(0, 1, 2, 3)), _MM_SHUFFLE(0, 1, 2, 3)),
+          _MM_SHUFFLE(1, 0, 3, 2));
+  } else {
+    static_assert(Step == -2);
+    // a ends at the first pixel taken, b just before a.
+    const __m128i a = load(in - 16 + Bytes), b = load(in - 32 + Bytes);
+    if constexpr (Bytes == 4) {
+      return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(1, 3, 1, 3)));
+    } else {  // the odd 16-bit halves, then each half of the result reversed
+      const __m128i odd = _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16));
+      return _mm_shufflehi_epi16(_mm_shufflelo_epi16(odd, _MM_SHUFFLE(0, 1, 2, 3)), _MM_SHUFFLE(0, 1, 2, 3));
+    }
+  }
+}
+
+// n destination pixels from the source pixels Step apart that start at in.
+// A vector is taken while a further pixel of the row follows it, so that no
+// load reaches beyond the row's last pixel; the rest go one by one.
+template <int32_t Bytes, int32_t Step>
+void StridedRow(uint8_t* out, const uint8_t* in, int32_t n) {
+  constexpr int32_t lanes = 16 / Bytes;
+  int32_t i = 0;
+  for (; i + lanes < n; i += lanes)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Bytes * i),
+                     StridedVector<Bytes, Step>(in + static_cast<ptrdiff_t>(Bytes * Step) * i));
+  for (; i < n; ++i) std::memcpy(out + Bytes * i, in + static_cast<ptrdiff_t>(Bytes * Step) * i, Bytes);
+}
+
+#endif
+
+template <int32_t Bytes>
+void ForwardRow(uint8_t* out, const uint8_t* in, int32_t n) {
+  std::memcpy(out, in, static_cast<size_t>(n) * Bytes);
+}
+
+// The copy of a row whose columns after the first are one, or two, source
+// pixels apart in either direction (pixel sizes of 2 and 4 bytes), or null.
+template <int32_t Bytes>
+GatherFn StridedForBytes(int32_t step) {
+#if defined(__SSE2__)
+  switch (step) {
+    case 1:
+      return &ForwardRow<Bytes>;
+    case 2:
+      return &StridedRow<Bytes, 2>;
+    case -1:
+      return &StridedRow<Bytes, -1>;
+    case -2:
+      return &StridedRow<Bytes, -2>;
+  }
+#endif
+  (void)step;
+  return nullptr;
+}
+
+GatherFn StridedFor(int32_t bytes, int32_t step) {
+  return bytes == 4 ? StridedForBytes<4>(step) : bytes == 2 ? StridedForBytes<2>(step) : nullptr;
+}
+
+// The source pixels between the columns after the first when they are evenly
+// spaced (the first is often a step of its own: the zero-stop rule shrinks by
+// two as 0, 1, 3, 5...), signed by the direction; 0 otherwise.
+int32_t EvenColumnStep(int32_t n, int32_t dir) {
+  if (n < 3) return 0;
+  const int32_t step = StretchColumns[2] - StretchColumns[1];
+  for (int32_t i = 3; i < n; ++i)
+    if (StretchColumns[i] - StretchColumns[i - 1] != step) return 0;
+  return step * dir;
 }
 
 }  // namespace
@@ -155,7 +247,18 @@ void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_
     sourceColumn += Advance(acc, static_cast<int32_t>(s.stepX), zeroStop);
   }
 
+  // Evenly spaced columns: the first pixel, then the others with vector
+  // loads and shuffles.
   const GatherFn gather = GatherFor(srcBytes);
+  const GatherFn strided = StridedFor(srcBytes, EvenColumnStep(s.width, s.dirX));
+  const auto gatherRow = [&](uint8_t* out, const uint8_t* row) {
+    if (strided == nullptr) {
+      gather(out, row, s.width);
+    } else {
+      std::memcpy(out, row, static_cast<size_t>(srcBytes));
+      strided(out + srcBytes, row + StretchOffsets[1], s.width - 1);
+    }
+  };
   const int32_t dstRowBytes = s.width * db->format->bytesPerPixel;
   // A plain copy gathers straight into the destination; a repeated source
   // row of it repeats the destination row above.
@@ -170,11 +273,11 @@ void SoftBlitStretch(MEMIMG* dst, const MEMIMG* src, const int32_t* rect, int32_
     if (srcRow == gathered && repeatRows) {
       std::memcpy(dstRow, dstRow - s.dstPitch, static_cast<size_t>(dstRowBytes));
     } else if (directCopy) {
-      gather(dstRow, srcRow, s.width);
+      gatherRow(dstRow, srcRow);
       gathered = srcRow;
     } else {
       if (srcRow != gathered) {
-        gather(StretchRowPixels, srcRow, s.width);
+        gatherRow(StretchRowPixels, srcRow);
         if (maskRow != nullptr) GatherMask(maskRow, s.maskPixelStep, s.width);
         gathered = srcRow;
       }

@@ -11,6 +11,7 @@
 #include "library/core/main_window.h"
 #include "library/core/message_pump.h"
 #include "library/core/startup.h"
+#include "platform/win32/win32_window.h"
 #include "tests/graphics/scene.h"
 #include "tests/support/xvfb.h"
 
@@ -47,6 +48,9 @@ bool ReadAll(int fd, void* data, size_t size) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   setenv("DISPLAY", display.c_str(), 1);
   unsetenv("SDL_VIDEODRIVER");
+  // Video started by earlier tests in this process runs on the dummy driver:
+  // it is started again, on the X server.
+  if (!PlatformRestartVideo()) _exit(4);
   SetMainWindowTitle(kTitle);
   // The screen this test reads back is 640 x 480, whatever tests ran before
   // in this process left behind.

@@ -374,4 +374,50 @@ TEST_F(SoftBlitStretchTest, VariantMatrixOfStretchedDrawsMatchesTheReference) {
   BlitUseAvx2 = hasAvx2;
 }
 
+// Rows long enough for the vector copies of evenly spaced columns: the
+// source's width mirrored, half of it either way round (the zero-stop rule of
+// the copies takes columns 0, 1, 3, 5..., the standard rule of the blends 0,
+// 2, 4...), the width with the rows stretched, and a little over half (steps
+// of two, then of one: not evenly spaced); clipped on either side, so that a
+// row may start or end anywhere in the pattern. The source rows have no
+// padding: a load beyond the first or last row's pixels leaves the image.
+TEST_F(SoftBlitStretchTest, EvenlySpacedColumnsOnLongRowsMatchTheReference) {
+  std::mt19937 rng(77);
+  const bool hasAvx2 = BlitUseAvx2;
+  int drawn = 0;
+  for (const rendertest::SourceKind& kind : rendertest::kSourceKinds) {
+    if (kind.paletted) continue;
+    for (int32_t sw = 37; sw <= 46; ++sw)
+      for (int32_t shape = 0; shape < 6; ++shape)
+        for (int flags = 0; flags < 8; ++flags) {
+          const bool blend = flags & 1, trans = flags & 2, masked = flags & 4;
+          BlitUseAvx2 = hasAvx2 && (rng() & 1);
+          const int32_t sh = 3;
+          TestImage src(sw, sh, kind.depth, false, kind.alpha);
+          TestImage mask(sw, sh, MemImgDepthSingle8);
+          TestImage dst(60, 8, kind.depth, false, false, 3), expected(60, 8, kind.depth);
+          const uint32_t key = kind.depth == MemImgDepth16 ? rng() & 0xFFFF : rng();
+          rendertest::FillScene(src, key, 256, dst, mask, expected, rng);
+          // Signed extents: negative ones mirror.
+          const int32_t widths[6] = {-sw, sw / 2, -(sw / 2), sw, sw, sw / 2 + 2};
+          const int32_t heights[6] = {sh, sh, -sh, 2 * sh, -2 * sh, sh};
+          const int32_t w = widths[shape], h = heights[shape];
+          const int32_t left = static_cast<int32_t>(rng() % 7) - 3, top = 1;
+          const int32_t rect[4] = {w < 0 ? left - w : left, h < 0 ? top - h : top, w < 0 ? left : left + w,
+                                   h < 0 ? top : top + h};
+          const DrawCase dc(blend ? 1 : 0, 100,
+                            {static_cast<int32_t>(rng() % 3), 0, 60 - static_cast<int32_t>(rng() % 25), 8});
+          dc.Apply();
+          SoftBlitStretch(dst.img(), src.img(), rect, trans, masked ? mask.img() : nullptr);
+          blitref::ReferenceStretch(expected, src, rect, trans, masked ? &mask : nullptr, dc);
+          ASSERT_TRUE(rendertest::SameImage(dst, expected))
+              << "depth " << kind.depth << " alpha " << kind.alpha << " width " << sw << " shape " << shape
+              << " blend " << blend << " trans " << trans << " masked " << masked << " avx2 " << BlitUseAvx2;
+          ++drawn;
+        }
+  }
+  BlitUseAvx2 = hasAvx2;
+  EXPECT_EQ(drawn, 4 * 10 * 6 * 8);
+}
+
 }  // namespace
