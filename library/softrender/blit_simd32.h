@@ -35,7 +35,18 @@ struct Simd32Consts {
   Vec alphaFull;   // 255
   Vec paramWide;   // the parameter shifted left 8: the weight of alpha 255
   Vec weightFull;  // 256
+  // ceil(parameter * 65536 / 255) (parameters below 255): the high half of
+  // its product with a channel of up to 255 is the channel's table share,
+  // floor(channel * parameter / 255). 0 in the byte-3 lane.
+  Vec shareRB, shareGA;
 };
+
+// Add and subtract rows of a source without alpha whose table share is a
+// high product when the parameter is below 255.
+template <BlitVariant V>
+constexpr bool HasShareProduct() {
+  return IsMode(V, 2, 3) && V.src != BlitSource::Alpha && !AddFormB32(V);
+}
 
 template <BlitVariant V, class Ops>
 inline Simd32Consts<Ops> MakeSimd32Consts(const BlendContext& c) {
@@ -56,6 +67,9 @@ inline Simd32Consts<Ops> MakeSimd32Consts(const BlendContext& c) {
   k.alphaFull = Ops::Set32(255);
   k.paramWide = Ops::Set32(p << 8);
   k.weightFull = Ops::Set32(256);
+  const uint32_t share = p < 255 ? (p * 65536 + 254) / 255 : 0;
+  k.shareRB = Ops::Set32(share | share << 16);
+  k.shareGA = Ops::Set32(share);
   return k;
 }
 
@@ -104,8 +118,8 @@ inline Vec SourceHalf(Vec s, Vec bright, const Simd32Consts<Ops>& k) {
 }
 
 // One half: s and d split, the bright, weight (2w) and parameter lanes of
-// that half.
-template <BlitVariant V, class Ops, class Vec = typename Ops::V>
+// that half; with ShareProduct the parameter lanes hold the share weights.
+template <BlitVariant V, class Ops, bool ShareProduct = false, class Vec = typename Ops::V>
 inline Vec CombineHalf(Vec s, Vec d, Vec bright, Vec weight, Vec param, const Simd32Consts<Ops>& k) {
   const Vec x = SourceHalf<V, Ops>(s, bright, k);
   if constexpr (V.mode == 0) {
@@ -118,10 +132,41 @@ inline Vec CombineHalf(Vec s, Vec d, Vec bright, Vec weight, Vec param, const Si
   } else if constexpr (V.mode == 11) {
     return SimdMix16<Ops>(Ops::template Srl16<8>(Ops::MulLo16(x, d)), d, weight);
   } else if constexpr (V.mode == 2 || V.mode == 3) {
-    return SimdDiv255<Ops>(Ops::MulLo16(x, param));
+    if constexpr (ShareProduct)
+      return Ops::MulHiU16(x, param);
+    else
+      return SimdDiv255<Ops>(Ops::MulLo16(x, param));
   } else {
     return Ops::template Srl16<8>(Ops::MulLo16(x, d));
   }
+}
+
+// The add of a white source with alpha a at parameter 255 under trans, for
+// 128-bit vectors: the term floor(x * a * 255 / 65536), or x itself at
+// alpha 255, with byte 3 kept 0, so that the term enters the guard-bit add
+// whole (its lowest green and red bits included) and only its carries need
+// a masked copy; alpha 0 leaves the destination whole.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdAlphaAddFull(Vec s, Vec d, const Simd32Consts<Ops>& k) {
+  const Vec xGA = Ops::template Srl16<8>(s);
+  // a * 255 in the low half of each lane and 0 in the high (byte 3's lane
+  // takes no term), then in both halves for blue and red.
+  const Vec wGA = Ops::MAdd16(xGA, Ops::Set32(255u << 16));
+  const Vec wRB = Ops::DupLow16(wGA);
+  const Vec tG = Ops::template Sll16<8>(Ops::MulHiU16(xGA, wGA));
+  // Bytes 0 to 2 all ones where a * 255 is 0xFE01 (alpha 255; byte 3 of the
+  // weights never reaches 0xFF): there the larger of each byte and the
+  // source's is the source's, floor(x * 255 * 255 / 65536) being at most x.
+  const Vec opaque = Ops::And(s, Ops::CmpEq8(wRB, Ops::Set32(0xFF01FE01u)));
+  const Vec t = Ops::MaxU8(Ops::Or(Ops::MulHiU16(Ops::And(s, k.lowBytes), wRB), tG), opaque);
+  const Vec clear = Ops::CmpEq32(wGA, Ops::Zero());
+  const Vec guard = Ops::Set32(0x00FEFEFF);
+  const Vec dm = Ops::And(d, Ops::Or(clear, guard));
+  // The carries of blue, green and red; the saturating add of the whole
+  // term gives each channel its sum, the term's lowest bit included
+  // (a sum of the upper seven bits is even and below 255 or saturates).
+  const Vec carries = Ops::And(Ops::Add32(dm, Ops::And(t, guard)), Ops::Set32(0x01010100));
+  return Ops::Or(Ops::Or(Ops::AddSatU8(dm, t), carries), Ops::And(d, Ops::Set32(0x00010100)));
 }
 
 // Blend modes other than the copy from a source with alpha a: weights of
@@ -146,6 +191,8 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     const Vec rb = Ops::MulHiU16(Ops::MulLo16(dRB, xRB), wRB);
     const Vec ga = Ops::MulHiU16(Ops::MulLo16(dGA, xGA), w);
     r = SimdKeepByte3<Ops>(Ops::Or(rb, Ops::template Sll16<8>(ga)), d, k);
+  } else if constexpr (V.mode == 2 && V.trans && V.param == BlitParam::Full && V.white && Ops::kBytes == 16) {
+    return SimdAlphaAddFull<Ops>(s, d, k);
   } else if constexpr (V.mode == 2 || V.mode == 3) {
     // The weight a * parameter in both 16-bit halves of a lane; the
     // product of the byte-3 half lands in byte 3 of the term, which the
@@ -154,19 +201,16 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     // Under trans alpha 255 adds the source itself at parameter 255 when
     // white (x * 255 / 255), the parameter's table share otherwise. With
     // 128-bit vectors, where a select is three operations, the source's
-    // lanes rather take the weight 65535 and the channel plus 1:
-    // floor((x + 1) * 65535 / 65536) = x.
+    // pixels rather take the larger of each byte and the source's own:
+    // floor(x * 255 * 255 / 65536) is at most x.
     constexpr bool sourceAtFull = V.trans && V.param == BlitParam::Full && V.white;
-    constexpr bool plusOne = sourceAtFull && Ops::kBytes == 16;
-    Vec w = Ops::MulLo16(aPair, k.paramRB), tRB = xRB, tGA = xGA;
-    if constexpr (plusOne) {
+    constexpr bool sourceMax = sourceAtFull && Ops::kBytes == 16;
+    const Vec w = Ops::MulLo16(aPair, k.paramRB);
+    Vec t = Ops::Or(Ops::MulHiU16(xRB, w), Ops::template Sll16<8>(Ops::MulHiU16(xGA, w)));
+    if constexpr (sourceMax) {
       const Vec opaque = Ops::CmpEq16(aPair, k.lowBytes);  // 255 in both halves
-      w = Ops::Or(w, opaque);
-      tRB = Ops::Sub16(tRB, opaque);
-      tGA = Ops::Sub16(tGA, opaque);
-    }
-    Vec t = Ops::Or(Ops::MulHiU16(tRB, w), Ops::template Sll16<8>(Ops::MulHiU16(tGA, w)));
-    if constexpr (V.trans && !plusOne) {
+      t = Ops::MaxU8(t, Ops::And(s, opaque));
+    } else if constexpr (V.trans) {
       const Vec allSet = Ops::CmpEq32(s, s);
       const Vec opaque = Ops::CmpEq32(Ops::template Sra32<24>(s), allSet);  // alpha 255
       if constexpr (sourceAtFull) {
@@ -206,8 +250,9 @@ inline Vec CombineAlpha32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
   return r;
 }
 
-// A vector of source pixels (palette entries) over a vector of destination pixels.
-template <BlitVariant V, class Ops, class Vec = typename Ops::V>
+// A vector of source pixels (palette entries) over a vector of destination
+// pixels; ShareProduct as for CombineHalf.
+template <BlitVariant V, class Ops, bool ShareProduct = false, class Vec = typename Ops::V>
 inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
   if constexpr (V.mode == 0 && V.white && V.src != BlitSource::Alpha) {
     return s;
@@ -226,8 +271,9 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
       weightGA = Ops::template Sll32<1>(Ops::template Srl32<24>(s));  // 2a; 0 in the byte-3 lane
       weightRB = Ops::Or(weightGA, Ops::template Sll32<16>(weightGA));
     }
-    const Vec rb = CombineHalf<V, Ops>(sRB, dRB, k.brightRB, weightRB, k.paramRB, k);
-    const Vec ga = CombineHalf<V, Ops>(sGA, dGA, k.brightGA, weightGA, k.paramGA, k);
+    const Vec paramRB = ShareProduct ? k.shareRB : k.paramRB, paramGA = ShareProduct ? k.shareGA : k.paramGA;
+    const Vec rb = CombineHalf<V, Ops, ShareProduct>(sRB, dRB, k.brightRB, weightRB, paramRB, k);
+    const Vec ga = CombineHalf<V, Ops, ShareProduct>(sGA, dGA, k.brightGA, weightGA, paramGA, k);
     const Vec r = Ops::Or(rb, Ops::template Sll16<8>(ga));
     // (The add and subtract shares have 0 in byte 3: its parameter lane is 0.)
     if constexpr (V.mode == 2) {
@@ -264,7 +310,7 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
 // to draw, and a copy stores only the pixels drawn; an alpha source passes
 // over a vector that alpha 0 leaves alone, and its white copy stores an
 // opaque vector whole.
-template <BlitVariant V, class Ops>
+template <BlitVariant V, class Ops, bool ShareProduct = false>
 inline void SimdStep32(uint8_t* out, const uint8_t* dst, const uint8_t* src, const BlendContext& c,
                        const Simd32Consts<Ops>& k) {
   using Vec = typename Ops::V;
@@ -309,7 +355,7 @@ inline void SimdStep32(uint8_t* out, const uint8_t* dst, const uint8_t* src, con
     }
   }
   const Vec d = Ops::Load(dst);
-  Vec r = Combine32Vec<V, Ops>(s, d, k);
+  Vec r = Combine32Vec<V, Ops, ShareProduct>(s, d, k);
   if constexpr (V.trans && V.src != BlitSource::Alpha) r = SimdSelect<Ops>(transparent, d, r);
   Ops::Store(out, r);
 }
@@ -319,10 +365,20 @@ template <BlitVariant V, class Ops>
 inline void SimdRect32(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
                        int32_t rows, const BlendContext& c) {
   const Simd32Consts<Ops> k = MakeSimd32Consts<V, Ops>(c);
-  SimdRows<Ops, 4, BlitSourceBytes(V.src, true)>(dst, dstPitch, src, srcPitch, n, rows,
-                                         [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
-                                           SimdStep32<V, Ops>(out, d, s, c, k);
-                                         });
+  constexpr int32_t srcBytes = BlitSourceBytes(V.src, true);
+  if constexpr (HasShareProduct<V>()) {
+    if (c.param < 255) {
+      SimdRows<Ops, 4, srcBytes>(dst, dstPitch, src, srcPitch, n, rows,
+                                 [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
+                                   SimdStep32<V, Ops, true>(out, d, s, c, k);
+                                 });
+      return;
+    }
+  }
+  SimdRows<Ops, 4, srcBytes>(dst, dstPitch, src, srcPitch, n, rows,
+                             [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
+                               SimdStep32<V, Ops>(out, d, s, c, k);
+                             });
 }
 
 }  // namespace blit_detail

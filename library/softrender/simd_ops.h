@@ -37,6 +37,7 @@ struct Sse2Ops {
   static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
   static V AddSatU16(V a, V b) { return _mm_adds_epu16(a, b); }
   static V AddSatU8(V a, V b) { return _mm_adds_epu8(a, b); }
+  static V MaxU8(V a, V b) { return _mm_max_epu8(a, b); }
   static V SubSatU16(V a, V b) { return _mm_subs_epu16(a, b); }
   static V MulHi16(V a, V b) { return _mm_mulhi_epi16(a, b); }
   // Byte 3 of each 32-bit lane in both of its 16-bit halves.
@@ -45,7 +46,10 @@ struct Sse2Ops {
     return _mm_shufflehi_epi16(_mm_shufflelo_epi16(odd, 0xF5), 0xF5);
   }
   static V MulHiU16(V a, V b) { return _mm_mulhi_epu16(a, b); }
+  static V CmpEq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
   static V CmpEq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+  // The low 16-bit half of each 32-bit lane in both halves.
+  static V DupLow16(V a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xA0), 0xA0); }
   static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
@@ -126,6 +130,7 @@ struct Avx2Ops {
   static V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
   static V AddSatU16(V a, V b) { return _mm256_adds_epu16(a, b); }
   static V AddSatU8(V a, V b) { return _mm256_adds_epu8(a, b); }
+  static V MaxU8(V a, V b) { return _mm256_max_epu8(a, b); }
   static V SubSatU16(V a, V b) { return _mm256_subs_epu16(a, b); }
   static V HighBytePair(V a) {
     const V pick = _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1,  //
@@ -134,7 +139,9 @@ struct Avx2Ops {
   }
   static V MulHi16(V a, V b) { return _mm256_mulhi_epi16(a, b); }
   static V MulHiU16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+  static V CmpEq8(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
   static V CmpEq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+  static V DupLow16(V a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xA0), 0xA0); }
   static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }

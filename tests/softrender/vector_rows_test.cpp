@@ -100,6 +100,50 @@ TEST_F(VectorRowsTest, LongRowsOfRunsMatchTheReference) {
   EXPECT_EQ(drawn, static_cast<int>(isa.Sets().size()) * 6 * 7 * 3 * 8);
 }
 
+// The add and subtract terms for every channel value and weight: pixel
+// (x, y) of a source with alpha holds the channels x, 255 - x and 7x and
+// alpha x + y (mod 256, so that neighbours differ), at parameter 255 (which
+// has loops of its own) and below it; a source without alpha holds the same
+// channels in one row, drawn at every parameter.
+TEST_F(VectorRowsTest, AddAndSubtractMatchTheReferenceForEveryChannelAndWeight) {
+  std::mt19937 rng(31);
+  BothInstructionSets isa;
+  auto channels = [](uint32_t x) { return x | (255 - x) << 8 | (x * 7 & 0xFF) << 16; };
+  TestImage alphaSrc(256, 256, MemImgDepth32, false, true), plainSrc(256, 1, MemImgDepth32);
+  for (uint32_t y = 0; y < 256; ++y)
+    for (uint32_t x = 0; x < 256; ++x)
+      alphaSrc.Set(static_cast<int32_t>(x), static_cast<int32_t>(y), channels(x) | (x + y) << 24);
+  for (uint32_t x = 0; x < 256; ++x) plainSrc.Set(static_cast<int32_t>(x), 0, channels(x));
+  for (bool avx2 : isa.Sets()) {
+    BlitUseAvx2 = avx2;
+    for (int32_t mode : {2, 3}) {
+      for (int32_t param : {255, 200})
+        for (int32_t trans : {0, 1}) {
+          TestImage dst(256, 256, MemImgDepth32), expected(256, 256, MemImgDepth32);
+          blitref::FillRandom(dst, rng);
+          expected.CopyPixelsFrom(dst);
+          const DrawCase dc(mode, param, {0, 0, 256, 256});
+          dc.Apply();
+          SoftBlit(dst.img(), alphaSrc.img(), 0, 0, trans, nullptr);
+          blitref::ReferenceBlit(expected, alphaSrc, 0, 0, trans, nullptr, dc);
+          ASSERT_TRUE(rendertest::SameImage(dst, expected))
+              << "alpha source, mode " << mode << " param " << param << " trans " << trans << " avx2 " << avx2;
+        }
+      for (int32_t param = 0; param < 256; ++param) {
+        TestImage dst(256, 1, MemImgDepth32), expected(256, 1, MemImgDepth32);
+        blitref::FillRandom(dst, rng);
+        expected.CopyPixelsFrom(dst);
+        const DrawCase dc(mode, param, {0, 0, 256, 1});
+        dc.Apply();
+        SoftBlit(dst.img(), plainSrc.img(), 0, 0, 0, nullptr);
+        blitref::ReferenceBlit(expected, plainSrc, 0, 0, 0, nullptr, dc);
+        ASSERT_TRUE(rendertest::SameImage(dst, expected))
+            << "source without alpha, mode " << mode << " param " << param << " avx2 " << avx2;
+      }
+    }
+  }
+}
+
 // Rotated runs gather their texels for the same vector loops.
 TEST_F(VectorRowsTest, LongRotatedRunsMatchTheReference) {
   const uint8_t coloured[3] = {17, 255, 140};
