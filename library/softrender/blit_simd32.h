@@ -39,6 +39,8 @@ struct Simd32Consts {
   // its product with a channel of up to 255 is the channel's table share,
   // floor(channel * parameter / 255). 0 in the byte-3 lane.
   Vec shareRB, shareGA;
+  // The brightness as share weights (below 255 in every channel only).
+  Vec brightShareRB, brightShareGA;
 };
 
 // Add and subtract rows of a source without alpha whose table share is a
@@ -46,6 +48,12 @@ struct Simd32Consts {
 template <BlitVariant V>
 constexpr bool HasShareProduct() {
   return IsMode(V, 2, 3) && V.src != BlitSource::Alpha && !AddFormB32(V);
+}
+// Brightened copies of a source without alpha whose brightness is a high
+// product when every channel's is below 255.
+template <BlitVariant V>
+constexpr bool HasBrightProduct() {
+  return V.mode == 0 && !V.white && V.src != BlitSource::Alpha;
 }
 
 template <BlitVariant V, class Ops>
@@ -70,6 +78,9 @@ inline Simd32Consts<Ops> MakeSimd32Consts(const BlendContext& c) {
   const uint32_t share = p < 255 ? (p * 65536 + 254) / 255 : 0;
   k.shareRB = Ops::Set32(share | share << 16);
   k.shareGA = Ops::Set32(share);
+  auto brightShare = [&](int32_t i) { return c.bright[i] < 255 ? (c.bright[i] * 65536u + 254) / 255 : 0; };
+  k.brightShareRB = Ops::Set32(brightShare(0) | brightShare(2) << 16);
+  k.brightShareGA = Ops::Set32(brightShare(1));
   return k;
 }
 
@@ -118,9 +129,14 @@ inline Vec SourceHalf(Vec s, Vec bright, const Simd32Consts<Ops>& k) {
 }
 
 // One half: s and d split, the bright, weight (2w) and parameter lanes of
-// that half; with ShareProduct the parameter lanes hold the share weights.
+// that half; with ShareProduct the parameter lanes (the bright lanes, for a
+// brightened copy) hold the share weights.
 template <BlitVariant V, class Ops, bool ShareProduct = false, class Vec = typename Ops::V>
 inline Vec CombineHalf(Vec s, Vec d, Vec bright, Vec weight, Vec param, const Simd32Consts<Ops>& k) {
+  if constexpr (V.mode == 0 && ShareProduct) {
+    static_assert(HasBrightProduct<V>());
+    return Ops::MulHiU16(s, bright);  // bright holds the share weights
+  }
   const Vec x = SourceHalf<V, Ops>(s, bright, k);
   if constexpr (V.mode == 0) {
     if constexpr (V.src == BlitSource::Alpha)
@@ -272,8 +288,11 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
       weightRB = Ops::Or(weightGA, Ops::template Sll32<16>(weightGA));
     }
     const Vec paramRB = ShareProduct ? k.shareRB : k.paramRB, paramGA = ShareProduct ? k.shareGA : k.paramGA;
-    const Vec rb = CombineHalf<V, Ops, ShareProduct>(sRB, dRB, k.brightRB, weightRB, paramRB, k);
-    const Vec ga = CombineHalf<V, Ops, ShareProduct>(sGA, dGA, k.brightGA, weightGA, paramGA, k);
+    constexpr bool brightShare = ShareProduct && V.mode == 0;
+    const Vec brightRB = brightShare ? k.brightShareRB : k.brightRB;
+    const Vec brightGA = brightShare ? k.brightShareGA : k.brightGA;
+    const Vec rb = CombineHalf<V, Ops, ShareProduct>(sRB, dRB, brightRB, weightRB, paramRB, k);
+    const Vec ga = CombineHalf<V, Ops, ShareProduct>(sGA, dGA, brightGA, weightGA, paramGA, k);
     const Vec r = Ops::Or(rb, Ops::template Sll16<8>(ga));
     // (The add and subtract shares have 0 in byte 3: its parameter lane is 0.)
     if constexpr (V.mode == 2) {
@@ -366,8 +385,8 @@ inline void SimdRect32(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32
                        int32_t rows, const BlendContext& c) {
   const Simd32Consts<Ops> k = MakeSimd32Consts<V, Ops>(c);
   constexpr int32_t srcBytes = BlitSourceBytes(V.src, true);
-  if constexpr (HasShareProduct<V>()) {
-    if (c.param < 255) {
+  if constexpr (HasShareProduct<V>() || HasBrightProduct<V>()) {
+    if (HasShareProduct<V>() ? c.param < 255 : c.bright[0] < 255 && c.bright[1] < 255 && c.bright[2] < 255) {
       SimdRows<Ops, 4, srcBytes>(dst, dstPitch, src, srcPitch, n, rows,
                                  [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
                                    SimdStep32<V, Ops, true>(out, d, s, c, k);

@@ -144,6 +144,35 @@ TEST_F(VectorRowsTest, AddAndSubtractMatchTheReferenceForEveryChannelAndWeight) 
   }
 }
 
+// Brightened copies for every channel value and brightness: a source
+// without alpha holding the channels x, 255 - x and 7x in one row, drawn
+// under every brightness below 255 in each channel (one product each) and
+// under brightnesses with a channel at 255, with and without trans.
+TEST_F(VectorRowsTest, BrightenedCopiesMatchTheReferenceForEveryChannelAndBrightness) {
+  std::mt19937 rng(57);
+  BothInstructionSets isa;
+  TestImage src(256, 1, MemImgDepth32);
+  for (uint32_t x = 0; x < 256; ++x)
+    src.Set(static_cast<int32_t>(x), 0, x | (255 - x) << 8 | (x * 7 & 0xFF) << 16 | (x ^ 0x5A) << 24);
+  for (bool avx2 : isa.Sets()) {
+    BlitUseAvx2 = avx2;
+    for (uint32_t b = 0; b < 256; ++b)
+      for (int32_t trans : {0, 1}) {
+        const uint8_t bright[3] = {static_cast<uint8_t>(b), static_cast<uint8_t>(254 - b % 255),
+                                   static_cast<uint8_t>(b * 7 % 255)};
+        TestImage dst(256, 1, MemImgDepth32), expected(256, 1, MemImgDepth32);
+        blitref::FillRandom(dst, rng);
+        expected.CopyPixelsFrom(dst);
+        const DrawCase dc(0, 0, {0, 0, 256, 1}, bright);
+        dc.Apply();
+        SoftBlit(dst.img(), src.img(), 0, 0, trans, nullptr);
+        blitref::ReferenceBlit(expected, src, 0, 0, trans, nullptr, dc);
+        ASSERT_TRUE(rendertest::SameImage(dst, expected))
+            << "brightness " << b << " trans " << trans << " avx2 " << avx2;
+      }
+  }
+}
+
 // Rotated runs gather their texels for the same vector loops.
 TEST_F(VectorRowsTest, LongRotatedRunsMatchTheReference) {
   const uint8_t coloured[3] = {17, 255, 140};
