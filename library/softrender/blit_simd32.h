@@ -56,6 +56,10 @@ constexpr bool HasBrightProduct() {
   return V.mode == 0 && !V.white && V.src != BlitSource::Alpha;
 }
 
+// ceil(v * 65536 / 255) for v below 255 (0 otherwise): the high half of its
+// product with a channel of up to 255 is floor(channel * v / 255).
+constexpr uint32_t ShareWeight(uint32_t v) { return v < 255 ? (v * 65536 + 254) / 255 : 0; }
+
 template <BlitVariant V, class Ops>
 inline Simd32Consts<Ops> MakeSimd32Consts(const BlendContext& c) {
   Simd32Consts<Ops> k;
@@ -75,12 +79,10 @@ inline Simd32Consts<Ops> MakeSimd32Consts(const BlendContext& c) {
   k.alphaFull = Ops::Set32(255);
   k.paramWide = Ops::Set32(p << 8);
   k.weightFull = Ops::Set32(256);
-  const uint32_t share = p < 255 ? (p * 65536 + 254) / 255 : 0;
-  k.shareRB = Ops::Set32(share | share << 16);
-  k.shareGA = Ops::Set32(share);
-  auto brightShare = [&](int32_t i) { return c.bright[i] < 255 ? (c.bright[i] * 65536u + 254) / 255 : 0; };
-  k.brightShareRB = Ops::Set32(brightShare(0) | brightShare(2) << 16);
-  k.brightShareGA = Ops::Set32(brightShare(1));
+  k.shareRB = Ops::Set32(ShareWeight(p) | ShareWeight(p) << 16);
+  k.shareGA = Ops::Set32(ShareWeight(p));
+  k.brightShareRB = Ops::Set32(ShareWeight(c.bright[0]) | ShareWeight(c.bright[2]) << 16);
+  k.brightShareGA = Ops::Set32(ShareWeight(c.bright[1]));
   return k;
 }
 
