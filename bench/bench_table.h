@@ -34,26 +34,59 @@ namespace benchtable {
 // The frame the benchmarks draw into.
 constexpr int kFrameW = 640, kFrameH = 480;
 
+// Image memory, kept for the program's life and handed out again by size,
+// the block given back last first. Each run of a benchmark makes its images
+// afresh; with fresh memory every time, where its pages fell in the cache
+// moved a frame-sized row by several per cent from one implementation to the
+// next. Taken from here, every implementation of a row draws on the same
+// memory.
+class PooledBytes {
+ public:
+  explicit PooledBytes(size_t size) : size_(size), block_((size + 63) & ~size_t{63}) {
+    auto [first, last] = Spare().equal_range(block_);
+    if (first == last) {
+      data_ = static_cast<uint8_t*>(std::aligned_alloc(64, block_));
+    } else {
+      --last;
+      data_ = last->second;
+      Spare().erase(last);
+    }
+  }
+  ~PooledBytes() { Spare().emplace(block_, data_); }
+  PooledBytes(const PooledBytes&) = delete;
+  PooledBytes& operator=(const PooledBytes&) = delete;
+  uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  static std::multimap<size_t, uint8_t*>& Spare() {
+    static std::multimap<size_t, uint8_t*> spare;
+    return spare;
+  }
+  size_t size_, block_;
+  uint8_t* data_ = nullptr;
+};
+
 struct OurImage {
   ColorFormat format{};
   MemImgBuffer buffer{};
   MEMIMG view{};
   uint8_t* pixels = nullptr;
   std::vector<uint8_t> palette;  // paletted images: 256 entries
+  PooledBytes memory;
 
-  OurImage(int w, int h, int depthKind, bool paletted = false, bool alpha = false) {
-    const int bytes = MemImgBytesPerPixel(depthKind, paletted, alpha);
-    format.bytesPerPixel = static_cast<uint16_t>(bytes);
+  OurImage(int w, int h, int depthKind, bool paletted = false, bool alpha = false)
+      : memory(static_cast<size_t>(Pitch(w, depthKind, paletted, alpha)) * h) {
+    format.bytesPerPixel = static_cast<uint16_t>(MemImgBytesPerPixel(depthKind, paletted, alpha));
     buffer.refCount = 1;
     buffer.width = w;
     buffer.height = h;
-    buffer.pitch = (w * bytes + 3) & ~3;
+    buffer.pitch = Pitch(w, depthKind, paletted, alpha);
     buffer.format = &format;
     buffer.depthKind = depthKind;
     buffer.paletted = paletted;
     buffer.alpha = alpha;
-    pixels = static_cast<uint8_t*>(
-        std::aligned_alloc(64, (static_cast<size_t>(buffer.pitch) * h + 63) & ~size_t{63}));
+    pixels = memory.data();
     buffer.pixels = pixels;
     if (paletted) {
       palette.assign(2048, 0);
@@ -66,11 +99,15 @@ struct OurImage {
     view.pixels = pixels;
     view.buffer = &buffer;
   }
-  ~OurImage() { std::free(pixels); }
   OurImage(const OurImage&) = delete;
   OurImage& operator=(const OurImage&) = delete;
   uint8_t* Row(int y) { return pixels + static_cast<size_t>(y) * buffer.pitch; }
   size_t Bytes() const { return static_cast<size_t>(buffer.pitch) * buffer.height; }
+
+ private:
+  static int Pitch(int w, int depthKind, bool paletted, bool alpha) {
+    return (w * MemImgBytesPerPixel(depthKind, paletted, alpha) + 3) & ~3;
+  }
 };
 
 // Every byte of the image (padding included) random.

@@ -10,7 +10,7 @@
 namespace {
 
 template <FlatRule R>
-void FlatSpan32(uint8_t* dst, int32_t n, const FlatColor& f) {
+inline void FlatSpan32(uint8_t* dst, int32_t n, const FlatColor& f) {
   int32_t i = 0;
   if (f.wide != nullptr) i = f.wide(dst, n, f);
   i += flat_detail::FlatSpanSimd32<R, Sse2Ops>(dst + 4 * i, n - i, f);
@@ -18,11 +18,21 @@ void FlatSpan32(uint8_t* dst, int32_t n, const FlatColor& f) {
 }
 
 template <FlatRule R>
-void FlatSpan16(uint8_t* dst, int32_t n, const FlatColor& f) {
+inline void FlatSpan16(uint8_t* dst, int32_t n, const FlatColor& f) {
   int32_t i = 0;
   if (f.wide != nullptr) i = f.wide(dst, n, f);
   i += flat_detail::FlatSpanSimd16<R, Sse2Ops>(dst + 2 * i, n - i, f);
   for (; i < n; ++i) FlatPixel<R, false>(dst + 2 * i, f);
+}
+
+template <FlatRule R, bool Depth32>
+void FlatRows(uint8_t* row, int32_t pitch, int32_t n, int32_t height, const FlatColor& f) {
+  for (int32_t y = 0; y < height; ++y, row += pitch) {
+    if constexpr (Depth32)
+      FlatSpan32<R>(row, n, f);
+    else
+      FlatSpan16<R>(row, n, f);
+  }
 }
 
 constexpr FlatSpanFn kSpans32[kFlatRuleCount] = {
@@ -124,4 +134,11 @@ bool PrepareFlatColor(uint32_t colour, bool depth32, FlatBrightness brightness, 
 FlatSpanFn SelectFlatSpan(bool depth32, FlatRule rule, FlatColor* flat) {
   flat->wide = BlitUseAvx2 ? FlatWideSpanAt(depth32, rule) : nullptr;
   return (depth32 ? kSpans32 : kSpans16)[static_cast<int32_t>(rule)];
+}
+
+FlatRowsFn SelectFlatRows(bool depth32, FlatRule rule, FlatColor* flat) {
+  flat->wide = BlitUseAvx2 ? FlatWideSpanAt(depth32, rule) : nullptr;
+  FlatRowsFn rows = nullptr;
+  WithFlatRule(rule, depth32, [&]<FlatRule R, bool Depth32>() { rows = &FlatRows<R, Depth32>; });
+  return rows;
 }

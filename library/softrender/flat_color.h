@@ -135,5 +135,13 @@ using FlatSpanFn = void (*)(uint8_t* dst, int32_t n, const FlatColor& f);
 // The run loop of a rule and depth; also sets flat->wide.
 FlatSpanFn SelectFlatSpan(bool depth32, FlatRule rule, FlatColor* flat);
 
+// Draws height runs of n pixels, the first at row and each pitch bytes after
+// the one before.
+using FlatRowsFn = void (*)(uint8_t* row, int32_t pitch, int32_t n, int32_t height, const FlatColor& f);
+
+// The same run loop taken over many rows, without a call per row (a box's
+// rows are short enough for the call to count); also sets flat->wide.
+FlatRowsFn SelectFlatRows(bool depth32, FlatRule rule, FlatColor* flat);
+
 // The AVX2 loops, from a file compiled for AVX2; used only when BlitUseAvx2.
 FlatWideFn FlatWideSpanAt(bool depth32, FlatRule rule);

@@ -24,7 +24,7 @@ void SoftFillBox(MEMIMG* dst, const int32_t* rect, uint32_t colour) {
   FlatRule rule;
   FlatColor flat;
   if (!PrepareFlatColor(colour, target.depth32, FlatBrightness::Shift, &rule, &flat)) return;
-  const FlatSpanFn span = SelectFlatSpan(target.depth32, rule, &flat);
+  const FlatRowsFn rows = SelectFlatRows(target.depth32, rule, &flat);
   const int32_t bytes = target.depth32 ? 4 : 2;
   uint8_t* row =
       target.pixels + static_cast<int64_t>(box.top) * target.pitch + static_cast<int64_t>(box.left) * bytes;
@@ -33,5 +33,5 @@ void SoftFillBox(MEMIMG* dst, const int32_t* rect, uint32_t colour) {
     width *= height;
     height = 1;
   }
-  for (int32_t y = 0; y < height; ++y, row += target.pitch) span(row, width, flat);
+  rows(row, target.pitch, width, height, flat);
 }
