@@ -107,8 +107,12 @@ struct Sse2Ops {
     return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16),
                            _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
   }
-  // The same for lanes that already hold sign-extended 16-bit values.
-  static V PackSigned32(V a, V b) { return _mm_packs_epi32(a, b); }
+  // The 32-bit lanes of a, then of b, the even-numbered ones into *even and
+  // the odd-numbered ones into *odd, each in order.
+  static void EvenOdd32(V a, V b, V* even, V* odd) {
+    *even = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), 0x88));
+    *odd = _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), 0xDD));
+  }
 };
 #endif
 
@@ -193,6 +197,7 @@ struct Avx2Ops {
                                         _mm256_srai_epi32(_mm256_slli_epi32(b, 16), 16));
     return _mm256_permute4x64_epi64(packed, 0xD8);  // the packs work per 128-bit half
   }
+  // The same for lanes that already hold sign-extended 16-bit values.
   static V PackSigned32(V a, V b) { return _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8); }
 };
 #endif
