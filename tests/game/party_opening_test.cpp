@@ -88,8 +88,9 @@ TEST(PartyOpening, MapsOneToFourPlayThrough) {
         draws.insert(OrderDraws[p]);
         EXPECT_EQ(PlayerTable[p - 1].coins, 10) << "map " << map << ", player " << p;
         for (int q = 1; q <= 4; ++q)
-          if (OrderDraws[p] > OrderDraws[q])
+          if (OrderDraws[p] > OrderDraws[q]) {
             EXPECT_LT(PlayerTable[p - 1].turnOrder, PlayerTable[q - 1].turnOrder) << "highest number first";
+          }
       }
       EXPECT_EQ(orders, (std::set<int32_t>{1, 2, 3, 4}));
       EXPECT_EQ(draws.size(), 4u) << "four distinct numbers";

@@ -398,7 +398,9 @@ TEST(SoundDecoder, DamagedCompressedFilesAreRefusedOrDecodedWithinTheirBounds) {
     // Truncated anywhere.
     for (size_t n = 0; n < file->size(); n += 13) {
       MemoryDecoder d(std::vector<uint8_t>(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(n)));
-      if (d.ok()) EXPECT_LE(d.Whole().size(), GetSoundDecoderPcmSize(d.get())) << n;
+      if (d.ok()) {
+        EXPECT_LE(d.Whole().size(), GetSoundDecoderPcmSize(d.get())) << n;
+      }
     }
     // Bytes overwritten.
     uint32_t x = 99;
@@ -409,7 +411,9 @@ TEST(SoundDecoder, DamagedCompressedFilesAreRefusedOrDecodedWithinTheirBounds) {
         bad[(x >> 8) % bad.size()] = static_cast<uint8_t>(x >> 24);
       }
       MemoryDecoder d(bad);
-      if (d.ok()) EXPECT_LE(d.Whole().size(), GetSoundDecoderPcmSize(d.get())) << round;
+      if (d.ok()) {
+        EXPECT_LE(d.Whole().size(), GetSoundDecoderPcmSize(d.get())) << round;
+      }
     }
   }
   EXPECT_EQ(TrackedBlockCount(), blocks);

@@ -116,7 +116,7 @@ TEST_F(NullDeviceTest, LoadsMeasuresAndRefuses) {
   EXPECT_EQ(FindSoundRecord(ten)->bufferCount, 10);
   EXPECT_EQ(CreateSoundFromMemory(nullptr, 0, 11, -1), -1);
   EXPECT_EQ(DeleteSoundHandle(ten, 0), 0);
-  for (int bad : {-1, ten, ten & ~HandleKindBits | HandleKindGraph, h + 1}) {
+  for (int bad : {-1, ten, (ten & ~HandleKindBits) | HandleKindGraph, h + 1}) {
     EXPECT_EQ(PlaySoundHandle(bad, 1, 1), -1) << bad;
     EXPECT_EQ(CheckSoundHandle(bad), -1) << bad;
     EXPECT_EQ(DeleteSoundHandle(bad, 0), -1) << bad;

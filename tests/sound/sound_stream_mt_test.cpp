@@ -55,7 +55,9 @@ TEST_F(SoundThreadTest, TheGameThreadWorksOnStreamsWhileTheyAreRefilled) {
     const int h = streams[round % 3];
     const int fromTop = round % 4 == 0 ? 0 : 1;
     const int played = PlaySoundHandle(h, round % 2 == 0 ? 3 : 1, fromTop);
-    if (fromTop) ASSERT_EQ(played, 0);  // from where it is: -1 while it already plays
+    if (fromTop) {
+      ASSERT_EQ(played, 0);  // from where it is: -1 while it already plays
+    }
     PlaySoundHandle(buffered, 1, 1);
     EXPECT_GE(CheckSoundHandle(h), 0);
     EXPECT_GE(GetSoundCurrentTime(h), 0);

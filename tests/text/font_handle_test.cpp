@@ -31,7 +31,9 @@ TEST_F(FontTest, TheHandleValidityRule) {
     EXPECT_EQ(IsValidFontHandle(c.handle), c.valid ? 1 : 0) << c.what;
     EXPECT_EQ(GetFontHandleSize(c.handle), c.valid ? 16 : -1) << c.what;
     EXPECT_EQ(SetFontSpacingToHandle(1, c.handle), c.valid ? 0 : -1) << c.what;
-    if (!c.valid) EXPECT_EQ(DeleteFontHandle(c.handle), -1) << c.what;
+    if (!c.valid) {
+      EXPECT_EQ(DeleteFontHandle(c.handle), -1) << c.what;
+    }
   }
   // The check counter is stamped, then advances, wrapping after 2047.
   FontHandleTable.checkCounter = 2047;

@@ -33,7 +33,9 @@ class FreeTypeReference {
       : bold_(bold), italic_(italic) {
     EXPECT_EQ(FT_Init_FreeType(&library_), 0);
     EXPECT_EQ(FT_New_Face(library_, PlatformFontFileForFace(faceName), 0, &face_), 0);
-    if (face_ != nullptr) EXPECT_EQ(FT_Set_Char_Size(face_, 0, PlatformFontCharSize26_6(faceName, height), 72, 72), 0);
+    if (face_ != nullptr) {
+      EXPECT_EQ(FT_Set_Char_Size(face_, 0, PlatformFontCharSize26_6(faceName, height), 72, 72), 0);
+    }
   }
   ~FreeTypeReference() {
     if (face_ != nullptr) FT_Done_Face(face_);

@@ -134,7 +134,9 @@ TEST(FallingBlock, PlayedThroughTheRunner) {
     while (ParticipantTable[2].phase == kBlockFalling && frames < 400) {
       ASSERT_TRUE(h.Frame());
       ++frames;
-      if (frames == 60) EXPECT_EQ(DropperStateTable[2][kDropperLock], 1);
+      if (frames == 60) {
+        EXPECT_EQ(DropperStateTable[2][kDropperLock], 1);
+      }
     }
     EXPECT_EQ(frames, 180);
     EXPECT_EQ(ParticipantTable[2].phase, kBlockSettling);
@@ -371,7 +373,9 @@ TEST(FallingBlock, PieceFilesAreCheckedAtLoad) {
       EXPECT_EQ(table[100 * 6 + 10 * (c.bytes.find(",") == std::string::npos ? 9 : 4) + 3], 1) << c.what;
     } else {
       EXPECT_EQ(table[0], -9) << c.what << ": a refused file changes nothing";
-      if (c.result != kBlockPatternsNotDigit) EXPECT_EQ(bad, c.bad) << c.what;
+      if (c.result != kBlockPatternsNotDigit) {
+        EXPECT_EQ(bad, c.bad) << c.what;
+      }
     }
   }
 }

@@ -105,7 +105,9 @@ TEST(QuarterAction, StepsWalkingOwnersAndTheAward) {
       ASSERT_TRUE(h.Frame());
       ++frames;
       float moved = std::hypot(ParticipantTable[1].x - x, ParticipantTable[1].y - y);
-      if (QuarterActionWalkers[1].target == 10) EXPECT_NEAR(moved, 3.0f, 1e-4);
+      if (QuarterActionWalkers[1].target == 10) {
+        EXPECT_NEAR(moved, 3.0f, 1e-4);
+      }
       x = ParticipantTable[1].x;
       y = ParticipantTable[1].y;
     }

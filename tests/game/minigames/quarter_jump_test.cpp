@@ -164,7 +164,9 @@ TEST(QuarterJump, ThreeStunsPutChallengersDownAndEndPlay) {
         EXPECT_EQ(QuarterJumpBodies[p].stuns, sweep) << p;
         EXPECT_EQ(QuarterJumpChallengerUp(p), sweep < 3) << p;
       }
-      if (sweep < 3) ASSERT_TRUE(h.RunUntil([] { return QuarterJumpBodies[2].stance == 1; }, 70));
+      if (sweep < 3) {
+        ASSERT_TRUE(h.RunUntil([] { return QuarterJumpBodies[2].stance == 1; }, 70));
+      }
       QuarterJumpObstacles[0] = {};
     }
     int32_t left = QuarterJumpTimer;

@@ -66,8 +66,12 @@ TEST_F(D3DBlendTest, EveryModeOnATextureWithAlpha) {
     ASSERT_EQ(draws.size(), 1u);
     const D3D9DeviceState& s = draws[0].state;
     EXPECT_EQ(s.renderStates[D3DRS_ALPHABLENDENABLE], c.blend);
-    if (c.src != kLeave) EXPECT_EQ(s.renderStates[D3DRS_SRCBLEND], c.src);
-    if (c.dest != kLeave) EXPECT_EQ(s.renderStates[D3DRS_DESTBLEND], c.dest);
+    if (c.src != kLeave) {
+      EXPECT_EQ(s.renderStates[D3DRS_SRCBLEND], c.src);
+    }
+    if (c.dest != kLeave) {
+      EXPECT_EQ(s.renderStates[D3DRS_DESTBLEND], c.dest);
+    }
     EXPECT_EQ(s.renderStates[D3DRS_BLENDOP], c.op);
     EXPECT_EQ(s.renderStates[D3DRS_ALPHATESTENABLE], 0u);
     EXPECT_EQ(s.textureStageStates[0][D3DTSS_COLORARG1], c.colorArg1);

@@ -97,7 +97,9 @@ void ExpectStates(const D3D9DrawRecord& d, const ExpectedStates& e, uint32_t tex
   EXPECT_EQ(s.textureStageStates[0][D3DTSS_COLOROP], e.colorOp);
   if (e.fvf == kTexturedFvf) {
     EXPECT_EQ(s.textureStageStates[0][D3DTSS_COLORARG1], D3DTA_TEXTURE);
-    if (e.colorOp == D3DTOP_MODULATE) EXPECT_EQ(s.textureStageStates[0][D3DTSS_COLORARG2], D3DTA_DIFFUSE);
+    if (e.colorOp == D3DTOP_MODULATE) {
+      EXPECT_EQ(s.textureStageStates[0][D3DTSS_COLORARG2], D3DTA_DIFFUSE);
+    }
   } else {
     EXPECT_EQ(s.textureStageStates[0][D3DTSS_COLORARG2], D3DTA_DIFFUSE);
   }
@@ -371,8 +373,9 @@ class Checker : public SceneObserver {
           for (const auto& [dx, dy] : points)
             for (const auto& [mx, my] : {std::pair{-dx, dy}, std::pair{dx, -dy}}) {
               const double x = cx + mx, y = cy + my;
-              if (x >= 0 && x <= area.right && y >= area.top && y <= area.bottom)
+              if (x >= 0 && x <= area.right && y >= area.top && y <= area.bottom) {
                 EXPECT_TRUE(points.count({mx, my})) << "missing " << x << "," << y;
+              }
             }
           return;
         }
@@ -387,13 +390,20 @@ class Checker : public SceneObserver {
           EXPECT_GE(l.x, area.left);
           EXPECT_LE(r.x, area.right);
           const double dy = l.y - cy;
-          if (l.x > area.left) EXPECT_LE(off(cx - l.x, dy), 1.0) << "row " << l.y;
-          if (r.x < area.right) EXPECT_LE(off(r.x - 1 - cx, dy), 1.0) << "row " << l.y;
+          if (l.x > area.left) {
+            EXPECT_LE(off(cx - l.x, dy), 1.0) << "row " << l.y;
+          }
+          if (r.x < area.right) {
+            EXPECT_LE(off(r.x - 1 - cx, dy), 1.0) << "row " << l.y;
+          }
         }
         const int top = static_cast<int>(std::max<double>(cy - ry, area.top));
         const int bottom = static_cast<int>(std::min<double>(cy + ry, area.bottom - 1));
-        if (cx + rx >= area.left && cx - rx < area.right)
-          for (int y = top; y <= bottom; ++y) EXPECT_TRUE(rows.count(y)) << "row " << y << " missing";
+        if (cx + rx >= area.left && cx - rx < area.right) {
+          for (int y = top; y <= bottom; ++y) {
+            EXPECT_TRUE(rows.count(y)) << "row " << y << " missing";
+          }
+        }
         break;
       }
       default:

@@ -124,12 +124,15 @@ TEST_F(D3DTextureTest, ALargeGraphIsCutAndEveryPieceHoldsItsPart) {
                                std::pair{p->width - 1, p->height - 1}})
       EXPECT_EQ(Texel(p, x, y), Expected(s, &image, p->x + x, p->y + y));
     // The edge texels repeat the last column and row.
-    if (p->width < p->textureWidth)
+    if (p->width < p->textureWidth) {
       EXPECT_EQ(Texel(p, p->width, 1), Expected(s, &image, p->x + p->width - 1, p->y + 1));
-    if (p->height < p->textureHeight)
+    }
+    if (p->height < p->textureHeight) {
       EXPECT_EQ(Texel(p, 1, p->height), Expected(s, &image, p->x + 1, p->y + p->height - 1));
-    if (p->width < p->textureWidth && p->height < p->textureHeight)
+    }
+    if (p->width < p->textureWidth && p->height < p->textureHeight) {
       EXPECT_EQ(Texel(p, p->width, p->height), Expected(s, &image, p->x + p->width - 1, p->y + p->height - 1));
+    }
   }
 
   // A part across the first seam: two draw pieces, the first from inside its texture.

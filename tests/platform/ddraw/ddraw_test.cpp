@@ -35,7 +35,9 @@ TEST(DirectDraw, MadeThroughComAndWaitsForEachBlank) {
     EXPECT_EQ(draw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr), DD_OK);
     const int64_t now = Microseconds();
     EXPECT_EQ(now * 60 % 1000000 < 60, true) << now;
-    if (i > 0) EXPECT_NEAR(now - previous, 16667, 1);
+    if (i > 0) {
+      EXPECT_NEAR(now - previous, 16667, 1);
+    }
     previous = now;
   }
   PlatformAdvanceVirtualClock(5000);
