@@ -2,7 +2,8 @@
 // draw state. The box, lines, circles, ellipses and flat triangles resolve
 // the blend mode, parameter and brightness once per call into a rule and a
 // prepared colour, then run loops specialised for the rule: single pixels
-// (FlatPixel32, FlatPixel16) or runs along a row (SelectFlatSpan).
+// (FlatPixel32, FlatPixel16), runs along a row (SelectFlatSpan) or the runs
+// of many rows at once (SelectFlatRows).
 #pragma once
 
 #include <cstdint>
