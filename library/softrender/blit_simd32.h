@@ -386,20 +386,17 @@ template <BlitVariant V, class Ops>
 inline void SimdRect32(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t n,
                        int32_t rows, const BlendContext& c) {
   const Simd32Consts<Ops> k = MakeSimd32Consts<V, Ops>(c);
-  constexpr int32_t srcBytes = BlitSourceBytes(V.src, true);
+  auto run = [&]<bool ShareProduct>() {
+    SimdRows<Ops, 4, BlitSourceBytes(V.src, true)>(dst, dstPitch, src, srcPitch, n, rows,
+                                                   [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
+                                                     SimdStep32<V, Ops, ShareProduct>(out, d, s, c, k);
+                                                   });
+  };
   if constexpr (HasShareProduct<V>() || HasBrightProduct<V>()) {
-    if (HasShareProduct<V>() ? c.param < 255 : c.bright[0] < 255 && c.bright[1] < 255 && c.bright[2] < 255) {
-      SimdRows<Ops, 4, srcBytes>(dst, dstPitch, src, srcPitch, n, rows,
-                                 [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
-                                   SimdStep32<V, Ops, true>(out, d, s, c, k);
-                                 });
-      return;
-    }
+    if (HasShareProduct<V>() ? c.param < 255 : c.bright[0] < 255 && c.bright[1] < 255 && c.bright[2] < 255)
+      return run.template operator()<true>();
   }
-  SimdRows<Ops, 4, srcBytes>(dst, dstPitch, src, srcPitch, n, rows,
-                             [&](uint8_t* out, const uint8_t* d, const uint8_t* s) {
-                               SimdStep32<V, Ops>(out, d, s, c, k);
-                             });
+  run.template operator()<false>();
 }
 
 }  // namespace blit_detail
