@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "library/core/memory.h"
 #include "library/graphics/color_format.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/mem_img.h"
@@ -114,6 +115,10 @@ struct OurImage {
   }
   OurImage(const OurImage&) = delete;
   OurImage& operator=(const OurImage&) = delete;
+  ~OurImage() {  // (what blits made)
+    TrackedFree(buffer.blitSpans);
+    TrackedFree(buffer.blitTerms);
+  }
   uint8_t* Row(int y) { return pixels + static_cast<size_t>(y) * buffer.pitch; }
   size_t Bytes() const { return static_cast<size_t>(buffer.pitch) * buffer.height; }
 

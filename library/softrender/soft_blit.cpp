@@ -5,7 +5,9 @@
 #include "library/graphics/blend_tables.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/mem_img.h"
+#include "library/core/memory.h"
 #include "library/softrender/blit_entry.h"
+#include "library/softrender/blit_spans.h"
 
 alignas(16) uint8_t BlitPaletteCopy[1024];
 
@@ -28,7 +30,398 @@ int32_t AddClamped(int32_t a, int32_t b) {
   return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
 }
 
+// ---- Drawing span by span ----
+//
+// A graph with transparent pixels (a transparent colour or an alpha
+// channel) keeps the run table of its pixels as loaded (mem_img.h): each
+// row's runs of transparent, opaque and (alpha) partly transparent pixels.
+// From it a blit makes, once for each fill, the graph's spans: for each row
+// the stretches of opaque pixels and of partly transparent ones, and where
+// each row's spans start. While the run table describes the pixels (its
+// flag: drawing into the graph or refilling a part of it clears it, a whole
+// refill counts a new fill and so makes new spans), a blit with trans set
+// whose variant leaves transparent pixels as they are draws the spans only,
+// each by what its pixels are: an opaque span of a keyed source by the
+// variant without trans (none of its pixels is the key), or copied in the
+// white copy; of an alpha source copied whole in the white copy; every
+// other span by the variant. Each pixel gets what the variant gives it.
+
+// The spans of a graph: a header, a row start for each row (the index of
+// its first span), then the spans, each a word of the first column (bits
+// 0 to 15), the count (bits 16 to 30) and bit 31 set for partly transparent
+// pixels, each row's last followed by kEndOfSpans.
+struct SpanTable {
+  uint32_t fill;  // the fill the spans describe
+  int32_t rows, width;
+  int32_t spans;
+  const uint32_t* RowStarts() const { return reinterpret_cast<const uint32_t*>(this + 1); }
+  const uint32_t* Spans() const { return RowStarts() + rows; }
+};
+constexpr uint32_t kSpanPartial = 0x80000000u;
+constexpr uint32_t kEndOfSpans = 0xFFFFFFFFu;
+constexpr int32_t kWidestSpanRow = 32767;
+
+// Spans shorter than this take the variant's pixel-by-pixel loop.
+constexpr int32_t kShortestVectorSpan = 8;
+
+// The view's column and row in the rectangle of the buffer's last whole
+// fill; false when the view does not lie inside it.
+bool PlaceInFill(const MEMIMG* view, int64_t* x, int64_t* y) {
+  const MemImgBuffer* b = view->buffer;
+  const int64_t bytes = b->format->bytesPerPixel, pitch = b->pitch, at = view->pixels - b->pixels;
+  if (pitch <= 0 || at < 0 || b->pendingOffset < 0 || at % pitch % bytes != 0 || b->pendingOffset % pitch % bytes != 0)
+    return false;
+  const int64_t fillX = b->pendingOffset % pitch / bytes, fillY = b->pendingOffset / pitch;
+  *x = at % pitch / bytes - fillX;
+  *y = at / pitch - fillY;
+  return *x >= 0 && *y >= 0 && *x + view->width <= b->pendingWidth && *y + view->height <= b->pendingHeight;
+}
+
+// The graph's spans, made now when the last fill has none; null when the
+// run table does not describe the pixels.
+const SpanTable* SpansOf(MemImgBuffer* b) {
+  if (b->runTable == nullptr || b->hasRunTable != 1) return nullptr;
+  SettleMemImgExtras(b);
+  if (b->hasRunTable != 1 || b->pendingWidth > kWidestSpanRow) return nullptr;
+  const auto* table = reinterpret_cast<const SpanTable*>(b->blitSpans);
+  if (table != nullptr && table->fill == b->fillCount) return table;
+  // The spans first; a run of the table is at most 64 pixels, so runs of
+  // one kind that follow each other are one.
+  int64_t spans = 0;
+  const uint8_t* p = b->runTable;
+  for (int32_t r = 0; r < b->pendingHeight; ++r, ++p)
+    for (uint32_t last = 3; *p != MemImgRunEndOfRow; ++p) {
+      const uint32_t kind = *p >> 6;
+      if (kind == last) continue;
+      spans += kind != MemImgRunTransparent;
+      last = kind;
+    }
+  const size_t bytes = sizeof(SpanTable) + 4 * (2 * static_cast<size_t>(b->pendingHeight) + static_cast<size_t>(spans));
+  auto* made = static_cast<SpanTable*>(TrackedRealloc(b->blitSpans, bytes, __FILE__, __LINE__));
+  if (made == nullptr) return nullptr;
+  b->blitSpans = reinterpret_cast<uint8_t*>(made);
+  made->fill = b->fillCount;
+  made->rows = b->pendingHeight;
+  made->width = b->pendingWidth;
+  made->spans = static_cast<int32_t>(spans);
+  auto* rowStarts = reinterpret_cast<uint32_t*>(made + 1);
+  uint32_t* out = rowStarts + made->rows;
+  uint32_t count = 0;
+  p = b->runTable;
+  for (int32_t r = 0; r < b->pendingHeight; ++r, ++p) {
+    rowStarts[r] = count;
+    uint32_t x = 0;
+    while (*p != MemImgRunEndOfRow) {
+      const uint32_t kind = *p >> 6, from = x;
+      for (; *p >> 6 == kind; ++p) x += (*p & 63u) + 1;  // (the row's end, 0xC0, is kind 3)
+      if (kind != MemImgRunTransparent)
+        out[count++] = from | (x - from) << 16 | (kind == MemImgRunPartial ? kSpanPartial : 0);
+    }
+    out[count++] = kEndOfSpans;
+  }
+  return made;
+}
+
+// Where the blit starts among the source's spans: the spans and the table
+// row and column of the first pixel drawn; false when the spans cannot
+// serve the blit (drawn with trans set, and for an alpha source by a
+// variant that leaves its transparent pixels as they are).
+bool FindSpans(const MEMIMG* src, const BlitSetup& s, const SpanTable** spans, int32_t* row, int32_t* column) {
+  MemImgBuffer* b = src->buffer;
+  if (b->runTable == nullptr || b->hasRunTable != 1) return false;
+  const int32_t bytes = b->format->bytesPerPixel;
+  // A key wider than the pixel: the table classes every pixel opaque,
+  // while some loops compare the pixel with the key's low bytes.
+  if (b->alpha != 1 && bytes < 4 && (b->transColor >> (8 * bytes)) != 0) return false;
+  const SpanTable* table = SpansOf(b);
+  if (table == nullptr) return false;
+  // Spans cost about 20 operations each; a row of the vector loops about 40
+  // and 12 a vector. Scattered transparent pixels go to the vector loops.
+  const int64_t lanes = BlitUseAvx2 ? 32 / bytes : 16 / bytes;
+  if (20 * int64_t{table->spans} > (40 + 12 * (table->width + lanes - 1) / lanes) * int64_t{table->rows}) return false;
+  int64_t viewX = 0, viewY = 0;
+  if (!PlaceInFill(src, &viewX, &viewY)) return false;
+  *spans = table;
+  *row = static_cast<int32_t>(viewY) + s.srcY;
+  *column = static_cast<int32_t>(viewX) + s.srcX;
+  return true;
+}
+
+// Whether the spans serve a variant: trans set, not the two-pixel loops
+// (which pair a row's pixels from its first), and for an alpha source a
+// variant that leaves its transparent pixels as they are.
+bool SpansServe(const MemImgBuffer* b, int32_t trans, const BlitVariant& v) {
+  if (trans == 0 || v.stretched) return false;
+  if (b->depthKind == MemImgDepth16 && blit_detail::PairOp16(blit_detail::Canonical16(v))) return false;
+  if (b->alpha == 1)
+    return b->depthKind == MemImgDepth32 ? blit_detail::SkipsAlphaZero32(v) : blit_detail::SkipsAlphaZero16(v);
+  return true;
+}
+
+// n bytes (a whole number of 2- or 4-byte pixels) copied, short spans by
+// a few moves of their own.
+inline void CopySpan(uint8_t* d, const uint8_t* s, size_t n) {
+  if (n > 32) {
+    std::memcpy(d, s, n);
+  } else if (n >= 16) {
+    uint8_t head[16], tail[16];
+    std::memcpy(head, s, 16);
+    std::memcpy(tail, s + n - 16, 16);
+    std::memcpy(d, head, 16);
+    std::memcpy(d + n - 16, tail, 16);
+  } else if (n >= 8) {
+    uint64_t head, tail;
+    std::memcpy(&head, s, 8);
+    std::memcpy(&tail, s + n - 8, 8);
+    std::memcpy(d, &head, 8);
+    std::memcpy(d + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, s, 4);
+    std::memcpy(&tail, s + n - 4, 4);
+    std::memcpy(d, &head, 4);
+    std::memcpy(d + n - 4, &tail, 4);
+  } else {
+    uint16_t v;
+    std::memcpy(&v, s, 2);
+    std::memcpy(d, &v, 2);
+  }
+}
+
+// One loop of a variant over a span of n pixels.
+struct SpanLoop {
+  BlitRowFn row;    // the variant's row loop
+  BlitRowFn pixel;  // its pixel-by-pixel loop, for short spans (or null)
+  const BlendContext* context;
+  void operator()(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n) const {
+    (n < kShortestVectorSpan && pixel != nullptr ? pixel : row)(d, s, m, n, *context);
+  }
+};
+
+// What a span of each run kind gets.
+enum class SpanAction : uint8_t {
+  Skip,      // nothing: the variant skips these pixels
+  Copy,      // the source's pixels stored whole
+  Loop,      // a loop of the variant (or of it without trans)
+  MixAlpha,  // the white copy's mix of pixels of alpha below 255
+  AddTerms,  // the add of the terms made beforehand
+};
+
+struct RunDraw {
+  SpanAction action[3];  // by run kind
+  uint8_t alike[4];      // the kind whose action a kind takes, runs of one drawn as one span
+  SpanLoop loop[3];
+  const uint8_t* terms;  // the terms of the first source pixel drawn (AddTerms)
+  const BlitSpanLoops* spans;
+};
+
+// How the runs of each kind of a source are drawn under a variant.
+RunDraw PlanRunDraw(const MemImgBuffer* sb, BlitRowFn row, const BlendContext& context,
+                    BlendContext* opaqueContext, const BlitVariant& v, const uint8_t* terms) {
+  const bool depth32 = sb->depthKind == MemImgDepth32;
+  const bool alpha = sb->alpha == 1;
+  RunDraw plan;
+  for (uint8_t k = 0; k < 4; ++k) plan.alike[k] = k;  // (alike[3]: the end of a row)
+  plan.spans = &CurrentBlitSpanLoops();
+  plan.terms = terms;
+  const SpanLoop own = {row, depth32 ? SelectPixelRow32(v) : SelectPixelRow16(v), &context};
+  for (SpanLoop& l : plan.loop) l = own;
+  const bool whiteCopy = v.mode == 0 && v.white && !v.masked;
+  if (!alpha) {
+    // No pixel of an opaque run is the key: the variant without trans draws it.
+    plan.action[MemImgRunTransparent] = SpanAction::Skip;
+    plan.action[MemImgRunPartial] = SpanAction::Loop;  // (no such runs)
+    if (whiteCopy && sb->paletted != 1) {
+      plan.action[MemImgRunOpaque] = SpanAction::Copy;
+    } else {
+      BlitVariant plain = v;
+      plain.trans = false;
+      *opaqueContext = context;
+      plan.loop[MemImgRunOpaque].row =
+          depth32 ? SelectRow32(plain, opaqueContext) : SelectRow16(plain, opaqueContext);
+      plan.loop[MemImgRunOpaque].context = opaqueContext;
+      plan.action[MemImgRunOpaque] = SpanAction::Loop;
+    }
+    return plan;
+  }
+  const bool skips = depth32 ? blit_detail::SkipsAlphaZero32(v) : blit_detail::SkipsAlphaZero16(v);
+  plan.action[MemImgRunTransparent] = skips ? SpanAction::Skip : SpanAction::Loop;
+  plan.action[MemImgRunOpaque] = SpanAction::Loop;
+  plan.action[MemImgRunPartial] = SpanAction::Loop;
+  if (terms != nullptr) {
+    plan.action[MemImgRunOpaque] = plan.action[MemImgRunPartial] = SpanAction::AddTerms;
+    plan.alike[MemImgRunPartial] = MemImgRunOpaque;
+  } else if (depth32 && whiteCopy) {
+    // Alpha 255 stores the source pixel whole; the mix takes the others.
+    plan.action[MemImgRunOpaque] = SpanAction::Copy;
+    plan.action[MemImgRunPartial] = SpanAction::MixAlpha;
+  }
+  return plan;
+}
+
+// The white copy of a keyed source: its spans (all opaque) copied.
+void CopySpans(const BlitSetup& s, const SpanTable& table, int32_t row, int32_t column, int32_t bytes) {
+  const int32_t x0 = column, x1 = column + s.width;
+  // Pointers to column 0 of the table's row.
+  uint8_t* d = s.dstStart - static_cast<int64_t>(x0) * bytes;
+  const uint8_t* p = s.srcStart - static_cast<int64_t>(x0) * bytes;
+  const uint32_t* span = table.Spans() + table.RowStarts()[row];
+  if (x0 == 0 && x1 == table.width) {  // whole rows
+    for (int32_t r = 0; r < s.height; ++span) {
+      const uint32_t word = *span;
+      if (word == kEndOfSpans) {
+        d += s.dstPitch;
+        p += s.srcPitch;
+        ++r;
+        continue;
+      }
+      const int64_t from = word & 0xFFFF;
+      CopySpan(d + from * bytes, p + from * bytes, static_cast<size_t>(word >> 16 & 0x7FFF) * bytes);
+    }
+    return;
+  }
+  for (int32_t r = 0; r < s.height; ++r, d += s.dstPitch, p += s.srcPitch, ++span) {
+    for (; *span != kEndOfSpans; ++span) {
+      int32_t from = static_cast<int32_t>(*span & 0xFFFF), to = from + static_cast<int32_t>(*span >> 16 & 0x7FFF);
+      if (to <= x0) continue;
+      if (from >= x1) {
+        while (*span != kEndOfSpans) ++span;
+        break;
+      }
+      if (from < x0) from = x0;
+      if (to > x1) to = x1;
+      CopySpan(d + static_cast<int64_t>(from) * bytes, p + static_cast<int64_t>(from) * bytes,
+               static_cast<size_t>(to - from) * bytes);
+    }
+  }
+}
+
+void DrawSpans(const BlitSetup& s, const SpanTable& table, int32_t row, int32_t column, const MemImgBuffer* sb,
+               int32_t dstBytes, const RunDraw& plan) {
+  const int32_t srcBytes = sb->format->bytesPerPixel;
+  const int32_t x0 = column, x1 = column + s.width;
+  // Whether partly transparent spans are drawn as the opaque ones, so that
+  // spans of both that follow each other are drawn as one.
+  const uint32_t alikeMask = plan.alike[MemImgRunPartial] == MemImgRunOpaque ? 0 : kSpanPartial;
+  const uint32_t* span = table.Spans() + table.RowStarts()[row];
+  uint8_t* d = s.dstStart;
+  const uint8_t* p = s.srcStart;
+  const uint8_t* m = s.maskStart;
+  const uint8_t* t = plan.terms;
+  for (int32_t r = 0; r < s.height; ++r, ++span) {
+    while (*span != kEndOfSpans) {
+      const uint32_t word = *span++;
+      int32_t from = static_cast<int32_t>(word & 0xFFFF);
+      int32_t to = from + static_cast<int32_t>(word >> 16 & 0x7FFF);
+      // (The end of a row is no span that goes on from this one.)
+      for (; static_cast<int32_t>(*span & 0xFFFF) == to && ((*span ^ word) & alikeMask) == 0; ++span)
+        to += static_cast<int32_t>(*span >> 16 & 0x7FFF);
+      if (to <= x0) continue;
+      if (from >= x1) {
+        while (*span != kEndOfSpans) ++span;
+        break;
+      }
+      if (from < x0) from = x0;
+      if (to > x1) to = x1;
+      const int32_t kind = (word & kSpanPartial) != 0 ? MemImgRunPartial : MemImgRunOpaque;
+      const int32_t i = from - x0, n = to - from;
+      uint8_t* dp = d + static_cast<int64_t>(i) * dstBytes;
+      const uint8_t* sp = p + static_cast<int64_t>(i) * srcBytes;
+      switch (plan.action[kind]) {
+        case SpanAction::Skip:
+          break;
+        case SpanAction::Copy:
+          CopySpan(dp, sp, static_cast<size_t>(n) * srcBytes);
+          break;
+        case SpanAction::Loop:
+          plan.loop[kind](dp, sp, m != nullptr ? m + i : nullptr, n);
+          break;
+        case SpanAction::MixAlpha:
+          plan.spans->mixAlpha(dp, sp, n);
+          break;
+        case SpanAction::AddTerms:
+          plan.spans->addTerms(dp, t + static_cast<int64_t>(i) * 4, n);
+          break;
+      }
+    }
+    d += s.dstPitch;
+    p += s.srcPitch;
+    if (m != nullptr) m += s.maskPitch;
+    if (t != nullptr) t += s.srcPitch;
+  }
+}
+
+// ---- Terms made beforehand ----
+//
+// The add mode draws a 32-bit source with alpha under trans (no mask) by
+// adding to each pixel a term that depends only on the source pixel, the
+// parameter and the brightness: floor(x x p / 255) for alpha 255,
+// floor(x x a x p / 65536) below, each channel's x the source channel under
+// the brightness; alpha 0 leaves the pixel. A graph drawn so twice in a row
+// with one parameter and brightness keeps these terms (as a block of its
+// pixel block's size, byte 3 0xFF marking the pixels left whole) until its
+// pixels change, and the add of a term is all that its pixels cost.
+
+uint32_t TermsKey(const BlendContext& c) {
+  return static_cast<uint32_t>(c.param) | static_cast<uint32_t>(c.bright[0]) << 8 |
+         static_cast<uint32_t>(c.bright[1]) << 16 | static_cast<uint32_t>(c.bright[2]) << 24;
+}
+
+void BuildAddTerms(MemImgBuffer* b, const BlendContext& c) {
+  const uint32_t p = static_cast<uint32_t>(c.param);
+  for (int32_t y = 0; y < b->pendingHeight; ++y) {
+    const int64_t row = b->pendingOffset + static_cast<int64_t>(y) * b->pitch;
+    const uint8_t* src = b->pixels + row;
+    uint8_t* out = b->blitTerms + row;
+    for (int32_t x = 0; x < b->pendingWidth; ++x) {
+      const uint32_t s = LoadPixel32(src + 4 * x), a = s >> 24;
+      uint32_t t = 0xFF000000u;
+      if (a != 0) {
+        t = 0;
+        for (int ch = 0; ch < 3; ++ch) {
+          const uint32_t x8 = static_cast<uint32_t>(c.scaleBright[ch][(s >> (8 * ch)) & 0xFF]);
+          const uint32_t share = a == 255 ? static_cast<uint32_t>(c.scaleParam[x8]) : BlendPart<16>(x8, a * p);
+          t |= share << (8 * ch);
+        }
+      }
+      StorePixel32(out + 4 * x, t);
+    }
+  }
+}
+
+// The terms of the view's first pixel, or null when the graph has none for
+// this draw (made here when asked for the second time in a row).
+const uint8_t* AddTermsOf(const MEMIMG* src, const BlendContext& c, const BlitVariant& v) {
+  MemImgBuffer* b = src->buffer;
+  if (v.mode != 2 || v.src != BlitSource::Alpha || !v.trans || v.masked || v.stretched ||
+      b->depthKind != MemImgDepth32 || b->hasRunTable != 1)
+    return nullptr;
+  SettleMemImgExtras(b);
+  int64_t viewX = 0, viewY = 0;
+  if (!PlaceInFill(src, &viewX, &viewY)) return nullptr;
+  const uint32_t key = TermsKey(c);
+  if (b->blitTerms == nullptr || b->blitTermsKey != key || b->blitTermsFill != b->fillCount) {
+    if (b->blitTermsAsked != key) {
+      b->blitTermsAsked = key;
+      return nullptr;
+    }
+    if (b->blitTerms == nullptr) {
+      b->blitTerms = static_cast<uint8_t*>(
+          TrackedAlloc(static_cast<size_t>(b->pitch) * static_cast<size_t>(b->height), __FILE__, __LINE__));
+      if (b->blitTerms == nullptr) return nullptr;
+    }
+    BuildAddTerms(b, c);
+    b->blitTermsKey = key;
+    b->blitTermsFill = b->fillCount;
+  }
+  return b->blitTerms + (src->pixels - b->pixels);
+}
+
 }  // namespace
+
+const BlitSpanLoops& CurrentBlitSpanLoops() {
+  return BlitUseAvx2 ? WideBlitSpanLoops() : blit_spans::kLoops<Sse2Ops>;
+}
 
 bool BlitRecordsFit(const MEMIMG* dst, const MEMIMG* src, const MEMIMG* mask) {
   if (dst == nullptr || src == nullptr || dst->buffer == nullptr || src->buffer == nullptr) return false;
@@ -151,10 +544,37 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
     s.maskStart = mask->pixels + static_cast<int64_t>(s.srcY) * s.maskPitch + s.srcX;
   }
 
+  // The white copy of a keyed direct source without mask (mode 0, or mode
+  // 1 at 255), its spans at hand: each copied.
+  const SpanTable* spans = nullptr;
+  int32_t spanRow = 0, spanColumn = 0;
+  if (trans != 0 && mask == nullptr && sb->alpha != 1 && sb->paletted != 1 &&
+      (sb->depthKind == MemImgDepth16 || sb->depthKind == MemImgDepth32) &&
+      (DrawBlendMode == 0 || (DrawBlendMode == 1 && DrawBlendParam >= 255)) && IsDrawBrightWhite() &&
+      FindSpans(src, s, &spans, &spanRow, &spanColumn)) {
+    CopySpans(s, *spans, spanRow, spanColumn, srcBytes);
+    return;
+  }
+
   BlendContext context;
   BlitVariant v;
   const BlitRowFn row = PrepareBlitRow(sb, mask != nullptr, trans, false, BlitPaletteCopy, &context, &v);
   if (row == nullptr) return;
+
+  const uint8_t* terms = AddTermsOf(src, context, v);
+  if (terms != nullptr) terms += s.srcStart - src->pixels;
+  if (SpansServe(sb, trans, v) && FindSpans(src, s, &spans, &spanRow, &spanColumn)) {
+    BlendContext opaqueContext;
+    DrawSpans(s, *spans, spanRow, spanColumn, sb, dstBytes, PlanRunDraw(sb, row, context, &opaqueContext, v, terms));
+    return;
+  }
+  if (terms != nullptr) {
+    const BlitSpanLoops& spans = CurrentBlitSpanLoops();
+    for (int32_t r = 0; r < s.height; ++r)
+      spans.addMarkedTerms(s.dstStart + static_cast<int64_t>(r) * s.dstPitch,
+                           terms + static_cast<int64_t>(r) * s.srcPitch, s.width);
+    return;
+  }
 
   // Rows that follow each other without a gap in every image are one long
   // row (not for the two-pixel loops when a row's width is odd: each row's

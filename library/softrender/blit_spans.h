@@ -1,0 +1,104 @@
+// Loops over one span of 32-bit pixels for the blits that draw a graph run
+// by run (soft_blit.cpp), written once over the vector operations of
+// simd_ops.h: the mix of a white source with alpha under the copy mode for
+// pixels of alpha below 255, and the guard-bit add (form A) of terms made
+// beforehand. Every result equals the one-pixel rules bit for bit. Only the
+// vector operations are used here, so that the loops can be compiled for
+// several instruction sets in one program.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "library/softrender/simd_ops.h"
+
+struct BlitSpanLoops {
+  // Each channel floor((d x (256 - a) + s x a) / 256) for pixels of alpha a
+  // below 255; byte 3 of d kept.
+  void (*mixAlpha)(uint8_t* dst, const uint8_t* src, int32_t n);
+  // The guard-bit add (form A) of the terms' bytes 0 to 2 (byte 3 not read).
+  void (*addTerms)(uint8_t* dst, const uint8_t* terms, int32_t n);
+  // The same, but a term whose byte 3 is 0xFF leaves the pixel whole.
+  void (*addMarkedTerms)(uint8_t* dst, const uint8_t* terms, int32_t n);
+};
+
+// The AVX2 loops, from a file compiled for AVX2; called only when BlitUseAvx2.
+const BlitSpanLoops& WideBlitSpanLoops();
+// The loops for the instruction set in use.
+const BlitSpanLoops& CurrentBlitSpanLoops();
+
+namespace blit_spans {
+
+// step(i) for each whole vector of the span's pixels from its first, then
+// tail(i) for each pixel left.
+template <class Ops, class Step, class Tail>
+inline void Span32(int32_t n, Step step, Tail tail) {
+  constexpr int32_t lanes = Ops::kBytes / 4;
+  int32_t i = 0;
+#pragma GCC unroll 2
+  for (; i + lanes <= n; i += lanes) step(i);
+  for (; i < n; ++i) tail(i);
+}
+
+template <class Ops>
+void MixAlpha(uint8_t* dst, const uint8_t* src, int32_t n) {
+  using Vec = typename Ops::V;
+  const Vec lowBytes = Ops::Set32(0x00FF00FF);
+  Span32<Ops>(
+      n,
+      [&](int32_t i) {
+        const Vec s = Ops::Load(src + 4 * i), d = Ops::Load(dst + 4 * i);
+        const Vec sRB = Ops::And(s, lowBytes), sGA = Ops::template Srl16<8>(s);
+        const Vec dRB = Ops::And(d, lowBytes), dGA = Ops::template Srl16<8>(d);
+        // 2a in both halves for blue and red; 2a and 0 (byte 3 kept) for green.
+        const Vec wGA = Ops::template Sll32<1>(Ops::template Srl32<24>(s));
+        const Vec wRB = Ops::Or(wGA, Ops::template Sll32<16>(wGA));
+        const Vec rb = SimdMix16<Ops>(sRB, dRB, wRB), ga = SimdMix16<Ops>(sGA, dGA, wGA);
+        Ops::Store(dst + 4 * i, Ops::Or(rb, Ops::template Sll16<8>(ga)));
+      },
+      [&](int32_t i) {
+        // (BlendShiftAlpha32 written out: no shared inline function is
+        // compiled here for another instruction set.)
+        uint32_t s, d;
+        std::memcpy(&s, src + 4 * i, 4);
+        std::memcpy(&d, dst + 4 * i, 4);
+        const uint32_t k = s >> 24;
+        const uint32_t rb = ((d & 0x00FF00FFu) * (256 - k) + (s & 0x00FF00FFu) * k) >> 8;
+        const uint32_t g = ((d & 0x0000FF00u) * (256 - k) + (s & 0x0000FF00u) * k) >> 8;
+        const uint32_t out = (rb & 0x00FF00FFu) | (g & 0x0000FF00u) | (d & 0xFF000000u);
+        std::memcpy(dst + 4 * i, &out, 4);
+      });
+}
+
+template <class Ops, bool Marked>
+void AddTerms(uint8_t* dst, const uint8_t* terms, int32_t n) {
+  using Vec = typename Ops::V;
+  const Vec guard = Ops::Set32(0x00FEFEFF), high = Ops::Set32(0xFF000000u);
+  const Vec carries = Ops::Set32(0x01010100), lowBits = Ops::Set32(0x00010100);
+  Span32<Ops>(
+      n,
+      [&](int32_t i) {
+        const Vec t = Ops::Load(terms + 4 * i), d = Ops::Load(dst + 4 * i);
+        // A marked term (byte 3 all ones, bytes 0 to 2 zero) keeps all of d.
+        const Vec dm = Ops::And(d, Marked ? Ops::Or(guard, Ops::And(t, high)) : guard);
+        const Vec tm = Ops::And(t, guard);
+        const Vec sum = Ops::Or(Ops::AddSatU8(dm, tm), Ops::And(Ops::Add32(dm, tm), carries));
+        Ops::Store(dst + 4 * i, Ops::Or(sum, Ops::And(Ops::Or(d, t), lowBits)));
+      },
+      [&](int32_t i) {
+        // (BlendAdd32A written out.)
+        uint32_t t, d;
+        std::memcpy(&t, terms + 4 * i, 4);
+        if (Marked && (t >> 24) != 0) return;
+        std::memcpy(&d, dst + 4 * i, 4);
+        const uint32_t u = (d & 0x00FEFEFFu) + (t & 0x00FEFEFFu);
+        const uint32_t q = u & 0x01010100u;
+        const uint32_t out = u | (q - (q >> 8)) | ((d | t) & 0x00010100u);
+        std::memcpy(dst + 4 * i, &out, 4);
+      });
+}
+
+template <class Ops>
+constexpr BlitSpanLoops kLoops = {&MixAlpha<Ops>, &AddTerms<Ops, false>, &AddTerms<Ops, true>};
+
+}  // namespace blit_spans
