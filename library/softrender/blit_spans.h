@@ -20,6 +20,11 @@ struct BlitSpanLoops {
   void (*addTerms)(uint8_t* dst, const uint8_t* terms, int32_t n);
   // The same, but a term whose byte 3 is 0xFF leaves the pixel whole.
   void (*addMarkedTerms)(uint8_t* dst, const uint8_t* terms, int32_t n);
+  // The white copy of a source with alpha from its kept words (soft_blit.cpp):
+  // each channel (d x w + q) >> 8, the q of blue and red in the 16-bit
+  // halves of a word of the first plane, of green and w in those of the
+  // second; byte 3 255 where w is 0, else d's.
+  void (*mixKept)(uint8_t* dst, const uint8_t* first, const uint8_t* second, int32_t n);
 };
 
 // The AVX2 loops, from a file compiled for AVX2; called only when BlitUseAvx2.
@@ -99,6 +104,34 @@ void AddTerms(uint8_t* dst, const uint8_t* terms, int32_t n) {
 }
 
 template <class Ops>
-constexpr BlitSpanLoops kLoops = {&MixAlpha<Ops>, &AddTerms<Ops, false>, &AddTerms<Ops, true>};
+void MixKept(uint8_t* dst, const uint8_t* first, const uint8_t* second, int32_t n) {
+  using Vec = typename Ops::V;
+  const Vec lowBytes = Ops::Set32(0x00FF00FF), green = Ops::Set32(0x0000FF00), high = Ops::Set32(0xFF000000u);
+  Span32<Ops>(
+      n,
+      [&](int32_t i) {
+        const Vec d = Ops::Load(dst + 4 * i), qRB = Ops::Load(first + 4 * i), qGW = Ops::Load(second + 4 * i);
+        const Vec w = Ops::DupHigh16(qGW);
+        const Vec rb = Ops::template Srl16<8>(Ops::Add16(Ops::MulLo16(Ops::And(d, lowBytes), w), qRB));
+        const Vec g = Ops::And(Ops::Add16(Ops::MulLo16(Ops::template Srl16<8>(d), w), qGW), green);
+        // Byte 3: 255 where w is 0 (alpha 255), else the destination's.
+        const Vec opaque = Ops::And(Ops::CmpEq16(qGW, Ops::Zero()), high);
+        Ops::Store(dst + 4 * i, Ops::Or(Ops::Or(rb, g), Ops::And(Ops::Or(d, opaque), high)));
+      },
+      [&](int32_t i) {
+        uint32_t d, q, gw;
+        std::memcpy(&d, dst + 4 * i, 4);
+        std::memcpy(&q, first + 4 * i, 4);
+        std::memcpy(&gw, second + 4 * i, 4);
+        const uint32_t w = gw >> 16;
+        const uint32_t b = ((d & 0xFF) * w + (q & 0xFFFF)) >> 8, r = (((d >> 16) & 0xFF) * w + (q >> 16)) >> 8;
+        const uint32_t g = (((d >> 8) & 0xFF) * w + (gw & 0xFFFF)) >> 8;
+        const uint32_t out = b | g << 8 | r << 16 | (w == 0 ? 0xFF000000u : d & 0xFF000000u);
+        std::memcpy(dst + 4 * i, &out, 4);
+      });
+}
+
+template <class Ops>
+constexpr BlitSpanLoops kLoops = {&MixAlpha<Ops>, &AddTerms<Ops, false>, &AddTerms<Ops, true>, &MixKept<Ops>};
 
 }  // namespace blit_spans

@@ -48,8 +48,9 @@ struct Sse2Ops {
   static V MulHiU16(V a, V b) { return _mm_mulhi_epu16(a, b); }
   static V CmpEq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
   static V CmpEq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
-  // The low 16-bit half of each 32-bit lane in both halves.
+  // The low 16-bit half of each 32-bit lane in both halves; the high one.
   static V DupLow16(V a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xA0), 0xA0); }
+  static V DupHigh16(V a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xF5), 0xF5); }
   static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
@@ -146,6 +147,7 @@ struct Avx2Ops {
   static V CmpEq8(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
   static V CmpEq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
   static V DupLow16(V a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xA0), 0xA0); }
+  static V DupHigh16(V a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xF5), 0xF5); }
   static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }

@@ -351,23 +351,32 @@ void DrawSpans(const BlitSetup& s, const SpanTable& table, int32_t row, int32_t 
   }
 }
 
-// ---- Terms made beforehand ----
+// ---- Words made beforehand ----
 //
-// The add mode draws a 32-bit source with alpha under trans (no mask) by
-// adding to each pixel a term that depends only on the source pixel, the
-// parameter and the brightness: floor(x x p / 255) for alpha 255,
-// floor(x x a x p / 65536) below, each channel's x the source channel under
-// the brightness; alpha 0 leaves the pixel. A graph drawn so twice in a row
-// with one parameter and brightness keeps these terms (as a block of its
-// pixel block's size, byte 3 0xFF marking the pixels left whole) until its
-// pixels change, and the add of a term is all that its pixels cost.
+// Two variants draw a 32-bit source with alpha under trans (no mask) from
+// words that depend only on each source pixel and the draw state, made
+// from the pixels of the last fill when a graph is drawn so twice in a row
+// with one state and kept until its pixels change:
+// - the add mode: the term added to the pixel, floor(x x p / 255) for
+//   alpha 255, floor(x x a x p / 65536) below, each channel's x the source
+//   channel under the brightness; alpha 0 leaves the pixel (byte 3 0xFF
+//   marks it). One plane of the pixel block's size.
+// - the white copy, for graphs drawn by the vector loops (their spans too
+//   short): each channel's product q with its weight w, the pixel becoming
+//   (d x w + q) >> 8: q = s x a and w = 256 - a below alpha 255, q = s x 256
+//   and w = 0 at 255, q = 0 and w = 256 at 0. Two planes of the pixel
+//   block's size: q of blue and red; q of green and w.
+// The key of the words: the add mode's parameter and brightness, or 0 for
+// the white copy (the add mode draws nothing at parameter 0).
 
-uint32_t TermsKey(const BlendContext& c) {
+uint32_t AddWordsKey(const BlendContext& c) {
   return static_cast<uint32_t>(c.param) | static_cast<uint32_t>(c.bright[0]) << 8 |
          static_cast<uint32_t>(c.bright[1]) << 16 | static_cast<uint32_t>(c.bright[2]) << 24;
 }
+constexpr uint32_t kCopyWordsKey = 0;
+int32_t WordPlanes(uint32_t key) { return key == kCopyWordsKey ? 2 : 1; }
 
-void BuildAddTerms(MemImgBuffer* b, const BlendContext& c) {
+void BuildAddWords(MemImgBuffer* b, const BlendContext& c) {
   const uint32_t p = static_cast<uint32_t>(c.param);
   for (int32_t y = 0; y < b->pendingHeight; ++y) {
     const int64_t row = b->pendingOffset + static_cast<int64_t>(y) * b->pitch;
@@ -389,32 +398,55 @@ void BuildAddTerms(MemImgBuffer* b, const BlendContext& c) {
   }
 }
 
-// The terms of the view's first pixel, or null when the graph has none for
-// this draw (made here when asked for the second time in a row).
-const uint8_t* AddTermsOf(const MEMIMG* src, const BlendContext& c, const BlitVariant& v) {
+void BuildCopyWords(MemImgBuffer* b) {
+  const int64_t plane = static_cast<int64_t>(b->pitch) * b->height;
+  for (int32_t y = 0; y < b->pendingHeight; ++y) {
+    const int64_t row = b->pendingOffset + static_cast<int64_t>(y) * b->pitch;
+    const uint8_t* src = b->pixels + row;
+    uint8_t* first = b->blitTerms + row;
+    uint8_t* second = first + plane;
+    for (int32_t x = 0; x < b->pendingWidth; ++x) {
+      const uint32_t s = LoadPixel32(src + 4 * x), a = s >> 24;
+      const uint32_t w = a == 0 ? 256 : a == 255 ? 0 : 256 - a, k = a == 255 ? 256 : a;
+      StorePixel32(first + 4 * x, (s & 0xFF) * k | ((s >> 16) & 0xFF) * k << 16);
+      StorePixel32(second + 4 * x, ((s >> 8) & 0xFF) * k | w << 16);
+    }
+  }
+}
+
+// The words of the view's first pixel for the key, or null when the graph
+// has none (made here when asked for the same key twice in a row).
+const uint8_t* KeptWords(const MEMIMG* src, uint32_t key, const BlendContext& c) {
   MemImgBuffer* b = src->buffer;
-  if (v.mode != 2 || v.src != BlitSource::Alpha || !v.trans || v.masked || v.stretched ||
-      b->depthKind != MemImgDepth32 || b->hasRunTable != 1)
-    return nullptr;
+  if (b->depthKind != MemImgDepth32 || b->alpha != 1 || b->runTable == nullptr || b->hasRunTable != 1) return nullptr;
   SettleMemImgExtras(b);
   int64_t viewX = 0, viewY = 0;
-  if (!PlaceInFill(src, &viewX, &viewY)) return nullptr;
-  const uint32_t key = TermsKey(c);
+  if (b->hasRunTable != 1 || !PlaceInFill(src, &viewX, &viewY)) return nullptr;
   if (b->blitTerms == nullptr || b->blitTermsKey != key || b->blitTermsFill != b->fillCount) {
     if (b->blitTermsAsked != key) {
       b->blitTermsAsked = key;
       return nullptr;
     }
-    if (b->blitTerms == nullptr) {
-      b->blitTerms = static_cast<uint8_t*>(
-          TrackedAlloc(static_cast<size_t>(b->pitch) * static_cast<size_t>(b->height), __FILE__, __LINE__));
-      if (b->blitTerms == nullptr) return nullptr;
+    const size_t plane = static_cast<size_t>(b->pitch) * static_cast<size_t>(b->height);
+    if (b->blitTerms == nullptr || WordPlanes(b->blitTermsKey) != WordPlanes(key)) {
+      void* grown = TrackedRealloc(b->blitTerms, plane * WordPlanes(key), __FILE__, __LINE__);
+      if (grown == nullptr) return nullptr;
+      b->blitTerms = static_cast<uint8_t*>(grown);
     }
-    BuildAddTerms(b, c);
+    if (key == kCopyWordsKey)
+      BuildCopyWords(b);
+    else
+      BuildAddWords(b, c);
     b->blitTermsKey = key;
     b->blitTermsFill = b->fillCount;
   }
   return b->blitTerms + (src->pixels - b->pixels);
+}
+
+// The add mode's terms of the view's first pixel for this draw, or null.
+const uint8_t* AddTermsOf(const MEMIMG* src, const BlendContext& c, const BlitVariant& v) {
+  if (v.mode != 2 || v.src != BlitSource::Alpha || !v.trans || v.masked || v.stretched) return nullptr;
+  return KeptWords(src, AddWordsKey(c), c);
 }
 
 }  // namespace
@@ -568,12 +600,22 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
     DrawSpans(s, *spans, spanRow, spanColumn, sb, dstBytes, PlanRunDraw(sb, row, context, &opaqueContext, v, terms));
     return;
   }
+  const BlitSpanLoops& loops = CurrentBlitSpanLoops();
   if (terms != nullptr) {
-    const BlitSpanLoops& spans = CurrentBlitSpanLoops();
     for (int32_t r = 0; r < s.height; ++r)
-      spans.addMarkedTerms(s.dstStart + static_cast<int64_t>(r) * s.dstPitch,
+      loops.addMarkedTerms(s.dstStart + static_cast<int64_t>(r) * s.dstPitch,
                            terms + static_cast<int64_t>(r) * s.srcPitch, s.width);
     return;
+  }
+  if (v.mode == 0 && v.white && v.src == BlitSource::Alpha && v.trans && !v.masked && sb->depthKind == MemImgDepth32) {
+    if (const uint8_t* words = KeptWords(src, kCopyWordsKey, context); words != nullptr) {
+      words += s.srcStart - src->pixels;
+      const int64_t plane = static_cast<int64_t>(sb->pitch) * sb->height;
+      for (int32_t r = 0; r < s.height; ++r)
+        loops.mixKept(s.dstStart + static_cast<int64_t>(r) * s.dstPitch, words + static_cast<int64_t>(r) * s.srcPitch,
+                      words + plane + static_cast<int64_t>(r) * s.srcPitch, s.width);
+      return;
+    }
   }
 
   // Rows that follow each other without a gap in every image are one long

@@ -1,6 +1,6 @@
 // Graphs with transparent pixels drawn from what they keep of their pixels:
-// run by run from the run table, and in the add mode from terms made
-// beforehand. Every drawn pixel must be the reference's, and nothing kept
+// span by span from the run table, and in the add mode and the white copy
+// from words made beforehand. Every drawn pixel must be the reference's, and nothing kept
 // may be used once the pixels have changed.
 #include <gtest/gtest.h>
 
@@ -155,47 +155,50 @@ TEST_F(RunTableBlitTest, GraphsDrawnRunByRunMatchTheReference) {
   EXPECT_EQ(drawn, 2 * 6 * 7 * 4 * 4 * 2);
 }
 
-// The add mode's terms of a graph are made for one parameter and
-// brightness from the pixels of one fill: a whole refill with other pixels,
-// pixels changed with the run table's flag cleared (as drawing into the
-// graph leaves it), another parameter and another brightness each draw from
-// the pixels as they are.
-TEST_F(RunTableBlitTest, KeptTermsAreNotUsedOnceThePixelsChange) {
+// What a graph keeps for the add mode (its terms, for one parameter and
+// brightness) and for the white copy of a graph whose transparent pixels
+// are scattered (its weighted colours) is made from the pixels of one fill:
+// a whole refill with other pixels, pixels changed with the run table's
+// flag cleared (as drawing into the graph leaves it), another parameter and
+// another brightness each draw from the pixels as they are.
+TEST_F(RunTableBlitTest, KeptWordsAreNotUsedOnceThePixelsChange) {
   std::mt19937 rng(5757);
-  for (int change = 0; change < 4; ++change) {
-    TestImage src(40, 6, MemImgDepth32, false, true);
-    FillRuns(src, rng, 0, 12);
-    std::vector<uint8_t> runs;
-    AsFilledGraph(src, runs);
-    TestImage dst(48, 8, MemImgDepth32), expected(48, 8, MemImgDepth32);
-    blitref::FillRandom(dst, rng);
-    expected.CopyPixelsFrom(dst);
-    DrawCase dc(2, 200, {0, 0, 48, 8});
-    auto draw = [&] {
-      dc.Apply();
-      SoftBlit(dst.img(), src.img(), 3, 1, 1, nullptr);
-      blitref::ReferenceBlit(expected, src, 3, 1, 1, nullptr, dc);
-    };
-    draw();
-    draw();  // the terms are made
-    ASSERT_NE(src.buffer().blitTerms, nullptr);
-    if (change == 0) {  // a whole refill with other pixels
-      FillRuns(src, rng, 0, 12);
+  for (int32_t mode : {2, 0})
+    for (int change = 0; change < 4; ++change) {
+      TestImage src(40, 6, MemImgDepth32, false, true);
+      const int32_t longest = mode == 2 ? 12 : 1;  // (the copy keeps words for scattered pixels only)
+      FillRuns(src, rng, 0, longest);
+      std::vector<uint8_t> runs;
       AsFilledGraph(src, runs);
-    } else if (change == 1) {  // drawn into: the pixels change, the flag is cleared
-      for (int32_t x = 0; x < src.width(); ++x) src.Set(x, 2, 0x80FFFFFFu);
-      src.buffer().hasRunTable = 0;
-    } else if (change == 2) {
-      dc.param = 201;
-    } else {
-      dc.bright[1] = 17;
+      TestImage dst(48, 8, MemImgDepth32), expected(48, 8, MemImgDepth32);
+      blitref::FillRandom(dst, rng);
+      expected.CopyPixelsFrom(dst);
+      DrawCase dc(mode, 200, {0, 0, 48, 8});
+      auto draw = [&] {
+        dc.Apply();
+        SoftBlit(dst.img(), src.img(), 3, 1, 1, nullptr);
+        blitref::ReferenceBlit(expected, src, 3, 1, 1, nullptr, dc);
+      };
+      draw();
+      draw();  // the words are made
+      ASSERT_NE(src.buffer().blitTerms, nullptr) << "mode " << mode;
+      if (change == 0) {  // a whole refill with other pixels
+        FillRuns(src, rng, 0, longest);
+        AsFilledGraph(src, runs);
+      } else if (change == 1) {  // drawn into: the pixels change, the flag is cleared
+        for (int32_t x = 0; x < src.width(); ++x) src.Set(x, 2, 0x80FFFFFFu);
+        src.buffer().hasRunTable = 0;
+      } else if (change == 2) {
+        dc.param = 201;
+      } else {
+        dc.bright[1] = 17;
+      }
+      draw();
+      draw();
+      EXPECT_TRUE(SameImage(dst, expected)) << "mode " << mode << " change " << change;
+      TrackedFree(src.buffer().blitSpans);
+      TrackedFree(src.buffer().blitTerms);
     }
-    draw();
-    draw();
-    EXPECT_TRUE(SameImage(dst, expected)) << "change " << change;
-    TrackedFree(src.buffer().blitSpans);
-    TrackedFree(src.buffer().blitTerms);
-  }
 }
 
 }  // namespace
