@@ -16,9 +16,10 @@ struct BlitSpanLoops {
   // Each channel floor((d x (256 - a) + s x a) / 256) for pixels of alpha a
   // below 255; byte 3 of d kept.
   void (*mixAlpha)(uint8_t* dst, const uint8_t* src, int32_t n);
-  // The guard-bit add (form A) of the terms' bytes 0 to 2 (byte 3 not read).
+  // The guard-bit add (form A) of terms whose byte 3 is 0.
   void (*addTerms)(uint8_t* dst, const uint8_t* terms, int32_t n);
-  // The same, but a term whose byte 3 is 0xFF leaves the pixel whole.
+  // The same, but a term whose byte 3 is 0xFF (bytes 0 to 2 zero) leaves
+  // the pixel whole.
   void (*addMarkedTerms)(uint8_t* dst, const uint8_t* terms, int32_t n);
   // The white copy of a source with alpha from its kept words (soft_blit.cpp):
   // each channel (d x w + q) >> 8, the q of blue and red in the 16-bit
@@ -86,9 +87,13 @@ void AddTerms(uint8_t* dst, const uint8_t* terms, int32_t n) {
         const Vec t = Ops::Load(terms + 4 * i), d = Ops::Load(dst + 4 * i);
         // A marked term (byte 3 all ones, bytes 0 to 2 zero) keeps all of d.
         const Vec dm = Ops::And(d, Marked ? Ops::Or(guard, Ops::And(t, high)) : guard);
-        const Vec tm = Ops::And(t, guard);
-        const Vec sum = Ops::Or(Ops::AddSatU8(dm, tm), Ops::And(Ops::Add32(dm, tm), carries));
-        Ops::Store(dst + 4 * i, Ops::Or(sum, Ops::And(Ops::Or(d, t), lowBits)));
+        // The saturating add of the whole term gives each channel its sum
+        // with the term's lowest bit (the sum of the upper seven bits is
+        // even, or saturates to 255); the carries come from the masked term.
+        // (A marked term adds nothing: its byte 3 only meets d's.)
+        const Vec sum = Ops::Or(Ops::AddSatU8(dm, Marked ? Ops::And(t, Ops::Set32(0x00FFFFFF)) : t),
+                                Ops::And(Ops::Add32(dm, Ops::And(t, guard)), carries));
+        Ops::Store(dst + 4 * i, Ops::Or(sum, Ops::And(d, lowBits)));
       },
       [&](int32_t i) {
         // (BlendAdd32A written out.)
