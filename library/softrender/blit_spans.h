@@ -85,6 +85,13 @@ void AddTerms(uint8_t* dst, const uint8_t* terms, int32_t n) {
       n,
       [&](int32_t i) {
         const Vec t = Ops::Load(terms + 4 * i), d = Ops::Load(dst + 4 * i);
+        if constexpr (Marked && Ops::kMaskStore32) {
+          // The pixels of marked terms (byte 3 all ones) are not stored.
+          const Vec dm = Ops::And(d, guard);
+          const Vec sum = Ops::Or(Ops::AddSatU8(dm, t), Ops::And(Ops::Add32(dm, Ops::And(t, guard)), carries));
+          Ops::MaskStore32(dst + 4 * i, Ops::Xor(t, Ops::CmpEq32(t, t)), Ops::Or(sum, Ops::And(d, lowBits)));
+          return;
+        }
         // A marked term (byte 3 all ones, bytes 0 to 2 zero) keeps all of d.
         const Vec dm = Ops::And(d, Marked ? Ops::Or(guard, Ops::And(t, high)) : guard);
         // The saturating add of the whole term gives each channel its sum

@@ -79,6 +79,7 @@ struct Sse2Ops {
   }
   // mask ? a : b, bit by bit (mask lanes all ones or all zeros).
   static V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
+  static constexpr bool kMaskStore32 = false;  // (no masked store of 32-bit lanes)
   static constexpr uint32_t kAllBytes = 0xFFFF;
   // The top bit of every 32-bit lane, one bit each; kAllLanes when all are set.
   static uint32_t MoveMask32(V a) { return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(a))); }
@@ -171,6 +172,9 @@ struct Avx2Ops {
     return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), spread);
   }
   static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
+  // Stores the 32-bit lanes of a whose mask lane has its top bit set.
+  static constexpr bool kMaskStore32 = true;
+  static void MaskStore32(void* p, V mask, V a) { _mm256_maskstore_epi32(static_cast<int*>(p), mask, a); }
   static constexpr uint32_t kAllBytes = 0xFFFFFFFF;
   static uint32_t MoveMask32(V a) { return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(a))); }
   static constexpr uint32_t kAllLanes = 0xFF;
