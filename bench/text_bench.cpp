@@ -379,12 +379,13 @@ void PrintTable(const benchtable::TableReporter& reporter) {
     auto it = reporter.best.find(name);
     return it == reporter.best.end() ? -1.0 : it->second;
   };
-  std::printf("\n%-40s %14s %14s %10s\n", "glyph rendering (glyphs per second)", "ours", "sdl2_ttf", "ours/peer");
+  std::printf("\n%-40s %14s %14s %14s\n", "glyph rendering (glyphs per second)", "ours", "sdl2_ttf",
+              "time ours/peer");
   for (const benchtable::Row& row : benchtable::Rows()) {
     if (row.name.rfind("glyphs", 0) != 0) continue;
     const double ours = best(row.name + "/ours"), peer = best(row.name + "/sdl2_ttf");
     if (ours <= 0 || peer <= 0) continue;
-    std::printf("%-40s %14.0f %14.0f %10.2f\n", row.name.c_str(), 1e9 / ours, 1e9 / peer, ours / peer);
+    std::printf("%-40s %14.0f %14.0f %14.2f\n", row.name.c_str(), 1e9 / ours, 1e9 / peer, ours / peer);
   }
   std::printf("\n%-40s %10s %10s %10s %12s\n", "40-character line (microseconds)", "ours", "sdl2", "sdl2_ttf",
               "ours / best");
