@@ -16,6 +16,8 @@ struct BlitSpanLoops {
   // Each channel floor((d x (256 - a) + s x a) / 256) for pixels of alpha a
   // below 255; byte 3 of d kept.
   void (*mixAlpha)(uint8_t* dst, const uint8_t* src, int32_t n);
+  // The same for pixels that all have the alpha a (1 to 254).
+  void (*mixOneAlpha)(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t a);
   // The guard-bit add (form A) of terms whose byte 3 is 0.
   void (*addTerms)(uint8_t* dst, const uint8_t* terms, int32_t n);
   // The same, but a term whose byte 3 is 0xFF (bytes 0 to 2 zero) leaves
@@ -71,6 +73,30 @@ void MixAlpha(uint8_t* dst, const uint8_t* src, int32_t n) {
         const uint32_t k = s >> 24;
         const uint32_t rb = ((d & 0x00FF00FFu) * (256 - k) + (s & 0x00FF00FFu) * k) >> 8;
         const uint32_t g = ((d & 0x0000FF00u) * (256 - k) + (s & 0x0000FF00u) * k) >> 8;
+        const uint32_t out = (rb & 0x00FF00FFu) | (g & 0x0000FF00u) | (d & 0xFF000000u);
+        std::memcpy(dst + 4 * i, &out, 4);
+      });
+}
+
+template <class Ops>
+void MixOneAlpha(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t a) {
+  using Vec = typename Ops::V;
+  const Vec lowBytes = Ops::Set32(0x00FF00FF);
+  const Vec wRB = Ops::Set32(2 * a * 0x00010001u), wGA = Ops::Set32(2 * a);  // (byte 3 kept)
+  Span32<Ops>(
+      n,
+      [&](int32_t i) {
+        const Vec s = Ops::Load(src + 4 * i), d = Ops::Load(dst + 4 * i);
+        const Vec rb = SimdMix16<Ops>(Ops::And(s, lowBytes), Ops::And(d, lowBytes), wRB);
+        const Vec ga = SimdMix16<Ops>(Ops::template Srl16<8>(s), Ops::template Srl16<8>(d), wGA);
+        Ops::Store(dst + 4 * i, Ops::Or(rb, Ops::template Sll16<8>(ga)));
+      },
+      [&](int32_t i) {
+        uint32_t s, d;
+        std::memcpy(&s, src + 4 * i, 4);
+        std::memcpy(&d, dst + 4 * i, 4);
+        const uint32_t rb = ((d & 0x00FF00FFu) * (256 - a) + (s & 0x00FF00FFu) * a) >> 8;
+        const uint32_t g = ((d & 0x0000FF00u) * (256 - a) + (s & 0x0000FF00u) * a) >> 8;
         const uint32_t out = (rb & 0x00FF00FFu) | (g & 0x0000FF00u) | (d & 0xFF000000u);
         std::memcpy(dst + 4 * i, &out, 4);
       });
@@ -144,6 +170,7 @@ void MixKept(uint8_t* dst, const uint8_t* first, const uint8_t* second, int32_t 
 }
 
 template <class Ops>
-constexpr BlitSpanLoops kLoops = {&MixAlpha<Ops>, &AddTerms<Ops, false>, &AddTerms<Ops, true>, &MixKept<Ops>};
+constexpr BlitSpanLoops kLoops = {&MixAlpha<Ops>, &MixOneAlpha<Ops>, &AddTerms<Ops, false>, &AddTerms<Ops, true>,
+                                   &MixKept<Ops>};
 
 }  // namespace blit_spans

@@ -48,18 +48,22 @@ int32_t AddClamped(int32_t a, int32_t b) {
 
 // The spans of a graph: a header, a row start for each row (the index of
 // its first span), then the spans, each a word of the first column (bits
-// 0 to 15), the count (bits 16 to 30) and bit 31 set for partly transparent
-// pixels, each row's last followed by kEndOfSpans.
+// 0 to 15), the count (bits 16 to 29), bit 31 set for partly transparent
+// pixels and bit 30 for such pixels that all have one alpha, each row's
+// last followed by kEndOfSpans.
 struct SpanTable {
   uint32_t fill;  // the fill the spans describe
+  uint32_t key;   // the transparent colour they were made with
   int32_t rows, width;
   int32_t spans;
   const uint32_t* RowStarts() const { return reinterpret_cast<const uint32_t*>(this + 1); }
   const uint32_t* Spans() const { return RowStarts() + rows; }
 };
 constexpr uint32_t kSpanPartial = 0x80000000u;
+constexpr uint32_t kSpanOneAlpha = 0x40000000u;
+constexpr uint32_t kSpanCount = 0x3FFF;  // (after the shift by 16)
 constexpr uint32_t kEndOfSpans = 0xFFFFFFFFu;
-constexpr int32_t kWidestSpanRow = 32767;
+constexpr int32_t kWidestSpanRow = 16383;
 
 // Spans shorter than this take the variant's pixel-by-pixel loop.
 constexpr int32_t kShortestVectorSpan = 8;
@@ -77,14 +81,25 @@ bool PlaceInFill(const MEMIMG* view, int64_t* x, int64_t* y) {
   return *x >= 0 && *y >= 0 && *x + view->width <= b->pendingWidth && *y + view->height <= b->pendingHeight;
 }
 
+// kSpanOneAlpha when the pixels from..to of the filled rectangle's row all
+// have one alpha (32-bit pixels), else 0.
+uint32_t OneAlpha(const MemImgBuffer* b, int32_t row, uint32_t from, uint32_t to) {
+  if (b->depthKind != MemImgDepth32) return 0;
+  const uint8_t* p = b->pixels + b->pendingOffset + static_cast<int64_t>(row) * b->pitch + 3;
+  for (uint32_t x = from + 1; x < to; ++x)
+    if (p[4 * x] != p[4 * from]) return 0;
+  return kSpanOneAlpha;
+}
+
 // The graph's spans, made now when the last fill has none; null when the
-// run table does not describe the pixels.
+// run table does not describe the pixels (or, should the transparent colour
+// have changed since, does not class them by it).
 const SpanTable* SpansOf(MemImgBuffer* b) {
   if (b->runTable == nullptr || b->hasRunTable != 1) return nullptr;
   SettleMemImgExtras(b);
   if (b->hasRunTable != 1 || b->pendingWidth > kWidestSpanRow) return nullptr;
   const auto* table = reinterpret_cast<const SpanTable*>(b->blitSpans);
-  if (table != nullptr && table->fill == b->fillCount) return table;
+  if (table != nullptr && table->fill == b->fillCount) return table->key == b->transColor ? table : nullptr;
   // The spans first; a run of the table is at most 64 pixels, so runs of
   // one kind that follow each other are one.
   int64_t spans = 0;
@@ -101,6 +116,7 @@ const SpanTable* SpansOf(MemImgBuffer* b) {
   if (made == nullptr) return nullptr;
   b->blitSpans = reinterpret_cast<uint8_t*>(made);
   made->fill = b->fillCount;
+  made->key = b->transColor;
   made->rows = b->pendingHeight;
   made->width = b->pendingWidth;
   made->spans = static_cast<int32_t>(spans);
@@ -114,8 +130,8 @@ const SpanTable* SpansOf(MemImgBuffer* b) {
     while (*p != MemImgRunEndOfRow) {
       const uint32_t kind = *p >> 6, from = x;
       for (; *p >> 6 == kind; ++p) x += (*p & 63u) + 1;  // (the row's end, 0xC0, is kind 3)
-      if (kind != MemImgRunTransparent)
-        out[count++] = from | (x - from) << 16 | (kind == MemImgRunPartial ? kSpanPartial : 0);
+      if (kind == MemImgRunOpaque) out[count++] = from | (x - from) << 16;
+      if (kind == MemImgRunPartial) out[count++] = from | (x - from) << 16 | kSpanPartial | OneAlpha(b, r, from, x);
     }
     out[count++] = kEndOfSpans;
   }
@@ -208,63 +224,53 @@ struct SpanLoop {
   }
 };
 
-// What a span of each run kind gets.
+// What the spans of a kind get.
 enum class SpanAction : uint8_t {
-  Skip,      // nothing: the variant skips these pixels
   Copy,      // the source's pixels stored whole
   Loop,      // a loop of the variant (or of it without trans)
   MixAlpha,  // the white copy's mix of pixels of alpha below 255
   AddTerms,  // the add of the terms made beforehand
 };
 
-struct RunDraw {
-  SpanAction action[3];  // by run kind
-  uint8_t alike[4];      // the kind whose action a kind takes, runs of one drawn as one span
-  SpanLoop loop[3];
+// How the opaque and the partly transparent spans of a source are drawn
+// under a variant.
+struct SpanPlan {
+  SpanAction opaque, partial;
+  SpanLoop opaqueLoop, partialLoop;
+  bool merged;           // spans of both kinds that follow each other drawn as one
   const uint8_t* terms;  // the terms of the first source pixel drawn (AddTerms)
   const BlitSpanLoops* spans;
 };
 
-// How the runs of each kind of a source are drawn under a variant.
-RunDraw PlanRunDraw(const MemImgBuffer* sb, BlitRowFn row, const BlendContext& context,
-                    BlendContext* opaqueContext, const BlitVariant& v, const uint8_t* terms) {
+SpanPlan PlanSpans(const MemImgBuffer* sb, BlitRowFn row, const BlendContext& context, BlendContext* opaqueContext,
+                   const BlitVariant& v, const uint8_t* terms) {
   const bool depth32 = sb->depthKind == MemImgDepth32;
-  const bool alpha = sb->alpha == 1;
-  RunDraw plan;
-  for (uint8_t k = 0; k < 4; ++k) plan.alike[k] = k;  // (alike[3]: the end of a row)
+  SpanPlan plan;
   plan.spans = &CurrentBlitSpanLoops();
   plan.terms = terms;
-  const SpanLoop own = {row, depth32 ? SelectPixelRow32(v) : SelectPixelRow16(v), &context};
-  for (SpanLoop& l : plan.loop) l = own;
+  plan.merged = false;
+  plan.opaqueLoop = plan.partialLoop = {row, depth32 ? SelectPixelRow32(v) : SelectPixelRow16(v), &context};
+  plan.opaque = plan.partial = SpanAction::Loop;
   const bool whiteCopy = v.mode == 0 && v.white && !v.masked;
-  if (!alpha) {
-    // No pixel of an opaque run is the key: the variant without trans draws it.
-    plan.action[MemImgRunTransparent] = SpanAction::Skip;
-    plan.action[MemImgRunPartial] = SpanAction::Loop;  // (no such runs)
+  if (sb->alpha != 1) {
+    // (A keyed source has no partly transparent spans.) No pixel of an
+    // opaque span is the key: the variant without trans draws it.
     if (whiteCopy && sb->paletted != 1) {
-      plan.action[MemImgRunOpaque] = SpanAction::Copy;
+      plan.opaque = SpanAction::Copy;
     } else {
       BlitVariant plain = v;
       plain.trans = false;
       *opaqueContext = context;
-      plan.loop[MemImgRunOpaque].row =
-          depth32 ? SelectRow32(plain, opaqueContext) : SelectRow16(plain, opaqueContext);
-      plan.loop[MemImgRunOpaque].context = opaqueContext;
-      plan.action[MemImgRunOpaque] = SpanAction::Loop;
+      plan.opaqueLoop.row = depth32 ? SelectRow32(plain, opaqueContext) : SelectRow16(plain, opaqueContext);
+      plan.opaqueLoop.context = opaqueContext;
     }
-    return plan;
-  }
-  const bool skips = depth32 ? blit_detail::SkipsAlphaZero32(v) : blit_detail::SkipsAlphaZero16(v);
-  plan.action[MemImgRunTransparent] = skips ? SpanAction::Skip : SpanAction::Loop;
-  plan.action[MemImgRunOpaque] = SpanAction::Loop;
-  plan.action[MemImgRunPartial] = SpanAction::Loop;
-  if (terms != nullptr) {
-    plan.action[MemImgRunOpaque] = plan.action[MemImgRunPartial] = SpanAction::AddTerms;
-    plan.alike[MemImgRunPartial] = MemImgRunOpaque;
+  } else if (terms != nullptr) {
+    plan.opaque = plan.partial = SpanAction::AddTerms;
+    plan.merged = true;
   } else if (depth32 && whiteCopy) {
     // Alpha 255 stores the source pixel whole; the mix takes the others.
-    plan.action[MemImgRunOpaque] = SpanAction::Copy;
-    plan.action[MemImgRunPartial] = SpanAction::MixAlpha;
+    plan.opaque = SpanAction::Copy;
+    plan.partial = SpanAction::MixAlpha;
   }
   return plan;
 }
@@ -287,7 +293,7 @@ void CopySpans(const BlitSetup& s, const SpanTable& table, int32_t row, int32_t 
         continue;
       }
       const int64_t from = word & 0xFFFF;
-      const size_t n = static_cast<size_t>(word >> 16 & 0x7FFF) * bytes;
+      const size_t n = static_cast<size_t>(word >> 16 & kSpanCount) * bytes;
       if (n >= kPrefetchSpan && r + kPrefetchRows < s.height) PrefetchForWrite(d + ahead + from * bytes, n);
       CopySpan(d + from * bytes, p + from * bytes, n);
     }
@@ -297,7 +303,7 @@ void CopySpans(const BlitSetup& s, const SpanTable& table, int32_t row, int32_t 
     if (static_cast<size_t>(s.width) * bytes >= kPrefetchSpan && r + kPrefetchRows < s.height)
       PrefetchForWrite(d + ahead + static_cast<int64_t>(x0) * bytes, static_cast<size_t>(s.width) * bytes);
     for (; *span != kEndOfSpans; ++span) {
-      int32_t from = static_cast<int32_t>(*span & 0xFFFF), to = from + static_cast<int32_t>(*span >> 16 & 0x7FFF);
+      int32_t from = static_cast<int32_t>(*span & 0xFFFF), to = from + static_cast<int32_t>(*span >> 16 & kSpanCount);
       if (to <= x0) continue;
       if (from >= x1) {
         while (*span != kEndOfSpans) ++span;
@@ -311,13 +317,13 @@ void CopySpans(const BlitSetup& s, const SpanTable& table, int32_t row, int32_t 
   }
 }
 
+// The spans of the blit's rows drawn by the plan.
 void DrawSpans(const BlitSetup& s, const SpanTable& table, int32_t row, int32_t column, const MemImgBuffer* sb,
-               int32_t dstBytes, const RunDraw& plan) {
+               int32_t dstBytes, const SpanPlan& plan) {
   const int32_t srcBytes = sb->format->bytesPerPixel;
   const int32_t x0 = column, x1 = column + s.width;
-  // Whether partly transparent spans are drawn as the opaque ones, so that
-  // spans of both that follow each other are drawn as one.
-  const uint32_t alikeMask = plan.alike[MemImgRunPartial] == MemImgRunOpaque ? 0 : kSpanPartial;
+  // The bits in which a span that follows must agree to be drawn as one.
+  const uint32_t alikeMask = plan.merged ? 0 : kSpanPartial;
   const uint32_t* span = table.Spans() + table.RowStarts()[row];
   uint8_t* d = s.dstStart;
   const uint8_t* p = s.srcStart;
@@ -330,10 +336,10 @@ void DrawSpans(const BlitSetup& s, const SpanTable& table, int32_t row, int32_t 
     while (*span != kEndOfSpans) {
       const uint32_t word = *span++;
       int32_t from = static_cast<int32_t>(word & 0xFFFF);
-      int32_t to = from + static_cast<int32_t>(word >> 16 & 0x7FFF);
+      int32_t to = from + static_cast<int32_t>(word >> 16 & kSpanCount);
       // (The end of a row is no span that goes on from this one.)
       for (; static_cast<int32_t>(*span & 0xFFFF) == to && ((*span ^ word) & alikeMask) == 0; ++span)
-        to += static_cast<int32_t>(*span >> 16 & 0x7FFF);
+        to += static_cast<int32_t>(*span >> 16 & kSpanCount);
       if (to <= x0) continue;
       if (from >= x1) {
         while (*span != kEndOfSpans) ++span;
@@ -341,21 +347,22 @@ void DrawSpans(const BlitSetup& s, const SpanTable& table, int32_t row, int32_t 
       }
       if (from < x0) from = x0;
       if (to > x1) to = x1;
-      const int32_t kind = (word & kSpanPartial) != 0 ? MemImgRunPartial : MemImgRunOpaque;
+      const bool partial = (word & kSpanPartial) != 0;
       const int32_t i = from - x0, n = to - from;
       uint8_t* dp = d + static_cast<int64_t>(i) * dstBytes;
       const uint8_t* sp = p + static_cast<int64_t>(i) * srcBytes;
-      switch (plan.action[kind]) {
-        case SpanAction::Skip:
-          break;
+      switch (partial ? plan.partial : plan.opaque) {
         case SpanAction::Copy:
           CopySpan(dp, sp, static_cast<size_t>(n) * srcBytes);
           break;
         case SpanAction::Loop:
-          plan.loop[kind](dp, sp, m != nullptr ? m + i : nullptr, n);
+          (partial ? plan.partialLoop : plan.opaqueLoop)(dp, sp, m != nullptr ? m + i : nullptr, n);
           break;
         case SpanAction::MixAlpha:
-          plan.spans->mixAlpha(dp, sp, n);
+          if ((word & kSpanOneAlpha) != 0)
+            plan.spans->mixOneAlpha(dp, sp, n, sp[3]);
+          else
+            plan.spans->mixAlpha(dp, sp, n);
           break;
         case SpanAction::AddTerms:
           plan.spans->addTerms(dp, t + static_cast<int64_t>(i) * 4, n);
@@ -615,7 +622,7 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
   if (terms != nullptr) terms += s.srcStart - src->pixels;
   if (SpansServe(sb, trans, v) && FindSpans(src, s, &spans, &spanRow, &spanColumn)) {
     BlendContext opaqueContext;
-    DrawSpans(s, *spans, spanRow, spanColumn, sb, dstBytes, PlanRunDraw(sb, row, context, &opaqueContext, v, terms));
+    DrawSpans(s, *spans, spanRow, spanColumn, sb, dstBytes, PlanSpans(sb, row, context, &opaqueContext, v, terms));
     return;
   }
   const BlitSpanLoops& loops = CurrentBlitSpanLoops();
@@ -624,7 +631,7 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
   if (terms != nullptr) {
     for (int32_t r = 0; r < s.height; ++r) {
       uint8_t* d = s.dstStart + static_cast<int64_t>(r) * s.dstPitch;
-      if (r + kPrefetchRows < s.height) PrefetchForWrite(d + ahead, rowBytes);
+      if (rowBytes >= kPrefetchSpan && r + kPrefetchRows < s.height) PrefetchForWrite(d + ahead, rowBytes);
       loops.addMarkedTerms(d, terms + static_cast<int64_t>(r) * s.srcPitch, s.width);
     }
     return;
@@ -635,7 +642,7 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
       const int64_t plane = static_cast<int64_t>(sb->pitch) * sb->height;
       for (int32_t r = 0; r < s.height; ++r) {
         uint8_t* d = s.dstStart + static_cast<int64_t>(r) * s.dstPitch;
-        if (r + kPrefetchRows < s.height) PrefetchForWrite(d + ahead, rowBytes);
+        if (rowBytes >= kPrefetchSpan && r + kPrefetchRows < s.height) PrefetchForWrite(d + ahead, rowBytes);
         loops.mixKept(d, words + static_cast<int64_t>(r) * s.srcPitch, words + plane + static_cast<int64_t>(r) * s.srcPitch,
                       s.width);
       }

@@ -25,20 +25,22 @@ using RunTableBlitTest = rendertest::TablesTest<>;
 
 // A source whose rows are runs of random lengths up to longest: transparent
 // pixels (the key, or alpha 0), opaque ones and, with alpha, partly
-// transparent ones, each run of one kind with random colours.
+// transparent ones (of random alphas, or of one alpha), each run of one
+// kind with random colours.
 void FillRuns(TestImage& src, std::mt19937& rng, uint32_t key, int32_t longest) {
   MemImgBuffer& b = src.buffer();
   b.transColor = key;
   for (int32_t y = 0; y < src.height(); ++y)
     for (int32_t x = 0; x < src.width();) {
       const uint32_t kind = rng() % (b.alpha ? 3 : 2);
+      const uint32_t oneAlpha = rng() % 2 == 0 ? 1 + rng() % 254 : 0;
       const int32_t end = std::min(src.width(), x + 1 + static_cast<int32_t>(rng() % longest));
       for (; x < end; ++x) {
         uint32_t v = rng();
         if (b.paletted) {
           v = kind == 0 ? key : (key + 1 + v % 255) & 0xFF;
         } else if (b.alpha) {
-          const uint32_t a = kind == 0 ? 0 : kind == 1 ? 255 : 1 + v % 254;
+          const uint32_t a = kind == 0 ? 0 : kind == 1 ? 255 : oneAlpha != 0 ? oneAlpha : 1 + v % 254;
           v = b.depthKind == MemImgDepth32 ? (v & 0x00FFFFFF) | a << 24 : (v & 0xFFFF) | a << 16;
         } else {
           v = b.depthKind == MemImgDepth32 ? v : v & 0xFFFF;
