@@ -327,27 +327,92 @@ TEST(SoundDecoderOgg, DecodesAsVorbisfileDoesSampleForSample) {
   }
 }
 
-TEST(SoundDecoderOgg, AChainedFileReportsTheLengthOfAllItsLinks) {
-  // Links of a chain carry serial numbers of their own.
-  std::vector<uint8_t> a = EncodeOgg(MakeWave(2, 44100, 16, Bytes(Tone(30000, 2, 44100, 1))), {"-s", "1"});
-  std::vector<uint8_t> b = EncodeOgg(MakeWave(2, 44100, 16, Bytes(Tone(7000, 2, 44100, 2))), {"-s", "2"});
-  REQUIRE_ENCODED(a);
-  const std::vector<uint8_t> chained = Concat(a, b);
-  long samples = 0;
-  const std::vector<uint8_t> reference = VorbisDecode(chained, &samples);
-  EXPECT_EQ(samples, 37000);
-  EXPECT_EQ(reference.size(), 37000u * 4);
-  MemoryDecoder d(chained);
-  ASSERT_TRUE(d.ok());
-  EXPECT_EQ(GetSoundDecoderPcmSize(d.get()), 37000u * 4);
-  EXPECT_TRUE(d.Whole() == reference);
+// One link of a chain: a file of its own, with its own serial number.
+std::vector<uint8_t> OggLink(uint16_t channels, uint32_t rate, uint32_t frames, int serial) {
+  return EncodeOgg(MakeWave(channels, rate, 16, Bytes(Tone(frames, channels, rate, static_cast<uint32_t>(serial)))),
+                   {"-s", std::to_string(serial)});
+}
 
-  // A link of another channel count ends the data before it.
-  std::vector<uint8_t> mono = EncodeOgg(MakeWave(1, 44100, 16, Bytes(Tone(5000, 1, 44100))), {"-s", "3"});
-  MemoryDecoder mixed(Concat(a, mono));
-  ASSERT_TRUE(mixed.ok());
-  std::vector<uint8_t> whole = mixed.Whole();
-  EXPECT_EQ(whole.size(), 30000u * 4);
+std::vector<int16_t> Samples(const std::vector<uint8_t>& pcm) {
+  std::vector<int16_t> v(pcm.size() / 2);
+  memcpy(v.data(), pcm.data(), v.size() * 2);
+  return v;
+}
+
+TEST(SoundDecoderOgg, EveryLinkOfAChainedFileDecodesInOrder) {
+  // Small links: vorbisfile leaves such a chain standing at its last link
+  // once it has measured it.
+  const std::vector<uint8_t> a = OggLink(2, 44100, 11025, 1), b = OggLink(2, 44100, 5512, 2);
+  REQUIRE_ENCODED(a);
+  const std::vector<uint8_t> reference = Concat(VorbisDecode(a), VorbisDecode(b));
+  const uint32_t firstLink = static_cast<uint32_t>(VorbisDecode(a).size() / 4);
+  ASSERT_EQ(reference.size(), (11025u + 5512u) * 4);
+  const int32_t blocks = TrackedBlockCount();
+  {
+    MemoryDecoder d(Concat(a, b));
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(GetSoundDecoderPcmSize(d.get()), reference.size());
+    // Read as a stream sound reads it (no seek first), then whole.
+    EXPECT_TRUE(d.ReadAll(1000 * 4) == reference);
+    EXPECT_TRUE(d.Whole() == reference);
+    SeekSoundDecoder(d.get(), firstLink + 100);
+    uint8_t block[256];
+    ASSERT_EQ(ReadSoundDecoder(d.get(), block, sizeof block), static_cast<int>(sizeof block));
+    EXPECT_EQ(memcmp(block, reference.data() + (firstLink + 100) * 4, sizeof block), 0);
+  }
+  EXPECT_EQ(TrackedBlockCount(), blocks);
+}
+
+TEST(SoundDecoderOgg, LinksOfAnotherFormatPlayInTheFirstLinksFormat) {
+  const std::vector<uint8_t> stereo = OggLink(2, 44100, 8000, 1), mono = OggLink(1, 44100, 6000, 2),
+                             slow = OggLink(2, 22050, 3000, 3);
+  REQUIRE_ENCODED(stereo);
+  const std::vector<int16_t> s = Samples(VorbisDecode(stereo)), m = Samples(VorbisDecode(mono)),
+                             h = Samples(VorbisDecode(slow));
+  const int32_t blocks = TrackedBlockCount();
+  const auto check = [](const std::vector<uint8_t>& file, const std::vector<int16_t>& expected, uint16_t channels,
+                        uint32_t rate) {
+    MemoryDecoder d(file);
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(d.get()->format.nChannels, channels);
+    EXPECT_EQ(d.get()->format.nSamplesPerSec, rate);
+    EXPECT_EQ(GetSoundDecoderPcmSize(d.get()), expected.size() * 2);
+    const std::vector<int16_t> read = Samples(d.ReadAll(999 * channels * 2));
+    ASSERT_EQ(read.size(), expected.size());
+    size_t firstDifference = 0;
+    while (firstDifference < read.size() && read[firstDifference] == expected[firstDifference]) ++firstDifference;
+    EXPECT_EQ(firstDifference, read.size()) << "first difference at sample " << firstDifference;
+    EXPECT_TRUE(Samples(d.Whole()) == expected);
+    // A seek into the second link.
+    const uint32_t at = static_cast<uint32_t>(expected.size() / channels) - 777;
+    SeekSoundDecoder(d.get(), at);
+    int16_t block[8];
+    ASSERT_EQ(ReadSoundDecoder(d.get(), block, sizeof block), static_cast<int>(sizeof block));
+    EXPECT_EQ(memcmp(block, &expected[static_cast<size_t>(at) * channels], sizeof block), 0);
+  };
+
+  // Mono after stereo: both channels carry it.
+  std::vector<int16_t> expected = s;
+  for (int16_t x : m) expected.insert(expected.end(), {x, x});
+  check(Concat(stereo, mono), expected, 2, 44100);
+
+  // Stereo after mono: the mean of the two.
+  expected = m;
+  for (size_t i = 0; i + 1 < s.size(); i += 2) expected.push_back(static_cast<int16_t>((s[i] + s[i + 1]) / 2));
+  check(Concat(mono, stereo), expected, 1, 44100);
+
+  // Half the rate: the link's own frames on the even positions, the means of
+  // their neighbours between them, up to its last frame.
+  expected = s;
+  const size_t frames = h.size() / 2;
+  for (size_t k = 0; k < 2 * (frames - 1); ++k) {
+    for (size_t c = 0; c < 2; ++c) {
+      const int p = h[k / 2 * 2 + c];
+      expected.push_back(static_cast<int16_t>(k % 2 == 0 ? p : p + (h[(k / 2 + 1) * 2 + c] - p) / 2));
+    }
+  }
+  check(Concat(stereo, slow), expected, 2, 44100);
+  EXPECT_EQ(TrackedBlockCount(), blocks);
 }
 
 // A page that begins a logical stream of another kind (as a movie's video
