@@ -190,11 +190,12 @@ int OpenOggVorbisDecoder(SoundDecoder* d) {
   d->vorbisFile = state;
   d->vorbisOpen = 1;
   d->vorbisLink = -1;
-  // vorbisfile leaves a chained file standing at its last link once it has
-  // measured them: the decoder starts at the first sample of the first.
+  // vorbisfile may leave the file standing elsewhere once it has measured it
+  // (a chained file at its last link): the decoder starts at the first
+  // sample of the first link.
   const vorbis_info* info = ov_info(state, 0);
   if (info == nullptr || info->channels < 1 || info->channels > 255 || info->rate <= 0 ||
-      (ov_pcm_tell(state) != 0 && ov_pcm_seek(state, 0) != 0)) {
+      (ov_pcm_seek(state, 0) != 0 && ov_pcm_tell(state) != 0)) {
     CloseOggVorbisDecoder(d);
     return -1;
   }
