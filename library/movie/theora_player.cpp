@@ -139,8 +139,9 @@ void CopyPlane(uint8_t* dest, const unsigned char* source, int32_t stride, int32
 // it has read up to (its buffers are then not to be read), or no memory.
 bool StorePicture(TheoraMovieState* s, TheoraFrameSlot* slot) {
   yuv_buffer yuv;
-  if (s->pictureFrame != s->decodedFrame || theora_decode_YUVout(&s->decoder, &yuv) != 0 || yuv.y == nullptr || yuv.u == nullptr || yuv.v == nullptr ||
-      yuv.y_width <= 0 || yuv.y_height <= 0 || yuv.uv_width <= 0 || yuv.uv_height <= 0) {
+  if (s->pictureFrame != s->decodedFrame || theora_decode_YUVout(&s->decoder, &yuv) != 0 || yuv.y == nullptr ||
+      yuv.u == nullptr || yuv.v == nullptr || yuv.y_width <= 0 || yuv.y_height <= 0 || yuv.uv_width <= 0 ||
+      yuv.uv_height <= 0) {
     return false;
   }
   const int32_t lumaBytes = slot->lumaWidth * slot->lumaHeight;
