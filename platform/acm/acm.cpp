@@ -32,9 +32,16 @@ namespace {
 
 std::atomic<int> liveStreams{0};
 
+// MPEG audio of one or two channels at one of the rates MPEG-1, 2 and 2.5
+// have (the decoder makes nothing of another).
 bool IsMpeg(const WAVEFORMATEX* f) {
-  return f != nullptr && (f->wFormatTag == WAVE_FORMAT_MPEGLAYER3 || f->wFormatTag == WAVE_FORMAT_MPEG) &&
-         (f->nChannels == 1 || f->nChannels == 2) && f->nSamplesPerSec >= 8000 && f->nSamplesPerSec <= 48000;
+  if (f == nullptr || (f->wFormatTag != WAVE_FORMAT_MPEGLAYER3 && f->wFormatTag != WAVE_FORMAT_MPEG) ||
+      (f->nChannels != 1 && f->nChannels != 2)) {
+    return false;
+  }
+  for (DWORD rate : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000})
+    if (f->nSamplesPerSec == rate) return true;
+  return false;
 }
 
 void SuggestPcm(const WAVEFORMATEX* src, WAVEFORMATEX* dst) {

@@ -59,6 +59,11 @@ TEST(AcmFormats, MpegSuggestsSixteenBitPcmAndOthersAreRefused) {
     HACMSTREAM s = nullptr;
     EXPECT_EQ(acmStreamOpen(&s, nullptr, &other, &pcm, nullptr, 0, 0, 0), ACMERR_NOTPOSSIBLE) << tag;
   }
+  // MPEG at a rate no MPEG stream has.
+  MPEGLAYER3WAVEFORMAT odd = Mp3Format(2, 11058, 209);
+  WAVEFORMATEX out{};
+  out.wFormatTag = WAVE_FORMAT_PCM;
+  EXPECT_EQ(acmFormatSuggest(nullptr, &odd.wfx, &out, sizeof out, ACM_FORMATSUGGESTF_WFORMATTAG), ACMERR_NOTPOSSIBLE);
   WAVEFORMATEX eight = pcm;
   eight.wBitsPerSample = 8;
   eight.nBlockAlign = 1;
