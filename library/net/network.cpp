@@ -449,12 +449,12 @@ int PumpNetWorkMessages(int autoClose) {
   if (autoClose) {
     for (uint32_t slot = 0; slot < NetWorkHandleTable.top; ++slot) {
       NetWorkHandleRecord* r = NetWorkHandleTable.records[slot];
-      if (r != nullptr && !r->isUdp && r->valid && r->error && r->checkNumber <= HandleCheckMax)
+      if (r == nullptr) continue;
+      if (!r->isUdp && r->valid && r->error && r->checkNumber <= HandleCheckMax) {
         CloseNetWorkConnection(NetWorkHandleTable.HandleAt(slot));
-      // A connection being made that nobody asks about any more.
-      else if (r != nullptr && r->connecting &&
-               ElapsedSince(r->connectStart) >= ConnectTimeOut() + kAbandonedConnectGrace)
-        GiveUpConnect(r);
+      } else if (r->connecting && ElapsedSince(r->connectStart) >= ConnectTimeOut() + kAbandonedConnectGrace) {
+        GiveUpConnect(r);  // a connection being made that nobody asks about any more
+      }
     }
   }
   MSG msg;
