@@ -268,7 +268,8 @@ TEST_F(BoardData, SquareFileHostileFiles) {
       {"long fields are cut, extra columns skipped",
        header + Lines({"1," + Repeat("9", 40) + ",7," + Repeat("b", 30) + ",2,0,0,0,5,6,7", "2,1,2,red,1,0,0,0"}),
        [] {
-         EXPECT_EQ(SquareTable[1].x, static_cast<float>(INT32_MAX));
+         EXPECT_EQ(SquareTable[1].x, kSquareCoordinateLimit) << "a number too long reads as the largest, then lies at the edge";
+         EXPECT_TRUE(LogHas("マス 1 の位置 (2147483648, 7) は盤の外です"));
          EXPECT_EQ(SquareTable[1].y, 7.0f);
          EXPECT_EQ(SquareTable[1].kind, kSquarePlain);
          EXPECT_EQ(SquareTable[1].link[0], 2);
@@ -297,6 +298,16 @@ TEST_F(BoardData, SquareFileHostileFiles) {
          EXPECT_EQ(SquareTable[99].kind, kSquareRed);
          EXPECT_EQ(SquareTable[0].kind, 0);
          EXPECT_FALSE(LogHas("行目より後"));
+       }},
+      {"squares far off the board lie at its edge; those within stay",
+       header + Lines({"1,-1000000000,4096,blue,2,0,0,0", "2,-4096,900000,red,1,0,0,0"}),
+       [] {
+         EXPECT_EQ(SquareTable[1].x, -kSquareCoordinateLimit);
+         EXPECT_EQ(SquareTable[1].y, 4096.0f);
+         EXPECT_EQ(SquareTable[2].x, -4096.0f);
+         EXPECT_EQ(SquareTable[2].y, kSquareCoordinateLimit);
+         EXPECT_TRUE(LogHas("マス 1 の位置 (-1000000000, 4096) は盤の外です"));
+         EXPECT_TRUE(LogHas("マス 2 の位置"));
        }},
       {"signs and blanks in numbers", header + "1, -12,+7x,way,1\n",
        [] {
