@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/d3d9/d3d9_internal.h"
@@ -26,7 +27,11 @@ const char* const kCallNames[] = {
     "SwapChainGetBackBuffer", "SwapChainGetRasterStatus"};
 static_assert(sizeof kCallNames / sizeof kCallNames[0] == static_cast<size_t>(D3D9Call::Count));
 
-D3D9AdapterSetup DefaultAdapter() { return D3D9OpenGLAdapter(); }
+D3D9AdapterSetup DefaultAdapter() {
+  D3D9AdapterSetup s = D3D9OpenGLAdapter();
+  s.rasterizer = D3D9RasterizerSetting(getenv("ZR_D3D9_RASTERIZER"));
+  return s;
+}
 
 }  // namespace
 
@@ -204,6 +209,7 @@ D3D9AdapterSetup D3D9FullAdapter() {
   D3D9AdapterSetup s;
   s.deviceCreation = true;
   s.caps.DeviceType = D3DDEVTYPE_HAL;
+  s.caps.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_HWRASTERIZATION;
   s.caps.PrimitiveMiscCaps = D3DPMISCCAPS_TSSARGTEMP | D3DPMISCCAPS_BLENDOP;
   s.caps.MaxTextureWidth = 4096;
   s.caps.MaxTextureHeight = 4096;
@@ -240,6 +246,21 @@ void D3D9SetAdapter(const D3D9AdapterSetup& setup) {
   s.executorError.clear();
   s.shaderLog.clear();
   D3D9ClearRecords();
+}
+
+bool D3D9IsSoftwareRenderer(const std::string& renderer) {
+  // Mesa's software rasterisers name themselves so ("llvmpipe (LLVM 15.0.6,
+  // 256 bits)", "softpipe", "Mesa X11" for the old swrast, "Software
+  // Rasterizer" in older versions).
+  for (const char* name : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer", "Mesa X11"})
+    if (renderer.find(name) != std::string::npos) return true;
+  return false;
+}
+
+D3D9Rasterizer D3D9RasterizerSetting(const char* value) {
+  if (value != nullptr && std::strcmp(value, "hardware") == 0) return D3D9Rasterizer::Hardware;
+  if (value != nullptr && std::strcmp(value, "software") == 0) return D3D9Rasterizer::Software;
+  return D3D9Rasterizer::ByRenderer;
 }
 
 void D3D9ResetAdapter() { D3D9SetAdapter(DefaultAdapter()); }

@@ -368,6 +368,21 @@ int G_D3D_CreateDevice() {
                                                        : "Direct3DDevice9 の作成に失敗しました\n");
     WriteErrorLog("ソフトウエア頂点演算を使用します\n");
   }
+  // A device without hardware rasterisation (a processor draws behind it)
+  // is slower and heavier than the software renderer: the software path is
+  // taken, and the log names the adapter and the choice.
+  D3DCAPS9 deviceCaps;
+  std::memset(&deviceCaps, 0, sizeof deviceCaps);
+  Direct3DDevice->GetDeviceCaps(&deviceCaps);
+  if ((deviceCaps.DevCaps & D3DDEVCAPS_HWRASTERIZATION) == 0) {
+    D3DADAPTER_IDENTIFIER9 identifier;
+    std::memset(&identifier, 0, sizeof identifier);
+    Direct3DObject->GetAdapterIdentifier(D3DADAPTER_DEFAULT, 0, &identifier);
+    WriteErrorLogFormat("Driver:%s  Description:%s", identifier.Driver, identifier.Description);
+    Direct3DDeviceEx = nullptr;
+    ReleaseD3DObject(Direct3DDevice);
+    return WriteErrorLog("描画デバイスはハードウエアラスタライズを行いません ソフトウエアレンダラを使用します\n");
+  }
   if (Direct3DDeviceEx != nullptr) Direct3DDeviceEx->SetMaximumFrameLatency(1);
 
   MeasureVSyncPeriod();
