@@ -217,6 +217,12 @@ bool EnsureVideo() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Compositions longer than SDL's fixed event text arrive whole.
   SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
+  // A window's pixels (the GDI blits) go to the display as they are, not
+  // through a renderer of SDL's own: that renderer would put an OpenGL
+  // context beside the Direct3D device's on the window, on a desktop without
+  // a graphics card a software rasteriser's, whose upload, draw and swap of
+  // every frame cost more than the software renderer's whole frame.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     fprintf(stderr, "SDL video: %s\n", SDL_GetError());
     return false;
