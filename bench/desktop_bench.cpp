@@ -24,12 +24,15 @@
 // which the program loads with LD_PRELOAD: a line for each presented frame,
 // with its times and the game's scene variables, read at their addresses from
 // the program's symbol table. The path is chosen through the Direct3D 9
-// stand-in's setting ZR_D3D9_RASTERIZER ("hardware" for the OpenGL path,
-// "software" for the software path); the log's
-// "Description:" names the OpenGL renderer where the OpenGL path ran.
+// stand-in's setting ZR_D3D9_RASTERIZER: "opengl" runs with "hardware" (the
+// OpenGL path, whatever the renderer), "software" with "software" (the
+// software path, no OpenGL asked), "default" without the setting (what a
+// user gets: the path by the display's renderer). Each column's head names
+// the path its runs took, as the log tells it; the log's "Description:"
+// names the OpenGL renderer.
 //
 //   taskset -c 2,3 ./build/release/bench/desktop_bench [--runs=3] [--maps=1,2,3,4]
-//       [--paths=opengl,software] [--board-frames=600] [--no-round] [--keep]
+//       [--paths=opengl,software,default] [--board-frames=600] [--no-round] [--keep]
 //
 // The machine, the cores given (llvmpipe starts one thread for each) and
 // LP_NUM_THREADS, when set, are printed with the table.
@@ -316,6 +319,7 @@ struct Setup {
 struct RunResult {
   bool ok = false;
   std::string error, renderer;
+  bool openGl = false;  // the drawing went through OpenGL
   double startMs = 0, titleMb = 0, idlePercent = 0, roundMb = 0;
   std::vector<double> boardBusyMs;  // the turn machine's frames
   double boardFps = 0;
@@ -350,7 +354,10 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
     setenv("DISPLAY", s.display.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("ZR_D3D9_RASTERIZER", path == "opengl" ? "hardware" : "software", 1);
+    if (path == "default")
+      unsetenv("ZR_D3D9_RASTERIZER");
+    else
+      setenv("ZR_D3D9_RASTERIZER", path == "opengl" ? "hardware" : "software", 1);
     setenv("LD_PRELOAD", s.probe.c_str(), 1);
     setenv("ZR_PROBE_OUT", probeOut.c_str(), 1);
     setenv("ZR_PROBE_WATCH", s.watch.c_str(), 1);
@@ -459,6 +466,7 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
   const size_t at = text.find("Description:");
   if (at != std::string::npos) r.renderer = text.substr(at + 12, text.find('\n', at) - at - 12);
   while (!r.renderer.empty() && (r.renderer.back() == '\r' || r.renderer.back() == ' ')) r.renderer.pop_back();
+  r.openGl = at != std::string::npos && text.find("ソフトウエアレンダラを使用します") == std::string::npos;
   r.ok = true;
   return r;
 }
@@ -527,7 +535,7 @@ int main(int argc, char** argv) {
   s.probe = ZR_PROBE_PATH;
   int runs = 3;
   std::vector<int> maps = {1, 2, 3, 4};
-  std::vector<std::string> paths = {"opengl", "software"};
+  std::vector<std::string> paths = {"opengl", "software", "default"};
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](const char* name) { return a.rfind(name, 0) == 0 ? a.substr(strlen(name)) : std::string(); };
@@ -548,7 +556,7 @@ int main(int argc, char** argv) {
       s.playRound = false;
     } else {
       fprintf(stderr,
-              "usage: %s [--runs=N] [--maps=1,2,3,4] [--paths=opengl,software] [--board-frames=N] [--no-round] [--keep]\n",
+              "usage: %s [--runs=N] [--maps=1,2,3,4] [--paths=opengl,software,default] [--board-frames=N] [--no-round] [--keep]\n",
               argv[0]);
       return 2;
     }
@@ -577,6 +585,7 @@ int main(int argc, char** argv) {
     std::map<int, std::vector<double>> fps, busy;
     std::map<int, std::vector<double>> busyMax;
     std::string renderer;
+    int openGl = 0, software = 0;
   };
   std::map<std::string, PathResults> results;
   int failures = 0;
@@ -599,6 +608,7 @@ int main(int argc, char** argv) {
         p.busy[map].insert(p.busy[map].end(), r.boardBusyMs.begin(), r.boardBusyMs.end());
         p.busyMax[map].push_back(*std::max_element(r.boardBusyMs.begin(), r.boardBusyMs.end()));
         if (!r.renderer.empty()) p.renderer = r.renderer;
+        ++(r.openGl ? p.openGl : p.software);
         fprintf(stderr, "run %d %s map %d: start %.0f ms, title %.0f MB, idle %.1f %%, board %.1f fps, frame %.2f ms\n",
                 run + 1, path.c_str(), map, r.startMs, r.titleMb, r.idlePercent, r.boardFps,
                 Percentile(r.boardBusyMs, 0.5));
@@ -632,14 +642,23 @@ int main(int argc, char** argv) {
     });
   }
   size_t nameWidth = 0;
+  // Each column named by its setting and the path its runs took.
+  std::vector<std::string> heads;
+  for (const std::string& path : paths) {
+    const PathResults& p = results[path];
+    heads.push_back(path + (p.openGl > 0 && p.software > 0 ? " (both paths!)"
+                            : p.openGl > 0                 ? " (OpenGL path)"
+                            : p.software > 0               ? " (software path)"
+                                                           : ""));
+  }
   std::vector<size_t> width(paths.size(), 0);
-  for (size_t i = 0; i < paths.size(); ++i) width[i] = paths[i].size();
+  for (size_t i = 0; i < paths.size(); ++i) width[i] = heads[i].size();
   for (auto& [name, cells] : rows) {
     nameWidth = std::max(nameWidth, name.size());
     for (size_t i = 0; i < cells.size(); ++i) width[i] = std::max(width[i], cells[i].size());
   }
   printf("\n%-*s", static_cast<int>(nameWidth), "");
-  for (size_t i = 0; i < paths.size(); ++i) printf(" | %-*s", static_cast<int>(width[i]), paths[i].c_str());
+  for (size_t i = 0; i < paths.size(); ++i) printf(" | %-*s", static_cast<int>(width[i]), heads[i].c_str());
   printf("\n");
   for (auto& [name, cells] : rows) {
     printf("%-*s", static_cast<int>(nameWidth), name.c_str());
@@ -653,7 +672,7 @@ int main(int argc, char** argv) {
   printf("\n%d runs; cores given: %d of %ld; LP_NUM_THREADS %s; display %s\n", runs, CPU_COUNT(&cpus),
          sysconf(_SC_NPROCESSORS_ONLN), lp != nullptr ? lp : "unset", s.display.c_str());
   for (const std::string& path : paths)
-    printf("%s: renderer %s\n", path.c_str(), results[path].renderer.empty() ? "none (software renderer)"
-                                                                            : results[path].renderer.c_str());
+    printf("%s: OpenGL renderer %s\n", path.c_str(),
+           results[path].renderer.empty() ? "not asked" : results[path].renderer.c_str());
   return failures == 0 ? 0 : 1;
 }

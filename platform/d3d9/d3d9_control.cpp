@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/d3d9/d3d9_internal.h"
+#include "platform/d3d9/gl_probe.h"
 #include "platform/win32/win32_time.h"
 
 namespace d3d9 {
@@ -255,6 +256,33 @@ bool D3D9IsSoftwareRenderer(const std::string& renderer) {
   for (const char* name : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer", "Mesa X11"})
     if (renderer.find(name) != std::string::npos) return true;
   return false;
+}
+
+bool d3d9::HardwareRasterization(const std::string& renderer) {
+  switch (Global().adapter.rasterizer) {
+    case D3D9Rasterizer::Hardware:
+      return true;
+    case D3D9Rasterizer::Software:
+      return false;
+    default:
+      return renderer.empty() || !D3D9IsSoftwareRenderer(renderer);
+  }
+}
+
+bool d3d9::KnownRenderer(std::string* renderer, std::string* version) {
+  if (!Global().renderer.empty()) {
+    *renderer = Global().renderer;
+    *version = Global().version;
+    return true;
+  }
+  return GlProbeResult(renderer, version);
+}
+
+bool D3D9WindowTakesOpenGL() {
+  if (Global().adapter.executor != D3D9Executor::OpenGL) return true;
+  std::string renderer, version;
+  if (Global().adapter.rasterizer == D3D9Rasterizer::ByRenderer) KnownRenderer(&renderer, &version);
+  return HardwareRasterization(renderer);
 }
 
 D3D9Rasterizer D3D9RasterizerSetting(const char* value) {

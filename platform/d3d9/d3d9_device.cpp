@@ -191,9 +191,7 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
     if (caps != nullptr && executor_ != nullptr) {
       caps->MaxTextureWidth = std::min<DWORD>(caps->MaxTextureWidth, executor_->maxTextureSize());
       caps->MaxTextureHeight = std::min<DWORD>(caps->MaxTextureHeight, executor_->maxTextureSize());
-      const D3D9Rasterizer setting = Adapter().rasterizer;
-      const bool hardware = setting == D3D9Rasterizer::ByRenderer ? !D3D9IsSoftwareRenderer(executor_->renderer())
-                                                                  : setting == D3D9Rasterizer::Hardware;
+      const bool hardware = HardwareRasterization(executor_->renderer());
       constexpr DWORD kHardware = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_HWRASTERIZATION;
       caps->DevCaps = hardware ? caps->DevCaps | kHardware : caps->DevCaps & ~kHardware;
     }
