@@ -1,6 +1,6 @@
 #include "platform/d3d9/gl_probe.h"
 
-#include <SDL.h>
+#include <dlfcn.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,11 +11,16 @@
 
 #include "platform/d3d9/d3d9_internal.h"
 
+// After the library's own headers: Xlib's macros (None, Bool, Status...).
+// clang-format off
+#include <X11/Xlib.h>
+#include <GL/glx.h>
+// clang-format on
+
 namespace d3d9 {
 
 namespace {
 
-constexpr unsigned kGlRenderer = 0x1F01, kGlVersion = 0x1F02;
 // The longest wait for the child's answer: a context is made in well under
 // a second; a display that never answers is no OpenGL.
 constexpr int kAnswerMs = 5000;
@@ -32,24 +37,47 @@ Probe& TheProbe() {
   return probe;
 }
 
-// In the child: a hidden window with a 3.3 core context on a connection of
-// its own; the renderer and version, one line each, into the pipe.
+// In the child: a 3.3 core context on a pixel buffer of the display, on a
+// connection of its own, straight through GLX (SDL's video and its window
+// would add their own start and a second context); the renderer and
+// version, one line each, into the pipe. libX11 and libGL are opened here
+// only, as SDL opens them.
 [[noreturn]] void Answer(int out) {
   std::string text;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_Window* window = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    SDL_GLContext context = window != nullptr ? SDL_GL_CreateContext(window) : nullptr;
-    using GetString = const unsigned char* (*)(unsigned);
-    auto get = context != nullptr ? reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString")) : nullptr;
-    if (get != nullptr) {
-      const unsigned char* renderer = get(kGlRenderer);
-      const unsigned char* version = get(kGlVersion);
-      if (renderer != nullptr && version != nullptr)
-        text = std::string(reinterpret_cast<const char*>(renderer)) + "\n" + reinterpret_cast<const char*>(version) +
-               "\n";
+  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  void* gl = dlopen("libGL.so.1", RTLD_NOW | RTLD_LOCAL);
+  auto symbol = [](void* library, const char* name) { return library != nullptr ? dlsym(library, name) : nullptr; };
+  auto openDisplay = reinterpret_cast<Display* (*)(const char*)>(symbol(x11, "XOpenDisplay"));
+  auto onError = reinterpret_cast<XErrorHandler (*)(XErrorHandler)>(symbol(x11, "XSetErrorHandler"));
+  auto defaultScreen = reinterpret_cast<int (*)(Display*)>(symbol(x11, "XDefaultScreen"));
+  auto choose = reinterpret_cast<GLXFBConfig* (*)(Display*, int, const int*, int*)>(symbol(gl, "glXChooseFBConfig"));
+  auto address = reinterpret_cast<void* (*)(const GLubyte*)>(symbol(gl, "glXGetProcAddressARB"));
+  auto pbuffer = reinterpret_cast<GLXPbuffer (*)(Display*, GLXFBConfig, const int*)>(symbol(gl, "glXCreatePbuffer"));
+  auto makeCurrent =
+      reinterpret_cast<Bool (*)(Display*, GLXDrawable, GLXDrawable, GLXContext)>(symbol(gl, "glXMakeContextCurrent"));
+  auto getString = reinterpret_cast<const GLubyte* (*)(GLenum)>(symbol(gl, "glGetString"));
+  Display* display = openDisplay != nullptr ? openDisplay(nullptr) : nullptr;
+  if (display != nullptr && onError != nullptr && defaultScreen != nullptr && choose != nullptr &&
+      address != nullptr && pbuffer != nullptr && makeCurrent != nullptr && getString != nullptr) {
+    onError([](Display*, XErrorEvent*) { return 0; });  // a refusal is no answer, not the end of the child
+    using CreateContext = GLXContext (*)(Display*, GLXFBConfig, GLXContext, Bool, const int*);
+    auto create = reinterpret_cast<CreateContext>(address(reinterpret_cast<const GLubyte*>("glXCreateContextAttribsARB")));
+    const int wanted[] = {GLX_DRAWABLE_TYPE, GLX_PBUFFER_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT, None};
+    const int version[] = {GLX_CONTEXT_MAJOR_VERSION_ARB, 3, GLX_CONTEXT_MINOR_VERSION_ARB, 3,
+                           GLX_CONTEXT_PROFILE_MASK_ARB, GLX_CONTEXT_CORE_PROFILE_BIT_ARB, None};
+    const int size[] = {GLX_PBUFFER_WIDTH, 1, GLX_PBUFFER_HEIGHT, 1, None};
+    int count = 0;
+    GLXFBConfig* configs = choose(display, defaultScreen(display), wanted, &count);
+    GLXContext context = configs != nullptr && count > 0 && create != nullptr
+                             ? create(display, configs[0], nullptr, True, version)
+                             : nullptr;
+    const GLXPbuffer surface = context != nullptr ? pbuffer(display, configs[0], size) : 0;
+    if (surface != 0 && makeCurrent(display, surface, surface, context)) {
+      const GLubyte* renderer = getString(GL_RENDERER);
+      const GLubyte* versionText = getString(GL_VERSION);
+      if (renderer != nullptr && versionText != nullptr)
+        text = std::string(reinterpret_cast<const char*>(renderer)) + "\n" +
+               reinterpret_cast<const char*>(versionText) + "\n";
     }
   }
   for (size_t done = 0; done < text.size();) {
@@ -57,7 +85,7 @@ Probe& TheProbe() {
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  _exit(0);  // nothing of the parent's is run or flushed
+  _exit(0);  // nothing of the parent's is run or flushed; the server drops what the child made
 }
 
 }  // namespace
