@@ -2,8 +2,8 @@
 // by exec in a fresh working folder beside the generated media, on an X
 // display (a private Xvfb unless DISPLAY names one), once on each drawing
 // path, and played with the keyboard as a player would (Z to decide, the
-// cursor keys for the map and the confirmation, space on a minigame's
-// explanation). For each path the table gives:
+// cursor keys for the map, the confirmation and the way at a fork, space on
+// a minigame's explanation). For each path the table gives:
 //
 // - start to title: from the exec to the end of the present of the title
 //   scene's first frame;
@@ -87,9 +87,9 @@ std::string ReadFile(const std::string& path) {
 // The game variables the probe reads at every present, in this order.
 const char* const kWatched[] = {"SceneState",   "PartySceneState", "TurnsLeft",   "TotalTurns",
                                 "MapChoiceStep", "MapCursor",      "ConfirmStep", "ConfirmCursor",
-                                "ExplanationStep", "FadeInDone"};
+                                "ExplanationStep", "FadeInDone",    "ForkState",   "ForkChoice"};
 enum Watch { kScene, kPartyState, kTurnsLeft, kTotalTurns, kMapStep, kMapCursor, kConfirmStep, kConfirmCursor,
-             kExplanationStep, kFadeInDone, kWatchCount };
+             kExplanationStep, kFadeInDone, kForkState, kForkChoice, kWatchCount };
 
 constexpr int kTitleScene = 1, kMainMenuScene = 2, kSetupScene = 4, kPartyScene = 8;
 constexpr int kTurnMachineState = 5;
@@ -332,6 +332,9 @@ KeySym NextKey(const Frame& f, int map) {
   if (v[kScene] == kSetupScene && v[kMapStep] == 1 && v[kMapCursor] != map) return XK_Right;
   if (v[kScene] == kSetupScene && v[kConfirmStep] == 1 && v[kConfirmCursor] != 0) return XK_Left;
   if (v[kScene] == kPartyScene && v[kExplanationStep] == 3 && v[kFadeInDone] == 1) return XK_space;
+  // At a fork player 1 points at a way first (any direction highlights the
+  // nearest), then decides.
+  if (v[kScene] == kPartyScene && v[kForkState] == 2 && v[kForkChoice] < 0) return XK_Right;
   return XK_z;
 }
 
