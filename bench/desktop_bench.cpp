@@ -113,10 +113,12 @@ std::string WatchOffsets(const std::string& program, std::string* missing) {
     const size_t linkAt = header.e_shoff + static_cast<size_t>(section.sh_link) * header.e_shentsize;
     if (linkAt + sizeof strings > elf.size()) break;
     std::memcpy(&strings, elf.data() + linkAt, sizeof strings);
-    for (size_t s = section.sh_offset; s + sizeof(Elf64_Sym) <= section.sh_offset + section.sh_size; s += sizeof(Elf64_Sym)) {
+    const size_t end = std::min<size_t>(section.sh_offset + section.sh_size, elf.size());
+    for (size_t s = section.sh_offset; s + sizeof(Elf64_Sym) <= end; s += sizeof(Elf64_Sym)) {
       Elf64_Sym symbol;
       std::memcpy(&symbol, elf.data() + s, sizeof symbol);
       if (ELF64_ST_TYPE(symbol.st_info) != STT_OBJECT || symbol.st_name == 0) continue;
+      if (strings.sh_offset + symbol.st_name >= elf.size()) continue;
       const char* name = elf.data() + strings.sh_offset + symbol.st_name;
       for (const char* w : kWatched)
         if (std::strcmp(name, w) == 0) found[w] = symbol.st_value;
@@ -559,7 +561,8 @@ int main(int argc, char** argv) {
       s.playRound = false;
     } else {
       fprintf(stderr,
-              "usage: %s [--runs=N] [--maps=1,2,3,4] [--paths=opengl,software,default] [--board-frames=N] [--no-round] [--keep]\n",
+              "usage: %s [--runs=N] [--maps=1,2,3,4] [--paths=opengl,software,default] [--board-frames=N]"
+              " [--no-round] [--keep]\n",
               argv[0]);
       return 2;
     }
@@ -675,7 +678,7 @@ int main(int argc, char** argv) {
   printf("\n%d runs; cores given: %d of %ld; LP_NUM_THREADS %s; display %s\n", runs, CPU_COUNT(&cpus),
          sysconf(_SC_NPROCESSORS_ONLN), lp != nullptr ? lp : "unset", s.display.c_str());
   for (const std::string& path : paths)
-    printf("%s: OpenGL renderer %s\n", path.c_str(),
-           results[path].renderer.empty() ? "not asked" : results[path].renderer.c_str());
+    printf("%s: the log's Description: %s\n", path.c_str(),
+           results[path].renderer.empty() ? "none" : results[path].renderer.c_str());
   return failures == 0 ? 0 : 1;
 }

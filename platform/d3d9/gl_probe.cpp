@@ -61,7 +61,8 @@ Probe& TheProbe() {
       address != nullptr && pbuffer != nullptr && makeCurrent != nullptr && getString != nullptr) {
     onError([](Display*, XErrorEvent*) { return 0; });  // a refusal is no answer, not the end of the child
     using CreateContext = GLXContext (*)(Display*, GLXFBConfig, GLXContext, Bool, const int*);
-    auto create = reinterpret_cast<CreateContext>(address(reinterpret_cast<const GLubyte*>("glXCreateContextAttribsARB")));
+    const auto* name = reinterpret_cast<const GLubyte*>("glXCreateContextAttribsARB");
+    auto create = reinterpret_cast<CreateContext>(address(name));
     const int wanted[] = {GLX_DRAWABLE_TYPE, GLX_PBUFFER_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT, None};
     const int version[] = {GLX_CONTEXT_MAJOR_VERSION_ARB, 3, GLX_CONTEXT_MINOR_VERSION_ARB, 3,
                            GLX_CONTEXT_PROFILE_MASK_ARB, GLX_CONTEXT_CORE_PROFILE_BIT_ARB, None};
