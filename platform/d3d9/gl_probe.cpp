@@ -1,11 +1,13 @@
 #include "platform/d3d9/gl_probe.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -26,7 +28,7 @@ namespace {
 constexpr int kAnswerMs = 5000;
 
 struct Probe {
-  bool started = false, answered = false, found = false;
+  bool started = false, found = false;
   pid_t child = -1;
   int pipe = -1;
   std::string renderer, version;
@@ -101,7 +103,7 @@ void StartGlProbe() {
   if ((driver != nullptr && std::strcmp(driver, "x11") != 0) || display == nullptr || *display == '\0') return;
   probe.started = true;
   int fds[2];
-  if (pipe(fds) != 0) return;
+  if (pipe2(fds, O_CLOEXEC) != 0) return;
   probe.child = fork();
   if (probe.child == 0) {
     close(fds[0]);
@@ -121,8 +123,12 @@ bool GlProbeResult(std::string* renderer, std::string* version) {
     std::string text;
     char buffer[512];
     pollfd p{probe.pipe, POLLIN, 0};
-    while (poll(&p, 1, kAnswerMs) > 0) {
+    for (;;) {
+      const int ready = poll(&p, 1, kAnswerMs);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) break;
       const ssize_t n = read(probe.pipe, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       text.append(buffer, static_cast<size_t>(n));
     }
@@ -137,7 +143,6 @@ bool GlProbeResult(std::string* renderer, std::string* version) {
       probe.renderer = text.substr(0, first);
       probe.version = text.substr(first + 1, second - first - 1);
     }
-    probe.answered = true;
   }
   if (!probe.found) return false;
   *renderer = probe.renderer;
