@@ -183,6 +183,17 @@ TEST_F(BoardData, ItemTableHostileFiles) {
   EXPECT_EQ(ItemTable[2].price, 5) << "the row after the long fields is in place";
   EXPECT_STREQ(ItemTable[39].name, "n39");
   EXPECT_TRUE(LogHas("39 行目より後の行は読みません"));
+  // A price below 0 refuses its row: the item does not exist (price 0).
+  Put("data/item.csv", header + "1,10,a,x\n2,-5,b,y\n3,-2147483648,c,z\n4,0,d,w\n5,7,e,v\n");
+  LoadItemTable();
+  EXPECT_EQ(ItemTable[1].price, 10);
+  for (int id : {2, 3}) {
+    EXPECT_EQ(ItemTable[id].price, 0) << id;
+    EXPECT_STREQ(ItemTable[id].name, "") << id;
+  }
+  EXPECT_EQ(ItemTable[5].price, 7) << "the rows after a refused one are in place";
+  EXPECT_TRUE(LogHas("2 行目の値段 -5 は使えません"));
+  EXPECT_TRUE(LogHas("3 行目の値段 -2147483648 は使えません"));
   // A file that ends inside a row keeps what was read.
   Put("data/item.csv", header + "1,20,abc");
   LoadItemTable();
