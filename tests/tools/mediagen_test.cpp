@@ -155,7 +155,7 @@ std::vector<Breakage> Breakages() {
        "CR LF"},
       {"item without an effect on sale", "data/item.csv", Edit("data/item.csv", "\r\n8,0,", "\r\n8,10,"),
        "price must be 0"},
-      {"map table off its picture", "data/mapdata.csv", Edit("data/mapdata.csv", "thornyle,960,", "thornyle,900,"),
+      {"map table off its picture", "data/mapdata.csv", Edit("data/mapdata.csv", "草原,960,", "草原,900,"),
        "thornyle_bg.png is 1280x960"},
       {"dead end", thornyle, Links(thornyle, 3, "2,0,0,0"), "dead end"},
       {"loop of pass-through squares", thornyle,

@@ -195,8 +195,10 @@ std::string BoardCsv(int mapId) {
 }
 
 std::string MapTableCsv() {
-  // Names of at most 11 bytes; the maps that cannot be played are marked.
-  static const char* const names[7] = {"x kelbrin", "thornyle", "zarvie", "cadris", "brimwold", "x damuel", "x urdena"};
+  // Names of at most 11 bytes. The map choice writes the name in its
+  // 35-pixel font between two arrows 112 pixels apart: three full-width
+  // characters fit. The maps that cannot be played are marked as such.
+  static const char* const names[7] = {"準備中", "草原", "屋敷", "花園", "竹林", "準備中", "準備中"};
   std::string out = "name,height,width,extra\n";
   for (int id = 0; id < 7; ++id) {
     BoardSize size = BoardPictureSize(id);
