@@ -463,28 +463,41 @@ void Screenshot(Canvas& c, int number, const std::string& name) {
 }
 
 // A beam for additive drawing: black where there is no light, brightest on
-// its middle line, fading smoothly to the sides and downwards. `width` is
-// the share of the picture's width the light spreads over. The beams are
-// mapped onto quadrilaterals of about their own size (320 pixels wide), so
-// they are drawn at that size: no step of the gradient is stretched.
-void Beam(Canvas& c, double width, double bottomLight) {
+// its middle line, fading smoothly to the sides and towards its foot (and,
+// with fadeIn, in from its top edge). `width` is the share of the picture's
+// width the light spreads over. The beams are mapped onto quadrilaterals of
+// about their own size (320 pixels wide), so they are drawn at that size: no
+// step of the gradient is stretched.
+//
+// The game adds them at blend parameter `blend` to a 16-bit screen, where a
+// channel moves in steps of 8 (red and blue; green 4). A smooth gradient
+// would add amounts that fall between those steps differently in each
+// channel: bands with coloured edges. So the grey is dithered (4 x 4 ordered
+// dither) to values whose share is a whole step: the light stays grey and
+// its gradient turns into a fine grain.
+void Beam(Canvas& c, double width, bool fadeIn, int blend) {
+  static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
   const double half = c.width() / 2.0;
+  const double step = 8.0 * 255.0 / blend;  // a grey that adds one step of 8
   for (int y = 0; y < c.height(); ++y) {
     double down = (y + 0.5) / c.height();
-    double light = 1.0 - (1.0 - bottomLight) * down;
+    double light = std::pow(1.0 - down, 1.3);
+    if (fadeIn) light *= std::min(1.0, down / 0.25);
     for (int x = 0; x < c.width(); ++x) {
       double d = std::fabs(x + 0.5 - half) / (half * width);
       double across = d >= 1 ? 0 : (1 - d * d) * (1 - d * d);
-      double v = across * light;
-      c.Set(x, y, {static_cast<uint8_t>(std::lround(v * 255)), static_cast<uint8_t>(std::lround(v * 250)),
-                   static_cast<uint8_t>(std::lround(v * 225)), 255});
+      double v = across * light * 255.0 / step;  // in steps
+      int steps = static_cast<int>(std::floor(v + (bayer[y % 4][x % 4] + 0.5) / 16.0));
+      int grey = std::min(255, static_cast<int>(std::lround(steps * step)));
+      uint8_t g = static_cast<uint8_t>(grey);
+      c.Set(x, y, {g, g, g, 255});
     }
   }
 }
 
 void SpotlightSet(std::vector<MediaFile>& m, const std::string& dir) {
-  Picture(m, dir + "spotlightver0.8.png", 320, 248, false, [](Canvas& c) { Beam(c, 1.0, 0.35); });
-  Picture(m, dir + "spotlightver0.7.png", 320, 368, false, [](Canvas& c) { Beam(c, 0.45, 0.25); });
+  Picture(m, dir + "spotlightver0.8.png", 320, 248, false, [](Canvas& c) { Beam(c, 1.0, true, 80); });
+  Picture(m, dir + "spotlightver0.7.png", 320, 368, false, [](Canvas& c) { Beam(c, 0.45, false, 200); });
   Picture(m, dir + "spotlightver0.9_2_2.png", 50, 300, true, [](Canvas& c) {
     c.FillPolygon({{20, 4}, {30, 4}, {50, 300}, {0, 300}}, {255, 250, 200, 110});
     c.FillPolygon({{23, 4}, {27, 4}, {35, 300}, {15, 300}}, {255, 255, 230, 120});

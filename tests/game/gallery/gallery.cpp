@@ -207,7 +207,7 @@ struct Watched {
   bool bySteps;
 };
 const Watched kWatched[] = {
-    {"RunPartyScene", true},         {"RunPartyOpening", true},     {"RunTurnOrderDraw", false},
+    {"RunPartyOpening", true},     {"RunTurnOrderDraw", false},
     {"RunGemGuideIntro", false},     {"RunPrincessRequestIntro", false}, {"RunBanquetHostIntro", false},
     {"RunMagicSquareSlot", true},    {"RunTurnMachine", true},      {"RunTurnMenu", false},
     {"RunItemStep", false},          {"RunItemMenu", false},        {"RollDie", false},
@@ -293,7 +293,7 @@ void TourParty(GameHarness& h, Camera& cam, const std::string& prefix, int maxFr
     bool wanted = !step.empty() && !cam.Taken(prefix + step);
     if (step != current) {
       // A step that ended before it settled: its last picture.
-      if (!current.empty() && !cam.Taken(prefix + current) && held >= 4 && !previous.empty())
+      if (!current.empty() && !cam.Taken(prefix + current) && held >= 12 && !previous.empty())
         cam.Save(prefix + current, current, previous);
       current = step;
       held = 0;
@@ -440,6 +440,8 @@ void MinigameGroup(GameHarness& h, Camera& cam, int32_t n) {
   ShootWhen(h, cam, "explanation", "explanation screen",
             [] { return ExplanationStep == 3 && FadeInDone == 1; }, 600, 90);
   PressStartOnExplanation(h);
+  // Some minigames wait for A on their result screens.
+  h.PressWhile([] { return FinishBannerStep == 2 && !MinigameEnded(); }, 1, kButtonA);
   bool started = false;
   int played = 0;
   for (int guard = 0; guard < 20000 && !MinigameEnded(); ++guard) {
@@ -486,8 +488,8 @@ std::vector<std::string> GalleryRequiredSteps(const std::string& group) {
     return {"players", "character-1", "turns", "map", "confirm", "opening"};
   if (group == "minigamemode") return {"players", "picker"};
   if (group == "map1")
-    return {"RunPartyOpening-2", "RunMagicSquareSlot-1", "RunTurnMachine-3", "RunCoinTally-2", "RunPartyResults-1"};
-  if (group.rfind("map", 0) == 0) return {"RunPartyOpening-2", "RunTurnMachine-3", "RunCoinTally-2"};
+    return {"RunTurnOrderDraw", "RollDie", "MovePiece", "PickBoardMinigame", "RunCoinTally-3", "RunResultsRanking-1"};
+  if (group.rfind("map", 0) == 0) return {"RunTurnOrderDraw", "RollDie", "MovePiece", "PickBoardMinigame", "RunCoinTally-3"};
   return {"explanation", "play", "winner"};
 }
 
