@@ -419,6 +419,12 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* value, UINT winIni);
 // last), or the current one. The picture is converted to the display, so
 // each size is listed at 16 and at 32 bits.
 BOOL EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA* mode);
+// After ChangeDisplaySettingsA has accepted a mode: the Shift-JIS line that
+// says how it is shown (the display's own mode, or the picture scaled to the
+// desktop), for the log; null before, and after the desktop is restored.
+// A display without the 640 x 480 mode offers it scaled: EnumDisplaySettingsA
+// lists it after the display's own modes.
+const char* PlatformDisplayModeNote();
 // Null goes back to the desktop's mode. A mode is taken when its size and
 // bits per pixel (those of its fields that are set) are listed; the picture
 // itself stays the window's.

@@ -155,6 +155,8 @@ int ChangeScreenDisplayMode() {
     return -1;
   }
   WriteErrorLog("成功しました\n");
+  // How the display shows the mode: its own, or the screen scaled to the desktop.
+  if (const char* note = PlatformDisplayModeNote()) WriteErrorLogFormat("%s\n", note);
   return 0;
 }
 
