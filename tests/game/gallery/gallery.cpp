@@ -427,8 +427,10 @@ void PartyGroup(GameHarness& h, Camera& cam, int32_t map, bool wholeParty) {
   Reach(h, cam, "main loop", [] { return SceneState != 0; }, 60);
   EnterCpuParty(h, map, 10);
   Reach(h, cam, "the party", [] { return SceneState == 8; }, 3000);
-  // Maps 2 to 4 to the end of their first round, map 1 to its end.
+  // Maps 2 to 4 to the end of their first round. Map 1 to its end: after
+  // its first round the next is made the last, so the results follow.
   const int32_t firstRound = 10;
+  if (wholeParty) h.When([] { return TurnsLeft == firstRound - 1; }, [] { TurnsLeft = 1; });
   TourParty(h, cam, "", wholeParty ? 200000 : 40000,
             [wholeParty, firstRound] { return !wholeParty && TurnsLeft < firstRound; });
 }
