@@ -89,6 +89,8 @@ int G_D3D_Initialize() {
     }
     if (attempt && G_D3D_CreateDirect3D() == 0 && G_D3D_CreateDevice() == 0 && G_D3D_CreateZBuffer() == 0) {
       HardwareActive = 1;
+      // A full-screen device: how the display shows it.
+      if (const char* note = !WindowedMode ? PlatformDisplayModeNote() : nullptr) WriteErrorLogFormat("%s\n", note);
       G_D3D_SetupShaders();
       if (ShadersInUse) {
         G_D3D_CreateVertexDeclarations();
