@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 
 namespace mediagen {
@@ -462,8 +463,12 @@ std::string ExplanationText(int number) {
 }
 
 std::string OrderText(int key) {
-  std::string place = kOrderKeys[key];
-  return "ようこそ " + place + " へ！まずは順番を決めよう。@F\n"
+  // The place is named as the map choice names it, not by the file's key.
+  static const std::map<std::string, std::string> places = {
+      {"thornyle", "草原"}, {"zarvie", "屋敷"}, {"cadris", "花園"}, {"brimwold", "竹林"}};
+  auto it = places.find(kOrderKeys[key]);
+  std::string greeting = it != places.end() ? "ようこそ" + it->second + "へ！" : std::string("ようこそ！");
+  return greeting + "まずは順番を決めよう。@F\n"
          "サイコロを止めてね！@N\n"
          "（このページは使われません）@N\n"
          "みんなに10コインずつ配ったよ！@N\n"

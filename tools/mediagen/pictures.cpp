@@ -496,7 +496,7 @@ void Beam(Canvas& c, double width, bool fadeIn, int blend) {
 }
 
 void SpotlightSet(std::vector<MediaFile>& m, const std::string& dir) {
-  Picture(m, dir + "spotlightver0.8.png", 320, 248, false, [](Canvas& c) { Beam(c, 1.0, true, 80); });
+  Picture(m, dir + "spotlightver0.8.png", 320, 248, false, [](Canvas& c) { Beam(c, 0.85, true, 80); });
   Picture(m, dir + "spotlightver0.7.png", 320, 368, false, [](Canvas& c) { Beam(c, 0.45, false, 200); });
   Picture(m, dir + "spotlightver0.9_2_2.png", 50, 300, true, [](Canvas& c) {
     c.FillPolygon({{20, 4}, {30, 4}, {50, 300}, {0, 300}}, {255, 250, 200, 110});
@@ -610,7 +610,9 @@ void AddPictures(std::vector<MediaFile>& m) {
     static const Rgba page[3] = {{255, 245, 210, 255}, {215, 240, 255, 255}, {225, 250, 215, 255}};
     c.FillRoundRect(0, 0, 300, 400, 18, Shade(page[i], -0.25));
     c.FillRoundRect(4, 4, 296, 396, 15, page[i]);
-    for (int row = 0; row < 12; ++row) c.FillRect(14, 46 + 32 * row + 31, 286, 46 + 32 * row + 32, Shade(page[i], -0.12));
+    // The picker writes entry i's name 32 i pixels below the page's top in a
+    // 30-pixel font: a rule under each name.
+    for (int row = 0; row < 12; ++row) c.FillRect(14, 32 * row + 31, 286, 32 * row + 32, Shade(page[i], -0.12));
   });
   Sheet(m, "other/ミニゲーム：タグ.png", {3, 1, 3, 50, 100}, true, [](Canvas& c, int i) {
     static const Rgba tab[3] = {{240, 160, 40, 255}, {40, 140, 230, 255}, {60, 180, 70, 255}};

@@ -29,6 +29,8 @@
 #include "game/shell/player_table.h"
 #include "game/shell/title_menu.h"
 #include "library/core/main_window.h"
+#include "library/graphics/d3d9/soft_glue.h"
+#include "library/graphics/mem_img.h"
 #include "library/zrlib.h"
 #include "platform/win32/sdl_window.h"
 #include "tests/game/harness/game_harness.h"
@@ -61,7 +63,13 @@ std::string TwoDigits(int n) {
 
 // ---------------------------------------------------------------- pictures
 
-// The presented picture, 0xRRGGBB by row.
+// The presented picture: grabbed as it is (cheap enough for every frame),
+// turned into 0xRRGGBB by row when it is saved.
+struct Grab {
+  int depth = 0;  // bytes a pixel on the software screen (2: RGB565, 4: XRGB); 0: already RGB
+  std::vector<uint8_t> bytes;
+};
+
 class ScreenReader {
  public:
   explicit ScreenReader(GalleryBackend backend) : backend_(backend) {}
@@ -69,11 +77,15 @@ class ScreenReader {
     if (display_ != nullptr) XCloseDisplay(display_);
   }
 
-  bool Read(GameHarness& h, std::vector<uint32_t>* out) {
-    out->assign(static_cast<size_t>(kWidth) * kHeight, 0);
+  bool Take(Grab* out) {
     if (backend_ == GalleryBackend::Software) {
+      const MEMIMG& screen = ScreenMemImg;
+      if (HardwareActive || screen.buffer == nullptr || screen.width < kWidth || screen.height < kHeight) return false;
+      out->depth = screen.buffer->depthKind == MemImgDepth16 ? 2 : 4;
+      const size_t row = static_cast<size_t>(kWidth) * out->depth;
+      out->bytes.resize(row * kHeight);
       for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) (*out)[static_cast<size_t>(y) * kWidth + x] = h.Pixel(x, y);
+        memcpy(&out->bytes[row * y], screen.pixels + static_cast<int64_t>(y) * screen.buffer->pitch, row);
       return true;
     }
     // The OpenGL path: the window's pixels on the X display.
@@ -85,11 +97,32 @@ class ScreenReader {
     if (!SDL_GetWindowWMInfo(sdl, &info) || info.subsystem != SDL_SYSWM_X11) return false;
     XImage* image = XGetImage(display_, info.info.x11.window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
     if (image == nullptr) return false;
+    out->depth = 0;
+    out->bytes.resize(static_cast<size_t>(kWidth) * kHeight * 4);
     for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x)
-        (*out)[static_cast<size_t>(y) * kWidth + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
+      for (int x = 0; x < kWidth; ++x) {
+        uint32_t c = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
+        memcpy(&out->bytes[(static_cast<size_t>(y) * kWidth + x) * 4], &c, 4);
+      }
     XDestroyImage(image);
     return true;
+  }
+
+  static std::vector<uint32_t> Rgb(const Grab& g) {
+    std::vector<uint32_t> rgb(static_cast<size_t>(kWidth) * kHeight);
+    for (size_t i = 0; i < rgb.size(); ++i) {
+      if (g.depth == 2) {
+        uint16_t v;
+        memcpy(&v, &g.bytes[i * 2], 2);
+        uint32_t r = (v >> 11) & 31, gr = (v >> 5) & 63, b = v & 31;
+        rgb[i] = ((r << 3 | r >> 2) << 16) | ((gr << 2 | gr >> 4) << 8) | (b << 3 | b >> 2);
+      } else {
+        uint32_t v;
+        memcpy(&v, &g.bytes[i * 4], 4);
+        rgb[i] = v & 0xFFFFFF;
+      }
+    }
+    return rgb;
   }
 
  private:
@@ -121,19 +154,20 @@ class Camera {
 
   // Saves the picture now on the screen as the step.
   void Shoot(const std::string& step, const std::string& title) {
-    std::vector<uint32_t> rgb;
-    if (!reader_.Read(h_, &rgb)) {
+    if (taken_.count(step) != 0) return;
+    Grab grab;
+    if (!reader_.Take(&grab)) {
       Problem("no picture of " + step);
       return;
     }
-    Save(step, title, rgb);
+    Save(step, title, grab);
   }
 
-  void Save(const std::string& step, const std::string& title, const std::vector<uint32_t>& rgb) {
+  void Save(const std::string& step, const std::string& title, const Grab& grab) {
     if (taken_.count(step) != 0) return;
     taken_.insert(step);
     std::string file = group_ + "-" + TwoDigits(++count_) + "-" + step + ".png";
-    if (!WritePng(rgb, dir_ + "/" + file)) {
+    if (!WritePng(ScreenReader::Rgb(grab), dir_ + "/" + file)) {
       Problem("cannot write " + file);
       return;
     }
@@ -267,8 +301,8 @@ void TourParty(GameHarness& h, Camera& cam, const std::string& prefix, int maxFr
   StepWatch watch;
   std::string current, last;
   int held = 0;
-  std::vector<uint32_t> previous, now;
-  const int settle = 40, nudge = 90;
+  Grab previous, now;
+  const int settle = 40, nudge = 60;
   bool pressed = false;
   h.AddInputRule([&](FrameInput& in) {
     bool explanation = SceneState == 8 && ExplanationStep == 3 && FadeInDone == 1;
@@ -293,20 +327,21 @@ void TourParty(GameHarness& h, Camera& cam, const std::string& prefix, int maxFr
     bool wanted = !step.empty() && !cam.Taken(prefix + step);
     if (step != current) {
       // A step that ended before it settled: its last picture.
-      if (!current.empty() && !cam.Taken(prefix + current) && held >= 12 && !previous.empty())
+      if (!current.empty() && !cam.Taken(prefix + current) && held >= 12 && !previous.bytes.empty())
         cam.Save(prefix + current, current, previous);
       current = step;
       held = 0;
     }
     ++held;
-    if (wanted) {
-      if (held >= settle) {
-        cam.Shoot(prefix + step, step);
-      } else if (cam.reader().Read(h, &now)) {
-        previous.swap(now);
-      }
-    } else {
-      previous.clear();
+    // The picture of each frame from the twelfth of a wanted step, in case
+    // the step ends before it settles.
+    if (wanted && held >= settle) {
+      cam.Shoot(prefix + step, step);
+    } else if (wanted && held >= 11 && cam.reader().Take(&now)) {
+      previous.bytes.swap(now.bytes);
+      previous.depth = now.depth;
+    } else if (!wanted || held < 11) {
+      previous.bytes.clear();
     }
     if (done && done()) return;
   }
@@ -448,7 +483,7 @@ void MinigameGroup(GameHarness& h, Camera& cam, int32_t n) {
   int played = 0;
   for (int guard = 0; guard < 20000 && !MinigameEnded(); ++guard) {
     if (!h.Frame()) break;
-    if (!started && StartBannerStep == 5 && StartBannerFrame == 14) cam.Shoot("start", "START banner");
+    if (StartBannerStep == 5 && StartBannerFrame == 14) cam.Shoot("start", "START banner");
     if (StartBannerStep == 5) started = true;
     if (started && StartBannerStep == 2 && FinishBannerStep != 4 && FinishBannerStep != 5 && ++played == 150)
       cam.Shoot("play", "play");
