@@ -493,6 +493,9 @@ uint32_t PlatformSdlWindowId(HWND window);
 bool PlatformRestartVideo();
 // The desktop depth GetDeviceCaps reports (0: the real one).
 void PlatformSetDesktopColorBits(int bits);
+// For tests: off, a display without the 640 x 480 mode does not offer it
+// scaled (as a display smaller than the screen cannot), so full screen fails.
+void PlatformOfferScaledDisplayModes(bool offer);
 // Whether the SDL cursor is currently shown.
 bool PlatformCursorVisible();
 // The colour (0x00RRGGBB) of a pixel of the window's client area as last

@@ -1457,6 +1457,7 @@ struct DisplayMode {
 // The screens a program may ask for that every display can show: a display
 // without one of these modes shows it scaled to the desktop.
 constexpr DWORD kScaledModes[][2] = {{640, 480}};
+bool offerScaledModes = true;
 
 std::vector<DisplayMode> NativeDisplayModes() {
   std::vector<DisplayMode> modes;
@@ -1484,7 +1485,7 @@ bool HasSize(const std::vector<DisplayMode>& modes, DWORD width, DWORD height) {
 std::vector<DisplayMode> ListDisplayModes() {
   std::vector<DisplayMode> modes = NativeDisplayModes();
   SDL_DisplayMode desktop{};
-  if (modes.empty() || SDL_GetDesktopDisplayMode(0, &desktop) != 0) return modes;
+  if (!offerScaledModes || modes.empty() || SDL_GetDesktopDisplayMode(0, &desktop) != 0) return modes;
   for (const auto& size : kScaledModes) {
     if (HasSize(modes, size[0], size[1]) || static_cast<DWORD>(desktop.w) < size[0] ||
         static_cast<DWORD>(desktop.h) < size[1])
@@ -1780,6 +1781,8 @@ int PlatformScancodeOfKeyCode(int keyCode) {
 }
 
 void PlatformSetDesktopColorBits(int bits) { desktopBitsOverride = bits; }
+
+void PlatformOfferScaledDisplayModes(bool offer) { offerScaledModes = offer; }
 
 bool PlatformCursorVisible() { return cursorShown; }
 
