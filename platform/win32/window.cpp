@@ -276,6 +276,14 @@ bool TakeFullScreen(HWND w, const RECT& c) {
       c.right != fullScreen.width || c.bottom != fullScreen.height)
     return false;
   if (fullScreen.scaled) {
+    // The window takes the desktop's rectangle itself as well, so that it
+    // covers the desktop where no window manager acts on the request.
+    SDL_Rect desktop{};
+    if (SDL_GetDisplayBounds(0, &desktop) == 0) {
+      SDL_SetWindowBordered(w->sdl, SDL_FALSE);
+      SDL_SetWindowPosition(w->sdl, desktop.x, desktop.y);
+      SDL_SetWindowSize(w->sdl, desktop.w, desktop.h);
+    }
     SDL_SetWindowFullscreen(w->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
     w->scaled = true;
   } else {

@@ -471,7 +471,15 @@ void PartyGroup(GameHarness& h, Camera& cam, int32_t map, bool wholeParty) {
 }
 
 void MinigameGroup(GameHarness& h, Camera& cam, int32_t n) {
-  MinigameSeats seats;  // four CPU players
+  // Four CPU players, in teams as the minigame's category has them (one
+  // against three, two against two); the boot scene reads the table.
+  for (int guard = 0; guard < 10 && SceneState == 0; ++guard) h.Frame();
+  int32_t category = 0;
+  for (const MinigameInfoRecord& r : MinigameInfoTable)
+    if (r.number == n) category = r.category;
+  MinigameSeats seats;
+  static const int32_t kTeams[3][4] = {{0, 0, 0, 0}, {1, 2, 2, 2}, {1, 1, 2, 2}};
+  for (int p = 0; p < 4; ++p) seats.team[p] = kTeams[category >= 0 && category <= 2 ? category : 0][p];
   EnterMinigame(h, n, seats);
   h.SetStallLimit("RunMinigame", 20000);
   ShootWhen(h, cam, "explanation", "explanation screen",
@@ -525,7 +533,8 @@ std::vector<std::string> GalleryRequiredSteps(const std::string& group) {
     return {"players", "character-1", "turns", "map", "confirm", "opening"};
   if (group == "minigamemode") return {"players", "picker"};
   if (group == "map1")
-    return {"RunTurnOrderDraw", "RollDie", "MovePiece", "PickBoardMinigame", "RunCoinTally-3", "RunResultsRanking-1"};
+    return {"RunTurnOrderDraw", "RollDie",          "MovePiece",           "PickBoardMinigame",
+            "RunCoinTally-3",   "RunMagicSquareSlot-3", "RunResultsStaging-5", "RunResultsRanking-5"};
   if (group.rfind("map", 0) == 0) return {"RunTurnOrderDraw", "RollDie", "MovePiece", "PickBoardMinigame", "RunCoinTally-3"};
   return {"explanation", "play", "winner"};
 }
