@@ -463,9 +463,9 @@ void Screenshot(Canvas& c, int number, const std::string& name) {
 }
 
 // A beam for additive drawing: black where there is no light, brightest on
-// its middle line, fading smoothly to the sides and towards its foot (and,
-// with fadeIn, in from its top edge). `width` is the share of the picture's
-// width the light spreads over. The beams are mapped onto quadrilaterals of
+// its middle line (`peak` of full white), fading smoothly to the sides and
+// towards its foot (and, with fadeIn, in from its top edge). `width` is the
+// share of the picture's width the light spreads over. The beams are mapped onto quadrilaterals of
 // about their own size (320 pixels wide), so they are drawn at that size: no
 // step of the gradient is stretched.
 //
@@ -475,18 +475,21 @@ void Screenshot(Canvas& c, int number, const std::string& name) {
 // channel: bands with coloured edges. So the grey is dithered (4 x 4 ordered
 // dither) to values whose share is a whole step: the light stays grey and
 // its gradient turns into a fine grain.
-void Beam(Canvas& c, double width, bool fadeIn, int blend) {
+void Beam(Canvas& c, double width, bool fadeIn, int blend, double peak) {
   static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
   const double half = c.width() / 2.0;
   const double step = 8.0 * 255.0 / blend;  // a grey that adds one step of 8
   for (int y = 0; y < c.height(); ++y) {
+    // The light weakens downwards but still reaches the floor the beam
+    // points at; the last rows and (with fadeIn) the first ones fade out,
+    // so the quadrilateral's edges do not show.
     double down = (y + 0.5) / c.height();
-    double light = std::pow(1.0 - down, 1.3);
+    double light = (0.4 + 0.6 * std::pow(1.0 - down, 1.3)) * std::min(1.0, (1.0 - down) / 0.08);
     if (fadeIn) light *= std::min(1.0, down / 0.25);
     for (int x = 0; x < c.width(); ++x) {
       double d = std::fabs(x + 0.5 - half) / (half * width);
       double across = d >= 1 ? 0 : (1 - d * d) * (1 - d * d);
-      double v = across * light * 255.0 / step;  // in steps
+      double v = peak * across * light * 255.0 / step;  // in steps
       int steps = static_cast<int>(std::floor(v + (bayer[y % 4][x % 4] + 0.5) / 16.0));
       int grey = std::min(255, static_cast<int>(std::lround(steps * step)));
       uint8_t g = static_cast<uint8_t>(grey);
@@ -496,11 +499,23 @@ void Beam(Canvas& c, double width, bool fadeIn, int blend) {
 }
 
 void SpotlightSet(std::vector<MediaFile>& m, const std::string& dir) {
-  Picture(m, dir + "spotlightver0.8.png", 320, 248, false, [](Canvas& c) { Beam(c, 0.85, true, 80); });
-  Picture(m, dir + "spotlightver0.7.png", 320, 368, false, [](Canvas& c) { Beam(c, 0.45, false, 200); });
+  Picture(m, dir + "spotlightver0.8.png", 320, 248, false, [](Canvas& c) { Beam(c, 0.85, true, 80, 1.0); });
+  Picture(m, dir + "spotlightver0.7.png", 320, 368, false, [](Canvas& c) { Beam(c, 0.45, false, 200, 0.55); });
+  // A cone of light from the lamp at (25, 4), widening downwards: brightest
+  // on its middle line near the lamp, its alpha falling off smoothly to the
+  // sides and along its length.
   Picture(m, dir + "spotlightver0.9_2_2.png", 50, 300, true, [](Canvas& c) {
-    c.FillPolygon({{20, 4}, {30, 4}, {50, 300}, {0, 300}}, {255, 250, 200, 110});
-    c.FillPolygon({{23, 4}, {27, 4}, {35, 300}, {15, 300}}, {255, 255, 230, 120});
+    for (int y = 0; y < c.height(); ++y) {
+      double along = std::max(0.0, (y + 0.5 - 4) / (c.height() - 4));
+      double half = 5 + 20 * along;
+      double fade = std::pow(1 - along, 0.8) * std::min(1.0, (y + 0.5) / 6);
+      for (int x = 0; x < c.width(); ++x) {
+        double d = std::fabs(x + 0.5 - 25) / half;
+        double across = d >= 1 ? 0 : (1 - d * d);
+        double a = across * fade * 200;
+        c.Set(x, y, {255, 250, 215, static_cast<uint8_t>(std::lround(a))});
+      }
+    }
   });
   Picture(m, dir + "spotlightver0.9_3.png", 32, 32, true, [](Canvas& c) {
     c.FillRoundRect(6, 2, 26, 22, 4, {60, 60, 70, 255});
