@@ -61,10 +61,12 @@ class Direct3D final : public Com<IDirect3D9Ex> {
         r = D3DERR_INVALIDCALL;
       } else {
         std::memset(id, 0, sizeof *id);
-        // A drawing adapter names the context it draws with.
-        const bool gl = Adapter().executor == D3D9Executor::OpenGL && !Global().renderer.empty();
-        CopyText(id->Driver, sizeof id->Driver, gl ? "OpenGL " + Global().version : Adapter().driver);
-        CopyText(id->Description, sizeof id->Description, gl ? Global().renderer : Adapter().description);
+        // A drawing adapter names the context it draws with (before any,
+        // the one the probe made on the display).
+        std::string renderer, version;
+        const bool gl = Adapter().executor == D3D9Executor::OpenGL && KnownRenderer(&renderer, &version);
+        CopyText(id->Driver, sizeof id->Driver, gl ? "OpenGL " + version : Adapter().driver);
+        CopyText(id->Description, sizeof id->Description, gl ? renderer : Adapter().description);
         CopyText(id->DeviceName, sizeof id->DeviceName, "\\\\.\\DISPLAY1");
       }
     }
@@ -108,6 +110,14 @@ class Direct3D final : public Com<IDirect3D9Ex> {
         r = D3DERR_INVALIDCALL;
       else
         *caps = Adapter().caps;
+      // An adapter drawing through OpenGL rasterises in hardware as its
+      // setting or the renderer says.
+      if (r == D3D_OK && Adapter().executor == D3D9Executor::OpenGL) {
+        std::string renderer, version;
+        KnownRenderer(&renderer, &version);
+        constexpr DWORD kHardware = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_HWRASTERIZATION;
+        caps->DevCaps = HardwareRasterization(renderer) ? caps->DevCaps | kHardware : caps->DevCaps & ~kHardware;
+      }
     }
     return Record(D3D9Call::GetDeviceCaps, r, {adapter, type});
   }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/d3d9/d3d9_control.h"
+#include "platform/d3d9/gl_probe.h"
 #include "platform/win32/input_sources.h"
 #include "platform/win32/message_source.h"
 #include "platform/win32/sdl_window.h"
@@ -222,6 +224,15 @@ bool EnsureVideo() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Compositions longer than SDL's fixed event text arrive whole.
   SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
+  // A window's pixels (the GDI blits) go to the display as they are, not
+  // through a renderer of SDL's own: that renderer would put an OpenGL
+  // context beside the Direct3D device's on the window, on a desktop without
+  // a graphics card a software rasteriser's, whose upload, draw and swap of
+  // every frame cost more than the software renderer's whole frame.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Whether the display's OpenGL is worth a context is asked on a
+  // connection of the probe's own, before this one opens.
+  d3d9::StartGlProbe();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     fprintf(stderr, "SDL video: %s\n", SDL_GetError());
     return false;
@@ -876,13 +887,14 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if ((style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
     if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-    // An OpenGL window where the display offers OpenGL, so that a Direct3D
-    // device can draw into it; a plain one elsewhere.
+    // An OpenGL window where the display offers OpenGL and the Direct3D
+    // device would draw with it, so that the device can draw into it; a
+    // plain one elsewhere.
     auto create = [&](Uint32 f) {
       return SDL_CreateWindow(ToUtf8(w->text).c_str(), c.left, c.top, std::max<LONG>(1, c.right - c.left),
                               std::max<LONG>(1, c.bottom - c.top), f);
     };
-    w->sdl = create(flags | SDL_WINDOW_OPENGL);
+    if (D3D9WindowTakesOpenGL()) w->sdl = create(flags | SDL_WINDOW_OPENGL);
     if (w->sdl == nullptr) w->sdl = create(flags);
     if (w->sdl == nullptr) {
       fprintf(stderr, "SDL window: %s\n", SDL_GetError());
