@@ -91,22 +91,25 @@ inline Vec SimdKeepByte3(Vec r, Vec d, const Simd32Consts<Ops>& k) {
   return Ops::Or(Ops::And(r, k.low24), Ops::And(d, k.high8));
 }
 
-// The guard-bit add as byte-wise saturating adds of the masked operands:
-// a channel that saturates is 255 either way, and one that does not takes
-// the carry of the channel below as its lowest bit (the masked sums of green
-// and red are even), which the word-wide add leaves there. dMask is the mask
-// of d: 0x00FEFEFF, or all ones for a pixel whose term is 0 and which keeps
-// the destination whole.
+// The guard-bit add as the byte-wise saturating add of the masked operands
+// OR-ed with their word-wide add. A channel that saturates is 255 in the
+// first, whatever the second holds there; one that does not has the same
+// sum in both, and the word-wide add puts the carry of the channel below in
+// its lowest bit (the masked sums of green and red are even), and red's
+// carry in byte 3 (0 in the first). dMask is the mask of d: 0x00FEFEFF, or
+// all ones for a pixel whose term is 0 and which keeps the destination whole
+// (both adds then give d).
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdAddFormB32(Vec d, Vec t, Vec dMask) {
   const Vec m = Ops::Set32(0x00FEFEFF);
   const Vec dm = Ops::And(d, dMask), tm = Ops::And(t, m);
-  return Ops::Or(Ops::AddSatU8(dm, tm), Ops::And(Ops::Add32(dm, tm), Ops::Set32(0x01010100)));
+  return Ops::Or(Ops::AddSatU8(dm, tm), Ops::Add32(dm, tm));
 }
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdAddFormB32(Vec d, Vec t) {
   return SimdAddFormB32<Ops>(d, t, Ops::Set32(0x00FEFEFF));
 }
+// Form A of a term whose byte 3 may hold anything.
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdAddFormA32(Vec d, Vec t, Vec dMask) {
   return Ops::Or(SimdAddFormB32<Ops>(d, t, dMask), Ops::And(Ops::Or(d, t), Ops::Set32(0x00010100)));
@@ -114,6 +117,20 @@ inline Vec SimdAddFormA32(Vec d, Vec t, Vec dMask) {
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdAddFormA32(Vec d, Vec t) {
   return SimdAddFormA32<Ops>(d, t, Ops::Set32(0x00FEFEFF));
+}
+// Form A of a term whose byte 3 is 0: the saturating add takes the whole
+// term, which gives each green and red sum the term's lowest bit without a
+// carry (the sum of the upper seven bits is even, or saturates); the word-wide
+// add takes it masked, and the destination's lowest bits are OR-ed in.
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdAddFormA32Clean(Vec d, Vec t, Vec dMask) {
+  const Vec dm = Ops::And(d, dMask);
+  return Ops::Or(Ops::Or(Ops::AddSatU8(dm, t), Ops::Add32(dm, Ops::And(t, Ops::Set32(0x00FEFEFF)))),
+                 Ops::And(d, Ops::Set32(0x00010100)));
+}
+template <class Ops, class Vec = typename Ops::V>
+inline Vec SimdAddFormA32Clean(Vec d, Vec t) {
+  return SimdAddFormA32Clean<Ops>(d, t, Ops::Set32(0x00FEFEFF));
 }
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdSub32(Vec d, Vec t) {
@@ -162,8 +179,7 @@ inline Vec CombineHalf(Vec s, Vec d, Vec bright, Vec weight, Vec param, const Si
 // The add of a white source with alpha a at parameter 255 under trans, for
 // 128-bit vectors: the term floor(x * a * 255 / 65536), or x itself at
 // alpha 255, with byte 3 kept 0, so that the term enters the guard-bit add
-// whole (its lowest green and red bits included) and only its carries need
-// a masked copy; alpha 0 leaves the destination whole.
+// whole (SimdAddFormA32Clean); alpha 0 leaves the destination whole.
 template <class Ops, class Vec = typename Ops::V>
 inline Vec SimdAlphaAddFull(Vec s, Vec d, const Simd32Consts<Ops>& k) {
   const Vec xGA = Ops::template Srl16<8>(s);
@@ -178,13 +194,7 @@ inline Vec SimdAlphaAddFull(Vec s, Vec d, const Simd32Consts<Ops>& k) {
   const Vec opaque = Ops::And(s, Ops::CmpEq8(wRB, Ops::Set32(0xFF01FE01u)));
   const Vec t = Ops::MaxU8(Ops::Or(Ops::MulHiU16(Ops::And(s, k.lowBytes), wRB), tG), opaque);
   const Vec clear = Ops::CmpEq32(wGA, Ops::Zero());
-  const Vec guard = Ops::Set32(0x00FEFEFF);
-  const Vec dm = Ops::And(d, Ops::Or(clear, guard));
-  // The carries of blue, green and red; the saturating add of the whole
-  // term gives each channel its sum, the term's lowest bit included
-  // (a sum of the upper seven bits is even and below 255 or saturates).
-  const Vec carries = Ops::And(Ops::Add32(dm, Ops::And(t, guard)), Ops::Set32(0x01010100));
-  return Ops::Or(Ops::Or(Ops::AddSatU8(dm, t), carries), Ops::And(d, Ops::Set32(0x00010100)));
+  return SimdAddFormA32Clean<Ops>(d, t, Ops::Or(clear, Ops::Set32(0x00FEFEFF)));
 }
 
 // Blend modes other than the copy from a source with alpha a: weights of
@@ -298,7 +308,7 @@ inline Vec Combine32Vec(Vec s, Vec d, const Simd32Consts<Ops>& k) {
     const Vec r = Ops::Or(rb, Ops::template Sll16<8>(ga));
     // (The add and subtract shares have 0 in byte 3: its parameter lane is 0.)
     if constexpr (V.mode == 2) {
-      return SimdAddFormA32<Ops>(d, r);
+      return SimdAddFormA32Clean<Ops>(d, r);
     } else if constexpr (V.mode == 3) {
       return SimdSub32<Ops>(d, r);
     } else if constexpr (V.src == BlitSource::Alpha && V.trans) {

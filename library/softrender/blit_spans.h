@@ -37,15 +37,31 @@ const BlitSpanLoops& CurrentBlitSpanLoops();
 
 namespace blit_spans {
 
-// step(i) for each whole vector of the span's pixels from its first, then
-// tail(i) for each pixel left.
+// The vectors of a span of n pixels at dst: step(i, d) draws the vector of
+// pixels i, i + 1, ... from the destination pixels it reads at d and stores
+// them at dst + 4 i. Spans of two vectors or more first reach a
+// vector-aligned destination address; the first and the last vector may
+// overlap the aligned ones and read copies of the destination taken before
+// the span is drawn, so that an overlapped pixel is written twice with the
+// same value. A span shorter than a vector goes to tail(i), pixel by pixel.
 template <class Ops, class Step, class Tail>
-inline void Span32(int32_t n, Step step, Tail tail) {
+inline void Span32(uint8_t* dst, int32_t n, Step step, Tail tail) {
   constexpr int32_t lanes = Ops::kBytes / 4;
-  int32_t i = 0;
+  if (n < lanes) {
+    for (int32_t i = 0; i < n; ++i) tail(i);
+    return;
+  }
+  int32_t head = 0;
+  const uintptr_t misaligned = reinterpret_cast<uintptr_t>(dst) & (Ops::kBytes - 1);
+  if (n >= 2 * lanes && misaligned % 4 == 0) head = static_cast<int32_t>((Ops::kBytes - misaligned) & (Ops::kBytes - 1)) / 4;
+  const int32_t rest = (n - head) % lanes, end = n - rest;
+  alignas(32) uint8_t first[Ops::kBytes] = {}, last[Ops::kBytes] = {};
+  if (head != 0) Ops::Store(first, Ops::Load(dst));
+  if (rest != 0) Ops::Store(last, Ops::Load(dst + 4 * (n - lanes)));
 #pragma GCC unroll 2
-  for (; i + lanes <= n; i += lanes) step(i);
-  for (; i < n; ++i) tail(i);
+  for (int32_t i = head; i < end; i += lanes) step(i, dst + 4 * i);
+  if (head != 0) step(0, first);
+  if (rest != 0) step(n - lanes, last);
 }
 
 template <class Ops>
@@ -53,9 +69,9 @@ void MixAlpha(uint8_t* dst, const uint8_t* src, int32_t n) {
   using Vec = typename Ops::V;
   const Vec lowBytes = Ops::Set32(0x00FF00FF);
   Span32<Ops>(
-      n,
-      [&](int32_t i) {
-        const Vec s = Ops::Load(src + 4 * i), d = Ops::Load(dst + 4 * i);
+      dst, n,
+      [&](int32_t i, const uint8_t* at) {
+        const Vec s = Ops::Load(src + 4 * i), d = Ops::Load(at);
         const Vec sRB = Ops::And(s, lowBytes), sGA = Ops::template Srl16<8>(s);
         const Vec dRB = Ops::And(d, lowBytes), dGA = Ops::template Srl16<8>(d);
         // 2a in both halves for blue and red; 2a and 0 (byte 3 kept) for green.
@@ -84,9 +100,9 @@ void MixOneAlpha(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t a) {
   const Vec lowBytes = Ops::Set32(0x00FF00FF);
   const Vec wRB = Ops::Set32(2 * a * 0x00010001u), wGA = Ops::Set32(2 * a);  // (byte 3 kept)
   Span32<Ops>(
-      n,
-      [&](int32_t i) {
-        const Vec s = Ops::Load(src + 4 * i), d = Ops::Load(dst + 4 * i);
+      dst, n,
+      [&](int32_t i, const uint8_t* at) {
+        const Vec s = Ops::Load(src + 4 * i), d = Ops::Load(at);
         const Vec rb = SimdMix16<Ops>(Ops::And(s, lowBytes), Ops::And(d, lowBytes), wRB);
         const Vec ga = SimdMix16<Ops>(Ops::template Srl16<8>(s), Ops::template Srl16<8>(d), wGA);
         Ops::Store(dst + 4 * i, Ops::Or(rb, Ops::template Sll16<8>(ga)));
@@ -105,27 +121,30 @@ void MixOneAlpha(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t a) {
 template <class Ops, bool Marked>
 void AddTerms(uint8_t* dst, const uint8_t* terms, int32_t n) {
   using Vec = typename Ops::V;
-  const Vec guard = Ops::Set32(0x00FEFEFF), high = Ops::Set32(0xFF000000u);
-  const Vec carries = Ops::Set32(0x01010100), lowBits = Ops::Set32(0x00010100);
+  const Vec guard = Ops::Set32(0x00FEFEFF), high = Ops::Set32(0xFF000000u), low24 = Ops::Set32(0x00FFFFFF);
+  const Vec lowBits = Ops::Set32(0x00010100), allSet = Ops::Set32(0xFFFFFFFFu);
+  // The saturating byte add of the term and the masked destination gives
+  // each channel its sum, the term's lowest green and red bits included (the
+  // sum of the upper seven bits is even, or saturates); the word-wide add of
+  // the masked operands puts the carries of blue, green and red in the
+  // lowest bits of green, red and byte 3; the destination's lowest bits are
+  // OR-ed in (as SimdAddFormA32Clean of blit_simd32.h).
   Span32<Ops>(
-      n,
-      [&](int32_t i) {
-        const Vec t = Ops::Load(terms + 4 * i), d = Ops::Load(dst + 4 * i);
+      dst, n,
+      [&](int32_t i, const uint8_t* at) {
+        const Vec t = Ops::Load(terms + 4 * i), d = Ops::Load(at);
         if constexpr (Marked && Ops::kMaskStore32) {
-          // The pixels of marked terms (byte 3 all ones) are not stored.
+          // The pixels of marked terms (byte 3 all ones) are not stored; the
+          // others' byte 3 is 0.
           const Vec dm = Ops::And(d, guard);
-          const Vec sum = Ops::Or(Ops::AddSatU8(dm, t), Ops::And(Ops::Add32(dm, Ops::And(t, guard)), carries));
-          Ops::MaskStore32(dst + 4 * i, Ops::Xor(t, Ops::CmpEq32(t, t)), Ops::Or(sum, Ops::And(d, lowBits)));
+          const Vec sum = Ops::Or(Ops::AddSatU8(dm, t), Ops::Add32(dm, Ops::And(t, guard)));
+          Ops::MaskStore32(dst + 4 * i, Ops::Xor(t, allSet), Ops::Or(sum, Ops::And(d, lowBits)));
           return;
         }
-        // A marked term (byte 3 all ones, bytes 0 to 2 zero) keeps all of d.
+        // A marked term (byte 3 all ones, bytes 0 to 2 zero) keeps all of d:
+        // d unmasked, both adds of nothing.
         const Vec dm = Ops::And(d, Marked ? Ops::Or(guard, Ops::And(t, high)) : guard);
-        // The saturating add of the whole term gives each channel its sum
-        // with the term's lowest bit (the sum of the upper seven bits is
-        // even, or saturates to 255); the carries come from the masked term.
-        // (A marked term adds nothing: its byte 3 only meets d's.)
-        const Vec sum = Ops::Or(Ops::AddSatU8(dm, Marked ? Ops::And(t, Ops::Set32(0x00FFFFFF)) : t),
-                                Ops::And(Ops::Add32(dm, Ops::And(t, guard)), carries));
+        const Vec sum = Ops::Or(Ops::AddSatU8(dm, Marked ? Ops::And(t, low24) : t), Ops::Add32(dm, Ops::And(t, guard)));
         Ops::Store(dst + 4 * i, Ops::Or(sum, Ops::And(d, lowBits)));
       },
       [&](int32_t i) {
@@ -146,9 +165,9 @@ void MixKept(uint8_t* dst, const uint8_t* first, const uint8_t* second, int32_t 
   using Vec = typename Ops::V;
   const Vec lowBytes = Ops::Set32(0x00FF00FF), green = Ops::Set32(0x0000FF00), high = Ops::Set32(0xFF000000u);
   Span32<Ops>(
-      n,
-      [&](int32_t i) {
-        const Vec d = Ops::Load(dst + 4 * i), qRB = Ops::Load(first + 4 * i), qGW = Ops::Load(second + 4 * i);
+      dst, n,
+      [&](int32_t i, const uint8_t* at) {
+        const Vec d = Ops::Load(at), qRB = Ops::Load(first + 4 * i), qGW = Ops::Load(second + 4 * i);
         const Vec w = Ops::DupHigh16(qGW);
         const Vec rb = Ops::template Srl16<8>(Ops::Add16(Ops::MulLo16(Ops::And(d, lowBytes), w), qRB));
         const Vec g = Ops::And(Ops::Add16(Ops::MulLo16(Ops::template Srl16<8>(d), w), qGW), green);

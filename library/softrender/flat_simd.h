@@ -76,7 +76,7 @@ inline int32_t FlatSpanSimd32(uint8_t* dst, int32_t n, const FlatColor& f) {
     for (; i + lanes <= n; i += lanes) {
       const Vec d = Ops::Load(dst + 4 * i);
       if constexpr (R == FlatRule::Add)
-        Ops::Store(dst + 4 * i, blit_detail::SimdAddFormA32<Ops>(d, t));
+        Ops::Store(dst + 4 * i, blit_detail::SimdAddFormA32Clean<Ops>(d, t));
       else
         Ops::Store(dst + 4 * i, blit_detail::SimdSub32<Ops>(d, t));
     }
