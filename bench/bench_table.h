@@ -289,6 +289,9 @@ struct Row {
   std::string name;
   std::vector<std::string> impls;
   Tolerance tolerance;
+  // A copy or a fill: the reference (memcpy, memset) that is its bar beside
+  // the peers, or empty.
+  std::string bar;
 };
 inline std::vector<Row>& Rows() {
   static std::vector<Row> rows;
@@ -415,9 +418,11 @@ inline bool DrawsOurPicture(const Row& row, const std::string& impl) {
 }
 
 // Registers one benchmark per implementation of a row; body(state, impl).
+// A copy or fill names the reference that is its bar (bar, one of impls).
 template <class F>
-void Register(const std::string& row, std::vector<std::string> impls, F body, Tolerance tolerance = {}) {
-  Rows().push_back({row, impls, tolerance});
+void Register(const std::string& row, std::vector<std::string> impls, F body, Tolerance tolerance = {},
+              const std::string& bar = "") {
+  Rows().push_back({row, impls, tolerance, bar});
   for (const std::string& impl : impls)
     benchmark::RegisterBenchmark((row + "/" + impl).c_str(), [body, row, impl](benchmark::State& s) {
       CurrentRow() = row;
@@ -483,7 +488,9 @@ inline void PrintFrames() {
 // milliseconds for a frame of that many pixels. A column whose fastest
 // set-up draws another picture shows its time with a '*' and enters no
 // ratio. References (such as memcpy) are shown for scale: each line ends
-// with ours as a multiple of them.
+// with ours as a multiple of them. A copy or fill is measured against its
+// bar (memcpy, memset) as well: its ratio takes the fastest of the bar and
+// the peers, and the line says so.
 inline void PrintTable(const TableReporter& reporter, const std::vector<std::string>& peers,
                        const std::vector<std::string>& references, int64_t framePixels) {
   std::vector<std::string> shown = references;
@@ -526,6 +533,10 @@ inline void PrintTable(const TableReporter& reporter, const std::vector<std::str
       const double v = get(p, true);
       if (v > 0 && (bestPeer < 0 || v < bestPeer)) bestPeer = v;
     }
+    if (!row.bar.empty()) {
+      const double v = get(row.bar, false);  // (memset writes its own byte value)
+      if (v > 0 && (bestPeer < 0 || v < bestPeer)) bestPeer = v;
+    }
     if (bestPeer > 0)
       std::printf(" %12.2f", ours / bestPeer);
     else
@@ -539,9 +550,14 @@ inline void PrintTable(const TableReporter& reporter, const std::vector<std::str
       std::string setup;
       if (get(p, true, &setup) > 0 && setup != p) std::printf("   [%s]", setup.c_str());
     }
+    if (!row.bar.empty()) std::printf("   {bar: %s}", row.bar.c_str());
     std::printf("\n");
   }
   std::printf("(* the peer's fastest set-up draws another picture: no ratio)\n");
+  bool bars = false;
+  for (const Row& row : Rows()) bars = bars || !row.bar.empty();
+  if (bars)
+    std::printf("({bar: ...} a copy or fill, which stands at its bar: its ratio is to the fastest of the bar and the peers)\n");
 }
 
 // --isa=sse2: our AVX2 loops off, and the program run again with pixman's

@@ -212,7 +212,7 @@ void Rounds(benchmark::State& state, bool circle, int32_t fill, int32_t mode, in
 
 void RegisterAll() {
   using benchtable::Register;
-  Register("fill 600x400, copy", {"ours", "memset", "sdl2", "pixman"}, FillBox);
+  Register("fill 600x400, copy", {"ours", "memset", "sdl2", "pixman"}, FillBox, {}, "memset");
   Register("fill 600x400, alpha 100", {"ours", "sdl2", "pixman"}, BlendedBox,
            {2, "the peers round the weighted sum where ours takes its floor"});
   Register("1000 lines, copy", {"ours", "sdl2"},

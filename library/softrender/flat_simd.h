@@ -21,21 +21,21 @@
 
 namespace flat_detail {
 
-// With 128-bit vectors, runs of at least this many pixels are filled by the
-// string store, which then writes faster than the vector stores.
-constexpr int32_t kFlatStringFill = 128;
+// Runs of at least this many bytes are filled by the string store, which
+// then writes faster than vector stores; shorter ones, the rows of a box
+// as wide as a screen among them, are quicker with vector stores.
+constexpr int32_t kFlatStringFillBytes = 8192;
 
 // The copy rule: a first vector where the run starts, then vectors from
 // the first vector-aligned address on (four a pass), and a last vector
 // ending where the run ends (the overlapping pixels get the same colour
-// again). With 128-bit vectors a long run is the string store from the first
-// 64-byte boundary on; 256-bit stores beat it at every length.
+// again). A long run is the string store from the first 64-byte boundary on.
 template <class Ops, int32_t Bytes>
 inline int32_t FlatCopySimd(uint8_t* dst, int32_t n, typename Ops::V c, uint32_t colour) {
   constexpr int32_t lanes = Ops::kBytes / Bytes;
   if (n < lanes) return 0;
   const uintptr_t address = reinterpret_cast<uintptr_t>(dst);
-  if (Ops::kBytes == 16 && n >= kFlatStringFill) {
+  if (n >= kFlatStringFillBytes / Bytes) {
     int32_t head = 0;
     if (address % Bytes == 0) {
       head = static_cast<int32_t>((64 - (address & 63)) & 63) / Bytes;

@@ -57,6 +57,32 @@ TEST_F(ShapeBoxTest, EveryModeParameterAndBrightnessMatchesTheReference) {
   EXPECT_EQ(drawn, 2 * 2 * 14 * 6 * 2);
 }
 
+// The copy rule on runs long enough for the string store (the full-width
+// rows of a gapless image are one run), starting at every offset within a
+// vector (the image's width moves the first row drawn).
+TEST_F(ShapeBoxTest, LongCopyRunsMatchTheReference) {
+  std::mt19937 rng(77);
+  const bool hasAvx2 = BlitUseAvx2;
+  for (bool avx2 : {false, true}) {
+    BlitUseAvx2 = avx2 && hasAvx2;
+    for (int32_t depth : {MemImgDepth32, MemImgDepth16})
+      for (int32_t width = 96; width < 105; ++width) {
+        TestImage dst(width, 60, depth), expected(width, 60, depth);
+        blitref::FillRandom(dst, rng);
+        expected.CopyPixelsFrom(dst);
+        const DrawCase dc(0, 0, {0, 0, width, 60});
+        dc.Apply();
+        const int32_t rect[4] = {0, 1, width, 59};
+        const uint32_t colour = depth == MemImgDepth16 ? 0xA5C3u : 0x12A5C3E7u;
+        SoftFillBox(dst.img(), rect, colour);
+        blitref::ReferenceFillBox(expected, rect, colour, dc);
+        ASSERT_TRUE(rendertest::SameImage(dst, expected))
+            << "depth " << depth << " width " << width << " avx2 " << BlitUseAvx2;
+      }
+  }
+  BlitUseAvx2 = hasAvx2;
+}
+
 TEST_F(ShapeBoxTest, RectangleOrderClippingAndRefusals) {
   DrawCase(0, 0, {2, 1, 12, 9}).Apply();
   auto count = [](const TestImage& img) {
