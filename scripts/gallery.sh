@@ -16,7 +16,7 @@ out=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --opengl) backend=opengl ;;
-    --group) shift; filter="Groups/Gallery\\.SavesEveryStepOfTheGroup/$1\$" ;;
+    --group) shift; filter="Groups/Gallery\\.SavesEveryStepOfTheGroup/$1( |\$)" ;;
     *) out="$1" ;;
   esac
   shift
