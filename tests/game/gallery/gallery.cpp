@@ -45,6 +45,10 @@
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
+
+// SDL's X11 video keeps a D-Bus connection's buffer (allocated on a thread of
+// its own) for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
 #endif
 
 namespace fs = std::filesystem;
