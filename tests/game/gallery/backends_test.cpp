@@ -49,7 +49,9 @@ namespace {
 // The largest difference of a channel is shown but not bounded: a pixel
 // drawn one pixel off differs by up to 255.
 constexpr int kThreshold = 24;
-constexpr int kPixelsAllowed = 16000;    // 5 % of the screen
+// A screen of several windows (the quiz's five) has some 20000 pixels of
+// turned frame tiles one pixel off.
+constexpr int kPixelsAllowed = 24000;    // 8 % of the screen
 constexpr int kUnmatchedAllowed = 3000;  // 1 % of the screen
 
 // Screens whose back ends differ more, each by a rule of its own back end.
