@@ -69,18 +69,6 @@ const Allowance kAllowances[] = {
     // twice (a bright seam), where Direct3D maps it through a grid.
     {"front", "-story", 42000, 36000, "additive beams"},
     {"map1", "-RunResultsRanking-", 45000, 38000, "additive beams"},
-    // A picture with an alpha channel drawn without the transparency flag:
-    // the software renderer weighs every pixel by its alpha even so,
-    // Direct3D draws the picture opaque (minigame 17's turning emblem,
-    // minigame 5's portraits).
-    {"minigame17", "-start", 32000, 31000, "alpha without transparency"},
-    {"minigame17", "-play", 32000, 31000, "alpha without transparency"},
-    {"minigame17", "-finish", 32000, 31000, "alpha without transparency"},
-    {"minigame17", "-winner", 32000, 31000, "alpha without transparency"},
-    {"minigame05", "-start", 16000, 7000, "alpha without transparency"},
-    {"minigame05", "-play", 16000, 7000, "alpha without transparency"},
-    {"minigame05", "-finish", 16000, 7000, "alpha without transparency"},
-    {"minigame05", "-winner", 16000, 7000, "alpha without transparency"},
 };
 
 const Allowance* AllowanceOf(const std::string& group, const std::string& file) {
