@@ -192,10 +192,10 @@ inline const Picture& MediaPicture(const char8_t* path) {
   return loaded.emplace(name, std::move(p)).first->second;
 }
 
-// The pictures the rows draw: a 256 x 256 badge (a disc with a star and a
-// word, soft-edged on a transparent field), a 640 x 480 background, and an
-// event character of 160 x 170 on a transparent field.
-inline const Picture& BadgePicture() { return MediaPicture(u8"mini/gunshooting/マークver3.png"); }
+// The pictures the rows draw: a 256 x 256 badge (the gun hall's target ring,
+// translucent and soft-edged on a transparent field), a 640 x 480 background,
+// and an event character of 160 x 170 on a transparent field.
+inline const Picture& BadgePicture() { return MediaPicture(u8"mini/gunshooting/マークなし.png"); }
 inline const Picture& BackgroundPicture() { return MediaPicture(u8"background/汎用背景01.png"); }
 inline const Picture& CharacterPicture() { return MediaPicture(u8"eventchar/アンセリ.png"); }
 
