@@ -58,6 +58,9 @@ using BlitRowFn = void (*)(uint8_t* dst, const uint8_t* src, const uint8_t* mask
 // The row loop of a variant; also sets context->rect.
 BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context);
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context);
+// The 128-bit vector loop of a 16-bit variant (null where it has none): for
+// spans narrower than a 256-bit vector.
+BlitRectFn SelectNarrowRect16(const BlitVariant& v);
 // A plain pixel-by-pixel loop of an unscaled variant with trans set, for a
 // few pixels (null for the other variants).
 BlitRowFn SelectPixelRow32(const BlitVariant& v);

@@ -103,6 +103,8 @@ constexpr auto kPixelTable = MakePixelTable(std::make_index_sequence<kBlitVarian
 
 BlitRowFn SelectPixelRow16(const BlitVariant& v) { return kPixelTable[BlitVariantIndex(v)]; }
 
+BlitRectFn SelectNarrowRect16(const BlitVariant& v) { return kRectTable<Sse2Ops, false>[BlitVariantIndex(v)]; }
+
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context) {
   const int32_t index = BlitVariantIndex(v);
   context->rect = BlitUseAvx2 ? WideRect16At(index) : kRectTable<Sse2Ops, false>[index];

@@ -67,6 +67,8 @@ constexpr int32_t kWidestSpanRow = 16383;
 
 // Spans shorter than this take the variant's pixel-by-pixel loop.
 constexpr int32_t kShortestVectorSpan = 8;
+// 16-bit pixels a 256-bit vector holds.
+constexpr int32_t kWideVectorSpan16 = 16;
 
 // The view's column and row in the rectangle of the buffer's last whole
 // fill; false when the view does not lie inside it.
@@ -219,8 +221,14 @@ struct SpanLoop {
   BlitRowFn row;    // the variant's row loop
   BlitRowFn pixel;  // its pixel-by-pixel loop, for short spans (or null)
   const BlendContext* context;
+  // The context with the 128-bit vector loop, for spans narrower than the
+  // 256-bit one (16-bit pixels; else null), which would go through copies.
+  const BlendContext* narrow;
   void operator()(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n) const {
-    (n < kShortestVectorSpan && pixel != nullptr ? pixel : row)(d, s, m, n, *context);
+    if (n < kShortestVectorSpan && pixel != nullptr)
+      pixel(d, s, m, n, *context);
+    else
+      row(d, s, m, n, n < kWideVectorSpan16 && narrow != nullptr ? *narrow : *context);
   }
 };
 
@@ -242,14 +250,32 @@ struct SpanPlan {
   const BlitSpanLoops* spans;
 };
 
-SpanPlan PlanSpans(const MemImgBuffer* sb, BlitRowFn row, const BlendContext& context, BlendContext* opaqueContext,
+// The contexts a span plan points to besides the blit's own.
+struct SpanContexts {
+  BlendContext opaque;        // the variant without trans (keyed sources)
+  BlendContext narrow;        // the blit's, with the 128-bit vector loop
+  BlendContext narrowOpaque;  // the same for the variant without trans
+};
+
+// The 128-bit loop in a copy of a 16-bit variant's context, where the
+// 256-bit one is in use; null where there is none.
+const BlendContext* NarrowContext(bool depth32, const BlitVariant& v, const BlendContext& context,
+                                  BlendContext* narrow) {
+  if (depth32 || !BlitUseAvx2 || context.rect == nullptr) return nullptr;
+  *narrow = context;
+  narrow->rect = SelectNarrowRect16(v);
+  return narrow->rect != nullptr ? narrow : nullptr;
+}
+
+SpanPlan PlanSpans(const MemImgBuffer* sb, BlitRowFn row, const BlendContext& context, SpanContexts* contexts,
                    const BlitVariant& v, const uint8_t* terms) {
   const bool depth32 = sb->depthKind == MemImgDepth32;
   SpanPlan plan;
   plan.spans = &CurrentBlitSpanLoops();
   plan.terms = terms;
   plan.merged = false;
-  plan.opaqueLoop = plan.partialLoop = {row, depth32 ? SelectPixelRow32(v) : SelectPixelRow16(v), &context};
+  plan.opaqueLoop = plan.partialLoop = {row, depth32 ? SelectPixelRow32(v) : SelectPixelRow16(v), &context,
+                                        NarrowContext(depth32, v, context, &contexts->narrow)};
   plan.opaque = plan.partial = SpanAction::Loop;
   const bool whiteCopy = v.mode == 0 && v.white && !v.masked;
   if (sb->alpha != 1) {
@@ -260,9 +286,11 @@ SpanPlan PlanSpans(const MemImgBuffer* sb, BlitRowFn row, const BlendContext& co
     } else {
       BlitVariant plain = v;
       plain.trans = false;
+      BlendContext* opaqueContext = &contexts->opaque;
       *opaqueContext = context;
       plan.opaqueLoop.row = depth32 ? SelectRow32(plain, opaqueContext) : SelectRow16(plain, opaqueContext);
       plan.opaqueLoop.context = opaqueContext;
+      plan.opaqueLoop.narrow = NarrowContext(depth32, plain, *opaqueContext, &contexts->narrowOpaque);
     }
   } else if (terms != nullptr) {
     plan.opaque = plan.partial = SpanAction::AddTerms;
@@ -621,8 +649,8 @@ void SoftBlit(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, int32_t tran
   const uint8_t* terms = AddTermsOf(src, context, v);
   if (terms != nullptr) terms += s.srcStart - src->pixels;
   if (SpansServe(sb, trans, v) && FindSpans(src, s, &spans, &spanRow, &spanColumn)) {
-    BlendContext opaqueContext;
-    DrawSpans(s, *spans, spanRow, spanColumn, sb, dstBytes, PlanSpans(sb, row, context, &opaqueContext, v, terms));
+    SpanContexts contexts;
+    DrawSpans(s, *spans, spanRow, spanColumn, sb, dstBytes, PlanSpans(sb, row, context, &contexts, v, terms));
     return;
   }
   const BlitSpanLoops& loops = CurrentBlitSpanLoops();
