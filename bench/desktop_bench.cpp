@@ -39,6 +39,7 @@
 //
 //   taskset -c 2,3 ./build/release/bench/desktop_bench [--runs=3] [--maps=1,2,3,4]
 //       [--paths=opengl,software,default] [--board-frames=600] [--no-round] [--title-only] [--keep]
+//       [--program=another build's party, for a comparison]
 //
 // The machine, the cores given (llvmpipe starts one thread for each) and
 // LP_NUM_THREADS, when set, are printed with the table.
@@ -583,10 +584,12 @@ int main(int argc, char** argv) {
       s.playRound = false;
     } else if (a == "--title-only") {
       titleOnly = true;
+    } else if (!value("--program=").empty()) {
+      s.program = value("--program=");
     } else {
       fprintf(stderr,
               "usage: %s [--runs=N] [--maps=1,2,3,4] [--paths=opengl,software,default] [--board-frames=N]"
-              " [--no-round] [--title-only] [--keep]\n",
+              " [--no-round] [--title-only] [--keep] [--program=PATH]\n",
               argv[0]);
       return 2;
     }
