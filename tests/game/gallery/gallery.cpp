@@ -30,8 +30,10 @@
 #include "game/shell/title_menu.h"
 #include "library/core/main_window.h"
 #include "library/graphics/d3d9/soft_glue.h"
+#include "library/graphics/graph_handle.h"
 #include "library/graphics/mem_img.h"
 #include "library/zrlib.h"
+#include "platform/d3d9/d3d9_control.h"
 #include "platform/win32/sdl_window.h"
 #include "tests/game/harness/game_harness.h"
 #include "tests/game/harness/game_registry.h"
@@ -40,6 +42,14 @@
 // Xlib last: its macros (None, Bool, Status) clash with the headers above.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+
+// SDL's X11 video keeps a D-Bus connection's buffer (allocated on a thread of
+// its own) for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+#endif
 
 namespace fs = std::filesystem;
 
@@ -56,7 +66,7 @@ std::vector<int> MinigameNumbers() {
 }
 
 std::string TwoDigits(int n) {
-  char b[8];
+  char b[16];
   snprintf(b, sizeof b, "%02d", n);
   return b;
 }
@@ -88,7 +98,9 @@ class ScreenReader {
         memcpy(&out->bytes[row * y], screen.pixels + static_cast<int64_t>(y) * screen.buffer->pitch, row);
       return true;
     }
-    // The OpenGL path: the window's pixels on the X display.
+    // The OpenGL path: the window's pixels on the X display (none when the
+    // library took its software path after all).
+    if (!HardwareActive) return false;
     if (display_ == nullptr) display_ = XOpenDisplay(nullptr);
     SDL_Window* sdl = PlatformSdlWindow(MainHwnd);
     if (display_ == nullptr || sdl == nullptr) return false;
@@ -171,6 +183,12 @@ class Camera {
       Problem("cannot write " + file);
       return;
     }
+    // The game's state at the picture (scene, frame, random draws, machines
+    // and tables), beside it: runs that reach the same states show the same
+    // screens.
+    std::error_code ec;
+    fs::create_directories(dir_ + "/states", ec);
+    std::ofstream(dir_ + "/states/" + file.substr(0, file.size() - 4) + ".txt") << h_.Dump();
     h_.Report(file + "\t" + title);
   }
 
@@ -552,9 +570,27 @@ GalleryGroupResult RunGalleryGroup(const std::string& group, const GalleryOption
   }
   GameRunResult run = RunGame(game, [&](GameHarness& h) {
     Camera cam(h, group, options);
+    if (options.backend == GalleryBackend::OpenGL) {
+      // OpenGL whatever the display's renderer: on Mesa's llvmpipe (Xvfb)
+      // the default adapter would send the library to its software path.
+      D3D9SetAdapter(D3D9OpenGLAdapter());
+#if defined(__SANITIZE_ADDRESS__)
+      // The OpenGL driver and the X client libraries keep allocations for
+      // the life of the process.
+      __lsan_disable();
+#endif
+    }
     if (h.StartUp() != 0) {
       cam.Problem("start-up failed");
       return;
+    }
+    if (options.backend == GalleryBackend::OpenGL) {
+      for (const std::string& line : h.LogLines())
+        if (line.find("Driver:") != std::string::npos) h.Report("#" + line);
+      if (!HardwareActive) {
+        cam.Problem("no Direct3D device: the library took its software path");
+        return;
+      }
     }
     SetWaitVSync(0);
     if (group == "front") FrontGroup(h, cam);
@@ -566,6 +602,10 @@ GalleryGroupResult RunGalleryGroup(const std::string& group, const GalleryOption
   for (const std::string& r : run.reports) {
     if (!r.empty() && r[0] == '!') {
       result.problems.push_back(r.substr(1));
+      continue;
+    }
+    if (!r.empty() && r[0] == '#') {
+      result.device.push_back(r.substr(1));
       continue;
     }
     size_t tab = r.find('\t');
@@ -616,4 +656,103 @@ bool WriteGalleryIndex(const std::string& outDir) {
   std::error_code ec;
   fs::rename(part, path, ec);
   return !ec;
+}
+
+namespace {
+
+bool IsGraphHandle(uint32_t v) {
+  return v > 0 && v <= INT32_MAX && (static_cast<int32_t>(v) & HandleKindBits) == GraphHandleTableType::kind;
+}
+
+// Two tables, as the dump gives them (their bytes in hex): the same but for
+// 32-bit words that are graph handles on both sides.
+bool SameTables(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); i += 8) {
+    if (a.compare(i, 8, b, i, 8) == 0) continue;
+    if (i + 8 > a.size()) return false;
+    auto word = [](const std::string& hex, size_t at) {
+      uint32_t v = 0;
+      for (int byte = 3; byte >= 0; --byte) v = v << 8 | std::stoul(hex.substr(at + 2 * byte, 2), nullptr, 16);
+      return v;
+    };
+    if (!IsGraphHandle(word(a, i)) || !IsGraphHandle(word(b, i))) return false;
+  }
+  return true;
+}
+
+bool IsGraphHandle(const std::string& token) {
+  if (token.empty() || token.size() > 11) return false;
+  char* end = nullptr;
+  long long v = std::strtoll(token.c_str(), &end, 10);
+  return *end == '\0' && v > 0 && v <= INT32_MAX && IsGraphHandle(static_cast<uint32_t>(v));
+}
+
+std::vector<std::string> Tokens(const std::string& line) {
+  std::vector<std::string> out;
+  std::istringstream in(line);
+  std::string t;
+  while (in >> t) out.push_back(t);
+  return out;
+}
+
+}  // namespace
+
+bool SameGalleryStates(const std::string& a, const std::string& b, std::string* difference) {
+  std::istringstream ia(a), ib(b);
+  std::string la, lb;
+  for (int n = 1;; ++n) {
+    bool moreA = static_cast<bool>(std::getline(ia, la)), moreB = static_cast<bool>(std::getline(ib, lb));
+    if (!moreA && !moreB) return true;
+    if (moreA != moreB) {
+      if (difference != nullptr) *difference = "line " + std::to_string(n) + ": \"" + (moreA ? la : lb) + "\" on one side only";
+      return false;
+    }
+    if (la == lb) continue;
+    std::vector<std::string> ta = Tokens(la), tb = Tokens(lb);
+    bool same = ta.size() == tb.size();
+    for (size_t i = 0; same && i < ta.size(); ++i)
+      same = ta[i] == tb[i] || (IsGraphHandle(ta[i]) && IsGraphHandle(tb[i])) ||
+             (i == 2 && ta[1] == "table" && SameTables(ta[i], tb[i]));
+    if (!same) {
+      if (difference != nullptr) *difference = "line " + std::to_string(n) + ": \"" + la + "\" against \"" + lb + "\"";
+      return false;
+    }
+  }
+}
+
+bool CompareGalleryPictures(const std::string& a, const std::string& b, int threshold, PictureDifference* out) {
+  mediagen::Canvas pa, pb;
+  if (!mediagen::ReadPng(a, &pa) || !mediagen::ReadPng(b, &pb) || pa.width() != pb.width() ||
+      pa.height() != pb.height())
+    return false;
+  const int w = pa.width(), h = pa.height();
+  auto diff = [](mediagen::Rgba p, mediagen::Rgba q) {
+    return std::max({std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b)});
+  };
+  // Whether the pixel of one picture has a pixel within the threshold among
+  // the other's pixel at the same place and its eight neighbours.
+  auto near = [&](const mediagen::Canvas& one, const mediagen::Canvas& other, int x, int y) {
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) {
+        int nx = x + dx, ny = y + dy;
+        if (nx >= 0 && ny >= 0 && nx < w && ny < h && diff(one.At(x, y), other.At(nx, ny)) <= threshold) return true;
+      }
+    return false;
+  };
+  PictureDifference d;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int most = diff(pa.At(x, y), pb.At(x, y));
+      if (most <= threshold) continue;
+      ++d.pixels;
+      if (!near(pa, pb, x, y) || !near(pb, pa, x, y)) ++d.unmatched;
+      if (most > d.largest) {
+        d.largest = most;
+        d.x = x;
+        d.y = y;
+      }
+    }
+  *out = d;
+  return true;
 }

@@ -12,7 +12,9 @@
 // the pictures are read from its screen), or Direct3D through OpenGL, in a
 // window on an X display (the pictures are read from the window): the same
 // steps then give the same names, so the two galleries compare screen by
-// screen.
+// screen. Beside each picture the game's state at that moment is written
+// ("states/<group>-<nn>-<step>.txt"), so that two runs can be shown to have
+// reached the same states before their pictures are compared.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +38,9 @@ struct GalleryShot {
 struct GalleryGroupResult {
   std::vector<GalleryShot> shots;
   std::vector<std::string> problems;  // empty when the group ran through
+  // The OpenGL path: the log's lines that name the device's driver and
+  // renderer.
+  std::vector<std::string> device;
 };
 
 // Every group, in the index's order.
@@ -49,3 +54,26 @@ GalleryGroupResult RunGalleryGroup(const std::string& group, const GalleryOption
 
 // The index page from the lists in the folder.
 bool WriteGalleryIndex(const std::string& outDir);
+
+// ---------------------------------------------------------------- comparing two galleries
+
+// Whether two state files of one step agree: every line the same, but for
+// the values of graph handles (the Direct3D path makes graphs of its own, so
+// a graph loaded later takes another slot). Otherwise `difference` tells the
+// first line that differs.
+bool SameGalleryStates(const std::string& a, const std::string& b, std::string* difference);
+
+// How two pictures of one screen differ: the pixels of which a channel
+// differs by more than the threshold; of those, the pixels that are not
+// within the threshold of any pixel of the other picture one pixel or less
+// away (either way), so that a shape drawn one pixel off counts only where it
+// is not the same shape moved; the largest difference of a channel, and a
+// pixel where it is.
+struct PictureDifference {
+  int pixels = 0;
+  int unmatched = 0;
+  int largest = 0;
+  int x = -1, y = -1;
+};
+// Pictures given as files (PNG, 640 x 480); false when one cannot be read.
+bool CompareGalleryPictures(const std::string& a, const std::string& b, int threshold, PictureDifference* out);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,6 +60,7 @@ TEST_P(Gallery, SavesEveryStepOfTheGroup) {
   const std::string group = GetParam();
   GalleryGroupResult result = RunGalleryGroup(group, options);
   for (const std::string& p : result.problems) ADD_FAILURE() << group << ": " << p;
+  for (const std::string& line : result.device) std::cout << group << ": " << line << "\n";
   for (const std::string& step : GalleryRequiredSteps(group)) {
     bool found = false;
     for (const GalleryShot& s : result.shots) found |= s.file.find("-" + step + ".png") != std::string::npos;
