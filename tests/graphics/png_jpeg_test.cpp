@@ -131,7 +131,7 @@ TEST(PngDecoder, ColourRowsOfEveryLength) {
   for (bool avx2 : {false, true}) {
     BlitUseAvx2 = avx2 && hadAvx2;
     for (int type : {2, 6, 22})  // RGB, RGBA, RGB with a transparent colour
-      for (int width : {1, 5, 6, 7, 8, 9, 16, 17, 40})
+      for (int width : {1, 5, 6, 7, 8, 9, 15, 16, 17, 33, 40})
         for (bool interlaced : {false, true}) {
           SCOPED_TRACE(testing::Message() << "type " << type << " width " << width << " interlaced " << interlaced
                                           << " avx2 " << BlitUseAvx2);
