@@ -1,8 +1,5 @@
 #include "library/movie/theora_player.h"
 
-#include <theora/theoradec.h>
-
-#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -102,7 +99,6 @@ int TheoraDecodeFrames(TheoraMovieState* s, int32_t count) {
     const int key = theora_packet_iskeyframe(&s->packet);
     if (key < 0) continue;  // a header
     const int32_t frame = s->decodedFrame + 1;
-    s->decodingFrame = frame;
     // The decoder holds a picture of the frame only when it took the packet:
     // a damaged packet gives none, and an empty one (the frame before again)
     // none before a first picture.
@@ -138,34 +134,9 @@ void CopyPlane(uint8_t* dest, const unsigned char* source, int32_t stride, int32
                 static_cast<size_t>(width));
 }
 
-// The slot's planes for a picture of the given plane sizes (reallocated when
-// their sizes changed). False when memory runs out: the slot then has none.
-bool SizeSlot(TheoraFrameSlot* slot, int32_t lumaWidth, int32_t lumaHeight, int32_t chromaWidth,
-              int32_t chromaHeight) {
-  const int32_t lumaBytes = slot->lumaWidth * slot->lumaHeight;
-  const int32_t chromaBytes = slot->chromaWidth * slot->chromaHeight;
-  if (!Resize(&slot->luma, lumaBytes, lumaWidth * lumaHeight) ||
-      !Resize(&slot->cb, chromaBytes, chromaWidth * chromaHeight) ||
-      !Resize(&slot->cr, chromaBytes, chromaWidth * chromaHeight)) {
-    TrackedFree(slot->luma);
-    TrackedFree(slot->cb);
-    TrackedFree(slot->cr);
-    slot->luma = slot->cb = slot->cr = nullptr;
-    slot->lumaWidth = slot->lumaHeight = slot->chromaWidth = slot->chromaHeight = 0;
-    return false;
-  }
-  slot->lumaWidth = lumaWidth;
-  slot->lumaHeight = lumaHeight;
-  slot->lumaStride = lumaWidth;
-  slot->chromaWidth = chromaWidth;
-  slot->chromaHeight = chromaHeight;
-  slot->chromaStride = chromaWidth;
-  return true;
-}
-
-// The decoder's picture into the planes of a free slot. False when the
-// decoder holds no picture of the frame it has read up to (its buffers are
-// then not to be read), or no memory.
+// The decoder's picture into the planes of a free slot (reallocated when
+// their sizes changed). False when the decoder holds no picture of the frame
+// it has read up to (its buffers are then not to be read), or no memory.
 bool StorePicture(TheoraMovieState* s, TheoraFrameSlot* slot) {
   yuv_buffer yuv;
   if (s->pictureFrame != s->decodedFrame || theora_decode_YUVout(&s->decoder, &yuv) != 0 || yuv.y == nullptr ||
@@ -173,117 +144,28 @@ bool StorePicture(TheoraMovieState* s, TheoraFrameSlot* slot) {
       yuv.uv_height <= 0) {
     return false;
   }
-  if (!SizeSlot(slot, yuv.y_width, yuv.y_height, yuv.uv_width, yuv.uv_height)) return false;
+  const int32_t lumaBytes = slot->lumaWidth * slot->lumaHeight;
+  const int32_t chromaBytes = slot->chromaWidth * slot->chromaHeight;
+  if (!Resize(&slot->luma, lumaBytes, yuv.y_width * yuv.y_height) ||
+      !Resize(&slot->cb, chromaBytes, yuv.uv_width * yuv.uv_height) ||
+      !Resize(&slot->cr, chromaBytes, yuv.uv_width * yuv.uv_height)) {
+    TrackedFree(slot->luma);
+    TrackedFree(slot->cb);
+    TrackedFree(slot->cr);
+    slot->luma = slot->cb = slot->cr = nullptr;
+    slot->lumaWidth = slot->lumaHeight = slot->chromaWidth = slot->chromaHeight = 0;
+    return false;
+  }
+  slot->lumaWidth = yuv.y_width;
+  slot->lumaHeight = yuv.y_height;
+  slot->lumaStride = yuv.y_width;
+  slot->chromaWidth = yuv.uv_width;
+  slot->chromaHeight = yuv.uv_height;
+  slot->chromaStride = yuv.uv_width;
   CopyPlane(slot->luma, yuv.y, yuv.y_stride, yuv.y_width, yuv.y_height);
   CopyPlane(slot->cb, yuv.u, yuv.uv_stride, yuv.uv_width, yuv.uv_height);
   CopyPlane(slot->cr, yuv.v, yuv.uv_stride, yuv.uv_width, yuv.uv_height);
   return true;
-}
-
-// ---------------------------------------------------------------- handing frames over
-
-constexpr uint64_t kNoHand = 0xFFFFFFFF00000000ull;
-constexpr int32_t kBandRows = 16;  // luma rows a claim takes at most
-
-uint64_t HandWord(int32_t frame, int32_t ready, int32_t claimed) {
-  return static_cast<uint64_t>(static_cast<uint32_t>(frame)) << 32 | static_cast<uint64_t>(ready) << 16 |
-         static_cast<uint64_t>(claimed);
-}
-int32_t HandFrameOf(uint64_t word) { return static_cast<int32_t>(static_cast<uint32_t>(word >> 32)); }
-int32_t ReadyOf(uint64_t word) { return static_cast<int32_t>((word >> 16) & 0xFFFF); }
-int32_t ClaimedOf(uint64_t word) { return static_cast<int32_t>(word & 0xFFFF); }
-
-// Luma rows from..to of the frame being handed over (and their chroma rows)
-// into its slot.
-void CopyBand(const TheoraMovieState* s, int32_t from, int32_t to) {
-  const TheoraFrameSlot& slot = *s->handSlot;
-  for (int32_t row = from; row < to; ++row) {
-    std::memcpy(slot.luma + static_cast<intptr_t>(row) * slot.lumaStride,
-                s->handPlanes[0] + static_cast<intptr_t>(row) * s->handStrides[0], static_cast<size_t>(slot.lumaWidth));
-  }
-  for (int32_t row = from >> s->handChromaShiftY; row < to >> s->handChromaShiftY; ++row) {
-    std::memcpy(slot.cb + static_cast<intptr_t>(row) * slot.chromaStride,
-                s->handPlanes[1] + static_cast<intptr_t>(row) * s->handStrides[1],
-                static_cast<size_t>(slot.chromaWidth));
-    std::memcpy(slot.cr + static_cast<intptr_t>(row) * slot.chromaStride,
-                s->handPlanes[2] + static_cast<intptr_t>(row) * s->handStrides[2],
-                static_cast<size_t>(slot.chromaWidth));
-  }
-}
-
-// Claims the lowest finished band of the frame not claimed yet and copies
-// it. False when there is none (or the frame is not being handed over).
-bool CopyNextBand(TheoraMovieState* s, int32_t frame) {
-  uint64_t word = s->hand.load();
-  for (;;) {
-    if (HandFrameOf(word) != frame || ClaimedOf(word) <= ReadyOf(word)) return false;
-    const int32_t to = ClaimedOf(word), from = std::max(ReadyOf(word), to - kBandRows);
-    if (s->hand.compare_exchange_weak(word, (word & ~uint64_t{0xFFFF}) | static_cast<uint64_t>(from))) {
-      CopyBand(s, from, to);
-      return true;
-    }
-  }
-}
-
-// libtheora's report of a finished band of fragment rows of the frame it is
-// decoding (bands come from the bottom of the picture to its top).
-void OnBandDecoded(void* context, th_ycbcr_buffer buffer, int firstFragmentRow, int endFragmentRow) {
-  auto* s = static_cast<TheoraMovieState*>(context);
-  if (s->handSlot == nullptr || s->decodingFrame != s->handFrame || s->handBroken) return;
-  const int32_t top = firstFragmentRow * 8, bottom = endFragmentRow * 8;
-  uint64_t word = s->hand.load();
-  if (HandFrameOf(word) != s->handFrame) {
-    // The first band: the slot's planes sized to the decoder's.
-    const int32_t width = buffer[0].width, height = buffer[0].height;
-    const int32_t chromaWidth = buffer[1].width, chromaHeight = buffer[1].height;
-    if (width <= 0 || height <= 0 || height > 0xFFFF || chromaWidth <= 0 || chromaHeight <= 0 ||
-        buffer[2].width != chromaWidth || buffer[2].height != chromaHeight ||
-        (chromaHeight != height && chromaHeight * 2 != height) || bottom != height || top < 0 || top >= bottom ||
-        !SizeSlot(s->handSlot, width, height, chromaWidth, chromaHeight)) {
-      s->handBroken = 1;
-      return;
-    }
-    for (int i = 0; i < 3; ++i) {
-      s->handPlanes[i] = buffer[i].data;
-      s->handStrides[i] = buffer[i].stride;
-    }
-    s->handChromaShiftY = chromaHeight == height ? 0 : 1;
-    s->hand.store(HandWord(s->handFrame, top, bottom));
-    return;
-  }
-  // Each band ends where the one before began.
-  if (bottom != ReadyOf(word) || top < 0 || top >= bottom) {
-    s->handBroken = 1;
-    return;
-  }
-  while (!s->hand.compare_exchange_weak(word, (word & ~uint64_t{0xFFFF0000}) | static_cast<uint64_t>(top) << 16)) {
-  }
-}
-
-// Ends the hand-over of the frame the decoder was given: the bands nobody
-// claimed are copied here, and the caller's copies are waited for. True when
-// the bands made up the whole picture.
-bool FinishHandOver(TheoraMovieState* s) {
-  const int32_t frame = s->handFrame;
-  while (CopyNextBand(s, frame)) {
-  }
-  const uint64_t word = s->hand.load();
-  const bool whole = !s->handBroken && HandFrameOf(word) == frame && ReadyOf(word) == 0;
-  s->hand.store(kNoHand);
-  while (s->handCopies.load() != 0) Sleep(0);
-  s->handSlot = nullptr;
-  s->handBroken = 0;
-  return whole;
-}
-
-// The caller's share while it waits for `frame`: the finished bands of it
-// that nobody has claimed. True when it copied something.
-bool HelpHandOver(TheoraMovieState* s, int32_t frame) {
-  s->handCopies.fetch_add(1);
-  bool copied = false;
-  while (CopyNextBand(s, frame)) copied = true;
-  s->handCopies.fetch_sub(1);
-  return copied;
 }
 
 TheoraFrameSlot* SlotOfFrame(TheoraMovieState* s, int32_t frame) {
@@ -388,23 +270,14 @@ int32_t MissingFrame(TheoraMovieState* s, int32_t current) {
 // over from the first) and stores its picture in the slot. False when the
 // stream cannot give it.
 bool FillSlot(TheoraMovieState* s, TheoraFrameSlot* slot, int32_t frame) {
-  bool handed = false;
   if (frame != s->decodedFrame) {
     const int64_t count = Ahead(s, frame, s->decodedFrame);
     const int64_t reach = s->decodedFrame + count;
-    // The frame's bands go to the slot as the decoder finishes them.
-    if (s->bandsReported) {
-      s->handSlot = slot;
-      s->handFrame = frame;
-    }
     const int result = reach >= s->totalFrames ? DecodeFromStart(s, static_cast<int32_t>(reach - s->totalFrames))
                                                : TheoraDecodeFrames(s, static_cast<int32_t>(count));
-    if (s->handSlot != nullptr) handed = FinishHandOver(s);
     if (result < 0) return false;
   }
-  // A frame that did not come in bands (an empty packet repeats the frame
-  // before) is copied whole; either way only a picture the decoder holds.
-  if (handed ? s->pictureFrame != s->decodedFrame : !StorePicture(s, slot)) return false;
+  if (!StorePicture(s, slot)) return false;
   EnterCriticalSection(&s->ringLock);
   slot->frame = s->decodedFrame;
   slot->valid = 1;
@@ -572,7 +445,6 @@ TheoraMovieState* NewState() {
   InitializeCriticalSection(&s->ringLock);
   s->currentFrame.store(-1);
   s->pictureFrame = -1;
-  s->hand.store(kNoHand);
   return s;
 }
 
@@ -672,8 +544,6 @@ TheoraMovieState* TheoraOpen(const StreamInterface* stream, uintptr_t streamId, 
   if (s->thread == nullptr) return FailOpen(s, "Theora ムービーデコード用スレッドの作成に失敗しました\n");
   if (theora_decode_init(&s->decoder, &s->info) != 0) return FailOpen(s, nullptr);
   s->decoderReady = 1;
-  th_stripe_callback bands = {s, OnBandDecoded};
-  s->bandsReported = theora_control(&s->decoder, TH_DECCTL_SET_STRIPE_CB, &bands, sizeof bands) == 0 ? 1 : 0;
   ResetOgg(s);
   s->stream.Seek(s->streamId, 0, SeekFromStart);
 
@@ -762,9 +632,7 @@ int ConvertTheoraFrame(TheoraMovieState* s, int32_t toRgb, int32_t toSurface) {
       continue;
     }
     if (s->endOfStream.load()) return 0;
-    // While it waits, the caller copies what the decoder has finished of the
-    // frame.
-    if (!HelpHandOver(s, current)) Sleep(0);
+    Sleep(0);
   }
 }
 

@@ -6,10 +6,7 @@
 // The caller and the thread share the request and state words (atomic) and
 // hand over requests by polling: a pause request is acknowledged with state
 // 4, an exit request with state 3. The ring's slots are filled by the thread
-// and read by the caller, which take them under the ring lock. A frame's
-// picture goes into its slot band by band as the decoder finishes it (while
-// the bands are still in the cache), and a caller that waits for the frame
-// copies bands too, so that the thread is soon free for the next frame.
+// and read by the caller, which take them under the ring lock.
 #pragma once
 
 #include <ogg/ogg.h>
@@ -90,25 +87,6 @@ struct TheoraMovieState {
   TheoraFrameSlot* ring;
   int32_t ringSize;
   CRITICAL_SECTION ringLock;
-
-  // The hand-over of a frame's picture to its slot while the decoder makes
-  // it: the decoder reports each band of rows it has finished (bottom to
-  // top), and each band is copied into the slot by whichever thread claims
-  // it first: the caller while it waits for that frame, or the thread. The
-  // word `hand` holds the frame (high 32 bits, -1 none), the top row of the
-  // finished bands and the top row of the claimed ones (16 bits each); the
-  // planes and the slot are set before a frame's first word is stored and
-  // stay until the thread has taken the word back and no copy is under way.
-  TheoraFrameSlot* handSlot;    // the slot of the frame to hand over, null none (thread)
-  int32_t handFrame;            // its number (thread)
-  int32_t decodingFrame;        // the frame whose packet the decoder is given (thread)
-  int32_t handBroken;           // the bands did not come as expected: copied whole at the end (thread)
-  const uint8_t* handPlanes[3]; // the decoder's planes: luma, Cb, Cr
-  int32_t handStrides[3];
-  int32_t handChromaShiftY;
-  std::atomic<uint64_t> hand;
-  std::atomic<int32_t> handCopies;  // copies by the caller under way
-  int32_t bandsReported;        // the decoder reports finished bands (thread)
 
   // Direct3D off-screen surface for the frame, and its four-character code.
   void* yuvSurface;

@@ -67,9 +67,9 @@ const ClipCase kClips[] = {
     {"every frame a key frame", Clip(32, 32, 9, 1)},
     {"with a sound track", Clip(48, 32, 20, 6, 0, 22050)},
     {"one frame", Clip(16, 16, 1, 1)},
-    // The decoder finishes these in several bands of rows each.
-    {"several bands a frame", Clip(320, 240, 12, 5)},
-    {"several bands, cropped", Clip(300, 200, 8, 4, 0, 0, 10, 6)},
+    // Rows of several vectors' width, decoded in several bands.
+    {"larger picture", Clip(320, 240, 12, 5)},
+    {"larger picture, cropped", Clip(300, 200, 8, 4, 0, 0, 10, 6)},
 };
 
 TEST_F(TheoraPlayerTest, EveryFrameInOrderEqualsLibtheorasDecode) {
@@ -315,9 +315,8 @@ TEST_F(TheoraPlayerTest, AFrameTheDecoderDoesNotGiveIsNeverCopied) {
   }
 }
 
-// An empty packet repeats the frame before: the decoder reports no bands of
-// it, and the slot takes the picture whole.
-TEST_F(TheoraPlayerTest, ARepeatedFrameAmongFramesInBandsShowsTheFrameBefore) {
+// An empty packet repeats the frame before.
+TEST_F(TheoraPlayerTest, ARepeatedFrameShowsTheFrameBefore) {
   ByteStream stream;
   stream.bytes = WithFramePacket(MakeTheoraClip(Clip(320, 240, 8, 8)), 4, Bytes());
   const ReferenceDecode ref = DecodeWithLibtheora(stream.bytes);
