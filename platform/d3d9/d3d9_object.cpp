@@ -164,6 +164,17 @@ class Direct3D final : public Com<IDirect3D9Ex> {
         parameters.MultiSampleType != D3DMULTISAMPLE_NONE || parameters.EnableAutoDepthStencil)
       return D3DERR_INVALIDCALL;
     if (parameters.BackBufferCount == 0) parameters.BackBufferCount = 1;
+    // A full-screen device takes its back buffer's size as the display's
+    // mode, as on Windows; a display without that mode shows it scaled (a size
+    // the display cannot show at all stays a window of its size).
+    if (!parameters.Windowed) {
+      DEVMODEA fullScreen{};
+      fullScreen.dmSize = sizeof fullScreen;
+      fullScreen.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+      fullScreen.dmPelsWidth = parameters.BackBufferWidth;
+      fullScreen.dmPelsHeight = parameters.BackBufferHeight;
+      ChangeDisplaySettingsA(&fullScreen, CDS_FULLSCREEN);
+    }
     // A drawing device needs its context on the device window.
     std::unique_ptr<Executor> executor;
     if (Adapter().executor == D3D9Executor::OpenGL) {

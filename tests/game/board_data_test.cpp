@@ -208,7 +208,7 @@ TEST_F(BoardData, MapListAndSquaresFromTheGeneratedFiles) {
   REQUIRE_MEDIA();
   PutGenerated("data/mapdata.csv");
   LoadMapData();
-  EXPECT_STREQ(MapInfoTable[2].name, "zarvie");
+  EXPECT_STREQ(MapInfoTable[2].name, "屋敷");
   EXPECT_EQ(MapInfoTable[2].height, 2080);
   EXPECT_EQ(MapInfoTable[2].width, 2400);
   EXPECT_EQ(MapInfoTable[7].name[0], '\0') << "rows 7 to 9 stay empty";

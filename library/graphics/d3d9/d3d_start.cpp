@@ -89,6 +89,8 @@ int G_D3D_Initialize() {
     }
     if (attempt && G_D3D_CreateDirect3D() == 0 && G_D3D_CreateDevice() == 0 && G_D3D_CreateZBuffer() == 0) {
       HardwareActive = 1;
+      // A full-screen device: how the display shows it.
+      if (const char* note = !WindowedMode ? PlatformDisplayModeNote() : nullptr) WriteErrorLogFormat("%s\n", note);
       G_D3D_SetupShaders();
       if (ShadersInUse) {
         G_D3D_CreateVertexDeclarations();
@@ -155,6 +157,8 @@ int ChangeScreenDisplayMode() {
     return -1;
   }
   WriteErrorLog("成功しました\n");
+  // How the display shows the mode: its own, or the screen scaled to the desktop.
+  if (const char* note = PlatformDisplayModeNote()) WriteErrorLogFormat("%s\n", note);
   return 0;
 }
 
