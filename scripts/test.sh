@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, then builds the tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs them all; the threaded tests are built
-# and run once more under ThreadSanitizer.
+# and run once more under ThreadSanitizer (that build makes the test programs
+# only). ccache is used when it is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,11 +12,16 @@ jobs=$(nproc)
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-cmake -S . -B build/asan -G Ninja -DZR_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo
+launcher=()
+if command -v ccache > /dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
+cmake -S . -B build/asan -G Ninja -DZR_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build/asan -j "$jobs"
 
-cmake -S . -B build/tsan -G Ninja -DZR_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build/tsan -j "$jobs"
+cmake -S . -B build/tsan -G Ninja -DZR_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
+cmake --build build/tsan -j "$jobs" --target test_programs
 
 status=0
 (cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
