@@ -17,7 +17,7 @@ if command -v ccache > /dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 
-cmake -S . -B build/asan -G Ninja -DZR_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
+cmake -S . -B build/asan -G Ninja -DZR_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_BUILD_BENCH=OFF "${launcher[@]}"
 cmake --build build/asan -j "$jobs"
 
 cmake -S . -B build/tsan -G Ninja -DZR_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
