@@ -1,21 +1,33 @@
 // What the renderer benchmarks share: memory images of our own and the
-// peers' views of them, the draw state of a row, and the table printed after
-// the run. Every benchmark is named "row/implementation" and reports its
-// pixels in the counter "px"; the table gives each row's nanoseconds per
-// pixel (best of the repetitions) and our ratio to the best peer.
+// peers' views of them, pictures of the stand-in media, the draw state of a
+// row, the proof that every implementation draws the same frame, and the
+// table printed after the run. Every benchmark is named "row/implementation"
+// and reports its pixels in the counter "px"; the table gives each row's
+// nanoseconds per pixel (best of the repetitions) and our ratio to the best
+// peer that draws our picture.
 //
 // A peer may run a row in several set-ups, named "peer set-up" (such as
-// "sdl2 rle"): its column shows the fastest of them. With --isa=sse2 the
-// program runs with our AVX2 loops off and pixman's AVX2 implementation off,
-// so that every column draws with 128-bit vectors.
+// "sdl2 rle"): its column shows the fastest of them that draws our picture.
+// With --isa=sse2 the program runs with our AVX2 loops off and pixman's AVX2
+// implementation off, so that every column draws with 128-bit vectors.
+//
+// Sameness: before its timing loop every implementation draws the row once
+// onto the row's starting frame (ProveFrame), and the frame is hashed (the
+// colour channels: byte 3 of a 32-bit frame is not part of the picture).
+// A peer whose frame differs from ours is compared pixel by pixel: it draws
+// our picture when no channel differs by more than the row's stated
+// tolerance (the rounding of a blend that the peer computes in its own
+// way); otherwise it draws another picture and gets no ratio.
 #pragma once
 
 #include <SDL2/SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
+#include <png.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "library/core/memory.h"
 #include "library/graphics/color_format.h"
 #include "library/graphics/draw_state.h"
 #include "library/graphics/mem_img.h"
@@ -73,6 +86,7 @@ struct OurImage {
   MEMIMG view{};
   uint8_t* pixels = nullptr;
   std::vector<uint8_t> palette;  // paletted images: 256 entries
+  std::vector<uint8_t> runs;     // the run table of a graph (AsGraph)
   PooledBytes memory;
 
   OurImage(int w, int h, int depthKind, bool paletted = false, bool alpha = false)
@@ -101,8 +115,26 @@ struct OurImage {
   }
   OurImage(const OurImage&) = delete;
   OurImage& operator=(const OurImage&) = delete;
+  ~OurImage() {  // (what blits made)
+    TrackedFree(buffer.blitSpans);
+    TrackedFree(buffer.blitTerms);
+  }
   uint8_t* Row(int y) { return pixels + static_cast<size_t>(y) * buffer.pitch; }
   size_t Bytes() const { return static_cast<size_t>(buffer.pitch) * buffer.height; }
+
+  // The image as the library keeps a graph of transparent pixels (a
+  // transparent colour or an alpha channel) once its pixels are loaded: with
+  // the run table of that load, which the library builds from the pixels as
+  // they are now when the image is first drawn.
+  void AsGraph() {
+    runs.assign(static_cast<size_t>(buffer.width + 5) * buffer.height, 0);
+    buffer.runTable = runs.data();
+    buffer.hasRunTable = 1;
+    buffer.extrasPending = MemImgPendingRunTable;
+    buffer.pendingOffset = 0;
+    buffer.pendingWidth = buffer.width;
+    buffer.pendingHeight = buffer.height;
+  }
 
  private:
   static int Pitch(int w, int depthKind, bool paletted, bool alpha) {
@@ -114,6 +146,98 @@ struct OurImage {
 inline void FillRandom(OurImage& img, std::mt19937& rng) {
   for (size_t i = 0; i < img.Bytes(); ++i) img.pixels[i] = static_cast<uint8_t>(rng());
 }
+
+// ---- Pictures of the stand-in media ----
+
+// A picture as straight-alpha ARGB words (alpha 255 where the file has none).
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> argb;
+  uint32_t At(int x, int y) const { return argb[static_cast<size_t>(y) * width + x]; }
+};
+
+// The generated media folder (ZR_MEDIA_DIR overrides the build's).
+inline std::string MediaDir() {
+  const char* env = std::getenv("ZR_MEDIA_DIR");
+#if defined(ZR_MEDIA_DIR)
+  return env != nullptr ? env : ZR_MEDIA_DIR;
+#else
+  return env != nullptr ? env : "media";
+#endif
+}
+
+// A PNG of the media folder by its path there (UTF-8); the program ends when
+// it cannot be read.
+inline const Picture& MediaPicture(const char8_t* path) {
+  static std::map<std::string, Picture> loaded;
+  const std::string name = reinterpret_cast<const char*>(path);
+  auto it = loaded.find(name);
+  if (it != loaded.end()) return it->second;
+  const std::string file = MediaDir() + "/" + name;
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  Picture p;
+  bool ok = png_image_begin_read_from_file(&image, file.c_str()) != 0;
+  if (ok) {
+    image.format = PNG_FORMAT_BGRA;  // little-endian ARGB words
+    p.width = static_cast<int>(image.width);
+    p.height = static_cast<int>(image.height);
+    p.argb.resize(static_cast<size_t>(p.width) * p.height);
+    ok = png_image_finish_read(&image, nullptr, p.argb.data(), 0, nullptr) != 0;
+  }
+  if (!ok) {
+    std::fprintf(stderr, "cannot read %s (build the media target first)\n", file.c_str());
+    std::exit(1);
+  }
+  return loaded.emplace(name, std::move(p)).first->second;
+}
+
+// The pictures the rows draw: a 256 x 256 badge (a disc with a star and a
+// word, soft-edged on a transparent field), a 640 x 480 background, and an
+// event character of 160 x 170 on a transparent field.
+inline const Picture& BadgePicture() { return MediaPicture(u8"mini/gunshooting/マークver3.png"); }
+inline const Picture& BackgroundPicture() { return MediaPicture(u8"background/汎用背景01.png"); }
+inline const Picture& CharacterPicture() { return MediaPicture(u8"eventchar/アンセリ.png"); }
+
+// The key colour of the keyed pictures, as a 32-bit and an RGB565 pixel.
+constexpr uint32_t kKey32 = 0x00FF00FF;
+constexpr uint16_t kKey16 = 0xF81F;
+
+inline uint16_t To565(uint32_t argb) {
+  return static_cast<uint16_t>(((argb >> 8) & 0xF800) | ((argb >> 5) & 0x07E0) | ((argb >> 3) & 0x001F));
+}
+inline uint32_t From565(uint32_t c) {
+  return ((c & 0xF800u) << 8) | ((c & 0x07E0u) << 5) | ((c & 0x001Fu) << 3);
+}
+
+// The picture's pixel as a keyed image holds it: the key colour where the
+// picture is less than half covered, else its colour (never the key).
+inline uint32_t KeyedPixel32(uint32_t argb) {
+  if ((argb >> 24) < 128) return kKey32;
+  const uint32_t c = argb & 0x00FFFFFF;
+  return c == kKey32 ? c ^ 1 : c;
+}
+
+// Copies a picture into a 32-bit image at (x, y), the image's rows and
+// columns beyond the picture left alone: as ARGB (alpha images), keyed, or
+// opaque colours (byte 3 zero).
+enum class PictureAs { Alpha, Keyed, Opaque };
+inline void PutPicture(OurImage& img, const Picture& p, PictureAs as, int x0 = 0, int y0 = 0) {
+  for (int y = 0; y < p.height && y0 + y < img.buffer.height; ++y)
+    for (int x = 0; x < p.width && x0 + x < img.buffer.width; ++x) {
+      const uint32_t argb = p.At(x, y);
+      uint32_t v = as == PictureAs::Alpha ? argb : as == PictureAs::Keyed ? KeyedPixel32(argb) : argb & 0x00FFFFFF;
+      if (img.buffer.depthKind == MemImgDepth16 && !img.buffer.paletted) {
+        const uint32_t c = as == PictureAs::Keyed && v == kKey32 ? kKey16 : To565(v);
+        const uint32_t packed = img.buffer.alpha ? c | (argb >> 24) << 16 : c;
+        std::memcpy(img.Row(y0 + y) + img.format.bytesPerPixel * (x0 + x), &packed, img.format.bytesPerPixel);
+      } else {
+        std::memcpy(img.Row(y0 + y) + 4 * (x0 + x), &v, 4);
+      }
+    }
+}
+
+// ---- Draw state and peers' views ----
 
 // The draw state of a row: blend mode and parameter, brightness, and the
 // whole frame as the drawing area.
@@ -135,96 +259,177 @@ inline pixman_image_t* PixmanView(OurImage& img, pixman_format_code_t format) {
                                   reinterpret_cast<uint32_t*>(img.pixels), img.buffer.pitch);
 }
 
-// pixman's two set-ups of a source whose pixels carry straight alpha (ARGB
-// words). masked ("pixman mask"): the pixels as an x8r8g8b8 source weighed
-// by the same pixels as an a8r8g8b8 mask, so that pixman multiplies the
-// straight colour by its alpha as ours does. Otherwise ("premul"): the
-// pixels as an a8r8g8b8 source, which pixman takes as premultiplied: less
-// work, and another picture (a reference, not a peer). *mask stays null
-// without one; the caller unrefs both.
-inline void PixmanStraightAlpha(OurImage& img, bool masked, pixman_image_t** source, pixman_image_t** mask) {
-  *source = PixmanView(img, masked ? PIXMAN_x8r8g8b8 : PIXMAN_a8r8g8b8);
-  *mask = masked ? PixmanView(img, PIXMAN_a8r8g8b8) : nullptr;
-}
-
-// Draws a straight-alpha source once with ours and once with each of
-// pixman's two set-ups above, each onto its own copy of frame, and prints
-// how many pixels each set-up draws differently from ours (the colour
-// channels of a 32-bit frame, the whole pixel of a 16-bit one).
-// drawOurs(OurImage& target); drawPixman(source, mask, pixman_image_t* target).
-template <class Ours, class Pixman>
-void PrintStraightAlphaDifferences(const char* row, OurImage& sprite, OurImage& frame,
-                                   pixman_format_code_t frameFormat, int64_t spritePixels, Ours drawOurs,
-                                   Pixman drawPixman) {
-  const int w = frame.buffer.width, h = frame.buffer.height, bytes = frame.format.bytesPerPixel;
-  OurImage ours(w, h, frame.buffer.depthKind), premul(w, h, frame.buffer.depthKind),
-      masked(w, h, frame.buffer.depthKind);
-  for (OurImage* img : {&ours, &premul, &masked}) std::memcpy(img->pixels, frame.pixels, frame.Bytes());
-  drawOurs(ours);
-  for (OurImage* target : {&premul, &masked}) {
-    pixman_image_t *source, *mask;
-    PixmanStraightAlpha(sprite, target == &masked, &source, &mask);
-    pixman_image_t* dst = PixmanView(*target, frameFormat);
-    drawPixman(source, mask, dst);
-    for (pixman_image_t* img : {source, mask, dst})
-      if (img != nullptr) pixman_image_unref(img);
-  }
-  // The colour channels as (shift, bits): XRGB8888 or RGB565.
-  const int channels[3][2] = {{bytes == 4 ? 16 : 11, bytes == 4 ? 8 : 5},
-                              {bytes == 4 ? 8 : 5, bytes == 4 ? 8 : 6},
-                              {0, bytes == 4 ? 8 : 5}};
-  // Pixels that differ, and the largest difference of a channel (in its own steps).
-  auto differing = [&](OurImage& other, int* largest) {
-    int count = 0;
-    *largest = 0;
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        uint32_t a = 0, b = 0;
-        std::memcpy(&a, ours.Row(y) + bytes * x, static_cast<size_t>(bytes));
-        std::memcpy(&b, other.Row(y) + bytes * x, static_cast<size_t>(bytes));
-        bool differs = false;
-        for (const auto& c : channels) {
-          const int mask = (1 << c[1]) - 1;
-          const int d = std::abs(static_cast<int>((a >> c[0]) & mask) - static_cast<int>((b >> c[0]) & mask));
-          differs = differs || d != 0;
-          if (d > *largest) *largest = d;
-        }
-        count += differs;
-      }
-    return count;
-  };
-  int premulLargest, maskedLargest;
-  const int premulCount = differing(premul, &premulLargest), maskedCount = differing(masked, &maskedLargest);
-  std::printf("\n%s: of the sprite's %lld pixels, pixman's premultiplied set-up (\"premul\", not a peer)"
-              " draws %d differently from ours (by up to %d steps of a channel); its set-up with the alpha"
-              " mask (\"pixman mask\") %d (up to %d)\n",
-              row, static_cast<long long>(spritePixels), premulCount, premulLargest, maskedCount, maskedLargest);
+// A straight-alpha ARGB image premultiplied once, as a program using pixman
+// does when it loads the picture: by pixman itself (the colour as x8r8g8b8
+// weighed by the same pixels as an a8r8g8b8 mask), into premul (ARGB, the
+// same size).
+inline void PremultiplyWithPixman(OurImage& straight, OurImage& premul) {
+  pixman_image_t* colour = PixmanView(straight, PIXMAN_x8r8g8b8);
+  pixman_image_t* alpha = PixmanView(straight, PIXMAN_a8r8g8b8);
+  pixman_image_t* out = PixmanView(premul, PIXMAN_a8r8g8b8);
+  pixman_image_composite32(PIXMAN_OP_SRC, colour, alpha, out, 0, 0, 0, 0, 0, 0, straight.buffer.width,
+                           straight.buffer.height);
+  for (pixman_image_t* img : {colour, alpha, out}) pixman_image_unref(img);
 }
 
 inline void SetPixels(benchmark::State& state, int64_t pixels) {
   state.counters["px"] = static_cast<double>(pixels);
 }
 
+// ---- Rows and the proof of sameness ----
+
+// How far a peer may draw from our picture and still draw it: the largest
+// difference of a colour channel, in the channel's own steps, and why.
+struct Tolerance {
+  int steps = 0;
+  const char* why = nullptr;
+};
+
 struct Row {
   std::string name;
   std::vector<std::string> impls;
+  Tolerance tolerance;
 };
 inline std::vector<Row>& Rows() {
   static std::vector<Row> rows;
   return rows;
 }
 
+// A frame an implementation drew into: its first pixel, pitch, size and
+// bytes per pixel (4: XRGB8888, 2: RGB565, 3: RGB888), and whether its
+// byte 3 is alpha and part of the picture (ARGB8888, and RGB565 with alpha
+// in byte 2 when bytes is 4 and rgb565 is set).
+struct FrameView {
+  const uint8_t* pixels;
+  int32_t pitch, width, height, bytes;
+  bool alpha = false, rgb565 = false;
+};
+inline FrameView ViewOf(OurImage& img) {
+  return {img.pixels, img.buffer.pitch, img.buffer.width, img.buffer.height, img.format.bytesPerPixel};
+}
+inline FrameView ViewOf(SDL_Surface* s) {
+  return {static_cast<const uint8_t*>(s->pixels), s->pitch, s->w, s->h, s->format->BytesPerPixel};
+}
+
+// What the proof found for one implementation of a row.
+struct Proof {
+  uint64_t hash = 0;
+  bool compared = false;  // against our frame
+  int64_t differing = 0;  // pixels
+  int largest = 0;        // channel steps
+};
+inline std::map<std::string, Proof>& Proofs() {
+  static std::map<std::string, Proof> proofs;
+  return proofs;
+}
+// Our frame of the row being run, for the peers that follow.
+inline std::vector<uint32_t>& OurFrame() {
+  static std::vector<uint32_t> frame;
+  return frame;
+}
+// The row and implementation of the benchmark being run.
+inline std::string& CurrentRow() {
+  static std::string row;
+  return row;
+}
+inline std::string& CurrentImpl() {
+  static std::string impl;
+  return impl;
+}
+
+// The channels of a frame's pixel as (shift, bits): red, green, blue and
+// alpha (bits 0 when the frame has none).
+inline void ChannelsOf(const FrameView& f, int channels[4][2]) {
+  const bool wide = (f.bytes == 4 || f.bytes == 3) && !f.rgb565;
+  const int c32[4][2] = {{16, 8}, {8, 8}, {0, 8}, {24, f.alpha ? 8 : 0}};
+  const int c16[4][2] = {{11, 5}, {5, 6}, {0, 5}, {16, f.alpha ? 8 : 0}};
+  std::memcpy(channels, wide ? c32 : c16, sizeof c32);
+}
+
+// The colour (and alpha) of every pixel of the frame, row by row.
+inline std::vector<uint32_t> FrameColours(const FrameView& f) {
+  std::vector<uint32_t> out(static_cast<size_t>(f.width) * f.height);
+  const uint32_t mask = f.rgb565 ? (f.alpha ? 0x00FFFFFF : 0xFFFF)
+                        : f.bytes == 4 ? (f.alpha ? 0xFFFFFFFF : 0x00FFFFFF)
+                        : f.bytes == 3 ? 0x00FFFFFF
+                                       : 0xFFFF;
+  for (int32_t y = 0; y < f.height; ++y)
+    for (int32_t x = 0; x < f.width; ++x) {
+      uint32_t v = 0;
+      std::memcpy(&v, f.pixels + static_cast<size_t>(y) * f.pitch + static_cast<size_t>(x) * f.bytes,
+                  static_cast<size_t>(f.bytes));
+      out[static_cast<size_t>(y) * f.width + x] = v & mask;
+    }
+  return out;
+}
+
+inline uint64_t HashColours(const std::vector<uint32_t>& colours) {
+  uint64_t h = 1469598103934665603ull;  // FNV-1a over the colour words
+  for (uint32_t v : colours)
+    for (int i = 0; i < 4; ++i) h = (h ^ ((v >> (8 * i)) & 0xFF)) * 1099511628211ull;
+  return h;
+}
+
+// The first time an implementation of a row runs: draws once onto the frame
+// as it stands (draw()), hashes the frame, compares it with our frame of the
+// row (ours runs first), and puts the frame back as it was, so that the
+// timing starts from the same frame.
+template <class Draw>
+void ProveFrame(const FrameView& frame, Draw draw) {
+  const std::string key = CurrentRow() + "/" + CurrentImpl();
+  if (Proofs().count(key) != 0) return;
+  std::vector<uint8_t> saved(static_cast<size_t>(frame.pitch) * frame.height);
+  std::memcpy(saved.data(), frame.pixels, saved.size());
+  draw();
+  const std::vector<uint32_t> colours = FrameColours(frame);
+  Proof proof;
+  proof.hash = HashColours(colours);
+  if (CurrentImpl() == "ours") {
+    OurFrame() = colours;
+  } else if (OurFrame().size() == colours.size() && Proofs().count(CurrentRow() + "/ours") != 0) {
+    proof.compared = true;
+    int channels[4][2];
+    ChannelsOf(frame, channels);
+    for (size_t i = 0; i < colours.size(); ++i) {
+      const uint32_t a = OurFrame()[i], b = colours[i];
+      if (a == b) continue;
+      ++proof.differing;
+      for (const auto& c : channels) {
+        if (c[1] == 0) continue;
+        const int m = (1 << c[1]) - 1;
+        const int d = std::abs(static_cast<int>((a >> c[0]) & m) - static_cast<int>((b >> c[0]) & m));
+        if (d > proof.largest) proof.largest = d;
+      }
+    }
+  }
+  Proofs()[key] = proof;
+  std::memcpy(const_cast<uint8_t*>(frame.pixels), saved.data(), saved.size());
+}
+
+// Whether an implementation of a row drew our picture: the same frame, or
+// one within the row's tolerance.
+inline bool DrawsOurPicture(const Row& row, const std::string& impl) {
+  auto it = Proofs().find(row.name + "/" + impl);
+  if (it == Proofs().end() || !it->second.compared) return false;
+  return it->second.differing == 0 || it->second.largest <= row.tolerance.steps;
+}
+
 // Registers one benchmark per implementation of a row; body(state, impl).
 template <class F>
-void Register(const std::string& row, std::vector<std::string> impls, F body) {
-  Rows().push_back({row, impls});
+void Register(const std::string& row, std::vector<std::string> impls, F body, Tolerance tolerance = {}) {
+  Rows().push_back({row, impls, tolerance});
   for (const std::string& impl : impls)
-    benchmark::RegisterBenchmark((row + "/" + impl).c_str(), [body, impl](benchmark::State& s) {
+    benchmark::RegisterBenchmark((row + "/" + impl).c_str(), [body, row, impl](benchmark::State& s) {
+      CurrentRow() = row;
+      CurrentImpl() = impl;
       body(s, impl);
     })->Unit(benchmark::kMicrosecond);
 }
 
-// Keeps the best time per pixel of every benchmark while printing as usual.
+// Keeps the best time per pixel of every benchmark while printing as usual:
+// the processor time of the benchmark's thread (every implementation draws
+// on that one thread), which on an idle machine is the time that passes and
+// on a busy one leaves out the time the thread waits for a processor.
 class TableReporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, double> best;
@@ -233,7 +438,7 @@ class TableReporter : public benchmark::ConsoleReporter {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       auto px = run.counters.find("px");
       if (px == run.counters.end()) continue;
-      const double ns = run.GetAdjustedRealTime() * 1000.0 / px->second.value;  // microseconds per iteration
+      const double ns = run.GetAdjustedCPUTime() * 1000.0 / px->second.value;  // microseconds per iteration
       auto it = best.find(run.benchmark_name());
       if (it == best.end() || ns < it->second) best[run.benchmark_name()] = ns;
     }
@@ -241,25 +446,61 @@ class TableReporter : public benchmark::ConsoleReporter {
   }
 };
 
+// The frames of every row: each implementation's hash, and for a frame
+// other than ours the pixels that differ, by how much, and whether that is
+// within the row's tolerance.
+inline void PrintFrames() {
+  std::printf("\nframes (hash of the colour channels; a peer that draws another picture gets no ratio)\n");
+  for (const Row& row : Rows()) {
+    auto ours = Proofs().find(row.name + "/ours");
+    if (ours == Proofs().end()) continue;
+    std::printf("%s\n", row.name.c_str());
+    if (row.tolerance.steps > 0)
+      std::printf("    tolerance: %d step%s of a channel (%s)\n", row.tolerance.steps,
+                  row.tolerance.steps == 1 ? "" : "s", row.tolerance.why);
+    for (const std::string& impl : row.impls) {
+      auto it = Proofs().find(row.name + "/" + impl);
+      if (it == Proofs().end()) continue;
+      const Proof& p = it->second;
+      std::printf("    %-18s %016llx", impl.c_str(), static_cast<unsigned long long>(p.hash));
+      if (impl == "ours") {
+        std::printf("\n");
+      } else if (!p.compared) {
+        std::printf("  (not compared)\n");
+      } else if (p.differing == 0) {
+        std::printf("  the same frame\n");
+      } else {
+        std::printf("  %lld pixels differ, by up to %d step%s: %s\n", static_cast<long long>(p.differing), p.largest,
+                    p.largest == 1 ? "" : "s",
+                    p.largest <= row.tolerance.steps ? "within the tolerance" : "another picture");
+      }
+    }
+  }
+}
+
 // One line per row: ours, then each reference and each peer column, ours
-// over the best peer, and (framePixels set) our milliseconds for a frame of
-// that many pixels. References (such as memcpy) are shown for scale: each
-// line ends with ours as a multiple of them.
+// over the best peer that draws our picture, and (framePixels set) our
+// milliseconds for a frame of that many pixels. A column whose fastest
+// set-up draws another picture shows its time with a '*' and enters no
+// ratio. References (such as memcpy) are shown for scale: each line ends
+// with ours as a multiple of them.
 inline void PrintTable(const TableReporter& reporter, const std::vector<std::string>& peers,
                        const std::vector<std::string>& references, int64_t framePixels) {
   std::vector<std::string> shown = references;
   shown.insert(shown.end(), peers.begin(), peers.end());
-  std::printf("\n%-34s %9s", "ns per pixel", "ours");
+  std::printf("\n%-38s %9s", "ns per pixel", "ours");
   for (const std::string& c : shown) std::printf(" %9s", c.c_str());
   std::printf(" %12s", "ours / best");
   if (framePixels > 0) std::printf(" %10s", "ms / frame");
   std::printf("\n");
   for (const Row& row : Rows()) {
-    // The fastest set-up of an implementation; its name in *setup.
-    auto get = [&](const std::string& impl, std::string* setup = nullptr) {
+    // The fastest set-up of an implementation (only those that draw our
+    // picture when same); its name in *setup.
+    auto get = [&](const std::string& impl, bool same, std::string* setup = nullptr) {
       double best = -1.0;
       for (const std::string& i : row.impls) {
         if (i != impl && i.rfind(impl + " ", 0) != 0) continue;
+        if (same && !DrawsOurPicture(row, i)) continue;
         auto it = reporter.best.find(row.name + "/" + i);
         if (it == reporter.best.end() || (best >= 0 && it->second >= best)) continue;
         best = it->second;
@@ -267,19 +508,22 @@ inline void PrintTable(const TableReporter& reporter, const std::vector<std::str
       }
       return best;
     };
-    const double ours = get("ours");
+    const double ours = get("ours", false);
     if (ours < 0) continue;
-    std::printf("%-34s %9.3f", row.name.c_str(), ours);
+    std::printf("%-38s %9.3f", row.name.c_str(), ours);
     for (const std::string& c : shown) {
-      const double v = get(c);
-      if (v < 0)
-        std::printf(" %9s", "-");
+      const bool isPeer = std::find(peers.begin(), peers.end(), c) != peers.end();
+      const double same = get(c, true), any = get(c, false);
+      if (same >= 0 || (!isPeer && any >= 0))
+        std::printf(" %9.3f", same >= 0 ? same : any);
+      else if (any >= 0)
+        std::printf(" %8.3f*", any);
       else
-        std::printf(" %9.3f", v);
+        std::printf(" %9s", "-");
     }
     double bestPeer = -1;
     for (const std::string& p : peers) {
-      const double v = get(p);
+      const double v = get(p, true);
       if (v > 0 && (bestPeer < 0 || v < bestPeer)) bestPeer = v;
     }
     if (bestPeer > 0)
@@ -288,15 +532,16 @@ inline void PrintTable(const TableReporter& reporter, const std::vector<std::str
       std::printf(" %12s", "-");
     if (framePixels > 0) std::printf(" %10.3f", ours * static_cast<double>(framePixels) / 1e6);
     for (const std::string& r : references) {
-      const double v = get(r);
+      const double v = get(r, false);
       if (v > 0) std::printf("   (%s x%.2f)", r.c_str(), ours / v);
     }
     for (const std::string& p : peers) {
       std::string setup;
-      if (get(p, &setup) > 0 && setup != p) std::printf("   [%s]", setup.c_str());
+      if (get(p, true, &setup) > 0 && setup != p) std::printf("   [%s]", setup.c_str());
     }
     std::printf("\n");
   }
+  std::printf("(* the peer's fastest set-up draws another picture: no ratio)\n");
 }
 
 // --isa=sse2: our AVX2 loops off, and the program run again with pixman's
@@ -316,7 +561,7 @@ inline const char* ChooseInstructionSet(int argc, char** argv) {
   return "SSE2 only (our AVX2 loops and pixman's off)";
 }
 
-// Runs the registered benchmarks and prints the table.
+// Runs the registered benchmarks and prints the table and the frames.
 inline int RunAndPrint(int argc, char** argv, const std::vector<std::string>& peers,
                        const std::vector<std::string>& references = {}, int64_t framePixels = 0) {
   const char* isa = ChooseInstructionSet(argc, argv);
@@ -328,6 +573,7 @@ inline int RunAndPrint(int argc, char** argv, const std::vector<std::string>& pe
   benchmark::Initialize(&count, args.data());
   TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  PrintFrames();
   std::printf("\ninstruction set: %s", isa);
   PrintTable(reporter, peers, references, framePixels);
   benchmark::Shutdown();

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZR_BUILD_TESTS=OFF -DZR_BUILD_BENCH=OFF
-cmake --build build/release -j 4 --target party
+cmake --build build/release -j "$(nproc)" --target party
 
 workdir="${1:-build/run}"
 mkdir -p "$workdir"

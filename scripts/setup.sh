@@ -10,7 +10,7 @@ packages=(
   libogg-dev libvorbis-dev libtheora-dev
   libfreetype-dev fonts-ipafont-gothic libmpg123-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
-  lame vorbis-tools
+  lame vorbis-tools sox
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev libsdl2-ttf-dev lld
   xvfb xauth libx11-dev

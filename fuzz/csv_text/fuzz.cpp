@@ -16,15 +16,20 @@
 // anything but line ends left is seen to have more rows. Text lines are the
 // file's lines up to their first NUL, cut to their room less one, the lines
 // past the file's end left as they were, and a cut is reported exactly when
-// a line read was longer.
+// a line read was longer. Read as the item table "item.csv", a CSV file
+// keeps no price below 0 (its row is refused and left empty), so no shop
+// can offer an item that pays its buyer.
 //
-// The game library is not built for fuzzing (only the library is): the two
+// The game library is not built for fuzzing (only the library is): the
 // readers, which need only the library's file layer, are compiled into the
 // target from their sources.
 #include "game/shell/csv_reader.cpp"
+#include "game/shell/item_table.cpp"
 #include "game/shell/text_lines.cpp"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -158,7 +163,28 @@ void CheckTextLines(int32_t lines, int32_t lineBytes, const std::vector<uint8_t>
   FUZZ_CHECK(cut == longer, "a cut reported otherwise than a line was longer");
 }
 
+void CheckItemTable(const std::vector<uint8_t>& file) {
+  WriteScratchFile("media/data/item.csv", file);
+  memset(ItemTable, 0x5A, sizeof ItemTable);
+  LoadItemTable();
+  const ItemRecord empty{};
+  FUZZ_CHECK(memcmp(&ItemTable[0], &empty, sizeof empty) == 0, "item 0 filled");
+  for (const ItemRecord& item : ItemTable) {
+    FUZZ_CHECK(item.price >= 0, "a price below 0 kept");
+    FUZZ_CHECK(memchr(item.name, 0, sizeof item.name) != nullptr &&
+                   memchr(item.description, 0, sizeof item.description) != nullptr,
+               "an item text without its end");
+  }
+}
+
 }  // namespace
+
+// The item table's reader ends the game when its file is missing; the target
+// always writes it.
+void ExitGame(int32_t, const char* cause) {
+  fprintf(stderr, "the game would end: %s\n", cause);
+  abort();
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TrimScratchLog();
@@ -166,9 +192,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t mode = in.Byte();
   const uint8_t shape = in.Byte();
   const std::vector<uint8_t> file = in.Rest();
-  if (mode & 1)
+  if (mode & 1) {
     CheckTextLines(1 + (mode >> 1) % 6, 1 + shape % 128, file);
-  else
+  } else {
     CheckCsv(shape % 70, file);
+    CheckItemTable(file);
+  }
   return 0;
 }

@@ -10,10 +10,13 @@
 // Besides memory safety: a file of another size reads as the defaults; the
 // settings read are within their ranges (volumes 0 to 255 on a step of the
 // volume table, window mode 0 or 1; a player's record naming a device 1 to
-// 16) and each is the file's word wherever that word was in range; written
-// back and read again they are the same. A backup is restored exactly when
-// it is whole and checked; a restored party holds four players in turns 1 to
-// 4 on squares 0 to 99, and built again it gives back the file's fields.
+// 16 and masks for A, B and start) and each is the file's word wherever that
+// word was in range; written back and read again they are the same. A
+// backup is restored exactly when it is whole and checked; a restored party
+// holds four players in turns 1 to 4 on squares 0 to 99 with coins and stars
+// within 0 and the bound, built again it gives back the file's fields, and
+// gains of coins (a frame of the coin animation at a time) and of stars
+// never take a count above the bound.
 //
 // The game library is not built for fuzzing (only the library is): the
 // readers are compiled into the target from their sources (game_sources.cpp),
@@ -69,10 +72,13 @@ void CheckKeyConfig(const std::vector<uint8_t>& file) {
   for (int32_t r = 0; r < 5; ++r) {
     const KeyConfigRecord& k = KeyConfigTable[r];
     if (r > 0) FUZZ_CHECK(k.device >= 1 && k.device <= 16, "a player's record without a device");
+    if (r > 0) FUZZ_CHECK(k.a != 0 && k.b != 0 && k.start != 0, "a player's record without A, B or start");
     KeyConfigRecord expected = DefaultKeyConfigRecord(r);
     if (whole) {
       memcpy(&expected, file.data() + sizeof expected * static_cast<size_t>(r), sizeof expected);  // little-endian
-      if (r > 0 && (expected.device < 1 || expected.device > 16)) expected = DefaultKeyConfigRecord(r);
+      if (r > 0 && (expected.device < 1 || expected.device > 16 || expected.a == 0 || expected.b == 0 ||
+                    expected.start == 0))
+        expected = DefaultKeyConfigRecord(r);
     }
     FUZZ_CHECK(memcmp(&expected, &k, sizeof k) == 0, "a record other than the file's or the default");
   }
@@ -99,6 +105,8 @@ void CheckBackup(const std::vector<uint8_t>& file) {
     FUZZ_CHECK(p.square >= 0 && p.square <= 99 && p.prevSquare >= 0 && p.prevSquare <= 99,
                "a player off the board");
     FUZZ_CHECK(memchr(p.name, 0, 11) != nullptr, "a name without its end");
+    FUZZ_CHECK(p.coins >= 0 && p.coins <= kMostCoinsOrStars && p.stars >= 0 && p.stars <= kMostCoinsOrStars,
+               "a count no party reaches");
   }
   FUZZ_CHECK(TurnsLeft >= 1 && TurnsLeft <= TotalTurns, "turns left outside the party");
   unsigned char again[kBackupFileSize];
@@ -107,6 +115,19 @@ void CheckBackup(const std::vector<uint8_t>& file) {
   FUZZ_CHECK(memcmp(again + 96, bytes + 96, 476 - 96) == 0 &&
                  memcmp(again + 480, bytes + 480, kBackupFileSize - 480) == 0,
              "a restored party builds other bytes than its file");
+
+  // The party's first gains: coins counted up a frame at a time, by amounts
+  // taken from the file, and a star each.
+  for (int32_t p = 1; p <= 4; ++p) {
+    PlayerRecord& record = PlayerTable[p - 1];
+    const int32_t gain = CoinChangeWithinHeld(p, static_cast<int32_t>(bytes[96 + 92 * (p - 1) + 68] % 64));
+    memset(CoinAnimationState, 0, sizeof CoinAnimationState);
+    for (int frame = 0; frame < 200 && AnimateCoinChange(gain, p) == 0; ++frame)
+      FUZZ_CHECK(record.coins >= 0 && record.coins <= kMostCoinsOrStars, "coins above the bound after a frame");
+    FUZZ_CHECK(record.coins >= 0 && record.coins <= kMostCoinsOrStars, "coins above the bound");
+    record.stars = GainWithinBound(record.stars, 1);
+    FUZZ_CHECK(record.stars <= kMostCoinsOrStars, "stars above the bound");
+  }
 }
 
 }  // namespace

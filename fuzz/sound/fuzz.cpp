@@ -12,7 +12,11 @@
 // decoder announces and is the start of what the pieces read (all of it for
 // PCM kept plain or in memory); after a seek, plain PCM reads from exactly
 // the block sought; a refused file and a closed decoder leave no memory; a
-// frame header that parses names a frame of its layer's size.
+// frame header that parses names a frame of its layer's size. Compressed
+// WAVE data decodes to whole sample frames. An Ogg Vorbis decoder stands at
+// the first sample of its first link when it opens, so that every link of a
+// chained file is read, from the first on. A file whose decoder gives no
+// PCM at all still makes a stream sound that, played once, ends.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -21,6 +25,10 @@
 #include "library/core/memory.h"
 #include "library/file/memory_stream.h"
 #include "library/sound/sound_decoder.h"
+#include "library/sound/sound_handle.h"
+#include "platform/win32/win32_time.h"
+
+#include <vorbis/vorbisfile.h>
 
 FUZZ_TARGET_STARTS_LIBRARY()
 
@@ -44,6 +52,24 @@ void CheckFrameHeaders(const std::vector<uint8_t>& file) {
     FUZZ_CHECK(h.samplesPerFrame == 384 || h.samplesPerFrame == 576 || h.samplesPerFrame == 1152,
                "samples per frame no layer has");
   }
+}
+
+// A stream sound over the file (its whole image copied), played once: it
+// must end like a sound that reaches its end, even when it gives nothing.
+void CheckEmptyStreamEnds(const std::vector<uint8_t>& file) {
+  if (DirectSoundObject == nullptr) return;
+  const int h = AddSoundData();
+  if (h == -1) return;
+  if (AddStreamSoundMemory(file.data(), static_cast<uint32_t>(file.size()), 0, h, 2, -1) == 0 &&
+      PrepareStreamSound(h) == 0 && PlaySoundHandle(h, 1, 1) == 0) {
+    // The cursor goes round the one-second buffer twice at the most.
+    for (int step = 0; step < 200 && CheckSoundHandle(h) == 1; ++step) {
+      PlatformAdvanceVirtualClock(10000);
+      RefillStreamSound(h);
+    }
+    FUZZ_CHECK(CheckSoundHandle(h) == 0, "a stream sound that gives nothing never ends");
+  }
+  DeleteSoundHandle(h, 0);
 }
 
 std::vector<uint8_t> ReadPieces(SoundDecoder* d, uint32_t piece, bool* capped) {
@@ -95,10 +121,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(f.nChannels >= 1 && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8,
              "a PCM block that is not its channels' samples");
   const bool exact = d.kind == SoundDecoderPcmWave || d.kind == SoundDecoderPcmMemory;
+  if (d.kind == SoundDecoderOggVorbis) {
+    FUZZ_CHECK(ov_pcm_tell(static_cast<OggVorbis_File*>(d.vorbisFile)) == 0,
+               "an Ogg Vorbis decoder opened elsewhere than at its first sample");
+  }
 
   bool capped = false;
   const std::vector<uint8_t> pieces = ReadPieces(&d, piece, &capped);
   if (exact && !capped) FUZZ_CHECK(pieces.size() % f.nBlockAlign == 0, "plain PCM read in part blocks");
+  if (d.kind == SoundDecoderAcm && d.totalSamples < 0 && !capped)
+    FUZZ_CHECK(pieces.size() % f.nBlockAlign == 0, "compressed WAVE data decoded to part sample frames");
 
   const uint32_t pcmSize = GetSoundDecoderPcmSize(&d);
   if (pcmSize <= (64u << 20)) {
@@ -137,6 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(CloseSoundDecoder(&d) == 0, "closing an open decoder failed");
   CloseMemoryStream(handle);
+  if (pieces.empty()) CheckEmptyStreamEnds(file);
   SetSoundDecoderSkipMask(oldMask);
   FUZZ_CHECK(TrackedBlockCount() == blocks, "a closed decoder left memory behind");
   return 0;

@@ -3,7 +3,10 @@
 // root after changing it; the output is committed.
 //
 //   fuzz_make_seeds [FUZZ_FOLDER]   (default: fuzz)
+#include <ogg/ogg.h>
+
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -319,6 +322,23 @@ void TextSeeds() {
   Seed("text", "long", Join({{2, 255}, Bytes(300, 'n'), Str("/.."), {0}, Str("C:\\b")}));
 }
 
+// A compressed WAVE file's format chunk and data behind the compression
+// manager target's control bytes: source step, room, the chunk's length.
+void AcmSeed(const std::string& name, const Bytes& wave) {
+  Bytes fmt, data;
+  for (size_t at = 12; at + 8 <= wave.size();) {
+    const uint32_t size = wave[at + 4] | wave[at + 5] << 8 | wave[at + 6] << 16 | static_cast<uint32_t>(wave[at + 7]) << 24;
+    if (at + 8 + size > wave.size()) break;
+    const Bytes body(wave.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                     wave.begin() + static_cast<std::ptrdiff_t>(at + 8 + size));
+    if (std::memcmp(&wave[at], "fmt ", 4) == 0) fmt = body;
+    if (std::memcmp(&wave[at], "data", 4) == 0) data = body;
+    at += 8 + size + (size & 1);
+  }
+  if (fmt.empty() || data.empty()) return;
+  Seed("acm", name, Join({{3, 2, static_cast<uint8_t>(fmt.size()), static_cast<uint8_t>(fmt.size() >> 8)}, fmt, data}));
+}
+
 // Sound files behind the sound target's four control bytes: formats to pass
 // over, piece size, a sample to seek to.
 void SoundSeeds() {
@@ -363,6 +383,63 @@ void SoundSeeds() {
     half.resize(half.size() * 3 / 4);
     seed("vorbis_cut.ogg", 0, half);
   }
+  // A chain of three links: the second of another channel count, the third
+  // of another rate.
+  const Bytes link1 = sound_media::EncodeOgg(MakeWave(2, 16000, 16, sound_media::Bytes(Tone(1600, 2, 16000, 1))),
+                                             {"-q", "-1", "-s", "1"});
+  const Bytes link2 = sound_media::EncodeOgg(MakeWave(1, 16000, 16, sound_media::Bytes(Tone(1200, 1, 16000, 2))),
+                                             {"-q", "-1", "-s", "2"});
+  const Bytes link3 = sound_media::EncodeOgg(MakeWave(2, 8000, 16, sound_media::Bytes(Tone(800, 2, 8000, 3))),
+                                             {"-q", "-1", "-s", "3"});
+  if (!link1.empty() && !link2.empty() && !link3.empty()) seed("vorbis_chained.ogg", 0, Join({link1, link2, link3}));
+  // Compressed WAVE files, written by sox, and one without samples.
+  const Bytes source = MakeWave(2, 11025, 16, sound_media::Bytes(Tone(1500, 2, 11025)));
+  for (const char* encoding : {"ima-adpcm", "ms-adpcm", "a-law", "u-law", "gsm-full-rate"}) {
+    const Bytes file = sound_media::SoxConvert(source, encoding);
+    if (file.empty()) continue;
+    seed(std::string(encoding) + ".wav", 0, file);
+    AcmSeed(encoding, file);
+  }
+  seed("pcm_empty.wav", 0, MakeWave(2, 8000, 16, {}));
+}
+
+// A clip of one stream laid out again one packet a page, its first frame's
+// packet (the one after the three headers) made empty.
+Bytes FirstFramePacketEmptied(const Bytes& clip) {
+  ogg_sync_state sync;
+  ogg_sync_init(&sync);
+  char* buffer = ogg_sync_buffer(&sync, static_cast<long>(clip.size()));
+  std::memcpy(buffer, clip.data(), clip.size());
+  ogg_sync_wrote(&sync, static_cast<long>(clip.size()));
+  ogg_stream_state in, out;
+  bool ready = false;
+  int packets = 0;
+  Bytes result;
+  ogg_page page;
+  while (ogg_sync_pageout(&sync, &page) > 0) {
+    if (!ready) {
+      ogg_stream_init(&in, ogg_page_serialno(&page));
+      ogg_stream_init(&out, ogg_page_serialno(&page));
+      ready = true;
+    }
+    ogg_stream_pagein(&in, &page);
+    ogg_packet packet;
+    while (ogg_stream_packetout(&in, &packet) > 0) {
+      if (packets++ == 3) packet.bytes = 0;
+      ogg_stream_packetin(&out, &packet);
+      ogg_page written;
+      while (ogg_stream_flush(&out, &written) != 0) {
+        result.insert(result.end(), written.header, written.header + written.header_len);
+        result.insert(result.end(), written.body, written.body + written.body_len);
+      }
+    }
+  }
+  if (ready) {
+    ogg_stream_clear(&in);
+    ogg_stream_clear(&out);
+  }
+  ogg_sync_clear(&sync);
+  return result;
 }
 
 // Small clips behind the Theora target's five control bytes: ring size,
@@ -393,6 +470,9 @@ void TheoraSeeds() {
   sound.frames = 4;
   seed("with_vorbis.ogv", {2, 0x83, 0x81, 1, 1}, sound);
   seed("cut.ogv", {5, 0x85, 0, 0x82, 3}, small, 1500);
+  // The first frame's packet empty: the decoder has no picture to give for it.
+  Bytes clip = MakeTheoraClip(small);
+  if (!clip.empty()) Seed("theora", "first_frame_empty.ogv", Join({{2, 0x80, 1, 0x83, 1}, FirstFramePacketEmptied(clip)}));
 }
 
 }  // namespace

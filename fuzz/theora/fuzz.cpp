@@ -9,8 +9,9 @@
 // Besides memory safety: a refused file leaves no memory; an opened movie has
 // a picture of a sensible size and no negative frame count; the frame to show
 // stays within the movie; a converted RGB image is of the picture's size and
-// readable to its last pixel; closing ends the thread (no hang) and leaves
-// no memory.
+// readable to its last pixel; every frame the ring holds is a whole picture
+// the decoder gave (no slot is filled from a decoder that had none), readable
+// to its last byte; closing ends the thread (no hang) and leaves no memory.
 #include <cstring>
 #include <vector>
 
@@ -20,6 +21,25 @@
 #include "library/movie/theora_player.h"
 
 FUZZ_TARGET_STARTS_LIBRARY()
+
+namespace {
+
+void CheckRing(TheoraMovieState* movie) {
+  EnterCriticalSection(&movie->ringLock);
+  for (int32_t i = 0; i < movie->ringSize; ++i) {
+    const TheoraFrameSlot& slot = movie->ring[i];
+    if (!slot.valid) continue;
+    FUZZ_CHECK(slot.luma != nullptr && slot.cb != nullptr && slot.cr != nullptr && slot.lumaWidth > 0 &&
+                   slot.lumaHeight > 0 && slot.chromaWidth > 0 && slot.chromaHeight > 0,
+               "a frame slot held without a picture");
+    TouchBytes(slot.luma, static_cast<size_t>(slot.lumaStride) * slot.lumaHeight);
+    TouchBytes(slot.cb, static_cast<size_t>(slot.chromaStride) * slot.chromaHeight);
+    TouchBytes(slot.cr, static_cast<size_t>(slot.chromaStride) * slot.chromaHeight);
+  }
+  LeaveCriticalSection(&movie->ringLock);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TrimScratchLog();
@@ -59,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       CheckGraphImage(*rgb);
     }
     TheoraFrameLost(movie);
+    CheckRing(movie);
   }
   TheoraClose(movie);
   CloseMemoryStream(handle);

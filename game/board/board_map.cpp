@@ -1,6 +1,8 @@
 // The map list, the square files, and the set-up of a new party's board.
 #include "game/board/board_map.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "game/board/board_view.h"
@@ -210,6 +212,16 @@ void LoadBoardSquares(int32_t mapId) {
     }
   });
   CloseCsvTable(&reader);
+  for (int32_t s = 1; s <= rows; ++s) {
+    // A piece walks to a square a few pixels a frame: a square far off the
+    // board would hold a move for days.
+    SquareRecord& square = SquareTable[s];
+    if (std::fabs(square.x) > kSquareCoordinateLimit || std::fabs(square.y) > kSquareCoordinateLimit) {
+      WriteErrorLogFormat("%s: マス %d の位置 (%.0f, %.0f) は盤の外です", path, s, square.x, square.y);
+      square.x = std::clamp(square.x, -kSquareCoordinateLimit, kSquareCoordinateLimit);
+      square.y = std::clamp(square.y, -kSquareCoordinateLimit, kSquareCoordinateLimit);
+    }
+  }
   for (int32_t s = 1; s <= rows; ++s)
     for (int32_t& link : SquareTable[s].link)
       if (link < 0 || link > rows) {

@@ -62,6 +62,8 @@ struct SquareRecord {
 static_assert(sizeof(SquareRecord) == 36);
 
 constexpr int kSquareCount = 100;
+// How far from the board's origin a square may lie, in pixels either way.
+constexpr float kSquareCoordinateLimit = 4096.0f;
 // Record 0 is never filled; data row k of the square file is square k.
 extern SquareRecord SquareTable[kSquareCount];
 

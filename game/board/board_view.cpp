@@ -7,7 +7,7 @@
 #include "game/board/board_pictures.h"
 #include "game/board/dice_movement.h"
 #include "game/board/party_scene.h"
-#include "game/board/turn_machine.h"
+#include "game/board/board_helpers.h"
 #include "game/shell/game_helpers.h"
 #include "game/shell/input_mapping.h"
 #include "game/shell/message_text.h"
@@ -480,6 +480,14 @@ void DrawBoard(int32_t player) {
   DrawMovingPiece(player);
 }
 
+void DrawTurnBoard(int32_t player, bool die, bool placements) {
+  DrawBoard(player);
+  const PlayerRecord* record = GetPlayer(player);
+  if (die && record != nullptr && record->moveCount != 0) DrawDieNumber(record->moveCount, 320, 160);
+  if (placements) AssignPlacements();
+  for (int32_t k = 1; k <= 4; ++k) DrawStatusPanel(k);
+}
+
 // ---------------------------------------------------------------- status panels
 
 void DrawStatusPanel(int32_t turnPosition) {
@@ -520,6 +528,16 @@ void DrawStatusPanel(int32_t turnPosition) {
 }
 
 // ---------------------------------------------------------------- map views
+
+int MapViewKeyPressed(int32_t player) {
+  if (CurrentMapId == 4) return 0;
+  if (IsNewButtonPress(player, kButtonC)) {
+    MapViewSavedCamera[0] = CameraX;
+    MapViewSavedCamera[1] = CameraY;
+    return 1;
+  }
+  return IsNewButtonPress(player, kButtonD) ? 2 : 0;
+}
 
 int RunMapView(int32_t player) {
   if (!IsPlayer(player)) return 1;

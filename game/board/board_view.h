@@ -34,6 +34,10 @@ void CenterCameraOnPlayer(int32_t player);
 // players' pieces still and p's piece animated (no animated piece for a
 // player outside 1..4).
 void DrawBoard(int32_t player);
+// The board for the player as every turn step draws it: the board, the die
+// with the player's move count when it is not 0 (die), the placements
+// brought up to date (placements), and the four status panels.
+void DrawTurnBoard(int32_t player, bool die, bool placements);
 // Player p's piece, animated by its facing.
 void DrawMovingPiece(int32_t player);
 // The status panel of the player whose turn order is k (1 to 4); nothing
@@ -48,6 +52,10 @@ int32_t GetSquareFloor(int32_t square);
 // number, a square above 25 by its first link, anything else cell (0, 0).
 void GetBambooCell(int32_t square, int32_t* column, int32_t* row);
 
+// The map keys of the action menu and the fork (none on map 4): 1 for a new
+// press of C (the map view; the camera position is saved for it), 2 for D
+// (the whole map), else 0.
+int MapViewKeyPressed(int32_t player);
 // The free map view while C is held: 0 while shown, 1 once closed and the
 // camera and panels are back.
 int RunMapView(int32_t player);

@@ -175,7 +175,7 @@ int RunCoinTally() {
     case 4:
       for (int32_t p = 1; p <= 4; ++p) {
         int32_t award = ParticipantTable[p].award;
-        PlayerTable[p - 1].coins += CoinChangeWithinHeld(p, award);
+        PlayerTable[p - 1].coins += CoinChangeWithinHeld(p, award);  // within 0 and the bound
       }
       for (int32_t& slide : TallySlide) slide = 200;
       for (int32_t& alpha : TallyAlpha) alpha = 0;

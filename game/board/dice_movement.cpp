@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "game/board/board_helpers.h"
 #include "game/board/board_map.h"
 #include "game/board/board_view.h"
 #include "game/board/magic_square_slot.h"
@@ -12,7 +13,6 @@
 #include "game/board/pass_events.h"
 #include "game/board/round_bonus.h"
 #include "game/board/shops.h"
-#include "game/board/turn_machine.h"
 #include "game/shell/game_helpers.h"
 #include "game/shell/input_mapping.h"
 #include "game/shell/player_table.h"
@@ -27,6 +27,7 @@ int32_t CpuDieFrames = 0;
 
 int32_t MoveState = 0;
 int32_t MoveSquare = 0;
+int32_t MoveSquaresWalked = 0;
 int32_t StepState = 2;
 float StepSpeed = 0.0f;
 
@@ -292,6 +293,15 @@ void StepCoinPopups() {
   }
 }
 
+// The move ends on the square the piece stands on.
+void EndMoveHere(PlayerRecord& record) {
+  MoveSquare = record.square;
+  record.moveCount = 0;
+  if (IsSquare(record.square)) SquareTable[record.square].occupancy += 1;
+  record.facing = 2;
+  MoveState = 7;
+}
+
 bool AnyCoinPopupActive() {
   for (const CoinPopupRecord& popup : CoinPopups)
     if (popup.active != 0) return true;
@@ -351,16 +361,13 @@ int MovePiece() {
       return 0;
     case 3:
       MoveSquare = record->square;
+      MoveSquaresWalked = 0;
       MoveState = record->moveCount != 0 ? 4 : 7;
       return 0;
     case 4:
       if (!HasAnyLink(record->square)) {
         // A square with no way on: the move ends here.
-        MoveSquare = record->square;
-        record->moveCount = 0;
-        if (IsSquare(record->square)) SquareTable[record->square].occupancy += 1;
-        record->facing = 2;
-        MoveState = 7;
+        EndMoveHere(*record);
         return 0;
       }
       MoveSquare = ChooseForkDirection(player);
@@ -372,6 +379,14 @@ int MovePiece() {
       if (WanderingSquare != 0 && MoveSquare == WanderingSquare) {
         SquareTable[MoveSquare].kind = kSquarePitfall;
         r = 3;
+      }
+      // A board whose squares lead round without spending a point (a path
+      // square linked to itself, a ring of event squares) would keep the
+      // piece walking for ever: the move ends where it stands.
+      if (++MoveSquaresWalked >= kMoveWalkLimit && r != 1) {
+        WriteErrorLogFormat("移動が %d マスに達したので、マス %d で止まります", kMoveWalkLimit, MoveSquare);
+        EndMoveHere(*record);
+        return 0;
       }
       if (r == 1) {
         MoveState = 7;
@@ -388,7 +403,7 @@ int MovePiece() {
       if (r == -1) {
         MoveState = 7;
       } else if (r == 1) {
-        MoveState = record->moveCount > 0 ? 4 : 7;
+        MoveState = 4;
       }
       return 0;
     }

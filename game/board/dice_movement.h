@@ -22,6 +22,7 @@ extern int32_t CpuDieFrames;  // the frames a CPU player has watched the die
 
 extern int32_t MoveState;   // 0 to 8
 extern int32_t MoveSquare;  // the square the piece is on or heading for
+extern int32_t MoveSquaresWalked;  // the squares the piece has entered in this move
 extern int32_t StepState;   // 2 walking, 3 arrived
 extern float StepSpeed;     // pixels a frame of the current step
 
@@ -49,6 +50,7 @@ extern CoinPopupRecord CoinPopups[kCoinPopupCount];
 // (1 to 10, or more with the die items).
 int RollDie(int32_t player, int32_t x, int32_t y);
 // One frame of CurrentPlayer's move: 0 while moving, else the landing square.
+// No move enters more than kMoveWalkLimit squares.
 int MovePiece();
 // 0 while choosing, else the square chosen.
 int ChooseForkDirection(int32_t player);
@@ -57,6 +59,9 @@ int ChooseForkDirection(int32_t player);
 int FindCpuRoute(int32_t player);
 // Route walks give up after this many squares (a loop without a fork).
 constexpr int32_t kRouteWalkLimit = 99;
+// A move that has entered this many squares without ending ends where the
+// piece stands (a loop of squares that spend no point).
+constexpr int32_t kMoveWalkLimit = 99;
 // One frame of walking to MoveSquare: 0 walking, 1 move over, 2 one point
 // used and more to go, 3 an event square reached.
 int StepPiece(int32_t player);

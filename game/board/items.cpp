@@ -4,13 +4,13 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "game/board/board_helpers.h"
 #include "game/board/board_map.h"
 #include "game/board/board_view.h"
 #include "game/board/dice_movement.h"
 #include "game/board/magic_square_slot.h"
 #include "game/board/mischief_shop.h"
 #include "game/board/shops.h"
-#include "game/board/turn_machine.h"
 #include "game/shell/game_helpers.h"
 #include "game/shell/input_mapping.h"
 #include "game/shell/player_table.h"

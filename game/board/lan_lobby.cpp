@@ -44,7 +44,7 @@ namespace {
 constexpr uint8_t kDefaultServerAddress[4] = {192, 168, 0, 2};
 constexpr int32_t kPingIntervalFrames = 600;
 constexpr int32_t kMaxDatagramsPerFrame = 32;
-// A refused connection is tried again once a second.
+// A connection refused or not made in time is tried again a second later.
 constexpr int32_t kConnectRetryFrames = 60;
 // The link test's error stays this long unless B is pressed.
 constexpr int32_t kLinkErrorFrames = 120;
@@ -105,14 +105,15 @@ bool ConnectionLost(int32_t handle) {
   return NetWorkSend(handle, &none, 0) != 0;
 }
 
-// Closes what the lobby opened: its connections, a listening socket and any
-// key-input field.
+// Closes what the lobby opened: its connections, a listening socket, the
+// connections it accepted and never took, and any key-input field.
 void LeaveLanLobby() {
   for (int32_t n = 1; n <= 4; ++n) {
     if (PeerHandles[n] != 0) CloseNetWork(PeerHandles[n]);
     PeerHandles[n] = 0;
   }
   EndNetWorkListen();
+  for (int32_t extra; (extra = TakeNewAcceptedNetWork()) != -1;) CloseNetWork(extra);
   DropNumberInput();
   if (RefusedLobbyRecords + RefusedLinkDatagrams > 0)
     WriteErrorLogFormat("LANロビー: 捨てた記録 %u 個、データグラム %u 個", RefusedLobbyRecords, RefusedLinkDatagrams);
@@ -481,8 +482,11 @@ int RunLanClient() {
                              ServerAddress[1], ServerAddress[2], ServerAddress[3], LanPort);
       if (LanConnectWait > 0) --LanConnectWait;
       if (LanConnectWait > 0) break;
+      // The library makes the connection while the frames go on: each frame
+      // asks once, without waiting.
       int32_t handle = OpenNetWorkConnection(PackAddress(ServerAddress), LanPort);
-      if (handle == -1) {
+      if (handle == NetWorkConnecting) break;
+      if (handle < 0) {
         LanConnectWait = kConnectRetryFrames;
         break;
       }

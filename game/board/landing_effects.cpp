@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "game/board/board_helpers.h"
 #include "game/board/board_map.h"
 #include "game/board/board_view.h"
 #include "game/board/magic_square_slot.h"
 #include "game/board/party_scene.h"
 #include "game/board/shops.h"
-#include "game/board/turn_machine.h"
 #include "game/shell/game_main.h"
 #include "game/shell/input_mapping.h"
 #include "game/shell/item_table.h"

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 
+#include "game/board/board_helpers.h"
 #include "game/board/items.h"
 #include "game/board/shop_talk.h"
-#include "game/board/turn_machine.h"
 #include "game/shell/input_mapping.h"
 #include "game/shell/item_table.h"
 #include "game/shell/message_text.h"
@@ -390,13 +390,13 @@ int32_t ApplyMischief(int32_t entry, int32_t buyer, int32_t target, int32_t pres
     case kMischiefCoins: {
       // At most the coins the target holds.
       int32_t taken = -CoinChangeWithinHeld(target, -(GetRandomNumber(3) + 3));
-      p.coins += taken;
+      p.coins = GainWithinBound(p.coins, taken);
       t.coins -= taken;
       return taken;
     }
     case kMischiefStar:
       if (t.stars < 1) return 0;
-      p.stars += 1;
+      p.stars = GainWithinBound(p.stars, 1);
       t.stars -= 1;
       return 1;
     case kMischiefItem: {

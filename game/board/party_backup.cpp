@@ -124,7 +124,8 @@ bool PlayerValid(const unsigned char* p, bool orderSeen[5]) {
   if (r.cpuFlag > 1 || r.cpuLevel < 0 || (r.cpuFlag == 1) != (r.cpuLevel >= 1)) return false;
   if (!InRange(r.character, 0, 5) || !InRange(r.turnOrder, 1, 4) || orderSeen[r.turnOrder]) return false;
   orderSeen[r.turnOrder] = true;
-  if (r.coins < 0 || r.stars < 0) return false;
+  // No party reaches counts above the bound: such a file is not a saved party.
+  if (!InRange(r.coins, 0, kMostCoinsOrStars) || !InRange(r.stars, 0, kMostCoinsOrStars)) return false;
   for (int32_t item : r.items)
     if (!InRange(item, 0, 39)) return false;
   if (!InRange(r.itemInUse, 0, 39)) return false;

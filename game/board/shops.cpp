@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "game/board/board_helpers.h"
 #include "game/board/board_map.h"
 #include "game/board/magic_square_slot.h"
 #include "game/board/shop_talk.h"
-#include "game/board/turn_machine.h"
 #include "game/shell/game_helpers.h"
 #include "game/shell/game_main.h"
 #include "game/shell/input_mapping.h"
@@ -195,7 +195,7 @@ int RunSale(const StarSaleKind& kind, int32_t player) {
         PlayShopSound(kSoundConfirm);
         state = 10;
       } else if (choice == 0) {
-        record->stars += 1;
+        record->stars = GainWithinBound(record->stars, 1);
         record->coins -= price;
         PlayShopSound(kSoundPurchase);
         NextSaleLine();

@@ -22,7 +22,6 @@
 
 int32_t TurnState = 0;
 int32_t TurnIndex = 0;
-int32_t CurrentPlayer = 0;
 int32_t LandingSquare = 0;
 int32_t MinigameType = 0;
 uint8_t PausedFlag = 0;
@@ -30,10 +29,8 @@ int32_t PausingPlayer = 0;
 int32_t RoundMinigameRow = 0;
 
 int32_t TurnMenuState = 0;
-int32_t CpuItemSlot = -1;
 float BannerSpinAngle = 0.0f;
 uint8_t BannerSoundPlayed = 0;
-int32_t CpuWaitFrames[2] = {};
 
 int32_t MinigameWeights[30] = {};
 
@@ -203,36 +200,6 @@ void FormatTurnBanner(char* buffer, size_t size) {
   } else {
     FormatString(buffer, size, "%d Turn!!", TotalTurns - TurnsLeft + 1);
   }
-}
-
-void DrawTurnBoard(int32_t player, bool die, bool placements) {
-  DrawBoard(player);
-  const PlayerRecord* record = GetPlayer(player);
-  if (die && record != nullptr && record->moveCount != 0) DrawDieNumber(record->moveCount, 320, 160);
-  if (placements) AssignPlacements();
-  for (int32_t k = 1; k <= 4; ++k) DrawStatusPanel(k);
-}
-
-int32_t FontOfSize(int32_t size) { return FontHandlesBySize[size < 1 ? 0 : size > 24 ? 23 : size - 1]; }
-
-void DrawCentredText(int32_t x, int32_t y, const char* text, int32_t font) {
-  int32_t width = GetTextWidthToHandle(text, static_cast<int32_t>(strlen(text)), font, 0);
-  DrawTextToHandle(x - width / 2, y, text, White(), font, 0, 0);
-}
-
-int MapViewKeyPressed(int32_t player) {
-  if (CurrentMapId == 4) return 0;
-  if (IsNewButtonPress(player, kButtonC)) {
-    MapViewSavedCamera[0] = CameraX;
-    MapViewSavedCamera[1] = CameraY;
-    return 1;
-  }
-  return IsNewButtonPress(player, kButtonD) ? 2 : 0;
-}
-
-void DrawHelpLine(const char* text) {
-  DrawAlphaBox(80, 0, 450, 640, 480, Black());
-  DrawTextToHandle(10, 460, text, White(), FontOfSize(16), 0, 0);
 }
 
 int RunTurnMachine() {

@@ -145,11 +145,15 @@ int32_t Answering() {
   int32_t next = 4;
   for (int32_t p = 1; p <= 4; ++p)
     if (QuizAnswer(p) == 0) next = 3;
-  // The question stays on the screen in the frame that closes the answers
-  // too (drawn plainly, it would blink off for that one frame).
-  if (QuizClock != 0) --QuizClock;
-  else next = 4;
-  QuizDraw(3);
+  // Drawn with the next play state as the mode: the question while the
+  // answers are open, plainly in the frame that closes them.
+  if (QuizClock != 0) {
+    --QuizClock;
+    QuizDraw(next);
+  } else {
+    next = 4;
+    QuizDraw(4);
+  }
   return next;
 }
 

@@ -103,11 +103,18 @@ void ReadKeyConfigFile() {
     uint32_t* words = Words(KeyConfigTable[r]);
     for (size_t w = 0; w < kRecordWords; ++w) words[w] = ReadLe32(bytes + (r * kRecordWords + w) * 4);
   }
-  // A player's record without a device would leave the menus without input.
+  // A player's record without a device, or without a mask for a button the
+  // menus need (A decides, B cancels, start leaves the title), would lock
+  // that player out of the menus.
   for (int32_t r = 1; r < 5; ++r) {
-    if (KeyConfigTable[r].device < 1 || KeyConfigTable[r].device > 16) {
+    const KeyConfigRecord& record = KeyConfigTable[r];
+    if (record.device < 1 || record.device > 16) {
       WriteErrorLogFormat("%s: 記録 %d の機器 %u は使えません 初期設定に戻します", kKeyConfigFile, r,
-                          KeyConfigTable[r].device);
+                          record.device);
+      KeyConfigTable[r] = DefaultKeyConfigRecord(r);
+    } else if (record.a == 0 || record.b == 0 || record.start == 0) {
+      WriteErrorLogFormat("%s: 記録 %d にはＡ、Ｂ、startのボタンがそろっていません 初期設定に戻します",
+                          kKeyConfigFile, r);
       KeyConfigTable[r] = DefaultKeyConfigRecord(r);
     }
   }

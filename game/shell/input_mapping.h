@@ -64,7 +64,8 @@ int UpdateKeyHoldCounters();
 
 // "keyconfig.dat" in the working folder. A file that does not open or is
 // not exactly 200 bytes gives the defaults; a record 1 to 4 whose device
-// lies outside 1..16 takes its default record.
+// lies outside 1..16, or that leaves A, B or start (the buttons the menus
+// need) without a mask, takes its default record.
 void ReadKeyConfigFile();
 // 0, or -1 after the failure is reported and any input waited for (the old
 // file stays whole).

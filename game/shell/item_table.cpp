@@ -45,6 +45,12 @@ void LoadItemTable() {
       }
       if (end == kCsvFileEnd) break;
     }
+    // A price below 0 would pay the buyer: the row is refused, so the item
+    // does not exist (price 0) and no shop offers it.
+    if (item.price < 0) {
+      WriteErrorLogFormat("%s: %d 行目の値段 %d は使えません", kItemTablePath, row, item.price);
+      item = ItemRecord{};
+    }
   }
   if (CsvHasMoreRows(&reader))
     WriteErrorLogFormat("%s: %d 行目より後の行は読みません", kItemTablePath, kItemTableRows - 1);

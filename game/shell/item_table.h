@@ -19,6 +19,7 @@ extern ItemRecord ItemTable[kItemTableRows];
 
 // Reads the table: four fields a row (counted across the rows), each ending
 // at ',' or at the line end (CR LF or LF); a field keeps 99 bytes at most,
-// the name 19 and the description 99; rows past 39 are not read. A missing
-// file ends the program after a message box.
+// the name 19 and the description 99; rows past 39 are not read. A row whose
+// price is below 0 is refused (logged, and left empty: no such item). A
+// missing file ends the program after a message box.
 void LoadItemTable();

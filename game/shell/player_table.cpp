@@ -20,7 +20,7 @@ void PlayCoinSound() { PlaySoundHandle(SoundEffectHandles[2], 1, 1); }
 
 void ChangeCoinsByOne(PlayerRecord* record, bool gain) {
   if (gain) {
-    ++record->coins;
+    record->coins = GainWithinBound(record->coins, 1);
   } else if (record->coins > 0) {
     --record->coins;
   }
@@ -131,10 +131,20 @@ int32_t GetPlayerByTurnOrder(int32_t position) {
   return 0;
 }
 
+int32_t GainWithinBound(int32_t count, int32_t gain) {
+  int64_t sum = static_cast<int64_t>(count) + (gain > 0 ? gain : 0);
+  if (sum > kMostCoinsOrStars) return count > kMostCoinsOrStars ? count : kMostCoinsOrStars;
+  return static_cast<int32_t>(sum);
+}
+
 int32_t CoinChangeWithinHeld(int32_t player, int32_t amount) {
   const PlayerRecord* record = Player(player);
-  if (record == nullptr || amount >= 0) return amount;
+  if (record == nullptr) return amount;
   int32_t held = record->coins > 0 ? record->coins : 0;
+  if (amount >= 0) {
+    int32_t room = held < kMostCoinsOrStars ? kMostCoinsOrStars - held : 0;
+    return amount > room ? room : amount;
+  }
   return amount < -held ? -held : amount;
 }
 

@@ -85,15 +85,27 @@ int32_t GetPlayerByTurnOrder(int32_t position);
 // skipped.
 int32_t SplitStandingsSlot(int32_t slot, int32_t players[4]);
 
+// The most coins, and the most stars, a player can hold. A party has at
+// most 99 rounds, and a round brings a player a few dozen coins at most (a
+// minigame award, a blue square, the round bonus, coins taken from the
+// players passed), so no party comes near it; a saved count above it is
+// refused, and every gain stops at it. Four times the bound (the even-coins
+// effect adds up all four counts) stays far inside 32 bits.
+constexpr int32_t kMostCoinsOrStars = 99999;
+
+// The count after a gain, held at kMostCoinsOrStars.
+int32_t GainWithinBound(int32_t count, int32_t gain);
+
 // The amount of a coin change that can be applied to the player: a loss
-// takes at most the coins held (so -10 on 6 coins gives -6); a gain is
-// unchanged. Callers show and animate this amount.
+// takes at most the coins held (so -10 on 6 coins gives -6); a gain at most
+// the room below kMostCoinsOrStars. Callers show and animate this amount.
 int32_t CoinChangeWithinHeld(int32_t player, int32_t amount);
 
 // Counts the player's coins by amount, one coin at a time with the coin
 // sound; called once a frame until it returns 1 (0 while it runs). A change
 // of -14..15 or 0 takes 63 calls; a gain of 16 or more 2 x amount + 2 calls,
-// a loss of 15 or more the same. The count never goes below 0.
+// a loss of 15 or more the same. The count never goes below 0, nor above
+// kMostCoinsOrStars.
 int AnimateCoinChange(int32_t amount, int32_t player);
 // The same animation on the caller's counter and state (the step is
 // recomputed from the amount on each call).

@@ -2,8 +2,8 @@
 
 #include "library/core/lock.h"
 #include "library/core/main_window.h"
-#include "library/core/pending_modules.h"
 #include "library/core/system_report.h"
+#include "library/graphics/graphics_system.h"
 #include "library/input/input_devices.h"
 #include "library/input/key_input.h"
 #include "library/net/network.h"

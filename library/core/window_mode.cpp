@@ -3,7 +3,8 @@
 #include "library/core/log.h"
 #include "library/core/main_window.h"
 #include "library/core/message_pump.h"
-#include "library/core/pending_modules.h"
+#include "library/graphics/draw_state.h"
+#include "library/graphics/graphics_system.h"
 #include "platform/win32/win32.h"
 
 namespace {

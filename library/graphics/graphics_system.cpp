@@ -6,7 +6,6 @@
 #include "library/core/log.h"
 #include "library/core/main_window.h"
 #include "library/core/memory.h"
-#include "library/core/pending_modules.h"
 #include "library/core/startup.h"
 #include "library/core/text_helpers.h"
 #include "library/graphics/blend_tables.h"

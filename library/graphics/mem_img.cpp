@@ -240,6 +240,9 @@ int SetupMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t pitch, uint
   b->hasPremultiplied = 0;
   b->hasRunTable = 0;
   b->extrasPending = 0;
+  TrackedFree(b->blitSpans);  // (made for the old pixels and size)
+  TrackedFree(b->blitTerms);
+  b->blitSpans = b->blitTerms = nullptr;
 
   auto fail = [&]() {
     if (newRecord) {
@@ -354,6 +357,7 @@ int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage
       b->hasRunTable = 1;
     }
     b->extrasPending = pending;
+    ++b->fillCount;
     b->pendingOffset = view->pixels - b->pixels;
     b->pendingWidth = view->width;
     b->pendingHeight = view->height;
@@ -420,6 +424,8 @@ int ReleaseMemImg(MEMIMG* view) {
     if (!b->pixelsNotOwned) TrackedFree(b->pixels);
     TrackedFree(b->premultipliedPixels);
     TrackedFree(b->runTable);
+    TrackedFree(b->blitSpans);
+    TrackedFree(b->blitTerms);
     TrackedFree(b->palette);
     TrackedFree(b);
   }

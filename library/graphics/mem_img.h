@@ -47,6 +47,19 @@ struct MemImgBuffer {
   int32_t extrasPending;  // MemImgPendingPremultiplied | MemImgPendingRunTable
   int64_t pendingOffset;
   int32_t pendingWidth, pendingHeight;
+  uint32_t fillCount;  // whole fills so far
+  // What the software renderer's blits make from the pixels of the last
+  // whole fill (soft_blit.cpp), freed with the buffer: the spans of its rows
+  // (with the fill they were made from), and terms of a blend mode for a
+  // blend parameter and brightness (a block of the pixel block's size, the
+  // key they were made for, the key last asked for and the fill they were
+  // made from). Either describes the pixels only while the run table does
+  // (hasRunTable) and fillCount is the one it was made from.
+  uint8_t* blitSpans;
+  uint8_t* blitTerms;
+  uint32_t blitTermsKey;
+  uint32_t blitTermsAsked;
+  uint32_t blitTermsFill;
 };
 
 constexpr int32_t MemImgPendingPremultiplied = 1;

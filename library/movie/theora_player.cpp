@@ -99,7 +99,13 @@ int TheoraDecodeFrames(TheoraMovieState* s, int32_t count) {
     const int key = theora_packet_iskeyframe(&s->packet);
     if (key < 0) continue;  // a header
     const int32_t frame = s->decodedFrame + 1;
-    if (lastKey < 0 || frame >= lastKey) theora_decode_packetin(&s->decoder, &s->packet);
+    // The decoder holds a picture of the frame only when it took the packet:
+    // a damaged packet gives none, and an empty one (the frame before again)
+    // none before a first picture.
+    if ((lastKey < 0 || frame >= lastKey) && theora_decode_packetin(&s->decoder, &s->packet) >= 0 &&
+        (s->packet.bytes > 0 || s->pictureFrame >= 0)) {
+      s->pictureFrame = frame;
+    }
     s->decodedFrame = frame;
     lastWasKey = key;
     ++done;
@@ -129,11 +135,13 @@ void CopyPlane(uint8_t* dest, const unsigned char* source, int32_t stride, int32
 }
 
 // The decoder's picture into the planes of a free slot (reallocated when
-// their sizes changed). False when there is no picture or no memory for it.
+// their sizes changed). False when the decoder holds no picture of the frame
+// it has read up to (its buffers are then not to be read), or no memory.
 bool StorePicture(TheoraMovieState* s, TheoraFrameSlot* slot) {
   yuv_buffer yuv;
-  if (theora_decode_YUVout(&s->decoder, &yuv) != 0 || yuv.y == nullptr || yuv.u == nullptr || yuv.v == nullptr ||
-      yuv.y_width <= 0 || yuv.y_height <= 0 || yuv.uv_width <= 0 || yuv.uv_height <= 0) {
+  if (s->pictureFrame != s->decodedFrame || theora_decode_YUVout(&s->decoder, &yuv) != 0 || yuv.y == nullptr ||
+      yuv.u == nullptr || yuv.v == nullptr || yuv.y_width <= 0 || yuv.y_height <= 0 || yuv.uv_width <= 0 ||
+      yuv.uv_height <= 0) {
     return false;
   }
   const int32_t lumaBytes = slot->lumaWidth * slot->lumaHeight;
@@ -436,6 +444,7 @@ TheoraMovieState* NewState() {
   theora_comment_init(&s->comment);
   InitializeCriticalSection(&s->ringLock);
   s->currentFrame.store(-1);
+  s->pictureFrame = -1;
   return s;
 }
 

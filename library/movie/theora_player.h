@@ -81,7 +81,8 @@ struct TheoraMovieState {
 
   int64_t totalFrames;
   std::atomic<int32_t> currentFrame;  // the frame to show; -1 before the first seek
-  int32_t decodedFrame;               // the frame whose picture the decoder holds (thread)
+  int32_t decodedFrame;               // the frame the decoder has read up to (thread)
+  int32_t pictureFrame;               // the frame whose picture the decoder holds, -1 none (thread)
 
   TheoraFrameSlot* ring;
   int32_t ringSize;

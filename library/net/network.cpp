@@ -21,6 +21,9 @@ constexpr char kWindowClass[] = "WinSockProc";
 constexpr int32_t kDefaultPort = 10001;
 constexpr int32_t kDefaultConnectTimeOut = 2000;
 constexpr int32_t kCloseDrainTime = 1000;
+// A connection being made that nobody has asked about for this long past
+// its time-out is given up by the message pump.
+constexpr int32_t kAbandonedConnectGrace = 1000;
 constexpr uint32_t kUnboundPort = 0xFFFFFFFFu;
 
 // ---------------------------------------------------------------- records
@@ -108,6 +111,35 @@ void LogConnectFailure(uint32_t address) {
   char text[128];
   FormatString(text, sizeof text, "%d.%d.%d.%d への接続に失敗しました。\n", octets[0], octets[1], octets[2], octets[3]);
   WriteErrorLog(text);
+}
+
+int32_t ConnectTimeOut() { return NetWork.connectTimeOut != 0 ? NetWork.connectTimeOut : kDefaultConnectTimeOut; }
+
+// The slot that holds the record, or -1.
+int32_t SlotOfRecord(const NetWorkHandleRecord* r) {
+  for (uint32_t slot = 0; slot < NetWorkHandleTable.top; ++slot)
+    if (NetWorkHandleTable.records[slot] == r) return static_cast<int32_t>(slot);
+  return -1;
+}
+
+// A connection being made that will not be: logged, and its socket and record freed.
+void GiveUpConnect(NetWorkHandleRecord* r) {
+  LogConnectFailure(r->peerAddress);
+  FreeRecord(r, SlotOfRecord(r));
+}
+
+// Where a connection being made stands: its handle once made, -1 once
+// refused or out of time (given up), else NetWorkConnecting.
+int CheckConnect(NetWorkHandleRecord* r) {
+  if (r->connected) {
+    r->connecting = 0;
+    return StampRecord(r, SlotOfRecord(r));
+  }
+  if (r->connectFailed || ElapsedSince(r->connectStart) >= ConnectTimeOut()) {
+    GiveUpConnect(r);
+    return -1;
+  }
+  return NetWorkConnecting;
 }
 
 LRESULT NetWorkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -388,6 +420,10 @@ int EndNetWorkSystem() {
   for (uint32_t slot = 0; slot < NetWorkHandleTable.top; ++slot) {
     NetWorkHandleRecord* r = NetWorkHandleTable.records[slot];
     if (r == nullptr) continue;
+    if (r->connecting) {  // no handle yet: nothing to drain
+      FreeRecord(r, static_cast<int32_t>(slot));
+      continue;
+    }
     int handle = NetWorkHandleTable.HandleAt(slot);
     if (r->isUdp)
       DeleteUdpNetWork_Unlocked(handle);
@@ -413,8 +449,12 @@ int PumpNetWorkMessages(int autoClose) {
   if (autoClose) {
     for (uint32_t slot = 0; slot < NetWorkHandleTable.top; ++slot) {
       NetWorkHandleRecord* r = NetWorkHandleTable.records[slot];
-      if (r != nullptr && !r->isUdp && r->valid && r->error && r->checkNumber <= HandleCheckMax)
+      if (r == nullptr) continue;
+      if (!r->isUdp && r->valid && r->error && r->checkNumber <= HandleCheckMax) {
         CloseNetWorkConnection(NetWorkHandleTable.HandleAt(slot));
+      } else if (r->connecting && ElapsedSince(r->connectStart) >= ConnectTimeOut() + kAbandonedConnectGrace) {
+        GiveUpConnect(r);  // a connection being made that nobody asks about any more
+      }
     }
   }
   MSG msg;
@@ -496,9 +536,9 @@ int OpenNetWorkConnection_Unlocked(uint32_t address, int32_t port) {
   uint32_t networkPort = PortOf(port);
   for (HandleListNode* n = NetWork.head.next; n != &NetWork.tail; n = n->next) {
     auto* open = static_cast<NetWorkHandleRecord*>(n->record);
-    if (open->valid && !open->isUdp && open->connected && n->handle >= 0 && open->peerAddress == address &&
-        open->port == networkPort)
-      return n->handle;
+    if (open->isUdp || !open->valid || open->peerAddress != address || open->port != networkPort) continue;
+    if (open->connecting) return CheckConnect(open);
+    if (open->connected && n->handle >= 0) return n->handle;
   }
   int32_t slot = FirstFreeSlot();
   if (slot < 0) return WriteErrorLog("ソケットに空きがありません\n");
@@ -508,7 +548,7 @@ int OpenNetWorkConnection_Unlocked(uint32_t address, int32_t port) {
   r->peerAddress = address;
   r->port = networkPort;
 
-  bool ok = false;
+  bool started = false;
   r->socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (r->socket == INVALID_SOCKET) {
     WriteNetWorkErrorLog("WINSOCK.DLLが動作していません、ソケットの作成に失敗しました_2");
@@ -524,26 +564,18 @@ int OpenNetWorkConnection_Unlocked(uint32_t address, int32_t port) {
         WSAGetLastError() != WSAEWOULDBLOCK) {
       LogConnectFailure(address);
     } else {
-      // Until the connect event comes (a refusal ends the wait at once) or
-      // the time-out has passed. A millisecond's sleep between the pumps
-      // lets the clock move also where it only moves while the program
-      // sleeps (the tests' virtual clock), so the wait always ends.
-      int32_t timeOut = NetWork.connectTimeOut != 0 ? NetWork.connectTimeOut : kDefaultConnectTimeOut;
-      int32_t start = GetMillisecondCount(0);
-      for (;;) {
-        PumpNetWorkMessages(0);
-        if (r->connected || r->connectFailed || ElapsedSince(start) >= timeOut) break;
-        Sleep(1);
-      }
-      ok = r->connected != 0;
-      if (!ok) LogConnectFailure(address);
+      started = true;
     }
   }
-  if (!ok) {
+  if (!started) {
     FreeRecord(r, slot);
     return -1;
   }
-  return StampRecord(r, slot);
+  // The connect event comes through the pumps; nobody waits for it here.
+  r->connecting = 1;
+  r->connectStart = GetMillisecondCount(0);
+  PumpNetWorkMessages(0);
+  return CheckConnect(r);
 }
 
 int StartNetWorkListen_Unlocked(int32_t port) {
@@ -680,12 +712,21 @@ int GetNetWorkDataLength_Unlocked(int handle) {
 int TakeNewAcceptedNetWork_Unlocked() {
   if (!NetWork.started) return -1;
   PumpNetWorkMessages(0);
-  for (HandleListNode* n = NetWork.head.next; n != &NetWork.tail; n = n->next) {
+  for (HandleListNode* n = NetWork.head.next; n != &NetWork.tail;) {
     auto* r = static_cast<NetWorkHandleRecord*>(n->record);
-    if (r->valid && r->connected && !r->taken && n->handle >= 0) {
-      r->taken = 1;
-      return n->handle;
+    HandleListNode* next = n->next;
+    if (r->valid && !r->taken && n->handle >= 0) {
+      if (r->connected) {
+        r->taken = 1;
+        return n->handle;
+      }
+      // Closed by its peer before anyone took it: nobody ever will.
+      if (r->accepted) {
+        WriteErrorLog("受け取られる前に切断された接続を閉じます\n");
+        CloseNetWorkConnection(n->handle);
+      }
     }
+    n = next;
   }
   return -1;
 }

@@ -9,12 +9,22 @@
 
 #include <cstdint>
 
+// Connects without waiting. The first call for an address and port starts
+// the connection and gives NetWorkConnecting; later calls for them give
+// NetWorkConnecting until it is made (its handle), or -1 (logged) once the
+// peer has refused it or the connect time-out (2000 ms, counted from the
+// first call) has passed. A connection made to them answers its handle
+// again. One that nobody asks about again is given up by the message pump a
+// second after its time-out.
 int OpenNetWorkConnection(uint32_t address, int32_t port);
+constexpr int NetWorkConnecting = -2;
 int StartNetWorkListen(int32_t port);
 int EndNetWorkListen();
 // Bytes of complete messages waiting, or -1.
 int GetNetWorkDataLength(int handle);
-// The first accepted connection not yet reported, or -1.
+// The first accepted connection not yet reported, or -1. Accepted
+// connections that their peer closed before they were reported can never be
+// reported: they are closed here.
 int TakeNewAcceptedNetWork();
 int GetNetWorkPeerIP(int handle, uint32_t* address);
 // Takes exactly length bytes of complete messages; -1 when fewer wait.
@@ -52,9 +62,11 @@ int UdpNetWorkCheckRecv_Unlocked(int handle);
 
 // Library shut-down: closes every socket (connections drain their rings first).
 int EndNetWorkSystem();
-// Closes the connections in error (autoClose 1), then delivers the socket
-// events waiting for the network's window. The message pump calls it every
-// pass with 1, the network functions with 0.
+// Closes the connections in error and gives up the connections being made
+// that nobody has asked about for a second past their time-out (autoClose
+// 1), then delivers the socket events
+// waiting for the network's window. The message pump calls it every pass
+// with 1, the network functions with 0.
 int PumpNetWorkMessages(int autoClose);
 // The network window's socket message: event word (error in the high half), socket.
 int HandleSocketEvent(intptr_t event, uintptr_t socket);

@@ -39,10 +39,12 @@ struct NetWorkHandleRecord {
   uint32_t udpWriteReady;
   HandleListNode node;          // in the list of all network handles, in creation order
   uint32_t connectFailed;       // 1 once the connect event reported an error (the peer refused)
+  uint32_t connecting;          // 1 while the connection is being made (no handle yet)
+  int32_t connectStart;         // the millisecond count when it started
 };
 
 // A record between its creation and its first check number (a connection
-// still connecting) answers to no handle.
+// still being made) answers to no handle.
 constexpr uint32_t NetWorkNoCheckNumber = 0xFFFFFFFFu;
 
 struct NetWorkState {

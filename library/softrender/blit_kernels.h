@@ -58,6 +58,10 @@ using BlitRowFn = void (*)(uint8_t* dst, const uint8_t* src, const uint8_t* mask
 // The row loop of a variant; also sets context->rect.
 BlitRowFn SelectRow32(const BlitVariant& v, BlendContext* context);
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context);
+// A plain pixel-by-pixel loop of an unscaled variant with trans set, for a
+// few pixels (null for the other variants).
+BlitRowFn SelectPixelRow32(const BlitVariant& v);
+BlitRowFn SelectPixelRow16(const BlitVariant& v);
 
 // The AVX2 loops, from a file compiled for AVX2; called only when BlitUseAvx2.
 BlitRectFn WideRect32At(int32_t variantIndex);

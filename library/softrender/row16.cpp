@@ -71,14 +71,37 @@ void Row16(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, con
   }
 }
 
+// (Not for the two-pixel loops, whose pairs start at a row's first pixel.)
+template <BlitVariant V>
+void PixelRow16(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int32_t n, const BlendContext& c) {
+  constexpr int32_t srcBytes = BlitSourceBytes(V.src, false);
+  for (int32_t i = 0; i < n; ++i) Pixel16<V>(dst + 2 * i, src + srcBytes * i, V.masked ? mask[i] : 0, c);
+}
+
 template <size_t... I>
 constexpr std::array<BlitRowFn, sizeof...(I)> MakeTable(std::index_sequence<I...>) {
   return {&Row16<Canonical16(BlitVariantAt(static_cast<int32_t>(I)))>...};
 }
 
+template <int32_t I>
+constexpr BlitRowFn PixelEntry() {
+  constexpr BlitVariant v = Canonical16(BlitVariantAt(I));
+  if constexpr (v.trans && !v.stretched && !PairOp16(v))
+    return &PixelRow16<v>;
+  else
+    return nullptr;
+}
+template <size_t... I>
+constexpr std::array<BlitRowFn, sizeof...(I)> MakePixelTable(std::index_sequence<I...>) {
+  return {PixelEntry<static_cast<int32_t>(I)>()...};
+}
+
 constexpr auto kTable = MakeTable(std::make_index_sequence<kBlitVariantCount>());
+constexpr auto kPixelTable = MakePixelTable(std::make_index_sequence<kBlitVariantCount>());
 
 }  // namespace
+
+BlitRowFn SelectPixelRow16(const BlitVariant& v) { return kPixelTable[BlitVariantIndex(v)]; }
 
 BlitRowFn SelectRow16(const BlitVariant& v, BlendContext* context) {
   const int32_t index = BlitVariantIndex(v);

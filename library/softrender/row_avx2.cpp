@@ -8,3 +8,7 @@ using namespace blit_detail;
 
 BlitRectFn WideRect16At(int32_t variantIndex) { return kRectTable<Avx2Ops, false>.data()[variantIndex]; }
 BlitRectFn WideRect32At(int32_t variantIndex) { return kRectTable<Avx2Ops, true>.data()[variantIndex]; }
+
+#include "library/softrender/blit_spans.h"
+
+const BlitSpanLoops& WideBlitSpanLoops() { return blit_spans::kLoops<Avx2Ops>; }

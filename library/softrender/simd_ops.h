@@ -48,8 +48,9 @@ struct Sse2Ops {
   static V MulHiU16(V a, V b) { return _mm_mulhi_epu16(a, b); }
   static V CmpEq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
   static V CmpEq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
-  // The low 16-bit half of each 32-bit lane in both halves.
+  // The low 16-bit half of each 32-bit lane in both halves; the high one.
   static V DupLow16(V a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xA0), 0xA0); }
+  static V DupHigh16(V a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xF5), 0xF5); }
   static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
@@ -78,6 +79,7 @@ struct Sse2Ops {
   }
   // mask ? a : b, bit by bit (mask lanes all ones or all zeros).
   static V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
+  static constexpr bool kMaskStore32 = false;  // (no masked store of 32-bit lanes)
   static constexpr uint32_t kAllBytes = 0xFFFF;
   // The top bit of every 32-bit lane, one bit each; kAllLanes when all are set.
   static uint32_t MoveMask32(V a) { return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(a))); }
@@ -146,6 +148,7 @@ struct Avx2Ops {
   static V CmpEq8(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
   static V CmpEq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
   static V DupLow16(V a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xA0), 0xA0); }
+  static V DupHigh16(V a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xF5), 0xF5); }
   static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
   static V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
   static V CmpEq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
@@ -169,6 +172,9 @@ struct Avx2Ops {
     return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), spread);
   }
   static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
+  // Stores the 32-bit lanes of a whose mask lane has its top bit set.
+  static constexpr bool kMaskStore32 = true;
+  static void MaskStore32(void* p, V mask, V a) { _mm256_maskstore_epi32(static_cast<int*>(p), mask, a); }
   static constexpr uint32_t kAllBytes = 0xFFFFFFFF;
   static uint32_t MoveMask32(V a) { return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(a))); }
   static constexpr uint32_t kAllLanes = 0xFF;

@@ -300,18 +300,24 @@ uint32_t DecodeBlock(SoundDecoder* d) {
     }
     case SoundDecoderAcm: {
       if (d->acmStream == nullptr) return 0;
-      ACMSTREAMHEADER header{};
-      header.cbStruct = sizeof header;
-      header.pbSrc = d->compressedData + d->sourcePosition;
-      header.cbSrcLength = std::min(kAcmSourceStep, d->compressedSize - d->sourcePosition);
-      header.pbDst = d->buffer;
-      header.cbDstLength = d->bufferSize;
-      if (acmStreamPrepareHeader(d->acmStream, &header, 0) != 0) return 0;
-      MMRESULT result = acmStreamConvert(d->acmStream, &header, 0);
-      acmStreamUnprepareHeader(d->acmStream, &header, 0);
-      if (result != 0) return 0;
-      d->sourcePosition += std::min(header.cbSrcLengthUsed, header.cbSrcLength);
-      return std::min(header.cbDstLengthUsed, d->bufferSize);
+      // A block of the data larger than one step of source gives nothing
+      // until it is whole: the steps go on until PCM comes or the data ends.
+      for (;;) {
+        ACMSTREAMHEADER header{};
+        header.cbStruct = sizeof header;
+        header.pbSrc = d->compressedData + d->sourcePosition;
+        header.cbSrcLength = std::min(kAcmSourceStep, d->compressedSize - d->sourcePosition);
+        header.pbDst = d->buffer;
+        header.cbDstLength = d->bufferSize;
+        if (acmStreamPrepareHeader(d->acmStream, &header, 0) != 0) return 0;
+        MMRESULT result = acmStreamConvert(d->acmStream, &header, 0);
+        acmStreamUnprepareHeader(d->acmStream, &header, 0);
+        if (result != 0) return 0;
+        const uint32_t used = std::min(header.cbSrcLengthUsed, header.cbSrcLength);
+        d->sourcePosition += used;
+        const uint32_t got = std::min(header.cbDstLengthUsed, d->bufferSize);
+        if (got != 0 || used == 0 || d->sourcePosition >= d->compressedSize) return got;
+      }
     }
     case SoundDecoderOggVorbis:
       return ReadOggVorbisBlock(d) == 0 ? d->bufferValid : 0;

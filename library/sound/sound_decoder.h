@@ -56,9 +56,20 @@ struct SoundDecoder {
   uint32_t pcmUsed;
   uint32_t pcmReadPosition;
 
-  // Ogg Vorbis (kind 2): the vorbisfile state, allocated at open.
+  // Ogg Vorbis (kind 2): the vorbisfile state, allocated at open. The links
+  // of a chained file play one after another in the first link's format: a
+  // link of another channel count or rate is converted (vorbisLinks holds
+  // each link's frames in that format), through a block of its own decode.
   void* vorbisFile;
   uint32_t vorbisOpen;
+  int64_t* vorbisLinks;
+  uint8_t* vorbisScratch;      // null when every link has the first one's format
+  uint32_t vorbisReadBytes;    // bytes asked of a link at a time, so that its conversion fits the buffer
+  int32_t vorbisLink;         // the link read last, -1 before the first read
+  int64_t vorbisInFrame;      // frames of that link taken so far (a seek may start inside it)
+  int64_t vorbisOutFrame;     // frames of it given out so far
+  int32_t vorbisPrevious[2];  // the frame before, when the link's rate is converted
+  uint32_t vorbisHavePrevious;
 
   // The decode buffer: what the last block decoded to.
   uint8_t* buffer;

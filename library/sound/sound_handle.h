@@ -156,8 +156,8 @@ int AcquireStreamBuffer(int32_t handle, SoundHandleRecord* record, SoundPlayBuff
 void ReleaseStreamSound(SoundHandleRecord* record);
 
 // The sound thread (sound_stream.cpp): started when the machine has more
-// than one processor; the stop waits for it (at most about five seconds,
-// logged when it does not answer).
+// than one processor; the stop waits until it has gone (a wait of more than
+// about two seconds is logged).
 int StartSoundThread();
 int StopSoundThread();
 bool SoundThreadRunning();

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int32_t kNothingWritten = -800;
 constexpr uint8_t kLoopForever = 255;
-constexpr int kStopWaitSteps = 1000;  // of 2 ms: two seconds
+constexpr int kStopWaitSteps = 1000;  // of 2 ms: two seconds before the wait is logged
 
 std::atomic<int32_t> soundThreadStop{0};  // 1: asked to stop, 2: stopped
 HANDLE soundThread = nullptr;
@@ -210,7 +210,6 @@ int AddSreamSound(const StreamInterface* stream, uintptr_t streamHandle, int32_t
     }
     s->stream = *stream;
     s->streamHandle = streamHandle;
-    r->fileOwned[index] = 1;
     if (copied != nullptr) *copied = 0;
   } else {
     void* data = nullptr;
@@ -236,6 +235,9 @@ int AddSreamSound(const StreamInterface* stream, uintptr_t streamHandle, int32_t
   }
   WAVEFORMATEX format{};
   GetSoundDecoderFormat(&s->decoder, &format);
+  // A source refused from here on leaves the caller's stream to the caller,
+  // who closes it.
+  r->fileOwned[index] = 0;
   if (index > 0 && memcmp(&format, &r->format, sizeof format) != 0) {
     ReleaseSource(r, index);
     WriteLogMessage("フォーマットの違う音声データは同時に使うことは出来ません");
@@ -265,6 +267,7 @@ int AddSreamSound(const StreamInterface* stream, uintptr_t streamHandle, int32_t
     r->deletePending = 0;
     r->currentBufferUser = -1;
   }
+  r->fileOwned[index] = loadType == 3 ? 1 : 0;
   s->repeatCount = static_cast<uint8_t>(repeatCount);
   ++r->sourceCount;
   int64_t samples = 0;
@@ -382,7 +385,10 @@ int RefillStreamSound(int32_t handle) {
     const int32_t cursor = SoundBufferGetPosition(slot);
     const uint32_t played = static_cast<uint32_t>(std::max(cursor, 0));
     const uint32_t end = r->endWriteOffset, endCursor = r->endCursor;
-    if (end < played && (endCursor < end || (endCursor > played && endCursor > end))) {
+    // The cursor has passed the end since the end was written. A cursor that
+    // stood at the end then (nothing was left to play, as when a source gave
+    // no data at all) has passed it once it moved on.
+    if (end < played && (endCursor <= end || (endCursor > played && endCursor > end))) {
       // The data has played out.
       SoundBufferStop(slot);
       r->endReached = 0;
@@ -555,23 +561,22 @@ int StopSoundThread() {
   soundThreadStop.store(1);
   SetEvent(soundThreadWake);
   // The window is kept answering meanwhile, as long as it is there; the
-  // thread is waited for even once it is closed.
+  // thread is waited for even once it is closed. The lock, the records and
+  // the wake event are the thread's until it has gone: a thread late to
+  // answer (held up by a long refill) is waited for with its stop request
+  // standing, and the wait is logged once it runs long.
   bool ended = false;
-  for (int step = 0; step < kStopWaitSteps && !ended; ++step) {
+  for (int step = 0; !ended; ++step) {
+    if (step == kStopWaitSteps) WriteLogMessage("サウンドスレッドの終了を待っています\n");
     if (!MainWindowClosed) ProcessWindowMessages_Unlocked();
     ended = WaitForSingleObject(soundThread, 2) == WAIT_OBJECT_0;
   }
-  if (ended) {
-    CloseHandle(soundThread);
-    CloseHandle(soundThreadWake);
-  } else {
-    // Whatever the thread still holds stays as it is.
-    WriteLogMessage("サウンドスレッドが終了しませんでした\n");
-  }
+  CloseHandle(soundThread);
+  CloseHandle(soundThreadWake);
   soundThread = nullptr;
   soundThreadWake = nullptr;
   soundThreadStop.store(0);
-  return ended ? 0 : -1;
+  return 0;
 }
 
 bool SoundThreadRunning() { return soundThread != nullptr; }

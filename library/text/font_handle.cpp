@@ -218,7 +218,7 @@ ObjectHandle CreateFontToHandle(const char* face, int32_t size, int32_t thicknes
   }
 
   auto* f = static_cast<FontHandleRecord*>(TrackedCalloc(sizeof(FontHandleRecord), __FILE__, __LINE__));
-  if (f == nullptr) return WriteErrorLog("フォント管理用メモリの確保に失敗しました\n");
+  if (f == nullptr) return WriteErrorLog("フォント管理用メモリ領域の確保に失敗しました\n");
   f->glyphGraph = -1;
   f->edgeGraph = -1;
   f->edgeSize = edgeSize;

@@ -1,26 +1,47 @@
 #include <mpg123.h>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+}
+
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "platform/acm/msacm.h"
 
 struct HACMSTREAM__ {
   WAVEFORMATEX source;
   WAVEFORMATEX pcm;
-  uint32_t frameBytes;    // the first frame's size (the format's block size)
-  uint32_t frameSamples;  // samples per frame at the source's rate
-  mpg123_handle* decoder;
+  uint32_t frameBytes;    // MPEG: the first frame's size (the format's block size); block codecs: the block
+  uint32_t frameSamples;  // samples per frame or block
+  mpg123_handle* decoder;  // MPEG
+  // Block codecs: the decoder, the source bytes not yet making a whole
+  // block, and the PCM decoded but not yet given out.
+  AVCodecContext* codec;
+  std::vector<uint8_t> input;
+  size_t inputUsed;
+  std::vector<uint8_t> output;
+  size_t outputUsed;
 };
 
 namespace {
 
 std::atomic<int> liveStreams{0};
 
+// MPEG audio of one or two channels at one of the rates MPEG-1, 2 and 2.5
+// have (the decoder makes nothing of another).
 bool IsMpeg(const WAVEFORMATEX* f) {
-  return f != nullptr && (f->wFormatTag == WAVE_FORMAT_MPEGLAYER3 || f->wFormatTag == WAVE_FORMAT_MPEG) &&
-         (f->nChannels == 1 || f->nChannels == 2) && f->nSamplesPerSec >= 8000 && f->nSamplesPerSec <= 48000;
+  if (f == nullptr || (f->wFormatTag != WAVE_FORMAT_MPEGLAYER3 && f->wFormatTag != WAVE_FORMAT_MPEG) ||
+      (f->nChannels != 1 && f->nChannels != 2)) {
+    return false;
+  }
+  for (DWORD rate : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000})
+    if (f->nSamplesPerSec == rate) return true;
+  return false;
 }
 
 void SuggestPcm(const WAVEFORMATEX* src, WAVEFORMATEX* dst) {
@@ -36,6 +57,164 @@ void SuggestPcm(const WAVEFORMATEX* src, WAVEFORMATEX* dst) {
 // Layer III at the low rates (MPEG-2 and 2.5) has 576 samples a frame;
 // everything else 1152 (layer I's 384 stays below that bound).
 uint32_t SamplesPerFrame(uint32_t rate) { return rate >= 32000 ? 1152 : 576; }
+
+// ---------------------------------------------------------------- block codecs
+
+AVCodecID BlockCodecOf(WORD tag) {
+  switch (tag) {
+    case WAVE_FORMAT_IMA_ADPCM:
+      return AV_CODEC_ID_ADPCM_IMA_WAV;
+    case WAVE_FORMAT_ADPCM:
+      return AV_CODEC_ID_ADPCM_MS;
+    case WAVE_FORMAT_ALAW:
+      return AV_CODEC_ID_PCM_ALAW;
+    case WAVE_FORMAT_MULAW:
+      return AV_CODEC_ID_PCM_MULAW;
+    case WAVE_FORMAT_GSM610:
+      return AV_CODEC_ID_GSM_MS;
+    default:
+      return AV_CODEC_ID_NONE;
+  }
+}
+
+// Samples of each channel that one block of the format holds; 0 when the
+// format is none of the block codecs or its block cannot be right.
+uint32_t SamplesPerBlock(const WAVEFORMATEX* f) {
+  if (f == nullptr || BlockCodecOf(f->wFormatTag) == AV_CODEC_ID_NONE) return 0;
+  const uint32_t channels = f->nChannels, block = f->nBlockAlign;
+  if (channels < 1 || channels > 2 || f->nSamplesPerSec < 1000 || f->nSamplesPerSec > 192000 || block == 0) return 0;
+  switch (f->wFormatTag) {
+    case WAVE_FORMAT_IMA_ADPCM:
+      // A header of 4 bytes a channel, then 4-bit samples in words of 8 a channel.
+      if (f->wBitsPerSample != 4 || block <= 4 * channels || (block - 4 * channels) % (4 * channels) != 0) return 0;
+      return (block - 4 * channels) * 2 / channels + 1;
+    case WAVE_FORMAT_ADPCM:
+      // A header of 7 bytes a channel holding two samples, then 4-bit samples.
+      if (f->wBitsPerSample != 4 || block <= 7 * channels) return 0;
+      return (block - 7 * channels) * 2 / channels + 2;
+    case WAVE_FORMAT_ALAW:
+    case WAVE_FORMAT_MULAW:
+      return block == channels ? 1 : 0;
+    case WAVE_FORMAT_GSM610:
+      // Two frames of 160 samples in 65 bytes.
+      return channels == 1 && block == 65 ? 320 : 0;
+    default:
+      return 0;
+  }
+}
+
+AVCodecContext* NewBlockDecoder(const WAVEFORMATEX* src) {
+  const AVCodec* codec = avcodec_find_decoder(BlockCodecOf(src->wFormatTag));
+  if (codec == nullptr) return nullptr;
+  AVCodecContext* c = avcodec_alloc_context3(codec);
+  if (c == nullptr) return nullptr;
+  c->sample_rate = static_cast<int>(src->nSamplesPerSec);
+  av_channel_layout_default(&c->ch_layout, src->nChannels);
+  c->block_align = src->nBlockAlign;
+  c->bits_per_coded_sample = src->wBitsPerSample;
+  c->bit_rate = static_cast<int64_t>(src->nAvgBytesPerSec) * 8;
+  c->thread_count = 1;
+  // The format's extra bytes (the ADPCM coefficients and block lengths).
+  if (src->cbSize > 0) {
+    c->extradata = static_cast<uint8_t*>(av_mallocz(src->cbSize + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (c->extradata == nullptr) {
+      avcodec_free_context(&c);
+      return nullptr;
+    }
+    memcpy(c->extradata, reinterpret_cast<const uint8_t*>(src) + sizeof(WAVEFORMATEX), src->cbSize);
+    c->extradata_size = src->cbSize;
+  }
+  if (avcodec_open2(c, codec, nullptr) < 0) avcodec_free_context(&c);
+  return c;
+}
+
+// Appends a decoded frame's samples, 16-bit and interleaved, to the output.
+void TakeFrame(HACMSTREAM__* s, const AVFrame* frame) {
+  const int channels = s->pcm.nChannels;
+  if (frame->ch_layout.nb_channels != channels || frame->nb_samples <= 0) return;
+  const size_t bytes = static_cast<size_t>(frame->nb_samples) * channels * 2;
+  const size_t at = s->output.size();
+  s->output.resize(at + bytes);
+  auto* out = reinterpret_cast<int16_t*>(s->output.data() + at);
+  if (frame->format == AV_SAMPLE_FMT_S16) {
+    memcpy(out, frame->data[0], bytes);
+  } else if (frame->format == AV_SAMPLE_FMT_S16P) {
+    for (int i = 0; i < frame->nb_samples; ++i)
+      for (int c = 0; c < channels; ++c) out[i * channels + c] = reinterpret_cast<const int16_t*>(frame->data[c])[i];
+  } else {
+    s->output.resize(at);  // no codec here decodes to another sample format
+  }
+}
+
+// Decodes the whole blocks of the input into the output; a block the codec
+// refuses gives nothing.
+void DecodeBlocks(HACMSTREAM__* s) {
+  const size_t block = s->frameBytes;
+  // A-law and mu-law blocks are single sample frames: many go in one packet.
+  const size_t perPacket = s->frameSamples == 1 ? block * (4096 / block) : block;
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  if (packet == nullptr || frame == nullptr) {
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    return;
+  }
+  while (s->input.size() - s->inputUsed >= block) {
+    const size_t take = std::min(perPacket, (s->input.size() - s->inputUsed) / block * block);
+    if (av_new_packet(packet, static_cast<int>(take)) < 0) break;
+    memcpy(packet->data, s->input.data() + s->inputUsed, take);
+    s->inputUsed += take;
+    if (avcodec_send_packet(s->codec, packet) == 0) {
+      while (avcodec_receive_frame(s->codec, frame) == 0) {
+        TakeFrame(s, frame);
+        av_frame_unref(frame);
+      }
+    }
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  av_frame_free(&frame);
+  if (s->inputUsed == s->input.size()) {
+    s->input.clear();
+    s->inputUsed = 0;
+  }
+}
+
+MMRESULT ConvertBlocks(HACMSTREAM__* s, ACMSTREAMHEADER* header) {
+  if (header->cbSrcLength != 0) {
+    // What was taken before goes first.
+    if (s->inputUsed != 0) {
+      s->input.erase(s->input.begin(), s->input.begin() + static_cast<std::ptrdiff_t>(s->inputUsed));
+      s->inputUsed = 0;
+    }
+    s->input.insert(s->input.end(), header->pbSrc, header->pbSrc + header->cbSrcLength);
+    header->cbSrcLengthUsed = header->cbSrcLength;
+  }
+  const size_t align = s->pcm.nBlockAlign;
+  const size_t room = header->cbDstLength / align * align;
+  size_t written = 0;
+  for (;;) {
+    const size_t take = std::min(room - written, s->output.size() - s->outputUsed);
+    if (take != 0) memcpy(header->pbDst + written, s->output.data() + s->outputUsed, take);
+    written += take;
+    s->outputUsed += take;
+    if (s->outputUsed == s->output.size()) {
+      s->output.clear();
+      s->outputUsed = 0;
+    }
+    if (written == room || s->input.size() - s->inputUsed < s->frameBytes) break;
+    if (s->outputUsed != 0) {
+      s->output.erase(s->output.begin(), s->output.begin() + static_cast<std::ptrdiff_t>(s->outputUsed));
+      s->outputUsed = 0;
+    }
+    DecodeBlocks(s);
+  }
+  header->cbDstLengthUsed = static_cast<DWORD>(written);
+  header->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
+  return MMSYSERR_NOERROR;
+}
+
+// ---------------------------------------------------------------- MPEG
 
 mpg123_handle* NewDecoder(const WAVEFORMATEX& pcm) {
   static std::once_flag once;
@@ -73,7 +252,7 @@ MMRESULT acmFormatSuggest(HACMDRIVER driver, const WAVEFORMATEX* src, WAVEFORMAT
   if (driver != nullptr) return MMSYSERR_INVALHANDLE;
   if (src == nullptr || dst == nullptr || dstSize < sizeof(WAVEFORMATEX) - sizeof(WORD)) return MMSYSERR_INVALPARAM;
   if ((flags & ACM_FORMATSUGGESTF_WFORMATTAG) && dst->wFormatTag != WAVE_FORMAT_PCM) return ACMERR_NOTPOSSIBLE;
-  if (!IsMpeg(src)) return ACMERR_NOTPOSSIBLE;
+  if (!IsMpeg(src) && SamplesPerBlock(src) == 0) return ACMERR_NOTPOSSIBLE;
   WAVEFORMATEX pcm{};
   SuggestPcm(src, &pcm);
   if ((flags & ACM_FORMATSUGGESTF_NCHANNELS) && dst->nChannels != pcm.nChannels) return ACMERR_NOTPOSSIBLE;
@@ -88,7 +267,8 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver, const WAVEFORMATEX
                        void* filter, uintptr_t callback, uintptr_t, DWORD flags) {
   if (driver != nullptr) return MMSYSERR_INVALHANDLE;
   if (src == nullptr || dst == nullptr || filter != nullptr || callback != 0) return MMSYSERR_INVALPARAM;
-  if (!IsMpeg(src)) return ACMERR_NOTPOSSIBLE;
+  const uint32_t blockSamples = SamplesPerBlock(src);
+  if (!IsMpeg(src) && blockSamples == 0) return ACMERR_NOTPOSSIBLE;
   WAVEFORMATEX pcm{};
   SuggestPcm(src, &pcm);
   if (dst->wFormatTag != WAVE_FORMAT_PCM || dst->nChannels != pcm.nChannels ||
@@ -98,6 +278,15 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver, const WAVEFORMATEX
   if (flags & ACM_STREAMOPENF_QUERY) return MMSYSERR_NOERROR;
   if (stream == nullptr) return MMSYSERR_INVALPARAM;
   *stream = nullptr;
+  if (blockSamples != 0) {
+    AVCodecContext* codec = NewBlockDecoder(src);
+    if (codec == nullptr) return ACMERR_NOTPOSSIBLE;
+    auto* s = new HACMSTREAM__{*src, pcm, src->nBlockAlign, blockSamples, nullptr, codec, {}, 0, {}, 0};
+    s->source.cbSize = 0;
+    ++liveStreams;
+    *stream = s;
+    return MMSYSERR_NOERROR;
+  }
   uint32_t frameBytes = 0;
   if (src->wFormatTag == WAVE_FORMAT_MPEGLAYER3 && src->cbSize >= MPEGLAYER3_WFX_EXTRA_BYTES) {
     MPEGLAYER3WAVEFORMAT mp3;
@@ -111,7 +300,8 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver, const WAVEFORMATEX
   }
   mpg123_handle* decoder = NewDecoder(pcm);
   if (decoder == nullptr) return MMSYSERR_NOMEM;
-  auto* s = new HACMSTREAM__{*src, pcm, frameBytes > 1 ? frameBytes : 2, SamplesPerFrame(src->nSamplesPerSec), decoder};
+  auto* s = new HACMSTREAM__{*src,    pcm, frameBytes > 1 ? frameBytes : 2, SamplesPerFrame(src->nSamplesPerSec),
+                             decoder, nullptr, {}, 0, {}, 0};
   s->source.cbSize = 0;
   ++liveStreams;
   *stream = s;
@@ -120,7 +310,8 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver, const WAVEFORMATEX
 
 MMRESULT acmStreamClose(HACMSTREAM stream, DWORD) {
   if (stream == nullptr) return MMSYSERR_INVALHANDLE;
-  mpg123_delete(stream->decoder);
+  if (stream->decoder != nullptr) mpg123_delete(stream->decoder);
+  avcodec_free_context(&stream->codec);
   delete stream;
   --liveStreams;
   return MMSYSERR_NOERROR;
@@ -132,7 +323,9 @@ MMRESULT acmStreamSize(HACMSTREAM stream, DWORD input, DWORD* output, DWORD flag
   const uint64_t frameBytes = stream->frameBytes;
   const uint64_t framePcm = static_cast<uint64_t>(stream->frameSamples) * stream->pcm.nBlockAlign;
   uint64_t size;
-  if (flags == ACM_STREAMSIZEF_SOURCE) {
+  if (stream->codec != nullptr && flags == ACM_STREAMSIZEF_SOURCE) {
+    size = input / frameBytes * framePcm;  // whole blocks only
+  } else if (flags == ACM_STREAMSIZEF_SOURCE) {
     size = (input / (frameBytes - 1) + 1) * framePcm;
   } else if (flags == ACM_STREAMSIZEF_DESTINATION) {
     size = (input + framePcm - 1) / framePcm * frameBytes;
@@ -168,6 +361,7 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD) {
   header->fdwStatus &= ~ACMSTREAMHEADER_STATUSF_DONE;
   header->cbSrcLengthUsed = 0;
   header->cbDstLengthUsed = 0;
+  if (stream->codec != nullptr) return ConvertBlocks(stream, header);
   mpg123_handle* h = stream->decoder;
   if (header->cbSrcLength != 0) {
     if (mpg123_feed(h, header->pbSrc, header->cbSrcLength) != MPG123_OK) return MMSYSERR_NOMEM;

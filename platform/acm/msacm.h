@@ -1,17 +1,26 @@
 // The audio compression manager, as far as the library uses it: format
 // suggestion, conversion streams with their headers, size queries and the
-// format-size metric. The one codec is MPEG audio (layers I to III, tags
-// WAVE_FORMAT_MPEGLAYER3 and WAVE_FORMAT_MPEG) to 16-bit PCM over
-// libmpg123; any other source format is refused with ACMERR_NOTPOSSIBLE.
+// format-size metric. The codecs convert to 16-bit PCM of the source's
+// channels and rate:
+// - MPEG audio (layers I to III, tags WAVE_FORMAT_MPEGLAYER3 and
+//   WAVE_FORMAT_MPEG) over libmpg123;
+// - the block codecs of WAVE files over libavcodec: IMA ADPCM
+//   (WAVE_FORMAT_IMA_ADPCM), Microsoft ADPCM (WAVE_FORMAT_ADPCM), A-law and
+//   mu-law (WAVE_FORMAT_ALAW, WAVE_FORMAT_MULAW) and GSM 6.10
+//   (WAVE_FORMAT_GSM610, mono);
+// any other source format is refused with ACMERR_NOTPOSSIBLE.
 //
 // A conversion takes every source byte it is given (what does not yet make a
-// whole frame waits inside the stream for the next call) and writes the PCM
-// of every whole frame received, as far as the destination holds whole
-// sample frames; the rest waits for the next call, which may give no source
-// at all. Frames decode as they arrive, the first one included, so a call
-// whose source completes a frame never ends without output. Encoder delay
-// and padding are not removed and an information frame decodes as the
-// silent frame it is: the PCM of n frames is always n x samples-per-frame.
+// whole frame or block waits inside the stream for the next call) and writes
+// the PCM of every whole frame or block received, as far as the destination
+// holds whole sample frames; the rest waits for the next call, which may give
+// no source at all. Frames decode as they arrive, the first one included, so
+// a call whose source completes a frame or block never ends without output.
+// A block cut short by the end of the data is not converted (no call marks
+// the end). MPEG encoder delay and padding are not removed and an
+// information frame decodes as the silent frame it is: the PCM of n frames
+// is always n x samples-per-frame; a block gives all the samples it holds,
+// padding after the last sample of a file included.
 #pragma once
 
 #include "platform/dsound/wave_format.h"
@@ -78,8 +87,8 @@ constexpr DWORD MPEGLAYER3_FLAG_PADDING_ISO = 0;
 constexpr DWORD MPEGLAYER3_FLAG_PADDING_ON = 1;
 constexpr DWORD MPEGLAYER3_FLAG_PADDING_OFF = 2;
 
-// ACM_METRIC_MAX_SIZE_FORMAT: the largest format block of the codecs (the
-// MPEG layer-3 block). object must be null.
+// ACM_METRIC_MAX_SIZE_FORMAT: the largest format block of the codecs the
+// library builds itself (the MPEG layer-3 block). object must be null.
 MMRESULT acmMetrics(HACMOBJ object, UINT metric, void* value);
 // With ACM_FORMATSUGGESTF_WFORMATTAG and a PCM tag in dst: 16-bit PCM of the
 // source's channels and rate. driver must be null.
@@ -90,9 +99,10 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver, const WAVEFORMATEX
                        void* filter, uintptr_t callback, uintptr_t instance, DWORD flags);
 MMRESULT acmStreamClose(HACMSTREAM stream, DWORD flags);
 // ACM_STREAMSIZEF_SOURCE: the most PCM bytes `input` source bytes can give
-// (whole frames of the first frame's size, less one byte of padding each,
-// plus one); ACM_STREAMSIZEF_DESTINATION: the source bytes that give `input`
-// PCM bytes at that frame size.
+// (MPEG: whole frames of the first frame's size, less one byte of padding
+// each, plus one; block codecs: the blocks begun, each whole);
+// ACM_STREAMSIZEF_DESTINATION: the source bytes that give `input` PCM bytes
+// at that frame or block size.
 MMRESULT acmStreamSize(HACMSTREAM stream, DWORD input, DWORD* output, DWORD flags);
 MMRESULT acmStreamPrepareHeader(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD flags);
 MMRESULT acmStreamUnprepareHeader(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD flags);

@@ -151,6 +151,8 @@ constexpr DWORD D3DFVF_TEX2 = 0x200;
 // Capability bits and shader versions.
 constexpr DWORD D3DPMISCCAPS_TSSARGTEMP = 0x400;
 constexpr DWORD D3DPMISCCAPS_BLENDOP = 0x800;
+constexpr DWORD D3DDEVCAPS_HWTRANSFORMANDLIGHT = 0x10000;
+constexpr DWORD D3DDEVCAPS_HWRASTERIZATION = 0x80000;
 constexpr DWORD D3DVS_VERSION(int major, int minor) { return 0xFFFE0000u | major << 8 | minor; }
 constexpr DWORD D3DPS_VERSION(int major, int minor) { return 0xFFFF0000u | major << 8 | minor; }
 
@@ -384,6 +386,7 @@ struct D3DPRESENT_PARAMETERS {
 struct D3DCAPS9 {
   D3DDEVTYPE DeviceType;
   UINT AdapterOrdinal;
+  DWORD DevCaps;
   DWORD PrimitiveMiscCaps;
   DWORD MaxTextureWidth, MaxTextureHeight;
   DWORD MaxAnisotropy;

@@ -1,6 +1,8 @@
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/d3d9/d3d9_internal.h"
+#include "platform/d3d9/gl_probe.h"
 #include "platform/win32/win32_time.h"
 
 namespace d3d9 {
@@ -26,7 +28,11 @@ const char* const kCallNames[] = {
     "SwapChainGetBackBuffer", "SwapChainGetRasterStatus"};
 static_assert(sizeof kCallNames / sizeof kCallNames[0] == static_cast<size_t>(D3D9Call::Count));
 
-D3D9AdapterSetup DefaultAdapter() { return D3D9OpenGLAdapter(); }
+D3D9AdapterSetup DefaultAdapter() {
+  D3D9AdapterSetup s = D3D9OpenGLAdapter();
+  s.rasterizer = D3D9RasterizerSetting(getenv("ZR_D3D9_RASTERIZER"));
+  return s;
+}
 
 }  // namespace
 
@@ -204,6 +210,7 @@ D3D9AdapterSetup D3D9FullAdapter() {
   D3D9AdapterSetup s;
   s.deviceCreation = true;
   s.caps.DeviceType = D3DDEVTYPE_HAL;
+  s.caps.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_HWRASTERIZATION;
   s.caps.PrimitiveMiscCaps = D3DPMISCCAPS_TSSARGTEMP | D3DPMISCCAPS_BLENDOP;
   s.caps.MaxTextureWidth = 4096;
   s.caps.MaxTextureHeight = 4096;
@@ -240,6 +247,48 @@ void D3D9SetAdapter(const D3D9AdapterSetup& setup) {
   s.executorError.clear();
   s.shaderLog.clear();
   D3D9ClearRecords();
+}
+
+bool D3D9IsSoftwareRenderer(const std::string& renderer) {
+  // Mesa's software rasterisers name themselves so ("llvmpipe (LLVM 15.0.6,
+  // 256 bits)", "softpipe", "Mesa X11" for the old swrast, "Software
+  // Rasterizer" in older versions).
+  for (const char* name : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer", "Mesa X11"})
+    if (renderer.find(name) != std::string::npos) return true;
+  return false;
+}
+
+bool d3d9::HardwareRasterization(const std::string& renderer) {
+  switch (Global().adapter.rasterizer) {
+    case D3D9Rasterizer::Hardware:
+      return true;
+    case D3D9Rasterizer::Software:
+      return false;
+    default:
+      return renderer.empty() || !D3D9IsSoftwareRenderer(renderer);
+  }
+}
+
+bool d3d9::KnownRenderer(std::string* renderer, std::string* version) {
+  if (!Global().renderer.empty()) {
+    *renderer = Global().renderer;
+    *version = Global().version;
+    return true;
+  }
+  return GlProbeResult(renderer, version);
+}
+
+bool D3D9WindowTakesOpenGL() {
+  if (Global().adapter.executor != D3D9Executor::OpenGL) return true;
+  std::string renderer, version;
+  if (Global().adapter.rasterizer == D3D9Rasterizer::ByRenderer) KnownRenderer(&renderer, &version);
+  return HardwareRasterization(renderer);
+}
+
+D3D9Rasterizer D3D9RasterizerSetting(const char* value) {
+  if (value != nullptr && std::strcmp(value, "hardware") == 0) return D3D9Rasterizer::Hardware;
+  if (value != nullptr && std::strcmp(value, "software") == 0) return D3D9Rasterizer::Software;
+  return D3D9Rasterizer::ByRenderer;
 }
 
 void D3D9ResetAdapter() { D3D9SetAdapter(DefaultAdapter()); }

@@ -7,7 +7,10 @@
 // library asks for and makes a device that draws through OpenGL 3.3 core on
 // the device window, when that window takes such a context (an X display
 // with OpenGL); elsewhere (SDL's dummy driver) no device can be made and the
-// library takes its software path.
+// library takes its software path. Where the display's OpenGL is a software
+// rasteriser, its windows take no OpenGL and its capabilities say so, and the
+// library takes its software path too (unless ZR_D3D9_RASTERIZER says
+// otherwise, below).
 #pragma once
 
 #include <cstddef>
@@ -22,11 +25,22 @@
 // pixels in memory and records), or OpenGL on the device window.
 enum class D3D9Executor { Recording, OpenGL };
 
+// What an OpenGL device's capabilities say of its rasterisation
+// (D3DDEVCAPS_HWRASTERIZATION and D3DDEVCAPS_HWTRANSFORMANDLIGHT): what the
+// context's renderer is (a software rasteriser, such as Mesa's llvmpipe,
+// softpipe or swrast, has neither), or hardware or software whatever the
+// renderer. The adapters made below say hardware; the default adapter takes
+// it from the environment variable ZR_D3D9_RASTERIZER ("hardware" or
+// "software"; unset or anything else: by the renderer), as a driver reads
+// its own settings.
+enum class D3D9Rasterizer { ByRenderer, Hardware, Software };
+
 struct D3D9AdapterSetup {
   D3D9Executor executor = D3D9Executor::Recording;
   // The OpenGL executor takes S3TC for the compressed formats where the
   // context has it; false: it always decodes them on upload.
   bool useS3tc = true;
+  D3D9Rasterizer rasterizer = D3D9Rasterizer::Hardware;
   bool libraryPresent = true;   // LoadLibraryA("d3d9.dll") finds the module
   bool create9Ex = true;        // Direct3DCreate9Ex succeeds
   bool create9 = true;          // Direct3DCreate9 gives an object
@@ -48,17 +62,29 @@ struct D3D9AdapterSetup {
 };
 
 // An adapter with every format the library tries, shader model 3.0, the
-// temporary-register and blend-operation capabilities, 4096 x 4096 textures,
-// and device creation on; its devices record.
+// temporary-register and blend-operation capabilities, hardware
+// rasterisation, 4096 x 4096 textures, and device creation on; its devices
+// record.
 D3D9AdapterSetup D3D9FullAdapter();
-// The same adapter whose devices draw through OpenGL (the default adapter):
-// a device is made only when the window takes an OpenGL 3.3 core context,
-// and the adapter identifier then gives the context's version as the driver
-// and its renderer string as the description.
+// The same adapter whose devices draw through OpenGL (the default adapter,
+// but for its rasterisation setting): a device is made only when the window
+// takes an OpenGL 3.3 core context, and the adapter identifier then gives the
+// context's version as the driver and its renderer string as the
+// description (before any context, those the probe found on the display).
 D3D9AdapterSetup D3D9OpenGLAdapter();
 // The adapter the next Direct3D object answers for.
 void D3D9SetAdapter(const D3D9AdapterSetup& setup);
-// Back to the default adapter (D3D9OpenGLAdapter); also clears the
+// Whether the program's windows take an OpenGL context: not where the
+// adapter draws through OpenGL and its rasterisation is software (by its
+// setting, or by the renderer that a child process found on the display:
+// then the OpenGL driver is never loaded here); else they do.
+bool D3D9WindowTakesOpenGL();
+// Whether an OpenGL renderer string names a software rasteriser.
+bool D3D9IsSoftwareRenderer(const std::string& renderer);
+// The rasterisation setting a ZR_D3D9_RASTERIZER value (or null) stands for.
+D3D9Rasterizer D3D9RasterizerSetting(const char* value);
+// Back to the default adapter (D3D9OpenGLAdapter with the rasterisation
+// setting of ZR_D3D9_RASTERIZER); also clears the
 // failures, the records and the lost state.
 void D3D9ResetAdapter();
 const D3D9AdapterSetup& D3D9CurrentAdapter();

@@ -186,10 +186,14 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
       r = D3DERR_INVALIDCALL;
     else
       *caps = Adapter().caps;
-    // No larger textures than the context takes.
+    // No larger textures than the context takes; hardware rasterisation as
+    // the context's renderer or the adapter's setting says.
     if (caps != nullptr && executor_ != nullptr) {
       caps->MaxTextureWidth = std::min<DWORD>(caps->MaxTextureWidth, executor_->maxTextureSize());
       caps->MaxTextureHeight = std::min<DWORD>(caps->MaxTextureHeight, executor_->maxTextureSize());
+      const bool hardware = HardwareRasterization(executor_->renderer());
+      constexpr DWORD kHardware = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_HWRASTERIZATION;
+      caps->DevCaps = hardware ? caps->DevCaps | kHardware : caps->DevCaps & ~kHardware;
     }
   }
   return Record(D3D9Call::DeviceGetDeviceCaps, r);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/d3d9/dxt_decode.h"
+#include "platform/win32/sdl_window.h"
 
 namespace d3d9 {
 
@@ -497,13 +498,18 @@ bool Executor::Present(PixelStore* back, const RECT* source, const RECT* dest, U
   SDL_GL_GetDrawableSize(context_.window, &width, &height);
   RECT s = {0, 0, static_cast<LONG>(back->width), static_cast<LONG>(back->height)};
   RECT d = {0, 0, width, height};
+  // Full screen on a display without the screen's mode: the picture scaled
+  // into the middle of the desktop, black around it.
+  SDL_Rect scaled;
+  const bool letterbox = PlatformScaledRect(context_.window, width, height, &scaled);
+  if (letterbox) d = {scaled.x, scaled.y, scaled.x + scaled.w, scaled.y + scaled.h};
   // A rectangle shown in place is part of a whole back buffer that is shown
   // alike: the window gets all of it, so that nothing stale stays around it.
   const bool inPlace = source != nullptr && dest != nullptr && source->right - source->left == dest->right - dest->left &&
                        source->bottom - source->top == dest->bottom - dest->top;
   if (!inPlace) {
     if (source != nullptr) s = *source;
-    if (dest != nullptr) d = *dest;
+    if (dest != nullptr && !letterbox) d = *dest;
   }
   gl_.BindFramebuffer(GL_READ_FRAMEBUFFER, scratchFramebuffers_[0]);
   gl_.FramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, image->name, 0);
@@ -512,6 +518,10 @@ bool Executor::Present(PixelStore* back, const RECT* source, const RECT* dest, U
   gl_.DrawBuffer(GL_BACK);
   gl_.Disable(GL_SCISSOR_TEST);
   gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  if (letterbox) {
+    gl_.ClearColor(0, 0, 0, 1);
+    gl_.Clear(GL_COLOR_BUFFER_BIT);
+  }
   // The window's rows run bottom up.
   gl_.BlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, height - d.top, d.right, height - d.bottom,
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);

@@ -122,6 +122,13 @@ struct State {
 };
 State& Global();
 
+// Whether the adapter's drawing counts as hardware rasterisation: by its
+// setting, or by the OpenGL renderer (unknown, "": hardware).
+bool HardwareRasterization(const std::string& renderer);
+// The renderer and version of the display's OpenGL as far as known: the
+// last context made, else the probe's answer; false when neither is known.
+bool KnownRenderer(std::string* renderer, std::string* version);
+
 // Counts a call; the injected failure that takes it, else D3D_OK.
 HRESULT Enter(D3D9Call call);
 // Writes an entered call to the journal (while recording) and returns its result.

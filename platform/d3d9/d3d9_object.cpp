@@ -61,10 +61,12 @@ class Direct3D final : public Com<IDirect3D9Ex> {
         r = D3DERR_INVALIDCALL;
       } else {
         std::memset(id, 0, sizeof *id);
-        // A drawing adapter names the context it draws with.
-        const bool gl = Adapter().executor == D3D9Executor::OpenGL && !Global().renderer.empty();
-        CopyText(id->Driver, sizeof id->Driver, gl ? "OpenGL " + Global().version : Adapter().driver);
-        CopyText(id->Description, sizeof id->Description, gl ? Global().renderer : Adapter().description);
+        // A drawing adapter names the context it draws with (before any,
+        // the one the probe made on the display).
+        std::string renderer, version;
+        const bool gl = Adapter().executor == D3D9Executor::OpenGL && KnownRenderer(&renderer, &version);
+        CopyText(id->Driver, sizeof id->Driver, gl ? "OpenGL " + version : Adapter().driver);
+        CopyText(id->Description, sizeof id->Description, gl ? renderer : Adapter().description);
         CopyText(id->DeviceName, sizeof id->DeviceName, "\\\\.\\DISPLAY1");
       }
     }
@@ -108,6 +110,14 @@ class Direct3D final : public Com<IDirect3D9Ex> {
         r = D3DERR_INVALIDCALL;
       else
         *caps = Adapter().caps;
+      // An adapter drawing through OpenGL rasterises in hardware as its
+      // setting or the renderer says.
+      if (r == D3D_OK && Adapter().executor == D3D9Executor::OpenGL) {
+        std::string renderer, version;
+        KnownRenderer(&renderer, &version);
+        constexpr DWORD kHardware = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_HWRASTERIZATION;
+        caps->DevCaps = HardwareRasterization(renderer) ? caps->DevCaps | kHardware : caps->DevCaps & ~kHardware;
+      }
     }
     return Record(D3D9Call::GetDeviceCaps, r, {adapter, type});
   }
@@ -154,6 +164,17 @@ class Direct3D final : public Com<IDirect3D9Ex> {
         parameters.MultiSampleType != D3DMULTISAMPLE_NONE || parameters.EnableAutoDepthStencil)
       return D3DERR_INVALIDCALL;
     if (parameters.BackBufferCount == 0) parameters.BackBufferCount = 1;
+    // A full-screen device takes its back buffer's size as the display's
+    // mode, as on Windows; a display without that mode shows it scaled (a size
+    // the display cannot show at all stays a window of its size).
+    if (!parameters.Windowed) {
+      DEVMODEA fullScreen{};
+      fullScreen.dmSize = sizeof fullScreen;
+      fullScreen.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+      fullScreen.dmPelsWidth = parameters.BackBufferWidth;
+      fullScreen.dmPelsHeight = parameters.BackBufferHeight;
+      ChangeDisplaySettingsA(&fullScreen, CDS_FULLSCREEN);
+    }
     // A drawing device needs its context on the device window.
     std::unique_ptr<Executor> executor;
     if (Adapter().executor == D3D9Executor::OpenGL) {

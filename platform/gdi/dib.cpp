@@ -6,6 +6,11 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/gdi/dc_font.h"
 #include "platform/gdi/gdi.h"
@@ -286,6 +291,9 @@ int WholePixelBytes(const DibLayout& src, const DibLayout& dest, const Axis& x, 
 struct PixelTables {
   uint32_t to8[3][1u << 12];
   uint32_t from8[3][256];
+  // A 16-bit source: every pixel value's result, made from the tables above
+  // (the window's frame is 640 x 480 of them sixty times a second).
+  std::vector<uint32_t> direct;
 };
 
 bool TableChannel(const Channel& c) {
@@ -305,10 +313,73 @@ std::unique_ptr<PixelTables> MakePixelTables(const DibLayout& src, const DibLayo
   return t;
 }
 
+// The tables with the direct table of a 16-bit source, made once for each
+// pair of layouts a thread blits between (the last pair kept); null where the
+// channels take no tables.
+const PixelTables* DirectTables(const DibLayout& src, const DibLayout& dest) {
+  struct Kept {
+    uint32_t key[7] = {};
+    std::unique_ptr<PixelTables> tables;
+  };
+  thread_local Kept kept;
+  const uint32_t key[7] = {src.channel[0].mask,  src.channel[1].mask,  src.channel[2].mask,
+                           dest.channel[0].mask, dest.channel[1].mask, dest.channel[2].mask,
+                           static_cast<uint32_t>(dest.bits)};
+  if (kept.tables != nullptr && std::memcmp(kept.key, key, sizeof key) == 0) return kept.tables.get();
+  kept.tables = MakePixelTables(src, dest);
+  if (kept.tables == nullptr) return nullptr;
+  std::memcpy(kept.key, key, sizeof key);
+  PixelTables& t = *kept.tables;
+  const Channel* sc = src.channel;
+  t.direct.resize(1u << 16);
+  for (uint32_t v = 0; v < (1u << 16); ++v)
+    t.direct[v] = t.from8[0][t.to8[0][(v & sc[0].mask) >> sc[0].shift]] |
+                  t.from8[1][t.to8[1][(v & sc[1].mask) >> sc[1].shift]] |
+                  t.from8[2][t.to8[2][(v & sc[2].mask) >> sc[2].shift]];
+  return kept.tables.get();
+}
+
 // Columns first .. last-1 of an unscaled, unmirrored row through the tables.
 void ConvertRowByTables(const DibLayout& src, const uint8_t* srcRow, int64_t srcX, const DibLayout& dest,
                         uint8_t* destRow, int64_t destX, int64_t count, const PixelTables& t) {
   const Channel* sc = src.channel;
+  if (!t.direct.empty()) {
+    const uint32_t* direct = t.direct.data();
+    const uint8_t* from = srcRow + 2 * srcX;
+    if (dest.bits == 32) {
+      auto* to = reinterpret_cast<uint8_t*>(reinterpret_cast<uint32_t*>(destRow) + destX);
+      int64_t k = 0;
+      auto one = [&](int64_t i) {
+        uint16_t p;
+        std::memcpy(&p, from + 2 * i, 2);
+        const uint32_t out = direct[p];
+        std::memcpy(to + 4 * i, &out, 4);
+      };
+#if defined(__SSE2__)
+      // Four pixels a store past the cache: the window's pixels are written
+      // here and read next by the display server, so reading their lines in
+      // first (as plain stores do) only doubles the memory traffic.
+      for (; k < count && (reinterpret_cast<uintptr_t>(to + 4 * k) & 15) != 0; ++k) one(k);
+      for (; k + 4 <= count; k += 4) {
+        uint16_t p[4];
+        std::memcpy(p, from + 2 * k, 8);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(to + 4 * k),
+                         _mm_setr_epi32(static_cast<int>(direct[p[0]]), static_cast<int>(direct[p[1]]),
+                                        static_cast<int>(direct[p[2]]), static_cast<int>(direct[p[3]])));
+      }
+      _mm_sfence();
+#endif
+      for (; k < count; ++k) one(k);
+    } else {
+      for (int64_t k = 0; k < count; ++k) {
+        uint16_t p;
+        std::memcpy(&p, from + 2 * k, 2);
+        const uint16_t out = static_cast<uint16_t>(direct[p]);
+        std::memcpy(destRow + 2 * (destX + k), &out, 2);
+      }
+    }
+    return;
+  }
   for (int64_t k = 0; k < count; ++k) {
     uint32_t v;
     if (src.bits == 16) {
@@ -338,10 +409,19 @@ int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, co
   int64_t srcTop = src.height - (y.src + y.srcLength);
   const IndexMap map = MakeIndexMap(src, dest);
   const int whole = WholePixelBytes(src, dest, x, y, map);
-  // Tables pay off over a few thousand pixels.
+  // Tables pay off over a few thousand pixels; a 16-bit source's whole
+  // table over a frame's worth, and it is kept for the next blit of the same
+  // layouts.
   std::unique_ptr<PixelTables> tables;
-  if (!whole && !map.active && !x.flip && x.srcLength == x.destLength && x.destLength * y.destLength >= 4096)
+  const PixelTables* use = nullptr;
+  const bool tabled =
+      !whole && !map.active && !x.flip && x.srcLength == x.destLength && x.destLength * y.destLength >= 4096;
+  if (tabled && src.bits == 16 && x.destLength * y.destLength >= 65536) {
+    use = DirectTables(src, dest);
+  } else if (tabled) {
     tables = MakePixelTables(src, dest);
+    use = tables.get();
+  }
   int drawn = 0;
   *written = RECT{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
   for (int64_t i = 0; i < y.destLength; ++i) {
@@ -362,10 +442,10 @@ int BlitRows(const DibLayout& src, const uint8_t* srcBits, int64_t available, co
       if (first < last)
         std::memcpy(destRow + whole * (x.dest + first), srcRow + whole * (x.src + first),
                     static_cast<size_t>(whole * (last - first)));
-    } else if (tables != nullptr) {
+    } else if (use != nullptr) {
       // The columns whose source lies inside the source image.
       const int64_t from = std::max(first, -x.src), to = std::min(last, src.width - x.src);
-      if (from < to) ConvertRowByTables(src, srcRow, x.src + from, dest, destRow, x.dest + from, to - from, *tables);
+      if (from < to) ConvertRowByTables(src, srcRow, x.src + from, dest, destRow, x.dest + from, to - from, *use);
     } else if (map.active) {
       for (int64_t k = first; k < last; ++k) {
         int64_t sx = x.src + SourceOffset(x, k);

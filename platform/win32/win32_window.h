@@ -419,6 +419,12 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* value, UINT winIni);
 // last), or the current one. The picture is converted to the display, so
 // each size is listed at 16 and at 32 bits.
 BOOL EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA* mode);
+// After ChangeDisplaySettingsA has accepted a mode: the Shift-JIS line that
+// says how it is shown (the display's own mode, or the picture scaled to the
+// desktop), for the log; null before, and after the desktop is restored.
+// A display without the 640 x 480 mode offers it scaled: EnumDisplaySettingsA
+// lists it after the display's own modes.
+const char* PlatformDisplayModeNote();
 // Null goes back to the desktop's mode. A mode is taken when its size and
 // bits per pixel (those of its fields that are set) are listed; the picture
 // itself stays the window's.
@@ -487,6 +493,9 @@ uint32_t PlatformSdlWindowId(HWND window);
 bool PlatformRestartVideo();
 // The desktop depth GetDeviceCaps reports (0: the real one).
 void PlatformSetDesktopColorBits(int bits);
+// For tests: off, a display without the 640 x 480 mode does not offer it
+// scaled (as a display smaller than the screen cannot), so full screen fails.
+void PlatformOfferScaledDisplayModes(bool offer);
 // Whether the SDL cursor is currently shown.
 bool PlatformCursorVisible();
 // The colour (0x00RRGGBB) of a pixel of the window's client area as last

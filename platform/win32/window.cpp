@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/d3d9/d3d9_control.h"
+#include "platform/d3d9/gl_probe.h"
 #include "platform/win32/input_sources.h"
 #include "platform/win32/message_source.h"
 #include "platform/win32/sdl_window.h"
@@ -47,6 +49,11 @@ struct HWND__ {
   POINT mouse{};  // last cursor position, client coordinates
   bool dropOpen = false;
   std::vector<std::string> dropping;
+  // Full screen on a display without the screen's mode: the SDL window
+  // covers the desktop and the client area's pixels live in `shadow`, shown
+  // scaled with their aspect kept.
+  bool scaled = false;
+  SDL_Surface* shadow = nullptr;
 };
 
 struct HDC__ {
@@ -217,6 +224,15 @@ bool EnsureVideo() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Compositions longer than SDL's fixed event text arrive whole.
   SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
+  // A window's pixels (the GDI blits) go to the display as they are, not
+  // through a renderer of SDL's own: that renderer would put an OpenGL
+  // context beside the Direct3D device's on the window, on a desktop without
+  // a graphics card a software rasteriser's, whose upload, draw and swap of
+  // every frame cost more than the software renderer's whole frame.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Whether the display's OpenGL is worth a context is asked on a
+  // connection of the probe's own, before this one opens.
+  d3d9::StartGlProbe();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     fprintf(stderr, "SDL video: %s\n", SDL_GetError());
     return false;
@@ -239,10 +255,65 @@ void ApplyCursor() {
   if (videoReady) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
+// The full-screen mode ChangeDisplaySettingsA accepted (none: 0 x 0), and
+// whether the display has it or the picture is scaled to the desktop.
+struct FullScreenMode {
+  int width = 0, height = 0;
+  bool scaled = false;
+};
+FullScreenMode fullScreen;
+std::string displayModeNote;
+
+// The windows that have an SDL window, taken under the registry's lock.
+std::vector<HWND> LiveTopWindows() {
+  std::vector<HWND> out;
+  std::lock_guard<std::mutex> lock(registryMutex);
+  for (HWND w : windows)
+    if (w->sdl != nullptr) out.push_back(w);
+  return out;
+}
+
+void DropShadow(HWND w) {
+  if (w->shadow != nullptr) SDL_FreeSurface(w->shadow);
+  w->shadow = nullptr;
+  w->scaled = false;
+}
+
+// A window without a caption whose client area is the accepted full-screen
+// mode's rectangle at the origin is shown full screen: in the display's mode
+// when it has it, else over the whole desktop with the picture scaled.
+bool TakeFullScreen(HWND w, const RECT& c) {
+  if (fullScreen.width == 0 || (w->style & WS_CAPTION) == WS_CAPTION || c.left != 0 || c.top != 0 ||
+      c.right != fullScreen.width || c.bottom != fullScreen.height)
+    return false;
+  if (fullScreen.scaled) {
+    // The window takes the desktop's rectangle itself as well, so that it
+    // covers the desktop where no window manager acts on the request.
+    SDL_Rect desktop{};
+    if (SDL_GetDisplayBounds(0, &desktop) == 0) {
+      SDL_SetWindowBordered(w->sdl, SDL_FALSE);
+      SDL_SetWindowPosition(w->sdl, desktop.x, desktop.y);
+      SDL_SetWindowSize(w->sdl, desktop.w, desktop.h);
+    }
+    SDL_SetWindowFullscreen(w->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    w->scaled = true;
+  } else {
+    SDL_DisplayMode wanted{0, fullScreen.width, fullScreen.height, 0, nullptr}, mode{};
+    SDL_SetWindowSize(w->sdl, fullScreen.width, fullScreen.height);
+    if (SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr) SDL_SetWindowDisplayMode(w->sdl, &mode);
+    SDL_SetWindowFullscreen(w->sdl, SDL_WINDOW_FULLSCREEN);
+    DropShadow(w);
+  }
+  return true;
+}
+
 // Puts the SDL window where the window's client area is.
 void PlaceSdlWindow(HWND w) {
   if (w->sdl == nullptr) return;
   RECT c = ClientOnScreen(w);
+  if (TakeFullScreen(w, c)) return;
+  if ((SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_FULLSCREEN) != 0) SDL_SetWindowFullscreen(w->sdl, 0);
+  DropShadow(w);
   SDL_SetWindowBordered(w->sdl, (w->style & WS_CAPTION) == WS_CAPTION ? SDL_TRUE : SDL_FALSE);
   SDL_SetWindowSize(w->sdl, std::max<LONG>(1, c.right - c.left), std::max<LONG>(1, c.bottom - c.top));
   SDL_SetWindowPosition(w->sdl, c.left, c.top);
@@ -431,6 +502,8 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
       InvalidateRect(w, nullptr, FALSE);
       break;
     case SDL_WINDOWEVENT_MOVED: {
+      // A full-screen window keeps the client rectangle the program gave it.
+      if ((SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_FULLSCREEN) != 0) break;
       RECT c = ClientOnScreen(w);
       LONG dx = e.data1 - c.left, dy = e.data2 - c.top;
       if (dx == 0 && dy == 0) break;
@@ -442,6 +515,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
       break;
     }
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
+      if ((SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_FULLSCREEN) != 0) break;
       RECT c = ClientOnScreen(w);
       LONG dw = e.data1 - (c.right - c.left), dh = e.data2 - (c.bottom - c.top);
       if (dw == 0 && dh == 0) break;
@@ -813,13 +887,14 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if ((style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
     if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-    // An OpenGL window where the display offers OpenGL, so that a Direct3D
-    // device can draw into it; a plain one elsewhere.
+    // An OpenGL window where the display offers OpenGL and the Direct3D
+    // device would draw with it, so that the device can draw into it; a
+    // plain one elsewhere.
     auto create = [&](Uint32 f) {
       return SDL_CreateWindow(ToUtf8(w->text).c_str(), c.left, c.top, std::max<LONG>(1, c.right - c.left),
                               std::max<LONG>(1, c.bottom - c.top), f);
     };
-    w->sdl = create(flags | SDL_WINDOW_OPENGL);
+    if (D3D9WindowTakesOpenGL()) w->sdl = create(flags | SDL_WINDOW_OPENGL);
     if (w->sdl == nullptr) w->sdl = create(flags);
     if (w->sdl == nullptr) {
       fprintf(stderr, "SDL window: %s\n", SDL_GetError());
@@ -828,6 +903,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     }
     w->sdlId = SDL_GetWindowID(w->sdl);
     w->scopeSocket = BindScopeSocket(w->className);
+    TakeFullScreen(w, c);
   }
   {
     std::lock_guard<std::mutex> lock(registryMutex);
@@ -870,6 +946,7 @@ BOOL DestroyWindow(HWND window) {
   if (mouseWindow == window) mouseWindow = nullptr;
   ImeForgetWindow(window);
   if (window->scopeSocket >= 0) close(window->scopeSocket);
+  DropShadow(window);
   if (window->sdl != nullptr) SDL_DestroyWindow(window->sdl);
   delete window;
   return TRUE;
@@ -1397,7 +1474,12 @@ struct DisplayMode {
   bool operator==(const DisplayMode&) const = default;
 };
 
-std::vector<DisplayMode> ListDisplayModes() {
+// The screens a program may ask for that every display can show: a display
+// without one of these modes shows it scaled to the desktop.
+constexpr DWORD kScaledModes[][2] = {{640, 480}};
+bool offerScaledModes = true;
+
+std::vector<DisplayMode> NativeDisplayModes() {
   std::vector<DisplayMode> modes;
   if (!EnsureVideo()) return modes;
   const int count = SDL_GetNumDisplayModes(0);
@@ -1408,6 +1490,28 @@ std::vector<DisplayMode> ListDisplayModes() {
       DisplayMode mode{static_cast<DWORD>(m.w), static_cast<DWORD>(m.h), bits, static_cast<DWORD>(m.refresh_rate)};
       if (std::find(modes.begin(), modes.end(), mode) == modes.end()) modes.push_back(mode);
     }
+  }
+  return modes;
+}
+
+bool HasSize(const std::vector<DisplayMode>& modes, DWORD width, DWORD height) {
+  for (const DisplayMode& m : modes)
+    if (m.width == width && m.height == height) return true;
+  return false;
+}
+
+// The display's modes, then the scaled screens it lacks (at the desktop's
+// refresh rate) where the desktop is at least that large.
+std::vector<DisplayMode> ListDisplayModes() {
+  std::vector<DisplayMode> modes = NativeDisplayModes();
+  SDL_DisplayMode desktop{};
+  if (!offerScaledModes || modes.empty() || SDL_GetDesktopDisplayMode(0, &desktop) != 0) return modes;
+  for (const auto& size : kScaledModes) {
+    if (HasSize(modes, size[0], size[1]) || static_cast<DWORD>(desktop.w) < size[0] ||
+        static_cast<DWORD>(desktop.h) < size[1])
+      continue;
+    for (DWORD bits : {16u, 32u})
+      modes.push_back({size[0], size[1], bits, static_cast<DWORD>(desktop.refresh_rate)});
   }
   return modes;
 }
@@ -1440,16 +1544,46 @@ BOOL EnumDisplaySettingsA(LPCSTR, DWORD index, DEVMODEA* mode) {
 }
 
 LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD) {
-  if (mode == nullptr) return DISP_CHANGE_SUCCESSFUL;
+  if (mode == nullptr) {
+    // Back to the desktop: full-screen windows become windows again.
+    fullScreen = FullScreenMode{};
+    displayModeNote.clear();
+    for (HWND w : LiveTopWindows())
+      if ((SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_FULLSCREEN) != 0) PlaceSdlWindow(w);
+    return DISP_CHANGE_SUCCESSFUL;
+  }
+  const std::vector<DisplayMode> native = NativeDisplayModes();
   for (const DisplayMode& m : ListDisplayModes()) {
     if (((mode->dmFields & DM_PELSWIDTH) == 0 || mode->dmPelsWidth == m.width) &&
         ((mode->dmFields & DM_PELSHEIGHT) == 0 || mode->dmPelsHeight == m.height) &&
         ((mode->dmFields & DM_BITSPERPEL) == 0 || mode->dmBitsPerPel == m.bits) &&
-        ((mode->dmFields & DM_DISPLAYFREQUENCY) == 0 || mode->dmDisplayFrequency == m.frequency))
+        ((mode->dmFields & DM_DISPLAYFREQUENCY) == 0 || mode->dmDisplayFrequency == m.frequency)) {
+      fullScreen.width = static_cast<int>(m.width);
+      fullScreen.height = static_cast<int>(m.height);
+      fullScreen.scaled = !HasSize(native, m.width, m.height);
+      char note[160];
+      if (fullScreen.scaled) {
+        SDL_DisplayMode desktop{};
+        SDL_GetDesktopDisplayMode(0, &desktop);
+        double scale = std::min(static_cast<double>(desktop.w) / m.width, static_cast<double>(desktop.h) / m.height);
+        snprintf(note, sizeof note,
+                 "フルスクリーン: 表示モード %u x %u がないため デスクトップ %d x %d に縦横比を保って拡大します (%d x %d)",
+                 static_cast<unsigned>(m.width), static_cast<unsigned>(m.height), desktop.w, desktop.h,
+                 static_cast<int>(m.width * scale), static_cast<int>(m.height * scale));
+      } else {
+        snprintf(note, sizeof note, "フルスクリーン: 表示モード %u x %u を使います", static_cast<unsigned>(m.width),
+                 static_cast<unsigned>(m.height));
+      }
+      displayModeNote = note;
+      OutputDebugStringA((displayModeNote + "\n").c_str());
+      for (HWND w : LiveTopWindows()) PlaceSdlWindow(w);
       return DISP_CHANGE_SUCCESSFUL;
+    }
   }
   return DISP_CHANGE_BADMODE;
 }
+
+const char* PlatformDisplayModeNote() { return displayModeNote.empty() ? nullptr : displayModeNote.c_str(); }
 
 // ---------------------------------------------------------------- cursor, icons
 
@@ -1668,6 +1802,8 @@ int PlatformScancodeOfKeyCode(int keyCode) {
 
 void PlatformSetDesktopColorBits(int bits) { desktopBitsOverride = bits; }
 
+void PlatformOfferScaledDisplayModes(bool offer) { offerScaledModes = offer; }
+
 bool PlatformCursorVisible() { return cursorShown; }
 
 uint32_t PlatformWindowPixel(HWND window, int x, int y) {
@@ -1687,9 +1823,47 @@ uint32_t PlatformWindowPixel(HWND window, int x, int y) {
 
 // ---------------------------------------------------------------- window pixels for the GDI blits
 
+namespace {
+
+// The surface that holds a window's client pixels: the window's own, or for
+// a scaled full-screen window the shadow of the client area's size.
+SDL_Surface* ClientSurface(HWND w) {
+  SDL_Surface* surface = SDL_GetWindowSurface(w->sdl);
+  if (surface == nullptr || !w->scaled) return surface;
+  RECT c = ClientOnScreen(w);
+  int width = std::max<LONG>(1, c.right - c.left), height = std::max<LONG>(1, c.bottom - c.top);
+  if (w->shadow == nullptr || w->shadow->w != width || w->shadow->h != height ||
+      w->shadow->format->format != surface->format->format) {
+    if (w->shadow != nullptr) SDL_FreeSurface(w->shadow);
+    w->shadow = SDL_CreateRGBSurfaceWithFormat(0, width, height, surface->format->BitsPerPixel, surface->format->format);
+    if (w->shadow != nullptr) SDL_FillRect(w->shadow, nullptr, SDL_MapRGB(w->shadow->format, 0, 0, 0));
+  }
+  return w->shadow;
+}
+
+}  // namespace
+
+bool PlatformScaledRect(SDL_Window* window, int width, int height, SDL_Rect* out) {
+  HWND w = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(registryMutex);
+    for (HWND candidate : windows)
+      if (candidate->sdl == window) w = candidate;
+  }
+  if (w == nullptr || !w->scaled) return false;
+  RECT c = ClientOnScreen(w);
+  double cw = std::max<LONG>(1, c.right - c.left), ch = std::max<LONG>(1, c.bottom - c.top);
+  double scale = std::min(width / cw, height / ch);
+  out->w = static_cast<int>(cw * scale);
+  out->h = static_cast<int>(ch * scale);
+  out->x = (width - out->w) / 2;
+  out->y = (height - out->h) / 2;
+  return true;
+}
+
 bool PlatformLockWindowPixels(HDC dc, PlatformWindowPixels* out) {
   if (windowDcs.count(dc) == 0 || !IsLive(dc->window) || dc->window->sdl == nullptr) return false;
-  SDL_Surface* surface = SDL_GetWindowSurface(dc->window->sdl);
+  SDL_Surface* surface = ClientSurface(dc->window);
   if (surface == nullptr) return false;
   const int bytes = surface->format->BytesPerPixel;
   if (bytes != 2 && bytes != 4) return false;
@@ -1706,10 +1880,21 @@ bool PlatformLockWindowPixels(HDC dc, PlatformWindowPixels* out) {
 }
 
 void PlatformUnlockWindowPixels(HDC dc, const RECT* changed) {
-  SDL_Surface* surface = SDL_GetWindowSurface(dc->window->sdl);
+  SDL_Surface* surface = ClientSurface(dc->window);
   if (surface == nullptr) return;
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
   if (changed == nullptr) return;
+  if (dc->window->scaled) {
+    // The whole client area, scaled into the middle of the desktop with
+    // black bars beside or above and below it.
+    SDL_Surface* screen = SDL_GetWindowSurface(dc->window->sdl);
+    SDL_Rect to;
+    if (screen == nullptr || !PlatformScaledRect(dc->window->sdl, screen->w, screen->h, &to)) return;
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
+    SDL_BlitScaled(surface, nullptr, screen, &to);
+    SDL_UpdateWindowSurface(dc->window->sdl);
+    return;
+  }
   SDL_Rect r{changed->left, changed->top, changed->right - changed->left, changed->bottom - changed->top};
   if (r.w > 0 && r.h > 0) SDL_UpdateWindowSurfaceRects(dc->window->sdl, &r, 1);
 }

@@ -18,6 +18,8 @@
 #include "platform/win32/win32_types.h"
 #include "platform/win32/win32_window.h"
 #include "platform/winsock/winsock_codes.h"
+// The tests' settings and counts, which name no socket type.
+#include "platform/winsock/winsock_testing.h"
 
 typedef uintptr_t SOCKET;
 
@@ -114,8 +116,3 @@ uint16_t htons(uint16_t value);
 uint16_t ntohs(uint16_t value);
 uint32_t htonl(uint32_t value);
 uint32_t ntohl(uint32_t value);
-
-// ---------------------------------------------------------------- tests only
-
-// Sockets made by socket() or accept() and not yet closed.
-int PlatformOpenSocketCount();

@@ -11,3 +11,6 @@
 // each with its own sockets on the same port. 0 (the default): the
 // any-address itself.
 void PlatformSetLocalAddress(uint32_t address);
+
+// Sockets made by socket() or accept() and not yet closed.
+int PlatformOpenSocketCount();

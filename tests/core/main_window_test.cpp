@@ -5,7 +5,6 @@
 #include <string>
 
 #include "library/core/memory.h"
-#include "library/core/pending_modules.h"
 #include "tests/core/library_fixture.h"
 
 namespace {

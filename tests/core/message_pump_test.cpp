@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "library/core/library_state.h"
-#include "library/core/pending_modules.h"
 #include "library/core/system_report.h"
+#include "library/graphics/draw_state.h"
 #include "library/graphics/graph_handle.h"
 #include "tests/core/library_fixture.h"
 

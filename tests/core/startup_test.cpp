@@ -9,7 +9,6 @@
 
 #include "library/core/library_state.h"
 #include "library/core/memory.h"
-#include "library/core/pending_modules.h"
 #include "library/core/system_report.h"
 #include "library/sound/sound_handle.h"
 #include "platform/dinput/dinput.h"

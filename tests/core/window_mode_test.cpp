@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "library/core/pending_modules.h"
 #include "library/core/window_mode.h"
 #include "tests/core/library_fixture.h"
 #include "tests/support/test_support.h"

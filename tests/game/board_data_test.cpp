@@ -183,6 +183,17 @@ TEST_F(BoardData, ItemTableHostileFiles) {
   EXPECT_EQ(ItemTable[2].price, 5) << "the row after the long fields is in place";
   EXPECT_STREQ(ItemTable[39].name, "n39");
   EXPECT_TRUE(LogHas("39 行目より後の行は読みません"));
+  // A price below 0 refuses its row: the item does not exist (price 0).
+  Put("data/item.csv", header + "1,10,a,x\n2,-5,b,y\n3,-2147483648,c,z\n4,0,d,w\n5,7,e,v\n");
+  LoadItemTable();
+  EXPECT_EQ(ItemTable[1].price, 10);
+  for (int id : {2, 3}) {
+    EXPECT_EQ(ItemTable[id].price, 0) << id;
+    EXPECT_STREQ(ItemTable[id].name, "") << id;
+  }
+  EXPECT_EQ(ItemTable[5].price, 7) << "the rows after a refused one are in place";
+  EXPECT_TRUE(LogHas("2 行目の値段 -5 は使えません"));
+  EXPECT_TRUE(LogHas("3 行目の値段 -2147483648 は使えません"));
   // A file that ends inside a row keeps what was read.
   Put("data/item.csv", header + "1,20,abc");
   LoadItemTable();
@@ -197,7 +208,7 @@ TEST_F(BoardData, MapListAndSquaresFromTheGeneratedFiles) {
   REQUIRE_MEDIA();
   PutGenerated("data/mapdata.csv");
   LoadMapData();
-  EXPECT_STREQ(MapInfoTable[2].name, "zarvie");
+  EXPECT_STREQ(MapInfoTable[2].name, "屋敷");
   EXPECT_EQ(MapInfoTable[2].height, 2080);
   EXPECT_EQ(MapInfoTable[2].width, 2400);
   EXPECT_EQ(MapInfoTable[7].name[0], '\0') << "rows 7 to 9 stay empty";
@@ -257,7 +268,8 @@ TEST_F(BoardData, SquareFileHostileFiles) {
       {"long fields are cut, extra columns skipped",
        header + Lines({"1," + Repeat("9", 40) + ",7," + Repeat("b", 30) + ",2,0,0,0,5,6,7", "2,1,2,red,1,0,0,0"}),
        [] {
-         EXPECT_EQ(SquareTable[1].x, static_cast<float>(INT32_MAX));
+         EXPECT_EQ(SquareTable[1].x, kSquareCoordinateLimit) << "a number too long reads as the largest, then lies at the edge";
+         EXPECT_TRUE(LogHas("マス 1 の位置 (2147483648, 7) は盤の外です"));
          EXPECT_EQ(SquareTable[1].y, 7.0f);
          EXPECT_EQ(SquareTable[1].kind, kSquarePlain);
          EXPECT_EQ(SquareTable[1].link[0], 2);
@@ -286,6 +298,16 @@ TEST_F(BoardData, SquareFileHostileFiles) {
          EXPECT_EQ(SquareTable[99].kind, kSquareRed);
          EXPECT_EQ(SquareTable[0].kind, 0);
          EXPECT_FALSE(LogHas("行目より後"));
+       }},
+      {"squares far off the board lie at its edge; those within stay",
+       header + Lines({"1,-1000000000,4096,blue,2,0,0,0", "2,-4096,900000,red,1,0,0,0"}),
+       [] {
+         EXPECT_EQ(SquareTable[1].x, -kSquareCoordinateLimit);
+         EXPECT_EQ(SquareTable[1].y, 4096.0f);
+         EXPECT_EQ(SquareTable[2].x, -4096.0f);
+         EXPECT_EQ(SquareTable[2].y, kSquareCoordinateLimit);
+         EXPECT_TRUE(LogHas("マス 1 の位置 (-1000000000, 4096) は盤の外です"));
+         EXPECT_TRUE(LogHas("マス 2 の位置"));
        }},
       {"signs and blanks in numbers", header + "1, -12,+7x,way,1\n",
        [] {

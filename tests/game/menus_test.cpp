@@ -349,6 +349,8 @@ TEST(OptionsScreen, AWindowModeChangeGoesThroughSceneZeroWithTheTitleMusicAgain)
 
 TEST(OptionsScreen, AFailedWindowModeChangeKeepsTheOldFlag) {
   RunGame({}, [](GameHarness& h) {
+    // A display that cannot show the 640 x 480 screen at all.
+    PlatformOfferScaledDisplayModes(false);
     START_GAME(h);
     if (HasDisplayMode(640, 480, 32) || HasDisplayMode(640, 480, 16)) GTEST_SKIP() << "full screen is possible here";
     ToTheOptions(h);

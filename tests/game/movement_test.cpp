@@ -3,7 +3,9 @@
 // maps 2 and 3 (with walks that never end on a loop).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 #include "game/board/board_view.h"
 #include "game/board/dice_movement.h"
@@ -153,6 +155,70 @@ TEST(Movement, DeadEndsAndARouteThatGivesNothing) {
     PlayerTable[0].cpuLevel = 3;
     int32_t landing = RunStep(h, [] { return MovePiece(); }, 200);
     EXPECT_TRUE(landing == 7 || landing == 25) << landing;
+  });
+}
+
+// Squares that spend no point and lead round (a path square linked to
+// itself, a ring of them) end the move after 99 squares, where the piece
+// stands, with a log line; a move that lands sooner is not touched.
+TEST(Movement, ALoopWithoutPointsEndsTheMoveAfter99Squares) {
+  REQUIRE_MEDIA();
+  RunGame({.seed = 7}, [](GameHarness& h) {
+    ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    ASSERT_TRUE(h.Frame());
+    LoadMap(1);
+    SetPlayers({true, true, true, true});
+    for (int p = 2; p <= 4; ++p) Place(p, 1, 24);
+    CurrentPlayer = 1;
+    struct Case {
+      const char* what;
+      std::vector<int32_t> ring;  // path squares after square 29, the last linked to the first
+    } cases[] = {{"a path square linked to itself", {30}}, {"a ring of three", {30, 31, 32}}};
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      SquareTable[29] = SquareRecord{29, 200, 600, 0, kSquareBlue, {c.ring[0], 0, 0, 0}};
+      for (size_t i = 0; i < c.ring.size(); ++i) {
+        int32_t next = c.ring[(i + 1) % c.ring.size()];
+        SquareTable[c.ring[i]] = SquareRecord{c.ring[i], 210.0f + 8 * i, 600, 0, kSquareWay, {next, 0, 0, 0}};
+      }
+      Place(1, 29, 0);
+      PlayerTable[0].moveCount = 3;
+      int32_t landing = RunStep(h, [] { return MovePiece(); }, 2000);
+      EXPECT_EQ(MoveSquaresWalked, kMoveWalkLimit);
+      EXPECT_EQ(landing, PlayerTable[0].square);
+      EXPECT_TRUE(std::count(c.ring.begin(), c.ring.end(), landing) == 1) << landing;
+      EXPECT_EQ(PlayerTable[0].moveCount, 0);
+      EXPECT_TRUE(h.LogHas("移動が 99 マスに達したので"));
+    }
+    // A ring with a blue square in it: the points run out and the move lands.
+    SquareTable[31].kind = kSquareBlue;
+    Place(1, 29, 0);
+    PlayerTable[0].moveCount = 2;
+    EXPECT_EQ(RunStep(h, [] { return MovePiece(); }, 500), 31);
+    EXPECT_EQ(MoveSquaresWalked, 5) << "30, 31, 32, 30, 31";
+  });
+}
+
+// An event that lets the move go on sends it back to the fork step, whatever
+// points are left.
+TEST(Movement, AnEventThatContinuesReturnsToTheForkStep) {
+  REQUIRE_MEDIA();
+  RunGame({.seed = 7}, [](GameHarness& h) {
+    ASSERT_EQ(h.StartUpWithoutMedia(), 0);
+    ASSERT_TRUE(h.Frame());
+    LoadMap(1);
+    SetPlayers({true, true, true, true});
+    CurrentPlayer = 1;
+    Place(1, 6, 5);
+    for (int32_t points : {2, 0}) {
+      PlayerTable[0].moveCount = points;
+      MoveState = 6;
+      PassEventState = 3;  // the event's last frame: it gives 1
+      MovePiece();
+      EXPECT_EQ(MoveState, 4) << points;
+    }
+    MoveState = 3;
+    ForkState = 0;
   });
 }
 

@@ -239,6 +239,16 @@ TEST(PartySetup, TheRestorePromptOffersOnlyAValidBackup) {
       b[at] = byte;
       return b;
     };
+    auto withWord = [&](size_t at, uint32_t word) {
+      std::vector<uint8_t> b = golden;
+      for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(word >> (8 * i));
+      return b;
+    };
+    // The counts of player p: coins at 4 + 92p + 24, stars 4 bytes further.
+    auto coinsAt = [](size_t p) { return 4 + 92 * p + 24; };
+    // Counts at the bound are a party's; above it, none is.
+    EXPECT_TRUE(IsBackupValid(withWord(coinsAt(1), kMostCoinsOrStars).data(), golden.size()));
+    EXPECT_TRUE(IsBackupValid(withWord(coinsAt(4) + 4, kMostCoinsOrStars).data(), golden.size()));
     const std::vector<std::vector<uint8_t>> files = {
         std::vector<uint8_t>(golden.begin(), golden.end() - 1),  // short
         damaged(0, 0),                                           // no party saved
@@ -247,6 +257,10 @@ TEST(PartySetup, TheRestorePromptOffersOnlyAValidBackup) {
         damaged(4 + 92 + 16, 7),                                 // character 7
         damaged(480 + 36 * 3 + 20, 200),                         // a link to 200
         {},                                                      // empty
+        withWord(coinsAt(1), 0x7FFFFFFF),                        // coins a first gain overflows
+        withWord(coinsAt(3), kMostCoinsOrStars + 1),
+        withWord(coinsAt(2) + 4, kMostCoinsOrStars + 1),         // stars
+        withWord(coinsAt(4) + 4, 0x7FFFFFFF),
     };
     for (size_t i = 0; i < files.size(); ++i) {
       WriteFileBytes(file, files[i]);

@@ -165,6 +165,33 @@ TEST(PlayerTable, NoCoinCountGoesBelowZero) {
   EXPECT_EQ(AnimateCoinChange(5, 5), 1);
 }
 
+// Coins and stars stop at the bound: every gain saturates, through the
+// animation, the amount shown for a change and the helper the shops use; a
+// count already at the top of the 32 bits (never reached, never saved) is not
+// overflowed by a gain.
+TEST(PlayerTable, NoCountGoesAboveTheBound) {
+  ResetPlayers();
+  PlayerTable[2].coins = kMostCoinsOrStars - 3;
+  EXPECT_EQ(CoinChangeWithinHeld(3, 10), 3);
+  EXPECT_EQ(CoinChangeWithinHeld(3, -10), -10);
+  PlayerTable[2].coins = kMostCoinsOrStars;
+  EXPECT_EQ(CoinChangeWithinHeld(3, 1), 0);
+  for (bool withState : {false, true}) {
+    for (int32_t gain : {3, 16, 40}) {
+      PlayerTable[2].coins = kMostCoinsOrStars - 2;
+      RunAnimation(gain, 3, withState);
+      EXPECT_EQ(PlayerTable[2].coins, kMostCoinsOrStars) << gain;
+    }
+    PlayerTable[2].coins = 0x7FFFFFFF;
+    RunAnimation(16, 3, withState);
+    EXPECT_EQ(PlayerTable[2].coins, 0x7FFFFFFF);
+  }
+  EXPECT_EQ(GainWithinBound(5, 5), 10);
+  EXPECT_EQ(GainWithinBound(kMostCoinsOrStars - 1, 5), kMostCoinsOrStars);
+  EXPECT_EQ(GainWithinBound(kMostCoinsOrStars, 0x7FFFFFFF), kMostCoinsOrStars);
+  EXPECT_EQ(GainWithinBound(0x7FFFFFFF, 1), 0x7FFFFFFF);
+}
+
 #define REQUIRE_MEDIA() \
   if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
 

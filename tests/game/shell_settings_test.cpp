@@ -131,13 +131,20 @@ TEST(KeyConfigFile, RoundTripsByteForByte) {
   });
 }
 
-TEST(KeyConfigFile, DamagedFilesGiveTheDefaultsAndNoRecordLosesItsDevice) {
+TEST(KeyConfigFile, DamagedFilesGiveTheDefaultsAndNoRecordLosesItsDeviceOrMenuButtons) {
   Bytes full = DefaultKeyConfigBytes();
   auto withDevice = [&](int record, uint32_t device) {
     Bytes b = full;
     Bytes w = Words({device});
     std::copy(w.begin(), w.end(), b.begin() + 40 * record);
     for (int i = 4; i < 40; ++i) b[40 * record + i] = 0xEE;  // masks that must not survive
+    return b;
+  };
+  // Word w (0 device, 5 A, 6 B, 9 start) of the record set to the value.
+  auto withMask = [&](int record, int word, uint32_t value) {
+    Bytes b = full;
+    Bytes w = Words({value});
+    std::copy(w.begin(), w.end(), b.begin() + 40 * record + 4 * word);
     return b;
   };
   struct Case {
@@ -157,6 +164,10 @@ TEST(KeyConfigFile, DamagedFilesGiveTheDefaultsAndNoRecordLosesItsDevice) {
       {"record 1 without a device", true, withDevice(1, 0)},
       {"record 3 with device 17", true, withDevice(3, 17)},
       {"record 4 with device -1", true, withDevice(4, 0xFFFFFFFF)},
+      // A valid device, but a button the menus need without a mask.
+      {"record 1 without A", true, withMask(1, 5, 0)},
+      {"record 2 without B", true, withMask(2, 6, 0)},
+      {"record 4 without start", true, withMask(4, 9, 0)},
   };
   for (const Case& c : cases) {
     RunGame(kFilesOnly, [&](GameHarness& h) {

@@ -7,6 +7,7 @@
 
 #include "game/shell/game_main.h"
 #include "game/shell/shared_media.h"
+#include "game/shell/title_menu.h"
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/mask_screen.h"
 #include "library/text/font_handle.h"
@@ -148,19 +149,31 @@ TEST(GameStartUp, WindowModeChangesReloadWithoutLeaking) {
     uint32_t fonts = FontHandleTable.count;
     for (int32_t& font : FontHandlesBySize) EXPECT_TRUE(IsValidFontHandle(font));
     for (int32_t mode : {0, 1}) {
-      // What the options screen does when it is left with a new mode.
-      ChangeWindowMode(mode);
+      // What the options screen does when it is left with a new mode (full
+      // screen is taken on any display, scaled where it lacks the mode).
+      ASSERT_EQ(ChangeWindowMode(mode), 0) << "mode " << mode;
       ASSERT_EQ(InitGame(), 0) << "mode " << mode;
-      EXPECT_EQ(GraphHandleTable.count, graphs) << "mode " << mode;
-      EXPECT_EQ(FontHandleTable.count, fonts) << "mode " << mode;
       EXPECT_TRUE(IsValidFontHandle(FontHandle35));
       EXPECT_TRUE(MaskScreenCreated);
       EXPECT_FALSE(MaskScreenEnabled);
       EXPECT_TRUE(IsGraphHandleValid(ItemIcons[39]));
       EXPECT_TRUE(IsGraphHandleValid(CharacterImageTable[5][38]));
+      // Back through scene 0 to the title from its start, as leaving the
+      // options does.
       SceneState = 0;
+      TitleStep = 0;
       ASSERT_TRUE(h.Frames(2));
       EXPECT_EQ(SceneState, 1);
+      // The new screen dropped every graph and font: InitGame loaded the
+      // game's again and the title its picture, none twice. (The library's
+      // on-screen log font is not made again, so fonts may be one fewer.)
+      ASSERT_TRUE(h.RunUntil([] { return TitleStep == 3; }, 10));
+      ASSERT_TRUE(h.Frames(2));
+      EXPECT_EQ(GraphHandleTable.count, graphs) << "mode " << mode;
+      EXPECT_LE(FontHandleTable.count, fonts) << "mode " << mode;
+      for (int32_t font : FontHandlesBySize) EXPECT_TRUE(IsValidFontHandle(font));
+      EXPECT_TRUE(IsValidFontHandle(FontHandle30));
+      EXPECT_TRUE(IsValidFontHandle(FontHandle30Type2));
     }
   });
 }

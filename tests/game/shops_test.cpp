@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "game/shell/player_table.h"
 #include "library/zrlib.h"
 #include "tests/game/shop_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -89,6 +91,32 @@ TEST(ItemShopStock, NeverItemTenOrTwentyFiveAndNoRepeats) {
       EXPECT_TRUE(held >= 21 && held <= 29 && held != 25 && kPrices[held] != 0) << held;
     }
     EXPECT_EQ(offered.size(), 11u + 7u) << "every item with a price is offered in time";
+  });
+}
+
+// An item table whose prices lie below 0 (refused at load) gives the shop
+// nothing that pays its buyer.
+TEST(ItemShopStock, NoNegativePriceIsOffered) {
+  InOwnProcess([] {
+    std::string file = "number,price,name,description\n";
+    for (int id = 1; id < kItemTableRows; ++id)
+      file += std::to_string(id) + "," + std::to_string(id % 2 == 0 ? -(id * 3) : id) + ",n,d\n";
+    std::filesystem::create_directories("media/data");
+    WriteFileText("media/data/item.csv", file);
+    LoadItemTable();
+    std::filesystem::remove_all("media");
+    SeedRandom(7);
+    memset(ItemShopStock, 0, sizeof ItemShopStock);
+    for (int visit = 0; visit < 200; ++visit) {
+      DrawItemShopStock();
+      for (int32_t item : ItemShopStock) {
+        EXPECT_GE(ItemTable[item].price, 0) << item;
+        EXPECT_TRUE(item == 0 || item % 2 == 1) << item;
+        PlayerTable[0].items[2] = 0;
+        EXPECT_GE(GetItemShopPrice(1, item), 0) << item;
+      }
+    }
+    SetPrices(kPrices);
   });
 }
 

@@ -269,6 +269,42 @@ TEST_F(GraphCreateTest, WritesDropTheRunTable) {
   EXPECT_EQ(buffer->hasRunTable, 1);
 }
 
+// A graph with a transparent colour is drawn span by span from what it
+// keeps of its pixels as loaded; once it has been drawn into, it is drawn
+// from its pixels as they are.
+TEST_F(GraphCreateTest, KeyedGraphsDrawnIntoAreDrawnFromTheirNewPixels) {
+  StartGraphics(32);
+  GraphCreateSettings.transColor = 0xFF00FF;
+  // 64 x 6: the left half the transparent colour, the right half a pattern.
+  BmpLayout keyed;
+  keyed.width = 64;
+  keyed.height = 6;
+  keyed.pixels = PackRows(64, 6, 24, false, [](int x, int y) { return x < 32 ? 0xFF00FFu : Hash(x, y, 3) | 0x010000; });
+  WriteFileBytes("keyed.bmp", MakeBmp(keyed));
+  WriteFileBytes("cover.bmp", Bmp24(64, 6, 4));
+  ObjectHandle sprite = LoadGraphFile("keyed.bmp", 0);
+  ObjectHandle cover = LoadGraphFile("cover.bmp", 0);
+  ASSERT_NE(sprite, -1);
+  ASSERT_NE(cover, -1);
+  ASSERT_EQ(SelectDrawTarget(BackScreenHandle), 0);
+  G_Soft_DrawGraph(0, 0, 1, GetGraphRecordChecked(sprite));
+  G_Soft_DrawGraph(0, 10, 1, GetGraphRecordChecked(sprite));
+  // Drawn into: every pixel of the sprite now the cover's (none the key).
+  ASSERT_EQ(SelectDrawTarget(sprite), 0);
+  G_Soft_DrawGraph(0, 0, 0, GetGraphRecordChecked(cover));
+  ASSERT_EQ(SelectDrawTarget(BackScreenHandle), 0);
+  G_Soft_DrawGraph(0, 20, 1, GetGraphRecordChecked(sprite));
+  const MEMIMG* screen = DrawDestMemImg;
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 64; ++x) {
+      Rgba want = Bmp24Colour(x, y, 4);
+      want.a = 0;
+      Rgba got = MemImgColour(screen, x, 20 + y);
+      got.a = 0;
+      ASSERT_EQ(got, want) << x << "," << y;
+    }
+}
+
 TEST_F(GraphCreateTest, TextureColourFormats) {
   const struct {
     uint8_t alpha, trans;

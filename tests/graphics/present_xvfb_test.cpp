@@ -4,6 +4,7 @@
 // the screen image the child drew.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
 #include <poll.h>
 
 #include <vector>
@@ -11,6 +12,7 @@
 #include "library/core/main_window.h"
 #include "library/core/message_pump.h"
 #include "library/core/startup.h"
+#include "platform/win32/sdl_window.h"
 #include "platform/win32/win32_window.h"
 #include "tests/graphics/scene.h"
 #include "tests/support/xvfb.h"
@@ -73,6 +75,9 @@ bool ReadAll(int fd, void* data, size_t size) {
   if (!WriteAll(toParent, colours.data(), colours.size() * 4)) _exit(3);
   pollfd done{fromParent, POLLIN, 0};
   while (ProcessWindowMessages() == 0 && poll(&done, 1, 0) == 0) PresentScreen();
+  // The frames went to the window as they are: SDL put no renderer of its
+  // own (an OpenGL context, a software rasteriser's here) behind the window.
+  if (SDL_GetRenderer(PlatformSdlWindow(GetMainHwnd())) != nullptr) _exit(5);
   // No shut-down: the X libraries keep allocations the leak check would list.
   _exit(0);
 }

@@ -296,6 +296,78 @@ TEST_F(MovieHandleTest, FramesFollowTheSoundTrackWhileItPlays) {
   StopGraphics();
 }
 
+// The clip's pages in another layout: the sound stream's pages before the
+// video's (its beginning page first, then every other page of the sound,
+// then the video's), as a muxer that writes the sound ahead may lay them
+// out. Without sound data, the sound's data pages are kept but every byte of
+// their packets says "no audio packet": the track opens, as long as it is,
+// and gives no samples.
+Bytes Relaid(const Bytes& clip, bool soundData) {
+  const std::vector<PageSpan> pages = ListPages(clip);
+  uint32_t videoSerial = 0;
+  std::memcpy(&videoSerial, &clip[pages[0].offset + 14], 4);  // the clip begins with the video
+  Bytes soundBegin, videoBegin, sound, video;
+  for (const PageSpan& p : pages) {
+    uint32_t serial = 0;
+    std::memcpy(&serial, &clip[p.offset + 14], 4);
+    const bool begins = (clip[p.offset + 5] & 2) != 0;
+    Bytes& to = serial == videoSerial ? (begins ? videoBegin : video) : (begins ? soundBegin : sound);
+    const size_t at = to.size();
+    to.insert(to.end(), clip.begin() + static_cast<std::ptrdiff_t>(p.offset),
+              clip.begin() + static_cast<std::ptrdiff_t>(p.offset + p.length));
+    if (serial != videoSerial && !soundData && PageGranule(clip, p) > 0) {
+      std::memset(&to[at + p.headerLength], 0xFF, p.length - p.headerLength);
+      FixPageChecksum(&to, {at, p.length, p.headerLength});
+    }
+  }
+  Bytes out = soundBegin;
+  for (const Bytes* part : {&videoBegin, &sound, &video}) out.insert(out.end(), part->begin(), part->end());
+  return out;
+}
+
+TEST_F(MovieHandleTest, AMovieWhoseSoundComesFirstOrGivesNothingPlaysAndEnds) {
+  TheoraClipOptions o = Clip24();
+  o.frames = 30;
+  o.audioRate = 22050;
+  const Bytes clip = MakeTheoraClip(o);
+  for (bool soundData : {true, false}) {
+    SCOPED_TRACE(soundData ? "sound pages first" : "sound without data");
+    WriteFileBytes("first.ogv", Relaid(clip, soundData));
+    const ReferenceDecode ref = DecodeWithLibtheora(ReadFileBytes("first.ogv"));
+    ASSERT_EQ(ref.frames.size(), 30u);
+    StartGraphics(32);
+    {
+      ManualSound sound;
+      const ObjectHandle movie = OpenMovie("first.ogv", nullptr, nullptr, 0);
+      ASSERT_NE(movie, -1);
+      MovieHandleRecord* record = GetMovieHandleData(movie);
+      const ObjectHandle audio = record->audio;
+      ASSERT_NE(audio, -1);
+      if (soundData) EXPECT_EQ(GetSoundTotalTime(audio), 1000);
+      Seen seen;
+      SetMovieFrameCallback(movie, RecordFrame, &seen);
+      Play(movie);
+      int32_t heard = 0;
+      for (int i = 0; i < 300 && record->playing; ++i) {
+        sound.Tick();
+        PlatformAdvanceVirtualClock(10000);
+        RefreshMovieFrame(movie);
+        if (CheckSoundHandle(audio) == 1) heard = std::max(heard, GetSoundCurrentTime(audio));
+        ASSERT_EQ(seen.pictures.back(), ref.frames[seen.frames.back()]) << i;
+      }
+      // The sound played through (when it has samples), the frames followed,
+      // and the movie ended on its last frame.
+      if (soundData) EXPECT_GE(heard, 900);
+      EXPECT_EQ(seen.frames.back(), 29);
+      EXPECT_EQ(record->playing, 0);
+      EXPECT_EQ(record->paused, 1);
+      EXPECT_EQ(CheckSoundHandle(audio), 0);
+      EXPECT_EQ(CloseMovieHandle(movie), 0);
+    }
+    StopGraphics();
+  }
+}
+
 TEST_F(MovieHandleTest, PauseAndResumeByHandAndByDeactivation) {
   StartGraphics(32);
   const ObjectHandle movie = OpenMovie("clip.ogv", nullptr, nullptr, 0);

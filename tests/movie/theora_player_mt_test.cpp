@@ -249,6 +249,69 @@ TEST_F(TheoraPlayerTest, AStreamThatBreaksWhilePlayingEndsWithoutHanging) {
   TheoraClose(s);
 }
 
+// A clip of one stream laid out again one packet a page, with the first
+// frame's packet replaced.
+Bytes WithFirstFramePacket(const Bytes& clip, const Bytes& first) {
+  ogg_sync_state sync;
+  ogg_sync_init(&sync);
+  char* buffer = ogg_sync_buffer(&sync, static_cast<long>(clip.size()));
+  std::memcpy(buffer, clip.data(), clip.size());
+  ogg_sync_wrote(&sync, static_cast<long>(clip.size()));
+  ogg_stream_state in, out;
+  bool ready = false;
+  int packets = 0;
+  Bytes result;
+  ogg_page page;
+  while (ogg_sync_pageout(&sync, &page) > 0) {
+    if (!ready) {
+      ogg_stream_init(&in, ogg_page_serialno(&page));
+      ogg_stream_init(&out, ogg_page_serialno(&page));
+      ready = true;
+    }
+    ogg_stream_pagein(&in, &page);
+    ogg_packet packet;
+    while (ogg_stream_packetout(&in, &packet) > 0) {
+      if (packets++ == 3) {  // after the three headers
+        packet.packet = const_cast<unsigned char*>(first.data());
+        packet.bytes = static_cast<long>(first.size());
+      }
+      ogg_stream_packetin(&out, &packet);
+      ogg_page written;
+      while (ogg_stream_flush(&out, &written) != 0) {
+        result.insert(result.end(), written.header, written.header + written.header_len);
+        result.insert(result.end(), written.body, written.body + written.body_len);
+      }
+    }
+  }
+  if (ready) {
+    ogg_stream_clear(&in);
+    ogg_stream_clear(&out);
+  }
+  ogg_sync_clear(&sync);
+  return result;
+}
+
+TEST_F(TheoraPlayerTest, AFrameTheDecoderDoesNotGiveIsNeverCopied) {
+  const Bytes clip = MakeTheoraClip(Clip(48, 32, 12, 6));
+  const ReferenceDecode ref = DecodeWithLibtheora(clip);
+  // The first frame's packet empty (the frame before repeated, before any was
+  // decoded): the decoder takes it but has no picture to give.
+  {
+    ByteStream stream;
+    stream.bytes = WithFirstFramePacket(clip, Bytes());
+    TheoraMovieState* s = OpenBytes(&stream);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(TheoraFrameLost(s), 1);
+    s->rgbUpToDate = 0;
+    EXPECT_EQ(ConvertTheoraFrame(s, 1, 0), 0);
+    // A seek to the next key frame shows it again.
+    TheoraSeekFrame(s, 6);
+    EXPECT_EQ(Shown(s), ref.frames[6]);
+    EXPECT_EQ(TheoraFrameLost(s), 0);
+    TheoraClose(s);
+  }
+}
+
 TEST_F(TheoraPlayerTest, FilesThatAreNoOggTheoraAreRefusedQuietly) {
   TheoraClipOptions audioOnly = Clip(48, 32, 4, 2, 0, 22050);
   Bytes vorbis;

@@ -12,6 +12,7 @@
 
 #include "library/net/network_internal.h"
 #include "tests/core/library_fixture.h"
+#include "platform/win32/win32_time.h"
 #include "tests/support/test_support.h"
 
 // 127.0.0.1 as the library takes addresses: the octets in memory order.
@@ -65,6 +66,13 @@ class NetWorkTest : public LibraryTest {
   static uint16_t Listen() {
     EXPECT_EQ(StartNetWorkListen(0), 0);
     return NetWork.listener != nullptr ? PortOfSocket(NetWork.listener->socket) : 0;
+  }
+  // The library's connection to the port on loopback, pumped until it is
+  // made (its handle) or has failed (-1).
+  static int ConnectTo(uint16_t port) {
+    int handle = NetWorkConnecting;
+    PumpUntil([&] { return (handle = OpenNetWorkConnection(LoopbackAddress(), port)) != NetWorkConnecting; });
+    return handle;
   }
   // The next accepted connection.
   static int Accepted() {

@@ -54,9 +54,10 @@ TEST_F(NetWorkTest, ClosingDrainsTheSendRing) {
   EXPECT_TRUE(bodies == sent) << bodies.size() << " of " << sent.size() << " bytes";
 }
 
-// A connect that the peer refuses fails at once; one that gets no answer
-// ends after 2000 ms of the clock. Neither leaves anything behind, and both
-// end under the virtual clock with nobody moving it from outside.
+// A connect that the peer refuses fails at the refusal. One that gets no
+// answer goes on over the calls, none of which waits, until 2000 ms of the
+// clock have passed since the first; one that nobody asks about again is
+// given up by the message pump a second later. None leaves anything behind.
 TEST_F(NetWorkTest, AFailedConnectEndsAtTheRefusalOrTheTimeOutAndLeavesNothingBehind) {
   // A port that is bound but does not listen refuses connections.
   SOCKET bound = socket(AF_INET, SOCK_STREAM, 0);
@@ -65,14 +66,10 @@ TEST_F(NetWorkTest, AFailedConnectEndsAtTheRefusalOrTheTimeOutAndLeavesNothingBe
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = LoopbackAddress();
   ASSERT_EQ(bind(bound, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-  uint16_t port = PortOfSocket(bound);
+  const char kFailure[] = "127.0.0.1 への接続に失敗しました。";
 
-  DWORD start = timeGetTime();
-  int handle = OpenNetWorkConnection(LoopbackAddress(), port);
-  DWORD waited = timeGetTime() - start;
-  EXPECT_EQ(handle, -1);
-  EXPECT_LT(waited, 2000u);
-  EXPECT_TRUE(LogHas("127.0.0.1 への接続に失敗しました。"));
+  EXPECT_EQ(ConnectTo(PortOfSocket(bound)), -1);
+  EXPECT_EQ(LogCount(kFailure), 1);
   EXPECT_EQ(NetWorkHandleTable.count, 0u);
   EXPECT_EQ(NetWork.head.next, &NetWork.tail);
   EXPECT_EQ(PlatformOpenSocketCount(), 1);  // the bound socket only
@@ -90,14 +87,32 @@ TEST_F(NetWorkTest, AFailedConnectEndsAtTheRefusalOrTheTimeOutAndLeavesNothingBe
   SOCKET queued = socket(AF_INET, SOCK_STREAM, 0);
   peers.push_back(queued);
   ASSERT_EQ(connect(queued, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
-  start = timeGetTime();
-  handle = OpenNetWorkConnection(LoopbackAddress(), PortOfSocket(full));
-  waited = timeGetTime() - start;
-  EXPECT_EQ(handle, -1);
-  EXPECT_GE(waited, 2000u);
-  EXPECT_LT(waited, 2100u);
+  const uint16_t silent = PortOfSocket(full);
+
+  // Asked again: the time-out counts from the first call.
+  EXPECT_EQ(OpenNetWorkConnection(LoopbackAddress(), silent), NetWorkConnecting);
+  EXPECT_EQ(PlatformOpenSocketCount(), 4);
+  PlatformAdvanceVirtualClock(1900 * 1000);
+  PumpAWhile();
+  EXPECT_EQ(OpenNetWorkConnection(LoopbackAddress(), silent), NetWorkConnecting);
+  PlatformAdvanceVirtualClock(100 * 1000);
+  EXPECT_EQ(OpenNetWorkConnection(LoopbackAddress(), silent), -1);
+  EXPECT_EQ(LogCount(kFailure), 2);
   EXPECT_EQ(NetWorkHandleTable.count, 0u);
+  EXPECT_EQ(NetWork.head.next, &NetWork.tail);
   EXPECT_EQ(PlatformOpenSocketCount(), 3);  // the raw peers only
+
+  // Left behind: the message pump gives it up a second after its time-out.
+  EXPECT_EQ(OpenNetWorkConnection(LoopbackAddress(), silent), NetWorkConnecting);
+  PlatformAdvanceVirtualClock(2500 * 1000);
+  PumpAWhile();
+  EXPECT_EQ(PlatformOpenSocketCount(), 4);
+  PlatformAdvanceVirtualClock(600 * 1000);
+  ProcessWindowMessages();
+  EXPECT_EQ(LogCount(kFailure), 3);
+  EXPECT_EQ(NetWorkHandleTable.count, 0u);
+  EXPECT_EQ(NetWork.head.next, &NetWork.tail);
+  EXPECT_EQ(PlatformOpenSocketCount(), 3);
 }
 
 }  // namespace

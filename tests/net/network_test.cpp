@@ -18,7 +18,7 @@ std::string Recv(int handle, int32_t length) {
 
 TEST_F(NetWorkTest, ConnectAcceptAndReportTheConnectionOnce) {
   uint16_t port = Listen();
-  int client = OpenNetWorkConnection(LoopbackAddress(), port);
+  int client = ConnectTo(port);
   ASSERT_GE(client, 0);
   EXPECT_EQ(client & HandleKindBits, HandleKindNetwork);
   // A second connect to the same address and port answers the same handle.
@@ -43,8 +43,30 @@ TEST_F(NetWorkTest, ConnectAcceptAndReportTheConnectionOnce) {
   EXPECT_EQ(StartNetWorkListen(0), 0);
 }
 
+// An accepted connection that its peer closes before anyone takes it can
+// never be taken: the next look for one closes it, and its socket is gone.
+TEST_F(NetWorkTest, AConnectionClosedBeforeItIsTakenIsClosed) {
+  uint16_t port = Listen();
+  SOCKET early = RawConnect(port);
+  ASSERT_TRUE(PumpUntil([] { return NetWorkHandleTable.count == 1; }));
+  RawClose(early);
+  ASSERT_TRUE(PumpUntil([] {
+    for (uint32_t slot = 0; slot < NetWorkHandleTable.top; ++slot)
+      if (NetWorkHandleTable.records[slot] != nullptr && !NetWorkHandleTable.records[slot]->connected) return true;
+    return false;
+  }));
+  EXPECT_EQ(PlatformOpenSocketCount(), 2);
+  EXPECT_EQ(TakeNewAcceptedNetWork(), -1);
+  EXPECT_EQ(NetWorkHandleTable.count, 0u);
+  EXPECT_EQ(PlatformOpenSocketCount(), 1) << "the listening socket alone";
+  EXPECT_TRUE(LogHas("受け取られる前に切断された接続を閉じます"));
+  // One still open is taken as before.
+  RawConnect(port);
+  EXPECT_GE(Accepted(), 0);
+}
+
 TEST_F(NetWorkTest, MessagesGoBothWaysAndAreTakenByExactLengths) {
-  int client = OpenNetWorkConnection(LoopbackAddress(), Listen());
+  int client = ConnectTo(Listen());
   int server = Accepted();
   ASSERT_GE(client, 0);
 
@@ -196,7 +218,7 @@ TEST_F(NetWorkTest, BrokenPeersCannotHurtTheProcess) {
 }
 
 TEST_F(NetWorkTest, HandleChecksRefuseForeignStaleAndOutOfRangeHandles) {
-  int client = OpenNetWorkConnection(LoopbackAddress(), Listen());
+  int client = ConnectTo(Listen());
   int server = Accepted();
   int udp = CreateUdpNetWork(-1);
   ASSERT_GE(udp, 0);
@@ -320,7 +342,7 @@ TEST_F(NetWorkTest, AStartThatFailsLeavesNothingAndIsTriedAgain) {
 
 TEST_F(NetWorkTest, ShutDownClosesEverySocketAndFreesEverything) {
   uint16_t port = Listen();
-  int client = OpenNetWorkConnection(LoopbackAddress(), port);
+  int client = ConnectTo(port);
   int server = Accepted();
   ASSERT_GE(CreateUdpNetWork(0), 0);
   ASSERT_EQ(NetWorkSend(client, "queued", 6), 0);

@@ -384,6 +384,104 @@ TEST_F(ManualDeviceTest, AFailedStreamBufferIsRefusedAndTheProgramGoesOn) {
   EXPECT_NE(StreamFromMemory(file, 0), -1);
 }
 
+TEST_F(ManualDeviceTest, EveryLinkOfAChainedOggPlaysInEveryLoadType) {
+  // Two small links (a chain vorbisfile leaves standing at its last link).
+  const std::vector<uint8_t> a = EncodeOgg(MakeWave(2, 44100, 16, Bytes(Tone(11025, 2, 44100, 1))), {"-s", "1"});
+  const std::vector<uint8_t> b = EncodeOgg(MakeWave(2, 44100, 16, Bytes(Tone(5512, 2, 44100, 2))), {"-s", "2"});
+  if (a.empty() || b.empty()) GTEST_SKIP() << "oggenc missing";
+  std::vector<uint8_t> decoded = VorbisDecode(a), second = VorbisDecode(b);
+  decoded.insert(decoded.end(), second.begin(), second.end());
+  std::vector<int16_t> reference(decoded.size() / 2);
+  memcpy(reference.data(), decoded.data(), decoded.size());
+  std::vector<uint8_t> chain = a;
+  chain.insert(chain.end(), b.begin(), b.end());
+  Put("chain.ogg", chain);
+  for (int32_t loadType : {0, 2, 3}) {
+    ASSERT_EQ(SetSoundLoadType(loadType), 0);
+    const int h = LoadSoundFile("chain.ogg", 1, -1);
+    ASSERT_EQ(SetSoundLoadType(0), 0);
+    ASSERT_NE(h, -1) << loadType;
+    EXPECT_EQ(GetSoundTotalSample(h), 11025 + 5512) << loadType;
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    const std::vector<int16_t> out = RenderRefilling(static_cast<uint32_t>(reference.size() / 2));
+    ASSERT_EQ(out.size(), reference.size());
+    size_t firstDifference = 0;
+    while (firstDifference < out.size() && out[firstDifference] == reference[firstDifference]) ++firstDifference;
+    EXPECT_EQ(firstDifference, out.size()) << "load type " << loadType << ": first difference at sample "
+                                           << firstDifference;
+    EXPECT_EQ(DeleteSoundHandle(h, 0), 0);
+  }
+}
+
+// The pages of an Ogg file up to (not with) the first page that carries
+// samples: the file cut right after its headers.
+std::vector<uint8_t> OggHeadersOnly(const std::vector<uint8_t>& ogg) {
+  size_t at = 0;
+  while (at + 27 <= ogg.size() && memcmp(&ogg[at], "OggS", 4) == 0) {
+    int64_t granule = 0;
+    memcpy(&granule, &ogg[at + 6], 8);
+    if (granule > 0) break;
+    const size_t segments = ogg[at + 26];
+    size_t length = 27 + segments;
+    for (size_t i = 0; i < segments && at + 27 + i < ogg.size(); ++i) length += ogg[at + 27 + i];
+    at += length;
+  }
+  return std::vector<uint8_t>(ogg.begin(), ogg.begin() + static_cast<std::ptrdiff_t>(std::min(at, ogg.size())));
+}
+
+TEST_F(ManualDeviceTest, AStreamThatDeliversNothingEndsAsAnyOtherDoes) {
+  std::vector<std::string> files = {Put("empty.wav", MakeWave(2, 44100, 16, {}))};
+  const std::vector<uint8_t> ogg = EncodeOgg(MakeWave(2, 44100, 16, Bytes(Tone(44100, 2, 44100))));
+  if (!ogg.empty()) files.push_back(Put("cut.ogg", OggHeadersOnly(ogg)));
+  for (const std::string& file : files) {
+    for (int32_t loadType : {2, 3}) {
+      ASSERT_EQ(SetSoundLoadType(loadType), 0);
+      const int h = LoadSoundFile(file.c_str(), 1, -1);
+      ASSERT_EQ(SetSoundLoadType(0), 0);
+      if (h == -1) continue;  // refused at load: nothing to end
+      EXPECT_EQ(FindSoundRecord(h)->streamFlag, 1u);
+      ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0) << file;
+      const std::vector<int16_t> out = RenderRefilling(22050);
+      EXPECT_EQ(out[20000], 0) << file;
+      EXPECT_EQ(CheckSoundHandle(h), 0) << file << " " << loadType;
+      EXPECT_EQ(FindSoundRecord(h)->streamActive, 0) << file;
+      // Played again, it ends again; a play that waits for it returns.
+      ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+      RenderRefilling(22050);
+      EXPECT_EQ(CheckSoundHandle(h), 0) << file;
+      EXPECT_EQ(DeleteSoundHandle(h, 0), 0);
+    }
+  }
+  EXPECT_EQ(SoundHandleTable.count, 0u);
+}
+
+TEST_F(NullDeviceTest, ASourceRefusedOnAnOpenFileLeavesTheFileToItsCaller) {
+  // Three channels: no stream buffer takes them.
+  Put("three.wav", MakeWave(3, 22050, 16, Bytes(Tone(2205, 3, 22050))));
+  Put("mono.wav", MakeWave(1, 22050, 16, Bytes(Tone(2205, 1, 22050))));
+  Put("stereo.wav", MakeWave(2, 22050, 16, Bytes(Tone(2205, 2, 22050))));
+  // The plain-disk set frees a file's record as it closes.
+  ArchiveSupportOff = 1;
+  SetFileFunctionTable(nullptr);
+  ASSERT_EQ(SetSoundLoadType(3), 0);
+  EXPECT_EQ(LoadSoundFile("three.wav", 1, -1), -1);
+  ASSERT_EQ(SetSoundLoadType(0), 0);
+  // A second source of another format on its open file.
+  const int h = AddSoundData();
+  ASSERT_NE(h, -1);
+  ASSERT_EQ(AddStreamSoundFile("mono.wav", 0, h, 3, -1), 0);
+  EXPECT_EQ(AddStreamSoundFile("stereo.wav", 0, h, 3, -1), -1);
+  EXPECT_EQ(FindSoundRecord(h)->sourceCount, 1);
+  EXPECT_EQ(DeleteSoundHandle(h, 0), 0);
+  ArchiveSupportOff = 0;
+  SetFileFunctionTable(nullptr);
+  const std::string log = Log();
+  EXPECT_NE(log.find("右記のＷＡＶファイルのセットアップに失敗しました：three.wav"), std::string::npos);
+  EXPECT_NE(log.find("フォーマットの違う音声データは同時に使うことは出来ません"), std::string::npos);
+  EXPECT_NE(log.find("右記のＷＡＶファイルのセットアップに失敗しました：stereo.wav"), std::string::npos);
+  EXPECT_EQ(SoundHandleTable.count, 0u);
+}
+
 TEST(TempFiles, EachCallMakesANewFileInTheTemporaryFolder) {
   TempDir dir;
   const char* old = getenv("TMPDIR");

@@ -168,6 +168,25 @@ inline std::vector<uint8_t> EncodeOgg(const std::vector<uint8_t>& wave, std::vec
   return Encode(wave, options, ".ogg");
 }
 
+// The WAVE converted by sox to the given encoding ("ima-adpcm", "ms-adpcm",
+// "a-law", "u-law", "gsm-full-rate"; GSM is mono at 8 kHz), or, with
+// "signed-integer", sox's own decode of a file to 16-bit PCM. Empty when sox
+// is missing or fails.
+inline std::vector<uint8_t> SoxConvert(const std::vector<uint8_t>& wave, const std::string& encoding) {
+  static int serial = 0;
+  const std::string in = WorkPath("sox" + std::to_string(serial) + "-in.wav");
+  const std::string out = WorkPath("sox" + std::to_string(serial++) + "-out.wav");
+  WriteAll(in, wave);
+  std::vector<std::string> command = {"sox", in, "-e", encoding};
+  if (encoding == "signed-integer") command.insert(command.end(), {"-b", "16"});
+  if (encoding == "gsm-full-rate") command.insert(command.end(), {"-r", "8000", "-c", "1"});
+  command.push_back(out);
+  std::vector<uint8_t> bytes = Run(command) ? ReadAll(out) : std::vector<uint8_t>();
+  std::remove(in.c_str());
+  std::remove(out.c_str());
+  return bytes;
+}
+
 // libmpg123's own decode of an MP3 file to 16-bit PCM in its own format,
 // with every sample kept (gapless off, the information frame decoded as the
 // frame it is).

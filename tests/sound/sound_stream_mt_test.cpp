@@ -87,7 +87,41 @@ TEST_F(SoundThreadTest, ShutDownJoinsTheThreadEvenWithTheWindowClosed) {
   MainWindowClosed = 0;
   EXPECT_FALSE(SoundThreadRunning());
   EXPECT_EQ(PlatformLiveThreadCount(), threads - 1);
-  EXPECT_EQ(Log().find("サウンドスレッドが終了しませんでした"), std::string::npos);
+  EXPECT_EQ(Log().find("サウンドスレッドの終了を待っています"), std::string::npos);
+  ASSERT_EQ(InitSoundSystem(), 0);  // for the fixture's own end
+}
+
+TEST_F(SoundThreadTest, ShutDownWaitsForAThreadThatIsLateAndFreesOnlyThen) {
+  const std::vector<uint8_t> file = MakeWave(1, 22050, 16, Bytes(Tone(30000, 1, 22050)));
+  const int h = StreamFromMemory(file, 255);
+  ASSERT_EQ(PlaySoundHandle(h, 3, 1), 0);
+  const int threads = PlatformLiveThreadCount();
+  // Another thread holds the sound lock, so the sound thread cannot answer
+  // the stop request within the shut-down's wait; it lets go once the
+  // shut-down has logged that it goes on waiting (or, without that line,
+  // that it gave up).
+  std::atomic<bool> held{false};
+  std::thread holder([&] {
+    EnterCriticalSection(&SoundLock);
+    held.store(true);
+    for (;;) {
+      const std::string log = Log();
+      if (log.find("サウンドスレッドの終了を待っています") != std::string::npos ||
+          log.find("サウンドスレッドが終了しませんでした") != std::string::npos) {
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    LeaveCriticalSection(&SoundLock);
+  });
+  while (!held.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));  // the sound thread now waits for the lock
+  ASSERT_EQ(EndSoundSystem(), 0);
+  holder.join();
+  // The thread had ended before anything it uses was freed.
+  EXPECT_FALSE(SoundThreadRunning());
+  EXPECT_EQ(PlatformLiveThreadCount(), threads - 1);
+  EXPECT_NE(Log().find("サウンドスレッドの終了を待っています"), std::string::npos);
   ASSERT_EQ(InitSoundSystem(), 0);  // for the fixture's own end
 }
 

@@ -6,6 +6,20 @@
 #include "library/core/text_helpers.h"
 #include "tests/text/font_fixture.h"
 
+// The program's calls of calloc come here (the test program is linked with
+// --wrap=calloc): while armed, the next request of FailingCallocBytes bytes
+// and a block header (at most 256 bytes more) fails.
+size_t FailingCallocBytes = 0;
+extern "C" void* __real_calloc(size_t count, size_t size);
+extern "C" void* __wrap_calloc(size_t count, size_t size) {
+  if (FailingCallocBytes != 0 && count == 1 && size >= FailingCallocBytes &&
+      size <= FailingCallocBytes + 256) {
+    FailingCallocBytes = 0;
+    return nullptr;
+  }
+  return __real_calloc(count, size);
+}
+
 namespace {
 
 TEST_F(FontTest, TheHandleValidityRule) {
@@ -88,6 +102,13 @@ TEST_F(FontTest, CreationDefaultsAndLimits) {
   const std::string before = Log();
   EXPECT_EQ(CreateFontToHandle(nullptr, 8, -1, -1, -1, -1, -1, -1, -1), -1);
   EXPECT_NE(Log().find("作成できるフォントハンドル数 40 の限界を超えました\r\n", before.size()), std::string::npos);
+}
+
+TEST_F(FontTest, ARecordThatCannotBeAllocatedIsLogged) {
+  FailingCallocBytes = sizeof(FontHandleRecord);
+  EXPECT_EQ(CreateFontToHandle(nullptr, 16, -1, -1, -1, -1, -1, -1, -1), -1);
+  EXPECT_EQ(FailingCallocBytes, 0u);
+  EXPECT_NE(Log().find("フォント管理用メモリ領域の確保に失敗しました\r\n"), std::string::npos);
 }
 
 TEST_F(FontTest, TheCacheIsSizedForTheGamesFonts) {

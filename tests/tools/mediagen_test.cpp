@@ -3,13 +3,16 @@
 // rule of each broken tree.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/support/test_support.h"
+#include "tools/mediagen/canvas.h"
 #include "tools/mediagen/check.h"
+#include "tools/mediagen/figures.h"
 #include "tools/mediagen/data.h"
 #include "tools/mediagen/generate.h"
 #include "tools/mediagen/manifest.h"
@@ -155,7 +158,7 @@ std::vector<Breakage> Breakages() {
        "CR LF"},
       {"item without an effect on sale", "data/item.csv", Edit("data/item.csv", "\r\n8,0,", "\r\n8,10,"),
        "price must be 0"},
-      {"map table off its picture", "data/mapdata.csv", Edit("data/mapdata.csv", "thornyle,960,", "thornyle,900,"),
+      {"map table off its picture", "data/mapdata.csv", Edit("data/mapdata.csv", "草原,960,", "草原,900,"),
        "thornyle_bg.png is 1280x960"},
       {"dead end", thornyle, Links(thornyle, 3, "2,0,0,0"), "dead end"},
       {"loop of pass-through squares", thornyle,
@@ -254,6 +257,47 @@ TEST(MediagenTest, BrokenTreesFailWithTheirFileAndRule) {
   packed.allowArchives = true;
   packed.decodePictures = false;
   EXPECT_TRUE(CheckMedia(copy, packed).empty());
+}
+
+// The pictures fit where the game shows them: the map choice writes a map's
+// name in its 35-pixel font between arrows whose ends are 112 pixels apart;
+// a portrait's plate names the character, not its file; the spotlight
+// beams are as wide as the quadrilaterals they are drawn onto (no stretched
+// steps) and add whole steps of the 16-bit screen in grey.
+
+TEST(MediagenTest, PicturesFitWhereTheGameShowsThem) {
+  std::string table = MapTableCsv();
+  for (size_t at = table.find('\n') + 1; at < table.size(); at = table.find('\n', at) + 1) {
+    std::string name = table.substr(at, table.find(',', at) - at);
+    EXPECT_LE(TextWidth(name, 35), 112) << name;
+  }
+  const struct {
+    const char8_t* file;
+    const char8_t* plate;
+  } portraits[] = {{u8"ニクセラver1", u8"ニクセラ"}, {u8"ピコルダ_L", u8"ピコルダ"}, {u8"ザンベリedg", u8"ザンベリ"},
+                   {u8"グラヴォネ", u8"グラヴォネ"}};
+  for (const auto& p : portraits) EXPECT_EQ(PortraitName(U8(p.file)), U8(p.plate));
+
+  const struct {
+    const char* file;
+    int blend;
+  } beams[] = {{"other/spotlightver0.8.png", 80}, {"other/spotlightver0.7.png", 200}, {"spotlightver0.8.png", 80}};
+  for (const auto& b : beams) {
+    Canvas beam;
+    ASSERT_TRUE(ReadPng(kMedia + "/" + b.file, &beam)) << b.file;
+    EXPECT_GE(beam.width(), 320) << b.file;
+    EXPECT_GE(beam.height(), 248) << b.file;
+    int lit = 0;
+    for (int y = 0; y < beam.height(); ++y)
+      for (int x = 0; x < beam.width(); ++x) {
+        Rgba p = beam.At(x, y);
+        ASSERT_TRUE(p.r == p.g && p.g == p.b) << b.file << " at " << x << "," << y;
+        int added = p.r * b.blend / 255;
+        ASSERT_LE(std::min(added % 8, 8 - added % 8), 1) << b.file << " at " << x << "," << y << ": " << int(p.r);
+        lit += p.r > 0;
+      }
+    EXPECT_GT(lit, beam.width() * beam.height() / 8) << b.file;
+  }
 }
 
 TEST(MediagenTest, ContactSheetTilesTheSamples) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 
 namespace mediagen {
@@ -195,8 +196,10 @@ std::string BoardCsv(int mapId) {
 }
 
 std::string MapTableCsv() {
-  // Names of at most 11 bytes; the maps that cannot be played are marked.
-  static const char* const names[7] = {"x kelbrin", "thornyle", "zarvie", "cadris", "brimwold", "x damuel", "x urdena"};
+  // Names of at most 11 bytes. The map choice writes the name in its
+  // 35-pixel font between two arrows 112 pixels apart: three full-width
+  // characters fit. The maps that cannot be played are marked as such.
+  static const char* const names[7] = {"準備中", "草原", "屋敷", "花園", "竹林", "準備中", "準備中"};
   std::string out = "name,height,width,extra\n";
   for (int id = 0; id < 7; ++id) {
     BoardSize size = BoardPictureSize(id);
@@ -460,8 +463,12 @@ std::string ExplanationText(int number) {
 }
 
 std::string OrderText(int key) {
-  std::string place = kOrderKeys[key];
-  return "ようこそ " + place + " へ！まずは順番を決めよう。@F\n"
+  // The place is named as the map choice names it, not by the file's key.
+  static const std::map<std::string, std::string> places = {
+      {"thornyle", "草原"}, {"zarvie", "屋敷"}, {"cadris", "花園"}, {"brimwold", "竹林"}};
+  auto it = places.find(kOrderKeys[key]);
+  std::string greeting = it != places.end() ? "ようこそ" + it->second + "へ！" : std::string("ようこそ！");
+  return greeting + "まずは順番を決めよう。@F\n"
          "サイコロを止めてね！@N\n"
          "（このページは使われません）@N\n"
          "みんなに10コインずつ配ったよ！@N\n"

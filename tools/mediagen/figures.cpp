@@ -1,6 +1,7 @@
 #include "tools/mediagen/figures.h"
 
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 
 namespace mediagen {
@@ -216,8 +217,13 @@ void DrawUpArrow(Canvas& c, double cx, double top, double bottom, double width, 
   c.FillPolygon(p, fill);
 }
 
-void DrawTag(Canvas& c, double x, double y, const std::string& text, int size) {
-  c.Text(x, y, text, size, kWhite, Align::Left, 1, {0, 0, 0, 230});
+std::string PortraitName(const std::string& fileName) {
+  std::string name = fileName;
+  for (const char* mark : {"ver1", "_L", "edg"}) {
+    size_t at = name.rfind(mark);
+    if (at != std::string::npos && at > 0 && at + std::strlen(mark) == name.size()) name.erase(at);
+  }
+  return name;
 }
 
 void DrawToken(Canvas& c, const std::string& symbol, const std::string& caption, Rgba colour) {

@@ -43,6 +43,9 @@ void DrawHead(Canvas& c, const CharacterLook& look, double cx, double cy, double
 // A portrait of an event character: a bust in the colour the name gives, its
 // name on a plate.
 void DrawPortrait(Canvas& c, const std::string& name, const std::string& label);
+// The name a portrait's plate shows for its file name: the file's version
+// and variant marks ("ver1", "_L", "edg") left out.
+std::string PortraitName(const std::string& fileName);
 // A colour chosen from a name (stable for every run).
 Rgba NameColour(const std::string& name);
 
@@ -50,8 +53,6 @@ void DrawCoin(Canvas& c, double cx, double cy, double r);
 void DrawStarShape(Canvas& c, double cx, double cy, double r, Rgba fill);
 // An arrow pointing up from (cx, bottom) to (cx, top).
 void DrawUpArrow(Canvas& c, double cx, double top, double bottom, double width, Rgba fill);
-// A small label in a corner of a cell, readable on any colour.
-void DrawTag(Canvas& c, double x, double y, const std::string& text, int size = 10);
 // A stand-in object: a rounded token of a colour with a symbol and a caption.
 void DrawToken(Canvas& c, const std::string& symbol, const std::string& caption, Rgba colour);
 

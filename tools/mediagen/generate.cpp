@@ -106,7 +106,19 @@ bool WriteContactSheet(const std::string& mediaDir, const std::string& outPng, s
       k = std::min(k, 4);
       w = picture.width() * k, h = picture.height() * k;
     }
-    sheet.DrawScaled(picture, x + 4 + (tileW - 8 - w) / 2, y + 4 + (thumbH - h) / 2, w, h);
+    int left = x + 4 + (tileW - 8 - w) / 2, top = y + 4 + (thumbH - h) / 2;
+    sheet.DrawScaled(picture, left, top, w, h);
+    // The pictures carry no writing of their own: the sheet numbers the
+    // cells of a divided picture (from 1, row by row) over their outlines.
+    const MediaFile& f = *samples[i];
+    if (f.loader == Loader::Divided && f.cut.count > 1) {
+      double sx = static_cast<double>(w) / picture.width(), sy = static_cast<double>(h) / picture.height();
+      for (int k = 0; k < f.cut.count; ++k) {
+        double cx = left + (k % f.cut.across) * f.cut.w * sx, cy = top + (k / f.cut.across) * f.cut.h * sy;
+        sheet.StrokeRect(cx, cy, cx + f.cut.w * sx, cy + f.cut.h * sy, 1, {255, 255, 0, 160});
+        sheet.Text(cx + 2, cy + 1, std::to_string(k + 1), 9, kWhite, Align::Left, 1, kBlack);
+      }
+    }
     std::string name = samples[i]->path;
     sheet.TextCentred(x + tileW / 2.0, y + thumbH + 14, name, 11, kWhite, tileW - 6);
   }

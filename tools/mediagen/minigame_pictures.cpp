@@ -11,12 +11,13 @@ namespace {
 
 const std::string kMini = "mini/";
 
-// A stand-in figure of a named minigame character in a cell, with a tag.
-void NamedFigure(Canvas& c, const std::string& name, const Pose& pose, const std::string& tag) {
+// A stand-in figure of a named minigame character in a cell. Sprites carry no
+// writing: the game shows and flips them in play (the contact sheet names
+// the files and numbers the cells).
+void NamedFigure(Canvas& c, const std::string& name, const Pose& pose) {
   CharacterLook look{name.c_str(), name.c_str(), NameColour(name), Shade(NameColour(name + "hair"), -0.3)};
   double h = std::min(c.height() * 0.9, c.width() * 1.1);
   DrawFigure(c, look, c.width() / 2.0, c.height() - 3, h, pose);
-  DrawTag(c, 2, 1, tag, std::max(8, std::min(12, c.height() / 8)));
 }
 
 Pose Frame(int i, int count) {
@@ -65,9 +66,12 @@ void Card(Canvas& c, const std::string& face, Rgba colour, bool back) {
     c.TextCentred(32, 44, "?", 36, kWhite, 50, 2, {20, 30, 80, 255});
     return;
   }
-  c.FillCircle(32, 40, 20, colour);
-  c.TextCentred(32, 40, face.substr(0, face.find(' ')), 20, kWhite, 40, 1, kBlack);
-  c.TextCentred(32, 74, face.substr(face.find(' ') + 1), 10, {40, 40, 40, 255}, 58);
+  // The face: the character's head on its colour, the suit in the corners.
+  c.FillCircle(32, 44, 22, colour);
+  CharacterLook look{face.c_str(), face.c_str(), colour, Shade(NameColour(face + "hair"), -0.3)};
+  DrawHead(c, look, 32, 46, 16, Facing::Front, Eyes::Happy);
+  c.FillStar(11, 12, 6, 0.45, 5, colour);
+  c.FillStar(53, 76, 6, 0.45, 5, colour);
 }
 
 // The quarter-view block: a 64 x 32 diamond top with its sides.
@@ -82,7 +86,6 @@ void QuarterFigure(Canvas& c, int who, int cell) {
   Pose p;
   p.facing = cell == 0 ? Facing::Front : Facing::Back;
   DrawFigure(c, Character(who), 32, 60, 54, p);
-  DrawTag(c, 2, 1, cell == 0 ? "down" : "up", 9);
 }
 
 }  // namespace
@@ -90,7 +93,7 @@ void QuarterFigure(Canvas& c, int who, int cell) {
 void AddMinigamePictures(std::vector<MediaFile>& m) {
   // 1 renda
   Sheet(m, kMini + "renda/ティボラ.png", {4, 4, 1, 60, 60}, true,
-        [](Canvas& c, int i) { NamedFigure(c, "ティボラ", Frame(i, 4), Num(i + 1)); });
+        [](Canvas& c, int i) { NamedFigure(c, "ティボラ", Frame(i, 4)); });
   Screen(m, kMini + "renda/背景.png", Backdrop({20, 20, 50, 255}, {60, 40, 90, 255}, "renda", 3));
   Screen(m, kMini + "renda/ライト.png", [](Canvas& c) {
     c.Clear(kBlack);
@@ -116,7 +119,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
   Picture(m, kMini + "river/前面雲.png", 640, 115, true, [](Canvas& c) { Cloudy(c, 4, {255, 255, 255, 200}); });
   Picture(m, kMini + "river/RJ_course.png", 640, 115, true, [](Canvas& c) {
     c.FillRect(0, 90, 640, 115, {60, 110, 200, 160});
-    for (int x = 0; x < 640; x += 64) c.TextCentred(x + 32, 102, Num(x), 9, kWhite);
+    for (int x = 0; x < 640; x += 64) c.FillRect(x + 31, 96, x + 33, 109, {200, 225, 255, 200});
   });
   Picture(m, kMini + "river/RJ_river.png", 32, 32, false, [](Canvas& c) {
     c.VerticalGradient(0, 0, 32, 32, {60, 130, 220, 255}, {30, 80, 180, 255});
@@ -132,28 +135,27 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     c.FillEllipse(40, 40, 38, 14, {250, 250, 255, 230});
     c.FillEllipse(108, 40, 38, 14, {250, 250, 255, 230});
     DrawHead(c, {"v", "v", NameColour("ヴェンティカ"), {90, 160, 230, 255}}, 74, 44, 26, Facing::Front, Eyes::Happy);
-    DrawTag(c, 4, 78, "ヴェンティカ", 11);
   });
   // 3 leisure
   Sheet(m, kMini + "leisure/ミラドゥン_剣.png", {11, 11, 1, 150, 170}, true, [](Canvas& c, int i) {
     Pose p = Frame(i, 11);
     p.armRight = 30 + i * 12;
-    NamedFigure(c, "ミラドゥン", p, "剣 " + Num(i + 1));
+    NamedFigure(c, "ミラドゥン", p);
   }, true);
   Sheet(m, kMini + "leisure/ミラドゥン_降りる.png", {7, 7, 1, 150, 170}, true, [](Canvas& c, int i) {
     Pose p;
     p.crouch = i / 7.0;
-    NamedFigure(c, "ミラドゥン", p, "降りる " + Num(i + 1));
+    NamedFigure(c, "ミラドゥン", p);
   });
   Sheet(m, kMini + "leisure/ミラドゥン_座る.png", {5, 5, 1, 150, 170}, true, [](Canvas& c, int i) {
     Pose p;
     p.crouch = 0.2 + i * 0.15;
-    NamedFigure(c, "ミラドゥン", p, "座る " + Num(i + 1));
+    NamedFigure(c, "ミラドゥン", p);
   });
   Picture(m, kMini + "leisure/ミラドゥン_029.png", 150, 170, true, [](Canvas& c) {
     Pose p;
     p.armLeft = -150;
-    NamedFigure(c, "ミラドゥン", p, "029");
+    NamedFigure(c, "ミラドゥン", p);
   });
   Picture(m, kMini + "leisure/ミラドゥン_030.png", 40, 20, true, [](Canvas& c) {
     c.FillEllipse(20, 11, 19, 8, {90, 85, 80, 255});
@@ -161,10 +163,9 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
   });
   Picture(m, kMini + "leisure/ミラドゥン_031.png", 150, 170, true, [](Canvas& c) {
     c.FillEllipse(75, 100, 70, 65, {255, 230, 150, 120});
-    DrawTag(c, 2, 1, "031", 12);
   });
   Picture(m, kMini + "leisure/ミラドゥン_000.png", 150, 170, true,
-          [](Canvas& c) { NamedFigure(c, "ミラドゥン", Pose{}, "000"); });
+          [](Canvas& c) { NamedFigure(c, "ミラドゥン", Pose{}); });
   Screen(m, kMini + "leisure/天神　背景　手前石無し.png", Backdrop({80, 140, 220, 255}, {230, 220, 180, 255}, "tenjin", 0));
   Screen(m, kMini + "leisure/天神　背景　手前雲のみ.png", [](Canvas& c) { Cloudy(c, 12, {255, 255, 255, 210}); }, false, true);
   Painter sparkle = [](Canvas& c) {
@@ -179,12 +180,11 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
       double y = 368 - 32 * k;
       c.FillRect(0, y, 512, y + 10, {170, 110, 70, 255});
       c.FillRect(0, y + 10, 512, y + 32, {120, 75, 45, 200});
-      c.Text(490, y - 2, Num(k), 12, kWhite, Align::Right, 1, kBlack);
     }
   }, true);
   Picture(m, kMini + "stair/階段 ミュラグ.png", 640, 480, true, [](Canvas& c) {
     Canvas fig(120, 160);
-    NamedFigure(fig, "ミュラグ", Pose{}, "ミュラグ");
+    NamedFigure(fig, "ミュラグ", Pose{});
     c.Draw(fig, 516, 300);
   });
   Picture(m, kMini + "stair/階段 桜吹雪.png", 640, 480, true, [](Canvas& c) {
@@ -211,8 +211,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
       Pose p;
       if (i == 1) p.armLeft = -140, p.armRight = 140;
       if (i == 2) p.eyes = Eyes::Hurt, p.lean = -15;
-      static const char* const tag[3] = {"立ち", "2", "ひるみ"};
-      NamedFigure(c, n, p, tag[i]);
+      NamedFigure(c, n, p);
     }, n == "チペラ");
   }
   Picture(m, kMini + "numbersearch/カゲ.png", 100, 24, true, [](Canvas& c) { c.FillEllipse(50, 12, 48, 10, {0, 0, 0, 110}); });
@@ -256,7 +255,6 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     c.VerticalGradient(0, 0, 640, 480, {220, 235, 250, 255}, {250, 252, 255, 255});
     Scatter r(8);
     for (int i = 0; i < 120; ++i) c.FillCircle(r.Next() * 640, r.Next() * 480, 2, {200, 215, 240, 255});
-    c.Text(630, 455, "snowball", 16, {150, 170, 200, 255}, Align::Right);
   });
   Screen(m, kMini + "snowballfight/雪合戦背景(上).png", [](Canvas& c) {
     for (int x = 0; x < 640; x += 80) {
@@ -275,7 +273,6 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     c.FillEllipse(55 + 30 * std::cos(a), 60 + 25 * std::sin(a), 16, 10, {230, 120, 160, 255});
     c.FillCircle(45, 52, 4, kBlack);
     c.FillCircle(65, 52, 4, kBlack);
-    DrawTag(c, 2, 1, "ポルメ " + Num(i + 1), 11);
   }, true);
   for (int i = 0; i < 6; ++i)
     Sheet(m, kMini + "flyingporme/turn_" + Character(i).key + ".png", {6, 6, 1, 80, 115}, true, [i](Canvas& c, int f) {
@@ -283,7 +280,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
       p.facing = f % 2 ? Facing::Right : f % 4 == 2 ? Facing::Back : Facing::Front;
       p.squeeze = f % 2 ? 0.55 : 1;
       p.armLeft = -70, p.armRight = 70;
-      FigureCell(c, i, p, "turn" + Num(f + 1), 8);
+      FigureCell(c, i, p, 8);
     });
   // 19 quarterjump (12 reads it too)
   Picture(m, kMini + "quarterjump/ground2.png", 64, 64, true, Block, true);
@@ -297,7 +294,6 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     Scatter r(20);
     for (int i = 0; i < 150; ++i) c.FillCircle(r.Next() * 640, r.Next() * 480, 1 + r.Next() * 1.5, {255, 255, 230, 220});
     for (int i = 0; i < 12; ++i) c.FillStar(r.Next() * 640, r.Next() * 480, 14, 0.5, 5, {250, 150, 200, 90});
-    c.Text(630, 455, "花シュー", 16, {200, 170, 230, 255}, Align::Right);
   };
   Screen(m, kMini + "shootingboss/花シュー2.png", shooterSky, true);
   Screen(m, kMini + "shooting/花シュー2.png", shooterSky);
@@ -327,7 +323,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
   Picture(m, kMini + "gunshooting/マークver3.png", 256, 256, true, [](Canvas& c) {
     c.FillCircle(128, 128, 120, {200, 40, 60, 200});
     c.FillStar(128, 128, 100, 0.45, 5, {255, 220, 80, 255});
-    c.TextCentred(128, 128, "MARK", 30, kWhite, 200, 2, kBlack);
+    c.FillCircle(128, 128, 22, {200, 40, 60, 255});
   });
   Picture(m, kMini + "gunshooting/空_001.png", 96, 96, true, [](Canvas& c) {
     c.StrokeCircle(48, 48, 42, 5, {80, 220, 255, 220});
@@ -339,7 +335,6 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     c.FillCircle(41, 3, 3, {255, 120, 30, 255});
     c.FillCircle(24, 34, 4, kBlack);
     c.FillCircle(40, 34, 4, kBlack);
-    DrawTag(c, 2, 50, "ヒュドネ", 10);
   });
   // 18 threerocket
   Picture(m, kMini + "threerocket/bluestar.png", 64, 64, true, [](Canvas& c) { DrawStarShape(c, 32, 32, 30, {60, 130, 255, 255}); });
@@ -370,7 +365,7 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     std::string key = faces[k];
     Rgba col = k < 6 ? Character(k).body : NameColour(key);
     Picture(m, kMini + "trumpmemory/trump_" + key + ".png", 64, 88, true,
-            [k, key, col](Canvas& c) { Card(c, Num(k + 1) + " " + key, col, false); });
+            [key, col](Canvas& c) { Card(c, key, col, false); });
   }
   static const struct {
     const char* file;
@@ -388,12 +383,12 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
     Pose p;
     p.facing = Facing::Right;
     p.armRight = 60 + i * 15;
-    NamedFigure(c, "ナヴォルカ", p, Num(i + 1));
+    NamedFigure(c, "ナヴォルカ", p);
   });
   Sheet(m, kMini + "pooyan/ボグリエナ_pull.png", {3, 3, 1, 32, 40}, true, [](Canvas& c, int i) {
     Pose p;
     p.armLeft = -100 - i * 20, p.armRight = 100 + i * 20;
-    NamedFigure(c, "ボグリエナ", p, Num(i + 1));
+    NamedFigure(c, "ボグリエナ", p);
   });
   Sheet(m, kMini + "pooyan/風船_pump.png", {4, 4, 1, 32, 32}, true,
         [](Canvas& c, int i) { Balloon(c, 16, 20 - i, 5 + i * 2.5, {240, 80, 80, 255}); }, true);
@@ -409,7 +404,6 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
   Sheet(m, kMini + "pooyan/プーヤン_岩.png", {2, 2, 1, 50, 55}, true, [](Canvas& c, int i) {
     c.FillEllipse(25, 30, 22, 20 - i * 3, {110, 100, 90, 255});
     c.FillEllipse(20, 24, 9, 6, {150, 140, 130, 255});
-    DrawTag(c, 2, 1, Num(i + 1), 9);
   });
   Screen(m, kMini + "pooyan/プーヤン_マップ.png", [](Canvas& c) {
     c.FillRect(0, 400, 640, 480, {90, 160, 70, 255});

@@ -1,6 +1,7 @@
 // The pictures of the media tree and how each is drawn.
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "tools/mediagen/data.h"
@@ -50,7 +51,9 @@ void Screen(std::vector<MediaFile>& m, const std::string& path, Painter paint, b
 
 // ---- Painters ----
 
-// A full-screen background: a gradient, soft shapes and a faint title.
+// A full-screen background: a gradient and soft shapes. The name only varies
+// the shapes: backgrounds stand under windows, scores and texts, so they
+// carry no writing of their own.
 Painter Backdrop(Rgba top, Rgba bottom, const std::string& title, int pattern) {
   return [=](Canvas& c) {
     c.VerticalGradient(0, 0, c.width(), c.height(), top, bottom);
@@ -65,9 +68,6 @@ Painter Backdrop(Rgba top, Rgba bottom, const std::string& title, int pattern) {
     }
     for (int i = 0; i < c.width() + c.height(); i += 48)
       c.Line(i, 0, i - c.height(), c.height(), 10, WithAlpha(kWhite, 14));
-    if (!title.empty())
-      c.Text(c.width() - 12, c.height() - 30, title, 18, WithAlpha(kWhite, 170), Align::Right, 1,
-             WithAlpha(kBlack, 90));
   };
 }
 
@@ -82,16 +82,14 @@ void BannerWord(Canvas& c, const std::string& word, Rgba fill, double cx, double
   c.TextCentred(cx, cy, word, size, fill, c.width() - 8, std::max(2, size / 14), {40, 20, 10, 255});
 }
 
-// One character picture cell: the figure, and a tag of character and role.
-void FigureCell(Canvas& c, int who, const Pose& pose, const std::string& tag, double lift, bool mirror) {
-  // The figure stands above a strip that names the character; the role and
-  // frame are tagged in the top-left corner.
+// One character picture cell: the figure alone. The game flips these
+// sprites and shows them in play, so they carry no writing (the contact
+// sheet names the files and numbers the cells).
+void FigureCell(Canvas& c, int who, const Pose& pose, double lift, bool mirror) {
   Canvas fig(c.width(), c.height());
-  double height = std::min((c.height() - 12) * 0.84, c.width() * 0.95);
-  DrawFigure(fig, Character(who), c.width() / 2.0, c.height() - 12 - lift, height, pose);
+  double height = std::min((c.height() - 4) * 0.86, c.width() * 0.95);
+  DrawFigure(fig, Character(who), c.width() / 2.0, c.height() - 4 - lift, height, pose);
   c.Draw(mirror ? fig.Mirrored() : fig, 0, 0);
-  DrawTag(c, 2, 1, tag, 9);
-  c.TextCentred(c.width() / 2.0, c.height() - 5.5, Character(who).key, 9, kWhite, c.width() - 2, 1, Shade(Character(who).body, -0.5));
 }
 
 Pose RunPose(int f) {
@@ -164,28 +162,28 @@ void CharacterFiles(std::vector<MediaFile>& m, int who) {
   Picture(m, dir + "m_air.png", 80, 80, true, [who](Canvas& c) {
     Pose p;
     p.armLeft = -155, p.armRight = 155, p.legLeft = -28, p.legRight = 28, p.eyes = Eyes::Happy;
-    FigureCell(c, who, p, "air", 6);
+    FigureCell(c, who, p, 6);
   });
   Picture(
       m, dir + "m_damage.png", 80, 80, true,
       [who](Canvas& c) {
         Pose p;
         p.armLeft = -120, p.armRight = 120, p.lean = -22, p.eyes = Eyes::Hurt;
-        FigureCell(c, who, p, "damage");
+        FigureCell(c, who, p);
         c.FillStar(62, 20, 9, 0.4, 6, {255, 240, 60, 230});
       },
       sample);
-  Picture(m, dir + "m_wait.png", 80, 80, true, [who](Canvas& c) { FigureCell(c, who, Pose{}, "wait"); }, sample);
+  Picture(m, dir + "m_wait.png", 80, 80, true, [who](Canvas& c) { FigureCell(c, who, Pose{}); }, sample);
   Sheet(m, dir + "m_run.png", {4, 4, 1, 80, 80}, true,
-        [who](Canvas& c, int i) { FigureCell(c, who, RunPose(i), "run" + Num(i + 1)); }, sample);
+        [who](Canvas& c, int i) { FigureCell(c, who, RunPose(i)); }, sample);
   Sheet(m, dir + "m_shot.png", {5, 5, 1, 80, 80}, true,
-        [who](Canvas& c, int i) { FigureCell(c, who, ShotPose(i), "shot" + Num(i + 1)); }, sample);
+        [who](Canvas& c, int i) { FigureCell(c, who, ShotPose(i)); }, sample);
   Sheet(
       m, dir + "m_jump.png", {8, 8, 1, 80, 80}, true,
       [who](Canvas& c, int i) {
         double lift = 0;
         Pose p = JumpPose(i, &lift);
-        FigureCell(c, who, p, "jump" + Num(i + 1), lift);
+        FigureCell(c, who, p, lift);
       },
       sample);
   Sheet(
@@ -204,7 +202,7 @@ void CharacterFiles(std::vector<MediaFile>& m, int who) {
         c.StrokeEllipse(40, 96, 30, 6, 3, WithAlpha(Character(who).body, 160));
         for (int k = 0; k < 3; ++k)
           c.Line(8 + k * 4, 30 + k * 14, 18 + k * 4, 26 + k * 14, 2, WithAlpha(kBlack, 120));
-        FigureCell(c, who, p, "turn" + Num(i + 1), 8, i == 3);
+        FigureCell(c, who, p, 8, i == 3);
       },
       sample);
   Picture(m, dir + "koma_front.png", 64, 64, true, [who](Canvas& c) {
@@ -212,6 +210,67 @@ void CharacterFiles(std::vector<MediaFile>& m, int who) {
     c.FillRoundRect(4, 4, 60, 60, 9, Shade(Character(who).body, 0.55));
     DrawFigure(c, Character(who), 32, 60, 54, Pose{});
   });
+}
+
+// A small die with pips, for the dice items.
+void SmallDie(Canvas& c, double cx, double cy, double size, int pips) {
+  double h = size / 2;
+  c.FillRoundRect(cx - h, cy - h, cx + h, cy + h, size * 0.2, {50, 40, 40, 255});
+  c.FillRoundRect(cx - h + 1, cy - h + 1, cx + h - 1, cy + h - 1, size * 0.18, kWhite);
+  static const double spots[4][4][2] = {{{0, 0}}, {{-1, -1}, {1, 1}}, {{-1, -1}, {0, 0}, {1, 1}},
+                                        {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}}};
+  for (int k = 0; k < pips; ++k)
+    c.FillCircle(cx + spots[pips - 1][k][0] * size * 0.25, cy + spots[pips - 1][k][1] * size * 0.25,
+                 std::max(1.2, size * 0.1), pips == 1 ? Rgba{220, 30, 40, 255} : Rgba{30, 30, 40, 255});
+}
+
+// What an item icon shows: dice for the dice items, shapes, or the one
+// character that names the item (unused ids stay plain).
+void ItemSymbol(Canvas& c, int id) {
+  switch (id) {
+    case 1:
+      SmallDie(c, 11, 12, 12, 2), SmallDie(c, 20, 20, 12, 3);
+      return;
+    case 2:
+      SmallDie(c, 10, 11, 10, 1), SmallDie(c, 22, 11, 10, 2), SmallDie(c, 16, 22, 10, 3);
+      return;
+    case 4:
+      c.FillEllipse(16, 16, 11, 5, {40, 0, 60, 255});
+      c.FillCircle(16, 16, 3, {230, 40, 60, 255});
+      return;
+    case 5:
+      c.FillEllipse(16, 13, 11, 7, {220, 50, 50, 255});
+      c.FillCircle(12, 11, 2, kWhite), c.FillCircle(20, 12, 2, kWhite);
+      c.FillRoundRect(12, 17, 20, 27, 3, {250, 235, 200, 255});
+      return;
+    case 6:
+      SmallDie(c, 16, 16, 22, 4);
+      return;
+    case 7:
+      SmallDie(c, 16, 16, 12, 1);
+      return;
+    case 11:
+      DrawCoin(c, 16, 16, 9);
+      return;
+    case 13:
+    case 27:
+      DrawStarShape(c, 16, 16, 11, {255, 215, 0, 255});
+      return;
+    case 26:
+      c.FillPolygon({{7, 7}, {25, 7}, {25, 16}, {16, 27}, {7, 16}}, {200, 210, 230, 255});
+      c.FillPolygon({{10, 10}, {22, 10}, {22, 16}, {16, 23}, {10, 16}}, {90, 110, 200, 255});
+      return;
+    default:
+      break;
+  }
+  static const std::map<int, const char*> glyphs = {
+      {3, "休"},  {12, "笛"}, {14, "笛"}, {21, "守"}, {22, "守"}, {23, "手"}, {24, "+3"}, {25, "-2"},
+      {28, "券"}, {31, "玉"}, {32, "鉢"}, {33, "衣"}, {34, "貝"}, {35, "枝"},
+  };
+  auto it = glyphs.find(id);
+  if (it == glyphs.end()) return;
+  Rgba ink = id == 21 ? Rgba{120, 170, 255, 255} : id == 22 ? Rgba{255, 120, 120, 255} : kWhite;
+  c.TextCentred(16, 16, it->second, 18, ink, 28, 1, kBlack);
 }
 
 void DieFace(Canvas& c, int face) {
@@ -250,8 +309,10 @@ void SquarePicture(Canvas& c, Rgba colour, const std::string& symbol, const std:
     c.FillRoundRect(7, 8, w - 7, h - 10, 11, colour);
     c.VerticalGradient(9, 10, w - 9, h / 2, WithAlpha(kWhite, 110), WithAlpha(kWhite, 0));
   }
-  c.TextCentred(w / 2, h / 2 - 4, symbol, 30, kWhite, static_cast<int>(w - 20), 2, dark);
-  c.TextCentred(w / 2, h - 19, caption, 11, kWhite, static_cast<int>(w - 16), 1, dark);
+  // The symbol says what the square does; the caption names the kind only
+  // in the catalogue (the board shows no writing on its squares).
+  (void)caption;
+  c.TextCentred(w / 2, h / 2 - 2, symbol, 32, kWhite, static_cast<int>(w - 20), 2, dark);
 }
 
 struct SquareLook {
@@ -388,39 +449,89 @@ void Screenshot(Canvas& c, int number, const std::string& name) {
     DrawFigure(fig, Character(p), 20, 48, 44, pose);
     c.Draw(fig, 20 + p * 55, 110);
   }
-  c.FillRoundRect(10, 10, c.width() - 10, 70, 10, WithAlpha(kBlack, 150));
-  c.TextCentred(c.width() / 2.0, 32, name, 20, kWhite, c.width() - 30, 1, kBlack);
-  c.TextCentred(c.width() / 2.0, 56, "minigame " + Num(number), 13, {255, 240, 150, 255}, c.width() - 30);
+  // The explanation screen writes the minigame's name above it: the picture
+  // itself is a scene without writing, its shapes varied by the number.
+  (void)name;
+  Scatter r(static_cast<uint32_t>(number) * 7 + 3);
+  for (int i = 0; i < 5; ++i) {
+    double x = 20 + r.Next() * (c.width() - 40), y = 20 + r.Next() * 70, s = 8 + r.Next() * 10;
+    if (number % 3 == 0) c.FillStar(x, y, s, 0.45, 5, WithAlpha(kWhite, 200), r.Next());
+    else if (number % 3 == 1) c.FillCircle(x, y, s, WithAlpha(Shade(hue, 0.7), 220));
+    else c.FillRoundRect(x - s, y - s / 2, x + s, y + s / 2, s / 3, WithAlpha(Shade(hue, -0.5), 200));
+  }
+  c.FillRect(0, 160, c.width(), c.height(), Shade(hue, -0.5));
+}
+
+// A beam for additive drawing: black where there is no light, brightest on
+// its middle line (`peak` of full white), fading smoothly to the sides and
+// towards its foot (and, with fadeIn, in from its top edge). `width` is the
+// share of the picture's width the light spreads over. The beams are mapped onto quadrilaterals of
+// about their own size (320 pixels wide), so they are drawn at that size: no
+// step of the gradient is stretched.
+//
+// The game adds them at blend parameter `blend` to a 16-bit screen, where a
+// channel moves in steps of 8 (red and blue; green 4). A smooth gradient
+// would add amounts that fall between those steps differently in each
+// channel: bands with coloured edges. So the grey is dithered (4 x 4 ordered
+// dither) to values whose share is a whole step: the light stays grey and
+// its gradient turns into a fine grain.
+void Beam(Canvas& c, double width, bool fadeIn, int blend, double peak) {
+  static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+  const double half = c.width() / 2.0;
+  const double step = 8.0 * 255.0 / blend;  // a grey that adds one step of 8
+  for (int y = 0; y < c.height(); ++y) {
+    // The light weakens downwards but still reaches the floor the beam
+    // points at; the last rows and (with fadeIn) the first ones fade out,
+    // so the quadrilateral's edges do not show.
+    double down = (y + 0.5) / c.height();
+    double light = (0.4 + 0.6 * std::pow(1.0 - down, 1.3)) * std::min(1.0, (1.0 - down) / 0.08);
+    if (fadeIn) light *= std::min(1.0, down / 0.25);
+    for (int x = 0; x < c.width(); ++x) {
+      double d = std::fabs(x + 0.5 - half) / (half * width);
+      double across = d >= 1 ? 0 : (1 - d * d) * (1 - d * d);
+      double v = peak * across * light * 255.0 / step;  // in steps
+      int steps = static_cast<int>(std::floor(v + (bayer[y % 4][x % 4] + 0.5) / 16.0));
+      int grey = std::min(255, static_cast<int>(std::lround(steps * step)));
+      uint8_t g = static_cast<uint8_t>(grey);
+      c.Set(x, y, {g, g, g, 255});
+    }
+  }
 }
 
 void SpotlightSet(std::vector<MediaFile>& m, const std::string& dir) {
-  Picture(m, dir + "spotlightver0.8.png", 64, 256, false, [](Canvas& c) {
-    for (int y = 0; y < c.height(); ++y)
-      for (int x = 0; x < c.width(); ++x) {
-        double across = 1 - std::fabs(x - 31.5) / 32;
-        double v = (1 - y / 256.0) * across * 255;
-        c.Set(x, y, {static_cast<uint8_t>(v), static_cast<uint8_t>(v), static_cast<uint8_t>(v * 0.85), 255});
-      }
-  });
-  Picture(m, dir + "spotlightver0.7.png", 64, 256, false, [](Canvas& c) {
-    for (int y = 0; y < c.height(); ++y)
-      for (int x = 0; x < c.width(); ++x) {
-        double across = std::max(0.0, 1 - std::fabs(x - 31.5) / 12);
-        double v = (1 - y / 256.0) * across * 255;
-        c.Set(x, y, {static_cast<uint8_t>(v), static_cast<uint8_t>(v), static_cast<uint8_t>(v), 255});
-      }
-  });
+  Picture(m, dir + "spotlightver0.8.png", 320, 248, false, [](Canvas& c) { Beam(c, 0.85, true, 80, 1.0); });
+  Picture(m, dir + "spotlightver0.7.png", 320, 368, false, [](Canvas& c) { Beam(c, 0.45, false, 200, 0.55); });
+  // A cone of light from the lamp at (25, 4), widening downwards: brightest
+  // on its middle line near the lamp, its alpha falling off smoothly to the
+  // sides and along its length.
   Picture(m, dir + "spotlightver0.9_2_2.png", 50, 300, true, [](Canvas& c) {
-    c.FillPolygon({{20, 4}, {30, 4}, {50, 300}, {0, 300}}, {255, 250, 200, 110});
-    c.FillPolygon({{23, 4}, {27, 4}, {35, 300}, {15, 300}}, {255, 255, 230, 120});
+    for (int y = 0; y < c.height(); ++y) {
+      double along = std::max(0.0, (y + 0.5 - 4) / (c.height() - 4));
+      double half = 5 + 20 * along;
+      double fade = std::pow(1 - along, 0.8) * std::min(1.0, (y + 0.5) / 6);
+      for (int x = 0; x < c.width(); ++x) {
+        double d = std::fabs(x + 0.5 - 25) / half;
+        double across = d >= 1 ? 0 : (1 - d * d);
+        double a = across * fade * 200;
+        c.Set(x, y, {255, 250, 215, static_cast<uint8_t>(std::lround(a))});
+      }
+    }
   });
   Picture(m, dir + "spotlightver0.9_3.png", 32, 32, true, [](Canvas& c) {
     c.FillRoundRect(6, 2, 26, 22, 4, {60, 60, 70, 255});
     c.FillEllipse(16, 22, 10, 6, {255, 250, 190, 255});
     c.FillRect(14, 24, 18, 31, {60, 60, 70, 255});
   });
-  Picture(m, dir + "spotlightver0.9_4.png", 64, 64, false,
-          [](Canvas& c) { c.RadialGradient(32, 32, 32, {255, 255, 230, 255}, {0, 0, 0, 255}); });
+  // Scaled up to 25 times: a soft disc whose light falls off smoothly.
+  Picture(m, dir + "spotlightver0.9_4.png", 64, 64, false, [](Canvas& c) {
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        double d = std::min(1.0, std::hypot(x + 0.5 - 32, y + 0.5 - 32) / 32);
+        double v = (1 - d * d) * (1 - d * d);
+        c.Set(x, y, {static_cast<uint8_t>(std::lround(v * 255)), static_cast<uint8_t>(std::lround(v * 255)),
+                     static_cast<uint8_t>(std::lround(v * 230)), 255});
+      }
+  });
 }
 
 void AddPictures(std::vector<MediaFile>& m) {
@@ -431,8 +542,7 @@ void AddPictures(std::vector<MediaFile>& m) {
         c.FillRoundRect(4, 4, 316, 156, 30, {250, 120, 60, 255});
         c.FillRoundRect(10, 10, 310, 150, 26, {255, 245, 230, 255});
         c.FillStar(60, 80, 40, 0.45, 5, {250, 180, 40, 255});
-        c.TextCentred(190, 70, "ZR CIRCLE", 34, {200, 70, 40, 255}, 220);
-        c.TextCentred(190, 112, "stand-in logo", 16, {120, 90, 80, 255});
+        c.TextCentred(190, 80, "ZR CIRCLE", 34, {200, 70, 40, 255}, 220);
       },
       true);
   Picture(m, "circle/NowLoading_ver2.png", 300, 64, true, [](Canvas& c) {
@@ -507,14 +617,17 @@ void AddPictures(std::vector<MediaFile>& m) {
         Dots(thumb, map, scale, Any);
         c.FillRoundRect(0, 0, 200, 200, 14, {30, 30, 50, 255});
         c.Draw(thumb, 100 - thumb.width() / 2, 8);
-        c.TextCentred(100, 182, "stage " + Num(i + 1) + " " + kBoardKeys[map], 16, kWhite, 190);
+        c.FillRoundRect(60, 168, 140, 192, 10, Shade(Hsv(map * 60.0, 0.6, 0.8), -0.2));
+        for (int k = 0; k < map; ++k) c.FillStar(100 - (map - 1) * 9 + k * 18, 180, 7, 0.45, 5, {255, 220, 80, 255});
       },
       true);
   Sheet(m, "other/ミニゲーム：文字背景.png", {3, 3, 1, 300, 400}, true, [](Canvas& c, int i) {
     static const Rgba page[3] = {{255, 245, 210, 255}, {215, 240, 255, 255}, {225, 250, 215, 255}};
     c.FillRoundRect(0, 0, 300, 400, 18, Shade(page[i], -0.25));
     c.FillRoundRect(4, 4, 296, 396, 15, page[i]);
-    for (int row = 0; row < 12; ++row) c.FillRect(14, 46 + 32 * row + 31, 286, 46 + 32 * row + 32, Shade(page[i], -0.12));
+    // The picker writes entry i's name 32 i pixels below the page's top in a
+    // 30-pixel font: a rule under each name.
+    for (int row = 0; row < 12; ++row) c.FillRect(14, 32 * row + 31, 286, 32 * row + 32, Shade(page[i], -0.12));
   });
   Sheet(m, "other/ミニゲーム：タグ.png", {3, 1, 3, 50, 100}, true, [](Canvas& c, int i) {
     static const Rgba tab[3] = {{240, 160, 40, 255}, {40, 140, 230, 255}, {60, 180, 70, 255}};
@@ -523,7 +636,10 @@ void AddPictures(std::vector<MediaFile>& m) {
     c.FillRoundRect(4, 6, 56, 94, 8, tab[i]);
     c.TextCentred(25, 50, text[i], 15, kWhite, 44, 1, kBlack);
   });
-  Picture(m, "other/矢印.png", 32, 64, true, [](Canvas& c) { DrawUpArrow(c, 16, 2, 63, 28, {250, 80, 40, 255}); }, true);
+  // The arrow fills the top 40 rows: turned sideways about its centre beside
+  // the map choice's name, its empty end faces the name, and on the board it
+  // stands a little above the piece its bottom centre is placed on.
+  Picture(m, "other/矢印.png", 32, 64, true, [](Canvas& c) { DrawUpArrow(c, 16, 2, 40, 28, {250, 80, 40, 255}); }, true);
   Picture(m, "other/通路.png", 16, 16, false, [](Canvas& c) {
     c.Clear({200, 170, 120, 255});
     c.FillCircle(4, 5, 3, {175, 145, 100, 255});
@@ -546,7 +662,7 @@ void AddPictures(std::vector<MediaFile>& m) {
                                                          : Rgba{130, 130, 130, 255};
         c.FillRoundRect(1, 1, 31, 31, 7, Shade(col, -0.5));
         c.FillRoundRect(2, 2, 30, 30, 6, col);
-        c.TextCentred(16, 16, Num(id), 17, kWhite, 28, 1, kBlack);
+        ItemSymbol(c, id);
       },
       true);
   Picture(m, "other/アイテム：枠ver0.3.png", 34, 34, true, [](Canvas& c) {
@@ -563,7 +679,6 @@ void AddPictures(std::vector<MediaFile>& m) {
     c.FillEllipse(32, 32, 28, 3 + 20 * open, {60, 0, 80, 255});
     c.FillEllipse(32, 32, 24, 1 + 17 * open, {10, 0, 20, 255});
     c.FillCircle(32, 32, 5 * open, {230, 40, 60, 255});
-    DrawTag(c, 2, 1, Num(i + 1), 10);
   });
   Sheet(m, "other/数値_小.png", {10, 10, 1, 20, 32}, true,
         [](Canvas& c, int i) { c.TextCentred(10, 16, Num(i), 28, kWhite, 19, 2, {20, 20, 60, 255}); }, true);
@@ -598,8 +713,7 @@ void AddPictures(std::vector<MediaFile>& m) {
         c.FillEllipse(320, 120, 300, 100, {255, 255, 255, 90});
         c.FillStar(90, 110, 50, 0.45, 5, {255, 210, 40, 255}, 0.2);
         c.FillStar(550, 110, 50, 0.45, 5, {255, 210, 40, 255}, -0.2);
-        c.TextCentred(320, 100, "ベルノーラパーティ", 58, {255, 110, 150, 255}, 440, 4, {90, 20, 60, 255});
-        c.TextCentred(320, 170, "stand-in title", 20, kWhite, 400, 2, {90, 20, 60, 255});
+        c.TextCentred(320, 110, "ベルノーラパーティ", 58, {255, 110, 150, 255}, 440, 4, {90, 20, 60, 255});
         for (int i = 0; i < 6; ++i) {
           Canvas fig(50, 60);
           DrawFigure(fig, Character(i), 25, 58, 52, Pose{});
@@ -670,8 +784,9 @@ void AddPictures(std::vector<MediaFile>& m) {
           c.RadialGradient(focus[i], 260, 260, WithAlpha(kWhite, 150), WithAlpha(kWhite, 0));
           Pose p;
           p.armLeft = -150, p.armRight = 150, p.eyes = Eyes::Happy;
+          // The tally lays its RESULT band over the top and writes the
+          // winner's texts itself: the picture carries no writing.
           DrawFigure(c, Character(i), focus[i], 450, 330, p);
-          c.Text(16, 12, std::string(Character(i).kana) + " WIN!", 30, kWhite, Align::Left, 2, kBlack);
         },
         i == 0);
 
@@ -681,7 +796,7 @@ void AddPictures(std::vector<MediaFile>& m) {
                                           "ボフィネ",   "ユクスタ",   "ピコルダ_L", "ザンベリedg", "エスロヴァ"};
   for (const char* name : portraits) {
     std::string n = name;
-    Picture(m, "eventchar/" + n + ".png", 160, 170, true, [n](Canvas& c) { DrawPortrait(c, n, n); },
+    Picture(m, "eventchar/" + n + ".png", 160, 170, true, [n](Canvas& c) { DrawPortrait(c, n, PortraitName(n)); },
             n == "グラヴォネ" || n == "メグノス");
   }
 
@@ -717,7 +832,7 @@ void AddPictures(std::vector<MediaFile>& m) {
     Picture(m, dir + "内円.png", 256, 256, true, [col, e](Canvas& c) {
       c.StrokeCircle(128, 128, 60, 6, WithAlpha(col, 230));
       c.FillCircle(128, 128, 52, WithAlpha(Shade(col, 0.6), 120));
-      c.TextCentred(128, 128, Num(e + 1), 48, kWhite, 90, 2, Shade(col, -0.5));
+      c.FillStar(128, 128, 40, 0.4, e + 3, WithAlpha(kWhite, 230));
     });
   }
   static const char* const slotLetters[3] = {"ス", "ペ", "ル"};
@@ -758,7 +873,7 @@ void AddPictures(std::vector<MediaFile>& m) {
     Picture(m, "sugoroku/zarvie/" + name, 32, 32, true, gem, k == 0);
     if (k > 0) Picture(m, "other/" + name, 32, 32, true, gem);
   }
-  Painter master = [](Canvas& c) { DrawPortrait(c, "ズィルベ", "ズィルベ"); };
+  Painter master = [](Canvas& c) { DrawPortrait(c, "ズィルベ", PortraitName("ズィルベ")); };
   Picture(m, "other/ミニズィルベedg_000.png", 48, 52, true, [](Canvas& c) {
     DrawHead(c, {"z", "z", NameColour("ズィルベ"), Shade(NameColour("ズィルベhair"), -0.3)}, 24, 26, 20, Facing::Front, Eyes::Open);
   });

@@ -37,7 +37,7 @@ void Screen(std::vector<MediaFile>& m, const std::string& path, Painter paint, b
 Painter Backdrop(Rgba top, Rgba bottom, const std::string& title, int pattern);
 Painter Token(const std::string& symbol, const std::string& caption, Rgba colour);
 void BannerWord(Canvas& c, const std::string& word, Rgba fill, double cx, double cy, int size);
-void FigureCell(Canvas& c, int who, const Pose& pose, const std::string& tag, double lift = 0, bool mirror = false);
+void FigureCell(Canvas& c, int who, const Pose& pose, double lift = 0, bool mirror = false);
 Pose RunPose(int frame);
 
 // Every picture of the tree, in catalogue order; the minigames' own part.

@@ -289,6 +289,20 @@ int G_D3D_CreateDirect3D() {
 
 // ---------------------------------------------------------------- the device
 
+// Direct3D without hardware rasterisation (a processor draws behind it, as
+// Mesa's llvmpipe does on a desktop without a graphics card) is slower and
+// heavier than the software renderer: no device is kept, and the software
+// path is taken. The log names the adapter and the choice.
+namespace {
+int RefuseSoftwareRasterization() {
+  D3DADAPTER_IDENTIFIER9 identifier;
+  std::memset(&identifier, 0, sizeof identifier);
+  Direct3DObject->GetAdapterIdentifier(D3DADAPTER_DEFAULT, 0, &identifier);
+  WriteErrorLogFormat("Driver:%s  Description:%s", identifier.Driver, identifier.Description);
+  return WriteErrorLog("描画デバイスはハードウエアラスタライズを行いません ソフトウエアレンダラを使用します\n");
+}
+}  // namespace
+
 int G_D3D_CreateDevice() {
   if (Direct3DObject == nullptr) return -1;
   ReleaseD3DObject(D3DZBuffer);
@@ -342,6 +356,7 @@ int G_D3D_CreateDevice() {
   std::memset(&adapterCaps, 0, sizeof adapterCaps);
   Direct3DObject->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &adapterCaps);
   ShaderModel2Capable = Model20(adapterCaps.VertexShaderVersion) && Model20(adapterCaps.PixelShaderVersion) ? 1 : 0;
+  if ((adapterCaps.DevCaps & D3DDEVCAPS_HWRASTERIZATION) == 0) return RefuseSoftwareRasterization();
 
   WriteErrorLog(Direct3DObjectEx != nullptr ? "IDirect3DDevice9Ex オブジェクトを取得します.... "
                                             : "IDirect3DDevice9 オブジェクトを取得します.... ");
@@ -367,6 +382,16 @@ int G_D3D_CreateDevice() {
       return WriteErrorLog(Direct3DObjectEx != nullptr ? "Direct3DDevice9Ex の作成に失敗しました\n"
                                                        : "Direct3DDevice9 の作成に失敗しました\n");
     WriteErrorLog("ソフトウエア頂点演算を使用します\n");
+  }
+  // The device's own word on its rasterisation (the adapter's may not have
+  // known the renderer).
+  D3DCAPS9 deviceCaps;
+  std::memset(&deviceCaps, 0, sizeof deviceCaps);
+  Direct3DDevice->GetDeviceCaps(&deviceCaps);
+  if ((deviceCaps.DevCaps & D3DDEVCAPS_HWRASTERIZATION) == 0) {
+    Direct3DDeviceEx = nullptr;
+    ReleaseD3DObject(Direct3DDevice);
+    return RefuseSoftwareRasterization();
   }
   if (Direct3DDeviceEx != nullptr) Direct3DDeviceEx->SetMaximumFrameLatency(1);
 

@@ -89,6 +89,8 @@ int G_D3D_Initialize() {
     }
     if (attempt && G_D3D_CreateDirect3D() == 0 && G_D3D_CreateDevice() == 0 && G_D3D_CreateZBuffer() == 0) {
       HardwareActive = 1;
+      // A full-screen device: how the display shows it.
+      if (const char* note = !WindowedMode ? PlatformDisplayModeNote() : nullptr) WriteErrorLogFormat("%s\n", note);
       G_D3D_SetupShaders();
       if (ShadersInUse) {
         G_D3D_CreateVertexDeclarations();
@@ -155,6 +157,8 @@ int ChangeScreenDisplayMode() {
     return -1;
   }
   WriteErrorLog("成功しました\n");
+  // How the display shows the mode: its own, or the screen scaled to the desktop.
+  if (const char* note = PlatformDisplayModeNote()) WriteErrorLogFormat("%s\n", note);
   return 0;
 }
 
@@ -206,6 +210,11 @@ void WaitVerticalBlank() {
   const int64_t threshold = VSyncPeriodMicroseconds >= 0 ? VSyncPeriodMicroseconds - 3000 : 4000;
   if (GetMicrosecondCount(0) - LastVBlankTime < threshold) {
     Sleep(0);
+    // All but the last millisecond of the wait in one sleep (a wake-up a
+    // millisecond, sixty frames a second, was a tenth of the program's time
+    // on an idle title), then by milliseconds up to the threshold.
+    const int64_t left = threshold - (GetMicrosecondCount(0) - LastVBlankTime);
+    if (left >= 2000) Sleep(static_cast<DWORD>(left / 1000 - 1));
     while (GetMicrosecondCount(0) - LastVBlankTime < threshold) Sleep(1);
     DirectDrawObject->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
     LastVBlankTime = GetMicrosecondCount(0);

@@ -199,6 +199,38 @@ TEST(Quiz, FiveQuestionsAnsweredByHand) {
   });
 }
 
+// Whether the box holds a white pixel (text; the answer rows under it are
+// dark).
+bool WhiteIn(const GameHarness& h, int x0, int y0, int x1, int y1) {
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      if (h.Pixel(x, y) == 0xFFFFFF) return true;
+  return false;
+}
+
+// The answering frames draw with the next play state as the mode: the
+// question and its answers while they are open, and plainly in the frame
+// that closes them; the judge shows them again.
+TEST(Quiz, TheFrameThatClosesTheAnswersIsDrawnPlainly) {
+  RunGame({.seed = 5}, [](GameHarness& h) {
+    START_GAME(h);
+    EnterMinigame(h, 6, HumanSeats({1, 2, 3, 4}));
+    PressStartOnExplanation(h);
+    ASSERT_TRUE(h.RunUntil([] { return QuizPlayStep == 3 && QuizClock < 1190; }, 400));
+    auto letterA = [&h] { return WhiteIn(h, 128, 214, 146, 238); };
+    EXPECT_TRUE(letterA()) << "the answers are open";
+    h.AddInputRule([](FrameInput& in) {
+      if (QuizPlayStep != 3) return;
+      for (int p = 1; p <= 4; ++p) Hold(in, p, kButtonB);
+    });
+    ASSERT_TRUE(h.RunUntil([] { return QuizPlayStep == 4; }, 5));
+    EXPECT_FALSE(letterA()) << "the frame that took the fourth answer";
+    ASSERT_TRUE(h.Frame());
+    EXPECT_EQ(QuizPlayStep, 6);
+    EXPECT_TRUE(letterA()) << "the judge";
+  });
+}
+
 TEST(Quiz, FourCpuPlayersWaitTheirFirst120FramesAndTheGameEnds) {
   RunGame({.seed = 23}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);

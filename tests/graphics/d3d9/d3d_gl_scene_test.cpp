@@ -5,6 +5,8 @@
 // again with everything on it.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +20,7 @@
 #include "library/graphics/d3d9/d3d_batch.h"
 #include "library/graphics/d3d9/d3d_start.h"
 #include "platform/d3d9/d3d9_control.h"
+#include "platform/win32/sdl_window.h"
 #include "tests/graphics/scene.h"
 #include "tests/support/gl_display.h"
 
@@ -316,6 +319,35 @@ TEST_F(GlSceneTest, TheDeviceDrawsTheSceneAsTheSoftwareRenderer) {
     EXPECT_LT(checker.empty, 15) << "the scene draws";
     StopGraphics();
     DestroyMainWindow();
+  }
+}
+
+// The rasterisation setting decides the path on the display's OpenGL:
+// "hardware" draws through it whatever the renderer, "software" leaves the
+// window without OpenGL and draws with the software renderer.
+TEST_F(GlSceneTest, TheRasterisationSettingChoosesThePath) {
+  for (const D3D9Rasterizer setting : {D3D9Rasterizer::Hardware, D3D9Rasterizer::Software}) {
+    const bool hardware = setting == D3D9Rasterizer::Hardware;
+    SCOPED_TRACE(hardware ? "hardware" : "software");
+    D3D9AdapterSetup adapter = D3D9OpenGLAdapter();
+    adapter.rasterizer = setting;
+    D3D9SetAdapter(adapter);
+    PlatformSetDesktopColorBits(32);
+    ASSERT_EQ(CreateMainWindow(), 0);
+    StartGraphics(32, kW, kH);
+    EXPECT_EQ(HardwareActive, hardware ? 1 : 0) << D3D9ExecutorError();
+    EXPECT_EQ((SDL_GetWindowFlags(PlatformSdlWindow(GetMainHwnd())) & SDL_WINDOW_OPENGL) != 0, hardware);
+    std::ifstream log(TestScratchDir() + "/Log.txt", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find("描画デバイスはハードウエアラスタライズを行いません ソフトウエアレンダラを使用します") !=
+                  std::string::npos,
+              !hardware);
+    SelectDrawTarget(BackScreenHandle);
+    EXPECT_EQ(PresentScreen(), 0);
+    StopGraphics();
+    DestroyMainWindow();
+    MainWindowClosed = 0;
+    QuitRequested = 0;
   }
 }
 

@@ -326,6 +326,23 @@ TEST_F(D3DStartTest, WithoutTheModuleGraphicsDoNotStart) {
   EXPECT_TRUE(LogHas("d3d9.dll の読み込みに失敗しました"));
 }
 
+// An adapter without hardware rasterisation (a processor drawing behind
+// Direct3D, as Mesa's llvmpipe does) gets no device: the software path is
+// taken, and the log names the adapter and the choice.
+TEST_F(D3DStartTest, WithoutHardwareRasterisationTheSoftwarePathIsTaken) {
+  StartOn(AdapterWith([](D3D9AdapterSetup* a) { a->caps.DevCaps = 0; }), 32);
+  EXPECT_EQ(HardwareActive, 0);
+  EXPECT_EQ(D3D9CallCount(D3D9Call::CreateDeviceEx), 0);
+  EXPECT_EQ(D3D9CallCount(D3D9Call::CreateDevice), 0);
+  EXPECT_EQ(Direct3DObject, nullptr);
+  EXPECT_EQ(ScreenColorBits, 32);
+  ASSERT_NE(ScreenMemImg.buffer, nullptr);
+  EXPECT_TRUE(LogHas("Driver:zrd3d9.dll  Description:ZR Direct3D 9 recording device"));
+  EXPECT_TRUE(LogHas("描画デバイスはハードウエアラスタライズを行いません ソフトウエアレンダラを使用します"));
+  StopGraphics();
+  EXPECT_EQ(D3D9LiveObjectCount(), 0);
+}
+
 TEST_F(D3DStartTest, SoftwareOnlyNeverTriesDirect3D) {
   SoftwareOnlyFlag = 1;
   StartOn(D3D9FullAdapter());

@@ -59,6 +59,11 @@ TEST(AcmFormats, MpegSuggestsSixteenBitPcmAndOthersAreRefused) {
     HACMSTREAM s = nullptr;
     EXPECT_EQ(acmStreamOpen(&s, nullptr, &other, &pcm, nullptr, 0, 0, 0), ACMERR_NOTPOSSIBLE) << tag;
   }
+  // MPEG at a rate no MPEG stream has.
+  MPEGLAYER3WAVEFORMAT odd = Mp3Format(2, 11058, 209);
+  WAVEFORMATEX out{};
+  out.wFormatTag = WAVE_FORMAT_PCM;
+  EXPECT_EQ(acmFormatSuggest(nullptr, &odd.wfx, &out, sizeof out, ACM_FORMATSUGGESTF_WFORMATTAG), ACMERR_NOTPOSSIBLE);
   WAVEFORMATEX eight = pcm;
   eight.wBitsPerSample = 8;
   eight.nBlockAlign = 1;
@@ -122,6 +127,63 @@ TEST(AcmConversion, EveryFrameComesOutAsLibmpg123DecodesIt) {
     EXPECT_EQ(acmStreamClose(s, 0), MMSYSERR_NOERROR);
   }
   EXPECT_EQ(PlatformLiveAcmStreamCount(), 0);
+}
+
+// The body of a chunk of a RIFF WAVE file (the first of its id), or empty.
+std::vector<uint8_t> ChunkBody(const std::vector<uint8_t>& wave, const char* id) {
+  for (size_t at = 12; at + 8 <= wave.size();) {
+    const uint32_t size = wave[at + 4] | wave[at + 5] << 8 | wave[at + 6] << 16 | static_cast<uint32_t>(wave[at + 7]) << 24;
+    if (memcmp(&wave[at], id, 4) == 0 && at + 8 + size <= wave.size())
+      return std::vector<uint8_t>(wave.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                                  wave.begin() + static_cast<std::ptrdiff_t>(at + 8 + size));
+    at += 8 + size + (size & 1);
+  }
+  return {};
+}
+
+TEST(AcmConversion, BlocksOfAdpcmComeOutWholeInAnySteps) {
+  const std::vector<uint8_t> wave = SoxConvert(MakeWave(2, 22050, 16, Bytes(Tone(20000, 2, 22050))), "ima-adpcm");
+  if (wave.empty()) GTEST_SKIP() << "sox missing";
+  std::vector<uint8_t> fmt = ChunkBody(wave, "fmt ");
+  const std::vector<uint8_t> data = ChunkBody(wave, "data");
+  ASSERT_GE(fmt.size(), 20u);
+  const auto* format = reinterpret_cast<const WAVEFORMATEX*>(fmt.data());
+  ASSERT_EQ(format->wFormatTag, WAVE_FORMAT_IMA_ADPCM);
+  const uint32_t block = format->nBlockAlign, samples = (block - 8) + 1;  // 4-bit samples after 4 bytes a channel
+  WAVEFORMATEX pcm = SuggestedPcm(format);
+  EXPECT_EQ(pcm.nChannels, 2);
+  EXPECT_EQ(pcm.nSamplesPerSec, 22050u);
+  EXPECT_EQ(pcm.wBitsPerSample, 16);
+  std::vector<uint8_t> reference;
+  struct Case {
+    uint32_t step, room;
+  };
+  for (const Case& c : {Case{100000, 1 << 22}, Case{2048, 88200}, Case{block - 1, 1000}, Case{7, 4 * samples}}) {
+    HACMSTREAM s = nullptr;
+    ASSERT_EQ(acmStreamOpen(&s, nullptr, format, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME), MMSYSERR_NOERROR);
+    // The PCM of whole blocks: a block cut short is not converted.
+    DWORD size = 0;
+    ASSERT_EQ(acmStreamSize(s, static_cast<DWORD>(data.size()), &size, ACM_STREAMSIZEF_SOURCE), MMSYSERR_NOERROR);
+    EXPECT_EQ(size, data.size() / block * samples * 4);
+    ASSERT_EQ(acmStreamSize(s, samples * 4 + 1, &size, ACM_STREAMSIZEF_DESTINATION), MMSYSERR_NOERROR);
+    EXPECT_EQ(size, 2 * block);
+    int empty = 0;
+    std::vector<uint8_t> whole(data.begin(), data.end() - static_cast<std::ptrdiff_t>(block / 2));
+    const std::vector<uint8_t> out = Convert(s, whole, c.step, c.room, &empty);
+    EXPECT_EQ(out.size(), (whole.size() / block) * samples * 4) << c.step << " " << c.room;
+    if (reference.empty()) reference = out;
+    EXPECT_TRUE(out == reference) << c.step << " " << c.room;
+    EXPECT_EQ(acmStreamClose(s, 0), MMSYSERR_NOERROR);
+  }
+  EXPECT_EQ(PlatformLiveAcmStreamCount(), 0);
+  // Blocks that cannot be right are refused.
+  for (uint16_t bad : {uint16_t{8}, uint16_t{513}}) {
+    WAVEFORMATEX f = *format;
+    f.nBlockAlign = bad;
+    WAVEFORMATEX out{};
+    out.wFormatTag = WAVE_FORMAT_PCM;
+    EXPECT_EQ(acmFormatSuggest(nullptr, &f, &out, sizeof out, ACM_FORMATSUGGESTF_WFORMATTAG), ACMERR_NOTPOSSIBLE) << bad;
+  }
 }
 
 TEST(AcmConversion, HeadersMustBePrepared) {

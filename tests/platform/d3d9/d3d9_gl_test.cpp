@@ -210,6 +210,42 @@ int Distance(uint32_t a, uint32_t b) {
   return d;
 }
 
+// Going by the renderer, the display's OpenGL is asked by a child process
+// before video starts: with a software rasteriser (Mesa's llvmpipe under
+// Xvfb) the window takes no OpenGL, so the driver is never loaded here; the
+// adapter names the renderer, reports software rasterisation, and makes no
+// device. With a renderer of a graphics card, the window takes OpenGL.
+TEST(GlProbe, TheDisplaysRendererDecidesWhetherWindowsTakeOpenGL) {
+  GlDisplay display;
+  ASSERT_TRUE(display.Start()) << "no X server (scripts/setup.sh installs Xvfb and Mesa)";
+  D3D9AdapterSetup adapter = D3D9OpenGLAdapter();
+  adapter.rasterizer = D3D9Rasterizer::ByRenderer;
+  D3D9SetAdapter(adapter);
+  HWND window = MakeWindow();
+  ASSERT_NE(window, nullptr);
+  IDirect3D9Ex* d3d = nullptr;
+  ASSERT_EQ(Direct3DCreate9Ex(D3D_SDK_VERSION, &d3d), D3D_OK);
+  D3DADAPTER_IDENTIFIER9 id{};
+  ASSERT_EQ(d3d->GetAdapterIdentifier(0, 0, &id), D3D_OK);
+  const std::string renderer = id.Description;
+  EXPECT_EQ(std::string(id.Driver).rfind("OpenGL ", 0), 0u) << id.Driver;
+  ASSERT_NE(renderer, D3D9OpenGLAdapter().description) << "the probe found no renderer";
+  const bool software = D3D9IsSoftwareRenderer(renderer);
+  EXPECT_EQ((SDL_GetWindowFlags(PlatformSdlWindow(window)) & SDL_WINDOW_OPENGL) != 0, !software);
+  D3DCAPS9 caps{};
+  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+  EXPECT_EQ((caps.DevCaps & D3DDEVCAPS_HWRASTERIZATION) != 0, !software);
+  if (software) {
+    D3DPRESENT_PARAMETERS p = Parameters(window);
+    IDirect3DDevice9Ex* device = nullptr;
+    EXPECT_EQ(d3d->CreateDeviceEx(0, D3DDEVTYPE_HAL, window, D3DCREATE_MIXED_VERTEXPROCESSING, &p, nullptr, &device),
+              D3DERR_NOTAVAILABLE);
+  }
+  d3d->Release();
+  DestroyWindow(window);
+  D3D9ResetAdapter();
+}
+
 TEST(GlDeviceWithoutDisplay, NoContextMeansNoDevice) {
   // SDL's dummy driver: windows take no OpenGL context, so the default
   // adapter makes no device and the library draws in software.
@@ -227,6 +263,59 @@ TEST(GlDeviceWithoutDisplay, NoContextMeansNoDevice) {
   d3d->Release();
   DestroyWindow(window);
   EXPECT_EQ(D3D9LiveObjectCount(), 0);
+}
+
+// Renderer strings that name a software rasteriser, and the values of the
+// rasterisation setting.
+TEST(GlRasterization, SoftwareRenderersAndSettings) {
+  const struct {
+    const char* renderer;
+    bool software;
+  } renderers[] = {{"llvmpipe (LLVM 15.0.6, 256 bits)", true},
+                   {"softpipe", true},
+                   {"Software Rasterizer", true},
+                   {"Mesa X11", true},
+                   {"AMD Radeon RX 580 Series (polaris10, LLVM 15.0.6, DRM 3.49, 6.1.0-13-amd64)", false},
+                   {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+                   {"NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2", false},
+                   {"", false}};
+  for (const auto& r : renderers) EXPECT_EQ(D3D9IsSoftwareRenderer(r.renderer), r.software) << r.renderer;
+  EXPECT_EQ(D3D9RasterizerSetting("hardware"), D3D9Rasterizer::Hardware);
+  EXPECT_EQ(D3D9RasterizerSetting("software"), D3D9Rasterizer::Software);
+  for (const char* other : {"", "auto", "Hardware"}) EXPECT_EQ(D3D9RasterizerSetting(other), D3D9Rasterizer::ByRenderer);
+  EXPECT_EQ(D3D9RasterizerSetting(nullptr), D3D9Rasterizer::ByRenderer);
+}
+
+// The device's and the adapter's capabilities tell hardware rasterisation as
+// the adapter's setting says, or by the context's renderer; the program's
+// windows take OpenGL as they do.
+TEST_F(GlDeviceTest, CapabilitiesTellTheRasterisation) {
+  const bool rendererHardware = !D3D9IsSoftwareRenderer(D3D9RendererString());
+  const struct {
+    D3D9Rasterizer setting;
+    bool hardware;
+  } cases[] = {{D3D9Rasterizer::Hardware, true},
+               {D3D9Rasterizer::Software, false},
+               {D3D9Rasterizer::ByRenderer, rendererHardware}};
+  constexpr DWORD kBoth = D3DDEVCAPS_HWRASTERIZATION | D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.setting));
+    D3D9AdapterSetup adapter = D3D9OpenGLAdapter();
+    adapter.rasterizer = c.setting;
+    D3D9SetAdapter(adapter);
+    D3DCAPS9 device{}, fromAdapter{};
+    ASSERT_EQ(device_->GetDeviceCaps(&device), D3D_OK);
+    ASSERT_EQ(d3d_->GetDeviceCaps(0, D3DDEVTYPE_HAL, &fromAdapter), D3D_OK);
+    EXPECT_EQ(device.DevCaps & kBoth, c.hardware ? kBoth : 0);
+    EXPECT_EQ(fromAdapter.DevCaps & kBoth, c.hardware ? kBoth : 0);
+    EXPECT_EQ(D3D9WindowTakesOpenGL(), c.hardware);
+  }
+  // A recording adapter's windows take OpenGL whatever its setting.
+  D3D9AdapterSetup recording = D3D9FullAdapter();
+  recording.rasterizer = D3D9Rasterizer::Software;
+  D3D9SetAdapter(recording);
+  EXPECT_TRUE(D3D9WindowTakesOpenGL());
+  D3D9SetAdapter(D3D9OpenGLAdapter());
 }
 
 TEST_F(GlDeviceTest, ClearsFillsAndTextureCopiesAreExact) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/gdi/gdi.h"
+#include "platform/win32/sdl_window.h"
 #include "platform/win32/win32.h"
 
 namespace {
@@ -273,6 +274,95 @@ TEST_F(WindowTest, DisplayModesAtBothDepths) {
   EXPECT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
   EXPECT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
   EXPECT_GT(mode.dmPelsWidth, 0u);
+}
+
+// Full screen where the display has no 640 x 480 mode (SDL's dummy display
+// has one mode, 1024 x 768): the mode is offered and taken, a window without
+// a caption covering it fills the desktop with the picture scaled, its aspect
+// kept, and the note for the log says so; the desktop's mode back, it is a
+// 640 x 480 window again.
+TEST(FullScreen, ScreenModeTheDisplayLacksIsShownScaled) {
+  std::vector<DEVMODEA> modes;
+  DEVMODEA mode{};
+  for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) modes.push_back(mode);
+  bool offered = false;
+  for (const DEVMODEA& m : modes) offered |= m.dmPelsWidth == 640 && m.dmPelsHeight == 480 && m.dmBitsPerPel == 16;
+  ASSERT_TRUE(offered);
+  EXPECT_EQ(PlatformDisplayModeNote(), nullptr);
+
+  mode = DEVMODEA{};
+  mode.dmSize = sizeof mode;
+  mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+  mode.dmPelsWidth = 640;
+  mode.dmPelsHeight = 480;
+  mode.dmBitsPerPel = 16;
+  ASSERT_EQ(ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN), DISP_CHANGE_SUCCESSFUL);
+  ASSERT_NE(PlatformDisplayModeNote(), nullptr);
+  std::string note = PlatformDisplayModeNote();
+  EXPECT_NE(note.find("640 x 480"), std::string::npos) << note;
+  EXPECT_NE(note.find("1024 x 768"), std::string::npos) << note;
+
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "FullScreenClass";
+  ASSERT_NE(RegisterClassExA(&wc), 0);
+  HWND window = CreateWindowExA(0, "FullScreenClass", "f", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr,
+                                nullptr);
+  ASSERT_NE(window, nullptr);
+  ShowWindow(window, SW_SHOW);
+  SDL_Window* sdl = PlatformSdlWindow(window);
+  ASSERT_NE(sdl, nullptr);
+  EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP, static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP));
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 640);  // the program still sees its 640 x 480 screen
+  EXPECT_EQ(client.bottom, 480);
+
+  // A picture whose left half is red and right half blue, blitted whole.
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+  } info{};
+  info.header = {40, 640, -480, 1, 16, BI_BITFIELDS, 0, 0, 0, 0, 0};
+  info.masks[0] = 0xF800;
+  info.masks[1] = 0x07E0;
+  info.masks[2] = 0x001F;
+  std::vector<uint16_t> pixels(640 * 480);
+  for (int i = 0; i < 640 * 480; ++i) pixels[i] = i % 640 < 320 ? 0xF800 : 0x001F;
+  HDC dc = GetDC(window);
+  EXPECT_EQ(SetDIBitsToDevice(dc, 0, 0, 640, 480, 0, 0, 0, 480, pixels.data(),
+                              reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS),
+            480);
+  ReleaseDC(window, dc);
+  EXPECT_EQ(PlatformWindowPixel(window, 0, 0), 0xFF0000u);
+  EXPECT_EQ(PlatformWindowPixel(window, 510, 767), 0xFF0000u);  // scaled 1.6 times
+  EXPECT_EQ(PlatformWindowPixel(window, 514, 0), 0x0000FFu);
+  EXPECT_EQ(PlatformWindowPixel(window, 1023, 767), 0x0000FFu);
+
+  // On a wider or taller drawable the picture keeps its aspect, centred.
+  SDL_Rect r;
+  ASSERT_TRUE(PlatformScaledRect(sdl, 1280, 1024, &r));
+  EXPECT_EQ(r.x, 0);
+  EXPECT_EQ(r.y, 32);
+  EXPECT_EQ(r.w, 1280);
+  EXPECT_EQ(r.h, 960);
+  ASSERT_TRUE(PlatformScaledRect(sdl, 1920, 1080, &r));
+  EXPECT_EQ(r.x, 240);
+  EXPECT_EQ(r.y, 0);
+  EXPECT_EQ(r.w, 1440);
+  EXPECT_EQ(r.h, 1080);
+
+  EXPECT_EQ(ChangeDisplaySettingsA(nullptr, 0), DISP_CHANGE_SUCCESSFUL);
+  EXPECT_EQ(PlatformDisplayModeNote(), nullptr);
+  EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u);
+  EXPECT_FALSE(PlatformScaledRect(sdl, 1280, 1024, &r));
+  int w = 0, h = 0;
+  SDL_GetWindowSize(sdl, &w, &h);
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 480);
+  DestroyWindow(window);
+  EXPECT_TRUE(UnregisterClassA("FullScreenClass", nullptr));
 }
 
 }  // namespace

@@ -1,0 +1,153 @@
+#include "platform/d3d9/gl_probe.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/d3d9/d3d9_internal.h"
+
+// After the library's own headers: Xlib's macros (None, Bool, Status...).
+// clang-format off
+#include <X11/Xlib.h>
+#include <GL/glx.h>
+// clang-format on
+
+namespace d3d9 {
+
+namespace {
+
+// The longest wait for the child's answer: a context is made in well under
+// a second; a display that never answers is no OpenGL.
+constexpr int kAnswerMs = 5000;
+
+struct Probe {
+  bool started = false, found = false;
+  pid_t child = -1;
+  int pipe = -1;
+  std::string renderer, version;
+};
+
+Probe& TheProbe() {
+  static Probe probe;
+  return probe;
+}
+
+// In the child: a 3.3 core context on a pixel buffer of the display, on a
+// connection of its own, straight through GLX (SDL's video and its window
+// would add their own start and a second context); the renderer and
+// version, one line each, into the pipe. libX11 and libGL are opened here
+// only, as SDL opens them.
+[[noreturn]] void Answer(int out) {
+  std::string text;
+  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  void* gl = dlopen("libGL.so.1", RTLD_NOW | RTLD_LOCAL);
+  auto symbol = [](void* library, const char* name) { return library != nullptr ? dlsym(library, name) : nullptr; };
+  auto openDisplay = reinterpret_cast<Display* (*)(const char*)>(symbol(x11, "XOpenDisplay"));
+  auto onError = reinterpret_cast<XErrorHandler (*)(XErrorHandler)>(symbol(x11, "XSetErrorHandler"));
+  auto defaultScreen = reinterpret_cast<int (*)(Display*)>(symbol(x11, "XDefaultScreen"));
+  auto choose = reinterpret_cast<GLXFBConfig* (*)(Display*, int, const int*, int*)>(symbol(gl, "glXChooseFBConfig"));
+  auto address = reinterpret_cast<void* (*)(const GLubyte*)>(symbol(gl, "glXGetProcAddressARB"));
+  auto pbuffer = reinterpret_cast<GLXPbuffer (*)(Display*, GLXFBConfig, const int*)>(symbol(gl, "glXCreatePbuffer"));
+  auto makeCurrent =
+      reinterpret_cast<Bool (*)(Display*, GLXDrawable, GLXDrawable, GLXContext)>(symbol(gl, "glXMakeContextCurrent"));
+  auto getString = reinterpret_cast<const GLubyte* (*)(GLenum)>(symbol(gl, "glGetString"));
+  Display* display = openDisplay != nullptr ? openDisplay(nullptr) : nullptr;
+  if (display != nullptr && onError != nullptr && defaultScreen != nullptr && choose != nullptr &&
+      address != nullptr && pbuffer != nullptr && makeCurrent != nullptr && getString != nullptr) {
+    onError([](Display*, XErrorEvent*) { return 0; });  // a refusal is no answer, not the end of the child
+    using CreateContext = GLXContext (*)(Display*, GLXFBConfig, GLXContext, Bool, const int*);
+    const auto* name = reinterpret_cast<const GLubyte*>("glXCreateContextAttribsARB");
+    auto create = reinterpret_cast<CreateContext>(address(name));
+    const int wanted[] = {GLX_DRAWABLE_TYPE, GLX_PBUFFER_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT, None};
+    const int version[] = {GLX_CONTEXT_MAJOR_VERSION_ARB, 3, GLX_CONTEXT_MINOR_VERSION_ARB, 3,
+                           GLX_CONTEXT_PROFILE_MASK_ARB, GLX_CONTEXT_CORE_PROFILE_BIT_ARB, None};
+    const int size[] = {GLX_PBUFFER_WIDTH, 1, GLX_PBUFFER_HEIGHT, 1, None};
+    int count = 0;
+    GLXFBConfig* configs = choose(display, defaultScreen(display), wanted, &count);
+    GLXContext context = configs != nullptr && count > 0 && create != nullptr
+                             ? create(display, configs[0], nullptr, True, version)
+                             : nullptr;
+    const GLXPbuffer surface = context != nullptr ? pbuffer(display, configs[0], size) : 0;
+    if (surface != 0 && makeCurrent(display, surface, surface, context)) {
+      const GLubyte* renderer = getString(GL_RENDERER);
+      const GLubyte* versionText = getString(GL_VERSION);
+      if (renderer != nullptr && versionText != nullptr)
+        text = std::string(reinterpret_cast<const char*>(renderer)) + "\n" +
+               reinterpret_cast<const char*>(versionText) + "\n";
+    }
+  }
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = write(out, text.data() + done, text.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  _exit(0);  // nothing of the parent's is run or flushed; the server drops what the child made
+}
+
+}  // namespace
+
+void StartGlProbe() {
+  Probe& probe = TheProbe();
+  if (probe.started) return;
+  const D3D9AdapterSetup& adapter = Global().adapter;
+  if (adapter.executor != D3D9Executor::OpenGL || adapter.rasterizer != D3D9Rasterizer::ByRenderer) return;
+  const char* driver = getenv("SDL_VIDEODRIVER");
+  const char* display = getenv("DISPLAY");
+  if ((driver != nullptr && std::strcmp(driver, "x11") != 0) || display == nullptr || *display == '\0') return;
+  probe.started = true;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return;
+  probe.child = fork();
+  if (probe.child == 0) {
+    close(fds[0]);
+    Answer(fds[1]);
+  }
+  close(fds[1]);
+  if (probe.child < 0) {
+    close(fds[0]);
+    return;
+  }
+  probe.pipe = fds[0];
+}
+
+bool GlProbeResult(std::string* renderer, std::string* version) {
+  Probe& probe = TheProbe();
+  if (probe.pipe >= 0) {
+    std::string text;
+    char buffer[512];
+    pollfd p{probe.pipe, POLLIN, 0};
+    for (;;) {
+      const int ready = poll(&p, 1, kAnswerMs);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) break;
+      const ssize_t n = read(probe.pipe, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      text.append(buffer, static_cast<size_t>(n));
+    }
+    close(probe.pipe);
+    probe.pipe = -1;
+    kill(probe.child, SIGKILL);  // ended already, unless it never answered
+    waitpid(probe.child, nullptr, 0);
+    const size_t first = text.find('\n');
+    const size_t second = first == std::string::npos ? std::string::npos : text.find('\n', first + 1);
+    if (second != std::string::npos) {
+      probe.found = true;
+      probe.renderer = text.substr(0, first);
+      probe.version = text.substr(first + 1, second - first - 1);
+    }
+  }
+  if (!probe.found) return false;
+  *renderer = probe.renderer;
+  *version = probe.version;
+  return true;
+}
+
+}  // namespace d3d9
