@@ -54,9 +54,9 @@ void SoftBlitQuad(MEMIMG* dst, const MEMIMG* src, const int32_t* points, int32_t
   if (box.left == box.right || box.top == box.bottom) return;
   const int32_t w = src->width, h = src->height;
   const TriVertex v[4] = {{p[0], p[1], 0, 0}, {p[2], p[3], w, 0}, {p[4], p[5], 0, h}, {p[6], p[7], w, h}};
-  // Split along the diagonal from the top-right to the bottom-left corner.
-  SoftTriangle(dst, src, v, trans, mask, 0);
-  SoftTriangle(dst, src, v + 1, trans, mask, 0);
+  // Split along the diagonal from the top-right to the bottom-left corner,
+  // whose pixels are drawn once.
+  SoftTrianglePair(dst, src, v, v + 1, trans, mask, 0);
 }
 
 void SoftBlitRotate(MEMIMG* dst, const MEMIMG* src, int32_t x, int32_t y, float angle, float scale,

@@ -33,8 +33,18 @@ extern uint8_t RotatePalette[1024];
 void SoftTriangle(MEMIMG* dst, const MEMIMG* src, const TriVertex* vertices, int32_t trans,
                   const MEMIMG* mask, uint32_t colour);
 
+// Two triangles drawn as SoftTriangle draws each, first then second, except
+// that the pixels both cover (the edge two halves of a quadrilateral share)
+// are drawn once: with the second's texel where it draws one there, else
+// with the first's, so a copy leaves what the two calls would and a blend
+// blends those pixels once.
+void SoftTrianglePair(MEMIMG* dst, const MEMIMG* src, const TriVertex* first, const TriVertex* second,
+                      int32_t trans, const MEMIMG* mask, uint32_t colour);
+
 // points: (x, y) of where the source's top-left, top-right, bottom-left and
-// bottom-right corners land. Drawn as the triangles (0, 1, 2) and (1, 2, 3).
+// bottom-right corners land. Drawn as the triangle pair (0, 1, 2) and
+// (1, 2, 3), split along the diagonal from the top-right to the bottom-left
+// corner.
 void SoftBlitQuad(MEMIMG* dst, const MEMIMG* src, const int32_t* points, int32_t trans, const MEMIMG* mask);
 
 // src turned by angle (radians, clockwise on screen) and scaled by scale

@@ -43,14 +43,32 @@ void KeepInside(int64_t p, int64_t step, int64_t limit, int64_t* first, int64_t*
 
 // ---- One pixel ----
 
+// Whether the transparent test passes over the texel at sp: a transparent
+// index or colour, compared whole; under the transparent flag, alpha 0 in
+// the modes that skip it (the others weigh it by 0).
+template <BlitVariant V, bool Depth32>
+inline bool TexelPassedOver(const uint8_t* sp, const BlendContext& c) {
+  if constexpr (!V.trans) {
+    return false;
+  } else if constexpr (V.src == BlitSource::Palette) {
+    return *sp == c.transColor;
+  } else if constexpr (V.src == BlitSource::Alpha) {
+    constexpr bool skipsZero = V.mode <= 3 || (!Depth32 && V.mode == 10);
+    const uint32_t word = LoadPixel32(sp);
+    return skipsZero && (Depth32 ? word >> 24 : (word >> 16) & 0xFF) == 0;
+  } else {
+    return (Depth32 ? LoadPixel32(sp) : LoadPixel16(sp)) == c.transColor;
+  }
+}
+
 template <BlitVariant V, bool Depth32>
 inline void TexelPixel(uint8_t* dp, const uint8_t* sp, const uint8_t* mp, const BlendContext& c) {
+  if (TexelPassedOver<V, Depth32>(sp, c)) return;
   const uint32_t m = V.masked ? MaskRampTable[*mp] : 0;
   uint32_t s;
   uint32_t a = 255;
   if constexpr (V.src == BlitSource::Palette) {
     const uint32_t index = *sp;
-    if (V.trans && index == c.transColor) return;
     s = Depth32 ? LoadPixel32(c.palette + 4 * index) : LoadPixel16(c.palette + 2 * index);
   } else if constexpr (V.src == BlitSource::Alpha) {
     const uint32_t word = LoadPixel32(sp);
@@ -58,7 +76,6 @@ inline void TexelPixel(uint8_t* dp, const uint8_t* sp, const uint8_t* mp, const 
     a = Depth32 ? word >> 24 : (word >> 16) & 0xFF;
   } else {
     s = Depth32 ? LoadPixel32(sp) : LoadPixel16(sp);
-    if (V.trans && s == c.transColor) return;
   }
   const uint32_t d = Depth32 ? LoadPixel32(dp) : LoadPixel16(dp);
   auto store = [&](uint32_t value) {
@@ -75,10 +92,7 @@ inline void TexelPixel(uint8_t* dp, const uint8_t* sp, const uint8_t* mp, const 
   };
   if constexpr (V.src == BlitSource::Alpha) {
     if constexpr (V.trans) {
-      // Alpha 0 skips the pixel in the modes that say so (the others weigh
-      // it by 0); alpha 255 draws as a source without alpha.
-      constexpr bool skipsZero = V.mode <= 3 || (!Depth32 && V.mode == 10);
-      if (skipsZero && a == 0) return;
+      // Alpha 255 draws as a source without alpha.
       if (a == 255) {
         store(combine.template operator()<false>());
         return;
@@ -119,6 +133,15 @@ void TexelSpan(uint8_t* dst, int32_t n, int64_t u, int64_t v, int64_t du, int64_
     const uint8_t* mp = V.masked ? c.mask + tv * c.maskPitch + tu : nullptr;
     TexelPixel<V, Depth32>(dp, c.src + tv * c.srcPitch + tu * srcBytes, mp, c.blend);
   }
+}
+
+// Whether the run would draw the pixel at (u, v): inside the source and
+// not passed over.
+template <BlitVariant V, bool Depth32>
+bool TexelDrawn(int64_t u, int64_t v, const TexelContext& c) {
+  if (u < 0 || u >= c.uLimit || v < 0 || v >= c.vLimit) return false;
+  const uint8_t* sp = c.src + (v >> 18) * c.srcPitch + (u >> 18) * BlitSourceBytes(V.src, Depth32);
+  return !TexelPassedOver<V, Depth32>(sp, c.blend);
 }
 
 // ---- Runs through the blits' vector loops ----
@@ -206,6 +229,14 @@ constexpr std::array<TexelSpanFn, sizeof...(I)> MakeTable(std::index_sequence<I.
 constexpr auto kSpans32 = MakeTable<true>(std::make_index_sequence<kVariantCount>());
 constexpr auto kSpans16 = MakeTable<false>(std::make_index_sequence<kVariantCount>());
 
+template <bool Depth32, size_t... I>
+constexpr std::array<TexelDrawnFn, sizeof...(I)> MakeDrawnTable(std::index_sequence<I...>) {
+  return {&TexelDrawn<TexelVariantAt(static_cast<int32_t>(I)), Depth32>...};
+}
+
+constexpr auto kDrawn32 = MakeDrawnTable<true>(std::make_index_sequence<kVariantCount>());
+constexpr auto kDrawn16 = MakeDrawnTable<false>(std::make_index_sequence<kVariantCount>());
+
 }  // namespace
 
 TexelSpanFn PrepareTexelSpan(const MEMIMG* dst, const MEMIMG* src, int32_t trans, const MEMIMG* mask,
@@ -228,6 +259,7 @@ TexelSpanFn PrepareTexelSpan(const MEMIMG* dst, const MEMIMG* src, int32_t trans
   const int32_t index =
       TexelVariantIndex(mode, mask != nullptr, IsDrawBrightWhite(), trans != 0, SourceKindOf(sb));
   const bool depth32 = sb->depthKind == MemImgDepth32;
+  context->drawn = depth32 ? kDrawn32[index] : kDrawn16[index];
   if (TexelRect(TexelVariantAt(index), depth32, sb->transColor, &context->blend) != nullptr)
     return GatheredSpanFor(depth32, SourceKindOf(sb));
   return depth32 ? kSpans32[index] : kSpans16[index];

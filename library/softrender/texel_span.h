@@ -18,6 +18,11 @@ struct MEMIMG;
 // 2^18: one texel or pixel in 14.18 fixed point.
 constexpr int64_t kFixedOne = 262144;
 
+struct TexelContext;
+// Whether the run draws the pixel whose position is (u, v): the position
+// lies inside the source and the texel there passes the transparent test.
+using TexelDrawnFn = bool (*)(int64_t u, int64_t v, const TexelContext& c);
+
 // What a run reads besides its position: fixed once per call.
 struct TexelContext {
   BlendContext blend;
@@ -26,6 +31,7 @@ struct TexelContext {
   const uint8_t* mask;  // blend-graph byte of texel (0, 0), or null
   int32_t maskPitch;
   int64_t uLimit, vLimit;  // the source's width and height in 14.18
+  TexelDrawnFn drawn;      // the run's own test of a pixel
 };
 
 // n destination pixels from dst on; the first samples (u, v), each next one

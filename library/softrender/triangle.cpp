@@ -1,11 +1,14 @@
 // The triangle: its set-up in 14.18 fixed point (the texture gradients over
 // the corners ordered by x, the two sides over the corners ordered by y),
-// then one span per row between the sides.
+// then one span per row between the sides. A pair of triangles (the two
+// halves of a quadrilateral) draws the pixels both cover once.
 //
 // Edge positions and texture positions are held in 64 bits, so that no
 // difference or product of in-range coordinates wraps.
+#include <algorithm>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "library/graphics/draw_state.h"
 #include "library/graphics/mem_img.h"
@@ -132,91 +135,261 @@ bool MakePlane(const TriVertex* vtx, const Corners& c, bool textured, Plane* pla
   return true;
 }
 
-}  // namespace
+// A triangle ready to be walked: its texture plane and its two sides.
+struct Triangle {
+  Plane plane;
+  Side left, right;
+  int32_t firstRow;
+};
 
-void SoftTriangle(MEMIMG* dst, const MEMIMG* src, const TriVertex* vertices, int32_t trans,
-                  const MEMIMG* mask, uint32_t colour) {
-  if (dst == nullptr || vertices == nullptr) return;
+// False when the triangle draws nothing: a corner beyond the coordinate
+// range, corners on one line, or a side without rows.
+bool SetUpTriangle(const TriVertex* vertices, bool textured, Triangle* t) {
   // Positions beyond the 14-bit range would not fit the fixed point.
   auto inRange = [](int32_t value) {
     return value >= -kTriangleCoordinateLimit && value < kTriangleCoordinateLimit;
   };
   Corners corners;
   for (int32_t i = 0; i < 3; ++i) {
-    const TriVertex& t = vertices[i];
-    if (!inRange(t.x) || !inRange(t.y) || (src != nullptr && (!inRange(t.u) || !inRange(t.v)))) return;
-    corners.x[i] = t.x * kFixedOne + kFixedOne / 2;
-    corners.y[i] = t.y * kFixedOne + kFixedOne / 2;
-    corners.u[i] = t.u * kFixedOne;
-    corners.v[i] = t.v * kFixedOne;
+    const TriVertex& v = vertices[i];
+    if (!inRange(v.x) || !inRange(v.y) || (textured && (!inRange(v.u) || !inRange(v.v)))) return false;
+    corners.x[i] = v.x * kFixedOne + kFixedOne / 2;
+    corners.y[i] = v.y * kFixedOne + kFixedOne / 2;
+    corners.u[i] = v.u * kFixedOne;
+    corners.v[i] = v.v * kFixedOne;
   }
-  Plane plane{};
-  Side left, right;
-  int32_t y;
-  if (!MakePlane(vertices, corners, src != nullptr, &plane) || !MakeSides(corners, &left, &right, &y)) return;
+  t->plane = {};
+  return MakePlane(vertices, corners, textured, &t->plane) &&
+         MakeSides(corners, &t->left, &t->right, &t->firstRow);
+}
 
-  // What one row draws: a textured run or a flat one.
-  TexelContext texels;
-  TexelSpanFn texelSpan = nullptr;
-  FlatColor flat;
-  FlatSpanFn flatSpan = nullptr;
-  int32_t bytes;
-  uint8_t* pixels;
-  int32_t pitch;
-  if (src != nullptr) {
-    texelSpan = PrepareTexelSpan(dst, src, trans, mask, TrianglePalette, &texels);
-    if (texelSpan == nullptr) return;
-    bytes = dst->buffer->depthKind == MemImgDepth32 ? 4 : 2;
-    pixels = dst->pixels;
-    pitch = dst->buffer->pitch;
-  } else {
-    FlatTarget target;
-    FlatRule rule;
-    if (!GetFlatTarget(dst, &target) ||
-        !PrepareFlatColor(colour, target.depth32, FlatBrightness::Table, &rule, &flat))
-      return;
-    flatSpan = SelectFlatSpan(target.depth32, rule, &flat);
-    bytes = target.depth32 ? 4 : 2;
-    pixels = target.pixels;
-    pitch = target.pitch;
-  }
+// The rows of a triangle in the order they are visited, each with the ends
+// of its span (both included). A left side that bends goes on from the
+// middle corner's row, so a row may be visited twice (a top corner on a
+// negative row).
+class RowWalk {
+ public:
+  explicit RowWalk(const Triangle& t)
+      : t_(t), l_(t.left.first), r_(t.right.first), y_(t.firstRow),
+        leftOnLast_(!t.left.twoSegments), rightOnLast_(!t.right.twoSegments) {}
 
-  const int64_t clipLeft = DrawClipRect.left, clipTop = DrawClipRect.top;
-  const int64_t clipRight = DrawClipRect.right, clipBottom = DrawClipRect.bottom;
-  Segment l = left.first, r = right.first;
-  bool leftOnLast = !left.twoSegments, rightOnLast = !right.twoSegments;
-  for (;;) {
-    const int64_t xFirst = Whole(l.x), xLast = Whole(r.x);
-    int64_t count = xLast - xFirst + 1, x = xFirst;
-    if (x < clipLeft) {
-      count -= clipLeft - x;
-      x = clipLeft;
-    }
-    if (y >= clipTop && y < clipBottom && x < clipRight && count > 0) {
-      const int32_t n = static_cast<int32_t>(count < clipRight - x ? count : clipRight - x);
-      uint8_t* row = pixels + static_cast<int64_t>(y) * pitch + x * bytes;
-      if (texelSpan != nullptr) {
-        // The row's first position afresh from the reference corner.
-        const int64_t u = plane.uRef + (x - plane.xRef) * plane.dudx + (y - plane.yRef) * plane.dudy;
-        const int64_t v = plane.vRef + (x - plane.xRef) * plane.dvdx + (y - plane.yRef) * plane.dvdy;
-        texelSpan(row, n, u, v, plane.dudx, plane.dvdx, texels);
-      } else {
-        flatSpan(row, n, flat);
+  bool Next(int64_t* y, int64_t* first, int64_t* last) {
+    if (done_) return false;
+    *y = y_;
+    *first = Whole(l_.x);
+    *last = Whole(r_.x);
+    l_.x += l_.slope;
+    r_.x += r_.slope;
+    ++y_;
+    if (--l_.rows == 0) {
+      if (leftOnLast_) {
+        done_ = true;
+        return true;
       }
+      l_ = t_.left.second;
+      y_ = t_.left.secondRow;
+      leftOnLast_ = true;
     }
-    l.x += l.slope;
-    r.x += r.slope;
-    ++y;
-    if (--l.rows == 0) {
-      if (leftOnLast) break;
-      l = left.second;
-      y = left.secondRow;
-      leftOnLast = true;
+    if (--r_.rows == 0) {
+      if (rightOnLast_) {
+        done_ = true;
+        return true;
+      }
+      r_ = t_.right.second;
+      rightOnLast_ = true;
     }
-    if (--r.rows == 0) {
-      if (rightOnLast) break;
-      r = right.second;
-      rightOnLast = true;
+    return true;
+  }
+
+ private:
+  const Triangle& t_;
+  Segment l_, r_;
+  int64_t y_;
+  bool leftOnLast_, rightOnLast_, done_ = false;
+};
+
+// What draws the runs of a call's triangles: textured from one source or
+// flat in one colour, into the destination inside the drawing area.
+class RunPainter {
+ public:
+  // False when nothing is to be drawn.
+  bool Prepare(MEMIMG* dst, const MEMIMG* src, int32_t trans, const MEMIMG* mask, uint32_t colour) {
+    if (src != nullptr) {
+      texelSpan_ = PrepareTexelSpan(dst, src, trans, mask, TrianglePalette, &texels_);
+      if (texelSpan_ == nullptr) return false;
+      bytes_ = dst->buffer->depthKind == MemImgDepth32 ? 4 : 2;
+      pixels_ = dst->pixels;
+      pitch_ = dst->buffer->pitch;
+    } else {
+      FlatTarget target;
+      FlatRule rule;
+      if (!GetFlatTarget(dst, &target) ||
+          !PrepareFlatColor(colour, target.depth32, FlatBrightness::Table, &rule, &flat_))
+        return false;
+      flatSpan_ = SelectFlatSpan(target.depth32, rule, &flat_);
+      bytes_ = target.depth32 ? 4 : 2;
+      pixels_ = target.pixels;
+      pitch_ = target.pitch;
+    }
+    clipLeft_ = DrawClipRect.left;
+    clipTop_ = DrawClipRect.top;
+    clipRight_ = DrawClipRect.right;
+    clipBottom_ = DrawClipRect.bottom;
+    return true;
+  }
+
+  // The pixels x0 .. x1 of the span first .. last of row y that lie inside
+  // the drawing area; false when none do.
+  bool Clip(int64_t y, int64_t first, int64_t last, int64_t* x0, int64_t* x1) const {
+    if (y < clipTop_ || y >= clipBottom_) return false;
+    *x0 = std::max(first, clipLeft_);
+    *x1 = std::min(last, clipRight_ - 1);
+    return *x0 <= *x1;
+  }
+
+  // Draws the pixels x0 .. x1 (inside the area) of row y of the triangle
+  // with this plane.
+  void Draw(const Plane& plane, int64_t y, int64_t x0, int64_t x1) const {
+    const int32_t n = static_cast<int32_t>(x1 - x0 + 1);
+    uint8_t* row = pixels_ + y * pitch_ + x0 * bytes_;
+    if (texelSpan_ != nullptr) {
+      // The run's first position afresh from the reference corner.
+      const int64_t u = plane.uRef + (x0 - plane.xRef) * plane.dudx + (y - plane.yRef) * plane.dudy;
+      const int64_t v = plane.vRef + (x0 - plane.xRef) * plane.dvdx + (y - plane.yRef) * plane.dvdy;
+      texelSpan_(row, n, u, v, plane.dudx, plane.dvdx, texels_);
+    } else {
+      flatSpan_(row, n, flat_);
+    }
+  }
+
+  // Whether Draw writes pixel (x, y) of the triangle with this plane: a flat
+  // pixel always, a textured one when its texel is drawn.
+  bool Draws(const Plane& plane, int64_t x, int64_t y) const {
+    if (texelSpan_ == nullptr) return true;
+    const int64_t u = plane.uRef + (x - plane.xRef) * plane.dudx + (y - plane.yRef) * plane.dudy;
+    const int64_t v = plane.vRef + (x - plane.xRef) * plane.dvdx + (y - plane.yRef) * plane.dvdy;
+    return texels_.drawn(u, v, texels_);
+  }
+
+ private:
+  TexelContext texels_;
+  TexelSpanFn texelSpan_ = nullptr;
+  FlatColor flat_;
+  FlatSpanFn flatSpan_ = nullptr;
+  uint8_t* pixels_ = nullptr;
+  int64_t pitch_ = 0, bytes_ = 0;
+  int64_t clipLeft_ = 0, clipTop_ = 0, clipRight_ = 0, clipBottom_ = 0;
+};
+
+// The pixels x0 .. x1 of row y.
+struct Run {
+  int64_t y, x0, x1;
+};
+
+// A triangle's runs inside the drawing area, in the order it visits them.
+std::vector<Run> VisibleRuns(const Triangle& t, const RunPainter& painter) {
+  std::vector<Run> runs;
+  RowWalk walk(t);
+  int64_t y, first, last, x0, x1;
+  while (walk.Next(&y, &first, &last))
+    if (painter.Clip(y, first, last, &x0, &x1)) runs.push_back({y, x0, x1});
+  return runs;
+}
+
+// The pixels that runs of a and of b both hold, as runs ordered by row and,
+// within a row, by column, none touching another.
+std::vector<Run> SharedRuns(std::vector<Run> a, std::vector<Run> b) {
+  auto byRow = [](const Run& p, const Run& q) { return p.y < q.y; };
+  std::stable_sort(a.begin(), a.end(), byRow);
+  std::stable_sort(b.begin(), b.end(), byRow);
+  std::vector<Run> shared, row;
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a[i].y < b[j].y) {
+      ++i;
+    } else if (b[j].y < a[i].y) {
+      ++j;
+    } else {
+      const int64_t y = a[i].y;
+      size_t iEnd = i, jEnd = j;
+      while (iEnd < a.size() && a[iEnd].y == y) ++iEnd;
+      while (jEnd < b.size() && b[jEnd].y == y) ++jEnd;
+      row.clear();
+      for (size_t p = i; p < iEnd; ++p)
+        for (size_t q = j; q < jEnd; ++q) {
+          const int64_t x0 = std::max(a[p].x0, b[q].x0), x1 = std::min(a[p].x1, b[q].x1);
+          if (x0 <= x1) row.push_back({y, x0, x1});
+        }
+      std::sort(row.begin(), row.end(), [](const Run& p, const Run& q) { return p.x0 < q.x0; });
+      for (const Run& r : row) {
+        if (!shared.empty() && shared.back().y == y && r.x0 <= shared.back().x1 + 1)
+          shared.back().x1 = std::max(shared.back().x1, r.x1);
+        else
+          shared.push_back(r);
+      }
+      i = iEnd;
+      j = jEnd;
+    }
+  }
+  return shared;
+}
+
+// Draws a triangle's runs without the shared pixels.
+void DrawUnshared(const RunPainter& painter, const Plane& plane, const std::vector<Run>& runs,
+                  const std::vector<Run>& shared) {
+  for (const Run& run : runs) {
+    auto it = std::lower_bound(shared.begin(), shared.end(), run.y,
+                               [](const Run& s, int64_t y) { return s.y < y; });
+    int64_t x = run.x0;
+    for (; it != shared.end() && it->y == run.y && x <= run.x1; ++it) {
+      if (it->x1 < x) continue;
+      if (it->x0 > run.x1) break;
+      if (it->x0 > x) painter.Draw(plane, run.y, x, it->x0 - 1);
+      x = it->x1 + 1;
+    }
+    if (x <= run.x1) painter.Draw(plane, run.y, x, run.x1);
+  }
+}
+
+}  // namespace
+
+void SoftTriangle(MEMIMG* dst, const MEMIMG* src, const TriVertex* vertices, int32_t trans,
+                  const MEMIMG* mask, uint32_t colour) {
+  if (dst == nullptr || vertices == nullptr) return;
+  Triangle t;
+  if (!SetUpTriangle(vertices, src != nullptr, &t)) return;
+  RunPainter painter;
+  if (!painter.Prepare(dst, src, trans, mask, colour)) return;
+  RowWalk walk(t);
+  int64_t y, first, last, x0, x1;
+  while (walk.Next(&y, &first, &last))
+    if (painter.Clip(y, first, last, &x0, &x1)) painter.Draw(t.plane, y, x0, x1);
+}
+
+void SoftTrianglePair(MEMIMG* dst, const MEMIMG* src, const TriVertex* first, const TriVertex* second,
+                      int32_t trans, const MEMIMG* mask, uint32_t colour) {
+  if (dst == nullptr || first == nullptr || second == nullptr) return;
+  Triangle a, b;
+  const bool hasA = SetUpTriangle(first, src != nullptr, &a);
+  const bool hasB = SetUpTriangle(second, src != nullptr, &b);
+  if (!hasA && !hasB) return;
+  RunPainter painter;
+  if (!painter.Prepare(dst, src, trans, mask, colour)) return;
+  const std::vector<Run> runsA = hasA ? VisibleRuns(a, painter) : std::vector<Run>();
+  const std::vector<Run> runsB = hasB ? VisibleRuns(b, painter) : std::vector<Run>();
+  const std::vector<Run> shared = SharedRuns(runsA, runsB);
+  DrawUnshared(painter, a.plane, runsA, shared);
+  DrawUnshared(painter, b.plane, runsB, shared);
+  // A shared pixel takes what drawing the first triangle and then the second
+  // would leave in a copy: the second's texel where it draws one, else the
+  // first's. Runs of pixels that take the same triangle are drawn together.
+  for (const Run& s : shared) {
+    for (int64_t x = s.x0; x <= s.x1;) {
+      const bool second = painter.Draws(b.plane, x, s.y);
+      int64_t end = x;
+      while (end < s.x1 && painter.Draws(b.plane, end + 1, s.y) == second) ++end;
+      painter.Draw(second ? b.plane : a.plane, s.y, x, end);
+      x = end + 1;
     }
   }
 }

@@ -180,8 +180,7 @@ TEST_F(DrawApiTest, TurnedAndQuadrilateralGraphs) {
   // Corners round the graph: 1 top-left, 2 top-right, 3 bottom-right, 4 bottom-left.
   ASSERT_EQ(DrawGraphQuad(40, 30, 60, 32, 58, 47, 42, 44, graph, 1), 0);
   const TriVertex corners[4] = {{40, 30, 0, 0}, {60, 32, 14, 0}, {42, 44, 0, 10}, {58, 47, 14, 10}};
-  SoftTriangle(&expected.image, source, &corners[0], 1, nullptr, 0);
-  SoftTriangle(&expected.image, source, &corners[1], 1, nullptr, 0);
+  SoftTrianglePair(&expected.image, source, &corners[0], &corners[1], 1, nullptr, 0);
   ExpectSameImage(&ScreenMemImg, &expected.image, "turned");
 
   // The graph's own rectangle as the quadrilateral draws the graph unturned.
@@ -209,8 +208,7 @@ TEST_F(DrawApiTest, ShapesMatchTheRenderer) {
   ASSERT_EQ(DrawLineShape(10, 40, 50, 40, colour, 4), 0);
   const TriVertex top[3] = {{10, 38, 0, 0}, {50, 38, 0, 0}, {50, 42, 0, 0}};
   const TriVertex bottom[3] = {{10, 38, 0, 0}, {50, 42, 0, 0}, {10, 42, 0, 0}};
-  SoftTriangle(&expected.image, nullptr, top, 0, nullptr, colour);
-  SoftTriangle(&expected.image, nullptr, bottom, 0, nullptr, colour);
+  SoftTrianglePair(&expected.image, nullptr, top, bottom, 0, nullptr, colour);
   ExpectSameImage(&ScreenMemImg, &expected.image, "shapes");
 
   // A framed box blends each border pixel once: its corners match a box of one pixel.

@@ -199,8 +199,7 @@ inline void DrawSceneReference(const SceneCall& c, int32_t param, MEMIMG* refere
       const GraphRecord* graph = GetGraphRecordChecked(c.graph);
       const int32_t w = graph->width, h = graph->height;
       const TriVertex quad[4] = {{v[0], v[1], 0, 0}, {v[2], v[3], w, 0}, {v[6], v[7], 0, h}, {v[4], v[5], w, h}};
-      SoftTriangle(reference, SceneImage(c.graph), &quad[0], c.trans, nullptr, 0);
-      SoftTriangle(reference, SceneImage(c.graph), &quad[1], c.trans, nullptr, 0);
+      SoftTrianglePair(reference, SceneImage(c.graph), &quad[0], &quad[1], c.trans, nullptr, 0);
       break;
     }
     case SceneCallKind::FillBox:

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <random>
 #include <vector>
 
 #include "library/softrender/soft_triangle.h"
@@ -310,6 +312,154 @@ TEST_F(TriangleTest, WorkedTexels) {
     SoftTriangle(dst.img(), src.img(), v, c.trans, nullptr, 0);
     EXPECT_EQ(dst.Get(0, 0), c.expected) << c.name;
   }
+}
+
+// ---- Two triangles that share pixels: the halves of a quadrilateral ----
+
+// The halves (0, 1, 2) and (1, 2, 3) of a quadrilateral whose corners p are
+// where a w x h source's top-left, top-right, bottom-left and bottom-right
+// corners land.
+struct Quad {
+  const char* name;
+  int32_t p[8];
+  PixelRect clip;
+};
+void Halves(const int32_t* p, int32_t w, int32_t h, TriVertex* v) {
+  const TriVertex corners[4] = {{p[0], p[1], 0, 0}, {p[2], p[3], w, 0}, {p[4], p[5], 0, h}, {p[6], p[7], w, h}};
+  std::copy(corners, corners + 4, v);
+}
+
+// Random corners around and inside a 48 x 48 image, in a random area.
+Quad RandomQuad(std::mt19937& rng) {
+  Quad q{"random", {}, {}};
+  for (int32_t& c : q.p) c = static_cast<int32_t>(rng() % 60) - 6;
+  q.clip = {static_cast<int32_t>(rng() % 8), static_cast<int32_t>(rng() % 8), 48 - static_cast<int32_t>(rng() % 8),
+            48 - static_cast<int32_t>(rng() % 8)};
+  return q;
+}
+
+// Added at full parameter over black, each pixel of a quadrilateral holds
+// its texel (or the flat colour) once: where both halves cover a pixel, the
+// second half's texel when it draws one there, else the first half's; every
+// other pixel what its one half gives it.
+TEST_F(TriangleTest, APairDrawsThePixelsBothHalvesCoverOnce) {
+  // Texels name their coordinates (never 0); every fifth one is the
+  // transparent colour, so that the second half passes over some shared pixels.
+  TestImage src(16, 16, MemImgDepth32);
+  rendertest::FillCoordinates(src);
+  src.buffer().transColor = 0x00ABCDEF;
+  for (int32_t y = 0; y < 16; ++y)
+    for (int32_t x = 0; x < 16; ++x)
+      if ((x + 2 * y) % 5 == 0) src.Set(x, y, 0x00ABCDEF);
+  const PixelRect all = {0, 0, 48, 48};
+  std::vector<Quad> quads = {
+      // clang-format off
+      {"1:1", {4, 4, 20, 4, 4, 20, 20, 20}, all},
+      {"a wide beam", {8, 0, 40, 0, 2, 40, 30, 40}, all},
+      {"a narrow beam leaning right", {16, 0, 26, 0, 20, 37, 44, 37}, all},
+      {"turned by a quarter", {40, 4, 40, 44, 4, 4, 4, 44}, all},
+      {"a diamond: the diagonal upright", {2, 20, 24, 2, 24, 46, 46, 24}, all},
+      {"a diamond: the diagonal level", {24, 2, 46, 24, 2, 24, 24, 46}, all},
+      {"a steep shear", {10, 1, 13, 1, 35, 46, 38, 46}, all},
+      {"above and left of the area", {-5, -7, 30, -3, -2, 35, 33, 38}, all},
+      {"the first half visits its bend's row twice", {2, 10, 30, -6, 10, 40, 44, 30}, all},
+      {"cut by the area", {3, 3, 45, 9, 1, 41, 44, 44}, {5, 7, 39, 40}},
+      {"crossed: the halves overlap", {0, 0, 44, 44, 44, 0, 0, 44}, all},
+      // clang-format on
+  };
+  std::mt19937 rng(508);
+  for (int i = 0; i < 200; ++i) quads.push_back(RandomQuad(rng));
+
+  int shared = 0;
+  for (const Quad& q : quads)
+    for (int32_t trans : {0, 1}) {
+      TriVertex v[4];
+      Halves(q.p, 16, 16, v);
+      // Each half alone: the pixels it covers, what it adds, and its texels
+      // copied once (a half whose top corner lies above row 0 may visit a
+      // row twice, and adds its texels there twice).
+      TestImage coverA(48, 48, MemImgDepth32), coverB(48, 48, MemImgDepth32);
+      TestImage addA(48, 48, MemImgDepth32), addB(48, 48, MemImgDepth32), pair(48, 48, MemImgDepth32);
+      TestImage copyA(48, 48, MemImgDepth32), copyB(48, 48, MemImgDepth32);
+      shapetest::CountingState(q.clip);
+      SoftTriangle(coverA.img(), nullptr, v, 0, nullptr, 1);
+      SoftTriangle(coverB.img(), nullptr, v + 1, 0, nullptr, 1);
+      SoftTriangle(addA.img(), src.img(), v, trans, nullptr, 0);
+      SoftTriangle(addB.img(), src.img(), v + 1, trans, nullptr, 0);
+      SoftTrianglePair(pair.img(), src.img(), v, v + 1, trans, nullptr, 0);
+      DrawCase(0, 0, q.clip).Apply();
+      SoftTriangle(copyA.img(), src.img(), v, trans, nullptr, 0);
+      SoftTriangle(copyB.img(), src.img(), v + 1, trans, nullptr, 0);
+      for (int32_t y = 0; y < 48; ++y)
+        for (int32_t x = 0; x < 48; ++x) {
+          const bool both = coverA.Get(x, y) != 0 && coverB.Get(x, y) != 0;
+          shared += both;
+          const uint32_t expected = both ? (copyB.Get(x, y) != 0 ? copyB.Get(x, y) : copyA.Get(x, y))
+                                         : addA.Get(x, y) | addB.Get(x, y);
+          ASSERT_EQ(pair.Get(x, y), expected) << q.name << " trans " << trans << " at " << x << "," << y;
+        }
+    }
+  EXPECT_GT(shared, 2000);
+
+  // Flat halves: every pixel of either written once, on both depths.
+  for (int32_t depth : {MemImgDepth32, MemImgDepth16})
+    for (const Quad& q : quads) {
+      TriVertex v[4];
+      Halves(q.p, 0, 0, v);
+      TestImage first(48, 48, depth), second(48, 48, depth), pair(48, 48, depth);
+      shapetest::CountingState(q.clip);
+      SoftTriangle(first.img(), nullptr, v, 0, nullptr, 1);
+      SoftTriangle(second.img(), nullptr, v + 1, 0, nullptr, 1);
+      SoftTrianglePair(pair.img(), nullptr, v, v + 1, 0, nullptr, 1);
+      Hits expected = shapetest::ReadHits(first);
+      for (const auto& [p, n] : shapetest::ReadHits(second)) expected[p] = expected.count(p) ? 1 : n;
+      ASSERT_EQ(shapetest::ReadHits(pair), expected) << q.name << " depth " << depth;
+    }
+}
+
+// Against the two triangles drawn one after the other, on random images in
+// every mode: the pixels only one half covers are the same, and so is every
+// pixel of a copy (a source without alpha in mode 0, or 1 at 255).
+TEST_F(TriangleTest, APairChangesOnlyThePixelsBothHalvesBlend) {
+  const std::pair<int32_t, int32_t> states[] = {{0, 0}, {1, 255}, {1, 128}, {2, 200}, {3, 90},
+                                               {4, 0},  {10, 77}, {11, 140}};
+  const uint8_t coloured[3] = {255, 128, 37};
+  std::mt19937 rng(1107);
+  int copies = 0;
+  for (const rendertest::SourceKind& kind : rendertest::kSourceKinds)
+    for (const auto& [mode, param] : states)
+      for (int flags = 0; flags < 4; ++flags)
+        for (int round = 0; round < 6; ++round) {
+          const bool white = flags & 1, trans = flags & 2;
+          TestImage src(13, 11, kind.depth, kind.paletted, kind.alpha);
+          TestImage mask(13, 11, MemImgDepthSingle8, false, false, 1);
+          TestImage dst(48, 48, kind.depth), old(48, 48, kind.depth);
+          rendertest::FillScene(src, rendertest::RandomKey(kind, rng), 200, dst, mask, old, rng);
+          const Quad q = RandomQuad(rng);
+          TriVertex v[4];
+          Halves(q.p, 13, 11, v);
+          TestImage first(48, 48, MemImgDepth32), second(48, 48, MemImgDepth32);
+          shapetest::CountingState(q.clip);
+          SoftTriangle(first.img(), nullptr, v, 0, nullptr, 1);
+          SoftTriangle(second.img(), nullptr, v + 1, 0, nullptr, 1);
+          const Hits a = shapetest::ReadHits(first), b = shapetest::ReadHits(second);
+
+          DrawCase(mode, param, q.clip, white ? nullptr : coloured).Apply();
+          SoftTriangle(old.img(), src.img(), v, trans, nullptr, 0);
+          SoftTriangle(old.img(), src.img(), v + 1, trans, nullptr, 0);
+          SoftTrianglePair(dst.img(), src.img(), v, v + 1, trans, nullptr, 0);
+          const bool copy = !kind.alpha && (mode == 0 || (mode == 1 && param == 255));
+          copies += copy;
+          for (int32_t y = 0; y < 48; ++y)
+            for (int32_t x = 0; x < 48; ++x) {
+              if (!copy && a.count({x, y}) && b.count({x, y})) continue;
+              ASSERT_EQ(dst.Get(x, y), old.Get(x, y))
+                  << "depth " << kind.depth << " paletted " << kind.paletted << " alpha " << kind.alpha
+                  << " mode " << mode << " param " << param << " white " << white << " trans " << trans
+                  << " at " << x << "," << y;
+            }
+        }
+  EXPECT_EQ(copies, 4 * 2 * 4 * 6);
 }
 
 }  // namespace

@@ -320,8 +320,10 @@ void AddMinigamePictures(std::vector<MediaFile>& m) {
   Picture(m, kMini + "gunshooting/マークなし.png", 256, 256, true, [](Canvas& c) {
     c.StrokeCircle(128, 128, 110, 8, {200, 200, 220, 200});
   });
-  Picture(m, kMini + "gunshooting/マークver3.png", 256, 256, true, [](Canvas& c) {
-    c.FillCircle(128, 128, 120, {200, 40, 60, 200});
+  // Drawn without transparency over the black hall: opaque, on black.
+  Picture(m, kMini + "gunshooting/マークver3.png", 256, 256, false, [](Canvas& c) {
+    c.Clear(kBlack);
+    c.FillCircle(128, 128, 120, {170, 34, 52, 255});
     c.FillStar(128, 128, 100, 0.45, 5, {255, 220, 80, 255});
     c.FillCircle(128, 128, 22, {200, 40, 60, 255});
   });

@@ -138,9 +138,13 @@ void CharacterFiles(std::vector<MediaFile>& m, int who) {
   // The contact sheet shows every pose of the first character and the
   // faces and pieces of all six.
   bool sample = who == 0;
+  // Several screens draw the face without transparency, so it is a whole
+  // square: a card in the character's colour.
   Picture(
-      m, dir + "face.png", 64, 64, true,
+      m, dir + "face.png", 64, 64, false,
       [who](Canvas& c) {
+        c.Clear(Shade(Character(who).body, 0.7));
+        c.StrokeRect(0, 0, 64, 64, 2, Shade(Character(who).body, -0.4));
         c.FillCircle(32, 32, 31, Shade(Character(who).body, -0.4));
         c.FillCircle(32, 32, 29, Shade(Character(who).body, 0.35));
         DrawHead(c, Character(who), 32, 35, 22, Facing::Front, Eyes::Open);

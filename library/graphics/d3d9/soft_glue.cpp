@@ -90,9 +90,7 @@ int G_Soft_DrawGraphQuad(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t
                          int32_t y4, GraphRecord* graph, int32_t trans) {
   const int32_t w = graph->width, h = graph->height;
   const TriVertex v[4] = {{x1, y1, 0, 0}, {x2, y2, w, 0}, {x3, y3, 0, h}, {x4, y4, w, h}};
-  MEMIMG* dest = SoftDrawDest();
-  SoftTriangle(dest, &graph->image, &v[0], trans, BlendMaskMemImg, 0);
-  SoftTriangle(dest, &graph->image, &v[1], trans, BlendMaskMemImg, 0);
+  SoftTrianglePair(SoftDrawDest(), &graph->image, &v[0], &v[1], trans, BlendMaskMemImg, 0);
   return 0;
 }
 
@@ -142,8 +140,7 @@ int G_Soft_DrawQuadShape(const int32_t* points, uint32_t colour, int32_t fill) {
   if (fill) {
     const TriVertex a[3] = {{points[0], points[1], 0, 0}, {points[2], points[3], 0, 0}, {points[4], points[5], 0, 0}};
     const TriVertex b[3] = {{points[0], points[1], 0, 0}, {points[4], points[5], 0, 0}, {points[6], points[7], 0, 0}};
-    SoftTriangle(dest, nullptr, a, 0, BlendMaskMemImg, colour);
-    SoftTriangle(dest, nullptr, b, 0, BlendMaskMemImg, colour);
+    SoftTrianglePair(dest, nullptr, a, b, 0, BlendMaskMemImg, colour);
   } else {
     LineRecord lines[4];
     for (int i = 0; i < 4; ++i) {
