@@ -19,7 +19,12 @@
 // party on that map, board frames of the first round; map 1's process plays
 // on to the end of the first round for the memory after it. The start, title
 // memory and idle rows take the median of every process of the path. One
-// uncounted start on each path comes first (a warm file cache).
+// uncounted start on each path comes first (a warm file cache). Each start
+// waits until the display has had a quarter of a second without the last
+// process: an X server accepts a new connection only some 30 ms after
+// another client has gone, and that wait is the server's, not the program's.
+// With --title-only each process ends at the title's first frame: the start
+// row alone, over more starts.
 //
 // What the program does is seen through the probe (bench/desktop_probe),
 // which the program loads with LD_PRELOAD: a line for each presented frame,
@@ -33,7 +38,8 @@
 // names the OpenGL renderer.
 //
 //   taskset -c 2,3 ./build/release/bench/desktop_bench [--runs=3] [--maps=1,2,3,4]
-//       [--paths=opengl,software,default] [--board-frames=600] [--no-round] [--keep]
+//       [--paths=opengl,software,default] [--board-frames=600] [--no-round] [--title-only] [--keep]
+//       [--program=another build's party, for a comparison]
 //
 // The machine, the cores given (llvmpipe starts one thread for each) and
 // LP_NUM_THREADS, when set, are printed with the table.
@@ -328,6 +334,15 @@ struct RunResult {
   double boardFps = 0;
 };
 
+// The OpenGL renderer the log names, and whether the drawing went through it.
+void ReadRenderer(const std::string& folder, RunResult* r) {
+  const std::string text = ReadFile(folder + "/Log.txt");
+  const size_t at = text.find("Description:");
+  if (at != std::string::npos) r->renderer = text.substr(at + 12, text.find('\n', at) - at - 12);
+  while (!r->renderer.empty() && (r->renderer.back() == '\r' || r->renderer.back() == ' ')) r->renderer.pop_back();
+  r->openGl = at != std::string::npos && text.find("ソフトウエアレンダラを使用します") == std::string::npos;
+}
+
 // The key a player leaning on the buttons presses next, for the state of the
 // last presented frame, toward a party on `map`.
 KeySym NextKey(const Frame& f, int map) {
@@ -353,6 +368,8 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
   const std::string probeOut = folder + "/frames.txt";
   FrameLog log(probeOut);
 
+  // The display left alone since the last process ended.
+  SleepMs(250);
   Program program;
   const int64_t started = Now();
   program.pid = fork();
@@ -407,6 +424,8 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
     return fail("the title did not come");
   r.startMs = static_cast<double>(log.frames()[titleFrame].end - started) / 1e6;
   if (titleOnly) {
+    program.Stop();
+    ReadRenderer(folder, &r);
     r.ok = true;
     return r;
   }
@@ -474,11 +493,7 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
   r.boardFps = static_cast<double>(count) / (static_cast<double>(end - begin) / 1e9);
 
   program.Stop();
-  const std::string text = ReadFile(folder + "/Log.txt");
-  const size_t at = text.find("Description:");
-  if (at != std::string::npos) r.renderer = text.substr(at + 12, text.find('\n', at) - at - 12);
-  while (!r.renderer.empty() && (r.renderer.back() == '\r' || r.renderer.back() == ' ')) r.renderer.pop_back();
-  r.openGl = at != std::string::npos && text.find("ソフトウエアレンダラを使用します") == std::string::npos;
+  ReadRenderer(folder, &r);
   r.ok = true;
   return r;
 }
@@ -546,6 +561,7 @@ int main(int argc, char** argv) {
   s.media = ZR_MEDIA_DIR;
   s.probe = ZR_PROBE_PATH;
   int runs = 3;
+  bool titleOnly = false;
   std::vector<int> maps = {1, 2, 3, 4};
   std::vector<std::string> paths = {"opengl", "software", "default"};
   for (int i = 1; i < argc; ++i) {
@@ -566,10 +582,14 @@ int main(int argc, char** argv) {
       s.keep = true;
     } else if (a == "--no-round") {
       s.playRound = false;
+    } else if (a == "--title-only") {
+      titleOnly = true;
+    } else if (!value("--program=").empty()) {
+      s.program = value("--program=");
     } else {
       fprintf(stderr,
               "usage: %s [--runs=N] [--maps=1,2,3,4] [--paths=opengl,software,default] [--board-frames=N]"
-              " [--no-round] [--keep]\n",
+              " [--no-round] [--title-only] [--keep] [--program=PATH]\n",
               argv[0]);
       return 2;
     }
@@ -607,9 +627,9 @@ int main(int argc, char** argv) {
   for (const std::string& path : paths) RunOnce(s, path, maps.front(), false, true);
   for (int run = 0; run < runs; ++run)
     for (const std::string& path : paths)
-      for (int map : maps) {
+      for (int map : titleOnly ? std::vector<int>{maps.front()} : maps) {
         const bool round = s.playRound && map == maps.front();
-        RunResult r = RunOnce(s, path, map, round);
+        RunResult r = RunOnce(s, path, map, round, titleOnly);
         if (!r.ok) {
           fprintf(stderr, "run %d: %s\n", run + 1, r.error.c_str());
           ++failures;
@@ -617,14 +637,18 @@ int main(int argc, char** argv) {
         }
         PathResults& p = results[path];
         p.start.push_back(r.startMs);
+        if (!r.renderer.empty()) p.renderer = r.renderer;
+        ++(r.openGl ? p.openGl : p.software);
+        if (titleOnly) {
+          fprintf(stderr, "run %d %s: start %.0f ms\n", run + 1, path.c_str(), r.startMs);
+          continue;
+        }
         p.titleMb.push_back(r.titleMb);
         p.idle.push_back(r.idlePercent);
         if (round) p.roundMb.push_back(r.roundMb);
         p.fps[map].push_back(r.boardFps);
         p.busy[map].insert(p.busy[map].end(), r.boardBusyMs.begin(), r.boardBusyMs.end());
         p.busyMax[map].push_back(*std::max_element(r.boardBusyMs.begin(), r.boardBusyMs.end()));
-        if (!r.renderer.empty()) p.renderer = r.renderer;
-        ++(r.openGl ? p.openGl : p.software);
         fprintf(stderr, "run %d %s map %d: start %.0f ms, title %.0f MB, idle %.1f %%, board %.1f fps, frame %.2f ms\n",
                 run + 1, path.c_str(), map, r.startMs, r.titleMb, r.idlePercent, r.boardFps,
                 Percentile(r.boardBusyMs, 0.5));
@@ -643,9 +667,12 @@ int main(int argc, char** argv) {
     rows.emplace_back(name, cells);
   };
   row("start to title, ms", [](PathResults& p) { return Spread(p.start, "%.0f"); });
-  row("resident on the title, MB", [](PathResults& p) { return Spread(p.titleMb, "%.0f"); });
-  row("resident after round 1, MB", [](PathResults& p) { return Spread(p.roundMb, "%.0f"); });
-  row("CPU idle on the title, % of a core", [](PathResults& p) { return Spread(p.idle, "%.1f"); });
+  if (titleOnly) maps.clear();
+  if (!titleOnly) row("resident on the title, MB", [](PathResults& p) { return Spread(p.titleMb, "%.0f"); });
+  if (!titleOnly) {
+    row("resident after round 1, MB", [](PathResults& p) { return Spread(p.roundMb, "%.0f"); });
+    row("CPU idle on the title, % of a core", [](PathResults& p) { return Spread(p.idle, "%.1f"); });
+  }
   for (int map : maps) {
     row("map " + std::to_string(map) + " board, frames a second",
         [map](PathResults& p) { return Spread(p.fps[map], "%.1f"); });

@@ -58,11 +58,15 @@ int32_t OpenSharedArchive(int32_t hint, const char* path, int32_t wholeFile, int
     return hint;
   }
   int32_t free = -1;
-  for (int32_t i = 0; i < MaxSharedArchives; ++i) {
+  // (Every open entry looked at, and a free slot found: no further slot can hold the path.)
+  for (int32_t i = 0, seen = 0; i < MaxSharedArchives && (seen < SharedArchives.count || free < 0); ++i) {
     SharedArchiveEntry* entry = SharedArchives.entries[i];
     if (entry == nullptr) {
       if (free < 0) free = i;
-    } else if (strcmp(entry->path, path) == 0) {
+      continue;
+    }
+    ++seen;
+    if (strcmp(entry->path, path) == 0) {
       ++entry->refCount;
       return i;
     }

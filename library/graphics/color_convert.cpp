@@ -759,3 +759,18 @@ int CopyGraphImageRect(int32_t destX, int32_t destY, int32_t width, int32_t heig
                           nullptr, 0, nullptr, static_cast<int32_t>(dx), static_cast<int32_t>(dy), &rect, 0,
                           0, 0, DitherNone, 0, 0, 0, 1);
 }
+
+void SwapRedAndBlue(uint8_t* pixels, size_t count, int32_t bytesPerPixel) {
+  if (bytesPerPixel != 3 && bytesPerPixel != 4) return;
+  if (BlitUseAvx2) {
+    SwapRedBlueAvx2(pixels, count, bytesPerPixel);
+  } else if (bytesPerPixel == 4) {
+    SwapRedBlue32<Sse2Ops>(pixels, count);
+  } else {
+    for (uint8_t* p = pixels; count > 0; --count, p += 3) {
+      const uint8_t first = p[0];
+      p[0] = p[2];
+      p[2] = first;
+    }
+  }
+}

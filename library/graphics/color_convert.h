@@ -2,6 +2,7 @@
 // reduction and the clipped image-to-image copy.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "library/graphics/color_format.h"
@@ -34,6 +35,10 @@ int ConvertPixelRectGeneral(void* destPixels, int32_t destPitch, const ColorForm
                             const PixelRect* rect, int32_t mirror, int32_t keyToAlpha,
                             uint32_t keyColor, int32_t dither, int32_t colorOff,
                             int32_t alphaFromRed, int32_t skipKey);
+
+// Exchanges the first and the third byte of each of count pixels of 3 or 4
+// bytes (blue and red of 8-bit channels), in place.
+void SwapRedAndBlue(uint8_t* pixels, size_t count, int32_t bytesPerPixel);
 
 // Decodes a DXT1 to DXT5 image (every level of its mip chain) into ARGB32 in
 // place; 0 for a plain image, -1 when the new buffer cannot be made.

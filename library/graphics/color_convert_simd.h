@@ -26,17 +26,25 @@ struct ShiftConversion {
 };
 
 // The shapes with loops of their own (their shifts and masks fixed).
-// SetAlpha: SameColours where every bit outside the colour bits is an alpha
-// bit (XRGB8888 to ARGB8888 with the key to alpha).
-enum class ShiftShape { General, To565, From565, SameColours, SetAlpha };
+// To565: 24 or 32-bit RGB into RGB565. To565Alpha: ARGB8888 into RGB565
+// with the alpha byte in bits 16 to 23 (the software renderer's 16-bit
+// pictures with alpha), a constant OR-ed in. SetAlpha: SameColours where
+// every bit outside the colour bits is an alpha bit (XRGB8888 to ARGB8888
+// with the key to alpha).
+enum class ShiftShape { General, To565, To565Alpha, From565, SameColours, SetAlpha };
 
 // (A template, as everything here, so that no copy compiled for AVX2 stands
 // in for the others.)
 template <class Ops>
 ShiftShape ShapeOf(const ShiftConversion& k) {
-  if (k.srcBytes == 4 && k.destBytes == 2 && k.channels == 3 && !k.keyed && k.constant == 0 && k.shift[0] == 8 &&
-      k.mask[0] == 0xF800u && k.shift[1] == 5 && k.mask[1] == 0x7E0u && k.shift[2] == 3 && k.mask[2] == 0x1Fu)
+  if ((k.srcBytes == 4 || k.srcBytes == 3) && k.destBytes == 2 && k.channels == 3 && !k.keyed && k.constant == 0 &&
+      k.shift[0] == 8 && k.mask[0] == 0xF800u && k.shift[1] == 5 && k.mask[1] == 0x7E0u && k.shift[2] == 3 &&
+      k.mask[2] == 0x1Fu)
     return ShiftShape::To565;
+  if (k.srcBytes == 4 && k.destBytes == 4 && k.channels == 3 && !k.keyed && (k.constant & 0xFFFFFFu) == 0 &&
+      k.shift[0] == 8 && k.mask[0] == 0xFFF800u && k.shift[1] == 5 && k.mask[1] == 0x7E0u && k.shift[2] == 3 &&
+      k.mask[2] == 0x1Fu)
+    return ShiftShape::To565Alpha;
   if (k.srcBytes == 2 && k.destBytes == 4 && k.channels == 3 && k.shift[0] == -8 && k.mask[0] == 0xF80000u &&
       k.shift[1] == -5 && k.mask[1] == 0xFC00u && k.shift[2] == -3 && k.mask[2] == 0xF8u)
     return ShiftShape::From565;
@@ -69,11 +77,15 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
   const bool keyed = k.keyed;
   auto convert = [&](Vec v) {
     Vec r = constant;
-    if constexpr (Shape == ShiftShape::To565) {
+    if constexpr (Shape == ShiftShape::To565 || Shape == ShiftShape::To565Alpha) {
       // Red and blue moved by one multiply-add (blue times 4, red times
       // 2^13), green by its mask: the pixel lands in bits 5 to 20.
       const Vec rb = Ops::MAdd16(Ops::And(v, Ops::Set32(0x00F800F8u)), Ops::Set32(0x20000004u));
-      return Ops::Or(rb, Ops::And(v, Ops::Set32(0xFC00u)));
+      const Vec rgb = Ops::Or(rb, Ops::And(v, Ops::Set32(0xFC00u)));
+      if constexpr (Shape == ShiftShape::To565) return rgb;
+      // Down to bits 0 to 15, the alpha byte to bits 16 to 23.
+      return Ops::Or(Ops::Or(Ops::template Srl32<5>(rgb), Ops::And(Ops::template Srl32<8>(v), Ops::Set32(0xFF0000u))),
+                     constant);
     } else if constexpr (Shape == ShiftShape::From565) {
       r = Ops::Or(r, Ops::Or(Ops::And(Ops::template Sll32<8>(v), Ops::Set32(0xF80000u)),
                              Ops::Or(Ops::And(Ops::template Sll32<5>(v), Ops::Set32(0xFC00u)),
@@ -179,13 +191,38 @@ void ShiftConvertRows(const ShiftConversion& k, uint8_t* dest, int32_t destPitch
   }
 }
 
+// Exchanges the first and the third byte of each of n 4-byte pixels (red and
+// blue of 8-bit channels), the second and the fourth staying.
+template <class Ops>
+void SwapRedBlue32(uint8_t* p, size_t n) {
+  using Vec = typename Ops::V;
+  constexpr size_t lanes = Ops::kBytes / 4;
+  const Vec kept = Ops::Set32(0xFF00FF00u), low = Ops::Set32(0xFFu), third = Ops::Set32(0xFF0000u);
+  size_t i = 0;
+  for (; i + lanes <= n; i += lanes, p += Ops::kBytes) {
+    const Vec v = Ops::Load(p);
+    Ops::Store(p, Ops::Or(Ops::And(v, kept), Ops::Or(Ops::And(Ops::template Srl32<16>(v), low),
+                                                     Ops::And(Ops::template Sll32<16>(v), third))));
+  }
+  for (; i < n; ++i, p += 4) {
+    const uint8_t first = p[0];
+    p[0] = p[2];
+    p[2] = first;
+  }
+}
+// Both sizes, in the file compiled for AVX2 (3-byte pixels by byte shuffles).
+void SwapRedBlueAvx2(uint8_t* p, size_t n, int32_t bytesPerPixel);
+
 // The loop for the conversion's shape and pixel sizes and the instruction set.
 using ShiftConvertFn = void (*)(const ShiftConversion& k, uint8_t* dest, int32_t destPitch, const uint8_t* src,
                                 int32_t srcPitch, int32_t n, int32_t rows);
 template <class Ops>
 ShiftConvertFn ShiftConvertLoop(const ShiftConversion& k) {
   switch (ShapeOf<Ops>(k)) {
-    case ShiftShape::To565: return &ShiftConvertRows<Ops, 4, 2, ShiftShape::To565>;
+    case ShiftShape::To565:
+      return k.srcBytes == 3 ? &ShiftConvertRows<Ops, 3, 2, ShiftShape::To565>
+                             : &ShiftConvertRows<Ops, 4, 2, ShiftShape::To565>;
+    case ShiftShape::To565Alpha: return &ShiftConvertRows<Ops, 4, 4, ShiftShape::To565Alpha>;
     case ShiftShape::From565: return &ShiftConvertRows<Ops, 2, 4, ShiftShape::From565>;
     case ShiftShape::SameColours: return &ShiftConvertRows<Ops, 4, 4, ShiftShape::SameColours>;
     case ShiftShape::SetAlpha: return &ShiftConvertRows<Ops, 4, 4, ShiftShape::SetAlpha>;

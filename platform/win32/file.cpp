@@ -73,7 +73,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  std::string host = MapPathToHost(path);
+  bool missing = false;
+  std::string host = MapPathToHost(path, &missing);
   int flags = O_CLOEXEC;
   bool read = (access & GENERIC_READ) != 0, write = (access & GENERIC_WRITE) != 0;
   flags |= read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
@@ -95,6 +96,12 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD
     default:
       SetLastError(ERROR_INVALID_PARAMETER);
       return INVALID_HANDLE_VALUE;
+  }
+  // A file to be opened that the directories' listings do not hold is not
+  // asked for again (the archive look-ups of every picture try several).
+  if (missing && (flags & O_CREAT) == 0) {
+    SetLastError(ErrorFromErrno(ENOENT));
+    return INVALID_HANDLE_VALUE;
   }
   struct stat before;
   const bool existed = (flags & O_CREAT) == 0 || lstat(host.c_str(), &before) == 0;

@@ -2,11 +2,13 @@
 
 #include <dirent.h>
 #include <iconv.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -123,16 +125,27 @@ std::string FoldAsciiCase(std::string_view name) {
   return folded;
 }
 
-// Listings of the directories that case-blind look-ups have read. A listing
-// is used again while the directory is the same one (device and inode) with
-// the same modification and change times. A listing is kept only when the
-// directory's last modification lies in an earlier tick of the clock that
-// file systems stamp times with than the moment the listing was begun:
-// every later change then moves the modification time off the kept one (a
-// change within the same tick would not). A file system that keeps whole
-// seconds needs two of them. The program's own creations and deletions
-// forget every listing.
+// Listings of the directories that case-blind look-ups have read.
+//
+// A watched listing: the directory is watched (inotify) from before it is
+// read, and the listing is used again, without asking the file system, until
+// the kernel reports a change of its entries or of the directory itself.
+// Every path look-up first takes the reports that have come in (one read of
+// the watch descriptor), so a file made by another program before the
+// look-up is seen by it.
+//
+// Where no watch can be set, a listing is used again while the directory is
+// the same one (device and inode) with the same modification and change
+// times, asked of the file system at each use. Such a listing is kept only
+// when the directory's last modification lies in an earlier tick of the
+// clock that file systems stamp times with than the moment the listing was
+// begun: every later change then moves the modification time off the kept
+// one (a change within the same tick would not). A file system that keeps
+// whole seconds needs two of them.
+//
+// The program's own creations and deletions forget every listing.
 struct DirectoryListing {
+  int watch = -1;  // the inotify watch, or -1: the times below decide
   dev_t device = 0;
   ino_t inode = 0;
   timespec modified{};
@@ -144,6 +157,91 @@ struct DirectoryListing {
 std::mutex listingMutex;
 std::unordered_map<std::string, DirectoryListing> listings;
 std::atomic<int64_t> directoryReads{0};
+
+// The watch descriptor (-1 before the first watch or where there is none)
+// and the listings each watch stands for (one directory may be listed under
+// more than one path: relative and absolute, or through links).
+int watchFd = -1;
+bool watchOpened = false;
+std::unordered_map<int, std::vector<std::string>> watchedDirectories;
+
+void Unwatch(int watch, const std::string& dir) {
+  auto entry = watchedDirectories.find(watch);
+  if (entry == watchedDirectories.end()) return;
+  auto& dirs = entry->second;
+  dirs.erase(std::remove(dirs.begin(), dirs.end(), dir), dirs.end());
+  if (dirs.empty()) watchedDirectories.erase(entry);
+}
+
+// The current directory the relative listings were read in.
+dev_t relativeDevice = 0;
+ino_t relativeInode = 0;
+
+// Relative listings belong to the current directory they were read in:
+// when it has changed, they are forgotten.
+void CheckCurrentDirectory() {
+  struct stat st;
+  if (stat(".", &st) != 0) st = {};
+  if (st.st_dev == relativeDevice && st.st_ino == relativeInode) return;
+  relativeDevice = st.st_dev;
+  relativeInode = st.st_ino;
+  for (auto listing = listings.begin(); listing != listings.end();) {
+    if (!listing->first.empty() && listing->first[0] == '/') {
+      ++listing;
+      continue;
+    }
+    if (listing->second.watch >= 0) Unwatch(listing->second.watch, listing->first);
+    listing = listings.erase(listing);
+  }
+}
+
+constexpr uint32_t kWatchedChanges =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+void DropWatchedListings(int watch) {
+  auto entry = watchedDirectories.find(watch);
+  if (entry == watchedDirectories.end()) return;
+  for (const std::string& dir : entry->second) {
+    auto listing = listings.find(dir);
+    if (listing != listings.end() && listing->second.watch == watch) listings.erase(listing);
+  }
+  watchedDirectories.erase(entry);
+}
+
+// Takes the reports of changes that have come in: the listings they concern
+// are forgotten (every watched listing when reports were lost).
+void TakeChangeReports() {
+  if (watchFd < 0) return;
+  alignas(inotify_event) char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(watchFd, buffer, sizeof buffer);
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      return;
+    }
+    for (ssize_t at = 0; at < n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      if (event->mask & IN_Q_OVERFLOW) {
+        while (!watchedDirectories.empty()) DropWatchedListings(watchedDirectories.begin()->first);
+      } else {
+        DropWatchedListings(event->wd);
+      }
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+}
+
+// A watch of dir, set before it is read; -1 where none can be set.
+int WatchDirectory(const std::string& dir) {
+  if (!watchOpened) {
+    watchOpened = true;
+    watchFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  }
+  if (watchFd < 0) return -1;
+  const int watch = inotify_add_watch(watchFd, dir.c_str(), kWatchedChanges);
+  if (watch >= 0) watchedDirectories[watch].push_back(dir);
+  return watch;
+}
 
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
@@ -178,35 +276,47 @@ bool ReadDirectory(const std::string& dir, DirectoryListing* listing, std::strin
 // directory): the name itself when it exists as written, else the entry
 // whose name equals it without regard to ASCII case. A kept listing answers
 // both questions without asking the file system.
+// (Called with listingMutex held, the change reports taken.)
 bool FindEntry(const std::string& dirAsked, std::string_view name, std::string& found) {
   const std::string dir = dirAsked.empty() ? "." : dirAsked;
-  const std::string asWritten = dirAsked + std::string(name);
-  timespec begun;
-  clock_gettime(CLOCK_REALTIME_COARSE, &begun);
-  struct stat st;
-  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    if (!Exists(asWritten)) return false;
-    found = name;
-    return true;
-  }
   const std::string key = FoldAsciiCase(name);
-  std::lock_guard<std::mutex> lock(listingMutex);
   auto cached = listings.find(dir);
-  if (cached == listings.end() || cached->second.device != st.st_dev || cached->second.inode != st.st_ino ||
-      !SameTime(cached->second.modified, st.st_mtim) || !SameTime(cached->second.changed, st.st_ctim)) {
-    if (cached != listings.end()) listings.erase(cached);
-    if (Exists(asWritten)) {
+  if (cached == listings.end() || cached->second.watch < 0) {
+    const std::string asWritten = dirAsked + std::string(name);
+    timespec begun;
+    clock_gettime(CLOCK_REALTIME_COARSE, &begun);
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      if (cached != listings.end()) listings.erase(cached);
+      if (!Exists(asWritten)) return false;
       found = name;
       return true;
     }
-    if (!Settled(st.st_mtim, begun)) return ReadDirectory(dir, nullptr, key, &found);
-    DirectoryListing listing;
-    listing.device = st.st_dev;
-    listing.inode = st.st_ino;
-    listing.modified = st.st_mtim;
-    listing.changed = st.st_ctim;
-    if (!ReadDirectory(dir, &listing, key, nullptr)) return false;
-    cached = listings.emplace(dir, std::move(listing)).first;
+    if (cached == listings.end() || cached->second.device != st.st_dev || cached->second.inode != st.st_ino ||
+        !SameTime(cached->second.modified, st.st_mtim) || !SameTime(cached->second.changed, st.st_ctim)) {
+      if (cached != listings.end()) listings.erase(cached);
+      DirectoryListing listing;
+      listing.watch = WatchDirectory(dir);
+      if (listing.watch < 0) {
+        if (Exists(asWritten)) {
+          found = name;
+          return true;
+        }
+        if (!Settled(st.st_mtim, begun)) return ReadDirectory(dir, nullptr, key, &found);
+      }
+      listing.device = st.st_dev;
+      listing.inode = st.st_ino;
+      listing.modified = st.st_mtim;
+      listing.changed = st.st_ctim;
+      if (!ReadDirectory(dir, &listing, key, nullptr)) {
+        // A directory that cannot be read may still be passed through.
+        if (listing.watch >= 0) Unwatch(listing.watch, dir);
+        if (!Exists(asWritten)) return false;
+        found = name;
+        return true;
+      }
+      cached = listings.emplace(dir, std::move(listing)).first;
+    }
   }
   if (cached->second.names.count(std::string(name)) != 0) {
     found = name;
@@ -236,13 +346,18 @@ bool Utf8ToSjis(std::string_view utf8, std::string& sjis) {
   return ConvertText("CP932", "UTF-8", utf8, sjis);
 }
 
-std::string MapPathToHost(std::string_view sjisPath) {
+std::string MapPathToHost(std::string_view sjisPath) { return MapPathToHost(sjisPath, nullptr); }
+
+std::string MapPathToHost(std::string_view sjisPath, bool* missing) {
   std::string utf8;
   SjisToUtf8(sjisPath, utf8);
-  return MapUtf8PathToHost(utf8);
+  return MapUtf8PathToHost(utf8, missing);
 }
 
-std::string MapUtf8PathToHost(std::string_view utf8Path) {
+std::string MapUtf8PathToHost(std::string_view utf8Path) { return MapUtf8PathToHost(utf8Path, nullptr); }
+
+std::string MapUtf8PathToHost(std::string_view utf8Path, bool* missing) {
+  if (missing != nullptr) *missing = false;
   std::string path(utf8Path);
   // Only after conversion is every 0x5C a separator: a Shift-JIS trail byte
   // of 0x5C is part of a multi-byte UTF-8 character now.
@@ -265,10 +380,13 @@ std::string MapUtf8PathToHost(std::string_view utf8Path) {
 
   // Walk the components, matching each without regard to case where the
   // name as written does not exist.
+  std::lock_guard<std::mutex> lock(listingMutex);
+  TakeChangeReports();
   bool absolute = path[0] == '/';
+  if (!absolute) CheckCurrentDirectory();
   std::string out = absolute ? "/" : "";
   size_t pos = absolute ? 1 : 0;
-  bool missing = false;
+  bool notFound = false;
   while (pos <= path.size()) {
     size_t end = path.find('/', pos);
     if (end == std::string::npos) end = path.size();
@@ -276,12 +394,12 @@ std::string MapUtf8PathToHost(std::string_view utf8Path) {
     bool last = end == path.size();
     if (!component.empty()) {
       std::string candidate = out + std::string(component);
-      if (!missing && component != "." && component != "..") {
+      if (!notFound && component != "." && component != "..") {
         std::string found;
         if (FindEntry(out, component, found))
           candidate = out + found;
         else
-          missing = true;
+          notFound = true;
       }
       out = candidate;
       if (!last) out += '/';
@@ -290,12 +408,18 @@ std::string MapUtf8PathToHost(std::string_view utf8Path) {
     }
     pos = end + 1;
   }
+  if (missing != nullptr) *missing = notFound;
   return out;
 }
 
 void ForgetDirectoryListings() {
   std::lock_guard<std::mutex> lock(listingMutex);
   listings.clear();
+  watchedDirectories.clear();
+  // The watches go with their descriptor; the next listing opens another.
+  if (watchFd >= 0) close(watchFd);
+  watchFd = -1;
+  watchOpened = false;
 }
 
 int64_t PlatformDirectoryReadCount() { return directoryReads.load(); }

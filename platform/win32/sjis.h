@@ -18,10 +18,15 @@ bool Utf8ToSjis(std::string_view utf8, std::string& sjis);
 std::string MapPathToHost(std::string_view sjisPath);
 // The same for a path already converted to UTF-8.
 std::string MapUtf8PathToHost(std::string_view utf8Path);
+// Both, telling whether a component was found in no way (the path then
+// names nothing, as far as the directories' listings tell).
+std::string MapPathToHost(std::string_view sjisPath, bool* missing);
+std::string MapUtf8PathToHost(std::string_view utf8Path, bool* missing);
 
 // Case-blind look-ups keep the listings of the directories they read and use
-// them again while a directory's change times stay as they were. Files the
-// program creates or deletes forget every listing.
+// them again while the kernel reports no change in a directory (or, where it
+// cannot watch one, while the directory's change times stay as they were).
+// Files the program creates or deletes forget every listing.
 void ForgetDirectoryListings();
 // Directories read by case-blind look-ups since the process started.
 int64_t PlatformDirectoryReadCount();

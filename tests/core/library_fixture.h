@@ -20,6 +20,7 @@ class LibraryTest : public testing::Test {
   void TearDown() override {
     EndLibrary();
     PlatformSetDesktopColorBits(0);
+    PlatformOfferScaledDisplayModes(true);
     PlatformUseVirtualClock(false);
     PlatformSetDebugOutput(true);
   }

@@ -162,8 +162,10 @@ TEST_F(LibraryTest, TwentyFourBitDesktopRefusedOnlyInWindowMode) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "ＺＲライブラリは２４ビットカラーモードに対応していません");
 
-  // A full-screen request with no display mode of the screen's size starts in
-  // a window after all, where the 24-bit desktop is refused again.
+  // A full-screen request with no display mode of the screen's size (and
+  // none scaled) starts in a window after all, where the 24-bit desktop is
+  // refused again.
+  PlatformOfferScaledDisplayModes(false);
   WindowedMode = 0;
   EXPECT_EQ(InitLibrary(), -1);
   EXPECT_EQ(WindowedMode, 1);

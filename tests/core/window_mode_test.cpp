@@ -16,6 +16,7 @@ TEST_F(LibraryTest, ChangeToTheCurrentModeWritesOneLine) {
 }
 
 TEST_F(LibraryTest, FullScreenWithoutADisplayModeStaysWindowed) {
+  PlatformOfferScaledDisplayModes(false);  // a display with no mode of 640 x 480 and none scaled
   EXPECT_EQ(ChangeWindowMode(0), 0);  // before start-up: only recorded
   EXPECT_EQ(WindowedMode, 0);
   ASSERT_EQ(InitLibrary(), 0);  // no display mode of 640 x 480: a window after all

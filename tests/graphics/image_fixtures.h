@@ -248,15 +248,34 @@ struct PngLayout {
   Bytes rows;     // packed rows without filter bytes
   Bytes palette;  // PLTE: red, green, blue per entry
   Bytes trns;     // tRNS as stored
+  bool interlaced = false;  // Adam7 (whole-byte pixels only)
 };
 
 inline Bytes MakePng(const PngLayout& layout) {
   static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
   size_t rowBytes = (static_cast<size_t>(layout.width) * kChannels[layout.colorType] * layout.bitDepth + 7) / 8;
   Bytes raw;
-  for (uint32_t y = 0; y < layout.height; ++y) {
-    raw.push_back(0);  // filter: none
-    raw.insert(raw.end(), layout.rows.begin() + y * rowBytes, layout.rows.begin() + (y + 1) * rowBytes);
+  if (layout.interlaced) {
+    // The seven passes, each a picture of its own of every step-th pixel
+    // from its start.
+    const size_t pixelBytes = kChannels[layout.colorType] * layout.bitDepth / 8;
+    const uint32_t passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                   {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    for (const auto& p : passes) {
+      if (p[0] >= layout.width || p[1] >= layout.height) continue;
+      for (uint32_t y = p[1]; y < layout.height; y += p[3]) {
+        raw.push_back(0);
+        for (uint32_t x = p[0]; x < layout.width; x += p[2]) {
+          auto at = layout.rows.begin() + static_cast<ptrdiff_t>(y * rowBytes + x * pixelBytes);
+          raw.insert(raw.end(), at, at + static_cast<ptrdiff_t>(pixelBytes));
+        }
+      }
+    }
+  } else {
+    for (uint32_t y = 0; y < layout.height; ++y) {
+      raw.push_back(0);  // filter: none
+      raw.insert(raw.end(), layout.rows.begin() + y * rowBytes, layout.rows.begin() + (y + 1) * rowBytes);
+    }
   }
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
   Bytes packed(packedSize);
@@ -267,7 +286,7 @@ inline Bytes MakePng(const PngLayout& layout) {
   Bytes header;
   Put32Be(header, layout.width);
   Put32Be(header, layout.height);
-  header.insert(header.end(), {layout.bitDepth, layout.colorType, 0, 0, 0});
+  header.insert(header.end(), {layout.bitDepth, layout.colorType, 0, 0, static_cast<uint8_t>(layout.interlaced)});
   PutChunk(out, "IHDR", header);
   if (!layout.palette.empty()) PutChunk(out, "PLTE", layout.palette);
   if (!layout.trns.empty()) PutChunk(out, "tRNS", layout.trns);

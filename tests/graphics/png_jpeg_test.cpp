@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "library/core/memory.h"
+#include "library/softrender/simd_ops.h"
 #include "tests/graphics/image_fixtures.h"
 
 namespace {
@@ -120,6 +121,45 @@ TEST(PngDecoder, EveryColourTypeAndDepth) {
     }
     ReleaseGraphImage(&image);
   }
+}
+
+// Colour pictures come out blue, green, red (and alpha) at every row length,
+// interlaced or not, on both instruction sets.
+TEST(PngDecoder, ColourRowsOfEveryLength) {
+  auto bytes = [](int x, int y, int s) { return Hash(x, y, s + 20) & 0xFF; };
+  const bool hadAvx2 = BlitUseAvx2;
+  for (bool avx2 : {false, true}) {
+    BlitUseAvx2 = avx2 && hadAvx2;
+    for (int type : {2, 6, 22})  // RGB, RGBA, RGB with a transparent colour
+      for (int width : {1, 5, 6, 7, 8, 9, 15, 16, 17, 33, 40})
+        for (bool interlaced : {false, true}) {
+          SCOPED_TRACE(testing::Message() << "type " << type << " width " << width << " interlaced " << interlaced
+                                          << " avx2 " << BlitUseAvx2);
+          const int height = 9, perPixel = type == 6 ? 4 : 3;
+          PngLayout layout;
+          layout.width = static_cast<uint32_t>(width);
+          layout.height = height;
+          layout.colorType = type == 6 ? 6 : 2;
+          layout.interlaced = interlaced;
+          layout.rows = PackSamples(width, height, perPixel, 8, bytes);
+          if (type == 22) layout.trns = {0, static_cast<uint8_t>(bytes(2, 3, 0)), 0,
+                                         static_cast<uint8_t>(bytes(2, 3, 1)), 0, static_cast<uint8_t>(bytes(2, 3, 2))};
+          GraphImage image;
+          ASSERT_EQ(DecodeBytes(ReadPngImage, MakePng(layout), &image), 0);
+          EXPECT_EQ(image.format.bytesPerPixel, type == 2 ? 3 : 4);
+          ExpectPixels(&image, width, height, [&](int x, int y) {
+            const int alpha = type == 2 ? 0 : type == 6 ? static_cast<int>(bytes(x, y, 3))
+                              : bytes(x, y, 0) == bytes(2, 3, 0) && bytes(x, y, 1) == bytes(2, 3, 1) &&
+                                      bytes(x, y, 2) == bytes(2, 3, 2)
+                                  ? 0
+                                  : 255;
+            return Rgba{static_cast<int>(bytes(x, y, 0)), static_cast<int>(bytes(x, y, 1)),
+                        static_cast<int>(bytes(x, y, 2)), alpha};
+          });
+          ReleaseGraphImage(&image);
+        }
+  }
+  BlitUseAvx2 = hadAvx2;
 }
 
 TEST(PngDecoder, DamagedFilesAreRefused) {

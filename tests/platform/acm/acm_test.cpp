@@ -1,4 +1,9 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+extern "C" {
+#include <libavcodec/version_major.h>
+#include <libavutil/macros.h>
+}
 
 #include <cstring>
 #include <vector>
@@ -30,6 +35,28 @@ WAVEFORMATEX SuggestedPcm(const WAVEFORMATEX* source) {
   pcm.wFormatTag = WAVE_FORMAT_PCM;
   EXPECT_EQ(acmFormatSuggest(nullptr, source, &pcm, sizeof pcm, ACM_FORMATSUGGESTF_WFORMATTAG), MMSYSERR_NOERROR);
   return pcm;
+}
+
+// FFmpeg's libraries are opened by the first stream that needs them, not
+// with the program. (First in the file: run in one process, the later tests
+// have opened them.)
+TEST(AcmLibraries, OpenedByTheFirstStreamThatNeedsThem) {
+  const char* codec = "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR);
+  EXPECT_EQ(dlopen(codec, RTLD_LAZY | RTLD_NOLOAD), nullptr);
+  WAVEFORMATEX alaw{};
+  alaw.wFormatTag = WAVE_FORMAT_ALAW;
+  alaw.nChannels = 1;
+  alaw.nSamplesPerSec = 8000;
+  alaw.nAvgBytesPerSec = 8000;
+  alaw.nBlockAlign = 1;
+  alaw.wBitsPerSample = 8;
+  WAVEFORMATEX pcm = SuggestedPcm(&alaw);
+  HACMSTREAM s = nullptr;
+  ASSERT_EQ(acmStreamOpen(&s, nullptr, &alaw, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME), MMSYSERR_NOERROR);
+  void* opened = dlopen(codec, RTLD_LAZY | RTLD_NOLOAD);
+  EXPECT_NE(opened, nullptr);
+  if (opened != nullptr) dlclose(opened);
+  EXPECT_EQ(acmStreamClose(s, 0), MMSYSERR_NOERROR);
 }
 
 TEST(AcmFormats, MpegSuggestsSixteenBitPcmAndOthersAreRefused) {

@@ -139,4 +139,54 @@ TEST(Paths, CaseBlindLookUpsReadEachUnchangedDirectoryOnce) {
   EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/NEW.TXT");
 }
 
+// A directory the program has just made (its last change in the current
+// tick of the file-system clock) is read once as well: the kernel reports
+// its changes. Those of another program are seen at the next look-up, under
+// every path the directory was looked up by, relative or absolute.
+TEST(Paths, ListingsOfNewDirectoriesAreKeptAndChangesSeenUnderEveryPath) {
+  TempDir dir;
+  WriteFileText(dir.Make("Media/Image.PNG"), "x");
+  const std::string root = HostPathToWindows(dir.path());
+  char saved[1024];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\IMAGE.PNG"), dir.path() + "/Media/Image.PNG");
+  EXPECT_EQ(MapPathToHost("MEDIA\\IMAGE.PNG"), "Media/Image.PNG");
+  const int64_t reads = PlatformDirectoryReadCount();
+  bool missing = false;
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\IMAGE_A.PNG", &missing), dir.path() + "/Media/IMAGE_A.PNG");
+  EXPECT_TRUE(missing);
+  EXPECT_EQ(MapPathToHost("MEDIA\\IMAGE_A.PNG", &missing), "Media/IMAGE_A.PNG");
+  EXPECT_TRUE(missing);
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\image.png", &missing), dir.path() + "/Media/Image.PNG");
+  EXPECT_FALSE(missing);
+  EXPECT_EQ(PlatformDirectoryReadCount(), reads);
+
+  WriteFileText(dir.path() + "/Media/Image_a.png", "a");
+  EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\IMAGE_A.PNG", &missing), dir.path() + "/Media/Image_a.png");
+  EXPECT_FALSE(missing);
+  EXPECT_EQ(MapPathToHost("MEDIA\\IMAGE_A.PNG"), "Media/Image_a.png");
+  ASSERT_EQ(unlink((dir.path() + "/Media/Image_a.png").c_str()), 0);
+  ASSERT_EQ(rename((dir.path() + "/Media").c_str(), (dir.path() + "/Other").c_str()), 0);
+  EXPECT_EQ(MapPathToHost("MEDIA\\IMAGE_A.PNG", &missing), "MEDIA/IMAGE_A.PNG");
+  EXPECT_TRUE(missing);
+  EXPECT_EQ(MapPathToHost(root + "\\OTHER\\IMAGE.PNG"), dir.path() + "/Other/Image.PNG");
+
+  // Relative names in another current directory are looked up there.
+  TempDir second;
+  WriteFileText(second.Make("Other/Second.PNG"), "y");
+  ASSERT_EQ(chdir(second.path().c_str()), 0);
+  EXPECT_EQ(MapPathToHost("OTHER\\IMAGE.PNG", &missing), "Other/IMAGE.PNG");
+  EXPECT_TRUE(missing);
+  EXPECT_EQ(MapPathToHost("OTHER\\SECOND.PNG"), "Other/Second.PNG");
+  ASSERT_EQ(chdir(saved), 0);
+
+  // A file to be opened that no listing holds is not found.
+  HANDLE file = CreateFileA((root + "\\OTHER\\NONE.PNG").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
 }  // namespace
