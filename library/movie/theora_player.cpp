@@ -282,6 +282,7 @@ bool FillSlot(TheoraMovieState* s, TheoraFrameSlot* slot, int32_t frame) {
   slot->frame = s->decodedFrame;
   slot->valid = 1;
   LeaveCriticalSection(&s->ringLock);
+  SetEvent(s->slotFilled);
   return true;
 }
 
@@ -456,6 +457,7 @@ void ReleaseState(TheoraMovieState* s) {
     WaitForSingleObject(s->thread, INFINITE);
     CloseHandle(s->thread);
   }
+  if (s->slotFilled != nullptr) CloseHandle(s->slotFilled);
   if (s->ring != nullptr) {
     for (int32_t i = 0; i < s->ringSize; ++i) {
       TrackedFree(s->ring[i].luma);
@@ -539,6 +541,8 @@ TheoraMovieState* TheoraOpen(const StreamInterface* stream, uintptr_t streamId, 
     return FailOpen(s, nullptr);
   }
 
+  s->slotFilled = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (s->slotFilled == nullptr) return FailOpen(s, nullptr);
   s->pauseRequest.store(1);
   s->thread = CreateThread(nullptr, 0, TheoraDecodeThread, s, 0, &s->threadId);
   if (s->thread == nullptr) return FailOpen(s, "Theora ムービーデコード用スレッドの作成に失敗しました\n");
@@ -604,6 +608,7 @@ int ConvertTheoraFrame(TheoraMovieState* s, int32_t toRgb, int32_t toSurface) {
   const bool surface = toSurface && s->yuvSurface != nullptr && !s->yuvUpToDate;
   if (!rgb && !surface) return 0;
   const int32_t current = s->currentFrame.load();
+  int32_t yields = 0;
   for (;;) {
     // The slot is marked while it is read, so that the thread leaves its
     // planes alone without the lock being held for the conversion.
@@ -632,7 +637,16 @@ int ConvertTheoraFrame(TheoraMovieState* s, int32_t toRgb, int32_t toSurface) {
       continue;
     }
     if (s->endOfStream.load()) return 0;
-    Sleep(0);
+    // A few yields first (on one core they let the thread run on to the
+    // frame), then asleep until the thread fills a slot (a millisecond at
+    // most, for the thread's other news): a caller that kept spinning would
+    // hold its core, where the thread could otherwise decode while its own
+    // core is busy.
+    if (++yields <= 32) {
+      Sleep(0);
+    } else {
+      WaitForSingleObject(s->slotFilled, 1);
+    }
   }
 }
 

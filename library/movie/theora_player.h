@@ -58,6 +58,7 @@ struct TheoraMovieState {
   std::atomic<int32_t> endOfStream;  // the file ran out while decoding
 
   HANDLE thread;
+  HANDLE slotFilled;  // auto-reset event, set each time the thread fills a slot
   DWORD threadId;
 
   StreamInterface stream;

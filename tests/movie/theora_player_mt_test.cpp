@@ -67,6 +67,9 @@ const ClipCase kClips[] = {
     {"every frame a key frame", Clip(32, 32, 9, 1)},
     {"with a sound track", Clip(48, 32, 20, 6, 0, 22050)},
     {"one frame", Clip(16, 16, 1, 1)},
+    // Rows of several vectors' width, decoded in several bands.
+    {"larger picture", Clip(320, 240, 12, 5)},
+    {"larger picture, cropped", Clip(300, 200, 8, 4, 0, 0, 10, 6)},
 };
 
 TEST_F(TheoraPlayerTest, EveryFrameInOrderEqualsLibtheorasDecode) {
@@ -249,9 +252,9 @@ TEST_F(TheoraPlayerTest, AStreamThatBreaksWhilePlayingEndsWithoutHanging) {
   TheoraClose(s);
 }
 
-// A clip of one stream laid out again one packet a page, with the first
-// frame's packet replaced.
-Bytes WithFirstFramePacket(const Bytes& clip, const Bytes& first) {
+// A clip of one stream laid out again one packet a page, with one frame's
+// packet replaced.
+Bytes WithFramePacket(const Bytes& clip, int frame, const Bytes& replacement) {
   ogg_sync_state sync;
   ogg_sync_init(&sync);
   char* buffer = ogg_sync_buffer(&sync, static_cast<long>(clip.size()));
@@ -271,9 +274,9 @@ Bytes WithFirstFramePacket(const Bytes& clip, const Bytes& first) {
     ogg_stream_pagein(&in, &page);
     ogg_packet packet;
     while (ogg_stream_packetout(&in, &packet) > 0) {
-      if (packets++ == 3) {  // after the three headers
-        packet.packet = const_cast<unsigned char*>(first.data());
-        packet.bytes = static_cast<long>(first.size());
+      if (packets++ == 3 + frame) {  // after the three headers
+        packet.packet = const_cast<unsigned char*>(replacement.data());
+        packet.bytes = static_cast<long>(replacement.size());
       }
       ogg_stream_packetin(&out, &packet);
       ogg_page written;
@@ -298,7 +301,7 @@ TEST_F(TheoraPlayerTest, AFrameTheDecoderDoesNotGiveIsNeverCopied) {
   // decoded): the decoder takes it but has no picture to give.
   {
     ByteStream stream;
-    stream.bytes = WithFirstFramePacket(clip, Bytes());
+    stream.bytes = WithFramePacket(clip, 0, Bytes());
     TheoraMovieState* s = OpenBytes(&stream);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(TheoraFrameLost(s), 1);
@@ -310,6 +313,26 @@ TEST_F(TheoraPlayerTest, AFrameTheDecoderDoesNotGiveIsNeverCopied) {
     EXPECT_EQ(TheoraFrameLost(s), 0);
     TheoraClose(s);
   }
+}
+
+// An empty packet repeats the frame before.
+TEST_F(TheoraPlayerTest, ARepeatedFrameShowsTheFrameBefore) {
+  ByteStream stream;
+  stream.bytes = WithFramePacket(MakeTheoraClip(Clip(320, 240, 8, 8)), 4, Bytes());
+  const ReferenceDecode ref = DecodeWithLibtheora(stream.bytes);
+  ASSERT_EQ(ref.frames.size(), 8u);
+  ASSERT_EQ(ref.frames[4], ref.frames[3]);
+  TheoraMovieState* s = OpenBytes(&stream);
+  ASSERT_NE(s, nullptr);
+  GraphImage* image = GetTheoraRgbImage(s);
+  for (int f = 1; f < 8; ++f) {
+    TheoraAdvance(s, 1);
+    // (The picture before is wiped, so that only the slot's can show.)
+    std::memset(image->pixels, 0, static_cast<size_t>(image->pitch) * image->height);
+    ASSERT_EQ(ConvertTheoraFrame(s, 1, 0), 1) << f;
+    ASSERT_EQ(PictureOf(*image), ref.frames[f]) << "frame " << f;
+  }
+  TheoraClose(s);
 }
 
 TEST_F(TheoraPlayerTest, FilesThatAreNoOggTheoraAreRefusedQuietly) {
