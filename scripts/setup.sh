@@ -12,7 +12,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   lame vorbis-tools sox
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpixman-1-dev libsdl2-ttf-dev
+  libpixman-1-dev libsdl2-ttf-dev lld
   xvfb xauth libx11-dev
   libgl1 libglx-mesa0 libgl1-mesa-dri
 )
