@@ -31,7 +31,9 @@ cmake -S . -B build/opt -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RE
 cmake --build build/opt -j "$jobs" --target test_programs
 
 status=0
-(cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
+# One more test than cores: some tests wait on their child processes or
+# the X server.
+(cd build/asan && ctest --output-on-failure -j "$((jobs + 1))" --timeout 300) || status=1
 (cd build/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
 (cd build/opt && ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
