@@ -283,6 +283,13 @@ bool FindEntry(const std::string& dirAsked, std::string_view name, std::string& 
   auto cached = listings.find(dir);
   if (cached == listings.end() || cached->second.watch < 0) {
     const std::string asWritten = dirAsked + std::string(name);
+    // A name that exists as written needs no listing: directories passed
+    // through on the way (a shared /tmp, say) are not read, nor read again
+    // whenever another program changes them.
+    if (cached == listings.end() && Exists(asWritten)) {
+      found = name;
+      return true;
+    }
     timespec begun;
     clock_gettime(CLOCK_REALTIME_COARSE, &begun);
     struct stat st;

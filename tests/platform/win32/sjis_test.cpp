@@ -137,6 +137,15 @@ TEST(Paths, CaseBlindLookUpsReadEachUnchangedDirectoryOnce) {
   EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/New.txt");
   ASSERT_TRUE(DeleteFileA((root + "\\MEDIA\\NEW.TXT").c_str()));
   EXPECT_EQ(MapPathToHost(root + "\\MEDIA\\NEW.TXT"), dir.path() + "/Media/NEW.TXT");
+
+  // Directories passed through by names as written are not read, so
+  // another program's changes in them (a shared /tmp) cost no reads.
+  const std::string through = root + "\\Media\\IMAGE.PNG";
+  EXPECT_EQ(MapPathToHost(through), dir.path() + "/Media/Image.PNG");
+  const int64_t passed = PlatformDirectoryReadCount();
+  WriteFileText(dir.path() + "/Elsewhere.txt", "e");
+  EXPECT_EQ(MapPathToHost(through), dir.path() + "/Media/Image.PNG");
+  EXPECT_EQ(PlatformDirectoryReadCount(), passed);
 }
 
 // A directory the program has just made (its last change in the current
