@@ -47,6 +47,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include "tests/support/xvfb.h"
 #include <elf.h>
 #include <fcntl.h>
 #include <sched.h>
@@ -530,29 +531,6 @@ std::vector<int> ParseList(const std::string& text) {
   return out;
 }
 
-// Starts Xvfb on a free display; its name, or "" on failure.
-std::string StartXvfb(Program& server) {
-  int fds[2];
-  if (pipe(fds) != 0) return "";
-  server.pid = fork();
-  if (server.pid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    close(fds[0]);
-    const std::string fd = std::to_string(fds[1]);
-    int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDERR_FILENO);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1024x768x24",
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  char c;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-  close(fds[0]);
-  return number.empty() ? "" : ":" + number;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -601,7 +579,7 @@ int main(int argc, char** argv) {
             missing.c_str());
     return 1;
   }
-  Program server;
+  Child server;
   if (const char* display = getenv("DISPLAY"); display != nullptr && *display != '\0') {
     s.display = display;
   } else {
