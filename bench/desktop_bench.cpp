@@ -1,6 +1,7 @@
 // The program on a desktop, measured from outside: the real `party` started
 // by exec in a fresh working folder beside the generated media, on an X
-// display (a private Xvfb unless DISPLAY names one), once on each drawing
+// display (a private Xvfb unless DISPLAY names one, and a private session
+// message bus unless DBUS_SESSION_BUS_ADDRESS names one), once on each drawing
 // path, and played with the keyboard as a player would (Z to decide, the
 // cursor keys for the map, the confirmation and the way at a fork, space on
 // a minigame's explanation). For each path the table gives:
@@ -13,7 +14,15 @@
 //   three seconds, in per cent of one core;
 // - each map's board: the frames a second presented while the turn machine
 //   runs, and the frame times (the main thread's drawing and presenting of a
-//   frame, its sleeps left out): median, 95th percentile and the longest.
+//   frame, its sleeps left out): median, 95th percentile and the longest;
+//   and the frames that came a blank late (more than one and a half blanks
+//   after the one before), split by the main thread's processor time in
+//   them: its own work (over three quarters of a blank), or waiting (the
+//   thread woke late, was not run, or waited on the X server).
+//
+// Beside the program a thread of the benchmark sleeps 1 ms again and again
+// on the same cores and counts the times it woke more than 5 ms late: the
+// stalls the machine itself makes, which no program's pacing can make up.
 //
 // Each (path, map) pair is one process: start, title, set-up of a 10-turn
 // party on that map, board frames of the first round; map 1's process plays
@@ -59,6 +68,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +77,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -148,7 +159,7 @@ std::string WatchOffsets(const std::string& program, std::string* missing) {
 
 // One presented frame as the probe wrote it.
 struct Frame {
-  int64_t end = 0, busy = 0, present = 0;
+  int64_t end = 0, busy = 0, present = 0, cpu = 0;
   int value[kWatchCount] = {};
 };
 
@@ -168,10 +179,10 @@ class FrameLog {
       if (length == 0 || line[length - 1] != '\n') break;  // a line still being written
       offset_ += length;
       Frame frame;
-      long long end = 0, busy = 0, present = 0;
+      long long end = 0, busy = 0, present = 0, cpu = 0;
       int n = 0;
-      if (sscanf(line, "%lld %lld %lld%n", &end, &busy, &present, &n) != 3) continue;
-      frame.end = end, frame.busy = busy, frame.present = present;
+      if (sscanf(line, "%lld %lld %lld %lld%n", &end, &busy, &present, &cpu, &n) != 4) continue;
+      frame.end = end, frame.busy = busy, frame.present = present, frame.cpu = cpu;
       const char* p = line + n;
       for (int i = 0; i < kWatchCount; ++i) {
         char* next = nullptr;
@@ -317,6 +328,29 @@ class Keyboard {
   Window window_ = 0;
 };
 
+// A session message bus of the benchmark's own; its address, or "" when
+// dbus-daemon is not there.
+std::string StartSessionBus(Child& bus) {
+  int fds[2];
+  if (pipe(fds) != 0) return "";
+  bus.pid = fork();
+  if (bus.pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    close(fds[0]);
+    const std::string fd = "--print-address=" + std::to_string(fds[1]);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDERR_FILENO);
+    execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", fd.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string address;
+  char c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') address += c;
+  close(fds[0]);
+  return address;
+}
+
 // ---------------------------------------------------------------- one run
 
 struct Setup {
@@ -333,6 +367,45 @@ struct RunResult {
   double startMs = 0, titleMb = 0, idlePercent = 0, roundMb = 0;
   std::vector<double> boardBusyMs;  // the turn machine's frames
   double boardFps = 0;
+  // Board frames that came more than one and a half blanks after the one
+  // before (a blank missed): the main thread used most of a frame's time
+  // (its own work), or it waited or was not run (the machine's doing: a late
+  // wake-up, a core given to another program, the X server's answer).
+  int lateOwnWork = 0, lateWaiting = 0;
+};
+
+// A 1 ms sleep repeated beside the program on the same cores: how often and
+// how far the machine wakes a sleeper late, which no program can make up.
+class StallMeter {
+ public:
+  StallMeter() : thread_([this] { Run(); }) {}
+  ~StallMeter() {
+    stop_ = true;
+    thread_.join();
+  }
+  StallMeter(const StallMeter&) = delete;
+  StallMeter& operator=(const StallMeter&) = delete;
+  int stalls() const { return stalls_; }
+  double worstMs() const { return static_cast<double>(worst_.load()) / 1e6; }
+  double seconds() const { return static_cast<double>(Now() - began_) / 1e9; }
+
+ private:
+  static constexpr int64_t kStall = 5'000'000;  // ns late
+  void Run() {
+    const timespec oneMs = {0, 1'000'000};
+    while (!stop_) {
+      const int64_t before = Now();
+      nanosleep(&oneMs, nullptr);
+      const int64_t late = Now() - before - 1'000'000;
+      if (late > kStall) ++stalls_;
+      if (late > worst_) worst_ = late;
+    }
+  }
+  const int64_t began_ = Now();
+  std::atomic<bool> stop_{false};
+  std::atomic<int> stalls_{0};
+  std::atomic<int64_t> worst_{0};
+  std::thread thread_;
 };
 
 // The OpenGL renderer the log names, and whether the drawing went through it.
@@ -482,12 +555,14 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
   const auto& frames = log.frames();
   size_t first = std::min(boardFirst + 60, boardLast), count = 0;
   int64_t begin = 0, end = 0;
+  constexpr int64_t kBlankNs = 16'666'667;
   for (size_t i = first; i < boardLast && count < static_cast<size_t>(s.boardFrames); ++i) {
     const Frame& f = frames[i];
     if (f.value[kScene] != kPartyScene || f.value[kPartyState] != kTurnMachineState) continue;
     if (begin == 0) begin = frames[i - 1].end;
     end = f.end;
     r.boardBusyMs.push_back(static_cast<double>(f.busy) / 1e6);
+    if (f.end - frames[i - 1].end > kBlankNs * 3 / 2) ++(f.cpu > kBlankNs * 3 / 4 ? r.lateOwnWork : r.lateWaiting);
     ++count;
   }
   if (count < 2) return fail("too few board frames");
@@ -589,12 +664,21 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // A desktop session has a message bus; without one, each start of the
+  // program would have libdbus run dbus-launch to make one (a fork and an
+  // exec, some 15 ms, that no desktop pays).
+  Child bus;
+  if (const char* address = getenv("DBUS_SESSION_BUS_ADDRESS"); address == nullptr || *address == '\0') {
+    const std::string started = StartSessionBus(bus);
+    if (!started.empty()) setenv("DBUS_SESSION_BUS_ADDRESS", started.c_str(), 1);
+  }
   s.work = (fs::temp_directory_path() / ("zrdesktop" + std::to_string(getpid()))).string();
 
   struct PathResults {
     std::vector<double> start, titleMb, idle, roundMb;
     std::map<int, std::vector<double>> fps, busy;
     std::map<int, std::vector<double>> busyMax;
+    std::map<int, int> lateOwnWork, lateWaiting, boardFrames;
     std::string renderer;
     int openGl = 0, software = 0;
   };
@@ -603,6 +687,7 @@ int main(int argc, char** argv) {
   // A start on each path that is not counted: the program, its libraries
   // and the media in the file cache, as after a first start.
   for (const std::string& path : paths) RunOnce(s, path, maps.front(), false, true);
+  const StallMeter stalls;
   for (int run = 0; run < runs; ++run)
     for (const std::string& path : paths)
       for (int map : titleOnly ? std::vector<int>{maps.front()} : maps) {
@@ -627,6 +712,9 @@ int main(int argc, char** argv) {
         p.fps[map].push_back(r.boardFps);
         p.busy[map].insert(p.busy[map].end(), r.boardBusyMs.begin(), r.boardBusyMs.end());
         p.busyMax[map].push_back(*std::max_element(r.boardBusyMs.begin(), r.boardBusyMs.end()));
+        p.lateOwnWork[map] += r.lateOwnWork;
+        p.lateWaiting[map] += r.lateWaiting;
+        p.boardFrames[map] += static_cast<int>(r.boardBusyMs.size());
         fprintf(stderr, "run %d %s map %d: start %.0f ms, title %.0f MB, idle %.1f %%, board %.1f fps, frame %.2f ms\n",
                 run + 1, path.c_str(), map, r.startMs, r.titleMb, r.idlePercent, r.boardFps,
                 Percentile(r.boardBusyMs, 0.5));
@@ -661,6 +749,11 @@ int main(int argc, char** argv) {
                *std::max_element(p.busy[map].begin(), p.busy[map].end()));
       return std::string(text);
     });
+    row("map " + std::to_string(map) + " frames a blank late: own work / waiting", [map](PathResults& p) {
+      if (p.boardFrames[map] == 0) return std::string("-");
+      return std::to_string(p.lateOwnWork[map]) + " / " + std::to_string(p.lateWaiting[map]) + " of " +
+             std::to_string(p.boardFrames[map]);
+    });
   }
   size_t nameWidth = 0;
   // Each column named by its setting and the path its runs took.
@@ -692,6 +785,9 @@ int main(int argc, char** argv) {
   const char* lp = getenv("LP_NUM_THREADS");
   printf("\n%d runs; cores given: %d of %ld; LP_NUM_THREADS %s; display %s\n", runs, CPU_COUNT(&cpus),
          sysconf(_SC_NPROCESSORS_ONLN), lp != nullptr ? lp : "unset", s.display.c_str());
+  printf("a 1 ms sleep beside the program on the same cores woke more than 5 ms late %d times in %.0f s "
+         "(worst %.1f ms)\n",
+         stalls.stalls(), stalls.seconds(), stalls.worstMs());
   for (const std::string& path : paths)
     printf("%s: the log's Description: %s\n", path.c_str(),
            results[path].renderer.empty() ? "none" : results[path].renderer.c_str());
