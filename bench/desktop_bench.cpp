@@ -15,14 +15,17 @@
 // - each map's board: the frames a second presented while the turn machine
 //   runs, and the frame times (the main thread's drawing and presenting of a
 //   frame, its sleeps left out): median, 95th percentile and the longest;
-//   and the frames that came a blank late (more than one and a half blanks
-//   after the one before), split by the main thread's processor time in
-//   them: its own work (over three quarters of a blank), or waiting (the
-//   thread woke late, was not run, or waited on the X server).
+//   the frames that came a blank late (more than one and a half blanks
+//   after the one before), those in a stall of the machine and the others;
+//   and the frames a second with the frames a stall made late, and their
+//   time, left out.
 //
-// Beside the program a thread of the benchmark sleeps 1 ms again and again
-// on the same cores and counts the times it woke more than 5 ms late: the
-// stalls the machine itself makes, which no program's pacing can make up.
+// A stall of the machine: a thread of the benchmark on each of the cores
+// given sleeps 1 ms again and again and does a few microseconds of fixed
+// work after each wake-up; a wake-up more than 5 ms late, or the work taking
+// five times its least, is a stall. A shared virtual machine has its cores
+// stopped now and then for up to a tenth of a second, or slowed for tens of
+// milliseconds: no program's pacing can make those frames up.
 //
 // Each (path, map) pair is one process: start, title, set-up of a 10-turn
 // party on that map, board frames of the first round; map 1's process plays
@@ -75,6 +78,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -159,7 +163,7 @@ std::string WatchOffsets(const std::string& program, std::string* missing) {
 
 // One presented frame as the probe wrote it.
 struct Frame {
-  int64_t end = 0, busy = 0, present = 0, cpu = 0;
+  int64_t end = 0, busy = 0, present = 0;
   int value[kWatchCount] = {};
 };
 
@@ -179,10 +183,10 @@ class FrameLog {
       if (length == 0 || line[length - 1] != '\n') break;  // a line still being written
       offset_ += length;
       Frame frame;
-      long long end = 0, busy = 0, present = 0, cpu = 0;
+      long long end = 0, busy = 0, present = 0;
       int n = 0;
-      if (sscanf(line, "%lld %lld %lld %lld%n", &end, &busy, &present, &cpu, &n) != 4) continue;
-      frame.end = end, frame.busy = busy, frame.present = present, frame.cpu = cpu;
+      if (sscanf(line, "%lld %lld %lld%n", &end, &busy, &present, &n) != 3) continue;
+      frame.end = end, frame.busy = busy, frame.present = present;
       const char* p = line + n;
       for (int i = 0; i < kWatchCount; ++i) {
         char* next = nullptr;
@@ -358,6 +362,7 @@ struct Setup {
   bool playRound = true;
   bool keep = false;
   int boardFrames = 600;
+  const class StallMeter* stalls = nullptr;
 };
 
 struct RunResult {
@@ -368,44 +373,95 @@ struct RunResult {
   std::vector<double> boardBusyMs;  // the turn machine's frames
   double boardFps = 0;
   // Board frames that came more than one and a half blanks after the one
-  // before (a blank missed): the main thread used most of a frame's time
-  // (its own work), or it waited or was not run (the machine's doing: a late
-  // wake-up, a core given to another program, the X server's answer).
-  int lateOwnWork = 0, lateWaiting = 0;
+  // before (a blank missed): in a stall of the machine, or not.
+  int lateInStall = 0, lateOtherwise = 0;
+  // The board's frames a second with the frames that a stall of the machine
+  // made late, and their time, left out.
+  double boardFpsOutsideStalls = 0;
 };
 
-// A 1 ms sleep repeated beside the program on the same cores: how often and
-// how far the machine wakes a sleeper late, which no program can make up.
+// A 1 ms sleep repeated on each of the program's cores, by a thread pinned
+// there, and a few microseconds of fixed work after each wake-up: the times
+// the machine stopped or slowed those cores (a shared virtual machine's
+// cores are stopped now and then for up to a tenth of a second, or run at a
+// fraction of their speed for tens of milliseconds), which no program can
+// make up. A wake-up more than 5 ms late is a stall, from the time it was due
+// to the time it came, and so is the work taking five times its least. The
+// program's own work makes neither: a waking sleeper takes its core within a
+// millisecond or two, and then has it to itself.
 class StallMeter {
  public:
-  StallMeter() : thread_([this] { Run(); }) {}
+  StallMeter() {
+    cpu_set_t given;
+    CPU_ZERO(&given);
+    sched_getaffinity(0, sizeof given, &given);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+      if (CPU_ISSET(cpu, &given)) threads_.emplace_back([this, cpu] { Run(cpu); });
+  }
   ~StallMeter() {
     stop_ = true;
-    thread_.join();
+    for (std::thread& t : threads_) t.join();
   }
   StallMeter(const StallMeter&) = delete;
   StallMeter& operator=(const StallMeter&) = delete;
-  int stalls() const { return stalls_; }
-  double worstMs() const { return static_cast<double>(worst_.load()) / 1e6; }
+  int cores() const { return static_cast<int>(threads_.size()); }
+  int stalls() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(stalls_.size());
+  }
+  double worstMs() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int64_t worst = 0;
+    for (const auto& [from, to] : stalls_) worst = std::max(worst, to - from);
+    return static_cast<double>(worst) / 1e6;
+  }
   double seconds() const { return static_cast<double>(Now() - began_) / 1e9; }
+  // Whether a stall overlaps the interval (CLOCK_MONOTONIC nanoseconds).
+  bool Overlaps(int64_t from, int64_t to) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [begin, end] : stalls_)
+      if (begin < to && end > from) return true;
+    return false;
+  }
 
  private:
   static constexpr int64_t kStall = 5'000'000;  // ns late
-  void Run() {
+  static constexpr int64_t kJoin = 3'000'000;   // ns between the stalls of one stretch
+  void Run(int cpu) {
+    cpu_set_t own;
+    CPU_ZERO(&own);
+    CPU_SET(cpu, &own);
+    sched_setaffinity(0, sizeof own, &own);
     const timespec oneMs = {0, 1'000'000};
+    int64_t least = INT64_MAX;
     while (!stop_) {
-      const int64_t before = Now();
+      const int64_t due = Now() + 1'000'000;
       nanosleep(&oneMs, nullptr);
-      const int64_t late = Now() - before - 1'000'000;
-      if (late > kStall) ++stalls_;
-      if (late > worst_) worst_ = late;
+      const int64_t woke = Now();
+      uint64_t x = static_cast<uint64_t>(woke);
+      for (int i = 0; i < kWorkSteps; ++i) x = x * 6364136223846793005u + 1442695040888963407u;
+      const int64_t worked = Now();
+      sink_ += x;
+      least = std::min(least, worked - woke);
+      const bool slow = worked - woke > 5 * least && least != INT64_MAX;
+      if (woke - due > kStall || slow) {
+        const int64_t from = woke - due > kStall ? due : woke;
+        std::lock_guard<std::mutex> lock(mutex_);
+        // One stall for a slowed stretch: each of its wake-ups finds it.
+        if (!stalls_.empty() && from <= stalls_.back().second + kJoin)
+          stalls_.back().second = std::max(stalls_.back().second, worked);
+        else
+          stalls_.emplace_back(from, worked);
+      }
     }
   }
+  static constexpr int kWorkSteps = 4000;  // some 10 us of dependent multiplies
+  std::atomic<uint64_t> sink_{0};
   const int64_t began_ = Now();
   std::atomic<bool> stop_{false};
-  std::atomic<int> stalls_{0};
-  std::atomic<int64_t> worst_{0};
-  std::thread thread_;
+  mutable std::mutex mutex_;
+  std::vector<std::pair<int64_t, int64_t>> stalls_;
+  std::vector<std::thread> threads_;
 };
 
 // The OpenGL renderer the log names, and whether the drawing went through it.
@@ -554,19 +610,28 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
   // second left out: the state's own set-up), at most boardFrames of them.
   const auto& frames = log.frames();
   size_t first = std::min(boardFirst + 60, boardLast), count = 0;
-  int64_t begin = 0, end = 0;
+  int64_t begin = 0, end = 0, stalledNs = 0;
   constexpr int64_t kBlankNs = 16'666'667;
   for (size_t i = first; i < boardLast && count < static_cast<size_t>(s.boardFrames); ++i) {
     const Frame& f = frames[i];
     if (f.value[kScene] != kPartyScene || f.value[kPartyState] != kTurnMachineState) continue;
-    if (begin == 0) begin = frames[i - 1].end;
+    const int64_t from = frames[i - 1].end;
+    if (begin == 0) begin = from;
     end = f.end;
     r.boardBusyMs.push_back(static_cast<double>(f.busy) / 1e6);
-    if (f.end - frames[i - 1].end > kBlankNs * 3 / 2) ++(f.cpu > kBlankNs * 3 / 4 ? r.lateOwnWork : r.lateWaiting);
+    if (f.end - from > kBlankNs * 3 / 2) {
+      if (s.stalls != nullptr && s.stalls->Overlaps(from, f.end)) {
+        ++r.lateInStall;
+        stalledNs += f.end - from;
+      } else {
+        ++r.lateOtherwise;
+      }
+    }
     ++count;
   }
   if (count < 2) return fail("too few board frames");
   r.boardFps = static_cast<double>(count) / (static_cast<double>(end - begin) / 1e9);
+  r.boardFpsOutsideStalls = static_cast<double>(count - r.lateInStall) / (static_cast<double>(end - begin - stalledNs) / 1e9);
 
   program.Stop();
   ReadRenderer(folder, &r);
@@ -678,7 +743,8 @@ int main(int argc, char** argv) {
     std::vector<double> start, titleMb, idle, roundMb;
     std::map<int, std::vector<double>> fps, busy;
     std::map<int, std::vector<double>> busyMax;
-    std::map<int, int> lateOwnWork, lateWaiting, boardFrames;
+    std::map<int, std::vector<double>> fpsOutsideStalls;
+    std::map<int, int> lateInStall, lateOtherwise, boardFrames;
     std::string renderer;
     int openGl = 0, software = 0;
   };
@@ -688,6 +754,7 @@ int main(int argc, char** argv) {
   // and the media in the file cache, as after a first start.
   for (const std::string& path : paths) RunOnce(s, path, maps.front(), false, true);
   const StallMeter stalls;
+  s.stalls = &stalls;
   for (int run = 0; run < runs; ++run)
     for (const std::string& path : paths)
       for (int map : titleOnly ? std::vector<int>{maps.front()} : maps) {
@@ -712,8 +779,9 @@ int main(int argc, char** argv) {
         p.fps[map].push_back(r.boardFps);
         p.busy[map].insert(p.busy[map].end(), r.boardBusyMs.begin(), r.boardBusyMs.end());
         p.busyMax[map].push_back(*std::max_element(r.boardBusyMs.begin(), r.boardBusyMs.end()));
-        p.lateOwnWork[map] += r.lateOwnWork;
-        p.lateWaiting[map] += r.lateWaiting;
+        p.fpsOutsideStalls[map].push_back(r.boardFpsOutsideStalls);
+        p.lateInStall[map] += r.lateInStall;
+        p.lateOtherwise[map] += r.lateOtherwise;
         p.boardFrames[map] += static_cast<int>(r.boardBusyMs.size());
         fprintf(stderr, "run %d %s map %d: start %.0f ms, title %.0f MB, idle %.1f %%, board %.1f fps, frame %.2f ms\n",
                 run + 1, path.c_str(), map, r.startMs, r.titleMb, r.idlePercent, r.boardFps,
@@ -749,11 +817,13 @@ int main(int argc, char** argv) {
                *std::max_element(p.busy[map].begin(), p.busy[map].end()));
       return std::string(text);
     });
-    row("map " + std::to_string(map) + " frames a blank late: own work / waiting", [map](PathResults& p) {
+    row("map " + std::to_string(map) + " frames a blank late: in stalls / not", [map](PathResults& p) {
       if (p.boardFrames[map] == 0) return std::string("-");
-      return std::to_string(p.lateOwnWork[map]) + " / " + std::to_string(p.lateWaiting[map]) + " of " +
+      return std::to_string(p.lateInStall[map]) + " / " + std::to_string(p.lateOtherwise[map]) + " of " +
              std::to_string(p.boardFrames[map]);
     });
+    row("map " + std::to_string(map) + " frames a second outside stalls",
+        [map](PathResults& p) { return Spread(p.fpsOutsideStalls[map], "%.1f"); });
   }
   size_t nameWidth = 0;
   // Each column named by its setting and the path its runs took.
@@ -785,9 +855,9 @@ int main(int argc, char** argv) {
   const char* lp = getenv("LP_NUM_THREADS");
   printf("\n%d runs; cores given: %d of %ld; LP_NUM_THREADS %s; display %s\n", runs, CPU_COUNT(&cpus),
          sysconf(_SC_NPROCESSORS_ONLN), lp != nullptr ? lp : "unset", s.display.c_str());
-  printf("a 1 ms sleep beside the program on the same cores woke more than 5 ms late %d times in %.0f s "
-         "(worst %.1f ms)\n",
-         stalls.stalls(), stalls.seconds(), stalls.worstMs());
+  printf("stalls of the machine: a 1 ms sleep on each of the %d cores woke more than 5 ms late, or its fixed work "
+         "took five times its least, %d times in %.0f s (worst %.1f ms)\n",
+         stalls.cores(), stalls.stalls(), stalls.seconds(), stalls.worstMs());
   for (const std::string& path : paths)
     printf("%s: the log's Description: %s\n", path.c_str(),
            results[path].renderer.empty() ? "none" : results[path].renderer.c_str());

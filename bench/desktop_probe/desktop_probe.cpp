@@ -4,15 +4,13 @@
 // path, SDL's window-surface update on the software path) into the file
 // named by ZR_PROBE_OUT:
 //
-//   <end> <busy> <present> <cpu> <value>...
+//   <end> <busy> <present> <value>...
 //
 // end: CLOCK_MONOTONIC nanoseconds when the present returned; busy: the
 // nanoseconds of the main thread since the previous present returned, less
 // the time it slept (the frame pacing's and the vertical-blank waits), that
 // is the frame's drawing and presenting; present: the nanoseconds inside the
-// present call; cpu: the processor time the main thread used since the
-// previous present returned (busy less the time the thread waited, or was
-// not run); then the 32-bit values at the program's addresses listed in
+// present call; then the 32-bit values at the program's addresses listed in
 // ZR_PROBE_WATCH (hexadecimal offsets from the program's load address,
 // separated by commas), read as the present returns.
 #include <dlfcn.h>
@@ -39,7 +37,6 @@ struct Probe {
   int watchCount = 0;
   int64_t lastEnd = 0;
   int64_t slept = 0;
-  int64_t lastCpu = 0;
 };
 
 Probe probe;
@@ -47,12 +44,6 @@ Probe probe;
 int64_t Now() {
   timespec t;
   clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
-
-int64_t ThreadCpu() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
@@ -67,7 +58,6 @@ void Start() {
   if (probe.ready) return;
   probe.ready = true;
   probe.lastEnd = Now();
-  probe.lastCpu = ThreadCpu();
   const char* out = getenv("ZR_PROBE_OUT");
   if (out != nullptr) probe.fd = open(out, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   dl_iterate_phdr(FirstObject, &probe.base);
@@ -84,10 +74,8 @@ void Start() {
 void Record(int64_t began, int64_t ended) {
   if (probe.fd < 0) return;
   char line[64 + kMaxWatch * 12];
-  const int64_t cpu = ThreadCpu();
-  int n = snprintf(line, sizeof line, "%lld %lld %lld %lld", static_cast<long long>(ended),
-                   static_cast<long long>(ended - probe.lastEnd - probe.slept), static_cast<long long>(ended - began),
-                   static_cast<long long>(cpu - probe.lastCpu));
+  int n = snprintf(line, sizeof line, "%lld %lld %lld", static_cast<long long>(ended),
+                   static_cast<long long>(ended - probe.lastEnd - probe.slept), static_cast<long long>(ended - began));
   for (int i = 0; i < probe.watchCount; ++i) {
     int32_t value = 0;
     std::memcpy(&value, reinterpret_cast<const void*>(probe.watch[i]), sizeof value);
@@ -97,7 +85,6 @@ void Record(int64_t began, int64_t ended) {
   ssize_t written = write(probe.fd, line, static_cast<size_t>(n));
   (void)written;
   probe.lastEnd = ended;
-  probe.lastCpu = cpu;
   probe.slept = 0;
 }
 
