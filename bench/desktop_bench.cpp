@@ -15,17 +15,9 @@
 // - each map's board: the frames a second presented while the turn machine
 //   runs, and the frame times (the main thread's drawing and presenting of a
 //   frame, its sleeps left out): median, 95th percentile and the longest;
-//   the frames that came a blank late (more than one and a half blanks
-//   after the one before), those in a stall of the machine and the others;
-//   and the frames a second with the frames a stall made late, and their
-//   time, left out.
-//
-// A stall of the machine: a thread of the benchmark on each of the cores
-// given sleeps 1 ms again and again and does a few microseconds of fixed
-// work after each wake-up; a wake-up more than 5 ms late, or the work taking
-// five times its least, is a stall. A shared virtual machine has its cores
-// stopped now and then for up to a tenth of a second, or slowed for tens of
-// milliseconds: no program's pacing can make those frames up.
+//   and the vertical blanks the frames missed (a frame that came n blanks
+//   after the one before missed n - 1), in a stall of the machine (see
+//   StallMeter) and not.
 //
 // Each (path, map) pair is one process: start, title, set-up of a 10-turn
 // party on that map, board frames of the first round; map 1's process plays
@@ -372,31 +364,34 @@ struct RunResult {
   double startMs = 0, titleMb = 0, idlePercent = 0, roundMb = 0;
   std::vector<double> boardBusyMs;  // the turn machine's frames
   double boardFps = 0;
-  // Board frames that came more than one and a half blanks after the one
-  // before (a blank missed): in a stall of the machine, or not.
-  int lateInStall = 0, lateOtherwise = 0;
-  // The board's frames a second with the frames that a stall of the machine
-  // made late, and their time, left out.
-  double boardFpsOutsideStalls = 0;
+  // The blanks the board's frames missed (a frame that came n blanks after
+  // the one before missed n - 1), in a stall of the machine or not.
+  int missedInStalls = 0, missedOtherwise = 0;
 };
 
-// A 1 ms sleep repeated on each of the program's cores, by a thread pinned
-// there, and a few microseconds of fixed work after each wake-up: the times
-// the machine stopped or slowed those cores (a shared virtual machine's
-// cores are stopped now and then for up to a tenth of a second, or run at a
-// fraction of their speed for tens of milliseconds), which no program can
-// make up. A wake-up more than 5 ms late is a stall, from the time it was due
-// to the time it came, and so is the work taking five times its least. The
-// program's own work makes neither: a waking sleeper takes its core within a
-// millisecond or two, and then has it to itself.
+// Stalls of the machine (a shared virtual machine has its cores stopped now
+// and then for up to a tenth of a second, or slowed for tens of
+// milliseconds), which no program can make up: a thread of the benchmark on
+// each of the program's cores, and one on a core of its own where there is
+// one, sleeps 1 ms again and again. A wake-up more than 5 ms late is a stall,
+// from the time it was due to the time it came (a waking sleeper takes its
+// core from the program's threads within a millisecond or two). On the core
+// of its own the thread also does some 10 us of fixed work after each
+// wake-up, and that work taking over 1 ms is a stall too.
 class StallMeter {
  public:
   StallMeter() {
     cpu_set_t given;
     CPU_ZERO(&given);
     sched_getaffinity(0, sizeof given, &given);
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
-      if (CPU_ISSET(cpu, &given)) threads_.emplace_back([this, cpu] { Run(cpu); });
+    int spare = -1;
+    for (int cpu = 0; cpu < CPU_SETSIZE && cpu < sysconf(_SC_NPROCESSORS_ONLN); ++cpu) {
+      if (CPU_ISSET(cpu, &given))
+        threads_.emplace_back([this, cpu] { Run(cpu, false); });
+      else if (spare < 0)
+        spare = cpu;
+    }
+    if (spare >= 0) threads_.emplace_back([this, spare] { Run(spare, true); });
   }
   ~StallMeter() {
     stop_ = true;
@@ -404,7 +399,6 @@ class StallMeter {
   }
   StallMeter(const StallMeter&) = delete;
   StallMeter& operator=(const StallMeter&) = delete;
-  int cores() const { return static_cast<int>(threads_.size()); }
   int stalls() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<int>(stalls_.size());
@@ -425,40 +419,41 @@ class StallMeter {
   }
 
  private:
-  static constexpr int64_t kStall = 5'000'000;  // ns late
-  static constexpr int64_t kJoin = 3'000'000;   // ns between the stalls of one stretch
-  void Run(int cpu) {
+  static constexpr int64_t kLate = 5'000'000;    // ns
+  static constexpr int64_t kSlow = 1'000'000;    // ns for the fixed work
+  static constexpr int64_t kJoin = 3'000'000;    // ns between the stalls of one stretch
+  static constexpr int kWorkSteps = 4000;        // some 10 us of dependent multiplies
+  void Run(int cpu, bool work) {
     cpu_set_t own;
     CPU_ZERO(&own);
     CPU_SET(cpu, &own);
     sched_setaffinity(0, sizeof own, &own);
     const timespec oneMs = {0, 1'000'000};
-    int64_t least = INT64_MAX;
     while (!stop_) {
       const int64_t due = Now() + 1'000'000;
       nanosleep(&oneMs, nullptr);
       const int64_t woke = Now();
-      uint64_t x = static_cast<uint64_t>(woke);
-      for (int i = 0; i < kWorkSteps; ++i) x = x * 6364136223846793005u + 1442695040888963407u;
-      const int64_t worked = Now();
-      sink_ += x;
-      least = std::min(least, worked - woke);
-      const bool slow = worked - woke > 5 * least && least != INT64_MAX;
-      if (woke - due > kStall || slow) {
-        const int64_t from = woke - due > kStall ? due : woke;
+      int64_t worked = woke;
+      if (work) {
+        uint64_t x = static_cast<uint64_t>(woke);
+        for (int i = 0; i < kWorkSteps; ++i) x = x * 6364136223846793005u + 1442695040888963407u;
+        worked = Now();
+        sink_ += x;
+      }
+      if (woke - due > kLate || worked - woke > kSlow) {
+        const int64_t from = woke - due > kLate ? due : woke;
         std::lock_guard<std::mutex> lock(mutex_);
-        // One stall for a slowed stretch: each of its wake-ups finds it.
-        if (!stalls_.empty() && from <= stalls_.back().second + kJoin)
+        // One stall for a stretch that several wake-ups find.
+        if (!stalls_.empty() && from <= stalls_.back().second + kJoin && worked >= stalls_.back().first)
           stalls_.back().second = std::max(stalls_.back().second, worked);
         else
           stalls_.emplace_back(from, worked);
       }
     }
   }
-  static constexpr int kWorkSteps = 4000;  // some 10 us of dependent multiplies
-  std::atomic<uint64_t> sink_{0};
   const int64_t began_ = Now();
   std::atomic<bool> stop_{false};
+  std::atomic<uint64_t> sink_{0};
   mutable std::mutex mutex_;
   std::vector<std::pair<int64_t, int64_t>> stalls_;
   std::vector<std::thread> threads_;
@@ -610,7 +605,7 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
   // second left out: the state's own set-up), at most boardFrames of them.
   const auto& frames = log.frames();
   size_t first = std::min(boardFirst + 60, boardLast), count = 0;
-  int64_t begin = 0, end = 0, stalledNs = 0;
+  int64_t begin = 0, end = 0;
   constexpr int64_t kBlankNs = 16'666'667;
   for (size_t i = first; i < boardLast && count < static_cast<size_t>(s.boardFrames); ++i) {
     const Frame& f = frames[i];
@@ -619,19 +614,12 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
     if (begin == 0) begin = from;
     end = f.end;
     r.boardBusyMs.push_back(static_cast<double>(f.busy) / 1e6);
-    if (f.end - from > kBlankNs * 3 / 2) {
-      if (s.stalls != nullptr && s.stalls->Overlaps(from, f.end)) {
-        ++r.lateInStall;
-        stalledNs += f.end - from;
-      } else {
-        ++r.lateOtherwise;
-      }
-    }
+    const int missed = static_cast<int>((f.end - from + kBlankNs / 2) / kBlankNs) - 1;
+    if (missed > 0) (s.stalls != nullptr && s.stalls->Overlaps(from, f.end) ? r.missedInStalls : r.missedOtherwise) += missed;
     ++count;
   }
   if (count < 2) return fail("too few board frames");
   r.boardFps = static_cast<double>(count) / (static_cast<double>(end - begin) / 1e9);
-  r.boardFpsOutsideStalls = static_cast<double>(count - r.lateInStall) / (static_cast<double>(end - begin - stalledNs) / 1e9);
 
   program.Stop();
   ReadRenderer(folder, &r);
@@ -743,8 +731,7 @@ int main(int argc, char** argv) {
     std::vector<double> start, titleMb, idle, roundMb;
     std::map<int, std::vector<double>> fps, busy;
     std::map<int, std::vector<double>> busyMax;
-    std::map<int, std::vector<double>> fpsOutsideStalls;
-    std::map<int, int> lateInStall, lateOtherwise, boardFrames;
+    std::map<int, int> missedInStalls, missedOtherwise, boardFrames;
     std::string renderer;
     int openGl = 0, software = 0;
   };
@@ -779,9 +766,8 @@ int main(int argc, char** argv) {
         p.fps[map].push_back(r.boardFps);
         p.busy[map].insert(p.busy[map].end(), r.boardBusyMs.begin(), r.boardBusyMs.end());
         p.busyMax[map].push_back(*std::max_element(r.boardBusyMs.begin(), r.boardBusyMs.end()));
-        p.fpsOutsideStalls[map].push_back(r.boardFpsOutsideStalls);
-        p.lateInStall[map] += r.lateInStall;
-        p.lateOtherwise[map] += r.lateOtherwise;
+        p.missedInStalls[map] += r.missedInStalls;
+        p.missedOtherwise[map] += r.missedOtherwise;
         p.boardFrames[map] += static_cast<int>(r.boardBusyMs.size());
         fprintf(stderr, "run %d %s map %d: start %.0f ms, title %.0f MB, idle %.1f %%, board %.1f fps, frame %.2f ms\n",
                 run + 1, path.c_str(), map, r.startMs, r.titleMb, r.idlePercent, r.boardFps,
@@ -817,13 +803,11 @@ int main(int argc, char** argv) {
                *std::max_element(p.busy[map].begin(), p.busy[map].end()));
       return std::string(text);
     });
-    row("map " + std::to_string(map) + " frames a blank late: in stalls / not", [map](PathResults& p) {
+    row("map " + std::to_string(map) + " blanks missed: in stalls / not", [map](PathResults& p) {
       if (p.boardFrames[map] == 0) return std::string("-");
-      return std::to_string(p.lateInStall[map]) + " / " + std::to_string(p.lateOtherwise[map]) + " of " +
-             std::to_string(p.boardFrames[map]);
+      return std::to_string(p.missedInStalls[map]) + " / " + std::to_string(p.missedOtherwise[map]) + " in " +
+             std::to_string(p.boardFrames[map]) + " frames";
     });
-    row("map " + std::to_string(map) + " frames a second outside stalls",
-        [map](PathResults& p) { return Spread(p.fpsOutsideStalls[map], "%.1f"); });
   }
   size_t nameWidth = 0;
   // Each column named by its setting and the path its runs took.
@@ -855,9 +839,9 @@ int main(int argc, char** argv) {
   const char* lp = getenv("LP_NUM_THREADS");
   printf("\n%d runs; cores given: %d of %ld; LP_NUM_THREADS %s; display %s\n", runs, CPU_COUNT(&cpus),
          sysconf(_SC_NPROCESSORS_ONLN), lp != nullptr ? lp : "unset", s.display.c_str());
-  printf("stalls of the machine: a 1 ms sleep on each of the %d cores woke more than 5 ms late, or its fixed work "
-         "took five times its least, %d times in %.0f s (worst %.1f ms)\n",
-         stalls.cores(), stalls.stalls(), stalls.seconds(), stalls.worstMs());
+  printf("stalls of the machine (a 1 ms sleep woke over 5 ms late, or 10 us of work took over 1 ms): %d in %.0f s "
+         "(the longest %.1f ms)\n",
+         stalls.stalls(), stalls.seconds(), stalls.worstMs());
   for (const std::string& path : paths)
     printf("%s: the log's Description: %s\n", path.c_str(),
            results[path].renderer.empty() ? "none" : results[path].renderer.c_str());
