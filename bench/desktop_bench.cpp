@@ -1,6 +1,7 @@
 // The program on a desktop, measured from outside: the real `party` started
 // by exec in a fresh working folder beside the generated media, on an X
-// display (a private Xvfb unless DISPLAY names one), once on each drawing
+// display (a private Xvfb unless DISPLAY names one, and a private session
+// message bus unless DBUS_SESSION_BUS_ADDRESS names one), once on each drawing
 // path, and played with the keyboard as a player would (Z to decide, the
 // cursor keys for the map, the confirmation and the way at a fork, space on
 // a minigame's explanation). For each path the table gives:
@@ -13,7 +14,10 @@
 //   three seconds, in per cent of one core;
 // - each map's board: the frames a second presented while the turn machine
 //   runs, and the frame times (the main thread's drawing and presenting of a
-//   frame, its sleeps left out): median, 95th percentile and the longest.
+//   frame, its sleeps left out): median, 95th percentile and the longest;
+//   and the vertical blanks the frames missed (a frame that came n blanks
+//   after the one before missed n - 1), in a stall of the machine (see
+//   StallMeter) and not.
 //
 // Each (path, map) pair is one process: start, title, set-up of a 10-turn
 // party on that map, board frames of the first round; map 1's process plays
@@ -59,14 +63,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -317,6 +324,29 @@ class Keyboard {
   Window window_ = 0;
 };
 
+// A session message bus of the benchmark's own; its address, or "" when
+// dbus-daemon is not there.
+std::string StartSessionBus(Child& bus) {
+  int fds[2];
+  if (pipe(fds) != 0) return "";
+  bus.pid = fork();
+  if (bus.pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    close(fds[0]);
+    const std::string fd = "--print-address=" + std::to_string(fds[1]);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDERR_FILENO);
+    execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", fd.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string address;
+  char c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') address += c;
+  close(fds[0]);
+  return address;
+}
+
 // ---------------------------------------------------------------- one run
 
 struct Setup {
@@ -324,6 +354,7 @@ struct Setup {
   bool playRound = true;
   bool keep = false;
   int boardFrames = 600;
+  const class StallMeter* stalls = nullptr;
 };
 
 struct RunResult {
@@ -333,6 +364,99 @@ struct RunResult {
   double startMs = 0, titleMb = 0, idlePercent = 0, roundMb = 0;
   std::vector<double> boardBusyMs;  // the turn machine's frames
   double boardFps = 0;
+  // The blanks the board's frames missed (a frame that came n blanks after
+  // the one before missed n - 1), in a stall of the machine or not.
+  int missedInStalls = 0, missedOtherwise = 0;
+};
+
+// Stalls of the machine (a shared virtual machine has its cores stopped now
+// and then for up to a tenth of a second, or slowed for tens of
+// milliseconds), which no program can make up: a thread of the benchmark on
+// each of the program's cores, and one on a core of its own where there is
+// one, sleeps 1 ms again and again. A wake-up more than 5 ms late is a stall,
+// from the time it was due to the time it came (a waking sleeper takes its
+// core from the program's threads within a millisecond or two). On the core
+// of its own the thread also does some 10 us of fixed work after each
+// wake-up, and that work taking over 1 ms is a stall too.
+class StallMeter {
+ public:
+  StallMeter() {
+    cpu_set_t given;
+    CPU_ZERO(&given);
+    sched_getaffinity(0, sizeof given, &given);
+    int spare = -1;
+    for (int cpu = 0; cpu < CPU_SETSIZE && cpu < sysconf(_SC_NPROCESSORS_ONLN); ++cpu) {
+      if (CPU_ISSET(cpu, &given))
+        threads_.emplace_back([this, cpu] { Run(cpu, false); });
+      else if (spare < 0)
+        spare = cpu;
+    }
+    if (spare >= 0) threads_.emplace_back([this, spare] { Run(spare, true); });
+  }
+  ~StallMeter() {
+    stop_ = true;
+    for (std::thread& t : threads_) t.join();
+  }
+  StallMeter(const StallMeter&) = delete;
+  StallMeter& operator=(const StallMeter&) = delete;
+  int stalls() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(stalls_.size());
+  }
+  double worstMs() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int64_t worst = 0;
+    for (const auto& [from, to] : stalls_) worst = std::max(worst, to - from);
+    return static_cast<double>(worst) / 1e6;
+  }
+  double seconds() const { return static_cast<double>(Now() - began_) / 1e9; }
+  // Whether a stall overlaps the interval (CLOCK_MONOTONIC nanoseconds).
+  bool Overlaps(int64_t from, int64_t to) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [begin, end] : stalls_)
+      if (begin < to && end > from) return true;
+    return false;
+  }
+
+ private:
+  static constexpr int64_t kLate = 5'000'000;    // ns
+  static constexpr int64_t kSlow = 1'000'000;    // ns for the fixed work
+  static constexpr int64_t kJoin = 3'000'000;    // ns between the stalls of one stretch
+  static constexpr int kWorkSteps = 4000;        // some 10 us of dependent multiplies
+  void Run(int cpu, bool work) {
+    cpu_set_t own;
+    CPU_ZERO(&own);
+    CPU_SET(cpu, &own);
+    sched_setaffinity(0, sizeof own, &own);
+    const timespec oneMs = {0, 1'000'000};
+    while (!stop_) {
+      const int64_t due = Now() + 1'000'000;
+      nanosleep(&oneMs, nullptr);
+      const int64_t woke = Now();
+      int64_t worked = woke;
+      if (work) {
+        uint64_t x = static_cast<uint64_t>(woke);
+        for (int i = 0; i < kWorkSteps; ++i) x = x * 6364136223846793005u + 1442695040888963407u;
+        worked = Now();
+        sink_ += x;
+      }
+      if (woke - due > kLate || worked - woke > kSlow) {
+        const int64_t from = woke - due > kLate ? due : woke;
+        std::lock_guard<std::mutex> lock(mutex_);
+        // One stall for a stretch that several wake-ups find.
+        if (!stalls_.empty() && from <= stalls_.back().second + kJoin && worked >= stalls_.back().first)
+          stalls_.back().second = std::max(stalls_.back().second, worked);
+        else
+          stalls_.emplace_back(from, worked);
+      }
+    }
+  }
+  const int64_t began_ = Now();
+  std::atomic<bool> stop_{false};
+  std::atomic<uint64_t> sink_{0};
+  mutable std::mutex mutex_;
+  std::vector<std::pair<int64_t, int64_t>> stalls_;
+  std::vector<std::thread> threads_;
 };
 
 // The OpenGL renderer the log names, and whether the drawing went through it.
@@ -482,12 +606,16 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
   const auto& frames = log.frames();
   size_t first = std::min(boardFirst + 60, boardLast), count = 0;
   int64_t begin = 0, end = 0;
+  constexpr int64_t kBlankNs = 16'666'667;
   for (size_t i = first; i < boardLast && count < static_cast<size_t>(s.boardFrames); ++i) {
     const Frame& f = frames[i];
     if (f.value[kScene] != kPartyScene || f.value[kPartyState] != kTurnMachineState) continue;
-    if (begin == 0) begin = frames[i - 1].end;
+    const int64_t from = frames[i - 1].end;
+    if (begin == 0) begin = from;
     end = f.end;
     r.boardBusyMs.push_back(static_cast<double>(f.busy) / 1e6);
+    const int missed = static_cast<int>((f.end - from + kBlankNs / 2) / kBlankNs) - 1;
+    if (missed > 0) (s.stalls != nullptr && s.stalls->Overlaps(from, f.end) ? r.missedInStalls : r.missedOtherwise) += missed;
     ++count;
   }
   if (count < 2) return fail("too few board frames");
@@ -589,12 +717,21 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // A desktop session has a message bus; without one, each start of the
+  // program would have libdbus run dbus-launch to make one (a fork and an
+  // exec, some 15 ms, that no desktop pays).
+  Child bus;
+  if (const char* address = getenv("DBUS_SESSION_BUS_ADDRESS"); address == nullptr || *address == '\0') {
+    const std::string started = StartSessionBus(bus);
+    if (!started.empty()) setenv("DBUS_SESSION_BUS_ADDRESS", started.c_str(), 1);
+  }
   s.work = (fs::temp_directory_path() / ("zrdesktop" + std::to_string(getpid()))).string();
 
   struct PathResults {
     std::vector<double> start, titleMb, idle, roundMb;
     std::map<int, std::vector<double>> fps, busy;
     std::map<int, std::vector<double>> busyMax;
+    std::map<int, int> missedInStalls, missedOtherwise, boardFrames;
     std::string renderer;
     int openGl = 0, software = 0;
   };
@@ -603,6 +740,8 @@ int main(int argc, char** argv) {
   // A start on each path that is not counted: the program, its libraries
   // and the media in the file cache, as after a first start.
   for (const std::string& path : paths) RunOnce(s, path, maps.front(), false, true);
+  const StallMeter stalls;
+  s.stalls = &stalls;
   for (int run = 0; run < runs; ++run)
     for (const std::string& path : paths)
       for (int map : titleOnly ? std::vector<int>{maps.front()} : maps) {
@@ -627,6 +766,9 @@ int main(int argc, char** argv) {
         p.fps[map].push_back(r.boardFps);
         p.busy[map].insert(p.busy[map].end(), r.boardBusyMs.begin(), r.boardBusyMs.end());
         p.busyMax[map].push_back(*std::max_element(r.boardBusyMs.begin(), r.boardBusyMs.end()));
+        p.missedInStalls[map] += r.missedInStalls;
+        p.missedOtherwise[map] += r.missedOtherwise;
+        p.boardFrames[map] += static_cast<int>(r.boardBusyMs.size());
         fprintf(stderr, "run %d %s map %d: start %.0f ms, title %.0f MB, idle %.1f %%, board %.1f fps, frame %.2f ms\n",
                 run + 1, path.c_str(), map, r.startMs, r.titleMb, r.idlePercent, r.boardFps,
                 Percentile(r.boardBusyMs, 0.5));
@@ -661,6 +803,11 @@ int main(int argc, char** argv) {
                *std::max_element(p.busy[map].begin(), p.busy[map].end()));
       return std::string(text);
     });
+    row("map " + std::to_string(map) + " blanks missed: in stalls / not", [map](PathResults& p) {
+      if (p.boardFrames[map] == 0) return std::string("-");
+      return std::to_string(p.missedInStalls[map]) + " / " + std::to_string(p.missedOtherwise[map]) + " in " +
+             std::to_string(p.boardFrames[map]) + " frames";
+    });
   }
   size_t nameWidth = 0;
   // Each column named by its setting and the path its runs took.
@@ -692,6 +839,9 @@ int main(int argc, char** argv) {
   const char* lp = getenv("LP_NUM_THREADS");
   printf("\n%d runs; cores given: %d of %ld; LP_NUM_THREADS %s; display %s\n", runs, CPU_COUNT(&cpus),
          sysconf(_SC_NPROCESSORS_ONLN), lp != nullptr ? lp : "unset", s.display.c_str());
+  printf("stalls of the machine (a 1 ms sleep woke over 5 ms late, or 10 us of work took over 1 ms): %d in %.0f s "
+         "(the longest %.1f ms)\n",
+         stalls.stalls(), stalls.seconds(), stalls.worstMs());
   for (const std::string& path : paths)
     printf("%s: the log's Description: %s\n", path.c_str(),
            results[path].renderer.empty() ? "none" : results[path].renderer.c_str());
