@@ -324,29 +324,6 @@ class Keyboard {
   Window window_ = 0;
 };
 
-// A session message bus of the benchmark's own; its address, or "" when
-// dbus-daemon is not there.
-std::string StartSessionBus(Child& bus) {
-  int fds[2];
-  if (pipe(fds) != 0) return "";
-  bus.pid = fork();
-  if (bus.pid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    close(fds[0]);
-    const std::string fd = "--print-address=" + std::to_string(fds[1]);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDERR_FILENO);
-    execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", fd.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string address;
-  char c;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') address += c;
-  close(fds[0]);
-  return address;
-}
-
 // ---------------------------------------------------------------- one run
 
 struct Setup {
@@ -722,7 +699,8 @@ int main(int argc, char** argv) {
   // exec, some 15 ms, that no desktop pays).
   Child bus;
   if (const char* address = getenv("DBUS_SESSION_BUS_ADDRESS"); address == nullptr || *address == '\0') {
-    const std::string started = StartSessionBus(bus);
+    const std::string started =
+        StartServerReadingLine(bus, {"dbus-daemon", "--session", "--nofork", "--print-address={fd}"});
     if (!started.empty()) setenv("DBUS_SESSION_BUS_ADDRESS", started.c_str(), 1);
   }
   s.work = (fs::temp_directory_path() / ("zrdesktop" + std::to_string(getpid()))).string();

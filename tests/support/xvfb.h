@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 // Sleeps the given milliseconds for real (the tests' virtual clock is not used here).
 inline void Pause(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
@@ -43,26 +44,41 @@ struct Child {
   }
 };
 
-// Starts Xvfb on a free display; returns the display name, or "" on failure.
-inline std::string StartXvfb(Child& server) {
+// Starts a server that writes one line (its display, its address) to a
+// pipe once it is ready: each "{fd}" in the arguments becomes the pipe's
+// descriptor. Returns the line, or "" on failure. The server's errors are
+// not shown, and it never outlives the process that started it.
+inline std::string StartServerReadingLine(Child& server, std::vector<std::string> args) {
   int fds[2];
   if (pipe(fds) != 0) return "";
+  const std::string fd = std::to_string(fds[1]);
+  for (std::string& a : args)
+    for (size_t at = a.find("{fd}"); at != std::string::npos; at = a.find("{fd}", at + fd.size()))
+      a.replace(at, 4, fd);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   server.pid = fork();
   if (server.pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that was killed
     close(fds[0]);
-    std::string fd = std::to_string(fds[1]);
     int null = open("/dev/null", O_WRONLY);
     dup2(null, STDERR_FILENO);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1024x768x24",
-           static_cast<char*>(nullptr));
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(fds[1]);
-  std::string number;
+  std::string line;
   char c;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') line += c;
   close(fds[0]);
+  return line;
+}
+
+// Starts Xvfb on a free display; returns the display name, or "" on failure.
+inline std::string StartXvfb(Child& server) {
+  const std::string number = StartServerReadingLine(
+      server, {"Xvfb", "-displayfd", "{fd}", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
   return number.empty() ? "" : ":" + number;
 }
 
