@@ -47,7 +47,7 @@ namespace {
 
 constexpr int kFrames = 120;
 // Loops of the clip in each timing: one, a fifth of a second, so that a stall
-// of the machine (tens of milliseconds, every few seconds on a shared host)
+// of the machine (tens of milliseconds, about once a second on a shared host)
 // falls in few of the repetitions and their median leaves it out.
 constexpr int kLoopsTimed = 1;
 
