@@ -132,7 +132,15 @@ std::string FoldAsciiCase(std::string_view name) {
 // the kernel reports a change of its entries or of the directory itself.
 // Every path look-up first takes the reports that have come in (one read of
 // the watch descriptor), so a file made by another program before the
-// look-up is seen by it.
+// look-up is seen by it. A watch follows its directory, not the path it was
+// listed by: a parent folder renamed or exchanged for another, or a link on
+// the path repointed, reports nothing to it while the path leads elsewhere.
+// So what a watched listing answers is looked at on disk before it stands:
+// a path found is taken once it exists, and a miss once the directory it
+// was missed in exists and is still the one its listing lists, unchanged
+// (one look either way). Otherwise each watched listing that answered is
+// looked at, those that no longer hold are forgotten, and the path is
+// matched again.
 //
 // Where no watch can be set, a listing is used again while the directory is
 // the same one (device and inode) with the same modification and change
@@ -150,6 +158,7 @@ struct DirectoryListing {
   ino_t inode = 0;
   timespec modified{};
   timespec changed{};
+  uint64_t checkedIn = 0;  // the look-up that last read the directory or looked at it
   std::unordered_set<std::string> names;
   std::unordered_map<std::string, std::string> byFoldedName;  // the first entry of each folded name
 };
@@ -157,6 +166,7 @@ struct DirectoryListing {
 std::mutex listingMutex;
 std::unordered_map<std::string, DirectoryListing> listings;
 std::atomic<int64_t> directoryReads{0};
+uint64_t lookUp = 0;  // the number of the current path look-up
 
 // The watch descriptor (-1 before the first watch or where there is none)
 // and the listings each watch stands for (one directory may be listed under
@@ -272,15 +282,26 @@ bool ReadDirectory(const std::string& dir, DirectoryListing* listing, std::strin
   return listing != nullptr || hit;
 }
 
+// What a look for an entry found.
+enum class Entry {
+  kFound,
+  kNone,         // the directory holds no such entry
+  kNoneUnseen,   // its watched listing, not looked at on disk in this look-up, holds none
+  kNoDirectory,  // no directory is there
+};
+
 // The entry of dir named name (dir ends in '/', or is empty for the current
 // directory): the name itself when it exists as written, else the entry
 // whose name equals it without regard to ASCII case. A kept listing answers
-// both questions without asking the file system.
+// both questions without asking the file system; a watched one not looked at
+// on disk in this look-up adds its directory to unchecked.
 // (Called with listingMutex held, the change reports taken.)
-bool FindEntry(const std::string& dirAsked, std::string_view name, std::string& found) {
+Entry FindEntry(const std::string& dirAsked, std::string_view name, std::string& found,
+                std::vector<std::string>& unchecked) {
   const std::string dir = dirAsked.empty() ? "." : dirAsked;
   const std::string key = FoldAsciiCase(name);
   auto cached = listings.find(dir);
+  bool unseen = false;
   if (cached == listings.end() || cached->second.watch < 0) {
     const std::string asWritten = dirAsked + std::string(name);
     // A name that exists as written needs no listing: directories passed
@@ -288,16 +309,16 @@ bool FindEntry(const std::string& dirAsked, std::string_view name, std::string& 
     // whenever another program changes them.
     if (cached == listings.end() && Exists(asWritten)) {
       found = name;
-      return true;
+      return Entry::kFound;
     }
     timespec begun;
     clock_gettime(CLOCK_REALTIME_COARSE, &begun);
     struct stat st;
     if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
       if (cached != listings.end()) listings.erase(cached);
-      if (!Exists(asWritten)) return false;
+      if (!Exists(asWritten)) return Entry::kNoDirectory;
       found = name;
-      return true;
+      return Entry::kFound;
     }
     if (cached == listings.end() || cached->second.device != st.st_dev || cached->second.inode != st.st_ino ||
         !SameTime(cached->second.modified, st.st_mtim) || !SameTime(cached->second.changed, st.st_ctim)) {
@@ -307,32 +328,101 @@ bool FindEntry(const std::string& dirAsked, std::string_view name, std::string& 
       if (listing.watch < 0) {
         if (Exists(asWritten)) {
           found = name;
-          return true;
+          return Entry::kFound;
         }
-        if (!Settled(st.st_mtim, begun)) return ReadDirectory(dir, nullptr, key, &found);
+        if (!Settled(st.st_mtim, begun))
+          return ReadDirectory(dir, nullptr, key, &found) ? Entry::kFound : Entry::kNone;
       }
       listing.device = st.st_dev;
       listing.inode = st.st_ino;
       listing.modified = st.st_mtim;
       listing.changed = st.st_ctim;
+      listing.checkedIn = lookUp;
       if (!ReadDirectory(dir, &listing, key, nullptr)) {
         // A directory that cannot be read may still be passed through.
         if (listing.watch >= 0) Unwatch(listing.watch, dir);
-        if (!Exists(asWritten)) return false;
+        if (!Exists(asWritten)) return Entry::kNone;
         found = name;
-        return true;
+        return Entry::kFound;
       }
       cached = listings.emplace(dir, std::move(listing)).first;
     }
+  } else if (cached->second.checkedIn != lookUp) {
+    unchecked.push_back(dir);
+    unseen = true;
   }
   if (cached->second.names.count(std::string(name)) != 0) {
     found = name;
-    return true;
+    return Entry::kFound;
   }
   auto hit = cached->second.byFoldedName.find(key);
-  if (hit == cached->second.byFoldedName.end()) return false;
+  if (hit == cached->second.byFoldedName.end()) return unseen ? Entry::kNoneUnseen : Entry::kNone;
   found = hit->second;
+  return Entry::kFound;
+}
+
+// Whether dir still leads to the directory its listing lists, as it was
+// read: not when a parent was renamed or replaced or a link repointed, nor
+// when it changed since (the watch does not hear of every change: those
+// made by another machine on a network file system).
+bool ListingHolds(const std::string& dir, DirectoryListing& kept) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_dev != kept.device || st.st_ino != kept.inode ||
+      !SameTime(st.st_mtim, kept.modified) || !SameTime(st.st_ctim, kept.changed))
+    return false;
+  kept.checkedIn = lookUp;
   return true;
+}
+
+// Looks at each directory in dirs on disk and forgets the listings that no
+// longer hold. True when none was forgotten.
+bool CheckListings(const std::vector<std::string>& dirs) {
+  bool held = true;
+  for (const std::string& dir : dirs) {
+    auto listing = listings.find(dir);
+    if (listing == listings.end()) continue;  // named twice, and forgotten already
+    if (ListingHolds(dir, listing->second)) continue;
+    Unwatch(listing->second.watch, dir);
+    listings.erase(listing);
+    held = false;
+  }
+  return held;
+}
+
+// Matches path's components one by one, starting at out ("/" or empty);
+// miss tells what the first component that matched nothing met (those from
+// it on are kept as written), missedIn the directory it was looked for in;
+// unchecked lists the watched listings that answered unseen.
+std::string MatchComponents(const std::string& path, std::string out, Entry& miss, std::string& missedIn,
+                            std::vector<std::string>& unchecked) {
+  size_t pos = out.size();
+  miss = Entry::kFound;
+  bool notFound = false;
+  while (pos <= path.size()) {
+    size_t end = path.find('/', pos);
+    if (end == std::string::npos) end = path.size();
+    std::string_view component(path.data() + pos, end - pos);
+    bool last = end == path.size();
+    if (!component.empty()) {
+      std::string candidate = out + std::string(component);
+      if (!notFound && component != "." && component != "..") {
+        std::string found;
+        miss = FindEntry(out, component, found, unchecked);
+        if (miss == Entry::kFound) {
+          candidate = out + found;
+        } else {
+          notFound = true;
+          missedIn = out.empty() ? "." : out;
+        }
+      }
+      out = candidate;
+      if (!last) out += '/';
+    } else if (last && !out.empty() && out.back() != '/') {
+      out += '/';
+    }
+    pos = end + 1;
+  }
+  return out;
 }
 
 }  // namespace
@@ -388,35 +478,44 @@ std::string MapUtf8PathToHost(std::string_view utf8Path, bool* missing) {
   // Walk the components, matching each without regard to case where the
   // name as written does not exist.
   std::lock_guard<std::mutex> lock(listingMutex);
+  ++lookUp;
   TakeChangeReports();
   bool absolute = path[0] == '/';
   if (!absolute) CheckCurrentDirectory();
-  std::string out = absolute ? "/" : "";
-  size_t pos = absolute ? 1 : 0;
-  bool notFound = false;
-  while (pos <= path.size()) {
-    size_t end = path.find('/', pos);
-    if (end == std::string::npos) end = path.size();
-    std::string_view component(path.data() + pos, end - pos);
-    bool last = end == path.size();
-    if (!component.empty()) {
-      std::string candidate = out + std::string(component);
-      if (!notFound && component != "." && component != "..") {
-        std::string found;
-        if (FindEntry(out, component, found))
-          candidate = out + found;
-        else
-          notFound = true;
+  // What the watched listings answered unseen stands once the path found
+  // exists, or the directory missed in was seen on disk or still holds its
+  // listing, or else once each of them still holds; those that no longer
+  // hold are forgotten and the path is matched again. A round that does not
+  // end forgets a listing not yet looked at in this look-up, and the
+  // listings read or looked at in it answer unseen no more: the rounds end.
+  for (;;) {
+    Entry miss = Entry::kFound;
+    std::string missedIn;
+    std::vector<std::string> unchecked;
+    std::string out = MatchComponents(path, absolute ? "/" : "", miss, missedIn, unchecked);
+    bool stands = unchecked.empty();
+    if (!stands) {
+      switch (miss) {
+        case Entry::kFound:
+          stands = Exists(out);
+          break;
+        case Entry::kNone:
+          stands = true;
+          break;
+        case Entry::kNoneUnseen: {
+          auto kept = listings.find(missedIn);
+          stands = kept != listings.end() && ListingHolds(missedIn, kept->second);
+          break;
+        }
+        case Entry::kNoDirectory:
+          break;
       }
-      out = candidate;
-      if (!last) out += '/';
-    } else if (last && !out.empty() && out.back() != '/') {
-      out += '/';
     }
-    pos = end + 1;
+    if (stands || CheckListings(unchecked)) {
+      if (missing != nullptr) *missing = miss != Entry::kFound;
+      return out;
+    }
   }
-  if (missing != nullptr) *missing = notFound;
-  return out;
 }
 
 void ForgetDirectoryListings() {

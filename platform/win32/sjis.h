@@ -26,7 +26,11 @@ std::string MapUtf8PathToHost(std::string_view utf8Path, bool* missing);
 // Case-blind look-ups keep the listings of the directories they read and use
 // them again while the kernel reports no change in a directory (or, where it
 // cannot watch one, while the directory's change times stay as they were).
-// Files the program creates or deletes forget every listing.
+// What a kept listing answers stands once the disk bears it out: the path
+// found exists, or the directory a name was missed in is still the one
+// listed (a parent renamed or replaced, or a link repointed, leads the path
+// elsewhere without a report). Files the program creates or deletes forget
+// every listing.
 void ForgetDirectoryListings();
 // Directories read by case-blind look-ups since the process started.
 int64_t PlatformDirectoryReadCount();

@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -196,6 +199,99 @@ TEST(Paths, ListingsOfNewDirectoriesAreKeptAndChangesSeenUnderEveryPath) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_EQ(file, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+// Kept listings answer without a look at the disk only while their
+// directory's watch reports nothing; but a parent folder renamed or
+// exchanged for another, or a link on the path repointed, tells that watch
+// nothing, and the path then leads to another directory. Neither the misses
+// nor the names of a kept listing may then stand.
+TEST(Paths, KeptListingsGiveWayWhenTheirPathLeadsElsewhere) {
+  // ln -sfn target at
+  const auto Repoint = [](const std::string& at, const char* target) {
+    ASSERT_EQ(symlink(target, (at + ".new").c_str()), 0);
+    ASSERT_EQ(rename((at + ".new").c_str(), at.c_str()), 0);
+  };
+  struct Case {
+    const char* what;
+    std::function<void(const TempDir&)> change;
+    const char* asked;
+    const char* host;  // below the case's folder
+    bool missing = false;
+  } cases[] = {
+      {"a new file beside the kept names",
+       [](const TempDir& d) { WriteFileText(d.path() + "/game/Data/New.txt", "n"); }, "game\\Data\\NEW.TXT",
+       "game/Data/New.txt"},
+      {"the parent renamed, a new one made in its place",
+       [](const TempDir& d) {
+         ASSERT_EQ(rename((d.path() + "/game").c_str(), (d.path() + "/game.bak").c_str()), 0);
+         WriteFileText(d.Make("game/Data/New.txt"), "n");
+       },
+       "game\\Data\\NEW.TXT", "game/Data/New.txt"},
+      {"the parent exchanged for another folder",
+       [](const TempDir& d) {
+         WriteFileText(d.Make("game.new/Data/New.txt"), "n");
+         ASSERT_EQ(renameat2(AT_FDCWD, (d.path() + "/game.new").c_str(), AT_FDCWD, (d.path() + "/game").c_str(),
+                             RENAME_EXCHANGE),
+                   0)
+             << strerror(errno);
+       },
+       "game\\Data\\NEW.TXT", "game/Data/New.txt"},
+      {"a link on the path repointed",
+       [&Repoint](const TempDir& d) {
+         WriteFileText(d.Make("v2/Data/New.txt"), "n");
+         Repoint(d.path() + "/current", "v2");
+       },
+       "current\\Data\\NEW.TXT", "current/Data/New.txt"},
+      // Names the kept listings hold that are no longer there.
+      {"a kept name gone with its renamed parent, another spelling in its place",
+       [](const TempDir& d) {
+         ASSERT_EQ(rename((d.path() + "/game").c_str(), (d.path() + "/game.bak").c_str()), 0);
+         WriteFileText(d.Make("game/Data/old.TXT"), "o");
+       },
+       "game\\Data\\OLD.TXT", "game/Data/old.TXT"},
+      {"a kept name gone with its renamed parent",
+       [](const TempDir& d) {
+         ASSERT_EQ(rename((d.path() + "/game").c_str(), (d.path() + "/game.bak").c_str()), 0);
+         ASSERT_EQ(mkdir((d.path() + "/game").c_str(), 0755), 0);
+         ASSERT_EQ(mkdir((d.path() + "/game/Data").c_str(), 0755), 0);
+       },
+       "game\\Data\\OLD.TXT", "game/Data/OLD.TXT", true},
+      {"a kept folder name that the repointed link spells otherwise",
+       [&Repoint](const TempDir& d) {
+         WriteFileText(d.Make("v2/data/New.txt"), "n");
+         Repoint(d.path() + "/current", "v2");
+       },
+       "current\\DATA\\NEW.TXT", "current/data/New.txt"},
+      {"a kept folder name that the repointed link spells otherwise, the folder never listed",
+       [&Repoint](const TempDir& d) {
+         WriteFileText(d.Make("v2/save/New.txt"), "n");
+         Repoint(d.path() + "/current", "v2");
+       },
+       "current\\SAVE\\NEW.TXT", "current/save/New.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    WriteFileText(dir.Make("game/Data/Old.txt"), "o");
+    WriteFileText(dir.Make("v1/Data/Old.txt"), "o");
+    WriteFileText(dir.Make("v1/Save/Old.txt"), "o");
+    ASSERT_EQ(symlink("v1", (dir.path() + "/current").c_str()), 0);
+    const std::string root = HostPathToWindows(dir.path()) + "\\";
+    const char* primed[] = {"game\\Data\\NEW.TXT", "game\\Data\\OLD.TXT", "current\\DATA\\NEW.TXT",
+                            "current\\DATA\\OLD.TXT"};
+    for (const char* name : primed) MapPathToHost(root + name);
+    // The listings are kept: asked again, they read nothing.
+    const int64_t reads = PlatformDirectoryReadCount();
+    for (const char* name : primed) MapPathToHost(root + name);
+    ASSERT_EQ(PlatformDirectoryReadCount(), reads);
+
+    c.change(dir);
+    bool missing = false;
+    const std::string host = MapPathToHost(root + c.asked, &missing);
+    EXPECT_EQ(host, dir.path() + "/" + c.host);
+    EXPECT_EQ(missing, c.missing);
+  }
 }
 
 }  // namespace
