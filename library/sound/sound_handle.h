@@ -63,7 +63,8 @@ struct SoundHandleRecord {
   uint8_t endedOnce;
   uint32_t loopJumpDataPosition;
   uint32_t endWriteOffset;
-  uint32_t endCursor;
+  uint32_t endCursor;     // the play cursor when the end was written, then as each refill found it
+  uint32_t endBytesLeft;  // bytes from endCursor on to the end of the data
   uint32_t loopJumpWriteOffset;
   HandleListNode listNode;
 
