@@ -157,8 +157,9 @@ int AcquireStreamBuffer(int32_t handle, SoundHandleRecord* record, SoundPlayBuff
 void ReleaseStreamSound(SoundHandleRecord* record);
 
 // The sound thread (sound_stream.cpp): started when the machine has more
-// than one processor; the stop waits until it has gone (a wait of more than
-// about two seconds is logged).
+// than one processor. The stop waits for it to go, two seconds at most; a
+// thread that has not gone by then is logged and left running (-1), with
+// everything it works on.
 int StartSoundThread();
 int StopSoundThread();
 bool SoundThreadRunning();

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int32_t kNothingWritten = -800;
 constexpr uint8_t kLoopForever = 255;
-constexpr int kStopWaitSteps = 1000;  // of 2 ms: two seconds before the wait is logged
+constexpr int kStopWaitSteps = 1000;  // of 2 ms: two seconds
 
 std::atomic<int32_t> soundThreadStop{0};  // 1: asked to stop, 2: stopped
 HANDLE soundThread = nullptr;
@@ -565,15 +565,17 @@ int StopSoundThread() {
   soundThreadStop.store(1);
   SetEvent(soundThreadWake);
   // The window is kept answering meanwhile, as long as it is there; the
-  // thread is waited for even once it is closed. The lock, the records and
-  // the wake event are the thread's until it has gone: a thread late to
-  // answer (held up by a long refill) is waited for with its stop request
-  // standing, and the wait is logged once it runs long.
+  // thread is waited for even once it is closed, for two seconds at most.
   bool ended = false;
-  for (int step = 0; !ended; ++step) {
-    if (step == kStopWaitSteps) WriteLogMessage("サウンドスレッドの終了を待っています\n");
+  for (int step = 0; step < kStopWaitSteps && !ended; ++step) {
     if (!MainWindowClosed) ProcessWindowMessages_Unlocked();
     ended = WaitForSingleObject(soundThread, 2) == WAIT_OBJECT_0;
+  }
+  if (!ended) {
+    // Still inside a refill, or waiting for the lock: the thread keeps its
+    // stop request, its handle and wake event, and all it works on.
+    WriteLogMessage("サウンドスレッドが終了しませんでした\n");
+    return -1;
   }
   CloseHandle(soundThread);
   CloseHandle(soundThreadWake);
