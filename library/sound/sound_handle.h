@@ -157,7 +157,7 @@ int AcquireStreamBuffer(int32_t handle, SoundHandleRecord* record, SoundPlayBuff
 void ReleaseStreamSound(SoundHandleRecord* record);
 
 // The sound thread (sound_stream.cpp): started when the machine has more
-// than one processor. The stop waits for it to go, two seconds at most; a
+// than one processor. The stop waits some two seconds for it to go; a
 // thread that has not gone by then is logged and left running (-1), with
 // everything it works on.
 int StartSoundThread();

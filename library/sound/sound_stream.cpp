@@ -565,7 +565,7 @@ int StopSoundThread() {
   soundThreadStop.store(1);
   SetEvent(soundThreadWake);
   // The window is kept answering meanwhile, as long as it is there; the
-  // thread is waited for even once it is closed, for two seconds at most.
+  // thread is waited for even once it is closed, for some two seconds.
   bool ended = false;
   for (int step = 0; step < kStopWaitSteps && !ended; ++step) {
     if (!MainWindowClosed) ProcessWindowMessages_Unlocked();
