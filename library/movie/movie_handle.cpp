@@ -75,8 +75,10 @@ void RefreshTheoraMovie(MovieHandleRecord* record) {
     record->frameCallback(record, record->callbackValue);
     record->frameShown = 1;
   }
-  // A stream that cannot give the frame any more ends the movie where it is.
+  // A stream that cannot give the frame any more ends the movie where it
+  // is, and its sound with it.
   if (TheoraFrameLost(player)) {
+    if (record->audio != -1) StopSoundHandle(record->audio);
     record->playing = 0;
     record->paused = 1;
   }

@@ -329,7 +329,10 @@ int InitSoundSystem() {
 
 int EndSoundSystem() {
   if (DirectSoundObject == nullptr) return -1;
-  StopSoundThread();
+  // A sound thread that did not stop may yet go on with its refill: the
+  // lock, the sounds, their buffers and the sound object stay as they are,
+  // the module still started, and the caller's shut-down goes on.
+  if (StopSoundThread() != 0) return -1;
   DeleteAllSoundHandles();
   DeleteCriticalSection(&SoundLock);
   if (PrimarySoundBuffer != nullptr) {

@@ -63,7 +63,8 @@ struct SoundHandleRecord {
   uint8_t endedOnce;
   uint32_t loopJumpDataPosition;
   uint32_t endWriteOffset;
-  uint32_t endCursor;
+  uint32_t endCursor;     // the play cursor when the end was written, then as each refill found it
+  uint32_t endBytesLeft;  // bytes from endCursor on to the end of the data
   uint32_t loopJumpWriteOffset;
   HandleListNode listNode;
 
@@ -156,8 +157,9 @@ int AcquireStreamBuffer(int32_t handle, SoundHandleRecord* record, SoundPlayBuff
 void ReleaseStreamSound(SoundHandleRecord* record);
 
 // The sound thread (sound_stream.cpp): started when the machine has more
-// than one processor; the stop waits until it has gone (a wait of more than
-// about two seconds is logged).
+// than one processor. The stop waits some two seconds for it to go; a
+// thread that has not gone by then is logged and left running (-1), with
+// everything it works on.
 int StartSoundThread();
 int StopSoundThread();
 bool SoundThreadRunning();

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int32_t kNothingWritten = -800;
 constexpr uint8_t kLoopForever = 255;
-constexpr int kStopWaitSteps = 1000;  // of 2 ms: two seconds before the wait is logged
+constexpr int kStopWaitSteps = 1000;  // of 2 ms: two seconds
 
 std::atomic<int32_t> soundThreadStop{0};  // 1: asked to stop, 2: stopped
 HANDLE soundThread = nullptr;
@@ -100,6 +100,7 @@ void SwitchSource(SoundHandleRecord* r, SoundPlayBuffer* slot, LockedParts& part
           r->endReached = 1;
           r->endWriteOffset = writeOffset;
           r->endCursor = static_cast<uint32_t>(std::max(SoundBufferGetPosition(slot), 0));
+          r->endBytesLeft = (writeOffset + size - r->endCursor % size) % size;
           const uint32_t silence = std::min(amount - *written, FloorBlocks(r->format.nAvgBytesPerSec / 8, block));
           parts.Silence(*written, silence, r->format.wBitsPerSample == 8 ? 0x80 : 0);
           *written += silence;
@@ -383,12 +384,13 @@ int RefillStreamSound(int32_t handle) {
   bool silence = false;
   if (r->endReached) {
     const int32_t cursor = SoundBufferGetPosition(slot);
-    const uint32_t played = static_cast<uint32_t>(std::max(cursor, 0));
-    const uint32_t end = r->endWriteOffset, endCursor = r->endCursor;
-    // The cursor has passed the end since the end was written. A cursor that
-    // stood at the end then (nothing was left to play, as when a source gave
-    // no data at all) has passed it once it moved on.
-    if (end < played && (endCursor <= end || (endCursor > played && endCursor > end))) {
+    const uint32_t now = static_cast<uint32_t>(std::max(cursor, 0)) % size;
+    // The cursor's travel since the last look, counted against the bytes it
+    // had still to play: the data has played out once it has travelled as
+    // far, wherever in the ring the end lies. (Refills come far more often
+    // than once a second, so the travel is never a whole turn of the ring.)
+    const uint32_t travel = (now + size - r->endCursor % size) % size;
+    if (travel >= r->endBytesLeft) {
       // The data has played out.
       SoundBufferStop(slot);
       r->endReached = 0;
@@ -400,6 +402,8 @@ int RefillStreamSound(int32_t handle) {
       r->streamActive = 0;
       return 0;
     }
+    r->endBytesLeft -= travel;
+    r->endCursor = now;
     if (outsideGuard(cursor)) return -1;
     amount = FloorBlocks(rate / 8, block);
     silence = true;
@@ -561,15 +565,17 @@ int StopSoundThread() {
   soundThreadStop.store(1);
   SetEvent(soundThreadWake);
   // The window is kept answering meanwhile, as long as it is there; the
-  // thread is waited for even once it is closed. The lock, the records and
-  // the wake event are the thread's until it has gone: a thread late to
-  // answer (held up by a long refill) is waited for with its stop request
-  // standing, and the wait is logged once it runs long.
+  // thread is waited for even once it is closed, for some two seconds.
   bool ended = false;
-  for (int step = 0; !ended; ++step) {
-    if (step == kStopWaitSteps) WriteLogMessage("サウンドスレッドの終了を待っています\n");
+  for (int step = 0; step < kStopWaitSteps && !ended; ++step) {
     if (!MainWindowClosed) ProcessWindowMessages_Unlocked();
     ended = WaitForSingleObject(soundThread, 2) == WAIT_OBJECT_0;
+  }
+  if (!ended) {
+    // Still inside a refill, or waiting for the lock: the thread keeps its
+    // stop request, its handle and wake event, and all it works on.
+    WriteLogMessage("サウンドスレッドが終了しませんでした\n");
+    return -1;
   }
   CloseHandle(soundThread);
   CloseHandle(soundThreadWake);

@@ -343,7 +343,9 @@ TEST_F(MovieHandleTest, AMovieWhoseSoundComesFirstOrGivesNothingPlaysAndEnds) {
       MovieHandleRecord* record = GetMovieHandleData(movie);
       const ObjectHandle audio = record->audio;
       ASSERT_NE(audio, -1);
-      if (soundData) EXPECT_EQ(GetSoundTotalTime(audio), 1000);
+      if (soundData) {
+        EXPECT_EQ(GetSoundTotalTime(audio), 1000);
+      }
       Seen seen;
       SetMovieFrameCallback(movie, RecordFrame, &seen);
       Play(movie);
@@ -357,7 +359,9 @@ TEST_F(MovieHandleTest, AMovieWhoseSoundComesFirstOrGivesNothingPlaysAndEnds) {
       }
       // The sound played through (when it has samples), the frames followed,
       // and the movie ended on its last frame.
-      if (soundData) EXPECT_GE(heard, 900);
+      if (soundData) {
+        EXPECT_GE(heard, 900);
+      }
       EXPECT_EQ(seen.frames.back(), 29);
       EXPECT_EQ(record->playing, 0);
       EXPECT_EQ(record->paused, 1);
@@ -544,6 +548,52 @@ TEST_F(MovieHandleTest, AFileThatBreaksWhilePlayingEndsTheMovie) {
   EXPECT_EQ(record->playing, 0);
   ExpectGraphShows(graph, ref_.frames[3]);
   FreeGraph(graph);
+  StopGraphics();
+}
+
+TEST_F(MovieHandleTest, AFileThatBreaksWhilePlayingEndsTheMovieWithItsSound) {
+  // Every frame a key frame of some size: the file's bytes read ahead of
+  // the ring hold few more pictures.
+  TheoraClipOptions o = Clip24();
+  o.width = 160;
+  o.height = 120;
+  o.keyFrameInterval = 1;
+  o.frames = 60;
+  o.audioRate = 22050;
+  WriteFileBytes("cut.ogv", MakeTheoraClip(o));
+  StartGraphics(32);
+  {
+    ManualSound sound;
+    const ObjectHandle graph = LoadGraphFile("cut.ogv", 0);
+    ASSERT_NE(graph, -1);
+    const ObjectHandle movie = GetGraphRecordChecked(graph)->movie;
+    MovieHandleRecord* record = GetMovieHandleData(movie);
+    const ObjectHandle audio = record->audio;
+    ASSERT_NE(audio, -1);
+    ASSERT_TRUE(WaitForThreadState(record->player, TheoraThreadIdle));
+    // The first three quarters of a second of sound are in its buffer; the
+    // pictures the ring holds last a third of a second.
+    std::filesystem::resize_file("cut.ogv", 300);
+    Play(movie);
+    int ticks = 0;
+    for (; ticks < 100 && record->playing; ++ticks) {
+      sound.Tick();
+      PlatformAdvanceVirtualClock(10000);
+      EXPECT_EQ(DrawGraphAt(0, 0, graph, 0), 0);
+    }
+    // The movie ended on a frame the file could not give, before its sound
+    // had played what it holds; the sound ended with it, as at a pause.
+    EXPECT_EQ(record->playing, 0);
+    EXPECT_EQ(record->paused, 1);
+    EXPECT_LT(ticks, 50);
+    EXPECT_EQ(CheckSoundHandle(audio), 0);
+    const int32_t heard = GetSoundCurrentTime(audio);
+    EXPECT_LT(heard, 600);
+    for (int i = 0; i < 10; ++i) sound.Tick();
+    EXPECT_EQ(CheckSoundHandle(audio), 0);
+    EXPECT_EQ(GetSoundCurrentTime(audio), heard);
+    FreeGraph(graph);
+  }
   StopGraphics();
 }
 

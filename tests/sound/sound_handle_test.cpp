@@ -263,6 +263,107 @@ TEST_F(ManualDeviceTest, AStreamedOggPlaysAsItsWholeDecodeSampleForSample) {
   EXPECT_EQ(FindSoundRecord(h)->streamActive, 0);
 }
 
+// A stream sound of a constant level, in one of its load types, played in
+// the background on the manual device: 10 ms of output a step and a refill
+// every third step (the sound thread's period) until the refills stop it.
+// `last` is the output frame at which the play cursor has played its last
+// sample, `edge` the frames on either side that mix the level with silence.
+struct StreamEnd {
+  uint64_t stoppedAt = 0;  // output frames rendered when a refill found it stopped; 0: it went on
+  int16_t level = 0;       // the first output frame's left channel
+  int64_t wrongAt = -1;    // the first output frame that was not the level before the end or silence after it
+};
+
+StreamEnd PlayStreamToItsEnd(const std::vector<uint8_t>& file, int32_t loadType, double last, double edge) {
+  StreamEnd end;
+  WriteFileBytes(TestScratchDir() + "/end.wav", file);
+  EXPECT_EQ(SetSoundLoadType(loadType), 0);
+  const int h = LoadSoundFile("end.wav", 1, -1);
+  EXPECT_EQ(SetSoundLoadType(0), 0);
+  EXPECT_NE(h, -1);
+  EXPECT_EQ(PlaySoundHandle(h, 1, 1), 0);
+  std::vector<int16_t> block(441 * 2);
+  const uint64_t limit = static_cast<uint64_t>(last) + 44100 * 2;
+  for (uint64_t done = 0, step = 0; done <= limit; ++step) {
+    if (step % 3 == 0) {
+      UpdateStreamSounds();
+      if (CheckSoundHandle(h) == 0) {
+        end.stoppedAt = done;
+        break;
+      }
+    }
+    EXPECT_EQ(PlatformSoundRender(block.data(), 441), 0);
+    if (done == 0) end.level = block[0];
+    for (uint64_t i = 0; i < 441 && end.wrongAt < 0; ++i) {
+      const double at = static_cast<double>(done + i);
+      const int16_t left = block[i * 2];
+      if ((at + edge < last && left != end.level) || (at > last + edge && left != 0))
+        end.wrongAt = static_cast<int64_t>(done + i);
+    }
+    done += 441;
+  }
+  EXPECT_EQ(DeleteSoundHandle(h, 0), 0);
+  return end;
+}
+
+TEST_F(ManualDeviceTest, EveryStreamEndsWithinARefillOfItsLastSample) {
+  // The refills find the end by the play cursor passing the end of the data
+  // in the one-second ring. Lengths whose data ends just before the ring
+  // wraps are the hard ones: a refill may never see the cursor between the
+  // end and the wrap. Each format is swept over lengths from a refill's
+  // travel and more short of each wrap to a little past it, with short
+  // sounds that end within the first fill beside them.
+  struct Format {
+    uint16_t channels;
+    uint32_t rate;
+    uint16_t bits;
+    std::vector<uint32_t> lengths;  // besides the sweep
+  };
+  const Format formats[] = {
+      {2, 44100, 16, {132297}},
+      {1, 22050, 16, {21950, 44000}},
+      {1, 8000, 8, {}},
+  };
+  constexpr uint64_t kRefill = 1323;  // output frames between refills
+  int run = 0;
+  for (const Format& f : formats) {
+    std::vector<uint32_t> lengths = f.lengths;
+    for (uint32_t n : {1u, 100u, f.rate * 3 / 4 - 1, f.rate * 3 / 4, f.rate * 3 / 4 + 1}) lengths.push_back(n);
+    // From a refill's travel (30 ms) short of the wrap to 1 ms past it.
+    const int32_t from = -static_cast<int32_t>(f.rate * 3 / 100), to = static_cast<int32_t>(f.rate / 1000);
+    for (uint32_t wrap : {f.rate, 2 * f.rate}) {
+      for (int32_t i = 0; i <= 24; ++i)
+        lengths.push_back(static_cast<uint32_t>(static_cast<int32_t>(wrap) + from + (to - from) * i / 24));
+    }
+    for (uint32_t frames : lengths) {
+      const int32_t loadType = 2 + run++ % 2;
+      SCOPED_TRACE(std::to_string(f.channels) + " channel(s), " + std::to_string(f.rate) + " Hz, " +
+                   std::to_string(f.bits) + " bits, " + std::to_string(frames) + " frames, load type " +
+                   std::to_string(loadType));
+      std::vector<uint8_t> pcm;
+      if (f.bits == 8) {
+        pcm.assign(frames * f.channels, 0xC0);
+      } else {
+        pcm = Bytes(Constant(frames * f.channels, 4000));
+      }
+      // The output frame at which the cursor has played the last sample.
+      const double last = static_cast<double>(frames) * 44100 / f.rate;
+      const StreamEnd end =
+          PlayStreamToItsEnd(MakeWave(f.channels, f.rate, f.bits, pcm), loadType, last, 44100.0 / f.rate + 1);
+      if (end.stoppedAt == 0) {
+        ADD_FAILURE() << "still playing two seconds after its last sample";
+        continue;
+      }
+      EXPECT_GE(static_cast<double>(end.stoppedAt), last);
+      EXPECT_LE(static_cast<double>(end.stoppedAt), last + kRefill);
+      // Every sample was heard, and silence followed.
+      EXPECT_NE(end.level, 0);
+      EXPECT_EQ(end.wrongAt, -1);
+    }
+  }
+  EXPECT_EQ(SoundHandleTable.count, 0u);
+}
+
 TEST_F(ManualDeviceTest, StreamLoopsRepeatsAndSourcesFollowOneAnother) {
   const std::vector<int16_t> a = Ramp(66150);  // 1.5 s
   std::vector<int16_t> b = Constant(30000, 1234);
@@ -429,28 +530,44 @@ std::vector<uint8_t> OggHeadersOnly(const std::vector<uint8_t>& ogg) {
   return std::vector<uint8_t>(ogg.begin(), ogg.begin() + static_cast<std::ptrdiff_t>(std::min(at, ogg.size())));
 }
 
-TEST_F(ManualDeviceTest, AStreamThatDeliversNothingEndsAsAnyOtherDoes) {
-  std::vector<std::string> files = {Put("empty.wav", MakeWave(2, 44100, 16, {}))};
+TEST_F(ManualDeviceTest, AStreamThatDeliversNothingEndsAsAnyOtherDoesOrIsRefused) {
+  // A WAVE file with an empty data chunk opens and ends without a sample; an
+  // Ogg Vorbis file cut after its headers gives no length and is refused.
   const std::vector<uint8_t> ogg = EncodeOgg(MakeWave(2, 44100, 16, Bytes(Tone(44100, 2, 44100))));
-  if (!ogg.empty()) files.push_back(Put("cut.ogg", OggHeadersOnly(ogg)));
-  for (const std::string& file : files) {
-    for (int32_t loadType : {2, 3}) {
-      ASSERT_EQ(SetSoundLoadType(loadType), 0);
-      const int h = LoadSoundFile(file.c_str(), 1, -1);
-      ASSERT_EQ(SetSoundLoadType(0), 0);
-      if (h == -1) continue;  // refused at load: nothing to end
-      EXPECT_EQ(FindSoundRecord(h)->streamFlag, 1u);
-      ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0) << file;
-      const std::vector<int16_t> out = RenderRefilling(22050);
-      EXPECT_EQ(out[20000], 0) << file;
-      EXPECT_EQ(CheckSoundHandle(h), 0) << file << " " << loadType;
-      EXPECT_EQ(FindSoundRecord(h)->streamActive, 0) << file;
-      // Played again, it ends again; a play that waits for it returns.
-      ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
-      RenderRefilling(22050);
-      EXPECT_EQ(CheckSoundHandle(h), 0) << file;
-      EXPECT_EQ(DeleteSoundHandle(h, 0), 0);
+  ASSERT_FALSE(ogg.empty()) << "oggenc (vorbis-tools) is needed";
+  Put("empty.wav", MakeWave(2, 44100, 16, {}));
+  Put("cut.ogg", OggHeadersOnly(ogg));
+  const struct {
+    const char* file;
+    int32_t loadType;
+    bool plays;
+  } cases[] = {{"empty.wav", 2, true}, {"empty.wav", 3, true}, {"cut.ogg", 2, false}, {"cut.ogg", 3, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + ", load type " + std::to_string(c.loadType));
+    const size_t logged = Log().size();
+    ASSERT_EQ(SetSoundLoadType(c.loadType), 0);
+    const int h = LoadSoundFile(c.file, 1, -1);
+    ASSERT_EQ(SetSoundLoadType(0), 0);
+    if (!c.plays) {
+      EXPECT_EQ(h, -1);
+      const std::string log = Log().substr(logged);
+      EXPECT_NE(log.find("音声データのオープンに失敗しました"), std::string::npos);
+      EXPECT_NE(log.find(std::string("右記のＷＡＶファイルのセットアップに失敗しました：") + c.file), std::string::npos);
+      EXPECT_EQ(SoundHandleTable.count, 0u);
+      continue;
     }
+    ASSERT_NE(h, -1);
+    EXPECT_EQ(FindSoundRecord(h)->streamFlag, 1u);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    const std::vector<int16_t> out = RenderRefilling(22050);
+    EXPECT_EQ(out[20000], 0);
+    EXPECT_EQ(CheckSoundHandle(h), 0);
+    EXPECT_EQ(FindSoundRecord(h)->streamActive, 0);
+    // Played again, it ends again.
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    RenderRefilling(22050);
+    EXPECT_EQ(CheckSoundHandle(h), 0);
+    EXPECT_EQ(DeleteSoundHandle(h, 0), 0);
   }
   EXPECT_EQ(SoundHandleTable.count, 0u);
 }
