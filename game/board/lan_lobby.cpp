@@ -106,14 +106,16 @@ bool ConnectionLost(int32_t handle) {
 }
 
 // Closes what the lobby opened: its connections, a listening socket, the
-// connections it accepted and never took, and any key-input field.
+// connections it accepted and never took, and any key-input field. Nothing
+// more is said over the connections, so they are closed at once: no frame
+// waits for a peer that holds back the rest of a message.
 void LeaveLanLobby() {
   for (int32_t n = 1; n <= 4; ++n) {
-    if (PeerHandles[n] != 0) CloseNetWork(PeerHandles[n]);
+    if (PeerHandles[n] != 0) CloseNetWorkAtOnce(PeerHandles[n]);
     PeerHandles[n] = 0;
   }
   EndNetWorkListen();
-  for (int32_t extra; (extra = TakeNewAcceptedNetWork()) != -1;) CloseNetWork(extra);
+  for (int32_t extra; (extra = TakeNewAcceptedNetWork()) != -1;) CloseNetWorkAtOnce(extra);
   DropNumberInput();
   if (RefusedLobbyRecords + RefusedLinkDatagrams > 0)
     WriteErrorLogFormat("LANロビー: 捨てた記録 %u 個、データグラム %u 個", RefusedLobbyRecords, RefusedLinkDatagrams);
@@ -384,7 +386,7 @@ int RunLanHost() {
       // Only one client is taken: connections that came in beside it are closed.
       for (int32_t extra; (extra = TakeNewAcceptedNetWork()) != -1;) {
         WriteErrorLog("LANロビー: 二つ目の接続を閉じます\n");
-        CloseNetWork(extra);
+        CloseNetWorkAtOnce(extra);
       }
       LanHostStep = 4;
       break;
@@ -439,6 +441,8 @@ int RunLanHost() {
 
 int RunLanClient() {
   if (LanClientStep >= 2 && IsNewButtonPress(1, kButtonB)) {
+    // A connection still being made is given up with the step.
+    if (LanClientStep == 3) CancelNetWorkConnection(PackAddress(ServerAddress), LanPort);
     DropNumberInput();
     LanClientStep = 1;
     return -1;

@@ -91,13 +91,14 @@ extern uint32_t RefusedLinkDatagrams;
 // ---------------------------------------------------------------- the scene
 
 // Scene 12: 0 running, 1 finished (back to the main menu). Leaving closes
-// every connection of the lobby.
+// every connection of the lobby at once.
 int RunLanLobbyScene();
 // Host, client or back: 0 running, 1 host or client set-up done, -1 left.
 int RunLanMenu();
 // 0 running, 1 done, -1 cancelled (B) or failed.
 int RunLanHost();
-// 0 running, 1 done, -1 cancelled (B, in every step) or the connection lost.
+// 0 running, 1 done, -1 cancelled (B, in every step; a connection still
+// being made is given up then) or the connection lost.
 int RunLanClient();
 // 0 running, 1 finished.
 int RunLinkTest();

@@ -578,6 +578,18 @@ int OpenNetWorkConnection_Unlocked(uint32_t address, int32_t port) {
   return CheckConnect(r);
 }
 
+int CancelNetWorkConnection_Unlocked(uint32_t address, int32_t port) {
+  if (!NetWork.started) return -1;
+  const uint32_t networkPort = PortOf(port);
+  for (HandleListNode* n = NetWork.head.next; n != &NetWork.tail; n = n->next) {
+    auto* r = static_cast<NetWorkHandleRecord*>(n->record);
+    if (!r->connecting || r->peerAddress != address || r->port != networkPort) continue;
+    FreeRecord(r, SlotOfRecord(r));
+    return 0;
+  }
+  return -1;
+}
+
 int StartNetWorkListen_Unlocked(int32_t port) {
   if (!EnsureStarted() || NetWork.listener != nullptr) return -1;
   NetWorkHandleRecord* r = NewRecord(-1);
@@ -618,6 +630,14 @@ int EndNetWorkListen_Unlocked() {
   NetWork.listener = nullptr;
   shutdown(r->socket, SD_BOTH);
   FreeRecord(r, -1);
+  return 0;
+}
+
+int CloseNetWorkConnectionAtOnce(int handle) {
+  if (!NetWork.started) return -1;
+  NetWorkHandleRecord* r = FindRecord(handle, false);
+  if (r == nullptr || !r->valid) return -1;
+  FreeRecord(r, SlotOf(handle));
   return 0;
 }
 
@@ -866,6 +886,10 @@ int NetWorkSend(int handle, const void* buffer, uint32_t length) {
   return Locked(NetWorkSend_Unlocked, handle, buffer, length);
 }
 int CloseNetWork(int handle) { return Locked(CloseNetWorkConnection, handle); }
+int CloseNetWorkAtOnce(int handle) { return Locked(CloseNetWorkConnectionAtOnce, handle); }
+int CancelNetWorkConnection(uint32_t address, int32_t port) {
+  return Locked(CancelNetWorkConnection_Unlocked, address, port);
+}
 int CreateUdpNetWork(int32_t port) { return Locked(CreateUdpNetWork_Unlocked, port); }
 int DeleteUdpNetWork(int handle) { return Locked(DeleteUdpNetWork_Unlocked, handle); }
 int UdpNetWorkSend(int handle, uint32_t address, int32_t port, const void* buffer, int32_t length) {

@@ -33,6 +33,14 @@ int NetWorkSend(int handle, const void* buffer, uint32_t length);
 // Closes a connection (what is still to send and the rest of a message being
 // received get their drains first), 0; -1 for a handle that is not one.
 int CloseNetWork(int handle);
+// Closes a connection the program gives up at once, without the drains: what
+// waits in its rings, and the rest of a message being received, are dropped.
+// 0; -1 for a handle that is not one.
+int CloseNetWorkAtOnce(int handle);
+// Gives up the connection to the address and port that OpenNetWorkConnection
+// is making and has not answered with its handle: its socket is closed at
+// once. 0; -1 when none is being made.
+int CancelNetWorkConnection(uint32_t address, int32_t port);
 // port -1: not bound.
 int CreateUdpNetWork(int32_t port);
 int DeleteUdpNetWork(int handle);
@@ -46,6 +54,7 @@ int UdpNetWorkRecv(int handle, uint8_t address[4], uint32_t* port, void* buffer,
 int UdpNetWorkCheckRecv(int handle);
 
 int OpenNetWorkConnection_Unlocked(uint32_t address, int32_t port);
+int CancelNetWorkConnection_Unlocked(uint32_t address, int32_t port);
 int StartNetWorkListen_Unlocked(int32_t port);
 int EndNetWorkListen_Unlocked();
 int GetNetWorkDataLength_Unlocked(int handle);

@@ -68,6 +68,8 @@ extern NetWorkHandleTableType NetWorkHandleTable;
 
 int InitNetWorkSystem(HWND parent);
 int CloseNetWorkConnection(int handle);
+// The same close without the drains.
+int CloseNetWorkConnectionAtOnce(int handle);
 int NetWorkRecvToPeek(int handle, void* buffer, int32_t length);
 int AcceptNetWork();
 int RecvSocket(int handle);

@@ -482,7 +482,7 @@ TEST(LanLobby, TheClientCanAlwaysLeave) {
 // socket that never accepts and whose backlog is full drops further
 // requests) waits across frames: every frame ends, B is read in the next,
 // and the attempt fails once its 2-second time-out has passed over the
-// frames; one left behind by B is given up by the library then.
+// frames; B gives up the attempt in progress in the frame it is taken.
 TEST(LanLobby, AConnectWithoutAnswerLetsTheFramesGoOn) {
   RunLobbyGame([](GameHarness& h, uint16_t port) {
     Socket full = Bound(SOCK_STREAM, kPeerIp, port);
@@ -501,7 +501,9 @@ TEST(LanLobby, AConnectWithoutAnswerLetsTheFramesGoOn) {
     EXPECT_EQ(LanClientStep, 3);
     EXPECT_EQ(PlatformOpenSocketCount(), 0) << "the failed attempt's socket is closed";
 
-    // The next attempt waits as well; B is taken in the frame after it is pressed.
+    // The next attempt waits as well; B is taken in the frame after it is
+    // pressed, and the attempt's socket is closed in that frame, not left to
+    // its time-out. A given-up attempt is no failure.
     ASSERT_TRUE(h.RunUntil([] { return PlatformOpenSocketCount() == 1; }, 100));
     h.Frames(30);
     EXPECT_EQ(ConnectFailures(h), 1);
@@ -509,9 +511,10 @@ TEST(LanLobby, AConnectWithoutAnswerLetsTheFramesGoOn) {
     ASSERT_TRUE(h.Frame());
     EXPECT_EQ(LanClientStep, 1);
     EXPECT_EQ(LanMenuStep, 6);
+    EXPECT_EQ(PlatformOpenSocketCount(), 0);
     ASSERT_TRUE(h.RunUntil([] { return SceneState == 2; }, 60));
-    ASSERT_TRUE(h.RunUntil([] { return PlatformOpenSocketCount() == 0; }, 200));
-    EXPECT_EQ(ConnectFailures(h), 2);
+    h.Frames(200);  // past the attempt's time-out
+    EXPECT_EQ(ConnectFailures(h), 1);
     EXPECT_EQ(h.stall(), "");
   });
 }
@@ -547,6 +550,66 @@ TEST(LanLobby, TheHostDropsConnectionsClosedBeforeItTakesThem) {
     ASSERT_TRUE(h.RunUntil([] { return SceneState == 2; }, 60));
     EXPECT_TRUE(ClosedByGame(late, 2000));
     EXPECT_EQ(PlatformOpenSocketCount(), 0);
+  });
+}
+
+// Connections the host gives up are closed at once, however much of a
+// message their peers still owe: here each of three peers announces 100
+// bytes and sends 1. Whether the host leaves before taking any (B as they
+// come in) or takes one and closes the others beside it, no frame waits for
+// them (the virtual clock moves at the frames' pace), leaving takes the
+// frames of its fade-out and the steps around it, and every peer sees its
+// connection end.
+TEST(LanLobby, ConnectionsTheHostGivesUpCloseAtOnce) {
+  RunLobbyGame([](GameHarness& h, uint16_t) {
+    const struct {
+      const char* name;
+      bool takesOne;  // else B is pressed as they come in
+    } cases[] = {{"B as they come in", false}, {"one taken, the others closed beside it", true}};
+    const std::string owing = std::string("\x64\x00\x00\x00", 4) + "x";  // 1 of 100 bytes
+    constexpr int kFadeFrames = 255 / 15;
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      const uint16_t port = FreePort();
+      ASSERT_NE(port, 0);
+      ASSERT_TRUE(ChooseHost(h));
+      TypeNumber(h, std::to_string(port));
+      ASSERT_EQ(LanHostStep, 3);
+      if (!c.takesOne) h.Tap(1, kButtonB);
+      Socket peers[3];
+      for (Socket& peer : peers) {
+        peer = Connect(kPeerIp, kGameIp, port);
+        ASSERT_TRUE(peer.ok());
+        ASSERT_TRUE(SendAll(peer, owing));
+      }
+      // The longest frame on the virtual clock, until the main menu.
+      int64_t longestUs = 0;
+      auto frame = [&h, &longestUs] {
+        const int64_t start = PlatformCounterMicroseconds();
+        const bool running = h.Frame();
+        longestUs = std::max(longestUs, PlatformCounterMicroseconds() - start);
+        return running;
+      };
+      int leaveStart = h.frame();
+      if (c.takesOne) {
+        for (int i = 0; i < 100 && LinkTestStep != 3; ++i) ASSERT_TRUE(frame());
+        ASSERT_EQ(LinkTestStep, 3);
+        EXPECT_NE(PeerHandles[2], 0);
+        EXPECT_TRUE(h.LogHas("二つ目の接続を閉じます"));
+        h.Tap(1, kButtonB);
+        leaveStart = h.frame();
+      } else {
+        ASSERT_TRUE(frame());
+        EXPECT_EQ(LanHostStep, 1);
+        EXPECT_EQ(PlatformOpenSocketCount(), 3) << "accepted, not taken";
+      }
+      for (int i = 0; i < 60 && SceneState != 2; ++i) ASSERT_TRUE(frame());
+      ASSERT_EQ(SceneState, 2);
+      EXPECT_LT(longestUs, 100 * 1000);
+      EXPECT_LE(h.frame() - leaveStart, kFadeFrames + 6);
+      EXPECT_EQ(PlatformOpenSocketCount(), 0);
+      for (const Socket& peer : peers) EXPECT_TRUE(ClosedByGame(peer, 2000));
+    }
   });
 }
 

@@ -164,6 +164,82 @@ TEST_F(NetWorkTest, CloseNetWorkEndsAConnection) {
   EXPECT_TRUE(PumpUntil([&] { return recv(peer, &byte, 1, 0) == 0; }));
 }
 
+// A connection given up closes at once: it does not wait for the rest of a
+// message its peer holds back (here 1 of 100 bytes sent), as a close with
+// the drains does, up to its second. Either way the record goes and the peer
+// sees the end of the stream.
+TEST_F(NetWorkTest, AConnectionGivenUpClosesWithoutTheDrains) {
+  uint16_t port = Listen();
+  const struct {
+    const char* name;
+    int (*close)(int);
+    int64_t waitedMs;
+  } cases[] = {{"at once", CloseNetWorkAtOnce, 0}, {"with the drains", CloseNetWork, 1000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SOCKET peer = RawConnect(port);
+    int server = Accepted();
+    RawSend(peer, std::string("\x64\x00\x00\x00", 4) + "x");
+    ASSERT_TRUE(PumpUntil([&] { return Record(server)->receiveMissing == 99; }));
+    const int64_t start = PlatformCounterMicroseconds();
+    EXPECT_EQ(c.close(server), 0);
+    EXPECT_EQ((PlatformCounterMicroseconds() - start) / 1000, c.waitedMs);
+    EXPECT_EQ(Record(server), nullptr);
+    EXPECT_EQ(c.close(server), -1);
+    char byte;
+    EXPECT_TRUE(PumpUntil([&] { return recv(peer, &byte, 1, 0) == 0; }));
+    RawClose(peer);
+  }
+  EXPECT_EQ(CloseNetWorkAtOnce(-1), -1);
+  EXPECT_EQ(NetWorkHandleTable.count, 0u);
+  EXPECT_EQ(PlatformOpenSocketCount(), 1) << "the listening socket alone";
+}
+
+// A connection still being made is given up at once by its address and port:
+// its socket is closed, nothing is logged as a failure, and nothing is left
+// for the message pump to give up later. Connections already made, and
+// attempts to other ports, are not touched.
+TEST_F(NetWorkTest, CancellingAConnectionBeingMadeClosesItAtOnce) {
+  // A listening socket whose queue is full (one connection made, none
+  // accepted) leaves the next one unanswered.
+  SOCKET full = socket(AF_INET, SOCK_STREAM, 0);
+  peers.push_back(full);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = LoopbackAddress();
+  ASSERT_EQ(bind(full, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+  ASSERT_EQ(listen(full, 0), 0);
+  const uint16_t silent = PortOfSocket(full);
+  RawConnect(silent);
+  const int rawSockets = PlatformOpenSocketCount();
+  const uint16_t listening = Listen();
+  int made = ConnectTo(listening);
+  ASSERT_GE(made, 0);
+  int server = Accepted();
+  ASSERT_GE(server, 0);
+  const int before = PlatformOpenSocketCount();
+
+  ASSERT_EQ(OpenNetWorkConnection(LoopbackAddress(), silent), NetWorkConnecting);
+  EXPECT_EQ(PlatformOpenSocketCount(), before + 1);
+  EXPECT_EQ(CancelNetWorkConnection(LoopbackAddress(), silent + 1), -1);
+  EXPECT_EQ(CancelNetWorkConnection(LoopbackAddress(), listening), -1) << "made and answered";
+  EXPECT_EQ(PlatformOpenSocketCount(), before + 1);
+  EXPECT_EQ(CancelNetWorkConnection(LoopbackAddress(), silent), 0);
+  EXPECT_EQ(PlatformOpenSocketCount(), before);
+  EXPECT_EQ(CancelNetWorkConnection(LoopbackAddress(), silent), -1);
+
+  PlatformAdvanceVirtualClock(5000 * 1000);
+  PumpAWhile();
+  EXPECT_FALSE(LogHas("への接続に失敗しました"));
+  // The connection made is as it was; a new attempt starts afresh.
+  ASSERT_EQ(NetWorkSend(made, "ok", 2), 0);
+  EXPECT_TRUE(PumpUntil([&] { return GetNetWorkDataLength(server) == 2; }));
+  EXPECT_EQ(OpenNetWorkConnection(LoopbackAddress(), silent), NetWorkConnecting);
+  EXPECT_EQ(CancelNetWorkConnection(LoopbackAddress(), silent), 0);
+  EXPECT_EQ(NetWorkHandleTable.count, 2u);
+  EXPECT_EQ(PlatformOpenSocketCount(), rawSockets + 3);
+}
+
 // A broken or hostile peer: lengths no message can have and bytes that are no
 // messages close the connection; a message cut off by the peer's close is
 // dropped, and the whole ones before it stay readable.
