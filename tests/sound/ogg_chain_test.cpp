@@ -140,7 +140,7 @@ TEST_F(OggChainTest, LengthsAFileCannotHoldAreRefusedBeforeAnythingRestsOnThem) 
 // ratios near 1 to the widest taken: the length announced is what the
 // decoder delivers, read in pieces or whole, and is the second link's own
 // decode converted; converted, a tone keeps its pitch and its length.
-TEST_F(OggChainTest, ConvertedLinksKeepTheirLengthAndPitchAtEveryRatio) {
+TEST_F(OggChainTest, ConvertedLinksKeepTheirLengthAndPitchUpToTheWidestRatio) {
   struct Case {
     const char* name;
     LinkSpec first, second;
