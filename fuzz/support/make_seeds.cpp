@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets: small valid files of every
-// layout each parser reads, and a few damaged ones. Run from the source
-// root after changing it; the output is committed.
+// layout each parser reads, and a few damaged ones; and the sound target's
+// chained Ogg Vorbis reproducers. Run from the source root after changing
+// it; the output is committed.
 //
 //   fuzz_make_seeds [FUZZ_FOLDER]   (default: fuzz)
 #include <ogg/ogg.h>
@@ -16,6 +17,7 @@
 #include "tests/file/archive_fixture.h"
 #include "tests/graphics/image_fixtures.h"  // brings libjpeg
 #include "tests/sound/sound_media.h"  // WAVE images, and lame and oggenc
+#include "tests/sound/vorbis_writer.h"  // Ogg Vorbis links of any format
 #include "tools/archive/lz_encoder.h"
 #include "tools/theoraclip/theora_clip.h"
 
@@ -23,11 +25,20 @@ namespace {
 
 std::string gRoot = "fuzz";
 
-void Seed(const std::string& target, const std::string& name, const Bytes& bytes) {
-  const std::filesystem::path folder = std::filesystem::path(gRoot) / target / "seeds";
+void WriteInput(const std::string& target, const char* kind, const std::string& name, const Bytes& bytes) {
+  const std::filesystem::path folder = std::filesystem::path(gRoot) / target / kind;
   std::filesystem::create_directories(folder);
   std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void Seed(const std::string& target, const std::string& name, const Bytes& bytes) {
+  WriteInput(target, "seeds", name, bytes);
+}
+
+// An input that showed a fault, kept in the target's reproducers.
+void Repro(const std::string& target, const std::string& name, const Bytes& bytes) {
+  WriteInput(target, "repro", name, bytes);
 }
 
 Bytes Join(std::initializer_list<Bytes> parts) {
@@ -339,6 +350,44 @@ void AcmSeed(const std::string& name, const Bytes& wave) {
   Seed("acm", name, Join({{3, 2, static_cast<uint8_t>(fmt.size()), static_cast<uint8_t>(fmt.size() >> 8)}, fmt, data}));
 }
 
+// Chained Ogg Vorbis files whose links differ in rate, written with
+// libvorbisenc (rates no encoder is made for are encoded at 8 kHz and the
+// header's rate renamed): a seed at the widest ratio converted, and the
+// chains that showed the decoder's faults.
+void OggChainInputs() {
+  using vorbis_writer::EncodeLink;
+  using vorbis_writer::Sine;
+  auto renamed = [](Bytes link, uint32_t rate) {
+    vorbis_writer::SetHeaderRate(link, rate);
+    return link;
+  };
+  // Piece index 5 (4096 bytes), seek sample as given.
+  auto input = [](uint16_t seek, const Bytes& file) {
+    return Join({{0, 5, static_cast<uint8_t>(seek), static_cast<uint8_t>(seek >> 8)}, file});
+  };
+  const Bytes stereo200k = renamed(EncodeLink(Sine(2000, 2, 8000, 300), 2, 8000, 1), 200000);
+  Seed("sound", "vorbis_chained_100_hz_into_200_khz.ogg",
+       input(3000, Join({stereo200k, renamed(EncodeLink(Sine(100, 1, 8000, 200), 1, 8000, 2), 100)})));
+
+  // A link of another rate whose last page claims 2^48 frames: the frames
+  // times the output rate passed 64 bits.
+  const Bytes stereo = EncodeLink(Sine(22050, 2, 44100, 440), 2, 44100, 1);
+  Bytes huge = EncodeLink(Sine(11025, 1, 22050, 330), 1, 22050, 2);
+  vorbis_writer::SetLastGranule(huge, int64_t(1) << 48);
+  Repro("sound", "ogg_chain_link_claiming_2_48_frames", input(100, Join({stereo, huge})));
+  // A link whose header says 8 Hz after one at 44.1 kHz: output frames were
+  // skipped, and the length announced was not the length delivered.
+  Repro("sound", "ogg_chain_link_at_8_hz", input(100, Join({stereo, renamed(EncodeLink(Sine(300, 1, 8000, 300), 1, 8000, 2), 8)})));
+  // 100 Hz into 200 kHz, within the rates converted: the same fault.
+  Repro("sound", "ogg_chain_100_hz_link_into_200_khz",
+        input(60000, Join({stereo200k, renamed(EncodeLink(Sine(400, 1, 8000, 200), 1, 8000, 2), 100)})));
+  // A seek into the converted second link, which vorbisfile lands past the
+  // frame sought.
+  Repro("sound", "ogg_chain_seek_into_converted_link",
+        input(22310, Join({EncodeLink(Sine(22050, 1, 22050, 440), 1, 22050, 1),
+                           EncodeLink(Sine(57330, 2, 44100, 330), 2, 44100, 2)})));
+}
+
 // Sound files behind the sound target's four control bytes: formats to pass
 // over, piece size, a sample to seek to.
 void SoundSeeds() {
@@ -401,6 +450,7 @@ void SoundSeeds() {
     AcmSeed(encoding, file);
   }
   seed("pcm_empty.wav", 0, MakeWave(2, 8000, 16, {}));
+  OggChainInputs();
 }
 
 // A clip of one stream laid out again one packet a page, its first frame's

@@ -59,17 +59,22 @@ struct SoundDecoder {
   // Ogg Vorbis (kind 2): the vorbisfile state, allocated at open. The links
   // of a chained file play one after another in the first link's format: a
   // link of another channel count or rate is converted (vorbisLinks holds
-  // each link's frames in that format), through a block of its own decode.
+  // each link's frames in that format). Every block of vorbisfile's decode
+  // goes through the scratch block, whose frames are taken one by one.
   void* vorbisFile;
   uint32_t vorbisOpen;
+  int32_t vorbisLinkCount;     // the links played: the data ends before a link that cannot be
   int64_t* vorbisLinks;
-  uint8_t* vorbisScratch;      // null when every link has the first one's format
-  uint32_t vorbisReadBytes;    // bytes asked of a link at a time, so that its conversion fits the buffer
-  int32_t vorbisLink;         // the link read last, -1 before the first read
-  int64_t vorbisInFrame;      // frames of that link taken so far (a seek may start inside it)
-  int64_t vorbisOutFrame;     // frames of it given out so far
-  int32_t vorbisPrevious[2];  // the frame before, when the link's rate is converted
-  uint32_t vorbisHavePrevious;
+  uint8_t* vorbisScratch;      // the last block of the decode, in its link's own format
+  uint32_t vorbisScratchFrames;
+  uint32_t vorbisScratchUsed;  // frames of it taken
+  uint32_t vorbisAtEnd;        // the data has ended: nothing more until a seek
+  int32_t vorbisLink;          // the link being read, -1 before the first read
+  int64_t vorbisSkip;          // frames of the decode still to pass over (a seek that landed early)
+  int64_t vorbisInFrame;       // frames of that link taken so far (a seek may start inside it)
+  int64_t vorbisOutFrame;      // frames of it given out so far
+  int32_t vorbisHeld[2][2];    // the last two frames taken (the older first), when the link's rate is converted
+  uint32_t vorbisHeldCount;
 
   // The decode buffer: what the last block decoded to.
   uint8_t* buffer;
