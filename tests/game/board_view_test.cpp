@@ -277,9 +277,10 @@ TEST(BoardView, MapFourWoodKeepsThePlayerAndTheTextsInSight) {
         for (int x = box.left; x < box.right; ++x) count += a[y * 640 + x] != b[y * 640 + x];
       return count;
     };
-    // The middle cell, the corner cells on each side of the board's edges,
-    // and a cell of an edge.
-    for (int32_t square : {13, 1, 25, 5, 21, 16}) {
+    // The middle cell and the corner cells on either side of the board's
+    // edges (where a camera held within the board put the piece under a
+    // panel).
+    for (int32_t square : {13, 1, 25}) {
       SCOPED_TRACE(testing::Message() << "player 1 on square " << square);
       PlayerTable[0].square = square;
       PlayerTable[0].x = SquareTable[square].x;
@@ -304,15 +305,17 @@ TEST(BoardView, MapFourWoodKeepsThePlayerAndTheTextsInSight) {
         }
       EXPECT_GT(edgeWood, edge * 3 / 4) << "the wood at the edges (" << edge << " samples)";
       ASSERT_GE(stalkX, 0) << "a stalk at the left edge";
-      // Player 2's piece stands on that stalk: it is drawn over the wood (a
-      // still piece is drawn 8 pixels left of its point, 38 x 38).
-      PlayerTable[1].x = CameraX + stalkX + 8;
-      PlayerTable[1].y = CameraY + stalkY;
-      const std::vector<uint32_t> pieceAlone = screen(false, false);
-      const std::vector<uint32_t> pieceInTheWood = screen(true, true);
-      Shot(h, "map4-wood-" + std::to_string(square));
-      EXPECT_EQ(differences(pieceInTheWood, pieceAlone, {"", stalkX - 3, stalkY - 3, stalkX + 4, stalkY + 4}), 0)
-          << "the wood over player 2's piece at " << stalkX << "," << stalkY;
+      // Once: player 2's piece stands on that stalk, and it is drawn over the
+      // wood (a still piece is drawn 8 pixels left of its point, 38 x 38).
+      if (square == 13) {
+        PlayerTable[1].x = CameraX + stalkX + 8;
+        PlayerTable[1].y = CameraY + stalkY;
+        const std::vector<uint32_t> pieceAlone = screen(false, false);
+        const std::vector<uint32_t> pieceInTheWood = screen(true, true);
+        Shot(h, "map4-wood");
+        EXPECT_EQ(differences(pieceInTheWood, pieceAlone, {"", stalkX - 3, stalkY - 3, stalkX + 4, stalkY + 4}), 0)
+            << "the wood over player 2's piece at " << stalkX << "," << stalkY;
+      }
       // Drawing after the board reaches the whole screen again.
       DrawRectangleShape(0, 0, 640, 480, MakeScreenColor(255, 255, 255), 1);
       EXPECT_EQ(h.Pixel(5, 5), 0xFFFFFFu);
