@@ -30,6 +30,15 @@ namespace {
 constexpr int32_t kScreenWidth = 640;
 constexpr int32_t kScreenHeight = 480;
 
+// The status panels: their origins step 400 pixels across and 300 down (see
+// DrawStatusPanel), and each covers from 18 to 232 pixels across and from
+// 20 to 130 down from its origin (the face to the placement picture, the
+// frame to the items and the player's number). The help line's band starts
+// 450 pixels down.
+constexpr int32_t kPanelColumnStep = 400, kPanelRowStep = 300;
+constexpr int32_t kPanelLeft = 18, kPanelRight = 232, kPanelTop = 20, kPanelBottom = 130;
+constexpr int32_t kHelpLineTop = 450;
+
 // How board points reach the screen: screen = origin + board x scale.
 struct BoardTransform {
   float scale;
@@ -193,13 +202,30 @@ void DrawWarpMarksAt(int32_t floor, const BoardTransform& t, double scale) {
 
 // ---------------------------------------------------------------- map 4
 
+struct ClipBox {
+  int32_t left, top, right, bottom;
+};
+constexpr ClipBox kWholeScreen = {0, 0, kScreenWidth, kScreenHeight};
+// Map 4's bamboo stalks stand only where no status panel is and above the
+// help line: between the top panels, across the screen between the top and
+// the bottom panels, and between the bottom panels down to the help line.
+// The panels, their texts and the help line have only the wood's dim depth
+// behind them. (Panels slide out only in the map view, which map 4 does not
+// have.)
+constexpr ClipBox kStalkAreas[3] = {
+    {kPanelRight, 0, kPanelColumnStep + kPanelLeft, kPanelBottom},
+    {0, kPanelBottom, kScreenWidth, kPanelRowStep + kPanelTop},
+    {kPanelRight, kPanelRowStep + kPanelTop, kPanelColumnStep + kPanelLeft, kHelpLineTop}};
+
 // The bamboo tiles are 640 x 480; a layer is tiled about the grid cell's
-// centre so that the clearing's middle picture sits on the cell.
-void DrawBambooLayerTiles(int32_t picture, int32_t left, int32_t top) {
+// centre so that the clearing's middle picture sits on the cell. Tiles
+// outside the area are left out.
+void DrawBambooLayerTiles(int32_t picture, int32_t left, int32_t top, const ClipBox& area) {
   for (int32_t j = -1; j <= 1; ++j)
     for (int32_t i = -1; i <= 1; ++i) {
       int32_t x = left + i * kScreenWidth, y = top + j * kScreenHeight;
-      if (x >= kScreenWidth || y >= kScreenHeight || x + kScreenWidth <= 0 || y + kScreenHeight <= 0) continue;
+      if (x >= area.right || y >= area.bottom || x + kScreenWidth <= area.left || y + kScreenHeight <= area.top)
+        continue;
       DrawGraphAt(x, y, picture, 1);
     }
 }
@@ -209,35 +235,59 @@ void DrawBambooLayerTiles(int32_t picture, int32_t left, int32_t top) {
 // byte 0, PaintMaskScreen(0)) and the mask picture copied over it centred on
 // the player's cell (DrawMaskData mode 2): its white clearing keeps the
 // board, its black surround lets the bamboo through, and the screen beyond
-// the mask picture takes bamboo everywhere. The under-layer goes through the
-// wider clearing of the second mask, the two bamboo layers over it through
-// the narrower clearing of the first.
+// the mask picture takes bamboo everywhere. The clearing reaches past the
+// squares of the eight cells around the player's, so the squares the player
+// moves to stay in sight, and the bamboo pictures thin out towards it. The
+// under-layer, the wood's dim depth, goes through the second mask over the
+// whole screen; the two layers of stalks go through the first, only where
+// they leave the panels and the help line alone.
 void DrawBambooLayers(int32_t player) {
   int32_t cellWidth = 0, cellHeight = 0;
   QueryGraphSize(BambooBoardPictures[0], &cellWidth, &cellHeight);
+  const PlayerRecord* record = IsPlayer(player) ? &PlayerTable[player - 1] : nullptr;
+  int32_t square = record != nullptr ? record->square : 0;
   int32_t column = 0, row = 0;
-  GetBambooCell(IsPlayer(player) ? PlayerTable[player - 1].square : 0, &column, &row);
-  int32_t centreX = static_cast<int32_t>(column * cellWidth + cellWidth / 2 - CameraX);
-  int32_t centreY = static_cast<int32_t>(row * cellHeight + cellHeight / 2 - CameraY);
-  int32_t left = centreX - kScreenWidth / 2, top = centreY - kScreenHeight / 2;
+  GetBambooCell(square, &column, &row);
+  float centreX = static_cast<float>(column * cellWidth + cellWidth / 2);
+  float centreY = static_cast<float>(row * cellHeight + cellHeight / 2);
+  // A piece on its way from its square takes the clearing along (as the
+  // camera follows it): the clearing does not jump when it arrives, and the
+  // tiles' other clearings, 640 and 480 pixels off, stay out of sight.
+  if (record != nullptr && square >= 1 && square < kSquareCount) {
+    centreX += record->x - SquareTable[square].x;
+    centreY += record->y - SquareTable[square].y;
+  }
+  int32_t left = static_cast<int32_t>(std::floor(centreX - CameraX)) - kScreenWidth / 2;
+  int32_t top = static_cast<int32_t>(std::floor(centreY - CameraY)) - kScreenHeight / 2;
   struct Pass {
     int32_t mask;
     int32_t layers[2];
+    const ClipBox* areas;
+    int32_t areaCount;
   };
-  const Pass passes[2] = {{BambooBoardPictures[5], {BambooBoardPictures[4], 0}},
-                          {BambooBoardPictures[3], {BambooBoardPictures[1], BambooBoardPictures[2]}}};
+  const Pass passes[2] = {{BambooBoardPictures[5], {BambooBoardPictures[4], 0}, &kWholeScreen, 1},
+                          {BambooBoardPictures[3], {BambooBoardPictures[1], BambooBoardPictures[2]}, kStalkAreas, 3}};
   for (const Pass& pass : passes) {
     PaintMaskScreen(0);
     DrawMaskData(left, top, pass.mask, 2);
     EnableMaskScreen(1);
-    for (int32_t layer : pass.layers)
-      if (layer != 0) DrawBambooLayerTiles(layer, left, top);
+    for (int32_t layer : pass.layers) {
+      if (layer == 0) continue;
+      for (int32_t k = 0; k < pass.areaCount; ++k) {
+        const ClipBox& area = pass.areas[k];
+        SetDrawClipArea(area.left, area.top, area.right, area.bottom);
+        DrawBambooLayerTiles(layer, left, top, area);
+      }
+    }
+    SetDrawClipArea(0, 0, kScreenWidth, kScreenHeight);
     EnableMaskScreen(0);
   }
 }
 
 // Map 4: the orange ground, then the grid drawn nine times (shifted by the
-// board's size both ways) so the board continues past its edges.
+// board's size both ways) so the board continues past its edges: the links
+// and the squares, the bamboo over them, and the other players' pieces over
+// the bamboo, so that a piece in the wood is still seen.
 void DrawBambooBoard(int32_t player) {
   DrawRectangleShape(0, 0, kScreenWidth, kScreenHeight, MakeScreenColor(165, 90, 0), 1);
   int32_t cellWidth = 0, cellHeight = 0;
@@ -250,10 +300,10 @@ void DrawBambooBoard(int32_t player) {
     }
   for (int32_t j = -1; j <= 1; ++j)
     for (int32_t i = -1; i <= 1; ++i) DrawSquares({1.0f, i * wrapWidth - CameraX, j * wrapHeight - CameraY}, {0}, 1.0);
+  DrawBambooLayers(player);
   for (int32_t j = -1; j <= 1; ++j)
     for (int32_t i = -1; i <= 1; ++i)
       DrawOtherPieces(player, {1.0f, i * wrapWidth - CameraX, j * wrapHeight - CameraY}, 0);
-  DrawBambooLayers(player);
 }
 
 // Map 3: the blockade over a closed passage, halfway between its squares.
@@ -391,7 +441,10 @@ void CenterCameraOnPlayer(int32_t player) {
   if (!IsPlayer(player)) return;
   CameraX = PlayerTable[player - 1].x - kScreenWidth / 2;
   CameraY = PlayerTable[player - 1].y - kScreenHeight / 2;
-  ClampCameraToBoard();
+  // Map 4's board continues past its edges: the piece stays in the middle
+  // of the screen, its clearing round it, clear of the status panels in the
+  // corners (held within the board, a piece near its edge stood under them).
+  if (CurrentMapId != 4) ClampCameraToBoard();
 }
 
 // ---------------------------------------------------------------- the board
@@ -496,8 +549,8 @@ void DrawStatusPanel(int32_t turnPosition) {
   if (player == 0) return;
   const PlayerRecord& record = PlayerTable[player - 1];
   int32_t column = (turnPosition - 1) % 2, row = (turnPosition - 1) / 2;
-  int32_t x = 400 * column - PanelSlideOffsets[turnPosition] * (1 - 2 * column);
-  int32_t y = 300 * row;
+  int32_t x = kPanelColumnStep * column - PanelSlideOffsets[turnPosition] * (1 - 2 * column);
+  int32_t y = kPanelRowStep * row;
   uint32_t white = MakeScreenColor(255, 255, 255);
   int32_t font16 = FontHandlesBySize[15];
 

@@ -27,8 +27,9 @@ extern int32_t WholeMapCoverAlpha;    // the black cover of the whole-map view, 
 // ---------------------------------------------------------------- drawing
 
 // Centres the camera on player p's piece, held within the board picture
-// (0 when the board is smaller than the screen). A player outside 1..4
-// leaves the camera where it is.
+// (0 when the board is smaller than the screen); on map 4, whose board
+// continues past its edges, not held. A player outside 1..4 leaves the
+// camera where it is.
 void CenterCameraOnPlayer(int32_t player);
 // The board for player p: the map's layers, links and squares, the other
 // players' pieces still and p's piece animated (no animated piece for a

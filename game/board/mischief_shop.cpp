@@ -388,15 +388,18 @@ int32_t ApplyMischief(int32_t entry, int32_t buyer, int32_t target, int32_t pres
   PlayerRecord& t = Player(target);
   switch (entry) {
     case kMischiefCoins: {
-      // At most the coins the target holds.
+      // At most the coins the target holds, and at most the room the buyer
+      // has below the bound: the target loses only what the buyer gains.
       int32_t taken = -CoinChangeWithinHeld(target, -(GetRandomNumber(3) + 3));
-      p.coins = GainWithinBound(p.coins, taken);
+      taken = CoinChangeWithinHeld(buyer, taken);
+      p.coins += taken;
       t.coins -= taken;
       return taken;
     }
     case kMischiefStar:
-      if (t.stars < 1) return 0;
-      p.stars = GainWithinBound(p.stars, 1);
+      // A buyer at the bound cannot take the star: it stays with the target.
+      if (t.stars < 1 || GainWithinBound(p.stars, 1) == p.stars) return 0;
+      p.stars += 1;
       t.stars -= 1;
       return 1;
     case kMischiefItem: {

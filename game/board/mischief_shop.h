@@ -65,6 +65,9 @@ int RunCpuMischiefShop(int32_t player);
 bool IsMischiefTargetFit(int32_t entry, int32_t buyer, int32_t target);
 // The CPU player's choice: the entry and target, or false to buy nothing.
 bool ChooseCpuMischief(int32_t buyer, int32_t* entry, int32_t* target);
-// The mischief done once paid: the coins taken (at most those held), the
-// star or the item moved. Returns the amount of coins or the item moved.
+// The mischief done once paid: the coins taken (at most those held, and at
+// most the buyer's room below kMostCoinsOrStars), the star (none when the
+// buyer holds the most stars there can be) or the item moved. The target
+// loses only what the buyer gains. Returns the amount of coins, the stars
+// taken (0 or 1) or the item moved.
 int32_t ApplyMischief(int32_t entry, int32_t buyer, int32_t target, int32_t presentSlot);

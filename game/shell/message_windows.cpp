@@ -92,17 +92,24 @@ int DrawWindowFrame(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   int64_t height = static_cast<int64_t>(bottom) - top;
   if (width <= 32 || height <= 32) return -1;
   int32_t edge = EdgeTile(), corner = CornerTile();
+  // The rows and columns of edge tiles run on until they reach under the
+  // far corners. Where the side is a whole number of tiles they would end
+  // exactly where the far corner begins, and the software renderer turns a
+  // tile of even size about its integer centre, which puts a quarter-turned
+  // corner a pixel right of its place: the top row and the right column
+  // would show a one-pixel gap before their last corner. One more edge tile,
+  // wholly under the corner, fills it; a corner drawn in its place hides it.
   for (int64_t i = 0;; ++i) {
     int32_t x = static_cast<int32_t>(left + 16 + 32 * i);
     DrawTile(x, top + 16, 0.0, edge);
     DrawTile(x, bottom - 16, kHalfTurn, edge);
-    if (width - 32 * (i + 1) <= 32) break;
+    if (width - 32 * (i + 1) < 32) break;
   }
   for (int64_t j = 0;; ++j) {
     int32_t y = static_cast<int32_t>(top + 16 + 32 * j);
     DrawTile(left + 16, y, kThreeQuarterTurn, edge);
     DrawTile(right - 16, y, kQuarterTurn, edge);
-    if (height - 32 * (j + 1) <= 32) break;
+    if (height - 32 * (j + 1) < 32) break;
   }
   DrawTile(left + 16, top + 16, 0.0, corner);
   DrawTile(left + 16, bottom - 16, kThreeQuarterTurn, corner);

@@ -1,7 +1,8 @@
 // The board drawing: the floors and cells of maps 2 and 4, the camera and
 // its clamp, the boards of maps 1 to 4 on the screen (map 2's floors, map
-// 4's bamboo clearing through the mask screen), the status panels, and the
-// two map views with the panels sliding out and back.
+// 4's bamboo clearing through the mask screen, away from the player, the
+// panels and the texts), the status panels, and the two map views with the
+// panels sliding out and back.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -222,56 +223,122 @@ TEST(BoardView, MapTwoShowsOnlyTheFloorOfThePlayer) {
 }
 
 
-TEST(BoardView, MapFourClearingThroughTheMaskScreen) {
-  REQUIRE_MEDIA();
+// Map 4 keeps its current piece in the middle of the screen (its board
+// continues past its edges), and its bamboo wood closes in only away from
+// the player: nothing of it over the squares of the player's cell and the
+// eight cells around it nor over the turn banner, no stalks over the status
+// panels and the help line (only the wood's dim depth behind them), and the
+// other players' pieces over it.
+TEST(BoardView, MapFourWoodKeepsThePlayerAndTheTextsInSight) {
+  ASSERT_TRUE(GeneratedMediaAvailable()) << "the test build makes the media";
   RunGame({.seed = 3}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUp(), 0);
     ASSERT_TRUE(h.Frame());
     SetUpParty(4);
-    // Player 1 on square 13, the grid's middle cell (2, 2): the camera
-    // centres it, so the clearing is the screen's middle.
-    PlayerTable[0].square = 13;
-    PlayerTable[0].x = SquareTable[13].x;
-    PlayerTable[0].y = SquareTable[13].y;
-    CenterCameraOnPlayer(1);
-    ASSERT_EQ(CameraX, SquareTable[13].x - 320);
-    ClearDrawTarget(nullptr);
-    DrawBoard(1);
-    Shot(h, "map4-clearing");
-    std::vector<uint32_t> with;
-    for (int y = 0; y < 480; y += 4)
-      for (int x = 0; x < 640; x += 4) with.push_back(h.Pixel(x, y));
-    EXPECT_EQ(IsMaskScreenEnabled(), 0) << "drawing goes on without the mask";
-    // The same board without its bamboo layers.
-    int32_t layers[3] = {BambooBoardPictures[1], BambooBoardPictures[2], BambooBoardPictures[4]};
-    BambooBoardPictures[1] = BambooBoardPictures[2] = BambooBoardPictures[4] = 0;
-    ClearDrawTarget(nullptr);
-    DrawBoard(1);
-    BambooBoardPictures[1] = layers[0];
-    BambooBoardPictures[2] = layers[1];
-    BambooBoardPictures[4] = layers[2];
-    int inner = 0, innerChanged = 0, outer = 0, outerChanged = 0;
-    size_t i = 0;
-    for (int y = 0; y < 480; y += 4)
-      for (int x = 0; x < 640; x += 4, ++i) {
-        double dx = (x - 320) / 260.0, dy = (y - 240) / 190.0;
-        double r = dx * dx + dy * dy;
-        bool changed = with[i] != h.Pixel(x, y);
-        if (r < 0.9) {
-          ++inner;
-          innerChanged += changed;
-        } else if (r > 1.1 && (x < 20 || x > 620 || y < 20 || y > 460)) {
-          ++outer;
-          outerChanged += changed;
-        }
+    struct Box {
+      const char* what;
+      int left, top, right, bottom;
+    };
+    // Nothing of the wood over these.
+    std::vector<Box> clear = {{"the turn banner", 190, 140, 510, 240}};
+    int32_t cellWidth = 0, cellHeight = 0;
+    QueryGraphSize(BambooBoardPictures[0], &cellWidth, &cellHeight);
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) {
+        // The square (90 x 80) of the player's cell, in the middle of the
+        // screen, or of one around it.
+        int x = 320 + dx * cellWidth, y = 240 + dy * cellHeight;
+        clear.push_back({"a square by the player's", x - 45, y - 40, x + 45, y + 40});
       }
-    EXPECT_EQ(innerChanged, 0) << "the clearing about the player's cell keeps the board";
-    EXPECT_GT(outerChanged, outer / 5) << "bamboo stands at the screen's edges (" << outer << " samples)";
-    // A square above 25 takes the cell of its first link; a link above 25 takes cell 0.
-    PlayerTable[0].square = 30;
-    SquareTable[30].link[0] = 13;
-    uint64_t viaLink = ScreenOf(h, [] { DrawBoard(1); });
+    // No stalks over these.
+    const Box stalkFree[] = {{"panel 1", 18, 20, 232, 130},  {"panel 2", 418, 20, 632, 130},
+                             {"panel 3", 18, 320, 232, 430}, {"panel 4", 418, 320, 632, 430},
+                             {"the help line", 0, 450, 640, 480}};
+    const int32_t stalks[2] = {BambooBoardPictures[1], BambooBoardPictures[2]};
+    const int32_t depth = BambooBoardPictures[4];
+    // The board drawn with the layers asked for.
+    auto screen = [&](bool withStalks, bool withDepth) {
+      BambooBoardPictures[1] = withStalks ? stalks[0] : 0;
+      BambooBoardPictures[2] = withStalks ? stalks[1] : 0;
+      BambooBoardPictures[4] = withDepth ? depth : 0;
+      ClearDrawTarget(nullptr);
+      DrawBoard(1);
+      BambooBoardPictures[1] = stalks[0];
+      BambooBoardPictures[2] = stalks[1];
+      BambooBoardPictures[4] = depth;
+      std::vector<uint32_t> pixels;
+      for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) pixels.push_back(h.Pixel(x, y));
+      return pixels;
+    };
+    auto differences = [](const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, const Box& box) {
+      int count = 0;
+      for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x) count += a[y * 640 + x] != b[y * 640 + x];
+      return count;
+    };
+    // The middle cell and the corner cells on either side of the board's
+    // edges (where a camera held within the board put the piece under a
+    // panel).
+    for (int32_t square : {13, 1, 25}) {
+      SCOPED_TRACE(testing::Message() << "player 1 on square " << square);
+      PlayerTable[0].square = square;
+      PlayerTable[0].x = SquareTable[square].x;
+      PlayerTable[0].y = SquareTable[square].y;
+      PlayerTable[1].x = PlayerTable[1].y = -5000;  // player 2 away, for now
+      CenterCameraOnPlayer(1);
+      EXPECT_EQ(CameraX, SquareTable[square].x - 320);
+      EXPECT_EQ(CameraY, SquareTable[square].y - 240);
+      const std::vector<uint32_t> wood = screen(true, true);
+      EXPECT_EQ(IsMaskScreenEnabled(), 0) << "drawing goes on without the mask";
+      const std::vector<uint32_t> depthOnly = screen(false, true);
+      const std::vector<uint32_t> none = screen(false, false);
+      for (const Box& b : clear) EXPECT_EQ(differences(wood, none, b), 0) << "the wood over " << b.what;
+      for (const Box& b : stalkFree) EXPECT_EQ(differences(wood, depthOnly, b), 0) << "stalks over " << b.what;
+      // The wood stands at the screen's left and right edges, with stalks.
+      int edge = 0, edgeWood = 0, stalkX = -1, stalkY = -1;
+      for (int y = 140; y < 310; ++y)
+        for (int x : {4, 10, 30, 50, 590, 610, 630}) {
+          ++edge;
+          edgeWood += wood[y * 640 + x] != none[y * 640 + x];
+          if (stalkX < 0 && x > 20 && x < 60 && wood[y * 640 + x] != depthOnly[y * 640 + x]) stalkX = x, stalkY = y;
+        }
+      EXPECT_GT(edgeWood, edge * 3 / 4) << "the wood at the edges (" << edge << " samples)";
+      ASSERT_GE(stalkX, 0) << "a stalk at the left edge";
+      // Once: player 2's piece stands on that stalk, and it is drawn over the
+      // wood (a still piece is drawn 8 pixels left of its point, 38 x 38).
+      if (square == 13) {
+        PlayerTable[1].x = CameraX + stalkX + 8;
+        PlayerTable[1].y = CameraY + stalkY;
+        const std::vector<uint32_t> pieceAlone = screen(false, false);
+        const std::vector<uint32_t> pieceInTheWood = screen(true, true);
+        Shot(h, "map4-wood");
+        EXPECT_EQ(differences(pieceInTheWood, pieceAlone, {"", stalkX - 3, stalkY - 3, stalkX + 4, stalkY + 4}), 0)
+            << "the wood over player 2's piece at " << stalkX << "," << stalkY;
+      }
+      // Drawing after the board reaches the whole screen again.
+      DrawRectangleShape(0, 0, 640, 480, MakeScreenColor(255, 255, 255), 1);
+      EXPECT_EQ(h.Pixel(5, 5), 0xFFFFFFu);
+      EXPECT_EQ(h.Pixel(635, 475), 0xFFFFFFu);
+    }
+    // Halfway to the next square, the clearing has gone along with the piece.
     PlayerTable[0].square = 13;
+    PlayerTable[0].x = SquareTable[13].x + cellWidth / 2;
+    PlayerTable[0].y = SquareTable[13].y - cellHeight / 2;
+    PlayerTable[1].x = PlayerTable[1].y = -5000;
+    CenterCameraOnPlayer(1);
+    EXPECT_EQ(differences(screen(true, true), screen(false, false), {"", 130, 90, 510, 390}), 0)
+        << "the wood in the clearing of a piece on its way";
+    // A square above 25 takes the cell of its first link.
+    PlayerTable[0].x = SquareTable[16].x;
+    PlayerTable[0].y = SquareTable[16].y;
+    CenterCameraOnPlayer(1);
+    PlayerTable[0].square = 30;
+    SquareTable[30].link[0] = 16;
+    SquareTable[30].x = SquareTable[16].x;
+    SquareTable[30].y = SquareTable[16].y;
+    uint64_t viaLink = ScreenOf(h, [] { DrawBoard(1); });
+    PlayerTable[0].square = 16;
     EXPECT_EQ(viaLink, ScreenOf(h, [] { DrawBoard(1); }));
   });
 }

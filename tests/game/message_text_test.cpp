@@ -317,9 +317,13 @@ TEST(ChoiceWindows, OpenToTheirFixedSizesAndCloseAgain) {
 // ---------------------------------------------------------------- the frame, on screen
 
 int frameResult = 0;
+struct FrameBox {
+  int32_t left, top, right, bottom;
+};
+FrameBox frameBox = {0, 0, 128, 96};
 int FrameScene() {
   DrawRectangleShape(0, 0, 640, 480, MakeScreenColor(0, 0, 0), 1);
-  frameResult = DrawWindowFrame(0, 0, 128, 96);
+  frameResult = DrawWindowFrame(frameBox.left, frameBox.top, frameBox.right, frameBox.bottom);
   return 0;
 }
 
@@ -335,6 +339,7 @@ TEST(WindowFrame, CornersAndEdgesSitOnEachSideAndSmallWindowsDrawNothing) {
     EXPECT_EQ(DrawWindowFrame(50, 50, 10, 200), -1);
     ASSERT_TRUE(h.Frame());  // boot
     SceneHandlers[SceneState] = &FrameScene;
+    frameBox = {0, 0, 128, 96};
     ASSERT_TRUE(h.Frame());
     EXPECT_EQ(frameResult, 1);
     // The corner tile's red knob, turned with each corner.
@@ -345,6 +350,42 @@ TEST(WindowFrame, CornersAndEdgesSitOnEachSideAndSmallWindowsDrawNothing) {
       EXPECT_FALSE(Black(h.Pixel(x, y))) << x << "," << y;
     EXPECT_TRUE(Black(h.Pixel(64, 48)));
     EXPECT_TRUE(Black(h.Pixel(140, 48)));
+  });
+}
+
+// The band runs unbroken along every side, corners included: sides of whole
+// tiles (where the last edge tile ends where the far corner begins, and a
+// turned corner drawn a pixel off left a one-pixel seam) and sides of part
+// tiles.
+TEST(WindowFrame, TheBandRunsUnbrokenAlongEverySide) {
+  RunGame({}, [](GameHarness& h) {
+    ASSERT_TRUE(GeneratedMediaAvailable()) << "the test build makes the media";
+    ASSERT_EQ(h.StartUp(), 0);
+    ASSERT_TRUE(h.Frame());  // boot
+    SceneHandlers[SceneState] = &FrameScene;
+    const FrameBox boxes[] = {{0, 0, 128, 96}, {16, 16, 624, 288}, {192, 262, 448, 438}, {20, 30, 170, 150}};
+    for (const FrameBox& box : boxes) {
+      frameBox = box;
+      ASSERT_TRUE(h.Frame());
+      ASSERT_EQ(frameResult, 1);
+      SCOPED_TRACE(testing::Message() << "frame " << box.left << "," << box.top << " to " << box.right << ","
+                                      << box.bottom);
+      // The middle line of each side's band, five pixels in from its edge.
+      std::vector<std::string> gaps;
+      auto look = [&](const char* side, int32_t x, int32_t y) {
+        if (Black(h.Pixel(x, y))) gaps.push_back(std::string(side) + " " + std::to_string(x) + "," + std::to_string(y));
+      };
+      for (int32_t x = box.left; x < box.right; ++x) {
+        look("top", x, box.top + 5);
+        look("bottom", x, box.bottom - 5);
+      }
+      for (int32_t y = box.top; y < box.bottom; ++y) {
+        look("left", box.left + 5, y);
+        look("right", box.right - 5, y);
+      }
+      EXPECT_TRUE(gaps.empty()) << gaps.size() << " pixels of the band missing, the first at "
+                                << (gaps.empty() ? "" : gaps[0]);
+    }
   });
 }
 

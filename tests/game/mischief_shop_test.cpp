@@ -1,7 +1,8 @@
 // The mischief shop: who can be targeted, the CPU player's choice and its
 // thresholds, what each mischief moves (never more coins than held, items
-// between slots of their own kind), every CPU path within its budget, and a
-// human's visits.
+// between slots of their own kind; at the bound of coins and stars the
+// target loses only what the buyer gains), every CPU path within its
+// budget, and a human's visits.
 #include "game/board/mischief_shop.h"
 
 #include <gtest/gtest.h>
@@ -149,6 +150,39 @@ TEST(MischiefRules, WhatEachMischiefMoves) {
     EXPECT_EQ(ApplyMischief(kMischiefPresent, 1, 3, 2), 22);
     EXPECT_EQ(PlayerTable[2].items[2], 22);
     EXPECT_EQ(PlayerTable[0].items[2], 0);
+  });
+}
+
+// At the bound of coins and stars the buyer gains nothing more, and the
+// target loses only what the buyer gains.
+TEST(MischiefRules, TheTargetLosesOnlyWhatTheBuyerGains) {
+  InOwnProcess([] {
+    SeedRandom(5);
+    PokeParty(false, true, true, true);
+    constexpr int32_t kMost = kMostCoinsOrStars;
+    struct Case {
+      int32_t entry;
+      int32_t buyer, target;  // coins, or stars for the star
+      int32_t least, most;    // the amount moved, whatever the draw of 3 to 6 coins
+    } const cases[] = {
+        {kMischiefCoins, kMost, 20, 0, 0}, {kMischiefCoins, kMost - 2, 20, 2, 2}, {kMischiefCoins, kMost - 2, 1, 1, 1},
+        {kMischiefCoins, kMost - 6, 20, 3, 6}, {kMischiefStar, kMost, 2, 0, 0},    {kMischiefStar, kMost - 1, 2, 1, 1},
+    };
+    for (const Case& c : cases) {
+      for (int draw = 0; draw < 8; ++draw) {
+        SCOPED_TRACE(testing::Message() << "entry " << c.entry << ", buyer " << c.buyer << ", target " << c.target);
+        bool coins = c.entry == kMischiefCoins;
+        Wealth({coins ? 0 : c.buyer, 0, coins ? 0 : c.target, 0}, {coins ? c.buyer : 0, 0, coins ? c.target : 0, 0});
+        int32_t taken = ApplyMischief(c.entry, 1, 3, 0);
+        EXPECT_GE(taken, c.least);
+        EXPECT_LE(taken, c.most);
+        const PlayerRecord& buyer = PlayerTable[0];
+        const PlayerRecord& target = PlayerTable[2];
+        EXPECT_EQ(coins ? buyer.coins : buyer.stars, c.buyer + taken);
+        EXPECT_EQ(coins ? target.coins : target.stars, c.target - taken);
+        EXPECT_LE(coins ? buyer.coins : buyer.stars, kMost);
+      }
+    }
   });
 }
 

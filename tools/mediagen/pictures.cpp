@@ -1,4 +1,5 @@
 // The pictures of the media tree and how each is drawn.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -428,19 +429,54 @@ void Meadow(Canvas& c, double scale) {
   }
 }
 
+// How far a point of a 640 x 480 bamboo tile lies from its middle, where the
+// player's cell is drawn, in the half size of the player's cell and the
+// eight around it (1 at the edge of that block), the block's corners
+// rounded.
+double BambooBlockDistance(double x, double y) {
+  double dx = (x - 320) / (1.5 * kBambooCellWidth), dy = (y - 240) / (1.5 * kBambooCellHeight);
+  return std::pow(std::pow(std::fabs(dx), 4) + std::pow(std::fabs(dy), 4), 0.25);
+}
+
+// The bamboo wood of map 4, tiled every 640 x 480 about the player's cell:
+// layer 2, behind, is the wood's dim depth (thin far stalks and leaves);
+// layers 0 and 1 are the stalks in front of it (layer 1 the nearest and
+// brightest), with their nodes, a lit edge and leaves. The wood thins out
+// towards the middle: it is clear over the squares of the cells about the
+// player's and stands whole from a little past them. A stalk near the
+// tile's right edge goes on at its left, so the tiles join.
 void Bamboo(Canvas& c, int layer) {
   Scatter r(40 + layer);
-  int stalks = layer == 0 ? 9 : 14;
+  if (layer == 2) c.VerticalGradient(0, 0, c.width(), c.height(), {34, 62, 28, 255}, {22, 44, 20, 255});
+  int stalks = layer == 2 ? 40 : layer == 0 ? 16 : 11;
   for (int i = 0; i < stalks; ++i) {
-    double x = r.Next() * c.width(), w = 10 + r.Next() * 10;
-    Rgba g = Hsv(100 + r.Next() * 30, 0.6, 0.45 + layer * 0.12);
-    double top = layer == 2 ? c.height() * 0.55 : 0;
-    c.FillRect(x, top, x + w, c.height(), g);
-    c.FillRect(x + w * 0.2, top, x + w * 0.35, c.height(), Shade(g, 0.3));
-    for (double y = top + 30 + r.Next() * 40; y < c.height(); y += 60 + r.Next() * 30)
-      c.FillRect(x - 1, y, x + w + 1, y + 3, Shade(g, -0.4));
-    c.FillEllipse(x + w + 16, top + 60 + r.Next() * 200, 18, 5, Shade(g, 0.1));
+    double x = r.Next() * c.width();
+    double w = layer == 2 ? 4 + r.Next() * 5 : 10 + r.Next() * 10;
+    Rgba g = layer == 2 ? Hsv(105 + r.Next() * 25, 0.55, 0.22 + r.Next() * 0.12)
+                        : Hsv(95 + r.Next() * 30, 0.6, 0.5 + layer * 0.14 + r.Next() * 0.08);
+    double firstNode = 30 + r.Next() * 40, leafY = 40 + r.Next() * (c.height() - 80);
+    bool leafLeft = r.Next() < 0.5;
+    for (double shift : {0.0, -static_cast<double>(c.width())}) {
+      double left = x + shift;
+      if (left + w + 40 < 0) continue;
+      c.FillRect(left, 0, left + w, c.height(), g);
+      c.FillRect(left + w * 0.2, 0, left + w * 0.35, c.height(), Shade(g, 0.3));
+      for (double y = firstNode; y < c.height(); y += 70)
+        c.FillRect(left - 1, y, left + w + 1, y + 3, Shade(g, -0.4));
+      double leafX = leafLeft ? left - 14 : left + w + 14;
+      c.FillEllipse(leafX, leafY, 18, 5, Shade(g, 0.1));
+      c.FillEllipse(leafX + (leafLeft ? -10 : 10), leafY + 12, 15, 4, Shade(g, -0.1));
+    }
   }
+  // Nothing within 0.88 of the block (about the outer edges of the squares
+  // of the cells around the player's), the whole wood from 1.05.
+  for (int y = 0; y < c.height(); ++y)
+    for (int x = 0; x < c.width(); ++x) {
+      double t = std::clamp((BambooBlockDistance(x + 0.5, y + 0.5) - 0.88) / 0.17, 0.0, 1.0);
+      Rgba p = c.At(x, y);
+      p.a = static_cast<uint8_t>(std::lround(p.a * t * t * (3 - 2 * t)));
+      c.Set(x, y, p);
+    }
 }
 
 // A screenshot stand-in: the game's name and number over a small scene.
@@ -931,11 +967,16 @@ void AddPictures(std::vector<MediaFile>& m) {
   Picture(m, "sugoroku/brimwold/takeyabu_ver1.png", 640, 480, true, [](Canvas& c) { Bamboo(c, 0); }, true);
   Picture(m, "sugoroku/brimwold/brimwold_bg_bamboo12.png", 640, 480, true, [](Canvas& c) { Bamboo(c, 1); });
   Picture(m, "sugoroku/brimwold/brimwold_bg_bamboo_under.png", 640, 480, true, [](Canvas& c) { Bamboo(c, 2); });
+  // The masks, one for each of the game's two passes: white where the board
+  // stays clear about the player's cell (drawn at the middle of the mask),
+  // black where the bamboo may stand. Both clear the squares (90 x 80) of the
+  // cells around the player's with a little room; the bamboo pictures have
+  // thinned out to nothing about there already.
   for (const char* mask : {"brimwold_bg_mask2.png", "brimwold_bg_mask.png"}) {
-    bool second = std::string(mask) == "brimwold_bg_mask.png";
-    Picture(m, std::string("sugoroku/brimwold/") + mask, 640, 480, false, [second](Canvas& c) {
+    Picture(m, std::string("sugoroku/brimwold/") + mask, 640, 480, false, [](Canvas& c) {
+      double halfWidth = kBambooCellWidth + 45 + 11, halfHeight = kBambooCellHeight + 40 + 10;
       c.Clear(kBlack);
-      c.FillEllipse(320, 240, second ? 300 : 260, second ? 220 : 190, kWhite);
+      c.FillRoundRect(320 - halfWidth, 240 - halfHeight, 320 + halfWidth, 240 + halfHeight, 24, kWhite);
     });
     m.back().loader = Loader::Mask;
   }
