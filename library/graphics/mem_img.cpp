@@ -273,19 +273,21 @@ int SetupMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t pitch, uint
     b->pixels = static_cast<uint8_t*>(externalPixels);
     b->pixelsNotOwned = 1;
   } else {
-    b->pixels = static_cast<uint8_t*>(TrackedAlloc(blockSize, __FILE__, __LINE__));
+    b->pixels = static_cast<uint8_t*>(TrackedAllocPixels(blockSize, __FILE__, __LINE__));
     b->pixelsNotOwned = 0;
     if (b->pixels == nullptr) return fail();
   }
 
   if (extras) {
+    // Both are written only when first asked for, which most images never
+    // are.
     if (alpha && b->premultipliedPixels == nullptr) {
-      b->premultipliedPixels = static_cast<uint8_t*>(TrackedAlloc(blockSize, __FILE__, __LINE__));
+      b->premultipliedPixels = static_cast<uint8_t*>(TrackedAllocUntouched(blockSize, __FILE__, __LINE__));
       if (b->premultipliedPixels == nullptr) return fail();
     }
     if (depthKind != MemImgDepthSingle8 && b->runTable == nullptr) {
       b->runTable = static_cast<uint8_t*>(
-          TrackedAlloc(static_cast<size_t>(width + 5) * static_cast<size_t>(height), __FILE__, __LINE__));
+          TrackedAllocUntouched(static_cast<size_t>(width + 5) * static_cast<size_t>(height), __FILE__, __LINE__));
       if (b->runTable == nullptr) return fail();
     }
   }
