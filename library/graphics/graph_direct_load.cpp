@@ -55,7 +55,8 @@ struct Entry {
   EntryState state = EntryState::Listed;
   // Written by the loading thread while Listed, read by the decoding thread.
   bool decodable = false;  // the file was read, and it has no alpha image
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> bytes;  // the file's bytes first (a buffer used before may be longer)
+  uint32_t byteCount = 0;
   // Written by the decoding thread while Decoding.
   GraphSurface* surface = nullptr;
   int32_t width = 0, height = 0;
@@ -99,16 +100,19 @@ int32_t DecodingThreads() {
 // Reads the file of an entry (on the loading thread, through the file table).
 void ReadEntryFile(Entry* entry, std::vector<uint8_t> buffer) {
   entry->decodable = false;
+  entry->byteCount = 0;
+  entry->bytes = std::move(buffer);
   const FileId file = FileStreamOpen(entry->name.c_str(), 0, 1, 0);
   if (file == 0) return;
   int32_t size = -1;
   if (FileStreamSeek(file, 0, SeekFromEnd) == 0) size = FileStreamTell(file);
   if (size > 0 && size < kLargestListedFile && FileStreamSeek(file, 0, SeekFromStart) == 0) {
-    buffer.resize(static_cast<size_t>(size));
-    entry->decodable = FileStreamRead(buffer.data(), 1, static_cast<uint32_t>(size), file) == static_cast<uint32_t>(size);
+    // (A buffer only ever grows: its bytes are not cleared again.)
+    if (entry->bytes.size() < static_cast<size_t>(size)) entry->bytes.resize(static_cast<size_t>(size));
+    entry->byteCount = static_cast<uint32_t>(size);
+    entry->decodable = FileStreamRead(entry->bytes.data(), 1, entry->byteCount, file) == entry->byteCount;
   }
   FileStreamClose(file);
-  entry->bytes = std::move(buffer);
   // A picture with an alpha image beside it takes the general path.
   if (entry->decodable && HasAlphaImageFile(entry->name.c_str())) entry->decodable = false;
 }
@@ -160,7 +164,7 @@ Entry* ClaimNext(ReadAhead& list) {
 // Decodes a claimed entry (any thread, without the mutex).
 void Decode(const SurfaceSettings& settings, Entry* entry) {
   if (!entry->decodable) return;
-  MemoryStream* memory = OpenMemoryStream(entry->bytes.data(), static_cast<uint32_t>(entry->bytes.size()));
+  MemoryStream* memory = OpenMemoryStream(entry->bytes.data(), entry->byteCount);
   if (memory == nullptr) return;
   DecoderStream stream{*GetMemoryStreamInterface(), reinterpret_cast<uintptr_t>(memory)};
   entry->surface = DecodePngIntoSurface(&stream, settings, &entry->width, &entry->height);
@@ -170,7 +174,6 @@ void Decode(const SurfaceSettings& settings, Entry* entry) {
 // After Decode, under the mutex.
 void MarkDecoded(ReadAhead& list, Entry* entry) {
   entry->state = EntryState::Done;
-  entry->bytes.clear();
   list.spare.push_back(std::move(entry->bytes));
   entry->bytes = {};
 }

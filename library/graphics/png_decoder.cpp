@@ -2,6 +2,9 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "library/core/memory.h"
 #include "library/graphics/color_convert.h"
@@ -35,6 +38,64 @@ void SetPngStreamReader(png_structp png, PngStreamContext* context, DecoderStrea
   png_set_read_fn(png, context, PngReadCallback);
   png_set_sig_bytes(png, kPngSignatureBytes);
 }
+
+// libpng's working memory for one picture (its structures, zlib's state and
+// window, its row buffers), taken from a block that each thread keeps from
+// picture to picture and freed all at once when the picture is done: once
+// the block is as large as a picture needs, decoding touches no fresh memory.
+class PngScratch {
+ public:
+  void* Take(size_t bytes) {
+    bytes = (bytes + kAlign - 1) / kAlign * kAlign;
+    if (bytes <= size_ - used_) {
+      void* p = block_.get() + used_;
+      used_ += bytes;
+      return p;
+    }
+    // Beyond the block: a block of its own, until the next picture.
+    std::unique_ptr<uint8_t[]> extra(new (std::nothrow) uint8_t[bytes]);
+    if (extra == nullptr) return nullptr;
+    overflow_ += bytes;
+    extra_.push_back(std::move(extra));
+    return extra_.back().get();
+  }
+  // After a picture: the block grows to what the picture took.
+  void Reset() {
+    if (overflow_ > 0) {
+      const size_t size = used_ + overflow_;
+      block_.reset(new (std::nothrow) uint8_t[size]);
+      size_ = block_ != nullptr ? size : 0;
+      extra_.clear();
+    }
+    used_ = overflow_ = 0;
+  }
+
+ private:
+  static constexpr size_t kAlign = 16;
+  std::unique_ptr<uint8_t[]> block_;
+  size_t size_ = 0, used_ = 0, overflow_ = 0;
+  std::vector<std::unique_ptr<uint8_t[]>> extra_;
+};
+
+PngScratch& Scratch() {
+  thread_local PngScratch scratch;
+  return scratch;
+}
+
+png_voidp PngScratchAlloc(png_structp, png_alloc_size_t bytes) {
+  // (Nothing may be thrown through libpng: no memory is a null block.)
+  try {
+    return Scratch().Take(bytes);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void PngScratchFree(png_structp, png_voidp) {}
+
+// The scratch is emptied whichever way the decoding ends.
+struct ScratchReset {
+  ~ScratchReset() { Scratch().Reset(); }
+};
 
 // Decoders do not log: libpng's errors jump back into the decoder without a
 // word, and its warnings go nowhere.
@@ -98,7 +159,9 @@ int DecodePng(DecoderStream* stream, PngRowSink* sink) {
   if (stream->ops.Read(signature, 1, kPngSignatureBytes, stream->handle) != kPngSignatureBytes ||
       png_sig_cmp(signature, 0, kPngSignatureBytes) != 0)
     return -1;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngSilentError, PngSilentWarning);
+  const ScratchReset resetScratch;
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngSilentError, PngSilentWarning,
+                                             nullptr, PngScratchAlloc, PngScratchFree);
   if (png == nullptr) return -1;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr) {
