@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "library/core/log.h"
@@ -547,7 +548,11 @@ class SurfaceRows final : public PngRowSink {
     const size_t pitch = static_cast<size_t>(layout_.pitch);
     bandRows_ = static_cast<int32_t>(std::clamp<size_t>(kBandBytes / pitch, 1, static_cast<size_t>(layout_.height)));
     std::vector<uint8_t>& rows = BandRows();
-    if (rows.size() < pitch * static_cast<size_t>(bandRows_)) rows.resize(pitch * static_cast<size_t>(bandRows_));
+    try {
+      if (rows.size() < pitch * static_cast<size_t>(bandRows_)) rows.resize(pitch * static_cast<size_t>(bandRows_));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
     return true;
   }
   uint8_t* Row(uint32_t y) override {

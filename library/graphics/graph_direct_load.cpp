@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -107,10 +108,14 @@ void ReadEntryFile(Entry* entry, std::vector<uint8_t> buffer) {
   int32_t size = -1;
   if (FileStreamSeek(file, 0, SeekFromEnd) == 0) size = FileStreamTell(file);
   if (size > 0 && size < kLargestListedFile && FileStreamSeek(file, 0, SeekFromStart) == 0) {
-    // (A buffer only ever grows: its bytes are not cleared again.)
-    if (entry->bytes.size() < static_cast<size_t>(size)) entry->bytes.resize(static_cast<size_t>(size));
-    entry->byteCount = static_cast<uint32_t>(size);
-    entry->decodable = FileStreamRead(entry->bytes.data(), 1, entry->byteCount, file) == entry->byteCount;
+    try {
+      // (A buffer only ever grows: its bytes are not cleared again.)
+      if (entry->bytes.size() < static_cast<size_t>(size)) entry->bytes.resize(static_cast<size_t>(size));
+      entry->byteCount = static_cast<uint32_t>(size);
+      entry->decodable = FileStreamRead(entry->bytes.data(), 1, entry->byteCount, file) == entry->byteCount;
+    } catch (const std::bad_alloc&) {
+      // No room: the load takes the general path.
+    }
   }
   FileStreamClose(file);
   // A picture with an alpha image beside it takes the general path.
@@ -174,7 +179,11 @@ void Decode(const SurfaceSettings& settings, Entry* entry) {
 // After Decode, under the mutex.
 void MarkDecoded(ReadAhead& list, Entry* entry) {
   entry->state = EntryState::Done;
-  list.spare.push_back(std::move(entry->bytes));
+  try {
+    list.spare.push_back(std::move(entry->bytes));
+  } catch (const std::bad_alloc&) {
+    // (The buffer goes with the entry's.)
+  }
   entry->bytes = {};
 }
 
