@@ -1,10 +1,13 @@
 // The program's start-up on the generated media: from the entry to the first
 // frame of the title scene, in a fresh process each time (SDL's dummy video
 // and audio drivers, the real clock, a warm file cache after the first run),
-// and the resident memory once the title scene runs. Beside it, the peer:
-// libpng decoding the same pictures directly into memory.
+// and the resident memory once the title scene runs; the same with every
+// picture decoded whole before it goes into its graph. Beside it, the peer:
+// libpng decoding the same pictures directly into memory. The pictures are
+// decoded on every core the process may use: pin it to compare.
 //
-//   ./build/release/bench/game_startup_bench --benchmark_repetitions=5
+//   taskset -c 2 ./build/release/bench/game_startup_bench --benchmark_repetitions=5
+//   taskset -c 2,3 ./build/release/bench/game_startup_bench --benchmark_repetitions=5
 #include <benchmark/benchmark.h>
 #include <png.h>
 #include <sys/resource.h>
@@ -20,8 +23,10 @@
 #include <vector>
 
 #include "game/shell/game_main.h"
+#include "library/graphics/graph_direct_load.h"
 #include "library/zrlib.h"
 #include "platform/win32/win32_misc.h"
+#include "platform/win32/win32_window.h"
 
 namespace fs = std::filesystem;
 
@@ -111,8 +116,10 @@ StartUpRun LibraryOnly() {
   return {Seconds() - start, ResidentKilobytes(), CpuSeconds()};
 }
 
-// One start-up in a child process: the game's globals and the library start fresh.
-bool RunStartUp(StartUpRun* out, StartUpRun (*what)() = &GameToTitle) {
+// One start-up in a child process: the game's globals and the library start
+// fresh. With wholeImages every picture is decoded into an image of its own
+// first and then copied into its graph, as before pictures went straight in.
+bool RunStartUp(StartUpRun* out, StartUpRun (*what)() = &GameToTitle, bool wholeImages = false) {
   // Made by this process, before the first run: every run starts in the same
   // settled folder, as a program started again in its own folder does.
   const std::string& dir = WorkDir();
@@ -124,7 +131,11 @@ bool RunStartUp(StartUpRun* out, StartUpRun (*what)() = &GameToTitle) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     PlatformSetDebugOutput(false);
+    // A window scope of its own: a program or benchmark started beside it
+    // is no second start of this one.
+    PlatformSetWindowScope(("startup-bench" + std::to_string(getpid())).c_str());
     if (chdir(dir.c_str()) != 0) _exit(2);
+    GraphDirectLoadOff = wholeImages ? 1 : 0;
     StartUpRun run = what();
     if (write(fds[1], &run, sizeof run) != sizeof run) _exit(3);
     _exit(0);
@@ -137,18 +148,18 @@ bool RunStartUp(StartUpRun* out, StartUpRun (*what)() = &GameToTitle) {
   return ok;
 }
 
-void BM_StartUpToTitle(benchmark::State& state) {
+void StartUpToTitle(benchmark::State& state, bool wholeImages) {
   if (!fs::is_directory(MediaDir() + "/circle")) {
     state.SkipWithError("no generated media (set ZR_MEDIA_DIR)");
     return;
   }
   StartUpRun warm;
-  RunStartUp(&warm);  // the file cache
+  RunStartUp(&warm, &GameToTitle, wholeImages);  // the file cache
   long rss = 0;
   double cpu = 0.0;
   for (auto _ : state) {
     StartUpRun run;
-    if (!RunStartUp(&run)) {
+    if (!RunStartUp(&run, &GameToTitle, wholeImages)) {
       state.SkipWithError("start-up failed");
       return;
     }
@@ -157,11 +168,21 @@ void BM_StartUpToTitle(benchmark::State& state) {
     cpu += run.cpuSeconds;
   }
   state.counters["rss_MB"] = rss / 1024.0;
-  // The processor time of a start-up (the process's own, from its fork to
-  // the title), which a busy machine stretches less than the wall time.
+  // The processor time of a start-up (the process's own, every thread, from
+  // its fork to the title), which a busy machine stretches less than the
+  // wall time.
   state.counters["cpu_ms"] = benchmark::Counter(cpu * 1000.0 / static_cast<double>(state.iterations()));
 }
+
+// The program as it is: its pictures decoded straight into their graphs, on
+// every core the process may use.
+void BM_StartUpToTitle(benchmark::State& state) { StartUpToTitle(state, false); }
 BENCHMARK(BM_StartUpToTitle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Every picture decoded whole first, one at a time, then copied into its
+// graph: the share of decoding straight into the graphs in the row above.
+void BM_StartUpToTitleWholeImages(benchmark::State& state) { StartUpToTitle(state, true); }
+BENCHMARK(BM_StartUpToTitleWholeImages)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // The share of the library's start-up in the row above (its processor-clock
 // and vertical-blank measurements wait about 40 ms by themselves).
@@ -226,4 +247,28 @@ BENCHMARK(BM_PeerLibpngDecodesTheStartUpPictures)->Unit(benchmark::kMillisecond)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// --start-once: one start-up to the title in this process, without the
+// benchmark around it, for a profiler or an instruction count
+// (--start-once=whole-images: as BM_StartUpToTitleWholeImages starts):
+//   valgrind --tool=callgrind ./build/release/bench/game_startup_bench --start-once
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (strncmp(argv[i], "--start-once", 12) != 0) continue;
+    GraphDirectLoadOff = strcmp(argv[i], "--start-once=whole-images") == 0 ? 1 : 0;
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    PlatformSetDebugOutput(false);
+    PlatformSetWindowScope(("startup-bench" + std::to_string(getpid())).c_str());
+    if (chdir(WorkDir().c_str()) != 0) return 2;
+    StartUpRun run = GameToTitle();
+    if (run.seconds < 0.0) return 1;
+    printf("title after %.1f ms, %.1f ms of processor time, %.1f MB resident\n", run.seconds * 1000.0,
+           run.cpuSeconds * 1000.0, run.rssKb / 1024.0);
+    return 0;
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

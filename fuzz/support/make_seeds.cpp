@@ -270,6 +270,16 @@ void ImageSeeds() {
     std::vector<std::pair<std::string, Bytes>> files;
   } sets[] = {{"bmp", BmpFiles()}, {"png", PngFiles()}, {"jpeg", JpegFiles()},
               {"tga", TgaFiles()}, {"dds", DdsFiles()}, {"bgra", BgraFiles()}};
+  // The pictures decoded into surfaces: every PNG of the decoder's, and a
+  // picture of several bands of rows (80-byte rows, 819 a band).
+  for (const auto& [name, bytes] : PngFiles()) Seed("png_surface", name, bytes);
+  PngLayout bands;
+  bands.width = 80;
+  bands.height = 2000;
+  bands.colorType = 0;
+  for (uint32_t y = 0; y < 2000; ++y)
+    for (uint32_t x = 0; x < 80; ++x) bands.rows.push_back(static_cast<uint8_t>(x * 3 + y));
+  Seed("png_surface", "bands", MakePng(bands));
   for (const auto& set : sets) {
     for (const auto& [name, bytes] : set.files) Seed(set.target, name, bytes);
     // The loader: one picture of each kind, as it is, mirrored, with an alpha

@@ -88,6 +88,8 @@ int MoveSpriteToward(SpriteRecord* record, float targetX);
 // The five START letters into StartLetterSprites; 1, or -1 when the image
 // does not load.
 int LoadStartPieces();
+// The file they are cut from.
+extern const char kStartPiecesFile[];
 
 // The item shop's animation phase, advanced by the item shop every frame.
 extern float ItemShopWavePhase;

@@ -38,9 +38,10 @@ int InitGame() {
   if (LoadingPicture == -1) return FailStep(kLoadingFile);
   DrawGraphAt(300, 400, LoadingPicture, 1);
   PresentScreen();
-  if (LoadCommonImages() == -1) return -1;
-  if (LoadCharacterImages() == -1) return -1;
-  if (LoadStageImages() == -1) return -1;
+  ReadAheadGamePictures();
+  const bool loaded = LoadCommonImages() != -1 && LoadCharacterImages() != -1 && LoadStageImages() != -1;
+  EndGraphReadAhead();
+  if (!loaded) return -1;
   CreateGameFonts();
   FreeGraph(LoadingPicture);
   SetDrawClipArea(0, 0, 640, 480);

@@ -95,38 +95,35 @@ bool fontsMade = false;
 // One picture to load: the whole file into one graph (cells 0), or cut into
 // cells (count, across x down, each w x h) into consecutive handles.
 struct Picture {
-  const char* file;
+  std::string file;
   int32_t* handles;
   int32_t cells = 0;
   int32_t across = 0, down = 0, width = 0, height = 0;
 };
+using Pictures = std::vector<Picture>;
 
 bool Load(const Picture& p) {
   if (p.cells == 0) {
-    *p.handles = LoadGraphFile(p.file, 0);
+    *p.handles = LoadGraphFile(p.file.c_str(), 0);
     if (*p.handles == -1) return false;
     madeGraphs.push_back(*p.handles);
     return true;
   }
-  if (LoadDividedGraph(p.file, p.cells, p.across, p.down, p.width, p.height, p.handles, 0) == -1) return false;
+  if (LoadDividedGraph(p.file.c_str(), p.cells, p.across, p.down, p.width, p.height, p.handles, 0) == -1)
+    return false;
   madeGraphs.insert(madeGraphs.end(), p.handles, p.handles + p.cells);
   return true;
 }
 
 // Loads the pictures in order; 1, or -1 at the first that fails (logged).
-int LoadAll(const Picture* pictures, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    if (!Load(pictures[i])) {
-      WriteErrorLogFormat("%s の読み込みに失敗しました", pictures[i].file);
+int LoadAll(const Pictures& pictures) {
+  for (const Picture& picture : pictures) {
+    if (!Load(picture)) {
+      WriteErrorLogFormat("%s の読み込みに失敗しました", picture.file.c_str());
       return -1;
     }
   }
   return 1;
-}
-
-template <size_t N>
-int LoadAll(const Picture (&pictures)[N]) {
-  return LoadAll(pictures, N);
 }
 
 // A path built from parts, as the loaders need it.
@@ -142,16 +139,10 @@ const char* const kCharacterKeys[kCharacterCount] = {"tavisha", "belnora", "quen
 
 const char kFontFace[] = "HGP創英角ﾎﾟｯﾌﾟ体";
 
-}  // namespace
+// ---------------------------------------------------------------- the pictures, in the order they load
 
-void GetCharacterFolder(int32_t character, char* out) {
-  if (out == nullptr) return;
-  out[0] = '\0';
-  if (character >= 0 && character < kCharacterCount) strcpy(out, kCharacterFolders[character]);
-}
-
-int LoadCommonImages() {
-  const Picture before[] = {
+Pictures CommonPicturesBefore() {
+  return {
       {"media\\window\\window_枠.png", WindowFrameTiles, 2, 2, 1, 32, 32},
       {"media\\other\\CPULv：easy.png", &CpuLevelPictures[0]},
       {"media\\other\\CPULv：normal.png", &CpuLevelPictures[1]},
@@ -180,9 +171,28 @@ int LoadCommonImages() {
       {"media\\other\\スキマver0.1.png", GapAnimationPictures, 8, 4, 2, 64, 64},
       {"media\\background\\result.png", &ResultBandPicture},
   };
-  if (LoadAll(before) == -1) return -1;
-  LoadMagicSquarePictures();
-  const Picture after[] = {
+}
+
+// The round-start slot's pictures.
+Pictures MagicSquarePictureList() {
+  static const char* const kTags[6] = {"タヴィシャ", "ベルノーラ", "クェンドリ", "ファリッセ", "オドウィナ", "ジュレール"};
+  static const char* const kParts[3] = {"\\外円.png", "\\四角.png", "\\内円.png"};
+  Pictures pictures;
+  for (int e = 0; e < 6; ++e) {
+    for (int k = 0; k < 3; ++k)
+      pictures.push_back({Path("media\\sugoroku\\other\\spellslot\\MagicSquare\\", kTags[e], kParts[k]),
+                          &MagicSquarePictures[e][k]});
+  }
+  for (int c = 0; c < 6; ++c) pictures.push_back({Path(kCharacterFolders[c], "koma_front.png"), &MagicSquareCards[c]});
+  static const char* const kLetters[3] = {"ス.png", "ペ.png", "ル.png"};
+  for (int i = 0; i < 3; ++i)
+    pictures.push_back({Path("media\\sugoroku\\other\\spellslot\\", kLetters[i]), &SlotLetterPictures[i]});
+  pictures.push_back({"media\\sugoroku\\other\\spellslot\\スロット.png", &SlotTitlePicture});
+  return pictures;
+}
+
+Pictures CommonPicturesAfter() {
+  return {
       {"media\\sugoroku\\zarvie\\ザルヴィエ_MAP_1.png", &MansionMapPictures[0]},
       {"media\\sugoroku\\zarvie\\ザルヴィエ_MAP_2.png", &MansionMapPictures[1]},
       {"media\\sugoroku\\zarvie\\ザルヴィエ_MAP_all1.png", &MansionMapPictures[2]},
@@ -220,47 +230,40 @@ int LoadCommonImages() {
       {"media\\other\\数値_小.png", SmallDigitPictures, 10, 10, 1, 20, 32},
       {"media\\other\\final result.png", &FinalResultPicture},
   };
-  return LoadAll(after);
 }
 
-int LoadCharacterImages() {
-  for (int32_t c = 0; c < kCharacterCount; ++c) {
-    int32_t* slots = CharacterImageTable[c];
-    const char* folder = kCharacterFolders[c];
-    const std::string files[9] = {Path(folder, "face.png"),   Path(folder, "koma.png"),   Path(folder, "m_air.png"),
-                                  Path(folder, "m_damage.png"), Path(folder, "m_wait.png"), Path(folder, "m_run.png"),
-                                  Path(folder, "m_shot.png"),  Path(folder, "m_jump.png"), Path(folder, "m_turn.png")};
-    const Picture block[] = {
-        {files[0].c_str(), &slots[0]},
-        {files[1].c_str(), &slots[1], 12, 4, 3, 32, 32},
-        {files[2].c_str(), &slots[19]},
-        {files[3].c_str(), &slots[18]},
-        {files[4].c_str(), &slots[17]},
-        {files[5].c_str(), &slots[13], 4, 4, 1, 80, 80},
-        {files[6].c_str(), &slots[20], 5, 5, 1, 80, 80},
-        {files[7].c_str(), &slots[25], 8, 8, 1, 80, 80},
-        {files[8].c_str(), &slots[33], 6, 6, 1, 80, 115},
-    };
-    if (LoadAll(block) == -1) return -1;
-  }
+// The nine files of a character's block.
+Pictures CharacterPictures(int32_t c) {
+  int32_t* slots = CharacterImageTable[c];
+  const char* folder = kCharacterFolders[c];
+  return {
+      {Path(folder, "face.png"), &slots[0]},
+      {Path(folder, "koma.png"), &slots[1], 12, 4, 3, 32, 32},
+      {Path(folder, "m_air.png"), &slots[19]},
+      {Path(folder, "m_damage.png"), &slots[18]},
+      {Path(folder, "m_wait.png"), &slots[17]},
+      {Path(folder, "m_run.png"), &slots[13], 4, 4, 1, 80, 80},
+      {Path(folder, "m_shot.png"), &slots[20], 5, 5, 1, 80, 80},
+      {Path(folder, "m_jump.png"), &slots[25], 8, 8, 1, 80, 80},
+      {Path(folder, "m_turn.png"), &slots[33], 6, 6, 1, 80, 115},
+  };
+}
+
+// The event portraits in the order of their numbers (12 has none).
+Pictures PortraitPictures() {
   static const char* const kPortraits[23] = {
       nullptr,          "ヴァシュテ.png", "グラヴォネ.png", "グラヴォネ.png", "グラヴォネ.png",   "ペロナント.png",
       "ティボラ.png",   "グラヴォネ.png", "グラヴォネ.png", "グラヴォネ.png", "メグノス.png",     "ニクセラver1.png",
       nullptr,          "グラヴォネ.png", "ブロウニャ.png", "ズィルベ.png",   "ヴェスピナ.png",   "アンセリ.png",
       "ボフィネ.png",   "ユクスタ.png",   "ピコルダ_L.png", "ザンベリedg.png", "エスロヴァ.png"};
-  for (int32_t n = 1; n < 23; ++n) {
-    if (kPortraits[n] == nullptr) continue;
-    std::string file = Path("media\\eventchar\\", kPortraits[n]);
-    const Picture portrait[] = {{file.c_str(), &EventPortraitTable[n]}};
-    if (LoadAll(portrait) == -1) return -1;
-  }
-  return 1;
+  Pictures pictures;
+  for (int32_t n = 1; n < 23; ++n)
+    if (kPortraits[n] != nullptr) pictures.push_back({Path("media\\eventchar\\", kPortraits[n]), &EventPortraitTable[n]});
+  return pictures;
 }
 
-int LoadStageImages() {
-  if (LoadStartPieces() == -1) return -1;
-  for (const SpriteRecord& letter : StartLetterSprites) madeGraphs.push_back(letter.graph);
-  const Picture pictures[] = {
+Pictures StagePictureList() {
+  return {
       {"media\\other\\STARTver0.2.png", &StartWordSprite.graph},
       {"media\\other\\スタート円.png", &StartCircleImage},
       {"media\\other\\FINISHver0.2.png", &FinishWordSprite.graph},
@@ -290,49 +293,73 @@ int LoadStageImages() {
       {"media\\mini\\numbersearch\\キャラ枠_緑.png", &NumberSearchFramePictures[3]},
       {"media\\mini\\numbersearch\\問題枠.png", &NumberSearchCallFramePicture},
   };
-  if (LoadAll(pictures) == -1) return -1;
+}
+
+// The board's character backgrounds.
+Pictures CharacterBackgroundList() {
+  Pictures pictures;
+  for (int c = 0; c < kCharacterCount; ++c)
+    pictures.push_back({Path("media\\background\\chara\\", kCharacterKeys[c], ".png"), &CharacterBackgroundPictures[c]});
+  return pictures;
+}
+
+}  // namespace
+
+void GetCharacterFolder(int32_t character, char* out) {
+  if (out == nullptr) return;
+  out[0] = '\0';
+  if (character >= 0 && character < kCharacterCount) strcpy(out, kCharacterFolders[character]);
+}
+
+int LoadCommonImages() {
+  if (LoadAll(CommonPicturesBefore()) == -1) return -1;
+  LoadMagicSquarePictures();
+  return LoadAll(CommonPicturesAfter());
+}
+
+int LoadCharacterImages() {
+  for (int32_t c = 0; c < kCharacterCount; ++c)
+    if (LoadAll(CharacterPictures(c)) == -1) return -1;
+  return LoadAll(PortraitPictures());
+}
+
+int LoadStageImages() {
+  if (LoadStartPieces() == -1) return -1;
+  for (const SpriteRecord& letter : StartLetterSprites) madeGraphs.push_back(letter.graph);
+  if (LoadAll(StagePictureList()) == -1) return -1;
   LoadCharacterBackgrounds();
   return 1;
 }
 
 void LoadMagicSquarePictures() {
-  static const char* const kTags[6] = {"タヴィシャ", "ベルノーラ", "クェンドリ", "ファリッセ", "オドウィナ", "ジュレール"};
-  static const char* const kParts[3] = {"\\外円.png", "\\四角.png", "\\内円.png"};
-  std::vector<std::string> files;
-  std::vector<int32_t*> handles;
-  for (int e = 0; e < 6; ++e) {
-    for (int k = 0; k < 3; ++k) {
-      files.push_back(Path("media\\sugoroku\\other\\spellslot\\MagicSquare\\", kTags[e], kParts[k]));
-      handles.push_back(&MagicSquarePictures[e][k]);
-    }
-  }
-  for (int c = 0; c < 6; ++c) {
-    files.push_back(Path(kCharacterFolders[c], "koma_front.png"));
-    handles.push_back(&MagicSquareCards[c]);
-  }
-  static const char* const kLetters[3] = {"ス.png", "ペ.png", "ル.png"};
-  for (int i = 0; i < 3; ++i) {
-    files.push_back(Path("media\\sugoroku\\other\\spellslot\\", kLetters[i]));
-    handles.push_back(&SlotLetterPictures[i]);
-  }
-  files.push_back("media\\sugoroku\\other\\spellslot\\スロット.png");
-  handles.push_back(&SlotTitlePicture);
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (!Load({files[i].c_str(), handles[i]})) {
-      WriteErrorLogFormat("%s の読み込みに失敗しました 残りのスロット画像は読み込みません", files[i].c_str());
+  for (const Picture& picture : MagicSquarePictureList()) {
+    if (!Load(picture)) {
+      WriteErrorLogFormat("%s の読み込みに失敗しました 残りのスロット画像は読み込みません", picture.file.c_str());
       return;
     }
   }
 }
 
 void LoadCharacterBackgrounds() {
-  for (int c = 0; c < kCharacterCount; ++c) {
-    std::string file = Path("media\\background\\chara\\", kCharacterKeys[c], ".png");
-    if (!Load({file.c_str(), &CharacterBackgroundPictures[c]})) {
-      WriteErrorLogFormat("%s の読み込みに失敗しました 残りの背景は読み込みません", file.c_str());
+  for (const Picture& picture : CharacterBackgroundList()) {
+    if (!Load(picture)) {
+      WriteErrorLogFormat("%s の読み込みに失敗しました 残りの背景は読み込みません", picture.file.c_str());
       return;
     }
   }
+}
+
+void ReadAheadGamePictures() {
+  std::vector<Pictures> parts = {CommonPicturesBefore(), MagicSquarePictureList(), CommonPicturesAfter()};
+  for (int32_t c = 0; c < kCharacterCount; ++c) parts.push_back(CharacterPictures(c));
+  parts.push_back(PortraitPictures());
+  parts.push_back({{kStartPiecesFile, nullptr}});
+  parts.push_back(StagePictureList());
+  parts.push_back(CharacterBackgroundList());
+  std::vector<const char*> files;
+  for (const Pictures& part : parts)
+    for (const Picture& picture : part) files.push_back(picture.file.c_str());
+  ReadAheadGraphFiles(files.data(), static_cast<int32_t>(files.size()));
 }
 
 void CreateGameFonts() {

@@ -141,6 +141,10 @@ extern int32_t FontHandle35;       // size 35, thickness 4, type 3
 int LoadCommonImages();
 int LoadCharacterImages();
 int LoadStageImages();
+// Lists every picture file the three image loaders will load, in their order,
+// for the library to decode ahead on the processor's other cores
+// (ReadAheadGraphFiles); the loaders still make every handle and log line.
+void ReadAheadGamePictures();
 int LoadSounds();
 // The 27 fonts (no failure test).
 void CreateGameFonts();

@@ -41,11 +41,12 @@ int MoveSpriteToward(SpriteRecord* record, float targetX) {
   return xArrived && yArrived ? 1 : -1;
 }
 
+const char kStartPiecesFile[] = "media\\other\\STARTver0.2.png";
+
 int LoadStartPieces() {
-  const char file[] = "media\\other\\STARTver0.2.png";
   int32_t handles[5];
-  if (LoadDividedGraph(file, 5, 5, 1, 80, 80, handles, 0) == -1) {
-    WriteErrorLogFormat("%s の読み込みに失敗しました", file);
+  if (LoadDividedGraph(kStartPiecesFile, 5, 5, 1, 80, 80, handles, 0) == -1) {
+    WriteErrorLogFormat("%s の読み込みに失敗しました", kStartPiecesFile);
     return -1;
   }
   for (int i = 0; i < 5; ++i) StartLetterSprites[i].graph = handles[i];

@@ -4,14 +4,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <map>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "library/core/log.h"
+#include "platform/win32/win32_system.h"
 
 int32_t TrackedWatchSize = 0;
 int32_t TrackedLogAll = 0;
 int32_t TrackedLogTotals = 0;
 int32_t TrackedCheckAlways = 0;
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer checks the blocks of its own heap only.
+int32_t TrackedBlocksOfTheirOwn = 0;
+#else
+int32_t TrackedBlocksOfTheirOwn = 1;
+#endif
 
 namespace {
 
@@ -115,13 +124,127 @@ void AfterChange(const char* what, const TrackedBlockHeader* header) {
 
 namespace {
 
-// A block from malloc, or zeroed from calloc (which leaves fresh pages of a
-// large block untouched until they are used).
-void* AllocBlock(size_t size, const char* name, int line, bool zeroed) {
+// ---------------------------------------------------------------- where blocks come from
+
+// Zeroed blocks of this size or more, and blocks that may stay untouched,
+// come from the system on their own, as
+// the Windows heap takes its large blocks: pages of zeros made only when
+// first touched (a font's code table is mostly never touched, a picture's
+// run table only once it is drawn), given back when the block is freed.
+// calloc would clear them again whenever it hands out memory that was used
+// before, and blocks left untouched inside the heap would push the next
+// blocks onto fresh pages.
+constexpr size_t kMappedZeroedBlock = 64 << 10;
+
+// Pixel blocks of this size or more are packed into one span of address
+// space that the system backs with huge pages where it can.
+constexpr size_t kSpanPixelBlock = 64 << 10;
+constexpr size_t kPixelSpanBytes = size_t{1} << 30;
+constexpr size_t kSpanGrain = 64;  // keeps the headers and pixels aligned
+
+// The span of pixel blocks: first fit by address among the free ranges, else
+// from the top. Under the heap mutex.
+struct PixelSpan {
+  uint8_t* base = nullptr;
+  bool reserved = false;
+  size_t top = 0;                      // bytes above it never handed out
+  std::map<size_t, size_t>* free = nullptr;  // offset -> length, no two adjacent
+
+  void* Take(size_t bytes) {
+    if (!reserved) {
+      reserved = true;
+      base = static_cast<uint8_t*>(PlatformReserveHugePageSpan(kPixelSpanBytes));
+      if (base != nullptr) free = new std::map<size_t, size_t>();
+    }
+    if (base == nullptr) return nullptr;
+    bytes = (bytes + kSpanGrain - 1) / kSpanGrain * kSpanGrain;
+    for (auto it = free->begin(); it != free->end(); ++it) {
+      if (it->second < bytes) continue;
+      const size_t offset = it->first, left = it->second - bytes;
+      free->erase(it);
+      if (left > 0) free->emplace(offset + bytes, left);
+      return base + offset;
+    }
+    if (bytes > kPixelSpanBytes - top) return nullptr;
+    top += bytes;
+    return base + top - bytes;
+  }
+  void Give(void* p, size_t bytes) {
+    size_t offset = static_cast<size_t>(static_cast<uint8_t*>(p) - base);
+    bytes = (bytes + kSpanGrain - 1) / kSpanGrain * kSpanGrain;
+    auto next = free->lower_bound(offset);
+    if (next != free->begin()) {
+      auto before = std::prev(next);
+      if (before->first + before->second == offset) {
+        offset = before->first;
+        bytes += before->second;
+        free->erase(before);
+      }
+    }
+    if (next != free->end() && offset + bytes == next->first) {
+      bytes += next->second;
+      free->erase(next);
+    }
+    if (offset + bytes == top) {
+      top = offset;  // (its pages stay with the process for the next pictures)
+    } else {
+      free->emplace(offset, bytes);
+    }
+  }
+};
+
+PixelSpan Span;
+
+// The blocks that came from a mapping of their own or from the span, with
+// the bytes they were given (their headers may be damaged by the time they
+// are freed).
+struct OwnBlock {
+  size_t bytes;
+  bool mapped;
+};
+std::unordered_map<const TrackedBlockHeader*, OwnBlock>& OwnBlocks() {
+  static auto* blocks = new std::unordered_map<const TrackedBlockHeader*, OwnBlock>();
+  return *blocks;
+}
+
+size_t Rounded(size_t bytes) {
+  const size_t page = PlatformPageSize();
+  return (bytes + page - 1) / page * page;
+}
+
+void ReleaseRaw(TrackedBlockHeader* header) {
+  auto own = OwnBlocks().find(header);
+  if (own == OwnBlocks().end()) {
+    free(header);
+    return;
+  }
+  const OwnBlock block = own->second;
+  OwnBlocks().erase(own);
+  if (block.mapped)
+    PlatformUnmapBlock(header, block.bytes);
+  else
+    Span.Give(header, block.bytes);
+}
+
+enum class BlockKind { Plain, Zeroed, Untouched, Pixels };
+
+// A block from malloc, zeroed from calloc or a mapping of its own, or for
+// pixels from the span.
+void* AllocBlock(size_t size, const char* name, int line, BlockKind kind) {
   std::lock_guard<std::recursive_mutex> lock(HeapMutex());
-  void* raw = size > 0x7FFFFFFFu - kHeaderSize ? nullptr
-              : zeroed                         ? calloc(1, size + kHeaderSize)
-                                               : malloc(size + kHeaderSize);
+  void* raw = nullptr;
+  if (size <= 0x7FFFFFFFu - kHeaderSize) {
+    const size_t bytes = size + kHeaderSize;
+    if (TrackedBlocksOfTheirOwn && (kind == BlockKind::Zeroed || kind == BlockKind::Untouched) &&
+        size >= kMappedZeroedBlock) {
+      raw = PlatformMapBlock(Rounded(bytes));
+      if (raw != nullptr) OwnBlocks()[static_cast<TrackedBlockHeader*>(raw)] = {Rounded(bytes), true};
+    } else if (TrackedBlocksOfTheirOwn && kind == BlockKind::Pixels && size >= kSpanPixelBlock) {
+      raw = Span.Take(bytes);
+      if (raw != nullptr) OwnBlocks()[static_cast<TrackedBlockHeader*>(raw)] = {bytes, false};
+    }
+    if (raw == nullptr) raw = kind == BlockKind::Zeroed ? calloc(1, bytes) : malloc(bytes);
+  }
   if (raw == nullptr) {
     DumpTrackedHeap();
     CheckTrackedHeap();
@@ -149,9 +272,17 @@ void* AllocBlock(size_t size, const char* name, int line, bool zeroed) {
 
 }  // namespace
 
-void* TrackedAlloc(size_t size, const char* name, int line) { return AllocBlock(size, name, line, false); }
+void* TrackedAlloc(size_t size, const char* name, int line) { return AllocBlock(size, name, line, BlockKind::Plain); }
 
-void* TrackedCalloc(size_t size, const char* name, int line) { return AllocBlock(size, name, line, true); }
+void* TrackedCalloc(size_t size, const char* name, int line) { return AllocBlock(size, name, line, BlockKind::Zeroed); }
+
+void* TrackedAllocUntouched(size_t size, const char* name, int line) {
+  return AllocBlock(size, name, line, BlockKind::Untouched);
+}
+
+void* TrackedAllocPixels(size_t size, const char* name, int line) {
+  return AllocBlock(size, name, line, BlockKind::Pixels);
+}
 
 void* TrackedRealloc(void* pointer, size_t size, const char* name, int line) {
   if (pointer == nullptr) return TrackedAlloc(size, name, line);
@@ -163,7 +294,19 @@ void* TrackedRealloc(void* pointer, size_t size, const char* name, int line) {
     return nullptr;
   }
   uint32_t oldSize = old->size;
-  void* raw = size <= 0x7FFFFFFFu - kHeaderSize ? realloc(old, size + kHeaderSize) : nullptr;
+  void* raw = nullptr;
+  if (size <= 0x7FFFFFFFu - kHeaderSize) {
+    if (OwnBlocks().count(old) == 0) {
+      raw = realloc(old, size + kHeaderSize);
+    } else {
+      // Moved into an ordinary block.
+      raw = malloc(size + kHeaderSize);
+      if (raw != nullptr) {
+        memcpy(raw, old, kHeaderSize + (size < oldSize ? size : oldSize));
+        ReleaseRaw(old);
+      }
+    }
+  }
   if (raw == nullptr) {
     DumpTrackedHeap();
     return nullptr;
@@ -205,7 +348,7 @@ void TrackedFree(void* pointer) {
   RenewCheck(header->newer);
   LiveBlocks().erase(header);
   AfterChange("mem free  ", header);
-  free(header);
+  ReleaseRaw(header);
 }
 
 int CheckTrackedHeap() {

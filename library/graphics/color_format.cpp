@@ -183,16 +183,21 @@ const ColorFormat* GetStandardColorFormat(int32_t kind, int32_t alpha, int32_t p
       {8, 0xFFu, 0xFFu, 0xFFu, 0xFFu},
       {16, 0xFFFFu, 0xFFFFu, 0xFFFFu, 0xFFFFu},
   };
-  static ColorFormat formats[10];
-  static bool built[10];
+  struct Formats {
+    ColorFormat format[10];
+  };
+  // All ten made on the first request, once whichever thread asks first.
+  static const Formats formats = [] {
+    Formats made{};
+    for (int i = 0; i < 10; ++i) {
+      const FormatEntry& s = kFormatEntries[i];
+      SetColorFormatFromMasks(&made.format[i], s.bits, s.r, s.g, s.b, s.a);
+    }
+    return made;
+  }();
   if (kind < 0 || kind > 3) return nullptr;
   int index = kind >= 2 ? 6 + kind : kind * 4 + (alpha != 0 ? 2 : 0) + (paletted != 0 ? 1 : 0);
-  if (!built[index]) {
-    const FormatEntry& s = kFormatEntries[index];
-    SetColorFormatFromMasks(&formats[index], s.bits, s.r, s.g, s.b, s.a);
-    built[index] = true;
-  }
-  return &formats[index];
+  return &formats.format[index];
 }
 
 uint32_t MakeFormatColor(const ColorFormat* format, int32_t r, int32_t g, int32_t b, int32_t a) {

@@ -1,6 +1,9 @@
 #include "library/graphics/graph_create.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "library/core/log.h"
 #include "library/core/memory.h"
@@ -9,10 +12,12 @@
 #include "library/graphics/color_convert.h"
 #include "library/graphics/d3d9/d3d_texture.h"
 #include "library/graphics/draw_state.h"
+#include "library/graphics/graph_direct_load.h"
 #include "library/graphics/graphics_system.h"
 #include "library/graphics/image_load.h"
 #include "library/graphics/mem_img.h"
 #include "library/graphics/movie_graph.h"
+#include "platform/win32/win32_system.h"
 
 GraphCreateSettingsState GraphCreateSettings = {0, 0, 1, 0, 0, 0, 0, 0};
 
@@ -89,6 +94,12 @@ ObjectHandle LoadGraphFile(const char* fileName, int32_t flag) {
 ObjectHandle CreateGraphFromFile(const char* fileName, int32_t flags, int32_t mirror, int32_t movieMode) {
   if (!GraphicsInitialised) return -1;
   WaitWhileInactive();
+  if (mirror != 1) {
+    // The picture straight into its surface where it can be.
+    int32_t width = 0, height = 0;
+    if (GraphSurface* surface = LoadDirectSurface(fileName, &width, &height))
+      return AdoptGraphSurface(surface, width, height, fileName);
+  }
   GraphImage rgb{}, alpha{};
   const int loaded =
       LoadGraphImageFile(fileName, nullptr, 0, 0, nullptr, 0, AlphaImageFromFile, &rgb, 0, &alpha);
@@ -120,17 +131,27 @@ int LoadDividedGraphBody(const char* fileName, int32_t count, int32_t xcount, in
   WaitWhileInactive();
   if (handles == nullptr && count > 0) return -1;
   for (int32_t i = 0; i < count; ++i) handles[i] = -1;
+  int result;
   GraphImage rgb{}, alpha{};
-  const int loaded =
-      LoadGraphImageFile(fileName, nullptr, 0, 0, nullptr, 0, AlphaImageFromFile, &rgb, 0, &alpha);
-  if (loaded < 0) {
-    WriteErrorLogFormat("右記のグラフィックファイルのロードに失敗しました：%s", fileName);
-    return -1;
+  GraphImage* alphaImage = nullptr;
+  int32_t width = 0, height = 0;
+  GraphSurface* surface = mirror != 1 && GraphicsInitialised ? LoadDirectSurface(fileName, &width, &height) : nullptr;
+  if (surface != nullptr) {
+    // The picture went straight into its surface.
+    const ObjectHandle base = AdoptGraphSurface(surface, width, height, nullptr);
+    result = base == -1 ? -1 : CutGraphIntoCells(base, width, count, xcount, ycount, w, h, handles, mirror);
+    if (base == -1) WriteErrorLog(kDivideFailure);
+  } else {
+    const int loaded =
+        LoadGraphImageFile(fileName, nullptr, 0, 0, nullptr, 0, AlphaImageFromFile, &rgb, 0, &alpha);
+    if (loaded < 0) {
+      WriteErrorLogFormat("右記のグラフィックファイルのロードに失敗しました：%s", fileName);
+      return -1;
+    }
+    alphaImage = loaded == 0 ? &alpha : nullptr;
+    if (mirror == 1) MirrorImages(&rgb, alphaImage);
+    result = CreateDivGraphFromGraphImage(&rgb, alphaImage, count, xcount, ycount, w, h, handles, flags, mirror, 0);
   }
-  GraphImage* alphaImage = loaded == 0 ? &alpha : nullptr;
-  if (mirror == 1) MirrorImages(&rgb, alphaImage);
-  const int result =
-      CreateDivGraphFromGraphImage(&rgb, alphaImage, count, xcount, ycount, w, h, handles, flags, mirror, 0);
   // The cells share one name record.
   ObjectHandle named = -1;
   for (int32_t i = 0; result == 0 && i < count && handles[i] != -1; ++i) {
@@ -156,11 +177,16 @@ int CreateDivGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, int32_t cou
     WriteErrorLog(kDivideFailure);
     return -1;
   }
+  return CutGraphIntoCells(base, rgb->width, count, xcount, ycount, w, h, handles, mirror);
+}
+
+int CutGraphIntoCells(ObjectHandle base, int32_t imageWidth, int32_t count, int32_t xcount, int32_t ycount,
+                      int32_t w, int32_t h, ObjectHandle* handles, int32_t mirror) {
   int32_t made = 0;
   for (int32_t row = 0; row < ycount && made < count; ++row) {
     for (int32_t column = 0; column < xcount && made < count; ++column) {
       // A mirrored image has its first column at its right end.
-      const int64_t x = mirror == 1 ? static_cast<int64_t>(rgb->width) - static_cast<int64_t>(column + 1) * w
+      const int64_t x = mirror == 1 ? static_cast<int64_t>(imageWidth) - static_cast<int64_t>(column + 1) * w
                                     : static_cast<int64_t>(column) * w;
       const int64_t y = static_cast<int64_t>(row) * h;
       const ObjectHandle cell =
@@ -336,13 +362,11 @@ int AttachGraphPart(ObjectHandle handle, ObjectHandle source, int32_t x, int32_t
 
 // ---------------------------------------------------------------- surfaces
 
-int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, int32_t alpha, int32_t palette,
-                      int32_t compression, int32_t wholeFillNext) {
-  GraphRecord* graph = GetGraphRecordChecked(handle);
-  if (graph == nullptr || graph->surface != nullptr) return -1;
-  const GraphCreateSettingsState& settings = GraphCreateSettings;
+GraphFormatRequest MakeGraphFormatRequest(int32_t mip, int32_t alpha, int32_t compression,
+                                          const GraphCreateSettingsState& settings, int32_t hardware,
+                                          int32_t screenBits) {
   GraphFormatRequest request{};
-  request.hardware = HardwareActive ? 1 : 0;
+  request.hardware = hardware ? 1 : 0;
   request.textureKeep = settings.keepFlag ? 1 : 0;
   request.compression = static_cast<uint8_t>(compression);
   request.mipLevels = static_cast<uint8_t>(mip == -1 ? 1 : mip);
@@ -358,8 +382,7 @@ int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, in
     request.transparentColor = settings.transColorFlag ? 1 : 0;
     request.drawable = 0;
   }
-  const int32_t screenBits = GetScreenColorBits();
-  if (!HardwareActive) {
+  if (!hardware) {
     request.memoryImage = 1;
     request.compression = 0;
     request.textureKeep = 0;
@@ -374,6 +397,41 @@ int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, in
                                                                     : screenBits);
     if (request.alphaChannel) request.transparentColor = 0;
   }
+  return request;
+}
+
+int SetupMemorySurfaceImage(GraphSurface* surface, int32_t w, int32_t h, int32_t palette, int32_t wholeFillNext,
+                            const GraphCreateSettingsState& settings) {
+  const GraphFormatRequest& request = surface->request;
+  const int32_t depthKind = request.colorBits == 32 ? MemImgDepth32 : MemImgDepth16;
+  const int32_t withAlpha = request.alphaChannel;
+  const int32_t paletted = palette && !withAlpha ? 1 : 0;
+  const uint32_t transPixel =
+      paletted ? 0
+               : MakeFormatColor(GetStandardColorFormat(depthKind, withAlpha, 0), settings.transColor >> 16,
+                                 settings.transColor >> 8, settings.transColor, 0);
+  // The run table and premultiplied copy serve images with transparent
+  // pixels.
+  const int32_t extras = withAlpha || settings.transColorFlag ? 1 : 0;
+  if (SetupMemImg(&surface->image, w, h, -1, transPixel, depthKind, paletted, withAlpha, extras, nullptr) != 0)
+    return -1;
+  // Every pixel is written next (filled, or cleared below): the block's
+  // pages are made at once rather than one fault at a time.
+  const MemImgBuffer* b = surface->image.buffer;
+  PlatformPrefaultMemory(b->pixels, static_cast<size_t>(b->pitch) * static_cast<size_t>(b->height));
+  // Like the textures of the Direct3D path, a new surface starts cleared
+  // (unless every pixel is written next).
+  if (!wholeFillNext) FillMemImgRect(&surface->image, nullptr, 0);
+  return 0;
+}
+
+int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, int32_t alpha, int32_t palette,
+                      int32_t compression, int32_t wholeFillNext) {
+  GraphRecord* graph = GetGraphRecordChecked(handle);
+  if (graph == nullptr || graph->surface != nullptr) return -1;
+  const GraphCreateSettingsState& settings = GraphCreateSettings;
+  const GraphFormatRequest request =
+      MakeGraphFormatRequest(mip, alpha, compression, settings, HardwareActive, GetScreenColorBits());
 
   auto* surface = static_cast<GraphSurface*>(TrackedCalloc(sizeof(GraphSurface), __FILE__, __LINE__));
   if (surface == nullptr) {
@@ -389,22 +447,9 @@ int SetupGraphSurface(int32_t mip, ObjectHandle handle, int32_t w, int32_t h, in
 
   if (HardwareActive) return G_D3D_SetupSurfacePieces(surface, w, h) == 0 ? BuildGraphDrawInfo(handle) : -1;
 
-  const int32_t depthKind = request.colorBits == 32 ? MemImgDepth32 : MemImgDepth16;
-  const int32_t withAlpha = request.alphaChannel;
-  const int32_t paletted = palette && !withAlpha ? 1 : 0;
-  const uint32_t transPixel =
-      paletted ? 0
-               : MakeFormatColor(GetStandardColorFormat(depthKind, withAlpha, 0), settings.transColor >> 16,
-                                 settings.transColor >> 8, settings.transColor, 0);
-  // The run table and premultiplied copy serve images with transparent
-  // pixels.
-  const int32_t extras = withAlpha || settings.transColorFlag ? 1 : 0;
-  if (SetupMemImg(&surface->image, w, h, -1, transPixel, depthKind, paletted, withAlpha, extras, nullptr) != 0) {
+  if (SetupMemorySurfaceImage(surface, w, h, palette, wholeFillNext, settings) != 0) {
     return WriteErrorLog("メモリイメージの作成に失敗しました\n");
   }
-  // Like the textures of the Direct3D path, a new surface starts cleared
-  // (unless every pixel is written next).
-  if (!wholeFillNext) FillMemImgRect(&surface->image, nullptr, 0);
   return BuildGraphDrawInfo(handle);
 }
 
@@ -457,6 +502,132 @@ int TransferImageToGraphTexture(ObjectHandle handle, const PixelRect* srcRect, i
   const int32_t keyToAlpha = useTransColor && surface->request.transparentColor && alpha == nullptr ? 1 : 0;
   return FillMemImgFromGraphImage(rgb, alpha, image, srcRect->left, srcRect->top, width, height, destX, destY,
                                   keyToAlpha);
+}
+
+// ---------------------------------------------------------------- pictures decoded into their surface
+
+namespace {
+
+// The rows of one band of a picture, reused from picture to picture by each
+// thread that decodes.
+std::vector<uint8_t>& BandRows() {
+  thread_local std::vector<uint8_t> rows;
+  return rows;
+}
+
+// A band holds about this many bytes of decoded rows (at least one row).
+constexpr size_t kBandBytes = 64 << 10;
+
+// A PNG's rows decoded a band at a time into the memory image of a new
+// surface: the surface and its fill are those that NewGraphFromGraphImage and
+// the transfer of BuildGraphFromGraphImage make of the whole decoded image.
+class SurfaceRows final : public PngRowSink {
+ public:
+  explicit SurfaceRows(const SurfaceSettings& settings) : settings_(settings) {}
+  ~SurfaceRows() { ReleaseGraphSurface(surface_); }
+
+  bool Begin(const GraphImage& layout, bool interlaced) override {
+    // Interlaced rows come in passes over the whole picture: those take the
+    // general path.
+    if (interlaced) return false;
+    layout_ = layout;
+    RecalcUnusedBitsMask(&layout_.format);
+    const bool alphaBits = layout_.format.alphaWidth != 0;
+    const bool paletted = IsPaletted(&layout_) && !alphaBits;
+    surface_ = static_cast<GraphSurface*>(TrackedCalloc(sizeof(GraphSurface), __FILE__, __LINE__));
+    if (surface_ == nullptr) return false;
+    surface_->request = MakeGraphFormatRequest(-1, alphaBits ? 1 : 0, 0, settings_.create, 0, settings_.screenBits);
+    surface_->transparentColor = settings_.create.transColor;
+    surface_->referenceCount = 1;
+    if (SetupMemorySurfaceImage(surface_, layout_.width, layout_.height, paletted ? 1 : 0, 1, settings_.create) != 0)
+      return false;
+    MemImgBuffer* buffer = surface_->image.buffer;
+    if (buffer->paletted && buffer->palette != nullptr && paletted)
+      buffer->transColor = TransparentPaletteIndex(layout_.format, buffer->depthKind, settings_.create.transColor);
+    keyToAlpha_ = !settings_.create.transferOptionInverse && surface_->request.transparentColor ? 1 : 0;
+    const size_t pitch = static_cast<size_t>(layout_.pitch);
+    bandRows_ = static_cast<int32_t>(std::clamp<size_t>(kBandBytes / pitch, 1, static_cast<size_t>(layout_.height)));
+    std::vector<uint8_t>& rows = BandRows();
+    try {
+      if (rows.size() < pitch * static_cast<size_t>(bandRows_)) rows.resize(pitch * static_cast<size_t>(bandRows_));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  }
+  uint8_t* Row(uint32_t y) override {
+    return BandRows().data() + static_cast<size_t>(layout_.pitch) * (y - static_cast<uint32_t>(bandTop_));
+  }
+  bool RowDone(uint32_t y) override {
+    const int32_t end = static_cast<int32_t>(y) + 1;
+    if (end - bandTop_ < bandRows_ && end < layout_.height) return true;
+    GraphImage band = layout_;
+    band.pixels = BandRows().data();
+    band.height = end - bandTop_;
+    const int result = ConvertIntoMemImg(&band, nullptr, &surface_->image, 0, 0, band.width, band.height, 0,
+                                         bandTop_, keyToAlpha_);
+    if (result < 0) return false;
+    highest_ = std::max(highest_, result);
+    bandTop_ = end;
+    return true;
+  }
+  // The filled surface, now the caller's.
+  GraphSurface* Finish(int32_t* width, int32_t* height) {
+    FinishMemImgFill(&surface_->image, layout_.format, false, highest_, layout_.width, layout_.height);
+    *width = layout_.width;
+    *height = layout_.height;
+    GraphSurface* surface = surface_;
+    surface_ = nullptr;
+    return surface;
+  }
+
+ private:
+  SurfaceSettings settings_;
+  GraphImage layout_{};
+  GraphSurface* surface_ = nullptr;
+  int32_t keyToAlpha_ = 0;
+  int32_t bandRows_ = 1, bandTop_ = 0;
+  int highest_ = 0;
+};
+
+}  // namespace
+
+SurfaceSettings CurrentSurfaceSettings() { return {GraphCreateSettings, GetScreenColorBits()}; }
+
+bool SameSurfaceSettings(const SurfaceSettings& a, const SurfaceSettings& b) {
+  return std::memcmp(&a.create, &b.create, sizeof a.create) == 0 && a.screenBits == b.screenBits;
+}
+
+GraphSurface* DecodePngIntoSurface(DecoderStream* stream, const SurfaceSettings& settings, int32_t* width,
+                                   int32_t* height) {
+  SurfaceRows rows(settings);
+  if (DecodePng(stream, &rows) != 0) return nullptr;
+  return rows.Finish(width, height);
+}
+
+void ReleaseGraphSurface(GraphSurface* surface) {
+  if (surface == nullptr) return;
+  ReleaseMemImg(&surface->image);
+  TrackedFree(surface);
+}
+
+ObjectHandle AdoptGraphSurface(GraphSurface* surface, int32_t width, int32_t height, const char* fileName) {
+  WaitWhileInactive();
+  const ObjectHandle handle = AllocGraphHandle();
+  GraphRecord* graph = GetGraphRecordChecked(handle);
+  graph->surface = surface;
+  graph->surfaceX = graph->surfaceY = 0;
+  graph->width = width;
+  graph->height = height;
+  if (BuildGraphDrawInfo(handle) != 0) {
+    FreeGraph(handle);
+    return -1;
+  }
+  // As the transfer of the whole image leaves the record.
+  graph->sourceX = graph->sourceY = 0;
+  graph->loadFlag = 0;
+  if (fileName != nullptr) SetGraphFileName(handle, fileName, -1);
+  return handle;
 }
 
 // ---------------------------------------------------------------- texture formats

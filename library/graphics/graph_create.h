@@ -10,6 +10,8 @@
 #include "library/graphics/color_format.h"
 #include "library/graphics/graph_handle.h"
 
+struct DecoderStream;
+
 // The settings read when a surface is made.
 struct GraphCreateSettingsState {
   int32_t bitDepth;        // 0: the screen's, else 16 or 32
@@ -50,6 +52,22 @@ int LoadDividedGraphBody(const char* fileName, int32_t count, int32_t xcount, in
 int CreateDivGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, int32_t count, int32_t xcount,
                                  int32_t ycount, int32_t w, int32_t h, ObjectHandle* handles, int32_t flags,
                                  int32_t mirror, int32_t reserved);
+// The second half of CreateDivGraphFromGraphImage: the cells of the graph
+// base (made from an image imageWidth pixels wide) into handles, then base
+// deleted. 0 or -1.
+int CutGraphIntoCells(ObjectHandle base, int32_t imageWidth, int32_t count, int32_t xcount, int32_t ycount,
+                      int32_t w, int32_t h, ObjectHandle* handles, int32_t mirror);
+
+// Image files decoded on the processor's other cores ahead of the loads that
+// will ask for them (software renderer only; nothing otherwise): the
+// LoadGraphFile and LoadDividedGraph calls that follow take their pictures
+// from here, in any order, and load files that are not listed as before.
+// Every handle, log line and failure comes from those calls, as it would
+// without the list. A second list replaces the first. 0.
+int ReadAheadGraphFiles(const char* const* fileNames, int32_t count);
+// Ends the list: waits for the decoding threads and frees the pictures that
+// no load took. 0.
+int EndGraphReadAhead();
 ObjectHandle BuildGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, int32_t flags, int32_t mirror,
                                       int32_t mirrorToo);
 ObjectHandle NewGraphFromGraphImage(GraphImage* rgb, GraphImage* alpha, int32_t flags);
@@ -84,6 +102,37 @@ const ColorFormat* GetTextureColorFormat(uint8_t alpha, uint8_t transColor, int3
 // Index 0 to 13 of the texture colour formats, else null.
 const ColorFormat* GetTextureColorFormat14(int32_t index);
 void* ZeroFill380(void* p);
+
+// What a memory-image surface is made from: the creation settings and the
+// screen depth at the time.
+struct SurfaceSettings {
+  GraphCreateSettingsState create;
+  int32_t screenBits;
+};
+SurfaceSettings CurrentSurfaceSettings();
+bool SameSurfaceSettings(const SurfaceSettings& a, const SurfaceSettings& b);
+// The format request SetupGraphSurface makes from the settings.
+GraphFormatRequest MakeGraphFormatRequest(int32_t mip, int32_t alpha, int32_t compression,
+                                          const GraphCreateSettingsState& settings, int32_t hardware,
+                                          int32_t screenBits);
+// The memory image of a software surface whose request is set: 0, or -1
+// (nothing logged).
+int SetupMemorySurfaceImage(GraphSurface* surface, int32_t w, int32_t h, int32_t palette, int32_t wholeFillNext,
+                            const GraphCreateSettingsState& settings);
+// A PNG picture decoded from the stream straight into the memory image of a
+// new surface, which is the one NewGraphFromGraphImage would make of the
+// decoded image under these settings, filled as BuildGraphFromGraphImage
+// fills it (no alpha image); the rows pass through a band buffer that each
+// thread reuses. Null when the data is no PNG, is refused, or is interlaced,
+// or memory runs out; nothing is logged. Safe on any thread.
+GraphSurface* DecodePngIntoSurface(DecoderStream* stream, const SurfaceSettings& settings, int32_t* width,
+                                   int32_t* height);
+// Frees a surface that no graph holds.
+void ReleaseGraphSurface(GraphSurface* surface);
+// A new graph holding the surface (width x height) as BuildGraphFromGraphImage
+// leaves its graph, named after the file (null: no name); -1 when its view
+// cannot be made (the surface is freed then).
+ObjectHandle AdoptGraphSurface(GraphSurface* surface, int32_t width, int32_t height, const char* fileName);
 
 // The graph's draw information after its surface exists: the view of the
 // surface's memory image over the graph's rectangle, or the draw pieces of

@@ -162,6 +162,7 @@ int InitGraphicsSystem() {
 }
 
 int EndGraphicsSystem() {
+  EndGraphReadAhead();
   EndFontSystem();
   if (GraphicsInitialised) {
     FreeAllGraphs(0);

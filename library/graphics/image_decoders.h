@@ -23,6 +23,28 @@ int ReadBgraImage(DecoderStream* stream, GraphImage* image);
 int ReadTgaImage(DecoderStream* stream, GraphImage* image);
 int ReadDdsImage(DecoderStream* stream, GraphImage* image);
 
+// Where the rows of a PNG picture go as they are decoded: ReadPngImage keeps
+// them in the image's own block, a graph load converts them into its memory
+// image a band of rows at a time.
+class PngRowSink {
+ public:
+  // The picture's size and the layout of its rows, known before any row:
+  // layout holds the format, width, height and pitch (the bytes of a row),
+  // without pixels. Interlaced pictures ask for every row's place before
+  // the first row is done. false refuses the picture.
+  virtual bool Begin(const GraphImage& layout, bool interlaced) = 0;
+  // Where row y is to be decoded (pitch bytes).
+  virtual uint8_t* Row(uint32_t y) = 0;
+  // Row y is decoded (rows are done top to bottom); false refuses the picture.
+  virtual bool RowDone(uint32_t y) = 0;
+
+ protected:
+  ~PngRowSink() = default;
+};
+
+// ReadPngImage's decoding into a sink: 0, or -1 when the data is refused.
+int DecodePng(DecoderStream* stream, PngRowSink* sink);
+
 // The largest picture a decoder accepts: 8192 x 8192 pixels, in any shape.
 constexpr int64_t MaxDecodedPixels = 8192 * 8192;
 

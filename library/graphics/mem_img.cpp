@@ -273,19 +273,21 @@ int SetupMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t pitch, uint
     b->pixels = static_cast<uint8_t*>(externalPixels);
     b->pixelsNotOwned = 1;
   } else {
-    b->pixels = static_cast<uint8_t*>(TrackedAlloc(blockSize, __FILE__, __LINE__));
+    b->pixels = static_cast<uint8_t*>(TrackedAllocPixels(blockSize, __FILE__, __LINE__));
     b->pixelsNotOwned = 0;
     if (b->pixels == nullptr) return fail();
   }
 
   if (extras) {
+    // Both are written only when first asked for, which most images never
+    // are.
     if (alpha && b->premultipliedPixels == nullptr) {
-      b->premultipliedPixels = static_cast<uint8_t*>(TrackedAlloc(blockSize, __FILE__, __LINE__));
+      b->premultipliedPixels = static_cast<uint8_t*>(TrackedAllocUntouched(blockSize, __FILE__, __LINE__));
       if (b->premultipliedPixels == nullptr) return fail();
     }
     if (depthKind != MemImgDepthSingle8 && b->runTable == nullptr) {
       b->runTable = static_cast<uint8_t*>(
-          TrackedAlloc(static_cast<size_t>(width + 5) * static_cast<size_t>(height), __FILE__, __LINE__));
+          TrackedAllocUntouched(static_cast<size_t>(width + 5) * static_cast<size_t>(height), __FILE__, __LINE__));
       if (b->runTable == nullptr) return fail();
     }
   }
@@ -308,8 +310,7 @@ int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage
                              int32_t srcY, int32_t width, int32_t height, int32_t destX, int32_t destY,
                              int32_t transFlag) {
   if (!IsMemImgValid(view) || rgb == nullptr) return -1;
-  MemImgBuffer* b = view->buffer;
-  SettleMemImgExtras(b);
+  SettleMemImgExtras(view->buffer);
   const PixelRect rect = {srcX, srcY, static_cast<int32_t>(static_cast<int64_t>(srcX) + width),
                           static_cast<int32_t>(static_cast<int64_t>(srcY) + height)};
   const PixelRect target = {destX, destY, static_cast<int32_t>(static_cast<int64_t>(destX) + width),
@@ -318,20 +319,33 @@ int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage
       !RectInside(target, view->width, view->height) ||
       (alphaImage != nullptr && !RectInside(rect, alphaImage->width, alphaImage->height)))
     return -1;
+  const int result = ConvertIntoMemImg(rgb, alphaImage, view, srcX, srcY, width, height, destX, destY, transFlag);
+  if (result == -1) return -1;
+  FinishMemImgFill(view, rgb->format, alphaImage != nullptr, result, width, height);
+  return 0;
+}
 
+int ConvertIntoMemImg(const GraphImage* rgb, const GraphImage* alphaImage, MEMIMG* view, int32_t srcX, int32_t srcY,
+                      int32_t width, int32_t height, int32_t destX, int32_t destY, int32_t transFlag) {
+  const MemImgBuffer* b = view->buffer;
+  const PixelRect rect = {srcX, srcY, static_cast<int32_t>(static_cast<int64_t>(srcX) + width),
+                          static_cast<int32_t>(static_cast<int64_t>(srcY) + height)};
   const bool single = b->depthKind == MemImgDepthSingle8 || b->depthKind == MemImgDepthSingle16;
   const bool keyToAlpha = alphaImage == nullptr && transFlag != 0;
-  const int result = ConvertPixelRect(
-      view->pixels, b->pitch, b->format, rgb->pixels, rgb->pitch, &rgb->format,
-      alphaImage != nullptr ? alphaImage->pixels : nullptr, alphaImage != nullptr ? alphaImage->pitch : 0,
-      alphaImage != nullptr ? &alphaImage->format : nullptr, destX, destY, &rect, 0, keyToAlpha ? 1 : 0,
-      b->transColor, DitherNone, single ? 1 : 0, single ? 1 : 0, 0, 0);
-  if (result == -1) return -1;
+  return ConvertPixelRect(view->pixels, b->pitch, b->format, rgb->pixels, rgb->pitch, &rgb->format,
+                          alphaImage != nullptr ? alphaImage->pixels : nullptr,
+                          alphaImage != nullptr ? alphaImage->pitch : 0,
+                          alphaImage != nullptr ? &alphaImage->format : nullptr, destX, destY, &rect, 0,
+                          keyToAlpha ? 1 : 0, b->transColor, DitherNone, single ? 1 : 0, single ? 1 : 0, 0, 0);
+}
 
+void FinishMemImgFill(MEMIMG* view, const ColorFormat& rgbFormat, bool withAlphaImage, int converterResult,
+                      int32_t width, int32_t height) {
+  MemImgBuffer* b = view->buffer;
   if (b->paletted) {
-    if (alphaImage == nullptr) b->paletteCount = result + 1;
+    if (!withAlphaImage) b->paletteCount = converterResult + 1;
     for (int i = 0; i < 256; ++i) {
-      const uint8_t* e = rgb->format.palette[i];  // blue, green, red
+      const uint8_t* e = rgbFormat.palette[i];  // blue, green, red
       if (b->depthKind == MemImgDepth16) {
         static_cast<uint16_t*>(b->palette)[i] =
             static_cast<uint16_t>((e[2] & 0xF8) << 8 | (e[1] & 0xFC) << 3 | e[0] >> 3);
@@ -362,7 +376,6 @@ int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage
     b->pendingWidth = view->width;
     b->pendingHeight = view->height;
   }
-  return 0;
 }
 
 void SettleMemImgExtras(MemImgBuffer* b) {

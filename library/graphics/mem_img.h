@@ -95,6 +95,15 @@ int CreateMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t depthKind)
 int FillMemImgFromGraphImage(const GraphImage* rgb, const GraphImage* alphaImage, MEMIMG* view, int32_t srcX,
                              int32_t srcY, int32_t width, int32_t height, int32_t destX, int32_t destY,
                              int32_t transFlag);
+// FillMemImgFromGraphImage in parts, for a picture that comes in bands of
+// rows: each band converted into the view (the rectangle unchecked) gives the
+// converter's result; once every band is in, the fill is finished as a fill
+// of width x height from an image of rgbFormat (converterResult: the highest
+// of the bands' results, the palette count of a paletted buffer).
+int ConvertIntoMemImg(const GraphImage* rgb, const GraphImage* alphaImage, MEMIMG* view, int32_t srcX, int32_t srcY,
+                      int32_t width, int32_t height, int32_t destX, int32_t destY, int32_t transFlag);
+void FinishMemImgFill(MEMIMG* view, const ColorFormat& rgbFormat, bool withAlphaImage, int converterResult,
+                      int32_t width, int32_t height);
 // A view of a rectangle of another view, sharing its buffer. -1 (and the view
 // untouched) when the rectangle does not lie inside the source view.
 // Builds what the last whole fill left pending (see MemImgBuffer); every

@@ -3,6 +3,8 @@
 #include <cpuid.h>
 #include <malloc.h>
 #endif
+#include <sched.h>
+#include <sys/mman.h>
 
 #include <atomic>
 #include <cstdio>
@@ -17,6 +19,67 @@
 void PlatformKeepFreedHeapMemory() {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
+
+void PlatformPrefaultMemory(void* block, size_t bytes) {
+#if defined(__linux__)
+#ifndef MADV_POPULATE_WRITE
+  constexpr int MADV_POPULATE_WRITE = 23;  // Linux 5.14; older kernels refuse it
+#endif
+  constexpr size_t kSmallest = 64 << 10;
+  if (block == nullptr || bytes < kSmallest) return;
+  // The pages the block touches (population keeps what they hold).
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t start = reinterpret_cast<uintptr_t>(block) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes + page - 1) & ~(page - 1);
+  madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
+int32_t PlatformUsableProcessorCount() {
+#if defined(__linux__)
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int count = CPU_COUNT(&set);
+    if (count > 0) return count;
+  }
+#endif
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<int32_t>(online) : 1;
+}
+
+size_t PlatformPageSize() {
+  static const size_t page = [] {
+    const long size = sysconf(_SC_PAGESIZE);
+    return size > 0 ? static_cast<size_t>(size) : size_t{4096};
+  }();
+  return page;
+}
+
+void* PlatformMapBlock(size_t bytes) {
+  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return block == MAP_FAILED ? nullptr : block;
+}
+
+void PlatformUnmapBlock(void* block, size_t bytes) { munmap(block, bytes); }
+
+void* PlatformReserveHugePageSpan(size_t bytes) {
+  constexpr size_t kHugePage = 2 << 20;
+  void* span = mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                    -1, 0);
+  if (span == MAP_FAILED) return nullptr;
+  auto* first = static_cast<uint8_t*>(span);
+  auto* start = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(span) + kHugePage - 1) & ~(kHugePage - 1));
+  // The reservation's ends beyond the aligned span go back.
+  if (start > first) munmap(first, static_cast<size_t>(start - first));
+  if (start + bytes < first + bytes + kHugePage) munmap(start + bytes, static_cast<size_t>(first + kHugePage - start));
+#if defined(MADV_HUGEPAGE)
+  madvise(start, bytes, MADV_HUGEPAGE);
+#endif
+  return start;
 }
 
 void GetSystemInfo(SYSTEM_INFO* info) {

@@ -62,6 +62,24 @@ typedef BOOL (*GlobalMemoryStatusExProc)(MEMORYSTATUSEX* status);
 // another) then reuse pages that are already there. Blocks of 32 MB or more
 // still come from the system on their own.
 void PlatformKeepFreedHeapMemory();
+// Makes the pages of a block that is about to be written whole, in one call
+// rather than a page fault at a time (where the system offers it; blocks
+// below 64 KB are left alone).
+void PlatformPrefaultMemory(void* block, size_t bytes);
+// The processors this program may run on (at least 1).
+int32_t PlatformUsableProcessorCount();
+// The size of a memory page.
+size_t PlatformPageSize();
+// A block of whole pages of its own, zero-filled as each page is first
+// touched (the Windows heap's way with large blocks), or null; and its
+// return (bytes as asked for).
+void* PlatformMapBlock(size_t bytes);
+void PlatformUnmapBlock(void* block, size_t bytes);
+// A span of address space of that many bytes (reserved, no memory made
+// until touched) that the system backs with huge pages where it offers them
+// for the asking, starting on a huge-page boundary; null when it cannot be
+// reserved.
+void* PlatformReserveHugePageSpan(size_t bytes);
 
 // Logical processors online.
 void GetSystemInfo(SYSTEM_INFO* info);

@@ -165,4 +165,83 @@ TEST_F(TrackedMemoryTest, CallocZeroesAndHugeRequestsFail) {
   EXPECT_NE(Log().find("Alloc memory dump"), std::string::npos);  // failure writes the dump
 }
 
+// Large zeroed blocks and pixel blocks placed as TrackedCalloc and
+// TrackedAllocPixels place them (AddressSanitizer builds place every block in
+// its own heap unless asked).
+class OwnBlocksTest : public TrackedMemoryTest {
+ protected:
+  void SetUp() override {
+    TrackedMemoryTest::SetUp();
+    saved_ = TrackedBlocksOfTheirOwn;
+    TrackedBlocksOfTheirOwn = 1;
+  }
+  void TearDown() override {
+    TrackedBlocksOfTheirOwn = saved_;
+    TrackedMemoryTest::TearDown();
+  }
+
+ private:
+  int32_t saved_ = 1;
+};
+
+TEST_F(OwnBlocksTest, ALargeZeroedBlockReadsZerosAfterAnotherWasWrittenAndFreed) {
+  const size_t size = 300 << 10;
+  for (int round = 0; round < 3; ++round) {
+    auto* used = static_cast<unsigned char*>(TrackedCalloc(size));
+    memset(used, 0xA5, size);
+    TrackedFree(used);
+    auto* zeroed = static_cast<unsigned char*>(TrackedCalloc(size));
+    ASSERT_NE(zeroed, nullptr);
+    for (size_t i = 0; i < size; i += 97) ASSERT_EQ(zeroed[i], 0) << round << " at " << i;
+    EXPECT_EQ(zeroed[size - 1], 0);
+    TrackedFree(zeroed);
+  }
+  EXPECT_EQ(TrackedBlockCount(), 0);
+}
+
+TEST_F(OwnBlocksTest, FreedPixelBlocksAreReusedFirstAndJoinTheirNeighbours) {
+  const size_t size = 100000;
+  uint8_t* blocks[3];
+  for (int i = 0; i < 3; ++i) {
+    blocks[i] = static_cast<uint8_t*>(TrackedAllocPixels(size, "pixels.cpp", i));
+    ASSERT_NE(blocks[i], nullptr);
+    memset(blocks[i], 0x10 + i, size);
+  }
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(blocks[0]) % 16, 0u);
+  // The hole of a freed block takes the next block of its size.
+  TrackedFree(blocks[1]);
+  auto* again = static_cast<uint8_t*>(TrackedAllocPixels(size));
+  EXPECT_EQ(again, blocks[1]);
+  // Two neighbours freed make one hole that a block of both sizes fits.
+  TrackedFree(blocks[0]);
+  TrackedFree(again);
+  auto* joined = static_cast<uint8_t*>(TrackedAllocPixels(2 * size));
+  EXPECT_EQ(joined, blocks[0]);
+  // The third block kept its bytes throughout; reallocated, it keeps them.
+  for (size_t i = 0; i < size; i += 101) ASSERT_EQ(blocks[2][i], 0x12) << i;
+  auto* moved = static_cast<uint8_t*>(TrackedRealloc(blocks[2], 2 * size, "moved.cpp", 1));
+  ASSERT_NE(moved, nullptr);
+  for (size_t i = 0; i < size; i += 101) ASSERT_EQ(moved[i], 0x12) << i;
+  for (size_t i = size; i < 2 * size; i += 101) ASSERT_EQ(moved[i], 0) << i;
+  auto* zeroed = static_cast<uint8_t*>(TrackedCalloc(size));
+  memset(zeroed, 0x33, size);
+  auto* grown = static_cast<uint8_t*>(TrackedRealloc(zeroed, 3 * size));
+  ASSERT_NE(grown, nullptr);
+  EXPECT_EQ(grown[size - 1], 0x33);
+  EXPECT_EQ(grown[3 * size - 1], 0);
+  // Listed and counted as any block.
+  EXPECT_EQ(TrackedBlockCount(), 3);
+  EXPECT_EQ(TrackedTotalSize(), static_cast<int32_t>(2 * size + 2 * size + 3 * size));
+  EXPECT_EQ(CheckTrackedHeap(), 0);
+  DumpTrackedHeap();
+  EXPECT_NE(Log().find("file:moved.cpp  line:1"), std::string::npos);
+  TrackedFree(joined);
+  TrackedFree(moved);
+  TrackedFree(grown);
+  TrackedFree(moved);  // a second free is refused as before
+  EXPECT_NE(Log().find("in TrackedFree"), std::string::npos);
+  EXPECT_EQ(TrackedBlockCount(), 0);
+  EXPECT_EQ(TrackedTotalSize(), 0);
+}
+
 }  // namespace

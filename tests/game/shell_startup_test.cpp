@@ -8,11 +8,13 @@
 #include "game/shell/game_main.h"
 #include "game/shell/shared_media.h"
 #include "game/shell/title_menu.h"
+#include "library/graphics/graph_direct_load.h"
 #include "library/graphics/graph_handle.h"
 #include "library/graphics/mask_screen.h"
 #include "library/text/font_handle.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
+#include "tests/graphics/graph_compare.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -176,6 +178,86 @@ TEST(GameStartUp, WindowModeChangesReloadWithoutLeaking) {
       EXPECT_TRUE(IsValidFontHandle(FontHandle30Type2));
     }
   });
+}
+
+// What a start-up left: the log from the end of the library's start-up on,
+// then every graph, slot by slot: its handle and a digest of everything
+// drawing reads of it (size, place, file name, format, palette, pixels).
+std::string StartUpRecord(const GameHarness& h) {
+  std::string record;
+  bool game = false;
+  for (const std::string& line : h.LogLines()) {
+    if (game) record += line + "\n";
+    if (line.find("文字コードバッファの初期化") != std::string::npos) game = true;
+  }
+  for (uint32_t slot = 0; slot < GraphHandleTable.top; ++slot) {
+    if (GraphHandleTable.records[slot] == nullptr) continue;
+    const ObjectHandle handle = GraphHandleTable.HandleAt(slot);
+    std::string parts;
+    for (auto [label, bytes] : DescribeGraph(handle, false)) {
+      // The path below the working folder, which each run has of its own.
+      if (label == "file name" && bytes.find("media\\") != std::string::npos) bytes.erase(0, bytes.find("media\\"));
+      parts += label + ":" + bytes + ";";
+    }
+    record += std::to_string(handle) + " " + std::to_string(std::hash<std::string>{}(parts)) + "\n";
+  }
+  return record;
+}
+
+TEST(GameStartUp, PicturesDecodedAheadLeaveTheLogHandlesAndPixelsOfLoadsOneAtATime) {
+  REQUIRE_MEDIA();
+  // Besides the pictures that go straight into their graphs: one cut short
+  // (its loader stops, the slot's other pictures are listed but never
+  // loaded), an interlaced one, one with an alpha image beside it, and a
+  // bitmap under a PNG name.
+  PngLayout interlaced = GreyLayout(64, 48, 1);
+  interlaced.interlaced = true;
+  Bytes cut = MakePng(GreyLayout(40, 40, 2));
+  cut.resize(cut.size() - 20);
+  BmpLayout bitmap;
+  bitmap.width = 12;
+  bitmap.height = 10;
+  bitmap.pixels = PackRows(12, 10, 24, false, [](int x, int y) { return Hash(x, y, 3) & 0xFFFFFF; });
+  GameOptions options;
+  options.files = {
+      {"media/sugoroku/other/spellslot/MagicSquare/ファリッセ/内円.png", cut},
+      {"media/background/汎用背景02.png", MakePng(interlaced)},
+      {"media/other/矢印.png", MakePng(GreyLayout(24, 16, 4))},
+      {"media/other/矢印_a.png", MakePng(GreyLayout(24, 16, 5))},
+      {"media/other/点.png", MakeBmp(bitmap)},
+  };
+  struct Mode {
+    const char* name;
+    int32_t directOff, threads;
+  };
+  const Mode modes[] = {{"the whole image, then the graph", 1, 0}, {"decoded ahead by three threads", 0, 3}};
+  std::vector<std::string> records;
+  for (const Mode& mode : modes) {
+    GameRunResult run = RunGame(options, [&](GameHarness& h) {
+      GraphDirectLoadOff = mode.directOff;
+      GraphReadAheadThreads = mode.threads;
+      ASSERT_EQ(h.StartUp(), 0);
+      if (mode.directOff == 0) {
+        EXPECT_GT(GraphDirectLoads, 150) << mode.name;
+        // All but the logo and the loading picture, which load before the
+        // list is made, came from the list.
+        EXPECT_EQ(GraphReadAheadTaken, GraphDirectLoads - 2) << mode.name;
+      }
+      EXPECT_TRUE(h.LogHas("ファリッセ\\内円.png の読み込みに失敗しました 残りのスロット画像は読み込みません"));
+      h.Report(StartUpRecord(h));
+    });
+    ASSERT_EQ(run.reports.size(), 1u) << mode.name;
+    records.push_back(run.reports[0]);
+  }
+  for (size_t m = 1; m < records.size(); ++m) {
+    if (records[m] == records[0]) continue;
+    size_t at = 0;
+    while (at < records[0].size() && at < records[m].size() && records[0][at] == records[m][at]) ++at;
+    const size_t line = records[0].rfind('\n', at == 0 ? 0 : at - 1);
+    ADD_FAILURE() << modes[m].name << " differs from " << modes[0].name << " at:\n"
+                  << records[0].substr(line == std::string::npos ? 0 : line + 1, 120) << "\nagainst\n"
+                  << records[m].substr(line == std::string::npos ? 0 : line + 1, 120);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+// (The system stand-in's TRUE and FALSE come before libjpeg's macros of
+// those names, whichever file of a batch includes this one first.)
+#include "platform/win32/win32_types.h"
 #include <jpeglib.h>
 #include <zlib.h>
 
