@@ -7,11 +7,26 @@
 #include <unordered_set>
 
 #include "library/core/log.h"
+#include "platform/win32/win32_system.h"
 
 int32_t TrackedWatchSize = 0;
 int32_t TrackedLogAll = 0;
 int32_t TrackedLogTotals = 0;
 int32_t TrackedCheckAlways = 0;
+// Off under AddressSanitizer (GCC names it; clang tells it through
+// __has_feature).
+#if defined(__SANITIZE_ADDRESS__)
+#define ZR_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZR_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(ZR_ADDRESS_SANITIZER)
+size_t TrackedOwnPagesFrom = 0;
+#else
+size_t TrackedOwnPagesFrom = 64 * 1024;
+#endif
 
 namespace {
 
@@ -47,6 +62,29 @@ TrackedHeap Heap;
 std::recursive_mutex& HeapMutex() {
   static std::recursive_mutex* mutex = new std::recursive_mutex();
   return *mutex;
+}
+
+// The blocks on pages of their own (under the heap's lock).
+std::unordered_set<const TrackedBlockHeader*>& OwnPageBlocks() {
+  static auto* set = new std::unordered_set<const TrackedBlockHeader*>();
+  return *set;
+}
+
+// A block of `bytes`, header included; null on failure.
+void* NewBlock(size_t bytes, bool zeroed) {
+  if (zeroed && TrackedOwnPagesFrom != 0 && bytes >= TrackedOwnPagesFrom) {
+    void* pages = PlatformAllocZeroedPages(bytes);
+    if (pages != nullptr) OwnPageBlocks().insert(static_cast<const TrackedBlockHeader*>(pages));
+    return pages;
+  }
+  return zeroed ? calloc(1, bytes) : malloc(bytes);
+}
+
+void DeleteBlock(TrackedBlockHeader* header) {
+  if (OwnPageBlocks().erase(header) != 0)
+    PlatformFreePages(header, header->size + sizeof(TrackedBlockHeader));
+  else
+    free(header);
 }
 
 std::unordered_set<const TrackedBlockHeader*>& LiveBlocks() {
@@ -115,13 +153,11 @@ void AfterChange(const char* what, const TrackedBlockHeader* header) {
 
 namespace {
 
-// A block from malloc, or zeroed from calloc (which leaves fresh pages of a
-// large block untouched until they are used).
+// A block from malloc, or zeroed: from calloc, or on pages of its own when
+// it is large (see NewBlock).
 void* AllocBlock(size_t size, const char* name, int line, bool zeroed) {
   std::lock_guard<std::recursive_mutex> lock(HeapMutex());
-  void* raw = size > 0x7FFFFFFFu - kHeaderSize ? nullptr
-              : zeroed                         ? calloc(1, size + kHeaderSize)
-                                               : malloc(size + kHeaderSize);
+  void* raw = size > 0x7FFFFFFFu - kHeaderSize ? nullptr : NewBlock(size + kHeaderSize, zeroed);
   if (raw == nullptr) {
     DumpTrackedHeap();
     CheckTrackedHeap();
@@ -163,7 +199,20 @@ void* TrackedRealloc(void* pointer, size_t size, const char* name, int line) {
     return nullptr;
   }
   uint32_t oldSize = old->size;
-  void* raw = size <= 0x7FFFFFFFu - kHeaderSize ? realloc(old, size + kHeaderSize) : nullptr;
+  void* raw = nullptr;
+  if (size <= 0x7FFFFFFFu - kHeaderSize) {
+    if (OwnPageBlocks().count(old) != 0) {
+      // Moved whole into a new zeroed block (on pages of its own again when
+      // it is still that large).
+      raw = NewBlock(size + kHeaderSize, true);
+      if (raw != nullptr) {
+        memcpy(raw, old, kHeaderSize + (size < oldSize ? size : oldSize));
+        DeleteBlock(old);
+      }
+    } else {
+      raw = realloc(old, size + kHeaderSize);
+    }
+  }
   if (raw == nullptr) {
     DumpTrackedHeap();
     return nullptr;
@@ -205,7 +254,7 @@ void TrackedFree(void* pointer) {
   RenewCheck(header->newer);
   LiveBlocks().erase(header);
   AfterChange("mem free  ", header);
-  free(header);
+  DeleteBlock(header);
 }
 
 int CheckTrackedHeap() {

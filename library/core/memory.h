@@ -30,6 +30,19 @@ extern int32_t TrackedLogAll;
 extern int32_t TrackedLogTotals;
 extern int32_t TrackedCheckAlways;
 
+// Zeroed blocks of this many bytes or more (header included) take pages of
+// their own from the system, as a Windows heap serves its largest blocks,
+// and give them back when freed; 0: none. Such blocks are mostly sparse: a
+// font's table of 65536 character codes, of which it touches the few pages
+// its characters fall in; glyph caches filled as text is drawn; the
+// premultiplied copy and run table of a picture, built only if it is drawn
+// in a way that needs them. Fresh pages take memory only where they are
+// written, while a block zeroed where freed blocks lay (pictures dropped by
+// a screen-mode change, say) would have all its pages written by the
+// zeroing. 64 KB; 0 under AddressSanitizer, whose allocator serves large
+// blocks from fresh pages itself and guards their edges.
+extern size_t TrackedOwnPagesFrom;
+
 // Totals of the live blocks.
 int32_t TrackedTotalSize();
 int32_t TrackedBlockCount();

@@ -278,14 +278,18 @@ int SetupMemImg(MEMIMG* view, int32_t width, int32_t height, int32_t pitch, uint
     if (b->pixels == nullptr) return fail();
   }
 
+  // The premultiplied copy and the run table are built when first asked for
+  // (most images are drawn without either); taken zeroed, a large one is on
+  // pages of its own that take memory only once it is built, wherever the
+  // heap would have placed it (see TrackedOwnPagesFrom).
   if (extras) {
     if (alpha && b->premultipliedPixels == nullptr) {
-      b->premultipliedPixels = static_cast<uint8_t*>(TrackedAlloc(blockSize, __FILE__, __LINE__));
+      b->premultipliedPixels = static_cast<uint8_t*>(TrackedCalloc(blockSize, __FILE__, __LINE__));
       if (b->premultipliedPixels == nullptr) return fail();
     }
     if (depthKind != MemImgDepthSingle8 && b->runTable == nullptr) {
       b->runTable = static_cast<uint8_t*>(
-          TrackedAlloc(static_cast<size_t>(width + 5) * static_cast<size_t>(height), __FILE__, __LINE__));
+          TrackedCalloc(static_cast<size_t>(width + 5) * static_cast<size_t>(height), __FILE__, __LINE__));
       if (b->runTable == nullptr) return fail();
     }
   }

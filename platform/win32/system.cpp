@@ -1,7 +1,8 @@
+#include <malloc.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
-#include <malloc.h>
 #endif
 
 #include <atomic>
@@ -17,6 +18,17 @@
 void PlatformKeepFreedHeapMemory() {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
+
+void PlatformReturnFreedHeapMemory() { malloc_trim(0); }
+
+void* PlatformAllocZeroedPages(size_t size) {
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return p == MAP_FAILED ? nullptr : p;
+}
+
+void PlatformFreePages(void* pages, size_t size) {
+  if (pages != nullptr) munmap(pages, size);
 }
 
 void GetSystemInfo(SYSTEM_INFO* info) {

@@ -62,6 +62,15 @@ typedef BOOL (*GlobalMemoryStatusExProc)(MEMORYSTATUSEX* status);
 // another) then reuse pages that are already there. Blocks of 32 MB or more
 // still come from the system on their own.
 void PlatformKeepFreedHeapMemory();
+// The whole pages inside the heap's free blocks go back to the system: a
+// block later made there takes memory only for the pages it writes.
+void PlatformReturnFreedHeapMemory();
+// Pages straight from the system, zeroed, untouched until they are used
+// (as a Windows heap serves its largest blocks); null when there are none.
+// PlatformFreePages gives them back at once, with the size they were asked
+// with.
+void* PlatformAllocZeroedPages(size_t size);
+void PlatformFreePages(void* pages, size_t size);
 
 // Logical processors online.
 void GetSystemInfo(SYSTEM_INFO* info);
