@@ -28,7 +28,10 @@
 // process: an X server accepts a new connection only some 30 ms after
 // another client has gone, and that wait is the server's, not the program's.
 // With --title-only each process ends at the title's first frame: the start
-// row alone, over more starts.
+// row alone, over more starts. With --mode-changes=N each process goes from
+// the title through the main menu into the options and leaves them with the
+// other window mode, N times (full screen first), and the table gives the
+// resident memory on the title two seconds after each change.
 //
 // What the program does is seen through the probe (bench/desktop_probe),
 // which the program loads with LD_PRELOAD: a line for each presented frame,
@@ -42,7 +45,8 @@
 // names the OpenGL renderer.
 //
 //   taskset -c 2,3 ./build/release/bench/desktop_bench [--runs=3] [--maps=1,2,3,4]
-//       [--paths=opengl,software,default] [--board-frames=600] [--no-round] [--title-only] [--keep]
+//       [--paths=opengl,software,default] [--board-frames=600] [--no-round] [--title-only]
+//       [--mode-changes=N] [--keep]
 //       [--program=another build's party, for a comparison]
 //
 // The machine, the cores given (llvmpipe starts one thread for each) and
@@ -100,13 +104,19 @@ std::string ReadFile(const std::string& path) {
 // ---------------------------------------------------------------- the program's variables
 
 // The game variables the probe reads at every present, in this order.
-const char* const kWatched[] = {"SceneState",   "PartySceneState", "TurnsLeft",   "TotalTurns",
-                                "MapChoiceStep", "MapCursor",      "ConfirmStep", "ConfirmCursor",
-                                "ExplanationStep", "FadeInDone",    "ForkState",   "ForkChoice"};
+const char* const kWatched[] = {"SceneState",      "PartySceneState", "TurnsLeft",      "TotalTurns",
+                                "MapChoiceStep",   "MapCursor",       "ConfirmStep",    "ConfirmCursor",
+                                "ExplanationStep", "FadeInDone",      "ForkState",      "ForkChoice",
+                                "MainMenuStep",    "MainMenuCursor",  "OptionsStep",    "WindowModeChoice"};
 enum Watch { kScene, kPartyState, kTurnsLeft, kTotalTurns, kMapStep, kMapCursor, kConfirmStep, kConfirmCursor,
-             kExplanationStep, kFadeInDone, kForkState, kForkChoice, kWatchCount };
+             kExplanationStep, kFadeInDone, kForkState, kForkChoice, kMenuStep, kMenuCursor, kOptionsStep,
+             kWindowModeChoice, kWatchCount };
 
-constexpr int kTitleScene = 1, kMainMenuScene = 2, kSetupScene = 4, kPartyScene = 8;
+constexpr int kTitleScene = 1, kMainMenuScene = 2, kSetupScene = 4, kOptionsScene = 7, kPartyScene = 8;
+// The main menu waiting for a choice, its entry of the options; the options'
+// rows (BGM, SE, window mode, back) and the steps after the back row's decide.
+constexpr int kMenuWaiting = 4, kMenuOptions = 2;
+constexpr int kRowMusic = 3, kRowEffects = 4, kRowWindow = 5, kRowBack = 8, kOptionsLeaving = 9;
 constexpr int kTurnMachineState = 5;
 
 // The symbol values of the names in the ELF file's symbol table; "" when one is missing.
@@ -331,6 +341,7 @@ struct Setup {
   bool playRound = true;
   bool keep = false;
   int boardFrames = 600;
+  int modeChanges = 0;  // --mode-changes: that many window-mode changes instead of a party
   const class StallMeter* stalls = nullptr;
 };
 
@@ -344,6 +355,8 @@ struct RunResult {
   // The blanks the board's frames missed (a frame that came n blanks after
   // the one before missed n - 1), in a stall of the machine or not.
   int missedInStalls = 0, missedOtherwise = 0;
+  // Resident memory on the title after each change of window mode.
+  std::vector<double> changeMb;
 };
 
 // Stalls of the machine (a shared virtual machine has its cores stopped now
@@ -458,6 +471,28 @@ KeySym NextKey(const Frame& f, int map) {
   return XK_z;
 }
 
+// The key that leads from the last presented frame toward the options and
+// through them to leaving with the window mode `wanted` (0 full screen, 1
+// window); 0 while the program is between steps (a fade, a scroll).
+KeySym NextModeChangeKey(const Frame& f, int wanted) {
+  const int* v = f.value;
+  if (v[kScene] == kTitleScene) return v[kFadeInDone] == 1 ? XK_z : 0;
+  if (v[kScene] == kMainMenuScene) {
+    if (v[kMenuStep] != kMenuWaiting) return 0;
+    return v[kMenuCursor] == kMenuOptions ? XK_z : XK_Down;
+  }
+  if (v[kScene] != kOptionsScene) return 0;
+  switch (v[kOptionsStep]) {
+    case kRowMusic:
+    case kRowEffects: return XK_Down;
+    case kRowWindow:
+      if (v[kWindowModeChoice] != wanted) return wanted == 0 ? XK_Left : XK_Right;
+      return XK_x;  // to the back row
+    case kRowBack: return XK_z;
+    default: return 0;
+  }
+}
+
 // One process on the path, toward a party on the map; with titleOnly it
 // ends at the title (the warm-up).
 RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRound, bool titleOnly = false) {
@@ -545,6 +580,37 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
   Keyboard keys(s.display);
   if (!keys.open()) return fail("no connection to the display");
   if (!keys.Attach(program.pid)) return fail("no window of the program");
+
+  // Window-mode changes: from the title through the main menu into the
+  // options, the other mode chosen, the options left (the mode changes and
+  // the game loads its pictures and fonts again), back at the title; its
+  // resident memory two seconds later.
+  for (int change = 1; change <= s.modeChanges; ++change) {
+    const int wanted = change % 2 == 1 ? 0 : 1;
+    bool left = false;  // the options were left with the mode wanted
+    const int64_t until = Now() + 120'000'000'000LL;
+    while (true) {
+      if (!program.Alive()) return fail("the program ended");
+      if (Now() > until) return fail("change " + std::to_string(change) + " did not come back to the title");
+      log.Poll();
+      const Frame& f = *log.last();
+      if (f.value[kScene] == kOptionsScene && f.value[kOptionsStep] >= kOptionsLeaving &&
+          f.value[kWindowModeChoice] == wanted)
+        left = true;
+      if (left && f.value[kScene] == kTitleScene) break;
+      if (const KeySym key = left ? 0 : NextModeChangeKey(f, wanted); key != 0) keys.Tap(key);
+      SleepMs(40);
+    }
+    SleepMs(2000);
+    keys.Attach(program.pid);  // the window as the new mode left it
+    r.changeMb.push_back(static_cast<double>(ResidentKilobytes(program.pid)) / 1024.0);
+  }
+  if (s.modeChanges > 0) {
+    program.Stop();
+    ReadRenderer(folder, &r);
+    r.ok = true;
+    return r;
+  }
 
   // Through the menus and the set-up into the party, then the board frames
   // of the first round's turns.
@@ -667,12 +733,14 @@ int main(int argc, char** argv) {
       s.playRound = false;
     } else if (a == "--title-only") {
       titleOnly = true;
+    } else if (!value("--mode-changes=").empty()) {
+      s.modeChanges = std::max(1, std::atoi(value("--mode-changes=").c_str()));
     } else if (!value("--program=").empty()) {
       s.program = value("--program=");
     } else {
       fprintf(stderr,
               "usage: %s [--runs=N] [--maps=1,2,3,4] [--paths=opengl,software,default] [--board-frames=N]"
-              " [--no-round] [--title-only] [--keep] [--program=PATH]\n",
+              " [--no-round] [--title-only] [--mode-changes=N] [--keep] [--program=PATH]\n",
               argv[0]);
       return 2;
     }
@@ -707,6 +775,7 @@ int main(int argc, char** argv) {
 
   struct PathResults {
     std::vector<double> start, titleMb, idle, roundMb;
+    std::vector<std::vector<double>> changeMb;  // [change][run]
     std::map<int, std::vector<double>> fps, busy;
     std::map<int, std::vector<double>> busyMax;
     std::map<int, int> missedInStalls, missedOtherwise, boardFrames;
@@ -722,8 +791,8 @@ int main(int argc, char** argv) {
   s.stalls = &stalls;
   for (int run = 0; run < runs; ++run)
     for (const std::string& path : paths)
-      for (int map : titleOnly ? std::vector<int>{maps.front()} : maps) {
-        const bool round = s.playRound && map == maps.front();
+      for (int map : titleOnly || s.modeChanges > 0 ? std::vector<int>{maps.front()} : maps) {
+        const bool round = s.playRound && s.modeChanges == 0 && map == maps.front();
         RunResult r = RunOnce(s, path, map, round, titleOnly);
         if (!r.ok) {
           fprintf(stderr, "run %d: %s\n", run + 1, r.error.c_str());
@@ -740,6 +809,15 @@ int main(int argc, char** argv) {
         }
         p.titleMb.push_back(r.titleMb);
         p.idle.push_back(r.idlePercent);
+        if (s.modeChanges > 0) {
+          p.changeMb.resize(r.changeMb.size());
+          for (size_t c = 0; c < r.changeMb.size(); ++c) p.changeMb[c].push_back(r.changeMb[c]);
+          std::string line;
+          for (double mb : r.changeMb) line += " " + std::to_string(static_cast<int>(mb + 0.5));
+          fprintf(stderr, "run %d %s: title %.0f MB, after each change of window mode (MB):%s\n", run + 1,
+                  path.c_str(), r.titleMb, line.c_str());
+          continue;
+        }
         if (round) p.roundMb.push_back(r.roundMb);
         p.fps[map].push_back(r.boardFps);
         p.busy[map].insert(p.busy[map].end(), r.boardBusyMs.begin(), r.boardBusyMs.end());
@@ -768,8 +846,17 @@ int main(int argc, char** argv) {
   if (titleOnly) maps.clear();
   if (!titleOnly) row("resident on the title, MB", [](PathResults& p) { return Spread(p.titleMb, "%.0f"); });
   if (!titleOnly) {
-    row("resident after round 1, MB", [](PathResults& p) { return Spread(p.roundMb, "%.0f"); });
+    if (s.modeChanges == 0)
+      row("resident after round 1, MB", [](PathResults& p) { return Spread(p.roundMb, "%.0f"); });
     row("CPU idle on the title, % of a core", [](PathResults& p) { return Spread(p.idle, "%.1f"); });
+  }
+  if (s.modeChanges > 0) {
+    for (int c = 0; c < s.modeChanges; ++c)
+      row("resident after change " + std::to_string(c + 1) + (c % 2 == 0 ? " (full screen)" : " (window)") + ", MB",
+          [c](PathResults& p) {
+            return static_cast<size_t>(c) < p.changeMb.size() ? Spread(p.changeMb[c], "%.0f") : std::string("-");
+          });
+    maps.clear();
   }
   for (int map : maps) {
     row("map " + std::to_string(map) + " board, frames a second",

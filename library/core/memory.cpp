@@ -299,10 +299,12 @@ void* TrackedRealloc(void* pointer, size_t size, const char* name, int line) {
     if (OwnBlocks().count(old) == 0) {
       raw = realloc(old, size + kHeaderSize);
     } else {
-      // Moved into an ordinary block.
+      // Moved into an ordinary block; what it grows by reads zeros, as the
+      // untouched pages of the old one did.
       raw = malloc(size + kHeaderSize);
       if (raw != nullptr) {
         memcpy(raw, old, kHeaderSize + (size < oldSize ? size : oldSize));
+        if (size > oldSize) memset(static_cast<uint8_t*>(raw) + kHeaderSize + oldSize, 0, size - oldSize);
         ReleaseRaw(old);
       }
     }

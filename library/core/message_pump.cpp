@@ -82,8 +82,14 @@ int ProcessWindowMessages_Unlocked() {
   return MainWindowClosed ? -1 : 0;
 }
 
+int32_t HeapReturnPending = 0;
+
 int ProcessWindowMessages() {
   EnterLibraryLock();
+  if (HeapReturnPending) {
+    HeapReturnPending = 0;
+    PlatformReturnFreedHeapMemory();
+  }
   int result = ProcessWindowMessages_Unlocked();
   LeaveLibraryLock();
   return result;

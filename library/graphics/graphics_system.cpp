@@ -6,6 +6,7 @@
 #include "library/core/log.h"
 #include "library/core/main_window.h"
 #include "library/core/memory.h"
+#include "library/core/message_pump.h"
 #include "library/core/startup.h"
 #include "library/core/text_helpers.h"
 #include "library/graphics/blend_tables.h"
@@ -256,6 +257,7 @@ int ApplyScreenModeChange(int32_t width, int32_t height, int32_t colorBits, int3
   }
   if (WindowedMode) SetWindowSizeToScreen();
   RecreateDefaultFont();
+  HeapReturnPending = 1;
   PopLogIndent();
   WriteErrorLog("画面モード変更処理は正常に終了しました\n");
   SelectDrawTarget(DrawTarget);

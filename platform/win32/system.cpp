@@ -1,8 +1,8 @@
 #include <unistd.h>
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
-#include <malloc.h>
 #endif
+#include <malloc.h>
 #include <sched.h>
 #include <sys/mman.h>
 
@@ -20,6 +20,8 @@ void PlatformKeepFreedHeapMemory() {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
+
+void PlatformReturnFreedHeapMemory() { malloc_trim(0); }
 
 void PlatformPrefaultMemory(void* block, size_t bytes) {
 #if defined(__linux__)

@@ -62,6 +62,9 @@ typedef BOOL (*GlobalMemoryStatusExProc)(MEMORYSTATUSEX* status);
 // another) then reuse pages that are already there. Blocks of 32 MB or more
 // still come from the system on their own.
 void PlatformKeepFreedHeapMemory();
+// The whole pages inside the heap's free blocks go back to the system: a
+// block later made there takes memory only for the pages it writes.
+void PlatformReturnFreedHeapMemory();
 // Makes the pages of a block that is about to be written whole, in one call
 // rather than a page fault at a time (where the system offers it; blocks
 // below 64 KB are left alone).

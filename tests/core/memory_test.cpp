@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "library/core/library_state.h"
 #include "library/core/log.h"
@@ -240,6 +243,56 @@ TEST_F(OwnBlocksTest, FreedPixelBlocksAreReusedFirstAndJoinTheirNeighbours) {
   TrackedFree(grown);
   TrackedFree(moved);  // a second free is refused as before
   EXPECT_NE(Log().find("in TrackedFree"), std::string::npos);
+  EXPECT_EQ(TrackedBlockCount(), 0);
+  EXPECT_EQ(TrackedTotalSize(), 0);
+}
+
+// The pages of [p, p + size) after the one that holds p that are resident.
+int ResidentPagesAfterTheFirst(const void* p, size_t size) {
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(p) / page + 1) * page;
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(p) + size) / page * page;
+  if (to <= from) return 0;
+  std::vector<unsigned char> resident((to - from) / page);
+  if (mincore(reinterpret_cast<void*>(from), to - from, resident.data()) != 0) return -1;
+  int count = 0;
+  for (unsigned char r : resident) count += r & 1;
+  return count;
+}
+
+// Large zeroed blocks on pages of their own are listed, moved, zero-filled
+// and freed as any other.
+TEST_F(OwnBlocksTest, ZeroedBlocksOnPagesOfTheirOwnBehaveAsAnyOther) {
+  void* before = TrackedAlloc(10000);  // not zeroed: from the heap
+  auto* big = static_cast<unsigned char*>(TrackedCalloc(100000, "own.cpp", 3));
+  void* after = TrackedCalloc(16);
+  ASSERT_NE(big, nullptr);
+  // Pages the block has not written take no memory (the header's page aside).
+  EXPECT_EQ(ResidentPagesAfterTheFirst(big, 100000), 0);
+  for (int i = 0; i < 100000; ++i) ASSERT_EQ(big[i], 0) << i;
+  std::vector<unsigned char> expected(100000);
+  for (int i = 0; i < 100000; ++i) big[i] = expected[i] = static_cast<unsigned char>(i * 7);
+  // Grown (moved into the heap), shrunk, grown once more: the bytes kept,
+  // the new ones zero.
+  for (size_t size : {size_t{160000}, size_t{100}, size_t{20000}}) {
+    big = static_cast<unsigned char*>(TrackedRealloc(big, size, "own.cpp", 4));
+    ASSERT_NE(big, nullptr) << size;
+    expected.resize(size, 0);
+    EXPECT_EQ(std::vector<unsigned char>(big, big + size), expected) << size;
+    EXPECT_EQ(TrackedTotalSize(), static_cast<int32_t>(10000 + size + 16));
+    EXPECT_EQ(CheckTrackedHeap(), 0);
+  }
+  DumpTrackedHeap();
+  const std::string log = Log();
+  size_t pAfter = log.find(Addr(after)), pBig = log.find(Addr(big)), pBefore = log.find(Addr(before));
+  ASSERT_NE(pBig, std::string::npos);
+  EXPECT_LT(pAfter, pBig);  // still in its place in the list
+  EXPECT_LT(pBig, pBefore);
+  TrackedFree(big);
+  TrackedFree(big);  // refused, as any block freed twice
+  EXPECT_EQ(TrackedBlockCount(), 2);
+  TrackedFree(after);
+  TrackedFree(before);
   EXPECT_EQ(TrackedBlockCount(), 0);
   EXPECT_EQ(TrackedTotalSize(), 0);
 }
