@@ -83,7 +83,7 @@ if [ "$name" = movie_bench ]; then
   if grep -qE "give other pixels!|differ from the decoder's pictures!" "$output"; then
     problems+=("the peer's set-ups disagree: $(grep -E "other pixels!|decoder's pictures!" "$output" | tr '\n' ' ')")
   fi
-  proof="; ours equals libtheora's frames in $equal of $clips clips ($(grep -oE "hash [0-9a-f]+, the same" "$output" | tr '\n' ' '))"
+  proof="; ours equals libtheora's frames in $equal of $clips clips (hashes $(grep -oE "hash [0-9a-f]+, the same" "$output" | cut -d' ' -f2 | tr -d , | paste -sd' '))"
 fi
 
 # The sprite benchmark's OpenGL row drew through OpenGL.
