@@ -166,8 +166,9 @@ class Camera {
   Camera(GameHarness& h, const std::string& group, const GalleryOptions& options)
       : h_(h), group_(group), dir_(options.outDir), drawn_(options.drawnFrames), reader_(options.backend) {}
 
-  // The picture now on the screen.
+  // The picture now on the screen (none when the frame was not drawn).
   bool Take(Grab* out) {
+    if (!drawn_.empty() && drawn_.count(h_.frame()) == 0) return false;
     if (!reader_.Take(out)) return false;
     out->frame = h_.frame();
     return true;
