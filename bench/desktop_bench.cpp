@@ -336,6 +336,10 @@ class Keyboard {
 
 // ---------------------------------------------------------------- one run
 
+// The board's first second, the turn machine's own set-up, left out of its
+// frames.
+constexpr size_t kBoardSettleFrames = 60;
+
 struct Setup {
   std::string program, media, probe, display, watch, work;
   bool playRound = true;
@@ -630,7 +634,8 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
       roundDone = true;
       break;
     }
-    if (!playRound && boardCount >= static_cast<size_t>(s.boardFrames)) break;
+    // (The first second of the board is left out of the frames counted.)
+    if (!playRound && boardCount >= kBoardSettleFrames + static_cast<size_t>(s.boardFrames)) break;
     if (f.value[kScene] != kTitleScene && f.value[kScene] != kMainMenuScene && f.value[kScene] != kSetupScene &&
         f.value[kScene] != kPartyScene)
       return fail("an unexpected scene " + std::to_string(f.value[kScene]));
@@ -647,7 +652,7 @@ RunResult RunOnce(const Setup& s, const std::string& path, int map, bool playRou
   // Board frames: the turn machine's frames of the first round (the first
   // second left out: the state's own set-up), at most boardFrames of them.
   const auto& frames = log.frames();
-  size_t first = std::min(boardFirst + 60, boardLast), count = 0;
+  size_t first = std::min(boardFirst + kBoardSettleFrames, boardLast), count = 0;
   int64_t begin = 0, end = 0;
   constexpr int64_t kBlankNs = 16'666'667;
   for (size_t i = first; i < boardLast && count < static_cast<size_t>(s.boardFrames); ++i) {

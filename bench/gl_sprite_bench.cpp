@@ -58,6 +58,12 @@ std::string& Renderer() {
 }
 
 void DrawFrames(benchmark::State& state, Path path) {
+  // The OpenGL path whatever the display's renderer: on Mesa's llvmpipe
+  // (Xvfb) the default adapter sends the library to its software path.
+  if (path.hardware)
+    D3D9SetAdapter(D3D9OpenGLAdapter());
+  else
+    D3D9ResetAdapter();
   SetUseHardwareFlag(path.hardware ? 1 : 0);
   SetWaitVSync(0);
   SetMainWindowTitle("ZR sprite benchmark");

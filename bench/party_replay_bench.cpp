@@ -5,11 +5,17 @@
 // frames per second of the replay loop (the start-up left out):
 //
 //   ./build/release/bench/party_replay_bench
+//
+// --turns=N plays a party of another length the set-up offers (10, 15, 20,
+// 30 or 50 turns; the smoke run of the build takes 10).
 #include <benchmark/benchmark.h>
 #include <time.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/game/harness/game_harness.h"
 #include "tests/game/party_replay.h"
@@ -22,14 +28,16 @@ double Now() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-void BM_PartyReplay99Turns(benchmark::State& state) {
+int32_t turns = 99;
+
+void PartyReplay(benchmark::State& state) {
   const int32_t map = static_cast<int32_t>(state.range(0));
   double frames = 0, seconds = 0;
   for (auto _ : state) {
     GameRunResult run = RunGame({.seed = 1000u + static_cast<uint32_t>(map), .pads = 1, .stallFrames = 20000},
                                 [&](GameHarness& h) {
                                   if (h.StartUpWithoutMedia() != 0 || !h.Frame()) return;
-                                  party_replay::StartCpuParty(h, map, 99);
+                                  party_replay::StartCpuParty(h, map, turns);
                                   const int first = h.frame();
                                   const double start = Now();
                                   const bool done = party_replay::PlayCpuParty(h, 3000000);
@@ -55,8 +63,33 @@ void BM_PartyReplay99Turns(benchmark::State& state) {
   state.counters["frames"] = frames / static_cast<double>(state.iterations());
   state.counters["fps"] = seconds > 0 ? frames / seconds : 0;
 }
-BENCHMARK(BM_PartyReplay99Turns)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--turns=", 8) != 0) {
+      args.push_back(argv[i]);
+      continue;
+    }
+    turns = std::atoi(argv[i] + 8);
+    bool offered = false;
+    for (int32_t count : kTurnCounts) offered = offered || count == turns;
+    if (!offered) {
+      std::fprintf(stderr, "%s: a party has 10, 15, 20, 30, 50 or 99 turns, not %s\n", argv[0], argv[i] + 8);
+      return 2;
+    }
+  }
+  int count = static_cast<int>(args.size());
+  args.push_back(nullptr);
+  benchmark::RegisterBenchmark(("BM_PartyReplay" + std::to_string(turns) + "Turns").c_str(), PartyReplay)
+      ->Arg(1)
+      ->Iterations(1)
+      ->Unit(benchmark::kSecond)
+      ->UseRealTime();
+  benchmark::Initialize(&count, args.data());
+  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

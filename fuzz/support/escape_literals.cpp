@@ -10,10 +10,15 @@
 //   escape_literals SOURCE_ROOT MIRROR_ROOT
 //   escape_literals --self-test
 //
-// Folders named build*, and .git, are left out. Exit status 1 when a literal
-// holds a character Shift-JIS lacks.
+// Folders named build*, and .git, are left out. Files of the mirror whose
+// source is gone are removed, and so the mirror must be one this program
+// made (it holds the mark file .literals-escaped), or a new or empty folder;
+// it may not be the source tree, hold it, or lie in it outside the folders
+// left out. Exit status 1 when a literal
+// holds a character Shift-JIS lacks, 2 when the mirror is refused.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -198,8 +203,31 @@ int main(int argc, char** argv) {
     std::cerr << "usage: escape_literals SOURCE_ROOT MIRROR_ROOT\n";
     return 2;
   }
-  const fs::path source = fs::canonical(argv[1]);
-  const fs::path mirror = fs::absolute(argv[2]);
+  std::error_code ec;
+  const fs::path source = fs::canonical(argv[1], ec);
+  if (ec) {
+    std::cerr << "escape_literals: no source tree " << argv[1] << "\n";
+    return 2;
+  }
+  const fs::path mirror = fs::weakly_canonical(fs::absolute(argv[2]));
+  // The mirror's files are written over and pruned: only a folder of its own.
+  const auto [end, at] = std::mismatch(mirror.begin(), mirror.end(), source.begin(), source.end());
+  if (end == mirror.end()) {
+    std::cerr << "escape_literals: refusing the mirror " << mirror.string() << ": it is or holds the source tree\n";
+    return 2;
+  }
+  if (at == source.end() && std::none_of(end, mirror.end(), [](const fs::path& part) {
+        return part.string().rfind("build", 0) == 0 || part == ".git";
+      })) {
+    std::cerr << "escape_literals: refusing the mirror " << mirror.string()
+              << ": it lies in the source tree outside the folders left out\n";
+    return 2;
+  }
+  if (fs::exists(mirror) && !fs::is_empty(mirror, ec) && !fs::exists(mirror / ".literals-escaped")) {
+    std::cerr << "escape_literals: refusing the mirror " << mirror.string()
+              << ": it holds files and no .literals-escaped mark (a folder this program did not make)\n";
+    return 2;
+  }
   int failures = 0;
   for (auto it = fs::recursive_directory_iterator(source); it != fs::recursive_directory_iterator(); ++it) {
     const fs::path& p = it->path();

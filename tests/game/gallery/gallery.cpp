@@ -7,6 +7,7 @@
 #include <SDL_syswm.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -78,6 +79,7 @@ std::string TwoDigits(int n) {
 struct Grab {
   int depth = 0;  // bytes a pixel on the software screen (2: RGB565, 4: XRGB); 0: already RGB
   std::vector<uint8_t> bytes;
+  int frame = 0;  // the frame it shows: the harness's frame count after it
 };
 
 class ScreenReader {
@@ -162,13 +164,21 @@ bool WritePng(const std::vector<uint32_t>& rgb, const std::string& path) {
 class Camera {
  public:
   Camera(GameHarness& h, const std::string& group, const GalleryOptions& options)
-      : h_(h), group_(group), dir_(options.outDir), reader_(options.backend) {}
+      : h_(h), group_(group), dir_(options.outDir), drawn_(options.drawnFrames), reader_(options.backend) {}
+
+  // The picture now on the screen (none when the frame was not drawn).
+  bool Take(Grab* out) {
+    if (!drawn_.empty() && drawn_.count(h_.frame()) == 0) return false;
+    if (!reader_.Take(out)) return false;
+    out->frame = h_.frame();
+    return true;
+  }
 
   // Saves the picture now on the screen as the step.
   void Shoot(const std::string& step, const std::string& title) {
     if (taken_.count(step) != 0) return;
     Grab grab;
-    if (!reader_.Take(&grab)) {
+    if (!Take(&grab)) {
       Problem("no picture of " + step);
       return;
     }
@@ -178,6 +188,8 @@ class Camera {
   void Save(const std::string& step, const std::string& title, const Grab& grab) {
     if (taken_.count(step) != 0) return;
     taken_.insert(step);
+    if (!drawn_.empty() && drawn_.count(grab.frame) == 0)
+      Problem("the picture of " + step + " shows frame " + std::to_string(grab.frame) + ", which was not drawn");
     std::string file = group_ + "-" + TwoDigits(++count_) + "-" + step + ".png";
     if (!WritePng(ScreenReader::Rgb(grab), dir_ + "/" + file)) {
       Problem("cannot write " + file);
@@ -189,16 +201,16 @@ class Camera {
     std::error_code ec;
     fs::create_directories(dir_ + "/states", ec);
     std::ofstream(dir_ + "/states/" + file.substr(0, file.size() - 4) + ".txt") << h_.Dump();
-    h_.Report(file + "\t" + title);
+    h_.Report(file + "\t" + std::to_string(grab.frame) + "\t" + title);
   }
 
   bool Taken(const std::string& step) const { return taken_.count(step) != 0; }
   void Problem(const std::string& text) { h_.Report("!" + text); }
-  ScreenReader& reader() { return reader_; }
 
  private:
   GameHarness& h_;
   std::string group_, dir_;
+  const std::set<int>& drawn_;
   ScreenReader reader_;
   std::set<std::string> taken_;
   int count_ = 0;
@@ -355,9 +367,10 @@ void TourParty(GameHarness& h, Camera& cam, const std::string& prefix, int maxFr
     // the step ends before it settles.
     if (wanted && held >= settle) {
       cam.Shoot(prefix + step, step);
-    } else if (wanted && held >= 11 && cam.reader().Take(&now)) {
+    } else if (wanted && held >= 11 && cam.Take(&now)) {
       previous.bytes.swap(now.bytes);
       previous.depth = now.depth;
+      previous.frame = now.frame;
     } else if (!wanted || held < 11) {
       previous.bytes.clear();
     }
@@ -593,6 +606,21 @@ GalleryGroupResult RunGalleryGroup(const std::string& group, const GalleryOption
       }
     }
     SetWaitVSync(0);
+    // Only the frames asked for are drawn: every other frame runs with an
+    // empty drawing area (the game's own area, the whole screen between
+    // frames, put back for a frame that is drawn).
+    if (!options.drawnFrames.empty()) {
+      h.AddFrameHook([&options, emptied = false, area = std::array<int32_t, 4>{}](GameHarness& game) mutable {
+        if (options.drawnFrames.count(game.frame() + 1) != 0) {
+          if (emptied) SetDrawClipArea(area[0], area[1], area[2], area[3]);
+          emptied = false;
+          return;
+        }
+        if (!emptied) GetDrawClipArea(area.data());
+        emptied = true;
+        SetDrawClipArea(0, 0, 0, 0);
+      });
+    }
     if (group == "front") FrontGroup(h, cam);
     else if (group == "setup") SetupGroup(h, cam);
     else if (group == "minigamemode") MinigameModeGroup(h, cam);
@@ -608,8 +636,11 @@ GalleryGroupResult RunGalleryGroup(const std::string& group, const GalleryOption
       result.device.push_back(r.substr(1));
       continue;
     }
-    size_t tab = r.find('\t');
-    result.shots.push_back({r.substr(0, tab), tab == std::string::npos ? "" : r.substr(tab + 1)});
+    // "file\tframe\ttitle"
+    const size_t tab = r.find('\t'), second = tab == std::string::npos ? tab : r.find('\t', tab + 1);
+    GalleryShot shot{r.substr(0, tab), second == std::string::npos ? "" : r.substr(second + 1)};
+    if (tab != std::string::npos) shot.frame = std::atoi(r.c_str() + tab + 1);
+    result.shots.push_back(shot);
   }
   if (!run.completed) result.problems.push_back("the game process did not run the group to its end");
   std::string list;
@@ -656,6 +687,49 @@ bool WriteGalleryIndex(const std::string& outDir) {
   std::error_code ec;
   fs::rename(part, path, ec);
   return !ec;
+}
+
+namespace {
+
+// Distinct colours in a 64-pixel grid over the picture: a picture of one
+// colour (a blank or black screen) has one.
+int Colours(const mediagen::Canvas& c) {
+  std::set<uint32_t> seen;
+  for (int y = 0; y < c.height(); y += 8)
+    for (int x = 0; x < c.width(); x += 8) {
+      mediagen::Rgba p = c.At(x, y);
+      seen.insert(static_cast<uint32_t>(p.r) << 16 | p.g << 8 | p.b);
+    }
+  return static_cast<int>(seen.size());
+}
+
+}  // namespace
+
+std::vector<std::string> GalleryGroupFaults(const std::string& group, const GalleryGroupResult& result,
+                                            const std::string& outDir) {
+  std::vector<std::string> faults = result.problems;
+  for (const std::string& step : GalleryRequiredSteps(group)) {
+    bool found = false;
+    for (const GalleryShot& s : result.shots) found |= s.file.find("-" + step + ".png") != std::string::npos;
+    if (!found) faults.push_back("no picture of " + step);
+  }
+  for (const GalleryShot& s : result.shots) {
+    mediagen::Canvas picture;
+    if (!mediagen::ReadPng(outDir + "/" + s.file, &picture))
+      faults.push_back(s.file + " cannot be read");
+    else if (picture.width() != kWidth || picture.height() != kHeight)
+      faults.push_back(s.file + " is " + std::to_string(picture.width()) + " x " + std::to_string(picture.height()));
+    else if (Colours(picture) <= 1)
+      faults.push_back(s.file + " is one colour");
+  }
+  std::ifstream file(outDir + "/index.html", std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  const std::string index = text.str();
+  if (index.find("id=\"" + group + "\"") == std::string::npos) faults.push_back("the index has no section " + group);
+  for (const GalleryShot& s : result.shots)
+    if (index.find(s.file) == std::string::npos) faults.push_back("the index leaves out " + s.file);
+  return faults;
 }
 
 namespace {

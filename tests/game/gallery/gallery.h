@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,21 @@ struct GalleryOptions {
   std::string outDir;
   GalleryBackend backend = GalleryBackend::Software;
   uint32_t seed = 5;
+  // The frames to draw (GalleryShot::frame of another run of the group),
+  // or empty for every frame; the others run with an empty drawing area,
+  // much sooner. A run with the same seed and inputs reaches the same
+  // states and takes its pictures of the same frames (a picture of a frame
+  // not drawn is a problem of the run), and each frame is drawn afresh, so
+  // a run whose pictures are only compared with another's draws just those.
+  std::set<int> drawnFrames;
 };
 
-// One saved picture: its file name in the output folder and what it shows.
+// One saved picture: its file name in the output folder, what it shows,
+// and the frame it shows (the harness's frame count after it).
 struct GalleryShot {
   std::string file;
   std::string title;
+  int frame = 0;
 };
 
 struct GalleryGroupResult {
@@ -54,6 +64,13 @@ GalleryGroupResult RunGalleryGroup(const std::string& group, const GalleryOption
 
 // The index page from the lists in the folder.
 bool WriteGalleryIndex(const std::string& outDir);
+
+// What is wrong with a run of the group whose pictures are in the folder:
+// its problems, each step it must show without a picture, each picture
+// that cannot be read, is not 640 x 480 or is of one colour (a blank
+// screen), and each picture the index leaves out. Empty when nothing is.
+std::vector<std::string> GalleryGroupFaults(const std::string& group, const GalleryGroupResult& result,
+                                            const std::string& outDir);
 
 // ---------------------------------------------------------------- comparing two galleries
 
