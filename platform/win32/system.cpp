@@ -19,6 +19,7 @@
 void PlatformKeepFreedHeapMemory() {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  mallopt(M_ARENA_MAX, 1);
 }
 
 void PlatformReturnFreedHeapMemory() { malloc_trim(0); }

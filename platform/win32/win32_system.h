@@ -60,7 +60,12 @@ typedef BOOL (*GlobalMemoryStatusExProc)(MEMORYSTATUSEX* status);
 // heap keeps it, instead of going back to the system block by block: large
 // blocks (the pictures that start-up decodes, converts and frees one after
 // another) then reuse pages that are already there. Blocks of 32 MB or more
-// still come from the system on their own.
+// still come from the system on their own. All threads share the one heap,
+// as on Windows: pictures decoded on the read-ahead threads are kept and
+// freed by the main thread, and a heap of each thread's own would give the
+// room a freed picture leaves only to the thread that made it, so that
+// every reload of the pictures (a change of window mode) scatters them
+// afresh and the process grows.
 void PlatformKeepFreedHeapMemory();
 // The whole pages inside the heap's free blocks go back to the system: a
 // block later made there takes memory only for the pages it writes.

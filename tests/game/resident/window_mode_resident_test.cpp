@@ -1,6 +1,6 @@
 // The program's resident memory over changes of window mode. Each change
 // drops every picture and font and the game loads them again; the memory
-// they leave must go back, so that ten changes hold no more than the start.
+// they leave must go back, so that changes after the first two hold no more.
 //
 // This measures the C library's own heap, which the sanitizers replace with
 // theirs: the folder runs in the build without sanitizers (see
@@ -48,7 +48,7 @@ void ChangeModeAsTheOptionsDo(GameHarness& h, int32_t mode) {
   ReachTheTitle(h);
 }
 
-TEST(WindowModeResidentMemory, TenChangesHoldNoMoreThanTheStart) {
+TEST(WindowModeResidentMemory, ChangesAfterTheFirstTwoHoldNoMore) {
   ASSERT_TRUE(GeneratedMediaAvailable()) << "the game tests need the generated media (the media target)";
   const GameRunResult run = RunGame({}, [](GameHarness& h) {
     ASSERT_EQ(h.StartUp(), 0);
@@ -60,13 +60,24 @@ TEST(WindowModeResidentMemory, TenChangesHoldNoMoreThanTheStart) {
     // pictures and fonts made once more than at the start (some 60 MB)
     // would be far past it.
     constexpr long kSlackKb = 8 * 1024;
-    for (int change = 1; change <= 10; ++change) {
+    // Once the program has been in both modes, more changes take no more
+    // than the heap's bookkeeping. (Pictures decoded on the read-ahead
+    // threads in heaps of each thread's own took some 2 to 3 MB more over
+    // twenty changes, scattered afresh on every reload.)
+    constexpr long kAfterTheFirstTwoKb = 1536;
+    constexpr int kChanges = 20;
+    long afterTwo = 0;
+    for (int change = 1; change <= kChanges; ++change) {
       const int32_t mode = change % 2 == 1 ? 0 : 1;
       ChangeModeAsTheOptionsDo(h, mode);
       const long now = ResidentAnonymousKb();
       h.Report(std::to_string(change) + (mode ? " window " : " full screen ") + std::to_string(now - start) + " KB");
       EXPECT_LE(now, start + kSlackKb) << "change " << change << (mode ? " to a window" : " to full screen") << ": "
                                        << (now - start) / 1024 << " MB more than at the start";
+      if (change == 2) afterTwo = now;
+      if (change == kChanges)
+        EXPECT_LE(now, afterTwo + kAfterTheFirstTwoKb)
+            << kChanges - 2 << " changes after the first two took " << now - afterTwo << " KB more";
     }
   });
   EXPECT_TRUE(run.completed);
