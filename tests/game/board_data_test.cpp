@@ -27,7 +27,7 @@
 namespace {
 
 #define REQUIRE_MEDIA() \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"
 
 // The loaders read "media\..." below the working folder: the scratch
 // directory of this test process.
@@ -358,7 +358,7 @@ class BoardSetUp : public BoardData {
  protected:
   void SetUp() override {
     BoardData::SetUp();
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     for (const char* key : {"thornyle", "zarvie", "cadris", "brimwold"})
       PutGenerated(std::string("data/map/") + key + ".csv");
   }

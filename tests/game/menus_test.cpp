@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 #define START_GAME(h)                                                   \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"; \
   ASSERT_EQ((h).StartUp(), 0)
 
 Bytes Words(std::initializer_list<uint32_t> words) {

@@ -135,7 +135,7 @@ const TextCase kCases[] = {
 
 TEST(MessageText, TypesEachCaseAsTheCodesSay) {
   RunGame({}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUp(), 0);  // the fonts draw every line
     ASSERT_TRUE(h.Frame());     // boot
     SceneHandlers[SceneState] = &TextScene;
@@ -332,7 +332,7 @@ bool Black(uint32_t rgb) { return rgb == 0; }
 
 TEST(WindowFrame, CornersAndEdgesSitOnEachSideAndSmallWindowsDrawNothing) {
   RunGame({}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUp(), 0);
     EXPECT_EQ(DrawWindowFrame(0, 0, 32, 100), -1);
     EXPECT_EQ(DrawWindowFrame(0, 0, 100, 32), -1);

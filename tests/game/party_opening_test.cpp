@@ -28,7 +28,7 @@
 namespace {
 
 #define REQUIRE_MEDIA() \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"
 
 // Screens are saved for a look when ZR_OPENING_SHOTS names a folder.
 void Shot(GameHarness& h, const std::string& name) {

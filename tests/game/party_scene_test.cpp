@@ -30,7 +30,7 @@
 namespace {
 
 #define REQUIRE_MEDIA() \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"
 
 using Bytes = std::vector<uint8_t>;
 

@@ -27,7 +27,7 @@
 namespace {
 
 #define REQUIRE_MEDIA() \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"
 
 // A frame with every button released (the screen sees the release), a new
 // press of the button on the record, and a frame with it released.

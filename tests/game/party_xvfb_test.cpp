@@ -15,7 +15,7 @@
 namespace {
 
 TEST(PartyProgram, OpensItsWindowAndEndsWhenItIsClosed) {
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
   TempDir work;
   ASSERT_EQ(symlink(GeneratedMediaDir().c_str(), (work.path() + "/media").c_str()), 0);
   Child server;

@@ -193,7 +193,7 @@ TEST(PlayerTable, NoCountGoesAboveTheBound) {
 }
 
 #define REQUIRE_MEDIA() \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"
 
 TEST(PlayerTable, CoinSoundAndDigits) {
   REQUIRE_MEDIA();

@@ -26,7 +26,7 @@ constexpr int kKeyEnter = 0x1C;
 
 // A game started on the generated media, or the test skipped without them.
 #define START_GAME(h)                                                 \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"; \
   ASSERT_EQ((h).StartUp(), 0)
 // The loop and the input alone need no pictures.
 #define START_LOOP(h) ASSERT_EQ((h).StartUpWithoutMedia(), 0)
@@ -123,7 +123,7 @@ TEST(MainLoop, ClosingTheWindowEndsTheLoopAtTheNextPump) {
 
 TEST(MainLoop, WinMainEndsWithZeroAfterTheExitEntry) {
   RunGame({}, [](GameHarness&) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     SceneHandlers[1] = &ReturnOne;
     result2 = 4;
     SceneHandlers[2] = &ReturnResult2;

@@ -20,7 +20,7 @@
 namespace {
 
 #define REQUIRE_MEDIA() \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"
 
 // Some pixel of the rectangle is not white.
 bool DrawnIn(const GameHarness& h, int x1, int y1, int x2, int y2) {

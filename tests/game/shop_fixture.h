@@ -17,7 +17,7 @@
 #include "tests/game/harness/game_harness.h"
 
 #define REQUIRE_MEDIA() \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"
 
 namespace shop_fixture {
 

@@ -16,7 +16,7 @@
 namespace turns_fixture {
 
 #define REQUIRE_MEDIA() \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"
 
 // The squares of a board map (its square file), as the set-up loads them.
 inline void LoadMap(int32_t map) {

@@ -184,7 +184,7 @@ TEST(AirRide, SpeedsGrassAndRidersDrivingIntoEachOther) {
   for (int r = 38; r <= 42; ++r)
     for (int c = 20; c <= 40; ++c) g[r * 64 + c] = kAirRideGrass;
   RunGame({.seed = 7, .files = {{kCourseFile, CourseText(g)}}}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUp(), 0);
     // Rider 1 backs for 60 frames, then lets go; riders 2, 3 and 4 hold up.
     Trace t;

@@ -37,7 +37,7 @@ struct Turn {
 
 TEST(Leisure, ThreeSeededStrikesThrowOutWhoeverStandsOnTheStone) {
   RunGame({.seed = 7}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUp(), 0);
     // Seed 7 strikes stones 1, 4 and 2. Turn 0: player 2 joins player 1 on
     // stone 1. Turn 1: player 4 joins player 3 on stone 3, so stone 4 is

@@ -274,7 +274,7 @@ TEST(NumberSearch, AwardsTwoCoinsAPointAndFourEqualScoresDraw) {
 // size-30 font serves, and stays when the game frees its media.
 TEST(NumberSearch, FontFallsBackToTheSharedOne) {
   RunGame({.seed = 19}, [&](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUp(), 0);
     std::vector<int32_t> fillers;
     int32_t fontInGame = -1;

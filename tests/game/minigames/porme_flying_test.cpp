@@ -30,7 +30,7 @@ struct Throw {
 
 TEST(PormeFlying, PowerFlightSlideAndTheFarthestThrowsWin) {
   RunGame({.seed = 11}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUp(), 0);
     // Player 1 lets go at power 1 after 30 frames, player 2 waits for power
     // 10 and 100 frames more; players 3 and 4 are CPU throwers.

@@ -63,7 +63,7 @@ TEST(QuarterAction, TilePositionsAndTheTileUnderAPoint) {
 
 TEST(QuarterAction, StepsWalkingOwnersAndTheAward) {
   RunGame({.seed = 12}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     Held held;
     h.AddInputRule([&held](FrameInput& in) {
@@ -159,7 +159,7 @@ TEST(QuarterAction, StepsWalkingOwnersAndTheAward) {
 
 TEST(QuarterAction, FourCpuWalkersSpreadOverTheBoard) {
   RunGame({.seed = 5}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     h.AddFrameHook([](GameHarness&) {
       if (QuarterActionPlayStep == 2 && QuarterActionTimer > 300) QuarterActionTimer = 300;

@@ -43,7 +43,7 @@ void SendAt(int32_t slot, int32_t kind, int32_t p) {
 
 TEST(QuarterJump, JumpsStunsObstaclesAndTheTimeOut) {
   RunGame({.seed = 19}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     bool holdA[5] = {};
     h.AddInputRule([&holdA](FrameInput& in) {
@@ -152,7 +152,7 @@ TEST(QuarterJump, JumpsStunsObstaclesAndTheTimeOut) {
 // times, which puts them down and ends play at once; team 1 wins.
 TEST(QuarterJump, ThreeStunsPutChallengersDownAndEndPlay) {
   RunGame({.seed = 20}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     EnterPlay(h, OneAgainstThree());
     ASSERT_TRUE(h.Frames(2));
@@ -183,7 +183,7 @@ TEST(QuarterJump, ThreeStunsPutChallengersDownAndEndPlay) {
 
 TEST(QuarterJump, FourCpuPlayersEnd) {
   RunGame({.seed = 4}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     MinigameSeats seats;
     seats.team[0] = 1;

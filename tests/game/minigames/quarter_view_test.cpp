@@ -33,7 +33,7 @@ TEST(QuarterView, PlacesFormTheDiamondUnderTheTopCorner) {
 
 TEST(QuarterView, CountdownFrom45To1ThenEveryoneWinsWithoutCoins) {
   RunGame({.seed = 31}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUp(), 0);
     // Player 1 presses A once in play; the others are CPU players of levels 1, 2, 3.
     h.PressWhile([] { return QuarterViewPlayStep == 2 && QuarterViewTimer < 2000; }, 1, kButtonA);

@@ -24,7 +24,7 @@
 namespace {
 
 #define START_GAME(h)                                                   \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"; \
   ASSERT_EQ((h).StartUp(), 0)
 
 constexpr int32_t kLetters[4] = {kButtonA, kButtonB, kButtonC, kButtonD};

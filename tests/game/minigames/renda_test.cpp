@@ -16,7 +16,7 @@
 namespace {
 
 #define START_GAME(h)                                                   \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"; \
   ASSERT_EQ((h).StartUp(), 0)
 
 // A of input record `record` held in this frame's input.

@@ -41,7 +41,7 @@ extern "C" void* __wrap_calloc(size_t count, size_t size) {
 namespace {
 
 #define START_GAME(h)                                                   \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"; \
   ASSERT_EQ((h).StartUp(), 0)
 
 // Button mashing, cut short: ten frames of play, and A on record 1 leaves

@@ -9,7 +9,7 @@
 #include "tests/game/harness/game_harness.h"
 
 #define START_SHOOTER_GAME(h)                                           \
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media"; \
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)"; \
   ASSERT_EQ((h).StartUp(), 0)
 
 // The button of input record `record` held in this frame's input.

@@ -32,7 +32,7 @@ int FlyingBalls() {
 
 TEST(Snowball, WalkingThrowingHitsPickUpsAndTheWinner) {
   RunGame({.seed = 8}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     Held held;
     h.AddInputRule([&held](FrameInput& in) {
@@ -202,7 +202,7 @@ TEST(Snowball, WalkingThrowingHitsPickUpsAndTheWinner) {
 
 TEST(Snowball, FourCpuFightersThrowAndHit) {
   RunGame({.seed = 9}, [](GameHarness& h) {
-    if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+    if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
     h.AddFrameHook([](GameHarness&) {
       if (SnowballPlayStep == 3 && SnowballTimer > 600) SnowballTimer = 600;

@@ -116,7 +116,7 @@ std::string PlayParty(uint32_t seed, int32_t map) {
 class PartyReplay : public ::testing::TestWithParam<int32_t> {};
 
 TEST_P(PartyReplay, TenTurnsOfFourCpuPlayersFromTheSetUpToTheMenu) {
-  if (!GeneratedMediaAvailable()) GTEST_SKIP() << "no generated media";
+  if (!GeneratedMediaAvailable()) GTEST_FAIL() << "no generated media (the media target)";
   const int32_t map = GetParam();
   const std::string dump = PlayParty(1000u + static_cast<uint32_t>(map), map);
   ASSERT_FALSE(dump.empty());
