@@ -344,6 +344,8 @@ uint32_t D3D9ObjectId(const IUnknown* object) { return IdOf(object); }
 int D3D9LiveObjectCount() { return Global().live; }
 int D3D9PresentCount() { return Global().presents; }
 
+void D3D9SkipWindowPresents(bool skip) { Global().windowPresentsSkipped = skip; }
+
 std::string D3D9ExecutorError() { return Global().executorError; }
 std::string D3D9RendererString() { return Global().renderer; }
 std::string D3D9RendererVersion() { return Global().version; }

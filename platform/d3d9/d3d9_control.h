@@ -258,6 +258,11 @@ std::vector<D3DVERTEXELEMENT9> D3D9DeclarationElements(const IUnknown* declarati
 bool D3D9DescribeObject(const IUnknown* object, D3DSURFACE_DESC* desc, UINT* depth, UINT* levels);
 // The number of successful presents since the adapter was set.
 int D3D9PresentCount();
+// While set, presents succeed and count but leave the device window as it
+// is: the OpenGL executor neither copies the back buffer to the window nor
+// swaps (for tests that look at some frames only; the adapter's setting
+// does not change it).
+void D3D9SkipWindowPresents(bool skip);
 
 // ---------------------------------------------------------------- the OpenGL executor
 

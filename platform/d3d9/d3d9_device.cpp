@@ -256,7 +256,8 @@ HRESULT Device::Present(const RECT* source, const RECT* dest, HWND, const void*)
       r = D3DERR_INVALIDCALL;
     else if (Blocked() || CheckContext())
       r = D3DERR_DEVICELOST;
-    else if (executor_ != nullptr && !executor_->Present(&backBuffer_->pixels(), source, dest, parameters_.PresentationInterval) &&
+    else if (executor_ != nullptr && !Global().windowPresentsSkipped &&
+             !executor_->Present(&backBuffer_->pixels(), source, dest, parameters_.PresentationInterval) &&
              CheckContext())
       r = D3DERR_DEVICELOST;
     else

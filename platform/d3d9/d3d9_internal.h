@@ -115,6 +115,7 @@ struct State {
   uint32_t nextId = 1;
   int live = 0;
   int presents = 0;
+  bool windowPresentsSkipped = false;
   Device* device = nullptr;
   // The executor's words: why no context could be made, the renderer and
   // version of the last one made, the last compiler log.

@@ -608,17 +608,20 @@ GalleryGroupResult RunGalleryGroup(const std::string& group, const GalleryOption
     SetWaitVSync(0);
     // Only the frames asked for are drawn: every other frame runs with an
     // empty drawing area (the game's own area, the whole screen between
-    // frames, put back for a frame that is drawn).
+    // frames, put back for a frame that is drawn) and leaves the window as
+    // it is.
     if (!options.drawnFrames.empty()) {
       h.AddFrameHook([&options, emptied = false, area = std::array<int32_t, 4>{}](GameHarness& game) mutable {
         if (options.drawnFrames.count(game.frame() + 1) != 0) {
           if (emptied) SetDrawClipArea(area[0], area[1], area[2], area[3]);
           emptied = false;
+          D3D9SkipWindowPresents(false);
           return;
         }
         if (!emptied) GetDrawClipArea(area.data());
         emptied = true;
         SetDrawClipArea(0, 0, 0, 0);
+        D3D9SkipWindowPresents(true);
       });
     }
     if (group == "front") FrontGroup(h, cam);
