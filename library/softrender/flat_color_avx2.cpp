@@ -23,7 +23,10 @@ constexpr FlatWideFn kWide32[kFlatRuleCount] = {
 }  // namespace
 
 FlatWideFn FlatWideSpanAt(bool depth32, FlatRule rule) {
-  // The 16-bit runs have a vector form for the copy only.
-  if (!depth32) return rule == FlatRule::Copy ? &WideSpan16<FlatRule::Copy> : nullptr;
+  // The 16-bit runs have a vector form for the copy and alpha only.
+  if (!depth32)
+    return rule == FlatRule::Copy    ? &WideSpan16<FlatRule::Copy>
+           : rule == FlatRule::Alpha ? &WideSpan16<FlatRule::Alpha>
+                                     : nullptr;
   return kWide32[static_cast<int32_t>(rule)];
 }

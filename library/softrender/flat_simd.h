@@ -122,11 +122,40 @@ inline int32_t FlatSpanSimd32(uint8_t* dst, int32_t n, const FlatColor& f) {
   return i;
 }
 
-// 16-bit runs: the copy only.
+// 16-bit runs: the copy, and alpha (the translucent boxes of windows and
+// panels). Alpha is d + (s - d) * p / 255 per channel, truncated towards
+// zero as the difference table holds it: the product's magnitude is at most
+// 63 * 255, where its quotient by 255 is ((m + 1) * 257) >> 16, the high
+// half of one lane product.
 template <FlatRule R, class Ops>
 inline int32_t FlatSpanSimd16(uint8_t* dst, int32_t n, const FlatColor& f) {
-  if constexpr (R == FlatRule::Copy)
+  using Vec = typename Ops::V;
+  if constexpr (R == FlatRule::Copy) {
     return FlatCopySimd<Ops, 2>(dst, n, Ops::Set16(static_cast<uint16_t>(f.colour)), f.colour);
+  } else if constexpr (R == FlatRule::Alpha) {
+    constexpr int32_t lanes = Ops::kBytes / 2;
+    const Vec sR = Ops::Set16(static_cast<uint16_t>((f.colour >> 11) & 31));
+    const Vec sG = Ops::Set16(static_cast<uint16_t>((f.colour >> 5) & 63));
+    const Vec sB = Ops::Set16(static_cast<uint16_t>(f.colour & 31));
+    const Vec weight = Ops::Set16(static_cast<uint16_t>(f.param)), one = Ops::Set16(1), k257 = Ops::Set16(257);
+    const Vec six = Ops::Set16(63), five = Ops::Set16(31);
+    const auto channel = [&](Vec d, Vec s) {
+      const Vec difference = Ops::Sub16(s, d);
+      const Vec sign = Ops::template Sra16<15>(difference);
+      const Vec magnitude = Ops::Sub16(Ops::Xor(difference, sign), sign);
+      const Vec quotient = Ops::MulHiU16(Ops::Add16(Ops::MulLo16(magnitude, weight), one), k257);
+      return Ops::Add16(d, Ops::Sub16(Ops::Xor(quotient, sign), sign));
+    };
+    int32_t i = 0;
+    for (; i + lanes <= n; i += lanes) {
+      const Vec d = Ops::Load(dst + 2 * i);
+      const Vec r = channel(Ops::template Srl16<11>(d), sR);
+      const Vec g = channel(Ops::And(Ops::template Srl16<5>(d), six), sG);
+      const Vec b = channel(Ops::And(d, five), sB);
+      Ops::Store(dst + 2 * i, Ops::Or(Ops::Or(Ops::template Sll16<11>(r), Ops::template Sll16<5>(g)), b));
+    }
+    return i;
+  }
   return 0;
 }
 

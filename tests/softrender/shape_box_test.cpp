@@ -57,6 +57,39 @@ TEST_F(ShapeBoxTest, EveryModeParameterAndBrightnessMatchesTheReference) {
   EXPECT_EQ(drawn, 2 * 2 * 14 * 6 * 2);
 }
 
+// Translucent boxes on a 16-bit screen, whose vector loops divide by 255
+// without the difference table: every weight, every source level and every
+// destination level of each channel (pixel x of a row holds red x mod 32,
+// green x and blue 31 - x mod 32; source k the same of k), in the vector
+// loops, their tails and the pixels they leave, with the wider loops on and
+// off; mode 10 blends towards the inverted colour alike.
+TEST_F(ShapeBoxTest, TranslucentBoxesOnASixteenBitScreenMatchTheReferenceForEveryLevelAndWeight) {
+  const auto levels = [](uint32_t x) { return (x & 31) << 11 | (x & 63) << 5 | (31 - (x & 31)); };
+  const bool hasAvx2 = BlitUseAvx2;
+  for (bool avx2 : {false, true}) {
+    BlitUseAvx2 = avx2 && hasAvx2;
+    for (int32_t mode : {1, 10})
+      for (int32_t param = 0; param < 256; ++param) {
+        constexpr int32_t kWidth = 67;  // four AVX2 vectors and a tail
+        TestImage dst(kWidth, 64, MemImgDepth16), expected(kWidth, 64, MemImgDepth16);
+        for (int32_t y = 0; y < 64; ++y)
+          for (int32_t x = 0; x < kWidth; ++x) dst.Set(x, y, levels(static_cast<uint32_t>(x)));
+        expected.CopyPixelsFrom(dst);
+        const DrawCase dc(mode, param, {0, 0, kWidth, 64});
+        dc.Apply();
+        // One row of each source level.
+        for (int32_t k = 0; k < 64; ++k) {
+          const int32_t rect[4] = {0, k, kWidth, k + 1};
+          SoftFillBox(dst.img(), rect, levels(static_cast<uint32_t>(k)));
+          blitref::ReferenceFillBox(expected, rect, levels(static_cast<uint32_t>(k)), dc);
+        }
+        ASSERT_TRUE(rendertest::SameImage(dst, expected))
+            << "mode " << mode << " param " << param << " avx2 " << BlitUseAvx2;
+      }
+  }
+  BlitUseAvx2 = hasAvx2;
+}
+
 // The copy rule on runs long enough for the string store (the full-width
 // rows of a gapless image are one run), starting at every offset within a
 // vector (the image's width moves the first row drawn).
