@@ -71,13 +71,20 @@ void WriteBackThroughMask(MEMIMG* target, const PixelRect& r) {
     const uint8_t* src = MaskScreenMemImg.pixels + static_cast<int64_t>(y) * from->pitch;
     uint8_t* dst = target->pixels + static_cast<int64_t>(y) * to->pitch;
     if (same) {
-      // Runs of open mask bytes are copied whole.
+      // Runs of open mask bytes are copied whole; the bytes are looked at
+      // eight at a time where a word is all closed or all open.
+      constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+      const auto word = [mask](int32_t at) {
+        uint64_t w;
+        std::memcpy(&w, mask + at, sizeof w);
+        return w;
+      };
       for (int32_t x = r.left; x < r.right;) {
-        if (mask[x] != 0) {
-          ++x;
-          continue;
-        }
+        while (x + 8 <= r.right && ((word(x) - kOnes) & ~word(x) & kHighs) == 0) x += 8;  // no open byte
+        while (x < r.right && mask[x] != 0) ++x;
+        if (x >= r.right) break;
         int32_t end = x + 1;
+        while (end + 8 <= r.right && word(end) == 0) end += 8;
         while (end < r.right && mask[end] == 0) ++end;
         std::memcpy(dst + x * toBytes, src + x * fromBytes, static_cast<size_t>(end - x) * toBytes);
         x = end;

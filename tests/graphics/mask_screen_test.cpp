@@ -185,13 +185,16 @@ TEST_F(MaskScreenTest, TargetsLargerThanTheMask) {
 
 // The write-back copies exactly the pixels whose mask byte is 0: runs of
 // open bytes of every length, at the rectangle's edges and between closed
-// ones.
+// ones; in the lower rows runs of open and closed bytes of 2 to 25 bytes,
+// longer than the words the write-back looks at, starting at every offset.
 TEST_F(MaskScreenTest, WriteBackFollowsTheMaskByteForByte) {
   MakeMaskScreen();
   PaintMaskScreen(0);
   for (int y = 0; y < 48; ++y)
-    for (int x = 0; x < 64; ++x)
-      MaskBytes.bytes[y * MaskBytes.pitch + x] = ((x * 7 + y * 3) % 11 < 4 || x == 5) ? 0xFF : 0;
+    for (int x = 0; x < 64; ++x) {
+      const bool closed = y < 24 ? ((x * 7 + y * 3) % 11 < 4 || x == 5) : ((x + y) / (y - 22)) % 2 == 1;
+      MaskBytes.bytes[y * MaskBytes.pitch + x] = closed ? (y % 3 == 0 ? 0x80 : 0xFF) : 0;
+    }
   ImageCopy before(&ScreenMemImg);
   const PixelRect rect = {3, 2, 61, 45};
   BeginMaskScreenDraw(rect);
