@@ -1,5 +1,6 @@
 #include "library/core/memory.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -150,13 +151,18 @@ struct PixelSpan {
   size_t top = 0;                      // bytes above it never handed out
   std::map<size_t, size_t>* free = nullptr;  // offset -> length, no two adjacent
 
-  void* Take(size_t bytes) {
+  size_t high = 0;  // bytes below it handed out or made ahead of use at some time
+
+  bool Reserve() {
     if (!reserved) {
       reserved = true;
       base = static_cast<uint8_t*>(PlatformReserveHugePageSpan(kPixelSpanBytes));
       if (base != nullptr) free = new std::map<size_t, size_t>();
     }
-    if (base == nullptr) return nullptr;
+    return base != nullptr;
+  }
+  void* Take(size_t bytes) {
+    if (!Reserve()) return nullptr;
     bytes = (bytes + kSpanGrain - 1) / kSpanGrain * kSpanGrain;
     for (auto it = free->begin(); it != free->end(); ++it) {
       if (it->second < bytes) continue;
@@ -167,6 +173,7 @@ struct PixelSpan {
     }
     if (bytes > kPixelSpanBytes - top) return nullptr;
     top += bytes;
+    high = std::max(high, top);
     return base + top - bytes;
   }
   void Give(void* p, size_t bytes) {
@@ -194,6 +201,8 @@ struct PixelSpan {
 };
 
 PixelSpan Span;
+
+constexpr size_t kPrefaultStep = 2 << 20;  // a huge page
 
 // The blocks that came from a mapping of their own or from the span, with
 // the bytes they were given (their headers may be damaged by the time they
@@ -282,6 +291,31 @@ void* TrackedAllocUntouched(size_t size, const char* name, int line) {
 
 void* TrackedAllocPixels(size_t size, const char* name, int line) {
   return AllocBlock(size, name, line, BlockKind::Pixels);
+}
+
+void PrefaultPixelSpan(size_t bytes, const std::atomic<bool>& stop) {
+  size_t from, to;
+  uint8_t* base;
+  {
+    std::lock_guard<std::recursive_mutex> lock(HeapMutex());
+    if (!TrackedBlocksOfTheirOwn || !Span.Reserve()) return;
+    base = Span.base;
+    from = Span.top;
+    to = std::min(Span.top + bytes, kPixelSpanBytes);
+  }
+  for (size_t at = from; at < to && !stop.load(); at += kPrefaultStep) {
+    const size_t step = std::min(kPrefaultStep, to - at);
+    PlatformPrefaultMemory(base + at, step);
+    std::lock_guard<std::recursive_mutex> lock(HeapMutex());
+    Span.high = std::max(Span.high, at + step);
+  }
+}
+
+void ReturnUnusedPixelSpan() {
+  std::lock_guard<std::recursive_mutex> lock(HeapMutex());
+  if (Span.base == nullptr || Span.high <= Span.top) return;
+  PlatformDiscardPages(Span.base + Span.top, Span.high - Span.top);
+  Span.high = Span.top;
 }
 
 void* TrackedRealloc(void* pointer, size_t size, const char* name, int line) {

@@ -3,6 +3,7 @@
 // that what the library still holds can be written to the log.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -22,6 +23,15 @@ void* TrackedAllocUntouched(size_t size, const char* name = nullptr, int line = 
 // makes the first touch of a picture's pages far cheaper. Freed and
 // reallocated as any other block.
 void* TrackedAllocPixels(size_t size, const char* name = nullptr, int line = 0);
+// The pixel span's pages for the next `bytes` of new pixel blocks (those
+// above every block it has handed out) made ahead of their use, two
+// megabytes at a time, until done or until `stop` is set: for time the
+// process would otherwise spend waiting. Nothing when blocks of their own are
+// off (see TrackedBlocksOfTheirOwn).
+void PrefaultPixelSpan(size_t bytes, const std::atomic<bool>& stop);
+// The pixel span's pages above every live pixel block (made ahead and never
+// taken, or left by blocks freed there) go back to the system.
+void ReturnUnusedPixelSpan();
 // A null pointer allocates; on failure the old block stays valid and null is returned.
 void* TrackedRealloc(void* pointer, size_t size, const char* name = nullptr, int line = 0);
 // Null is ignored; a pointer the allocator never gave out (or already freed)

@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,8 +12,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/d3d9/d3d9_internal.h"
+#include "platform/win32/win32_system.h"
 
 // After the library's own headers: Xlib's macros (None, Bool, Status...).
 // clang-format off
@@ -120,6 +124,16 @@ void StartGlProbe() {
 bool GlProbeResult(std::string* renderer, std::string* version) {
   Probe& probe = TheProbe();
   if (probe.pipe >= 0) {
+    // The wait leaves this thread's processor idle: the work given for it
+    // runs there meanwhile, below every other thread (the child's above all).
+    std::atomic<bool> answered{false};
+    std::thread work;
+    if (PlatformWaitWork given = PlatformDisplayWaitWork(); given != nullptr)
+      work = std::thread([given, &answered] {
+        sched_param lowest{};
+        pthread_setschedparam(pthread_self(), SCHED_IDLE, &lowest);
+        given(answered);
+      });
     std::string text;
     char buffer[512];
     pollfd p{probe.pipe, POLLIN, 0};
@@ -132,6 +146,8 @@ bool GlProbeResult(std::string* renderer, std::string* version) {
       if (n <= 0) break;
       text.append(buffer, static_cast<size_t>(n));
     }
+    answered = true;
+    if (work.joinable()) work.join();
     close(probe.pipe);
     probe.pipe = -1;
     kill(probe.child, SIGKILL);  // ended already, unless it never answered

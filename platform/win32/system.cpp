@@ -85,6 +85,21 @@ void* PlatformReserveHugePageSpan(size_t bytes) {
   return start;
 }
 
+void PlatformDiscardPages(void* block, size_t bytes) {
+  const uintptr_t page = PlatformPageSize();
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + page - 1) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(page - 1);
+  if (block != nullptr && end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
+}
+
+namespace {
+std::atomic<PlatformWaitWork> displayWaitWork{nullptr};
+}  // namespace
+
+void PlatformSetDisplayWaitWork(PlatformWaitWork work) { displayWaitWork = work; }
+
+PlatformWaitWork PlatformDisplayWaitWork() { return displayWaitWork; }
+
 void GetSystemInfo(SYSTEM_INFO* info) {
   memset(info, 0, sizeof *info);
   long count = sysconf(_SC_NPROCESSORS_ONLN);

@@ -1,6 +1,8 @@
 // Facts about the machine and the system, and run-time module loading.
 #pragma once
 
+#include <atomic>
+
 #include "platform/win32/win32_types.h"
 #include "platform/win32/win32_window.h"
 
@@ -88,6 +90,22 @@ void PlatformUnmapBlock(void* block, size_t bytes);
 // for the asking, starting on a huge-page boundary; null when it cannot be
 // reserved.
 void* PlatformReserveHugePageSpan(size_t bytes);
+// The whole pages inside a block go back to the system (read as zeros when
+// next touched); the block stays mapped.
+void PlatformDiscardPages(void* block, size_t bytes);
+
+// Work for the time a window's creation waits on the display: where the
+// Direct3D 9 stand-in asks the display for its OpenGL renderer (a child
+// process that loads the OpenGL driver), the first window waits for the
+// answer. From the moment that wait begins the work runs on a thread of its
+// own at the lowest priority (it takes only a processor nothing else wants),
+// and is told to stop when the answer has come; the creation goes on once
+// the work has returned, so it should look at the flag between small steps.
+// Where no answer is awaited (SDL's dummy driver, a setting that forces the
+// drawing path) the work never runs. Null: none.
+using PlatformWaitWork = void (*)(const std::atomic<bool>& stop);
+void PlatformSetDisplayWaitWork(PlatformWaitWork work);
+PlatformWaitWork PlatformDisplayWaitWork();
 
 // Logical processors online.
 void GetSystemInfo(SYSTEM_INFO* info);

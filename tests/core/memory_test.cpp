@@ -2,6 +2,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -258,6 +259,61 @@ int ResidentPagesAfterTheFirst(const void* p, size_t size) {
   int count = 0;
   for (unsigned char r : resident) count += r & 1;
   return count;
+}
+
+// The pages of a pixel block's whole huge pages (those the block's header,
+// written as the block is made, does not share) that are resident, and all
+// of them.
+struct HugePages {
+  int resident, all;
+};
+HugePages ResidentWholeHugePages(const void* p, size_t size) {
+  constexpr uintptr_t kHuge = 2 << 20;
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(p) / kHuge + 1) * kHuge;
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(p) + size) / kHuge * kHuge;
+  // ResidentPagesAfterTheFirst leaves out the page at `from`: counted here.
+  std::vector<unsigned char> first(1);
+  if (to <= from || mincore(reinterpret_cast<void*>(from), page, first.data()) != 0) return {-1, 0};
+  return {ResidentPagesAfterTheFirst(reinterpret_cast<void*>(from), to - from) + (first[0] & 1),
+          static_cast<int>((to - from) / page)};
+}
+
+// Pages made ahead for the next pixel blocks (while the first window waits
+// on the display): the next block finds them resident before it writes
+// them; a stop asked from the start makes none; those no block holds go back
+// and read as zeros.
+TEST_F(OwnBlocksTest, PixelPagesMadeAheadServeTheNextBlocksAndGoBackUnused) {
+  constexpr size_t kBlock = 6 << 20, kAhead = 8 << 20;
+  ReturnUnusedPixelSpan();  // nothing above the live blocks left by other tests
+  const std::atomic<bool> stopped{true}, going{false};
+
+  PrefaultPixelSpan(kAhead, stopped);
+  void* block = TrackedAllocPixels(kBlock);
+  ASSERT_NE(block, nullptr);
+  HugePages pages = ResidentWholeHugePages(block, kBlock);
+  ASSERT_GT(pages.all, 0);
+  EXPECT_EQ(pages.resident, 0) << "a stop asked from the start made pages";
+  TrackedFree(block);
+
+  PrefaultPixelSpan(kAhead, going);
+  block = TrackedAllocPixels(kBlock);
+  ASSERT_NE(block, nullptr);
+  pages = ResidentWholeHugePages(block, kBlock);
+  EXPECT_EQ(pages.resident, pages.all) << "the block's pages were not made ahead";
+  std::memset(block, 0x5A, kBlock);
+  TrackedFree(block);
+
+  ReturnUnusedPixelSpan();
+  auto* again = static_cast<uint8_t*>(TrackedAllocPixels(kBlock));
+  ASSERT_EQ(again, block);
+  pages = ResidentWholeHugePages(again, kBlock);
+  EXPECT_EQ(pages.resident, 0) << "pages above the live blocks stayed";
+  const size_t header = 4096;  // the block's first page holds its header, written again
+  for (size_t i = header; i < kBlock; i += 4093) ASSERT_EQ(again[i], 0) << i;
+  TrackedFree(again);
+  ReturnUnusedPixelSpan();
+  EXPECT_EQ(TrackedBlockCount(), 0);
 }
 
 // Large zeroed blocks on pages of their own are listed, moved, zero-filled

@@ -8,6 +8,9 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -20,6 +23,7 @@
 #include "platform/d3d9/dxt_decode.h"
 #include "platform/win32/sdl_window.h"
 #include "platform/win32/win32.h"
+#include "platform/win32/win32_system.h"
 #include "tests/support/gl_display.h"
 
 namespace {
@@ -210,19 +214,40 @@ int Distance(uint32_t a, uint32_t b) {
   return d;
 }
 
+// Work for the window's wait on the display: its steps, and whether it saw
+// the stop and returned.
+std::atomic<int> waitSteps{0};
+std::atomic<bool> waitReturned{false};
+void StepUntilStopped(const std::atomic<bool>& stop) {
+  do {
+    ++waitSteps;
+    usleep(1000);
+  } while (!stop.load());
+  waitReturned = true;
+}
+
 // Going by the renderer, the display's OpenGL is asked by a child process
 // before video starts: with a software rasteriser (Mesa's llvmpipe under
 // Xvfb) the window takes no OpenGL, so the driver is never loaded here; the
 // adapter names the renderer, reports software rasterisation, and makes no
-// device. With a renderer of a graphics card, the window takes OpenGL.
+// device. With a renderer of a graphics card, the window takes OpenGL. The
+// work given for the wait runs while the window waits for the answer, and
+// has returned by the time the window is made.
 TEST(GlProbe, TheDisplaysRendererDecidesWhetherWindowsTakeOpenGL) {
   GlDisplay display;
   ASSERT_TRUE(display.Start()) << "no X server (scripts/setup.sh installs Xvfb and Mesa)";
   D3D9AdapterSetup adapter = D3D9OpenGLAdapter();
   adapter.rasterizer = D3D9Rasterizer::ByRenderer;
   D3D9SetAdapter(adapter);
+  PlatformSetDisplayWaitWork(StepUntilStopped);
   HWND window = MakeWindow();
+  PlatformSetDisplayWaitWork(nullptr);
   ASSERT_NE(window, nullptr);
+  EXPECT_GT(waitSteps.load(), 0) << "the work did not run during the wait";
+  EXPECT_TRUE(waitReturned.load()) << "the window was made before the work returned";
+  const int steps = waitSteps.load();
+  usleep(20000);
+  EXPECT_EQ(waitSteps.load(), steps) << "the work went on after the wait";
   IDirect3D9Ex* d3d = nullptr;
   ASSERT_EQ(Direct3DCreate9Ex(D3D_SDK_VERSION, &d3d), D3D_OK);
   D3DADAPTER_IDENTIFIER9 id{};
