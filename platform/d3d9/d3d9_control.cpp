@@ -255,7 +255,7 @@ bool D3D9IsSoftwareRenderer(const std::string& renderer) {
   // Rasterizer" in older versions).
   for (const char* name : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer", "Mesa X11"})
     if (renderer.find(name) != std::string::npos) return true;
-  return false;
+  return renderer == d3d9::kDisplaySoftwareRenderer;
 }
 
 bool d3d9::HardwareRasterization(const std::string& renderer) {

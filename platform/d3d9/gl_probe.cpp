@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "platform/d3d9/d3d9_internal.h"
@@ -35,7 +36,9 @@ struct Probe {
   bool started = false, found = false;
   pid_t child = -1;
   int pipe = -1;
+  int children = 0;
   std::string renderer, version;
+  std::function<void()> close;
 };
 
 Probe& TheProbe() {
@@ -95,6 +98,59 @@ Probe& TheProbe() {
   _exit(0);  // nothing of the parent's is run or flushed; the server drops what the child made
 }
 
+// Settings of the OpenGL stack that can choose another vendor, driver or
+// way of rendering than the display's extensions tell.
+bool StackSettingsGiven() {
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    for (const char* prefix : {"__GLX_", "LIBGL_", "GALLIUM_", "MESA_"})
+      if (std::strncmp(*entry, prefix, std::strlen(prefix)) == 0) return true;
+  return false;
+}
+
+// Whether the display's OpenGL can only be Mesa's software rasteriser, told
+// from the X server's extensions in one round trip: OpenGL drawn by a
+// graphics card reaches an X display through direct rendering, DRI3 or DRI2
+// (Mesa's drivers for the cards) or NVIDIA's own GLX (NV-GLX). A display
+// with GLX and none of them (Xvfb, a VNC server, a display across the
+// network) gets Mesa's software rasteriser on this processor, and the child
+// with its OpenGL driver would only say so some 200 ms later. Anything else,
+// or a setting of the OpenGL stack, leaves the question to the child.
+bool DisplayOnlyRendersInSoftware() {
+  if (StackSettingsGiven()) return false;
+  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  auto symbol = [x11](const char* name) { return x11 != nullptr ? dlsym(x11, name) : nullptr; };
+  auto openDisplay = reinterpret_cast<Display* (*)(const char*)>(symbol("XOpenDisplay"));
+  auto closeDisplay = reinterpret_cast<int (*)(Display*)>(symbol("XCloseDisplay"));
+  auto list = reinterpret_cast<char** (*)(Display*, int*)>(symbol("XListExtensions"));
+  auto freeList = reinterpret_cast<int (*)(char**)>(symbol("XFreeExtensionList"));
+  bool software = false;
+  if (openDisplay != nullptr && closeDisplay != nullptr && list != nullptr && freeList != nullptr) {
+    if (Display* display = openDisplay(nullptr); display != nullptr) {
+      int count = 0;
+      if (char** names = list(display, &count); names != nullptr) {
+        bool glx = false, direct = false;
+        for (int i = 0; i < count; ++i) {
+          const std::string name = names[i] != nullptr ? names[i] : "";
+          glx = glx || name == "GLX";
+          direct = direct || name == "DRI3" || name == "DRI2" || name == "NV-GLX";
+        }
+        freeList(names);
+        software = glx && !direct;
+      }
+      // The connection stays open until the window is made: an X server
+      // takes a new client only some time after another has gone (Xvfb:
+      // 70 ms), and SDL's video connects in between.
+      TheProbe().close = [closeDisplay, display, x11] {
+        closeDisplay(display);
+        dlclose(x11);
+      };
+      return software;
+    }
+  }
+  if (x11 != nullptr) dlclose(x11);
+  return software;
+}
+
 }  // namespace
 
 void StartGlProbe() {
@@ -106,9 +162,15 @@ void StartGlProbe() {
   const char* display = getenv("DISPLAY");
   if ((driver != nullptr && std::strcmp(driver, "x11") != 0) || display == nullptr || *display == '\0') return;
   probe.started = true;
+  if (DisplayOnlyRendersInSoftware()) {
+    probe.found = true;
+    probe.renderer = kDisplaySoftwareRenderer;
+    return;
+  }
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
   probe.child = fork();
+  ++probe.children;
   if (probe.child == 0) {
     close(fds[0]);
     Answer(fds[1]);
@@ -123,6 +185,10 @@ void StartGlProbe() {
 
 bool GlProbeResult(std::string* renderer, std::string* version) {
   Probe& probe = TheProbe();
+  if (probe.close) {
+    probe.close();
+    probe.close = nullptr;
+  }
   if (probe.pipe >= 0) {
     // The wait leaves this thread's processor idle: the work given for it
     // runs there meanwhile, below every other thread (the child's above all).
@@ -165,5 +231,7 @@ bool GlProbeResult(std::string* renderer, std::string* version) {
   *version = probe.version;
   return true;
 }
+
+int GlProbeChildren() { return TheProbe().children; }
 
 }  // namespace d3d9

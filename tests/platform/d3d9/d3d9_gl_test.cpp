@@ -21,6 +21,7 @@
 
 #include "platform/d3d9/d3d9_control.h"
 #include "platform/d3d9/dxt_decode.h"
+#include "platform/d3d9/gl_probe.h"
 #include "platform/win32/sdl_window.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_system.h"
@@ -226,14 +227,12 @@ void StepUntilStopped(const std::atomic<bool>& stop) {
   waitReturned = true;
 }
 
-// Going by the renderer, the display's OpenGL is asked by a child process
-// before video starts: with a software rasteriser (Mesa's llvmpipe under
-// Xvfb) the window takes no OpenGL, so the driver is never loaded here; the
-// adapter names the renderer, reports software rasterisation, and makes no
-// device. With a renderer of a graphics card, the window takes OpenGL. The
-// work given for the wait runs while the window waits for the answer, and
-// has returned by the time the window is made.
-TEST(GlProbe, TheDisplaysRendererDecidesWhetherWindowsTakeOpenGL) {
+// Going by the renderer, a display without direct rendering (Xvfb: GLX,
+// and no DRI3, DRI2 or NVIDIA's GLX) is known by its extensions to draw
+// with Mesa's software rasteriser: no child is asked and the window does not
+// wait; it takes no OpenGL, the adapter names the software rasteriser,
+// reports software rasterisation, and makes no device.
+TEST(GlProbe, ADisplayWithoutDirectRenderingIsKnownWithoutAChild) {
   GlDisplay display;
   ASSERT_TRUE(display.Start()) << "no X server (scripts/setup.sh installs Xvfb and Mesa)";
   D3D9AdapterSetup adapter = D3D9OpenGLAdapter();
@@ -243,6 +242,54 @@ TEST(GlProbe, TheDisplaysRendererDecidesWhetherWindowsTakeOpenGL) {
   HWND window = MakeWindow();
   PlatformSetDisplayWaitWork(nullptr);
   ASSERT_NE(window, nullptr);
+  EXPECT_EQ(d3d9::GlProbeChildren(), 0);
+  EXPECT_EQ(waitSteps.load(), 0) << "the window waited";
+  EXPECT_EQ(SDL_GetWindowFlags(PlatformSdlWindow(window)) & SDL_WINDOW_OPENGL, 0u);
+  IDirect3D9Ex* d3d = nullptr;
+  ASSERT_EQ(Direct3DCreate9Ex(D3D_SDK_VERSION, &d3d), D3D_OK);
+  D3DADAPTER_IDENTIFIER9 id{};
+  ASSERT_EQ(d3d->GetAdapterIdentifier(0, 0, &id), D3D_OK);
+  EXPECT_STREQ(id.Driver, "OpenGL");
+  EXPECT_STREQ(id.Description, d3d9::kDisplaySoftwareRenderer);
+  EXPECT_TRUE(D3D9IsSoftwareRenderer(id.Description));
+  D3DCAPS9 caps{};
+  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+  EXPECT_EQ(caps.DevCaps & D3DDEVCAPS_HWRASTERIZATION, 0u);
+  D3DPRESENT_PARAMETERS p = Parameters(window);
+  IDirect3DDevice9Ex* device = nullptr;
+  EXPECT_EQ(d3d->CreateDeviceEx(0, D3DDEVTYPE_HAL, window, D3DCREATE_MIXED_VERTEXPROCESSING, &p, nullptr, &device),
+            D3DERR_NOTAVAILABLE);
+  d3d->Release();
+  DestroyWindow(window);
+  D3D9ResetAdapter();
+}
+
+// A setting of the OpenGL stack (here Mesa's driver chosen by name) can make
+// another renderer than the display's extensions tell, so the child asks:
+// with a software rasteriser (Mesa's llvmpipe under Xvfb) the window takes
+// no OpenGL, so the driver is never loaded here; the adapter names the
+// renderer, reports software rasterisation, and makes no device. With a
+// renderer of a graphics card, the window takes OpenGL. The work given for
+// the wait runs while the window waits for the answer, and has returned by
+// the time the window is made.
+TEST(GlProbeByChild, ASettingOfTheOpenGLStackLeavesTheAnswerToTheChild) {
+  GlDisplay display;
+  ASSERT_TRUE(display.Start()) << "no X server (scripts/setup.sh installs Xvfb and Mesa)";
+  const char* before = getenv("GALLIUM_DRIVER");
+  const std::string saved = before != nullptr ? before : "";
+  setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+  D3D9AdapterSetup adapter = D3D9OpenGLAdapter();
+  adapter.rasterizer = D3D9Rasterizer::ByRenderer;
+  D3D9SetAdapter(adapter);
+  PlatformSetDisplayWaitWork(StepUntilStopped);
+  HWND window = MakeWindow();
+  PlatformSetDisplayWaitWork(nullptr);
+  if (before != nullptr)
+    setenv("GALLIUM_DRIVER", saved.c_str(), 1);
+  else
+    unsetenv("GALLIUM_DRIVER");
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(d3d9::GlProbeChildren(), 1);
   EXPECT_GT(waitSteps.load(), 0) << "the work did not run during the wait";
   EXPECT_TRUE(waitReturned.load()) << "the window was made before the work returned";
   const int steps = waitSteps.load();
@@ -255,6 +302,7 @@ TEST(GlProbe, TheDisplaysRendererDecidesWhetherWindowsTakeOpenGL) {
   const std::string renderer = id.Description;
   EXPECT_EQ(std::string(id.Driver).rfind("OpenGL ", 0), 0u) << id.Driver;
   ASSERT_NE(renderer, D3D9OpenGLAdapter().description) << "the probe found no renderer";
+  EXPECT_NE(renderer, d3d9::kDisplaySoftwareRenderer);
   const bool software = D3D9IsSoftwareRenderer(renderer);
   EXPECT_EQ((SDL_GetWindowFlags(PlatformSdlWindow(window)) & SDL_WINDOW_OPENGL) != 0, !software);
   D3DCAPS9 caps{};
