@@ -260,8 +260,10 @@ bool D3D9DescribeObject(const IUnknown* object, D3DSURFACE_DESC* desc, UINT* dep
 int D3D9PresentCount();
 // While set, presents succeed and count but leave the device window as it
 // is: the OpenGL executor neither copies the back buffer to the window nor
-// swaps (for tests that look at some frames only; the adapter's setting
-// does not change it).
+// swaps, and leaves out the draws, clears, fills and copies whose target is
+// the back buffer (for tests that look at some frames only, each of them
+// drawn whole; other render targets are drawn as ever, for what later
+// frames take from them; the adapter's setting does not change it).
 void D3D9SkipWindowPresents(bool skip);
 
 // ---------------------------------------------------------------- the OpenGL executor

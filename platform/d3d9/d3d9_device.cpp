@@ -521,7 +521,8 @@ HRESULT Device::StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, I
       if (!Inside(s, a) || !Inside(d, b)) {
         r = D3DERR_INVALIDCALL;
       } else if (executor_ != nullptr) {
-        if (!Blocked() && !executor_->Blit(&a, s, &b, d, filter == D3DTEXF_LINEAR)) r = D3DERR_INVALIDCALL;
+        if (!Blocked() && !BackBufferSkipped(to) && !executor_->Blit(&a, s, &b, d, filter == D3DTEXF_LINEAR))
+          r = D3DERR_INVALIDCALL;
       } else {
         const UINT n = LayoutOf(a.format).bytes;
         const int64_t sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
@@ -544,7 +545,7 @@ HRESULT Device::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR
         (rect != nullptr && !Inside(*rect, s->pixels())))
       r = D3DERR_INVALIDCALL;
     else if (executor_ != nullptr && IsRenderTarget(s))
-      r = Blocked() || executor_->Fill(&s->pixels(), rect != nullptr ? *rect : WholeOf(s->pixels()), color)
+      r = Blocked() || BackBufferSkipped(s) || executor_->Fill(&s->pixels(), rect != nullptr ? *rect : WholeOf(s->pixels()), color)
               ? D3D_OK
               : D3DERR_INVALIDCALL;
     else
@@ -660,7 +661,7 @@ HRESULT Device::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR colo
         }
       }
       if (executor_ != nullptr) {
-        if (!executor_->Clear(&renderTarget_->pixels(), depthStencil_ != nullptr ? &depthStencil_->pixels() : nullptr,
+        if (!BackBufferSkipped(renderTarget_) && !executor_->Clear(&renderTarget_->pixels(), depthStencil_ != nullptr ? &depthStencil_->pixels() : nullptr,
                               areas, flags, color, z))
           r = D3DERR_INVALIDCALL;
       } else {
@@ -833,7 +834,7 @@ HRESULT Device::RecordDraw(D3D9Call call, D3DPRIMITIVETYPE type, UINT primitiveC
 
 void Device::Execute(D3DPRIMITIVETYPE type, UINT vertexCount, const void* vertices, UINT stride,
                      const void* indices, UINT indexCount, D3DFORMAT indexFormat) {
-  if (executor_ == nullptr || Blocked()) return;
+  if (executor_ == nullptr || Blocked() || BackBufferSkipped(renderTarget_)) return;
   ExecutorDraw d{};
   d.state = &state_;
   for (UINT s = 0; s < D3D9SamplerCount; ++s) {
@@ -859,6 +860,10 @@ void Device::Execute(D3DPRIMITIVETYPE type, UINT vertexCount, const void* vertic
     d.pixelConstants = &psFloat_[0][0];
   }
   executor_->Draw(d);
+}
+
+bool Device::BackBufferSkipped(const Surface* target) const {
+  return Global().windowPresentsSkipped && target == backBuffer_;
 }
 
 bool Device::CheckContext() {

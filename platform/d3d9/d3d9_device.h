@@ -123,6 +123,9 @@ class Device final : public Com<IDirect3DDevice9Ex> {
                const void* indices, UINT indexCount, D3DFORMAT indexFormat);
   // Whether the executor's context was lost: the device then waits to be made again.
   bool CheckContext();
+  // Whether the executor leaves out work on the target: the back buffer of a
+  // frame whose present is skipped.
+  bool BackBufferSkipped(const Surface* target) const;
 
   std::unique_ptr<Executor> executor_;
   D3DPRESENT_PARAMETERS parameters_;

@@ -608,8 +608,10 @@ GalleryGroupResult RunGalleryGroup(const std::string& group, const GalleryOption
     SetWaitVSync(0);
     // Only the frames asked for are drawn: every other frame runs with an
     // empty drawing area (the game's own area, the whole screen between
-    // frames, put back for a frame that is drawn) and leaves the window as
-    // it is.
+    // frames, put back for a frame that is drawn), and the device leaves its
+    // back buffer and the window as they are (what a scene draws with an
+    // area of its own, a board's view, say, still reaches the device); a
+    // frame that is drawn clears the back buffer and draws it whole.
     if (!options.drawnFrames.empty()) {
       h.AddFrameHook([&options, emptied = false, area = std::array<int32_t, 4>{}](GameHarness& game) mutable {
         if (options.drawnFrames.count(game.frame() + 1) != 0) {

@@ -681,6 +681,67 @@ TEST_F(GlDeviceTest, RenderTargetTexturesAreDrawnIntoCopiedAndSampled) {
   target->Release();
 }
 
+// While presents are skipped, nothing reaches the back buffer (clears,
+// fills, draws and copies into it are left out), while a render target
+// texture is cleared and drawn into as ever; once they are not, the back
+// buffer is drawn again.
+TEST_F(GlDeviceTest, SkippedPresentsLeaveTheBackBufferAloneButNotOtherTargets) {
+  IDirect3DTexture9* target = nullptr;
+  ASSERT_EQ(device_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
+            D3D_OK);
+  IDirect3DSurface9* level = nullptr;
+  ASSERT_EQ(target->GetSurfaceLevel(0, &level), D3D_OK);
+  auto texel = [](UINT x, UINT y) { return 0xFF000000u | (Hash(x, y, 5) & 0xFFFFFF); };
+  IDirect3DTexture9* image = Texture(D3DFMT_A8R8G8B8, 4, 4, texel);
+  Stage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, 0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, 0);
+  Blend(false);
+  Clear(0x00102030);
+
+  D3D9SkipWindowPresents(true);
+  Clear(0x00FFFFFF);
+  const RECT box = {10, 10, 30, 20};
+  EXPECT_EQ(device_->ColorFill(back_, &box, 0x00C08040), D3D_OK);
+  DrawTexture(image, 36, 4, 4, 4);
+  ASSERT_EQ(device_->SetRenderTarget(0, level), D3D_OK);
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00405060, 1.0f, 0), D3D_OK);
+  DrawTexture(image, 6, 6, 4, 4);
+  ASSERT_EQ(device_->SetRenderTarget(0, back_), D3D_OK);
+  const RECT whole = {0, 0, 16, 16}, into = {44, 26, 60, 42};
+  EXPECT_EQ(device_->StretchRect(level, &whole, back_, &into, D3DTEXF_NONE), D3D_OK);
+  EXPECT_EQ(device_->EndScene(), D3D_OK);
+  EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(device_->BeginScene(), D3D_OK);
+  D3D9SkipWindowPresents(false);
+
+  std::vector<uint32_t> frame = Frame();
+  int touched = 0;
+  for (uint32_t v : frame) touched += v != 0x102030u;
+  EXPECT_EQ(touched, 0) << "pixels of the back buffer drawn while presents were skipped";
+  IDirect3DSurface9* system = nullptr;
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(16, 16, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &system, nullptr), D3D_OK);
+  ASSERT_EQ(device_->GetRenderTargetData(level, system), D3D_OK);
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(system->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  for (UINT y = 0; y < 16; ++y)
+    for (UINT x = 0; x < 16; ++x) {
+      uint32_t v;
+      std::memcpy(&v, static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + 4 * x, 4);
+      const uint32_t want = x >= 6 && x < 10 && y >= 6 && y < 10 ? texel(x - 6, y - 6) & 0xFFFFFF : 0x405060u;
+      ASSERT_EQ(v & 0xFFFFFF, want) << x << "," << y;
+    }
+  system->UnlockRect();
+
+  Clear(0x00FFFFFF);
+  EXPECT_EQ(device_->StretchRect(level, &whole, back_, &into, D3DTEXF_NONE), D3D_OK);
+  frame = Frame();
+  EXPECT_EQ(frame[0], 0xFFFFFFu);
+  EXPECT_EQ(frame[(26 + 7) * kWidth + 44 + 7], texel(1, 1) & 0xFFFFFF);
+  system->Release();
+  image->Release();
+  level->Release();
+  target->Release();
+}
+
 TEST_F(GlDeviceTest, PresentShowsTheBackBufferInTheWindow) {
   ShowWindow(window_, SW_SHOW);
   Clear(0x00102030);
