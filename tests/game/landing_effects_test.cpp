@@ -266,7 +266,6 @@ TEST(EventSquare, MessagesStayInsideTheirWindows) {
   REQUIRE_MEDIA();
   RunGame({.seed = 16}, [](GameHarness& h) {
     StartBoard(h, 1, true);
-    CreateGameFonts();
     struct Case {
       int32_t map;
       int32_t* state;

@@ -18,7 +18,6 @@
 #include "game/shell/game_main.h"
 #include "game/shell/party_setup.h"
 #include "game/shell/player_table.h"
-#include "game/shell/shared_media.h"
 #include "library/zrlib.h"
 #include "tests/game/harness/game_harness.h"
 
@@ -31,9 +30,6 @@ namespace party_replay {
 // most of the drawing's cost).
 inline void StartCpuParty(GameHarness& h, int32_t map, int32_t turns, bool draw = true) {
   SetWaitVSync(0);  // frames without waiting for the display
-  // The fonts the start without media left unmade (a text drawn with a
-  // font that was never made writes a log line each time).
-  CreateGameFonts();
   if (!draw) h.AddFrameHook([](GameHarness&) { SetDrawClipArea(0, 0, 1, 1); });
   int32_t choice = 1;
   for (int i = 0; i < 6; ++i)

@@ -18,6 +18,7 @@
 
 #include "game/shell/game_main.h"
 #include "game/shell/input_mapping.h"
+#include "game/shell/shared_media.h"
 #include "library/zrlib.h"
 #include "library/core/main_window.h"
 #include "library/core/random.h"
@@ -252,6 +253,7 @@ int GameHarness::StartUpWithoutMedia() {
   ReadKeyConfigFile();
   MakeMaskScreen();
   EnableMaskScreen(0);
+  CreateGameFonts();
   SeedRandom(options_.seed);
   return 0;
 }

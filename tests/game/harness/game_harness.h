@@ -103,10 +103,11 @@ class GameHarness {
   // (also when the game exited; see exitCode).
   int StartUp();
   // The start-up without the media: the settings files read, the library
-  // started and the mask screen made as StartUp does, but no picture, font
-  // or sound loaded (their handles stay 0 and draw or play nothing). For
-  // tests of the loop and the input that need no pictures: it takes a tenth
-  // of StartUp's time.
+  // started, the mask screen and the game's fonts made as StartUp does, but
+  // no picture or sound loaded (their handles stay 0 and draw or play
+  // nothing; a font never made would write a log line for each text drawn).
+  // For tests of the loop and the input that need no pictures: it takes a
+  // tenth of StartUp's time.
   int StartUpWithoutMedia();
   // One pass of the main loop with this frame's input; false once the game
   // has ended (the loop ended, the game exited, or the watchdog found a stall).

@@ -84,8 +84,7 @@ int ReplayScene() {
 void PlayRounds(uint32_t seed, int32_t map, const std::set<int32_t>& wanted, int maxRounds, MapReplay& replay) {
   GameRunResult run = RunGame({.seed = seed, .pads = 0}, [&](GameHarness& h) {
     ASSERT_EQ(h.StartUpWithoutMedia(), 0);
-    CreateGameFonts();  // the texts are drawn (no pictures: they cost the replay most and show nothing here)
-    SetWaitVSync(0);    // frames without waiting for the display
+    SetWaitVSync(0);  // frames without waiting for the display
     SetDrawClipArea(0, 0, 1, 1);  // the replay looks at the game's state, not at its pictures
     ASSERT_TRUE(h.Frame());
     CurrentMapId = map;
