@@ -545,7 +545,8 @@ HRESULT Device::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR
         (rect != nullptr && !Inside(*rect, s->pixels())))
       r = D3DERR_INVALIDCALL;
     else if (executor_ != nullptr && IsRenderTarget(s))
-      r = Blocked() || BackBufferSkipped(s) || executor_->Fill(&s->pixels(), rect != nullptr ? *rect : WholeOf(s->pixels()), color)
+      r = Blocked() || BackBufferSkipped(s) ||
+                  executor_->Fill(&s->pixels(), rect != nullptr ? *rect : WholeOf(s->pixels()), color)
               ? D3D_OK
               : D3DERR_INVALIDCALL;
     else
@@ -661,8 +662,9 @@ HRESULT Device::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR colo
         }
       }
       if (executor_ != nullptr) {
-        if (!BackBufferSkipped(renderTarget_) && !executor_->Clear(&renderTarget_->pixels(), depthStencil_ != nullptr ? &depthStencil_->pixels() : nullptr,
-                              areas, flags, color, z))
+        PixelStore* depth = depthStencil_ != nullptr ? &depthStencil_->pixels() : nullptr;
+        if (!BackBufferSkipped(renderTarget_) &&
+            !executor_->Clear(&renderTarget_->pixels(), depth, areas, flags, color, z))
           r = D3DERR_INVALIDCALL;
       } else {
         for (const RECT& a : areas) clear(a);

@@ -65,7 +65,8 @@ class Direct3D final : public Com<IDirect3D9Ex> {
         // the one the probe made on the display).
         std::string renderer, version;
         const bool gl = Adapter().executor == D3D9Executor::OpenGL && KnownRenderer(&renderer, &version);
-        CopyText(id->Driver, sizeof id->Driver, !gl ? Adapter().driver : version.empty() ? "OpenGL" : "OpenGL " + version);
+        const std::string driver = !gl ? Adapter().driver : version.empty() ? "OpenGL" : "OpenGL " + version;
+        CopyText(id->Driver, sizeof id->Driver, driver);
         CopyText(id->Description, sizeof id->Description, gl ? renderer : Adapter().description);
         CopyText(id->DeviceName, sizeof id->DeviceName, "\\\\.\\DISPLAY1");
       }

@@ -1,12 +1,11 @@
 // Inside the Direct3D 9 stand-in: the display's OpenGL renderer, asked by a
 // child process before this process starts its own video, unless the
 // display's extensions already tell that it can only be Mesa's software
-// rasteriser. Where the default
-// adapter goes by the renderer and that is a software rasteriser, the
-// windows take no OpenGL and the device reports no hardware rasterisation,
-// so a process that will draw with the software renderer never loads the
-// OpenGL driver (Mesa's llvmpipe brings LLVM with it: some 60 MB resident
-// and tens of milliseconds at start).
+// rasteriser. Where the default adapter goes by the renderer and that is a
+// software rasteriser, the windows take no OpenGL and the device reports no
+// hardware rasterisation, so a process that will draw with the software
+// renderer never loads the OpenGL driver (Mesa's llvmpipe brings LLVM with
+// it: some 60 MB resident and tens of milliseconds at start).
 #pragma once
 
 #include <string>
