@@ -201,6 +201,29 @@ class GlDeviceTest : public testing::Test {
     return out;
   }
 
+  // A 16 x 16 render target's level, read back through system memory
+  // (0x00RRGGBB); `system` receives the surface when asked for.
+  std::vector<uint32_t> TargetPixels(IDirect3DSurface9* level, IDirect3DSurface9** system = nullptr) {
+    std::vector<uint32_t> out(16 * 16);
+    IDirect3DSurface9* copy = nullptr;
+    EXPECT_EQ(device_->CreateOffscreenPlainSurface(16, 16, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+    if (copy == nullptr) return out;
+    EXPECT_EQ(device_->GetRenderTargetData(level, copy), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    for (UINT y = 0; y < 16; ++y)
+      for (UINT x = 0; x < 16; ++x) {
+        std::memcpy(&out[y * 16 + x], static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + 4 * x, 4);
+        out[y * 16 + x] &= 0xFFFFFF;
+      }
+    copy->UnlockRect();
+    if (system != nullptr)
+      *system = copy;
+    else
+      copy->Release();
+    return out;
+  }
+
   GlDisplay display_;
   HWND window_ = nullptr;
   IDirect3D9Ex* d3d_ = nullptr;
@@ -638,17 +661,11 @@ TEST_F(GlDeviceTest, RenderTargetTexturesAreDrawnIntoCopiedAndSampled) {
   };
   // Read back through system memory.
   IDirect3DSurface9* system = nullptr;
-  ASSERT_EQ(device_->CreateOffscreenPlainSurface(16, 16, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &system, nullptr), D3D_OK);
-  ASSERT_EQ(device_->GetRenderTargetData(level, system), D3D_OK);
-  D3DLOCKED_RECT locked{};
-  ASSERT_EQ(system->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  const std::vector<uint32_t> drawn = TargetPixels(level, &system);
+  ASSERT_NE(system, nullptr);
   for (UINT y = 0; y < 16; ++y)
-    for (UINT x = 0; x < 16; ++x) {
-      uint32_t v;
-      std::memcpy(&v, static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + 4 * x, 4);
-      ASSERT_EQ(v & 0xFFFFFF, expected(x, y)) << x << "," << y;
-    }
-  system->UnlockRect();
+    for (UINT x = 0; x < 16; ++x) ASSERT_EQ(drawn[y * 16 + x], expected(x, y)) << x << "," << y;
+  D3DLOCKED_RECT locked{};
   // Sampled onto the back buffer, then the back buffer's corner copied back
   // into the target and a system-memory rectangle written into it.
   Clear(0x00FFFFFF);
@@ -717,26 +734,18 @@ TEST_F(GlDeviceTest, SkippedPresentsLeaveTheBackBufferAloneButNotOtherTargets) {
   int touched = 0;
   for (uint32_t v : frame) touched += v != 0x102030u;
   EXPECT_EQ(touched, 0) << "pixels of the back buffer drawn while presents were skipped";
-  IDirect3DSurface9* system = nullptr;
-  ASSERT_EQ(device_->CreateOffscreenPlainSurface(16, 16, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &system, nullptr), D3D_OK);
-  ASSERT_EQ(device_->GetRenderTargetData(level, system), D3D_OK);
-  D3DLOCKED_RECT locked{};
-  ASSERT_EQ(system->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  const std::vector<uint32_t> drawn = TargetPixels(level);
   for (UINT y = 0; y < 16; ++y)
     for (UINT x = 0; x < 16; ++x) {
-      uint32_t v;
-      std::memcpy(&v, static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + 4 * x, 4);
       const uint32_t want = x >= 6 && x < 10 && y >= 6 && y < 10 ? texel(x - 6, y - 6) & 0xFFFFFF : 0x405060u;
-      ASSERT_EQ(v & 0xFFFFFF, want) << x << "," << y;
+      ASSERT_EQ(drawn[y * 16 + x], want) << x << "," << y;
     }
-  system->UnlockRect();
 
   Clear(0x00FFFFFF);
   EXPECT_EQ(device_->StretchRect(level, &whole, back_, &into, D3DTEXF_NONE), D3D_OK);
   frame = Frame();
   EXPECT_EQ(frame[0], 0xFFFFFFu);
   EXPECT_EQ(frame[(26 + 7) * kWidth + 44 + 7], texel(1, 1) & 0xFFFFFF);
-  system->Release();
   image->Release();
   level->Release();
   target->Release();
