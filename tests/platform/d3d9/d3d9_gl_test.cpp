@@ -250,6 +250,17 @@ void StepUntilStopped(const std::atomic<bool>& stop) {
   waitReturned = true;
 }
 
+// The adapter reports no hardware rasterisation and makes no device.
+void ExpectSoftwareRasterisation(IDirect3D9Ex* d3d, HWND window) {
+  D3DCAPS9 caps{};
+  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+  EXPECT_EQ(caps.DevCaps & D3DDEVCAPS_HWRASTERIZATION, 0u);
+  D3DPRESENT_PARAMETERS p = Parameters(window);
+  IDirect3DDevice9Ex* device = nullptr;
+  EXPECT_EQ(d3d->CreateDeviceEx(0, D3DDEVTYPE_HAL, window, D3DCREATE_MIXED_VERTEXPROCESSING, &p, nullptr, &device),
+            D3DERR_NOTAVAILABLE);
+}
+
 // Going by the renderer, a display without direct rendering (Xvfb: GLX,
 // and no DRI3, DRI2 or NVIDIA's GLX) is known by its extensions to draw
 // with Mesa's software rasteriser: no child is asked and the window does not
@@ -275,13 +286,7 @@ TEST(GlProbe, ADisplayWithoutDirectRenderingIsKnownWithoutAChild) {
   EXPECT_STREQ(id.Driver, "OpenGL");
   EXPECT_STREQ(id.Description, d3d9::kDisplaySoftwareRenderer);
   EXPECT_TRUE(D3D9IsSoftwareRenderer(id.Description));
-  D3DCAPS9 caps{};
-  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
-  EXPECT_EQ(caps.DevCaps & D3DDEVCAPS_HWRASTERIZATION, 0u);
-  D3DPRESENT_PARAMETERS p = Parameters(window);
-  IDirect3DDevice9Ex* device = nullptr;
-  EXPECT_EQ(d3d->CreateDeviceEx(0, D3DDEVTYPE_HAL, window, D3DCREATE_MIXED_VERTEXPROCESSING, &p, nullptr, &device),
-            D3DERR_NOTAVAILABLE);
+  ExpectSoftwareRasterisation(d3d, window);
   d3d->Release();
   DestroyWindow(window);
   D3D9ResetAdapter();
@@ -328,14 +333,12 @@ TEST(GlProbeByChild, ASettingOfTheOpenGLStackLeavesTheAnswerToTheChild) {
   EXPECT_NE(renderer, d3d9::kDisplaySoftwareRenderer);
   const bool software = D3D9IsSoftwareRenderer(renderer);
   EXPECT_EQ((SDL_GetWindowFlags(PlatformSdlWindow(window)) & SDL_WINDOW_OPENGL) != 0, !software);
-  D3DCAPS9 caps{};
-  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
-  EXPECT_EQ((caps.DevCaps & D3DDEVCAPS_HWRASTERIZATION) != 0, !software);
   if (software) {
-    D3DPRESENT_PARAMETERS p = Parameters(window);
-    IDirect3DDevice9Ex* device = nullptr;
-    EXPECT_EQ(d3d->CreateDeviceEx(0, D3DDEVTYPE_HAL, window, D3DCREATE_MIXED_VERTEXPROCESSING, &p, nullptr, &device),
-              D3DERR_NOTAVAILABLE);
+    ExpectSoftwareRasterisation(d3d, window);
+  } else {
+    D3DCAPS9 caps{};
+    ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+    EXPECT_NE(caps.DevCaps & D3DDEVCAPS_HWRASTERIZATION, 0u);
   }
   d3d->Release();
   DestroyWindow(window);
