@@ -1,6 +1,7 @@
 // The board drawing, the camera, the status panels and the map views.
 #include "game/board/board_view.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "game/board/board_map.h"
@@ -240,8 +241,11 @@ void DrawBambooLayerTiles(int32_t picture, int32_t left, int32_t top, const Clip
 // moves to stay in sight, and the bamboo pictures thin out towards it. The
 // under-layer, the wood's dim depth, goes through the second mask over the
 // whole screen; the two layers of stalks go through the first, only where
-// they leave the panels and the help line alone.
+// they leave the panels and the help line alone. The layers stay within the
+// drawing area the caller set, and leave it set.
 void DrawBambooLayers(int32_t player) {
+  int32_t callerArea[4];
+  GetDrawClipArea(callerArea);
   int32_t cellWidth = 0, cellHeight = 0;
   QueryGraphSize(BambooBoardPictures[0], &cellWidth, &cellHeight);
   const PlayerRecord* record = IsPlayer(player) ? &PlayerTable[player - 1] : nullptr;
@@ -275,11 +279,14 @@ void DrawBambooLayers(int32_t player) {
       if (layer == 0) continue;
       for (int32_t k = 0; k < pass.areaCount; ++k) {
         const ClipBox& area = pass.areas[k];
-        SetDrawClipArea(area.left, area.top, area.right, area.bottom);
-        DrawBambooLayerTiles(layer, left, top, area);
+        const ClipBox within{std::max(area.left, callerArea[0]), std::max(area.top, callerArea[1]),
+                             std::min(area.right, callerArea[2]), std::min(area.bottom, callerArea[3])};
+        if (within.left >= within.right || within.top >= within.bottom) continue;
+        SetDrawClipArea(within.left, within.top, within.right, within.bottom);
+        DrawBambooLayerTiles(layer, left, top, within);
       }
     }
-    SetDrawClipArea(0, 0, kScreenWidth, kScreenHeight);
+    SetDrawClipArea(callerArea[0], callerArea[1], callerArea[2], callerArea[3]);
     EnableMaskScreen(0);
   }
 }

@@ -340,6 +340,23 @@ TEST(BoardView, MapFourWoodKeepsThePlayerAndTheTextsInSight) {
     uint64_t viaLink = ScreenOf(h, [] { DrawBoard(1); });
     PlayerTable[0].square = 16;
     EXPECT_EQ(viaLink, ScreenOf(h, [] { DrawBoard(1); }));
+    // A drawing area set before the board holds for the wood too, and is
+    // still set after it.
+    ClearDrawTarget(nullptr);
+    SetDrawClipArea(300, 200, 340, 260);
+    DrawBoard(1);
+    int32_t area[4];
+    GetDrawClipArea(area);
+    EXPECT_EQ(std::vector<int32_t>(area, area + 4), (std::vector<int32_t>{300, 200, 340, 260}));
+    int outside = 0, inside = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        const bool in = x >= 300 && x < 340 && y >= 200 && y < 260;
+        (in ? inside : outside) += h.Pixel(x, y) != 0;
+      }
+    EXPECT_EQ(outside, 0) << "pixels drawn outside the drawing area";
+    EXPECT_GT(inside, 0) << "the board within it";
+    SetDrawClipArea(0, 0, 640, 480);
   });
 }
 
