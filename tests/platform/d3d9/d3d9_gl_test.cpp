@@ -201,6 +201,19 @@ class GlDeviceTest : public testing::Test {
     return out;
   }
 
+  // A 16 x 16 render target texture and its level (null when either is not
+  // made).
+  IDirect3DSurface9* RenderTargetLevel(IDirect3DTexture9** target) {
+    *target = nullptr;
+    IDirect3DSurface9* level = nullptr;
+    EXPECT_EQ(device_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, target, nullptr),
+              D3D_OK);
+    if (*target != nullptr) {
+      EXPECT_EQ((*target)->GetSurfaceLevel(0, &level), D3D_OK);
+    }
+    return level;
+  }
+
   // A 16 x 16 render target's level, read back through system memory
   // (0x00RRGGBB); `system` receives the surface when asked for.
   std::vector<uint32_t> TargetPixels(IDirect3DSurface9* level, IDirect3DSurface9** system = nullptr) {
@@ -646,10 +659,8 @@ TEST_F(GlDeviceTest, CompressedTexturesReadAsTheirBlocksDecode) {
 
 TEST_F(GlDeviceTest, RenderTargetTexturesAreDrawnIntoCopiedAndSampled) {
   IDirect3DTexture9* target = nullptr;
-  ASSERT_EQ(device_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
-            D3D_OK);
-  IDirect3DSurface9* level = nullptr;
-  ASSERT_EQ(target->GetSurfaceLevel(0, &level), D3D_OK);
+  IDirect3DSurface9* level = RenderTargetLevel(&target);
+  ASSERT_NE(level, nullptr);
   ASSERT_EQ(device_->ColorFill(level, nullptr, 0x00102030), D3D_OK);
   // A texture drawn into its middle.
   auto texel = [](UINT x, UINT y) { return 0xFF000000u | (Hash(x, y, 9) & 0xFFFFFF); };
@@ -707,10 +718,8 @@ TEST_F(GlDeviceTest, RenderTargetTexturesAreDrawnIntoCopiedAndSampled) {
 // buffer is drawn again.
 TEST_F(GlDeviceTest, SkippedPresentsLeaveTheBackBufferAloneButNotOtherTargets) {
   IDirect3DTexture9* target = nullptr;
-  ASSERT_EQ(device_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
-            D3D_OK);
-  IDirect3DSurface9* level = nullptr;
-  ASSERT_EQ(target->GetSurfaceLevel(0, &level), D3D_OK);
+  IDirect3DSurface9* level = RenderTargetLevel(&target);
+  ASSERT_NE(level, nullptr);
   auto texel = [](UINT x, UINT y) { return 0xFF000000u | (Hash(x, y, 5) & 0xFFFFFF); };
   IDirect3DTexture9* image = Texture(D3DFMT_A8R8G8B8, 4, 4, texel);
   Stage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, 0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, 0);
