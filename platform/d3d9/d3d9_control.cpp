@@ -175,8 +175,7 @@ bool PixelStore::Allocate(D3DFORMAT f, UINT w, UINT h, UINT d) {
   pitch = (w + l.block - 1) / l.block * l.bytes;
   rows = (h + l.block - 1) / l.block;
   slicePitch = pitch * rows;
-  bytes.assign(static_cast<size_t>(slicePitch) * d, 0);
-  return true;
+  return bytes.AssignZeros(static_cast<size_t>(slicePitch) * d);
 }
 
 bool PixelStore::ValidRect(const RECT* r) const {

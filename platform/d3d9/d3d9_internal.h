@@ -2,7 +2,11 @@
 // pixel stores behind surfaces and textures, and the calls' accounting.
 #pragma once
 
+#include <cstdlib>
+#include <cstring>
 #include <initializer_list>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -67,12 +71,58 @@ bool PackColor(D3DFORMAT format, D3DCOLOR color, uint8_t out[4]);
 // bytes, in the executor's copy, or alike in both.
 enum class Newest : uint8_t { Memory, Gpu, Both };
 
+// Bytes that start as zeros, taken from the system already zeroed: a
+// texture's pixels are mostly written by the program before they are read,
+// and its padding often never is, so they are not cleared byte by byte (that
+// touched every page of every texture as it was made).
+class ZeroedBytes {
+ public:
+  ZeroedBytes() = default;
+  ZeroedBytes(const ZeroedBytes& other) { *this = other; }
+  ZeroedBytes(ZeroedBytes&&) noexcept = default;
+  ZeroedBytes& operator=(ZeroedBytes&&) noexcept = default;
+  ZeroedBytes& operator=(const ZeroedBytes& other) {
+    if (this == &other) return *this;
+    if (other.size_ == 0) {
+      bytes_.reset();
+      size_ = 0;
+      return *this;
+    }
+    if (size_ == other.size_) {
+      std::memcpy(bytes_.get(), other.bytes_.get(), size_);
+      return *this;
+    }
+    auto* copy = static_cast<uint8_t*>(std::malloc(other.size_));
+    if (copy == nullptr) throw std::bad_alloc();
+    std::memcpy(copy, other.bytes_.get(), other.size_);
+    bytes_.reset(copy);
+    size_ = other.size_;
+    return *this;
+  }
+  // False (and empty) when the memory cannot be had.
+  bool AssignZeros(size_t size) {
+    bytes_.reset(size != 0 ? static_cast<uint8_t*>(std::calloc(size, 1)) : nullptr);
+    size_ = bytes_ != nullptr ? size : 0;
+    return size == 0 || bytes_ != nullptr;
+  }
+  uint8_t* data() { return bytes_.get(); }
+  const uint8_t* data() const { return bytes_.get(); }
+  size_t size() const { return size_; }
+
+ private:
+  struct Free {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  std::unique_ptr<uint8_t, Free> bytes_;
+  size_t size_ = 0;
+};
+
 // The pixels of one surface or level: rows of blocks, slices for volumes.
 struct PixelStore {
   D3DFORMAT format = D3DFMT_UNKNOWN;
   UINT width = 0, height = 0, depth = 1;
   UINT pitch = 0, rows = 0, slicePitch = 0;
-  std::vector<uint8_t> bytes;
+  ZeroedBytes bytes;
   bool locked = false;
   bool lockedReadOnly = false;
   Newest newest = Newest::Memory;
@@ -81,7 +131,8 @@ struct PixelStore {
   UINT level = 0, levelCount = 1;
   PixelStore* First() { return this - level; }
 
-  // False for a format without a layout or a size of 0.
+  // False for a format without a layout, a size of 0 or memory that cannot
+  // be had.
   bool Allocate(D3DFORMAT f, UINT w, UINT h, UINT d = 1);
   // The byte of pixel (x, y) in slice z (x and y multiples of the block).
   uint8_t* At(UINT x, UINT y, UINT z = 0) {
